@@ -1,0 +1,36 @@
+#pragma once
+// The one route of the debug log. Every reader failure, time stamp and batch
+// message goes through here, so a headless run shows it on stderr and tests can
+// capture it. Safe to call from any thread.
+#include <QString>
+#include <QStringList>
+
+namespace DebugLog {
+
+// Writes one message (no trailing line feed needed).
+void write(const QString &text);
+
+// Writes tag followed by the current date and time "yyMMdd hh:mm:ss.zzz";
+// used at the start and end of long operations.
+void writeTimeStamp(const QString &tag);
+
+// The current date and time as "yyMMdd hh:mm:ss.zzz".
+QString timeStamp();
+
+// Collects every message written while it lives (nesting allowed).
+class Capture {
+public:
+    Capture();
+    ~Capture();
+    Capture(const Capture &) = delete;
+    Capture &operator=(const Capture &) = delete;
+
+    QStringList lines() const;
+    // True when some captured message contains the text.
+    bool contains(const QString &text) const;
+
+private:
+    int m_id;
+};
+
+} // namespace DebugLog

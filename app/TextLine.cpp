@@ -1,0 +1,101 @@
+#include "app/TextLine.h"
+
+#include "app/DebugLog.h"
+
+namespace TextLine {
+
+QString stripComment(const QString &line, QString *comment) {
+    bool inQuote = false;
+    for (int i = 0; i < line.size(); ++i) {
+        const QChar c = line.at(i);
+        if (c == '"' || c == '\'') {
+            inQuote = !inQuote;
+        } else if (c == '#' && !inQuote) {
+            if (comment)
+                *comment = line.mid(i + 1);
+            return line.left(i);
+        }
+    }
+    if (comment)
+        comment->clear();
+    return line;
+}
+
+bool isBlank(const QString &line) {
+    return stripComment(line).trimmed().isEmpty();
+}
+
+QString nextItem(const QString &text, QString *remainder) {
+    remainder->clear();
+    int start = 0;
+    while (start < text.size() && text.at(start).isSpace())
+        ++start;
+    if (start >= text.size())
+        return QString();
+    if (text.at(start) == '"') {
+        const int close = text.indexOf('"', start + 1);
+        if (close < 0) {
+            DebugLog::write(
+                QString("In a line [%1] item is started from quote but not ended by quote")
+                    .arg(text));
+            return text.mid(start + 1);
+        }
+        *remainder = text.mid(close + 1);
+        return text.mid(start + 1, close - start - 1);
+    }
+    int end = start;
+    while (end < text.size() && !text.at(end).isSpace())
+        ++end;
+    const QString item = text.mid(start, end - start);
+    *remainder = text.mid(end);
+    if (item.endsWith('"'))
+        DebugLog::write(
+            QString("In a line [%1] item is started from not quote but ended by quote").arg(text));
+    return item;
+}
+
+QStringList allItems(const QString &text) {
+    QStringList items;
+    QString rest = text;
+    while (!rest.isEmpty()) {
+        QString remainder;
+        items << nextItem(rest, &remainder);
+        rest = remainder;
+    }
+    return items;
+}
+
+bool itemsAfterPrefix(const QString &line, const QString &prefix, QStringList *items) {
+    if (!line.startsWith(prefix))
+        return false;
+    *items = allItems(line.mid(prefix.size()));
+    return true;
+}
+
+bool prefixWithItems(const QString &line, int n, const QString &prefix, QStringList *items) {
+    return itemsAfterPrefix(line, prefix, items) && items->size() >= n;
+}
+
+bool stripContinuationMark(QString *text) {
+    int last = text->size() - 1;
+    while (last >= 0 && text->at(last).isSpace())
+        --last;
+    if (last < 0 || text->at(last) != '\\')
+        return false;
+    text->truncate(last);
+    return true;
+}
+
+QString groupDigits(const QString &number) {
+    QString out = number;
+    int pos = out.indexOf('.');
+    if (pos < 0)
+        pos = out.size();
+    while (pos > 3) {
+        pos -= 3;
+        out.insert(pos, ',');
+    }
+    return out;
+}
+
+} // namespace TextLine

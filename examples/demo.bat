@@ -1,0 +1,2 @@
+:echo "Lumenstack demo"
+quit

@@ -1,0 +1,8 @@
+#pragma once
+// Each subcommand takes its own arguments (without the subcommand name), writes
+// its output to stdout and returns the process exit status.
+#include <QStringList>
+
+int runSpectrumInfo(const QStringList &args);
+int runImageInfo(const QStringList &args);
+int runMakeDemo(const QStringList &args);

@@ -1,0 +1,38 @@
+// lumenstack-tool: the core library's command-line client for scripts.
+#include "Subcommands.h"
+
+#include <QGuiApplication>
+#include <cstdio>
+#include <functional>
+#include <map>
+
+namespace {
+
+void printUsage() {
+    std::fprintf(stderr, "usage: lumenstack-tool SUBCOMMAND [OPTIONS] ...\n"
+                         "subcommands:\n"
+                         "  spectrum-info  read a spectrum file, normalise it, print JSON\n"
+                         "  image-info     read image files, print one JSON line per file\n"
+                         "  make-demo      write a synthetic measurement into a folder\n");
+}
+
+} // namespace
+
+int main(int argc, char **argv) {
+    // QImage text rendering and fonts need a GUI application; no window is shown.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QGuiApplication app(argc, argv);
+    QStringList args = QCoreApplication::arguments().mid(1);
+    const std::map<QString, std::function<int(const QStringList &)>> commands = {
+        {"spectrum-info", runSpectrumInfo},
+        {"image-info", runImageInfo},
+        {"make-demo", runMakeDemo},
+    };
+    if (args.isEmpty() || !commands.count(args.first())) {
+        printUsage();
+        return 2;
+    }
+    const QString name = args.takeFirst();
+    return commands.at(name)(args);
+}

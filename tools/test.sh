@@ -1,0 +1,13 @@
+#!/usr/bin/env bash
+# Installs the dependencies, builds the test configuration (AddressSanitizer +
+# UndefinedBehaviorSanitizer) and runs the whole suite with ctest.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bash tools/install-deps.sh
+cmake -S . -B build-test -DCMAKE_BUILD_TYPE=Debug -DLUMENSTACK_SANITIZE=ON \
+      -DLUMENSTACK_BENCH=OFF -DCMAKE_CXX_FLAGS="-O1"
+cmake --build build-test -j"$(nproc)"
+export QT_QPA_PLATFORM=offscreen
+export ASAN_OPTIONS=detect_leaks=0:abort_on_error=1
+export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+cd build-test && ctest --output-on-failure -j"$(nproc)"
