@@ -1,0 +1,152 @@
+#pragma once
+// A named two-dimensional result (fit fractions, residual, element maps, energy
+// shift, ...): a grid of doubles of the image size filled bin by bin during a
+// run, a second "processed" grid made by the deglitch filters, a colour image
+// rendered through the shared colour map, and conversions for saving.
+//
+// A map "without grids" (never prepared, or cleared) ignores every operation
+// that would read or write the grids.
+#include "analysis/AnalyzeCond.h"
+
+#include <QImage>
+#include <QObject>
+#include <QPoint>
+#include <QString>
+#include <QVector>
+#include <vector>
+
+// Samples of a map converted for a 16-bit TIFF: width x height values,
+// row-major. Null (no samples) when the map has no grids.
+struct MapSamples16 {
+    int width = 0;
+    int height = 0;
+    std::vector<quint16> samples;
+    bool isNull() const { return samples.empty(); }
+};
+
+class Analyzed2DRes : public QObject {
+    Q_OBJECT
+public:
+    explicit Analyzed2DRes(const QString &name = QString(), QObject *parent = nullptr);
+    // Copies every field, including deep copies of both grids and the image.
+    // The QObject parent is not copied.
+    Analyzed2DRes(const Analyzed2DRes &other);
+    Analyzed2DRes &operator=(const Analyzed2DRes &other);
+    ~Analyzed2DRes() override;
+
+    // Sets up the map for a run over `grid`: grid copied (its W, H are the map
+    // size), zero-filled values and processed grids, extremes reset, no image.
+    void prepare(const AnalyzeCond &grid);
+
+    QString name() const { return m_name; }
+    void setName(const QString &name) { m_name = name; }
+    const AnalyzeCond &grid() const { return m_grid; }
+    int width() const { return m_grid.W; }
+    int height() const { return m_grid.H; }
+    bool hasGrids() const { return !m_values.empty() && !m_processed.empty(); }
+
+    // Row-major W*H grids (index x + y*W); nullptr without grids.
+    const double *values() const { return m_values.empty() ? nullptr : m_values.data(); }
+    const double *processedValues() const {
+        return m_processed.empty() ? nullptr : m_processed.data();
+    }
+    // Value of one cell; 0 outside the map or without grids.
+    double valueAt(int x, int y) const;
+    double processedAt(int x, int y) const;
+
+    double min() const { return m_min; }
+    double max() const { return m_max; }
+    QPoint minPos() const { return m_minPos; }
+    QPoint maxPos() const { return m_maxPos; }
+    double pmin() const { return m_pmin; }
+    double pmax() const { return m_pmax; }
+
+    bool fixedScale() const { return m_fixedScale; }
+    double fixMin() const { return m_fixMin; }
+    double fixMax() const { return m_fixMax; }
+    bool showProcessed() const { return m_showProcessed; }
+    double deglitchFactor() const { return m_deglitchFactor; }
+    double deglitchRatio() const { return m_deglitchRatio; }
+
+    // The range the colour image spans: the fixed range when fixedScale, else
+    // the processed range when showing the processed grid, else (min, max).
+    void displayRange(double *lo, double *hi) const;
+
+    // QImage::Format_Grayscale8 (default) or QImage::Format_RGB888; others are
+    // refused. Takes effect at the next genImg.
+    void setImageFormat(QImage::Format format);
+    QImage::Format imageFormat() const { return m_format; }
+
+    // The colour image (null before the first genImg) and whether one was
+    // generated since the map was prepared or cleared.
+    bool isValid() const { return m_valid; }
+    bool hasImage() const { return !m_image.isNull(); }
+
+    // Count of values produced by the last tiffDataForSave.
+    int pointsWritten() const { return m_pointsWritten; }
+
+    // 16-bit conversion for saving. Range (scaleMin, scaleMax) when fixedScale,
+    // else the processed or value range; values are clamped to the range and
+    // scaled to 0..65535. asAnalyzed: one sample per bin in walk order
+    // (binsX x binsY), else every pixel (W x H).
+    MapSamples16 tiffDataForSave(bool fixedScale, double scaleMin, double scaleMax,
+                                 bool asAnalyzed);
+
+    // Writes the map over its bins in walk order: list form "cx cy value" per
+    // line, or matrix form with one line per bin row (the file begins with an
+    // empty line). Separator "," when csv, else " ". False on failure (logged).
+    bool writeText(const QString &path, bool csv, bool list) const;
+
+public slots:
+    void clear();
+    void setNo(int no) { m_no = no; }
+    int no() const { return m_no; }
+
+    // Records t for the bin centred at (ix, iy) with half sizes xw, yw: every
+    // cell of the bin inside the map gets t; min/max follow t.
+    void setData(int ix, int iy, int xw, int yw, double t);
+
+    void genImg();
+    QImage img() const { return m_image; }
+
+    void deglitch();
+    void setDeglitchConds(double f, double r);
+    void deglitch2(double limit);
+    void copyProc2Data();
+
+    void selectProcImg(bool f);
+    void setFixedScale(bool f);
+    void setScale(double min, double max);
+
+signals:
+    // The display range changed (fixed scale, range or processed view): the
+    // colour bar shows (lo, hi) and repaints.
+    void displayRangeChanged(double lo, double hi);
+    // A new colour image was generated.
+    void imageUpdated();
+
+private:
+    void copyFrom(const Analyzed2DRes &other);
+    void releaseGrids();
+    void fillBin(std::vector<double> &grid, int cx, int cy, double v) const;
+    double centreValue(const std::vector<double> &grid, int cx, int cy) const;
+    bool insideMap(int x, int y) const { return x >= 0 && x < m_grid.W && y >= 0 && y < m_grid.H; }
+    void announceRange();
+
+    int m_no = 0;
+    QString m_name;
+    AnalyzeCond m_grid;
+    std::vector<double> m_values;
+    std::vector<double> m_processed;
+    double m_min = 1e300, m_max = -1e300;
+    QPoint m_minPos, m_maxPos;
+    double m_pmin = 0, m_pmax = 1;
+    bool m_fixedScale = false;
+    double m_fixMin = 1e300, m_fixMax = -1e300;
+    bool m_showProcessed = false;
+    double m_deglitchFactor = 2.0, m_deglitchRatio = 0.9;
+    QImage::Format m_format = QImage::Format_Grayscale8;
+    QImage m_image;
+    bool m_valid = false;
+    int m_pointsWritten = 0;
+};
