@@ -1,0 +1,33 @@
+#pragma once
+// The element suggestion that travels with every spectrum the main window
+// builds: it confines the edge search of the normalisation and rejects edges
+// whose jump is too small.
+#include <QMetaType>
+#include <QString>
+
+struct SuggestElm {
+    bool use = false;
+    int Z = 29;                     // atomic number; -1 when the symbol is unknown
+    int edge = 0;                   // 0 = K, 1 = L1, 2 = L2, 3 = L3
+    double edgeEnergy = 8984.36029; // eV
+    double dPreE = -20.0;           // eV relative to the edge
+    double dPostS = 20.0;           // eV relative to the edge
+    double jumpSigma = 1.0;
+
+    // The record from the texts of the main window's fields. Numbers are read
+    // locale-free; a text that is not a number gives 0.
+    static SuggestElm fromTexts(bool use, const QString &symbol, int edge,
+                                const QString &edgeEnergyEV, const QString &dPreE,
+                                const QString &dPostS, const QString &jumpSigma);
+
+    // The text of the suggested edge energy field after the element or edge
+    // changed: the edge energy in eV with 6 significant digits when the symbol
+    // is a known element with Z >= 1, else the current text unchanged.
+    static QString suggestedEdgeEnergyText(const QString &symbol, int edge,
+                                           const QString &currentText);
+
+    // Registers SuggestElm and XafsSpectrum for queued connections (idempotent).
+    static void registerMetaTypes();
+};
+
+Q_DECLARE_METATYPE(SuggestElm)

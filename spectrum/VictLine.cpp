@@ -1,0 +1,212 @@
+#include "spectrum/VictLine.h"
+
+#include "spectrum/LinearSolver.h"
+#include "spectrum/PhysicalConstants.h"
+
+#include <cmath>
+
+using PhysicalConstants::wavelength;
+
+bool VictLine::fit(const Spectrum &spectrum, double a, double b, int simple) {
+    m_simple = simple;
+    m_start = a;
+    m_end = b;
+    // The bridge belongs to the coefficients of the previous fit; keeping it
+    // would let a renormalisation (or a switch to the Victoreen form) read a
+    // stale curve.
+    m_bridged = false;
+    m_ok = simple ? fitStraight(spectrum, a, b) : fitVictoreen(spectrum, a, b);
+    return m_ok;
+}
+
+bool VictLine::fitStraight(const Spectrum &spectrum, double a, double b) {
+    const int count = spectrum.count();
+    if (count <= 2)
+        return false;
+    int n = 0;
+    double sy = 0, se = 0, sey = 0, see = 0;
+    for (int i = 0; i < count; ++i) {
+        const double e = spectrum.effectiveX(i);
+        if (e >= b)
+            break;
+        if (!(e >= a)) // also skips NaN energies
+            continue;
+        const double y = spectrum.y(i);
+        ++n;
+        sy += y;
+        se += e;
+        sey += e * y;
+        see += e * e;
+    }
+    bool ok = false;
+    if (n < 2) {
+        m_slope = 0.0;
+        m_c0 = (n == 1) ? sy : 0.0;
+    } else {
+        LinearSolver::Matrix m{};
+        m[0] = {see, se, 0, 0};
+        m[1] = {se, double(n), 0, 0};
+        const LinearSolver::Vector rhs{sey, sy, 0, 0};
+        LinearSolver::Vector x{};
+        ok = LinearSolver::solve(2, m, rhs, x);
+        m_slope = x[0];
+        m_c0 = x[1];
+    }
+    residualPass(spectrum, a, b, false);
+    return ok;
+}
+
+bool VictLine::fitVictoreen(const Spectrum &spectrum, double a, double b) {
+    const int count = spectrum.count();
+    if (count <= 3)
+        return false;
+    double n = 0, su = 0, st = 0, suu = 0, sut = 0, stt = 0, sy = 0, suy = 0, sty = 0;
+    for (int i = 0; i < count; ++i) {
+        const double e = spectrum.effectiveX(i);
+        if (e >= b)
+            break;
+        if (!(e >= a)) // also skips NaN energies
+            continue;
+        const double y = spectrum.y(i);
+        const double l = wavelength(e);
+        const double u = l * l * l;
+        const double t = u * l;
+        n += 1;
+        su += u;
+        st += t;
+        suu += u * u;
+        sut += u * t;
+        stt += t * t;
+        sy += y;
+        suy += u * y;
+        sty += t * y;
+    }
+    LinearSolver::Matrix m{};
+    m[0] = {n, su, st, 0};
+    m[1] = {su, suu, sut, 0};
+    m[2] = {st, sut, stt, 0};
+    const LinearSolver::Vector rhs{sy, suy, sty, 0};
+    LinearSolver::Vector x{};
+    const bool ok = LinearSolver::solve(3, m, rhs, x);
+    m_c0 = x[0];
+    m_vicC = x[1];
+    m_vicD = x[2];
+    residualPass(spectrum, a, b, true);
+    return ok;
+}
+
+void VictLine::residualPass(const Spectrum &spectrum, double a, double b, bool includeEnd) {
+    const int count = spectrum.count();
+    double sum = 0.0;
+    int used = 0;
+    for (int i = 0; i < count; ++i) {
+        const double e = spectrum.effectiveX(i);
+        const bool inRange = e >= a && (includeEnd ? e <= b : e < b);
+        if (!inRange)
+            continue;
+        const double d = spectrum.y(i) - formValue(e);
+        sum += d * d;
+        ++used;
+    }
+    m_nUsed = used;
+    m_sigma = used == 0 ? 1.0 : std::sqrt(sum / used);
+}
+
+double VictLine::formValue(double E) const {
+    if (m_simple)
+        return m_slope * E + m_c0;
+    const double l = wavelength(E);
+    return m_c0 + (m_vicC + m_vicD * l) * l * l * l;
+}
+
+double VictLine::lineValue(double E) const {
+    if (m_bridged && (m_bridgeAbove ? E > m_end : E < m_start))
+        return valueAt(E);
+    return formValue(E);
+}
+
+void VictLine::reset() {
+    QVector<QPointF> storage;
+    storage.swap(m_points);
+    *this = VictLine();
+    m_points.swap(storage);
+    clear();
+}
+
+QVector<QPointF> VictLine::controlPoints() const {
+    QVector<QPointF> out;
+    if (m_hasControlPoints)
+        for (const QPointF &p : m_controlPoints)
+            out.append(p);
+    return out;
+}
+
+void VictLine::sampleBezier(const std::array<QPointF, 4> &cp) {
+    m_controlPoints = cp;
+    m_hasControlPoints = true;
+    // A renormalisation samples again: start from an empty list so that the
+    // curve is never doubled (the storage is kept).
+    clear();
+    reserve(bridgeSamples);
+    double u = 0.0;
+    for (int i = 0; i < bridgeSamples; ++i, u += 0.01) {
+        const double v = 1.0 - u;
+        const double b0 = v * v * v;
+        const double b1 = 3 * v * v * u;
+        const double b2 = 3 * v * u * u;
+        const double b3 = u * u * u;
+        addPoint(b0 * cp[0].x() + b1 * cp[1].x() + b2 * cp[2].x() + b3 * cp[3].x(),
+                 b0 * cp[0].y() + b1 * cp[1].y() + b2 * cp[2].y() + b3 * cp[3].y());
+    }
+}
+
+void VictLine::bridgeAbove(const VictLine &other) {
+    if (!m_simple)
+        return;
+    m_bridged = false;
+    const double d = m_slope;
+    const double c = other.m_slope;
+    if (!(c < d))
+        return;
+    const double f = m_end;
+    const double h = other.m_end;
+    const double e = d * f + m_c0;
+    const double m = other.formValue(f);
+    const double l = other.formValue(h);
+    const double xc = f - (m - e) / (c - d);
+    const double o = 0.5 * (xc - f) / (h - f);
+    if (o > 1)
+        return;
+    const double t = 0.1 * o * (h - f);
+    const double lp = l - o * (m - e) / 2;
+    sampleBezier(
+        {QPointF(f, e), QPointF(f + t, e + d * t), QPointF(h - t, lp - c * t), QPointF(h, lp)});
+    m_bridged = true;
+    m_bridgeAbove = true;
+}
+
+void VictLine::bridgeBelow(const VictLine &other) {
+    if (!m_simple)
+        return;
+    m_bridged = false;
+    const double c = m_slope;
+    const double d = other.m_slope;
+    if (!(c > d))
+        return;
+    const double f = other.m_start;
+    const double h = m_start;
+    const double l = other.formValue(f);
+    const double g = other.formValue(h);
+    const double e = c * h + m_c0;
+    const double qf = c * f + m_c0;
+    const double xc = f - (qf - l) / (c - d);
+    const double m = 0.5 * (xc - h) / (f - h);
+    if (m > 1)
+        return;
+    const double o = l + m * (e - g) / 2;
+    const double s = 0.1 * m * (f - h);
+    sampleBezier(
+        {QPointF(f, o), QPointF(f - s, o - d * s), QPointF(h + s, e + c * s), QPointF(h, e)});
+    m_bridged = true;
+    m_bridgeAbove = false;
+}

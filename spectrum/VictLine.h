@@ -1,0 +1,75 @@
+#pragma once
+// A background line of an XAFS spectrum: a straight line or the Victoreen form
+// c0 + C·λ³ + D·λ⁴, fitted by linear least squares over an energy range, with
+// an optional Bézier bridge that bends it away from the other line. The inherited
+// point list holds the sampled bridge curve.
+#include "spectrum/Spectrum.h"
+
+#include <QVector>
+#include <array>
+
+class VictLine : public Spectrum {
+public:
+    static constexpr int bridgeSamples = 100;
+
+    // Stores simple, start = a, end = b and fits over the spectrum's effective
+    // energies in [a, b). Returns (and stores as ok) whether the fit succeeded.
+    // A new fit drops the bridge of the previous one.
+    bool fit(const Spectrum &spectrum, double a, double b, int simple);
+
+    // On the pre-edge line with the post-edge line as other: bends the region
+    // above end towards the post-edge line when the lines would cross.
+    void bridgeAbove(const VictLine &other);
+    // On the post-edge line with the pre-edge line as other: the region below
+    // start.
+    void bridgeBelow(const VictLine &other);
+
+    // The line at energy E, the bridge included.
+    double lineValue(double E) const;
+    // The line's own form at E, without the bridge.
+    double formValue(double E) const;
+
+    int ok() const { return m_ok; }
+    int simple() const { return m_simple; }
+    double c0() const { return m_c0; }
+    double vicC() const { return m_vicC; }
+    double vicD() const { return m_vicD; }
+    double slope() const { return m_slope; }
+    double sigma() const { return m_sigma; }
+    int nUsed() const { return m_nUsed; }
+    double start() const { return m_start; }
+    double end() const { return m_end; }
+    bool bridged() const { return m_bridged; }
+    // True: the bridge applies for E > end; false: for E < start.
+    bool bridgeIsAbove() const { return m_bridgeAbove; }
+    // The four Bézier control points of the last bridge (empty before one).
+    QVector<QPointF> controlPoints() const;
+
+    // Back to the state of a fresh line, keeping the storage of the point list.
+    void reset();
+
+    // Moves the constant term (separation of lines that cross at the edge).
+    void addToC0(double delta) { m_c0 += delta; }
+
+private:
+    bool fitStraight(const Spectrum &spectrum, double a, double b);
+    bool fitVictoreen(const Spectrum &spectrum, double a, double b);
+    // RMS residual over a <= E < b, or a <= E <= b when includeEnd.
+    void residualPass(const Spectrum &spectrum, double a, double b, bool includeEnd);
+    void sampleBezier(const std::array<QPointF, 4> &cp);
+
+    int m_ok = 0;
+    int m_simple = 1;
+    double m_c0 = 0.0;
+    double m_vicC = 0.0;
+    double m_vicD = 0.0;
+    double m_slope = 0.0;
+    double m_sigma = 0.0;
+    int m_nUsed = 0;
+    double m_start = 0.0;
+    double m_end = 0.0;
+    bool m_bridged = false;
+    bool m_bridgeAbove = true;
+    bool m_hasControlPoints = false;
+    std::array<QPointF, 4> m_controlPoints{};
+};
