@@ -1,0 +1,71 @@
+#pragma once
+// The batch worker. It lives in its own thread, takes the batch lines handed to
+// it, runs the control language (loops, variables, echo, remark blocks, end
+// mark) itself and sends every external command to the main window, waiting
+// for finishBatchExec before the next line.
+//
+// Each line is one queued event (execNextLineSig is connected to
+// execNextLineSlot with a queued connection), so long runs of control lines
+// never grow the call depth and a stop request is seen between lines.
+#include "app/ParamStore.h"
+#include "batch/CmdLine.h"
+
+#include <QList>
+#include <QObject>
+#include <QStringList>
+#include <QVector>
+
+class BatchDispatcher : public QObject {
+    Q_OBJECT
+public:
+    struct LoopRecord {
+        QString name;
+        int line = 0; // index of the :for line
+        QString placeholder;
+        QString start;
+        QString end;
+        QString current;
+        QString step;
+    };
+
+    // The control commands, looked up in any case; NotControl for any other.
+    enum ControlId { For, Next, Echo, RemStart, RemEnd, End, Let, NotControl };
+    static ControlId controlId(const QString &command);
+
+    explicit BatchDispatcher(QObject *parent = nullptr);
+
+signals:
+    void execNextLineSig();
+    void execCmdSig(CmdLine cmd, bool inRem);
+    void Log(QString text);
+    // A batch has ended (last line run, ":end" met or stopped); the dispatcher
+    // is idle unless a batch dispatched meanwhile starts next.
+    void batchEnded();
+
+public slots:
+    void execNextLineSlot();
+    void doDispatchCmds(QStringList lines);
+    void batchStopSlot();
+    void finishBatchExec(int id);
+
+private:
+    void startBatch(const QStringList &lines);
+    void endBatch();
+    QString takeLineWithContinuations();
+    void runControl(ControlId id, const CmdLine &cmd);
+    void forCmd(const CmdLine &cmd);
+    void nextCmd(const CmdLine &cmd);
+    void letCmd(const CmdLine &cmd);
+    void echoCmd(const CmdLine &cmd);
+    QString substitute(QString arg) const;
+    void log(const QString &text);
+
+    QStringList m_lines;
+    int m_index = 0;
+    bool m_running = false;
+    bool m_inRem = false;
+    bool m_waiting = false; // an external command has not answered yet
+    ParamStore m_variables;
+    QVector<LoopRecord> m_loops;
+    QList<QStringList> m_pending; // batches dispatched while one runs
+};

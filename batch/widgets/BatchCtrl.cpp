@@ -1,0 +1,102 @@
+#include "batch/widgets/BatchCtrl.h"
+
+#include "app/AppSettings.h"
+#include "app/DebugLog.h"
+#include "ui_BatchCtrl.h"
+
+#include <QFile>
+#include <QFileDialog>
+#include <QSaveFile>
+#include <QTextCursor>
+#include <QTextStream>
+
+BatchCtrl::BatchCtrl(QWidget *parent) : QMainWindow(parent), ui(new Ui::BatchCtrl) {
+    ui->setupUi(this);
+    m_loadDialog = makeDialog("LoadDialog", false);
+    m_saveDialog = makeDialog("SaveDialog", true);
+
+    connect(ui->Exec, &QPushButton::clicked, this, &BatchCtrl::execCmdsSlot);
+    connect(ui->Clear, &QPushButton::clicked, this, &BatchCtrl::clear);
+    connect(ui->ClearLog, &QPushButton::clicked, this, &BatchCtrl::clearLog);
+    connect(ui->Stop, &QPushButton::clicked, this, &BatchCtrl::batchStop);
+    connect(ui->Load, &QPushButton::clicked, m_loadDialog, &QFileDialog::show);
+    connect(ui->Save, &QPushButton::clicked, m_saveDialog, &QFileDialog::show);
+    connect(m_loadDialog, &QFileDialog::fileSelected, this, &BatchCtrl::load);
+    connect(m_saveDialog, &QFileDialog::fileSelected, this, &BatchCtrl::save);
+}
+
+BatchCtrl::~BatchCtrl() {
+    delete ui;
+}
+
+QFileDialog *BatchCtrl::makeDialog(const QString &name, bool forSaving) {
+    auto *dialog = new QFileDialog(this);
+    dialog->setObjectName(name);
+    dialog->setOption(QFileDialog::DontUseNativeDialog);
+    dialog->setDirectory(AppSettings::batchRoot());
+    dialog->setNameFilters({"Batch File (*.bat)", "Any Files (* *.*)"});
+    dialog->setAcceptMode(forSaving ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+    dialog->setFileMode(QFileDialog::AnyFile);
+    return dialog;
+}
+
+QString BatchCtrl::batchText() const {
+    return ui->BatchCmds->toPlainText();
+}
+QString BatchCtrl::logText() const {
+    return ui->BatchLogs->toPlainText();
+}
+
+void BatchCtrl::execCmdsSlot() {
+    emit doDispatchCmds(batchText().split('\n'));
+}
+void BatchCtrl::execBatchSlot() {
+    execCmdsSlot();
+}
+void BatchCtrl::clear() {
+    ui->BatchCmds->clear();
+}
+void BatchCtrl::clearLog() {
+    ui->BatchLogs->clear();
+}
+
+void BatchCtrl::save(const QString &fileName) {
+    QSaveFile file(fileName);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Text))
+        return;
+    file.write(batchText().toUtf8());
+    file.commit();
+}
+
+void BatchCtrl::load(const QString &fileName) {
+    QFile file(fileName);
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
+        return;
+    QTextStream in(&file);
+    QString text;
+    QString line;
+    while (in.readLineInto(&line))
+        text += line + '\n';
+    ui->BatchCmds->setPlainText(text);
+}
+
+void BatchCtrl::setBatchFile(const QString &fileName) {
+    load(fileName);
+}
+
+void BatchCtrl::Log(const QString &text) {
+    QTextCursor cursor = ui->BatchLogs->textCursor();
+    cursor.movePosition(QTextCursor::End);
+    cursor.insertText(text);
+    ui->BatchLogs->setTextCursor(cursor);
+}
+
+void BatchCtrl::logMirrored(const QString &text) {
+    DebugLog::write(text.endsWith('\n') ? text.chopped(1) : text);
+    Log(text);
+}
+
+void BatchCtrl::showCmdErr(const CmdLine &cmd) {
+    DebugLog::write("cmd " + cmd.lineText);
+    logMirrored(QString("Err: %1\n").arg(cmd.lineText));
+}
