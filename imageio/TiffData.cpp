@@ -1,0 +1,422 @@
+#include "imageio/TiffData.h"
+
+#include "app/DebugLog.h"
+
+#include <QFile>
+#include <QMetaType>
+#include <algorithm>
+#include <cfloat>
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+
+const int tiffDataMetaTypeId = qRegisterMetaType<TiffData *>("TiffData*");
+
+template <typename T> inline double sampleAt(const unsigned char *row, int x) {
+    return double(reinterpret_cast<const T *>(row)[x]);
+}
+
+} // namespace
+
+TiffData::TiffData() : m_errPoints(ErrPoints::processWide()) {
+    Q_UNUSED(tiffDataMetaTypeId);
+    resetRange();
+}
+
+TiffData::~TiffData() = default;
+
+// ---------------------------------------------------------------- storage
+
+int TiffData::sampleBytes(SampleType type) {
+    switch (type) {
+    case TiffUInt16:
+    case UInt16:
+        return 2;
+    case UInt32:
+    case Float32:
+        return 4;
+    default:
+        return 0;
+    }
+}
+
+void TiffData::releaseSamples() {
+    m_rows.clear();
+    m_rows.shrink_to_fit();
+    m_blocks.clear();
+    m_blocks.shrink_to_fit();
+    m_sampleType = NoData;
+}
+
+void TiffData::startRows(SampleType type) {
+    releaseSamples();
+    m_sampleType = type;
+    m_rows.assign(size_t(std::max(m_height, 0)), nullptr);
+}
+
+unsigned char *TiffData::addRowBlock(int firstRow, int rowCount) {
+    const size_t rowBytes = size_t(m_width) * size_t(sampleBytes(m_sampleType));
+    std::unique_ptr<unsigned char[]> block(new unsigned char[rowBytes * size_t(rowCount)]());
+    unsigned char *base = block.get();
+    for (int r = 0; r < rowCount; ++r)
+        m_rows[size_t(firstRow + r)] = base + rowBytes * size_t(r);
+    m_blocks.push_back(std::move(block));
+    return base;
+}
+
+void TiffData::clear() {
+    releaseSamples();
+    m_display = QImage();
+    m_displayBuffer.reset();
+}
+
+void TiffData::resetRange() {
+    m_min = DBL_MAX;
+    m_max = DBL_MIN;
+}
+
+template <typename T> static void rangeOf(const T *p, int count, double &lo, double &hi) {
+    if (count <= 0)
+        return;
+    T a = p[0], b = p[0];
+    for (int i = 1; i < count; ++i) {
+        a = std::min(a, p[i]);
+        b = std::max(b, p[i]);
+    }
+    lo = std::min(lo, double(a));
+    hi = std::max(hi, double(b));
+}
+
+static void rangeOfFloats(const float *p, int count, double &lo, double &hi) {
+    for (int i = 0; i < count; ++i) { // NaN samples compare false and are skipped
+        if (p[i] < lo)
+            lo = p[i];
+        if (p[i] > hi)
+            hi = p[i];
+    }
+}
+
+void TiffData::updateRange(const void *row, int count) {
+    switch (m_sampleType) {
+    case TiffUInt16:
+    case UInt16:
+        rangeOf(static_cast<const quint16 *>(row), count, m_min, m_max);
+        break;
+    case UInt32:
+        rangeOf(static_cast<const quint32 *>(row), count, m_min, m_max);
+        break;
+    case Float32:
+        rangeOfFloats(static_cast<const float *>(row), count, m_min, m_max);
+        break;
+    default:
+        break;
+    }
+}
+
+const void *TiffData::rowData(int y) const {
+    if (y < 0 || size_t(y) >= m_rows.size())
+        return nullptr;
+    return m_rows[size_t(y)];
+}
+
+void TiffData::setShift(int dx, int dy) {
+    m_shiftX = dx;
+    m_shiftY = dy;
+}
+
+// ---------------------------------------------------------------- loading
+
+bool TiffData::load(const QString &fileName, const ErrPoints &mask) {
+    m_errPoints = mask;
+    return load(fileName);
+}
+
+bool TiffData::load(const QString &fileName) {
+    QFile f(fileName);
+    if (!f.open(QIODevice::ReadOnly)) {
+        DebugLog::write("Can not open (1) " + fileName);
+        return false;
+    }
+    const QByteArray head = f.read(15);
+    f.close();
+    if (head.size() < 15) {
+        DebugLog::write("Error on reading file (1) " + fileName);
+        return false;
+    }
+    if (head.startsWith("II") || head.startsWith("MM"))
+        return readTiff(fileName);
+    if (head.startsWith("IM"))
+        return readImg(fileName);
+    // The header bytes as Latin-1 text up to the first zero byte.
+    const QString text = QString::fromLatin1(head.constData(), int(qstrnlen(head.constData(), 15)));
+    if (text.startsWith("#PRXM-CTImg"))
+        return readTextImage(fileName);
+    return false;
+}
+
+// ---------------------------------------------------------------- access
+
+double TiffData::value(int x, int y) const {
+    const int sx = x - m_shiftX;
+    const int sy = y - m_shiftY;
+    if (sx < 0 || sy < 0 || sx >= m_width || size_t(sy) >= m_rows.size())
+        return 0;
+    const unsigned char *row = m_rows[size_t(sy)];
+    switch (m_sampleType) {
+    case TiffUInt16:
+    case UInt16:
+        return sampleAt<quint16>(row, sx);
+    case UInt32:
+        return sampleAt<quint32>(row, sx);
+    case Float32:
+        return sampleAt<float>(row, sx);
+    default:
+        return 0;
+    }
+}
+
+template <typename T> double TiffData::boxSumOf(int x0, int x1, int y0, int y1) const {
+    double sum = 0;
+    for (int y = y0; y <= y1; ++y) {
+        const T *row = reinterpret_cast<const T *>(m_rows[size_t(y)]);
+        for (int x = x0; x <= x1; ++x)
+            sum += double(row[x]);
+    }
+    return sum;
+}
+
+double TiffData::storedSum(qint64 x0, qint64 x1, qint64 y0, qint64 y1) const {
+    // Cut to the stored data: the rest reads 0.
+    x0 = std::max<qint64>(x0, 0);
+    x1 = std::min<qint64>(x1, qint64(m_width) - 1);
+    y0 = std::max<qint64>(y0, 0);
+    y1 = std::min<qint64>(y1, qint64(m_rows.size()) - 1);
+    if (x0 > x1 || y0 > y1)
+        return 0;
+    switch (m_sampleType) {
+    case TiffUInt16:
+    case UInt16:
+        return boxSumOf<quint16>(int(x0), int(x1), int(y0), int(y1));
+    case UInt32:
+        return boxSumOf<quint32>(int(x0), int(x1), int(y0), int(y1));
+    case Float32:
+        return boxSumOf<float>(int(x0), int(x1), int(y0), int(y1));
+    default:
+        return 0;
+    }
+}
+
+double TiffData::boxSum(int x, int y, int rx, int ry) const {
+    const qint64 ax = std::abs(qint64(rx)), ay = std::abs(qint64(ry));
+    const qint64 cx = qint64(x) - m_shiftX, cy = qint64(y) - m_shiftY;
+    return storedSum(cx - ax, cx + ax, cy - ay, cy + ay);
+}
+
+double TiffData::areaAverage(double x, double y, double w, double h) const {
+    const auto trunc = [](double v) -> qint64 {
+        return std::isfinite(v) ? qint64(std::clamp(std::trunc(v), -1e12, 1e12)) : 0;
+    };
+    const qint64 ix = trunc(x) - m_shiftX, iy = trunc(y) - m_shiftY, iw = trunc(w), ih = trunc(h);
+    if (iw < 0 || ih < 0)
+        return 0;
+    return storedSum(ix, ix + iw, iy, iy + ih) / (double(iw + 1) * double(ih + 1));
+}
+
+double TiffData::neighbourAverage(int x, int y) const {
+    const bool masked = m_errPoints.use();
+    double sum = 0;
+    int n = 0;
+    for (int dx = -1; dx <= 1; ++dx) {
+        for (int dy = -1; dy <= 1; ++dy) {
+            if (dx == 0 && dy == 0)
+                continue;
+            const int nx = x + dx, ny = y + dy;
+            if (nx < 0 || ny < 0 || nx >= m_width || size_t(ny) >= m_rows.size())
+                continue;
+            if (masked && m_errPoints.contains(nx + m_originX, ny + m_originY))
+                continue;
+            const unsigned char *row = m_rows[size_t(ny)];
+            switch (m_sampleType) {
+            case TiffUInt16:
+            case UInt16:
+                sum += sampleAt<quint16>(row, nx);
+                break;
+            case UInt32:
+                sum += sampleAt<quint32>(row, nx);
+                break;
+            case Float32:
+                sum += sampleAt<float>(row, nx);
+                break;
+            default:
+                break;
+            }
+            ++n;
+        }
+    }
+    return n > 0 ? sum / n : 0;
+}
+
+void TiffData::repairErrorPoints() {
+    for (const QPoint &p : m_errPoints.points()) {
+        const int x = p.x() - m_originX, y = p.y() - m_originY;
+        if (x < 0 || y < 0 || x >= m_width || size_t(y) >= m_rows.size())
+            continue;
+        const double v = neighbourAverage(x, y);
+        unsigned char *row = m_rows[size_t(y)];
+        switch (m_sampleType) {
+        case TiffUInt16:
+        case UInt16:
+            reinterpret_cast<quint16 *>(row)[x] = quint16(v); // truncated toward zero
+            break;
+        case UInt32:
+            reinterpret_cast<quint32 *>(row)[x] = quint32(v);
+            break;
+        case Float32:
+            reinterpret_cast<float *>(row)[x] = float(v);
+            break;
+        default:
+            break;
+        }
+    }
+}
+
+namespace {
+
+// The pair (k - 1, k) whose energies bracket e, or the first or last two for
+// an energy outside the series; images are in ascending energy.
+template <typename At>
+double interpolate(At at, int count, double e, int x, int y, int rx, int ry) {
+    if (count <= 0)
+        return 1;
+    if (count == 1)
+        return at(0)->boxSum(x, y, rx, ry);
+    int k;
+    if (e < at(0)->energy()) {
+        k = 1;
+    } else if (e >= at(count - 1)->energy()) {
+        k = count - 1;
+    } else {
+        int lo = 0, hi = count - 1; // energy[lo] <= e < energy[hi]
+        while (hi - lo > 1) {
+            const int mid = lo + (hi - lo) / 2;
+            if (at(mid)->energy() <= e)
+                lo = mid;
+            else
+                hi = mid;
+        }
+        k = hi;
+    }
+    const TiffData *a = at(k - 1), *b = at(k);
+    const double sa = a->boxSum(x, y, rx, ry), sb = b->boxSum(x, y, rx, ry);
+    const double ea = a->energy(), eb = b->energy();
+    if (ea == eb)
+        return (sa + sb) / 2;
+    return sa + (sb - sa) * (e - ea) / (eb - ea);
+}
+
+} // namespace
+
+double TiffData::interpolatedBoxSum(const QList<TiffData *> &images, double energy, int x, int y,
+                                    int rx, int ry) {
+    return interpolate([&images](int i) { return images.at(i); }, images.size(), energy, x, y, rx,
+                       ry);
+}
+
+double TiffData::interpolatedBoxSum(const TiffData *const *images, int count, double energy, int x,
+                                    int y, int rx, int ry) {
+    return interpolate([images](int i) { return images[i]; }, count, energy, x, y, rx, ry);
+}
+
+// ---------------------------------------------------------------- display
+
+void TiffData::rebuildDisplay() {
+    rebuildDisplay(ColorMap::shared());
+}
+
+template <typename T> void TiffData::renderRows(const ColorMap &map, uchar *out, int stride) const {
+    const double span = m_max - m_min;
+    const double scale = span > 0 ? 1.0 / span : 0.0;
+    const int bpp = ColorMap::bytesPerPixel(m_displayFormat);
+    uchar outside[3] = {0, 0, 0};
+    map.writePixel((0 - m_min) * scale, outside, m_displayFormat);
+    for (int y = 0; y < m_height; ++y) {
+        uchar *p = out + size_t(stride) * size_t(y);
+        const int sy = y - m_shiftY;
+        const T *row =
+            (sy >= 0 && sy < m_height) ? reinterpret_cast<const T *>(m_rows[size_t(sy)]) : nullptr;
+        for (int x = 0; x < m_width; ++x) {
+            const int sx = x - m_shiftX;
+            if (row && sx >= 0 && sx < m_width) {
+                p = map.writePixel((double(row[sx]) - m_min) * scale, p, m_displayFormat);
+            } else {
+                std::memcpy(p, outside, size_t(bpp));
+                p += bpp;
+            }
+        }
+    }
+}
+
+void TiffData::renderRows16(const ColorMap &map, uchar *out, int stride) const {
+    // Every 16-bit value maps to one fixed pixel: build the table once, then
+    // each pixel is a lookup.
+    const int bpp = ColorMap::bytesPerPixel(m_displayFormat);
+    const double span = m_max - m_min;
+    const double scale = span > 0 ? 1.0 / span : 0.0;
+    std::unique_ptr<uchar[]> lut(new uchar[65536 * size_t(bpp)]);
+    for (int v = 0; v < 65536; ++v)
+        map.writePixel((v - m_min) * scale, lut.get() + size_t(v) * size_t(bpp), m_displayFormat);
+    const uchar *outside = lut.get(); // a pixel off the data reads 0
+    for (int y = 0; y < m_height; ++y) {
+        uchar *p = out + size_t(stride) * size_t(y);
+        const int sy = y - m_shiftY;
+        const quint16 *row = (sy >= 0 && sy < m_height)
+                                 ? reinterpret_cast<const quint16 *>(m_rows[size_t(sy)])
+                                 : nullptr;
+        // Columns [xa, xb) lie over stored data.
+        const int xa = row ? std::clamp(m_shiftX, 0, m_width) : m_width;
+        const int xb = row ? std::clamp(m_width + m_shiftX, xa, m_width) : m_width;
+        for (int x = 0; x < xa; ++x, p += bpp)
+            std::memcpy(p, outside, size_t(bpp));
+        if (bpp == 1) {
+            const quint16 *src = row + (xa - m_shiftX);
+            for (int x = xa; x < xb; ++x)
+                *p++ = lut[*src++];
+        } else {
+            for (int x = xa; x < xb; ++x, p += bpp)
+                std::memcpy(p, lut.get() + size_t(row[x - m_shiftX]) * size_t(bpp), size_t(bpp));
+        }
+        for (int x = xb; x < m_width; ++x, p += bpp)
+            std::memcpy(p, outside, size_t(bpp));
+    }
+}
+
+void TiffData::rebuildDisplay(const ColorMap &map) {
+    m_display = QImage();
+    m_displayBuffer.reset();
+    int bpp = ColorMap::bytesPerPixel(m_displayFormat);
+    if (bpp == 0) { // a format the colour map cannot write: fall back to grey
+        m_displayFormat = QImage::Format_Grayscale8;
+        bpp = 1;
+    }
+    if (m_sampleType == NoData || m_width <= 0 || m_height <= 0)
+        return;
+    const int stride = (m_width * bpp + 3) / 4 * 4;
+    m_displayBuffer.reset(new uchar[size_t(stride) * size_t(m_height)]());
+    switch (m_sampleType) {
+    case TiffUInt16:
+    case UInt16:
+        renderRows16(map, m_displayBuffer.get(), stride);
+        break;
+    case UInt32:
+        renderRows<quint32>(map, m_displayBuffer.get(), stride);
+        break;
+    case Float32:
+        renderRows<float>(map, m_displayBuffer.get(), stride);
+        break;
+    default:
+        break;
+    }
+    m_display = QImage(m_displayBuffer.get(), m_width, m_height, stride, m_displayFormat);
+}

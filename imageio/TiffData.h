@@ -1,0 +1,168 @@
+#pragma once
+// One detector image: its samples (16-bit, 32-bit unsigned or 32-bit float, kept
+// in the file's own type and converted on access), size, detector origin, value
+// range, exposure time, energy, registration shift and a cached 8-bit display
+// picture. Read from TIFF, from the IMG raw format (64-byte header) or from the
+// "#PRXM-CTImg" text image; the reader is chosen by the file's content.
+//
+// A TiffData is not copyable: images are large and pass between threads by
+// pointer (meta type "TiffData*"), the receiver taking ownership.
+#include "display/ColorMap.h"
+#include "imageio/ErrPoints.h"
+
+#include <QImage>
+#include <QList>
+#include <QMetaType>
+#include <QRectF>
+#include <QString>
+#include <QVector>
+#include <memory>
+#include <vector>
+
+class TiffData {
+public:
+    enum SampleType {
+        TiffUInt16 = 0, // 16-bit unsigned, read from a TIFF (8-bit TIFFs widened)
+        UInt16 = 1,     // 16-bit unsigned (IMG)
+        UInt32 = 2,     // 32-bit unsigned (IMG with 4 bytes per pixel, TIFF)
+        Float32 = 3,    // 32-bit float (text image, TIFF)
+        NoData = 4
+    };
+
+    TiffData();
+    ~TiffData();
+    TiffData(const TiffData &) = delete;
+    TiffData &operator=(const TiffData &) = delete;
+
+    // ---- reading ----
+    // Reads the file with the reader its first bytes call for. The mask, when
+    // given, becomes the image's error-point mask (else the process-wide mask
+    // at construction stays).
+    bool load(const QString &fileName);
+    bool load(const QString &fileName, const ErrPoints &mask);
+    bool readTiff(const QString &fileName);
+    bool readImg(const QString &fileName);
+    // Offset of the pixel data (comment length + 64), 0 on failure. Sets width,
+    // height, origin, bytes per pixel and exposure time.
+    qint64 readImgHeader(const QString &fileName);
+    bool readTextImage(const QString &fileName);
+    // Number of header lines, or -1. Sets width and height.
+    int readTextImageHeader(const QString &fileName);
+    // Releases the samples and the display picture; sample type becomes NoData.
+    void clear();
+
+    // ---- the record ----
+    const QString &fileName() const { return m_fileName; }
+    int width() const { return m_width; }
+    int height() const { return m_height; }
+    int originX() const { return m_originX; }
+    int originY() const { return m_originY; }
+    int bytesPerPixel() const { return m_bytesPerPixel; }
+    int scanLineSize() const { return m_scanLineSize; }
+    SampleType sampleType() const { return m_sampleType; }
+    bool hasData() const { return m_sampleType != NoData; }
+    // Value range over all samples read (before error-point repair).
+    double minimum() const { return m_min; }
+    double maximum() const { return m_max; }
+    double exposureMs() const { return m_exposureMs; }
+    void setExposureMs(double ms) { m_exposureMs = ms; }
+    double energy() const { return m_energy; }
+    void setEnergy(double eV) { m_energy = eV; }
+    int shiftX() const { return m_shiftX; }
+    int shiftY() const { return m_shiftY; }
+    void setShift(int dx, int dy);
+    const ErrPoints &errPoints() const { return m_errPoints; }
+    void setErrPoints(const ErrPoints &mask) { m_errPoints = mask; }
+
+    // Cached display picture (wraps the image's own buffer; valid until the
+    // next rebuildDisplay or clear). Null before the first read.
+    const QImage &displayImage() const { return m_display; }
+    QImage::Format displayFormat() const { return m_displayFormat; }
+    void setDisplayFormat(QImage::Format format) { m_displayFormat = format; }
+    // Re-renders the display picture through the shared colour map (or the
+    // map given): one pass, a lookup table for 16-bit samples.
+    void rebuildDisplay();
+    void rebuildDisplay(const ColorMap &map);
+
+    // Row y of the stored data (before the shift), nullptr outside. Its
+    // element type follows sampleType(): quint16, quint32 or float.
+    const void *rowData(int y) const;
+
+    // ---- pixel access (image coordinates, shift applied; 0 outside) ----
+    double value(int x, int y) const;
+    // Sum over columns x-|rx|..x+|rx| and rows y-|ry|..y+|ry| inclusive.
+    double boxSum(int x, int y, int rx, int ry) const;
+    // Mean over columns x..x+w and rows y..y+h inclusive (each truncated toward
+    // zero); 0 when w or h is negative.
+    double areaAverage(double x, double y, double w, double h) const;
+    double areaAverage(const QRectF &r) const {
+        return areaAverage(r.x(), r.y(), r.width(), r.height());
+    }
+
+    // Mean of the usable 8-neighbours of stored pixel (x, y): inside the data
+    // and, when the mask is in use, not masked (looked up in detector
+    // coordinates, i.e. with the origin added). 0 when none is usable.
+    double neighbourAverage(int x, int y) const;
+    // Replaces every pixel of the image's mask by its neighbour average.
+    void repairErrorPoints();
+
+    // Box sum interpolated linearly in energy over images in ascending energy:
+    // 1 for an empty list; a line through the neighbouring pair otherwise
+    // (extrapolated from the first or last two); equal energies average.
+    static double interpolatedBoxSum(const TiffData *const *images, int count, double energy, int x,
+                                     int y, int rx, int ry);
+    static double interpolatedBoxSum(const QVector<TiffData *> &images, double energy, int x, int y,
+                                     int rx, int ry) {
+        return interpolatedBoxSum(images.constData(), images.size(), energy, x, y, rx, ry);
+    }
+    static double interpolatedBoxSum(const QList<TiffData *> &images, double energy, int x, int y,
+                                     int rx, int ry);
+
+    // ---- writing ----
+    // Uncompressed 16-bit single-sample TIFF of width x height samples, row by
+    // row. Written through a temporary file, so a failure leaves any existing
+    // file untouched.
+    static bool write16BitTiff(const QString &fileName, int width, int height,
+                               const quint16 *samples);
+    static bool writeConstantTiff(const QString &fileName, int width, int height, quint16 value);
+
+private:
+    static int sampleBytes(SampleType type);
+    // Drops any samples and sizes the row table for the current height.
+    void startRows(SampleType type);
+    // A zeroed block for rows [firstRow, firstRow + rowCount) of the current
+    // width and sample type; the rows point into it.
+    unsigned char *addRowBlock(int firstRow, int rowCount);
+    void releaseSamples();
+    bool tiffReadStrips(struct tiff *tif, int bitsPerSample);
+    void resetRange();
+    void updateRange(const void *row, int count);
+    // Sum over stored columns x0..x1 and rows y0..y1 (cut to the data).
+    double storedSum(qint64 x0, qint64 x1, qint64 y0, qint64 y1) const;
+    template <typename T> double boxSumOf(int x0, int x1, int y0, int y1) const;
+    template <typename T> void renderRows(const ColorMap &map, uchar *out, int stride) const;
+    void renderRows16(const ColorMap &map, uchar *out, int stride) const;
+
+    QImage::Format m_displayFormat = QImage::Format_Grayscale8;
+    QString m_fileName;
+    int m_bytesPerPixel = 2;
+    int m_width = 0;
+    int m_height = 0;
+    int m_originX = 0;
+    int m_originY = 0;
+    ErrPoints m_errPoints;
+    int m_scanLineSize = 0;
+    double m_min;
+    double m_max;
+    std::vector<std::unique_ptr<unsigned char[]>> m_blocks; // sample storage
+    std::vector<unsigned char *> m_rows;                    // one per row, into m_blocks
+    double m_energy = 0;
+    std::unique_ptr<uchar[]> m_displayBuffer;
+    QImage m_display;
+    double m_exposureMs = 100;
+    int m_shiftX = 0;
+    int m_shiftY = 0;
+    SampleType m_sampleType = NoData;
+};
+
+Q_DECLARE_METATYPE(TiffData *)

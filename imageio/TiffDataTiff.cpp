@@ -1,0 +1,316 @@
+// TIFF reading and the 16-bit TIFF writer of TiffData.
+#include "imageio/TiffData.h"
+
+#include "app/DebugLog.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+#include <algorithm>
+#include <cmath>
+#include <cstdarg>
+#include <cstdio>
+#include <tiffio.h>
+#include <vector>
+
+namespace {
+
+// Largest decoded-to-stored ratio a compressed strip can reach (LZW of a
+// constant strip stays below about 1400:1, deflate below 1032:1). A file that
+// claims more pixels than its bytes could decode to is refused before any
+// allocation.
+constexpr double MaxCompressionRatio = 2048;
+
+struct TiffMessages {
+    QString fileName;
+};
+
+int tiffError(TIFF *, void *user, const char *module, const char *fmt, va_list ap) {
+    char text[512];
+    std::vsnprintf(text, sizeof text, fmt, ap);
+    const auto *m = static_cast<const TiffMessages *>(user);
+    DebugLog::write(QString("TIFF error (%1): %2 %3")
+                        .arg(QString::fromLatin1(module ? module : ""),
+                             QString::fromLocal8Bit(text), m ? m->fileName : QString()));
+    return 1; // handled: keep libtiff's default handler off stderr
+}
+
+int tiffWarning(TIFF *, void *, const char *, const char *, va_list) {
+    return 1; // unknown private tags and the like: not worth a log line
+}
+
+// Opens through libtiff with errors routed into the debug log and libtiff's
+// own allocations bounded by what the file can justify.
+TIFF *openTiff(const QString &fileName, const char *mode, TiffMessages *messages,
+               qint64 allocLimit) {
+    TIFFOpenOptions *opts = TIFFOpenOptionsAlloc();
+    TIFFOpenOptionsSetErrorHandlerExtR(opts, tiffError, messages);
+    TIFFOpenOptionsSetWarningHandlerExtR(opts, tiffWarning, messages);
+    if (allocLimit > 0)
+        TIFFOpenOptionsSetMaxSingleMemAlloc(opts, tmsize_t(allocLimit));
+    TIFF *tif = TIFFOpenExt(QFile::encodeName(fileName).constData(), mode, opts);
+    TIFFOpenOptionsFree(opts);
+    return tif;
+}
+
+// ExposureTime of the EXIF directory in seconds, or a negative value when the
+// file has none. libtiff hands a rational back as float or double depending
+// on the field definition, so ask the definition which one to pass.
+double exifExposureSeconds(TIFF *tif) {
+    uint64_t exifOffset = 0;
+    if (!TIFFGetField(tif, TIFFTAG_EXIFIFD, &exifOffset) || exifOffset == 0)
+        return -1;
+    if (!TIFFReadEXIFDirectory(tif, toff_t(exifOffset)))
+        return -1;
+    const TIFFField *field = TIFFFieldWithTag(tif, EXIFTAG_EXPOSURETIME);
+    if (!field)
+        return -1;
+    double seconds = -1;
+    if (TIFFFieldSetGetSize(field) == int(sizeof(float))) {
+        float v = 0;
+        if (TIFFGetField(tif, EXIFTAG_EXPOSURETIME, &v))
+            seconds = v;
+    } else if (TIFFFieldSetGetSize(field) == int(sizeof(double))) {
+        double v = 0;
+        if (TIFFGetField(tif, EXIFTAG_EXPOSURETIME, &v))
+            seconds = v;
+    }
+    return std::isfinite(seconds) && seconds >= 0 ? seconds : -1;
+}
+
+struct TiffLayout {
+    uint32_t width = 0, height = 0;
+    uint16_t bitsPerSample = 1, samplesPerPixel = 1, sampleFormat = SAMPLEFORMAT_UINT;
+    uint16_t compression = COMPRESSION_NONE;
+    uint32_t rowsPerStrip = 0;
+};
+
+TiffLayout layoutOf(TIFF *tif) {
+    TiffLayout l;
+    TIFFGetField(tif, TIFFTAG_IMAGEWIDTH, &l.width);
+    TIFFGetField(tif, TIFFTAG_IMAGELENGTH, &l.height);
+    TIFFGetFieldDefaulted(tif, TIFFTAG_BITSPERSAMPLE, &l.bitsPerSample);
+    TIFFGetFieldDefaulted(tif, TIFFTAG_SAMPLESPERPIXEL, &l.samplesPerPixel);
+    TIFFGetFieldDefaulted(tif, TIFFTAG_SAMPLEFORMAT, &l.sampleFormat);
+    TIFFGetFieldDefaulted(tif, TIFFTAG_COMPRESSION, &l.compression);
+    TIFFGetFieldDefaulted(tif, TIFFTAG_ROWSPERSTRIP, &l.rowsPerStrip);
+    return l;
+}
+
+// Why the layout cannot be read, or an empty text.
+QString refusal(TIFF *tif, const TiffLayout &l) {
+    if (TIFFIsTiled(tif))
+        return "tiled TIFF not supported";
+    if (l.samplesPerPixel != 1)
+        return QString("%1 samples per pixel not supported").arg(l.samplesPerPixel);
+    const bool unsignedInt = l.sampleFormat == SAMPLEFORMAT_UINT;
+    const bool ok =
+        (l.bitsPerSample == 8 && unsignedInt) || (l.bitsPerSample == 16 && unsignedInt) ||
+        (l.bitsPerSample == 32 && (unsignedInt || l.sampleFormat == SAMPLEFORMAT_IEEEFP));
+    if (!ok)
+        return QString("%1-bit samples of format %2 not supported")
+            .arg(l.bitsPerSample)
+            .arg(l.sampleFormat);
+    if (l.width == 0 || l.height == 0 || l.width > 1000000 || l.height > 1000000)
+        return QString("image size %1 x %2 not supported").arg(l.width).arg(l.height);
+    return QString();
+}
+
+// A QSaveFile seen through libtiff's client procedures.
+tmsize_t saveRead(thandle_t h, void *buf, tmsize_t size) {
+    return tmsize_t(static_cast<QSaveFile *>(h)->read(static_cast<char *>(buf), qint64(size)));
+}
+tmsize_t saveWrite(thandle_t h, void *buf, tmsize_t size) {
+    return tmsize_t(
+        static_cast<QSaveFile *>(h)->write(static_cast<const char *>(buf), qint64(size)));
+}
+toff_t saveSeek(thandle_t h, toff_t off, int whence) {
+    auto *f = static_cast<QSaveFile *>(h);
+    qint64 pos = qint64(off);
+    if (whence == SEEK_CUR)
+        pos += f->pos();
+    else if (whence == SEEK_END)
+        pos += f->size();
+    if (pos < 0 || !f->seek(pos))
+        return toff_t(-1);
+    return toff_t(pos);
+}
+int saveClose(thandle_t) {
+    return 0;
+}
+toff_t saveSize(thandle_t h) {
+    return toff_t(static_cast<QSaveFile *>(h)->size());
+}
+int saveMap(thandle_t, void **, toff_t *) {
+    return 0;
+}
+void saveUnmap(thandle_t, void *, toff_t) {}
+
+bool setHeaderFields(TIFF *tif, int width, int height) {
+    // Tag order as this program has always written them.
+    return TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, uint32_t(width)) &&
+           TIFFSetField(tif, TIFFTAG_IMAGELENGTH, uint32_t(height)) &&
+           TIFFSetField(tif, TIFFTAG_COMPRESSION, COMPRESSION_NONE) &&
+           TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_MINISBLACK) &&
+           TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP, uint32_t(width)) &&
+           TIFFSetField(tif, TIFFTAG_SAMPLESPERPIXEL, 1) &&
+           TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, 16) &&
+           TIFFSetField(tif, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG) &&
+           TIFFSetField(tif, TIFFTAG_ORIENTATION, ORIENTATION_TOPLEFT);
+}
+
+bool writeStrips(TIFF *tif, int height, const quint16 *samples) {
+    uint32_t rowsPerStrip = 0;
+    TIFFGetFieldDefaulted(tif, TIFFTAG_ROWSPERSTRIP, &rowsPerStrip);
+    if (rowsPerStrip == 0)
+        return false;
+    const char *data = reinterpret_cast<const char *>(samples);
+    tmsize_t position = 0;
+    uint32_t rowsLeft = uint32_t(height);
+    for (tstrip_t strip = 0; rowsLeft > 0; ++strip) {
+        const uint32_t rows = std::min(rowsPerStrip, rowsLeft);
+        const tmsize_t bytes = TIFFVStripSize(tif, rows);
+        // The file is written in host byte order, so libtiff does not swap
+        // the caller's samples in place.
+        if (bytes <= 0 ||
+            TIFFWriteEncodedStrip(tif, strip, const_cast<char *>(data + position), bytes) < 0)
+            return false;
+        position += bytes;
+        rowsLeft -= rows;
+    }
+    return true;
+}
+
+} // namespace
+
+bool TiffData::readTiff(const QString &fileName) {
+    const qint64 fileSize = QFileInfo(fileName).size();
+    TiffMessages messages{fileName};
+    const qint64 allocLimit = std::clamp<qint64>(qint64(fileSize * MaxCompressionRatio),
+                                                 qint64(16) << 20, qint64(2) << 30);
+    TIFF *tif = openTiff(fileName, "r", &messages, allocLimit);
+    if (!tif) {
+        DebugLog::write("Can not open TIFF " + fileName);
+        return false;
+    }
+    clear();
+    const TiffLayout l = layoutOf(tif);
+    const QString why = refusal(tif, l);
+    if (!why.isEmpty()) {
+        DebugLog::write("Unsupported TIFF (" + why + ") " + fileName);
+        TIFFClose(tif);
+        return false;
+    }
+    // The pixel data the file would have to hold, against what it can hold.
+    const double storedBytes = double(l.width) * l.height * (l.bitsPerSample / 8);
+    const double limit = l.compression == COMPRESSION_NONE ? double(fileSize)
+                                                           : double(fileSize) * MaxCompressionRatio;
+    if (storedBytes > limit) {
+        DebugLog::write(
+            QString("invalid file size. expected (h,w) = %1 %2 ").arg(l.height).arg(l.width) +
+            fileName);
+        TIFFClose(tif);
+        return false;
+    }
+    m_width = int(l.width);
+    m_height = int(l.height);
+    m_fileName = fileName;
+    m_scanLineSize = int(TIFFScanlineSize(tif));
+    resetRange();
+    const bool ok = tiffReadStrips(tif, l.bitsPerSample);
+    if (ok) {
+        const double seconds = exifExposureSeconds(tif);
+        m_exposureMs = 1000 * (seconds >= 0 ? seconds : 0.1);
+    }
+    TIFFClose(tif);
+    if (!ok) {
+        DebugLog::write("Error on reading TIFF data " + fileName);
+        releaseSamples();
+        return false;
+    }
+    if (ErrPoints::processWide().use())
+        repairErrorPoints();
+    rebuildDisplay();
+    return true;
+}
+
+bool TiffData::tiffReadStrips(TIFF *tif, int bitsPerSample) {
+    uint16_t format = SAMPLEFORMAT_UINT;
+    TIFFGetFieldDefaulted(tif, TIFFTAG_SAMPLEFORMAT, &format);
+    SampleType type = TiffUInt16; // 8-bit samples are widened into 16-bit rows
+    if (bitsPerSample == 32)
+        type = format == SAMPLEFORMAT_IEEEFP ? Float32 : UInt32;
+    startRows(type);
+    unsigned char *block = addRowBlock(0, m_height);
+    const size_t rowBytes = size_t(m_width) * size_t(sampleBytes(m_sampleType));
+
+    if (bitsPerSample == 8) { // widened to 16 bits one scan line at a time
+        std::vector<unsigned char> line(size_t(std::max<tmsize_t>(TIFFScanlineSize(tif), 0)));
+        if (line.size() < size_t(m_width))
+            return false;
+        for (int y = 0; y < m_height; ++y) {
+            if (TIFFReadScanline(tif, line.data(), uint32_t(y), 0) < 0)
+                return false;
+            auto *row = reinterpret_cast<quint16 *>(m_rows[size_t(y)]);
+            for (int x = 0; x < m_width; ++x)
+                row[x] = line[size_t(x)];
+            updateRange(row, m_width);
+        }
+        return true;
+    }
+    // 16 and 32 bits: each strip decodes straight into its rows.
+    uint32_t rowsPerStrip = 0;
+    TIFFGetFieldDefaulted(tif, TIFFTAG_ROWSPERSTRIP, &rowsPerStrip);
+    rowsPerStrip = std::clamp<uint32_t>(rowsPerStrip, 1, uint32_t(m_height));
+    const tstrip_t strips = TIFFNumberOfStrips(tif);
+    for (uint32_t y = 0; y < uint32_t(m_height); y += rowsPerStrip) {
+        const tstrip_t strip = TIFFComputeStrip(tif, y, 0);
+        const uint32_t rows = std::min(rowsPerStrip, uint32_t(m_height) - y);
+        const tmsize_t bytes = tmsize_t(rowBytes * rows);
+        if (strip >= strips ||
+            TIFFReadEncodedStrip(tif, strip, block + rowBytes * y, bytes) != bytes)
+            return false;
+        updateRange(block + rowBytes * y, int(rows) * m_width);
+    }
+    return true;
+}
+
+bool TiffData::write16BitTiff(const QString &fileName, int width, int height,
+                              const quint16 *samples) {
+    if (width <= 0 || height <= 0 || !samples) {
+        DebugLog::write("Nothing to write to " + fileName);
+        return false;
+    }
+    QSaveFile out(fileName);
+    if (!out.open(QIODevice::WriteOnly)) {
+        DebugLog::write("Can not open " + fileName + " [" + out.errorString() + "]");
+        return false;
+    }
+    TiffMessages messages{fileName};
+    TIFFOpenOptions *opts = TIFFOpenOptionsAlloc();
+    TIFFOpenOptionsSetErrorHandlerExtR(opts, tiffError, &messages);
+    TIFFOpenOptionsSetWarningHandlerExtR(opts, tiffWarning, &messages);
+    TIFF *tif =
+        TIFFClientOpenExt(QFile::encodeName(fileName).constData(), "w", &out, saveRead, saveWrite,
+                          saveSeek, saveClose, saveSize, saveMap, saveUnmap, opts);
+    TIFFOpenOptionsFree(opts);
+    if (!tif) {
+        DebugLog::write("Can not open TIFF for writing " + fileName);
+        return false;
+    }
+    const bool written =
+        setHeaderFields(tif, width, height) && writeStrips(tif, height, samples) && TIFFFlush(tif);
+    TIFFClose(tif);
+    if (!written || !out.commit()) {
+        DebugLog::write("Error on writing TIFF " + fileName);
+        return false; // QSaveFile drops its temporary file: the old file stays
+    }
+    return true;
+}
+
+bool TiffData::writeConstantTiff(const QString &fileName, int width, int height, quint16 value) {
+    if (width <= 0 || height <= 0)
+        return write16BitTiff(fileName, width, height, nullptr);
+    const std::vector<quint16> samples(size_t(width) * size_t(height), value);
+    return write16BitTiff(fileName, width, height, samples.data());
+}
