@@ -119,8 +119,10 @@ double XafsSpectrum::firstEdgeEstimate() const {
     return effectiveX(c);
 }
 
-// Lines that cross below the edge would give a negative jump: pull them apart
-// at the edge estimate, the pre-edge line up and the post-edge line down.
+// When the post-edge line lies below the pre-edge line at the edge estimate,
+// both move by 0.55·|δ| away from each other (the pre-edge line up, the
+// post-edge line down), which keeps their difference, the denominator of the
+// double normalisation, clear of zero around the edge.
 void XafsSpectrum::separateLines(double edgeEstimate) {
     const double delta = m_post.lineValue(edgeEstimate) - m_pre.lineValue(edgeEstimate);
     if (delta < 0) {
