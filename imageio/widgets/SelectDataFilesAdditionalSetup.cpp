@@ -1,0 +1,70 @@
+#include "imageio/widgets/SelectDataFilesAdditionalSetup.h"
+
+#include "ui_SelectDataFilesAdditionalSetup.h"
+
+#include <QFileDialog>
+
+SelectDataFilesAdditionalSetup::SelectDataFilesAdditionalSetup(QWidget *parent)
+    : QFrame(parent), m_ui(std::make_unique<Ui::SelectDataFilesAdditionalSetup>()) {
+    m_ui->setupUi(this);
+    m_errPsDialog = new QFileDialog(this);
+    m_errPsDialog->setOption(QFileDialog::DontUseNativeDialog);
+    m_errPsDialog->setFileMode(QFileDialog::ExistingFile);
+    m_errPsDialog->setAcceptMode(QFileDialog::AcceptOpen);
+    m_errPsDialog->setDirectory("C:/Data");
+
+    connect(m_ui->SetDA, &QPushButton::clicked, this, &SelectDataFilesAdditionalSetup::setDarkArea);
+    connect(m_ui->ClearDA, &QPushButton::clicked, this,
+            &SelectDataFilesAdditionalSetup::clearDarkArea);
+    connect(m_ui->SelectErrPsDef, &QPushButton::clicked, m_errPsDialog, &QFileDialog::show);
+    connect(m_errPsDialog, &QFileDialog::fileSelected, this,
+            &SelectDataFilesAdditionalSetup::errPsDefSelected);
+    connect(m_ui->UseErrPs, &QCheckBox::toggled, this,
+            &SelectDataFilesAdditionalSetup::toggledUseErrPs);
+    errPsDefSelected(QString());
+}
+
+SelectDataFilesAdditionalSetup::~SelectDataFilesAdditionalSetup() = default;
+
+bool SelectDataFilesAdditionalSetup::showLatest() const {
+    return m_ui->ShowLatest->isChecked();
+}
+void SelectDataFilesAdditionalSetup::setShowLatest(bool on) {
+    m_ui->ShowLatest->setChecked(on);
+}
+bool SelectDataFilesAdditionalSetup::ignoreLive() const {
+    return m_ui->IgnoreLiveFiles->isChecked();
+}
+
+void SelectDataFilesAdditionalSetup::setDataRoot(const QString &folder) {
+    m_errPsDialog->setDirectory(folder);
+}
+
+void SelectDataFilesAdditionalSetup::errPsDefSelected(const QString &fileName) {
+    // No file named (no "ErrPoints" in the configuration): the same empty,
+    // unused mask a failed read leaves, without a message about a file nobody
+    // asked for.
+    if (fileName.isEmpty()) {
+        m_errPoints = ErrPoints();
+        m_ui->ErrPsFile->clear();
+        return;
+    }
+    if (m_errPoints.read(fileName)) {
+        m_ui->ErrPsFile->setText(fileName);
+        m_errPoints.setUse(m_ui->UseErrPs->isChecked());
+    } else {
+        m_ui->ErrPsFile->clear();
+    }
+}
+
+void SelectDataFilesAdditionalSetup::toggledUseErrPs(bool on) {
+    m_errPoints.setUse(on);
+}
+
+void SelectDataFilesAdditionalSetup::darkArea(const QRectF &area) {
+    m_ui->DarkArea->setText(QString("(%1,%2)-(%3,%4)")
+                                .arg(int(area.x()))
+                                .arg(int(area.y()))
+                                .arg(int(area.x() + area.width()))
+                                .arg(int(area.y() + area.height())));
+}

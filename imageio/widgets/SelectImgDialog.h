@@ -1,0 +1,13 @@
+#pragma once
+// The file dialog for image series and dark images: the toolkit's own dialog,
+// several existing files at once, image filters first.
+#include <QFileDialog>
+
+class SelectImgDialog : public QFileDialog {
+    Q_OBJECT
+public:
+    static const char *const ImageFilter;
+    static const char *const AnyFilter;
+
+    explicit SelectImgDialog(QWidget *parent = nullptr, const QString &startFolder = "C:/Data");
+};

@@ -1,0 +1,214 @@
+#include "imageio/widgets/SelectDataFiles.h"
+#include "app/DebugLog.h"
+#include "imageio/widgets/EOFSetup.h"
+#include "imageio/widgets/SelectDataFilesAdditionalSetup.h"
+#include "imageio/widgets/SelectImgDialog.h"
+#include "support/TestSupport.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+#include <gtest/gtest.h>
+
+namespace {
+
+template <typename T> T *child(const QWidget &w, const char *name) {
+    T *c = w.findChild<T *>(name);
+    EXPECT_NE(c, nullptr) << name;
+    return c;
+}
+
+QComboBox *selected(const SelectDataFiles &p) {
+    return child<QComboBox>(p, "Selected");
+}
+QString count(const SelectDataFiles &p) {
+    return child<QLabel>(p, "Count")->text();
+}
+
+// A panel holding three loaded files named by energy.
+void fill(SelectDataFiles *p) {
+    p->addFile("/d/a_8979_0000.tif", 0);
+    p->addFile("/d/a_8980_0000.tif", 1);
+    p->addFile("/d/a_8981_0000.tif", 2);
+}
+
+} // namespace
+
+TEST(SelectDataFiles, NamedWidgetsAndTexts) {
+    SelectDataFiles p;
+    EXPECT_EQ(child<QPushButton>(p, "Select")->text(), "Data Select");
+    EXPECT_EQ(child<QPushButton>(p, "Clear")->text(), "Clear");
+    EXPECT_TRUE(child<QRadioButton>(p, "LoadNewFiles")->isChecked());
+    EXPECT_FALSE(child<QRadioButton>(p, "AddFiles")->isChecked());
+    EXPECT_EQ(child<QPushButton>(p, "EngOfFilesSetup")->text(), "Setup");
+    EXPECT_EQ(child<QPushButton>(p, "AdditionalSetup")->text(), "Add. Setup");
+    EXPECT_EQ(child<QLineEdit>(p, "ExpTime")->toolTip(),
+              "The exporsure eime is used when the time is not recorded in image file.");
+    EXPECT_NE(child<QLineEdit>(p, "Skip"), nullptr);
+    EXPECT_NE(child<QLineEdit>(p, "CutFirst"), nullptr);
+    EXPECT_NE(child<QLineEdit>(p, "CutLast"), nullptr);
+    EXPECT_EQ(count(p), "0");
+
+    SelectDataFilesAdditionalSetup *a = p.additionalSetup();
+    EXPECT_EQ(a->windowTitle(), "Select Data Files Additional Setup");
+    EXPECT_EQ(child<QLabel>(*a, "DarkArea")->text(), "(-,-)-(-,-)");
+    EXPECT_EQ(child<QCheckBox>(*a, "ShowLatest")->text(), "Show Latest Image on Load");
+    EXPECT_EQ(child<QCheckBox>(*a, "IgnoreLiveFiles")->text(), "Ignore  'Live' file");
+    EXPECT_EQ(child<QPushButton>(*a, "SetDA")->text(), "Set Dark Area");
+    EXPECT_NE(child<QPushButton>(*a, "ClearDA"), nullptr);
+    EXPECT_EQ(child<QPushButton>(*a, "SelectErrPsDef")->text(), "Select Err. Ps. Def.");
+    EXPECT_EQ(child<QCheckBox>(*a, "UseErrPs")->text(), "Use Err Points Mask");
+    EXPECT_TRUE(child<QLabel>(*a, "ErrPsFile")->text().isEmpty());
+
+    SelectImgDialog *d = p.fileDialog();
+    EXPECT_EQ(d->fileMode(), QFileDialog::ExistingFiles);
+    EXPECT_TRUE(d->testOption(QFileDialog::DontUseNativeDialog));
+    EXPECT_EQ(d->nameFilters(),
+              QStringList({"PRXM Files, IMG Files, Tiff Files (*.dat *.img *.tif *.tiff)",
+                           "Any Files (* *.*)"}));
+}
+
+TEST(SelectDataFiles, DialogSelectionEmitsFilesWithReplaceOrAdd) {
+    SelectDataFiles p;
+    QSignalSpy spy(&p, &SelectDataFiles::filesSelected);
+    const QStringList files{"/d/a.tif", "/d/b.tif"};
+    emit p.fileDialog()->filesSelected(files);
+    child<QRadioButton>(p, "AddFiles")->setChecked(true);
+    emit p.fileDialog()->filesSelected(files);
+    ASSERT_EQ(spy.count(), 2);
+    EXPECT_EQ(spy[0][0].toStringList(), files);
+    EXPECT_TRUE(spy[0][1].toBool());
+    EXPECT_FALSE(spy[1][1].toBool());
+    EXPECT_FALSE(p.loadNewFiles());
+}
+
+TEST(SelectDataFiles, ButtonsReachTheirSignals) {
+    SelectDataFiles p;
+    QSignalSpy cleared(&p, &SelectDataFiles::clear);
+    QSignalSpy setDA(&p, &SelectDataFiles::setDarkArea);
+    QSignalSpy clearDA(&p, &SelectDataFiles::clearDarkArea);
+    QTest::mouseClick(child<QPushButton>(p, "Clear"), Qt::LeftButton);
+    QTest::mouseClick(child<QPushButton>(*p.additionalSetup(), "SetDA"), Qt::LeftButton);
+    QTest::mouseClick(child<QPushButton>(*p.additionalSetup(), "ClearDA"), Qt::LeftButton);
+    EXPECT_EQ(cleared.count(), 1);
+    EXPECT_EQ(setDA.count(), 1);
+    EXPECT_EQ(clearDA.count(), 1);
+    QTest::mouseClick(child<QPushButton>(p, "EngOfFilesSetup"), Qt::LeftButton);
+    EXPECT_TRUE(p.eofSetup()->isVisible());
+    QTest::mouseClick(child<QPushButton>(p, "AdditionalSetup"), Qt::LeftButton);
+    EXPECT_TRUE(p.additionalSetup()->isVisible());
+}
+
+TEST(SelectDataFiles, AddFileStoresEnergyAndCount) {
+    SelectDataFiles p;
+    p.setEngByNameRegExp("\\d\\d\\d\\d_\\d\\d\\d\\d");
+    fill(&p);
+    EXPECT_EQ(count(p), "3");
+    EXPECT_EQ(selected(p)->itemText(1), "/d/a_8980_0000.tif");
+    EXPECT_DOUBLE_EQ(selected(p)->itemData(1).toDouble(), 8980);
+    p.setEngByCalc(true);
+    p.setEvenInEng(true);
+    EXPECT_DOUBLE_EQ(p.addFile("/d/x.tif", 7), 8007);
+    p.clearFiles();
+    EXPECT_EQ(selected(p)->count(), 0);
+    EXPECT_EQ(count(p), "0");
+}
+
+TEST(SelectDataFiles, NavigationStaysInRangeAndShowLatestGatesIndexSignal) {
+    SelectDataFiles p;
+    QSignalSpy spy(&p, &SelectDataFiles::currentIndexChanged);
+    fill(&p);
+    p.select(2);
+    EXPECT_EQ(selected(p)->currentIndex(), 2);
+    EXPECT_EQ(spy.count(), 0); // ShowLatest unchecked: nothing emitted
+    p.select(-1);
+    p.select(3);
+    EXPECT_EQ(selected(p)->currentIndex(), 2);
+    p.next();
+    EXPECT_EQ(selected(p)->currentIndex(), 2);
+    p.setShowLatest(true);
+    EXPECT_TRUE(p.showLatest());
+    p.prev();
+    p.prev();
+    p.prev();
+    EXPECT_EQ(selected(p)->currentIndex(), 0);
+    ASSERT_EQ(spy.count(), 2);
+    EXPECT_EQ(spy[1][0].toInt(), 0);
+}
+
+TEST(SelectDataFiles, OptionFieldsAndExposureTime) {
+    SelectDataFiles p;
+    p.setSkip(3);
+    p.setCutF(1);
+    p.setCutL(2);
+    EXPECT_EQ(child<QLineEdit>(p, "Skip")->text(), "3");
+    EXPECT_EQ(p.skip(), 3);
+    EXPECT_EQ(p.cutFirst(), 1);
+    EXPECT_EQ(p.cutLast(), 2);
+    child<QLineEdit>(p, "Skip")->setText("x");
+    EXPECT_EQ(p.skip(), 0);
+    EXPECT_FALSE(p.ignoreLive());
+    child<QCheckBox>(*p.additionalSetup(), "IgnoreLiveFiles")->setChecked(true);
+    EXPECT_TRUE(p.ignoreLive());
+
+    QLineEdit *exp = child<QLineEdit>(p, "ExpTime");
+    p.setExpTimeMS(123.456789, true);
+    EXPECT_EQ(exp->text(), "123.457");
+    EXPECT_EQ(exp->styleSheet(), "background-color: rgb(255, 255, 255);");
+    p.setExpTimeMS(50, false);
+    EXPECT_EQ(exp->styleSheet(), "background-color: rgb(255, 192, 192);");
+    EXPECT_DOUBLE_EQ(p.expTimeMS(), 50);
+}
+
+TEST(SelectDataFiles, DarkAreaLabelUsesIntegerCorners) {
+    SelectDataFiles p;
+    p.darkArea(QRectF(10.7, 20.2, 5.5, 4.9));
+    EXPECT_EQ(child<QLabel>(*p.additionalSetup(), "DarkArea")->text(), "(10,20)-(16,25)");
+}
+
+TEST(SelectDataFiles, ErrorPointMaskFollowsFileAndSwitch) {
+    QTemporaryDir dir;
+    const QString mask = TestSupport::writeFile(dir, "err.dat", "# Size 4 4\n1 2\n3 3\n");
+    SelectDataFiles p;
+    SelectDataFilesAdditionalSetup *a = p.additionalSetup();
+    QLabel *label = child<QLabel>(*a, "ErrPsFile");
+    QCheckBox *use = child<QCheckBox>(*a, "UseErrPs");
+
+    a->errPsDefSelected(mask);
+    EXPECT_EQ(label->text(), mask);
+    EXPECT_EQ(p.errPoints().points().size(), 2);
+    EXPECT_FALSE(p.errPoints().use()); // the switch is off
+    use->setChecked(true);
+    EXPECT_TRUE(p.errPoints().use());
+    a->errPsDefSelected(mask); // re-read with the switch on
+    EXPECT_TRUE(p.errPoints().use());
+
+    DebugLog::Capture log;
+    emit a->errPsDialog()->fileSelected(dir.filePath("missing.dat"));
+    EXPECT_TRUE(label->text().isEmpty());
+    EXPECT_FALSE(p.errPoints().use());
+    EXPECT_TRUE(p.errPoints().isEmpty());
+    EXPECT_TRUE(log.contains("Can't Open"));
+}
+
+TEST(SelectDataFiles, BatchEnergySlotsReachThePanel) {
+    SelectDataFiles p;
+    p.setEngCalcEnd(9500);
+    EXPECT_EQ(child<QLineEdit>(*p.eofSetup(), "Delta")->text(), "1.5");
+    p.setEngByCalc(true);
+    p.setEvenInDeg(true);
+    p.setDispUnit(1);
+    p.setEngCalcStart(8);
+    p.setEngCalcEnd(9);
+    EXPECT_NEAR(p.addFile("/d/x.tif", 1000), 9000, 1e-6);
+    p.setEngByName(true);
+    p.setEngByNameRegExp("\\d+");
+    p.setEngByNameFactor(2);
+    EXPECT_DOUBLE_EQ(p.addFile("/d/E100.tif", 0), 200);
+}
