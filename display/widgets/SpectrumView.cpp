@@ -1,0 +1,431 @@
+#include "display/widgets/SpectrumView.h"
+
+#include "app/AppSettings.h"
+#include "display/ColorMap.h"
+#include "display/SpectrumPlot.h"
+#include "display/TaggedFileName.h"
+#include "display/widgets/DispA.h"
+#include "ui_SpectrumView.h"
+
+#include <QFileDialog>
+#include <QPainter>
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+const QColor kStandardColor(255, 0, 0);
+const QColor kEdgeColor(255, 0, 0);
+const QColor kFrameColor(192, 192, 192);
+const QColor kMarkerColor(0, 224, 0);
+const QColor kStdLineColor(220, 192, 0);
+const QColor kPreLineColor(0, 192, 220);
+const QColor kPostLineColor(0, 220, 192);
+const QColor kRawColor(255, 192, 0);
+const QColor kFftColor(0, 192, 0);
+constexpr int kTickLength = 5;
+constexpr int kLabelPointSize = 12;
+
+QPen dashedPen(const QColor &c, const QVector<qreal> &pattern) {
+    QPen pen(c, 1);
+    pen.setDashPattern(pattern);
+    return pen;
+}
+
+} // namespace
+
+SpectrumView::SpectrumView(QWidget *parent) : QFrame(parent), m_ui(new Ui_SpectrumView) {
+    m_ui->setupUi(this);
+    connectForm();
+}
+
+SpectrumView::~SpectrumView() = default;
+
+void SpectrumView::connectForm() {
+    DispA *area = m_ui->Xafs;
+    connect(area, &DispA::drawImage1, this, &SpectrumView::draw);
+    connect(area, &DispA::mouseMoved0, this, &SpectrumView::onMouseMoved);
+    connect(area, &DispA::wheelMoved0, this, &SpectrumView::onWheelMoved);
+    connect(m_ui->ResetXScale, &QPushButton::clicked, this, &SpectrumView::resetXScale);
+    connect(m_ui->Save, &QPushButton::clicked, this, &SpectrumView::showSaveDialog);
+    for (QCheckBox *box : {m_ui->Normalized, m_ui->ECorrect, m_ui->ShowRaw, m_ui->ShowFFT})
+        connect(box, &QCheckBox::toggled, this, &SpectrumView::repaintPlot);
+}
+
+void SpectrumView::showSaveDialog() {
+    if (!m_saveDialog) {
+        m_saveDialog = new QFileDialog(this, tr("Save Spectra"), AppSettings::dataRoot());
+        m_saveDialog->setOption(QFileDialog::DontUseNativeDialog);
+        m_saveDialog->setAcceptMode(QFileDialog::AcceptSave);
+        m_saveDialog->setFileMode(QFileDialog::AnyFile);
+        m_saveDialog->setNameFilters({"Data File (*.dat)", "Any Files (* *.*)"});
+        connect(m_saveDialog, &QFileDialog::fileSelected, this, &SpectrumView::saveData);
+    }
+    m_saveDialog->show();
+}
+
+DispA *SpectrumView::drawingArea() const {
+    return m_ui->Xafs;
+}
+
+QImage SpectrumView::renderPlot() {
+    return m_ui->Xafs->renderToImage();
+}
+
+void SpectrumView::repaintPlot() {
+    m_ui->Xafs->update();
+}
+
+// ---- spectra in and out ----
+
+double SpectrumView::setTarget(const XafsSpectrum &spectrum) {
+    m_target = spectrum;
+    followTarget();
+    repaintPlot();
+    emit updated();
+    return m_target.midx() - m_standard.midx();
+}
+
+void SpectrumView::setStandard(const XafsSpectrum &spectrum) {
+    m_standard = spectrum;
+    repaintPlot();
+}
+
+void SpectrumView::addOther(const XafsSpectrum &spectrum, const QPen &pen) {
+    // Pens are matched to spectra by index; pad with overlay colours so that a
+    // pen given now lands on this spectrum.
+    while (m_otherPens.size() < m_others.size())
+        m_otherPens.append(QPen(ColorMap::overlayColor(m_otherPens.size())));
+    m_others.append(spectrum);
+    m_otherPens.append(pen);
+    repaintPlot();
+}
+
+void SpectrumView::addOther(const XafsSpectrum &spectrum) {
+    m_others.append(spectrum);
+    repaintPlot();
+}
+
+void SpectrumView::clearOthers() {
+    m_others.clear();
+    m_otherPens.clear();
+    repaintPlot();
+}
+
+void SpectrumView::setRaw(const Spectrum &spectrum) {
+    m_raw = spectrum;
+    repaintPlot();
+    emit updated();
+}
+
+void SpectrumView::setFollow(bool follow) {
+    m_window.follow = follow;
+}
+
+void SpectrumView::setMarkerEnergy(double energy) {
+    m_markerEnergy = energy;
+    repaintPlot();
+}
+
+void SpectrumView::attachElementRows(EdgeEnergyTexts edgeEnergyTexts) {
+    m_elementRows = std::move(edgeEnergyTexts);
+    repaintPlot();
+}
+
+bool SpectrumView::saveData(const QString &fname) {
+    const QString suffix = QStringLiteral("dat");
+    bool ok = m_target.writeFile(taggedFileName(fname, "T", suffix), true);
+    ok = m_standard.writeFile(taggedFileName(fname, "std", suffix), false) && ok;
+    for (int i = 0; i < m_others.size(); ++i)
+        ok = m_others[i].writeFile(taggedFileName(fname, QString("other%1").arg(i), suffix),
+                                   false) &&
+             ok;
+    return ok;
+}
+
+void SpectrumView::setNormalize(bool f) {
+    m_ui->Normalized->setChecked(f);
+    repaintPlot();
+}
+
+void SpectrumView::setEnergyCorrection(bool f) {
+    m_ui->ECorrect->setChecked(f);
+    repaintPlot();
+}
+
+// ---- energy window and mouse ----
+
+void SpectrumView::followTarget() {
+    const double shift = m_target.shifted() ? m_target.shift() : 0.0;
+    m_window.followRange(m_target.xMin() - shift, m_target.xMax() - shift);
+}
+
+void SpectrumView::update() {
+    followTarget();
+    repaintPlot();
+}
+
+void SpectrumView::resetXScale() {
+    m_window.reset();
+    repaintPlot();
+    emit updated();
+}
+
+// The drawing area's transform: y grows upwards, plot area inside the margins.
+void SpectrumView::setPlotFrame(double yLo, double yHi, double xLo, double xHi) {
+    ChCoord &cc = m_ui->Xafs->cc();
+    cc.setScreen(0, m_ui->Xafs->height(), m_ui->Xafs->width(), 0);
+    cc.applyMargins();
+    cc.setRealX(xLo, xHi);
+    cc.setRealY(yLo, yHi);
+}
+
+SpectrumView::YWindow SpectrumView::readoutYWindow() const {
+    const Spectrum &s =
+        m_ui->Normalized->isChecked() ? m_target.doubleNormalizedPreBase() : m_target;
+    return {s.yMin(), s.yMax()};
+}
+
+// Energies on the axis are effective energies, corrected by the spectrum's
+// own energy-shift value when energy correction is on.
+double SpectrumView::shownShift(const XafsSpectrum &s) const {
+    return m_ui->ECorrect->isChecked() ? s.eShiftValue() : 0.0;
+}
+
+void SpectrumView::onMouseMoved() {
+    if (m_target.isEmpty())
+        return;
+    const MouseC &mc = m_ui->Xafs->mc();
+    const YWindow y = readoutYWindow();
+    setPlotFrame(y.lo, y.hi, m_window.xMinShown, m_window.xMaxShown);
+    const ChCoord &cc = m_ui->Xafs->cc();
+    if (mc.pressed() && mc.code() == MouseC::Left) {
+        m_window.pan(cc.screenToRealX(mc.prevPos().x()) - cc.screenToRealX(mc.x()));
+        setPlotFrame(y.lo, y.hi, m_window.xMinShown, m_window.xMaxShown);
+        repaintPlot();
+        emit updated();
+    }
+    const double e = cc.screenToRealX(mc.x());
+    m_ui->XVal->setText(QString::number(e, 'f', 1));
+    m_ui->YVal->setText(QString::number(cc.screenToRealY(mc.y()), 'f', 3));
+    // The point whose drawn energy is nearest to the mouse, compared in the
+    // stored abscissae.
+    const double stored = e + (m_target.shifted() ? m_target.shift() : 0.0) + shownShift(m_target);
+    const int i = SpectrumPlot::positionIndex(
+        m_target.count(), [this](int k) { return m_target.x(k); }, stored);
+    m_ui->Position->setText(QString::number(i));
+}
+
+void SpectrumView::onWheelMoved() {
+    if (m_target.isEmpty())
+        return;
+    const MouseC &mc = m_ui->Xafs->mc();
+    const YWindow y = readoutYWindow();
+    setPlotFrame(y.lo, y.hi, m_window.xMinShown, m_window.xMaxShown);
+    const ChCoord &cc = m_ui->Xafs->cc();
+    const double a = cc.screenToRealX(mc.x());
+    m_window.zoomAbout(a, mc.wheelFactor());
+    m_ui->XVal->setText(QString::number(a, 'g', 6));
+    m_ui->YVal->setText(QString::number(cc.screenToRealY(mc.y()), 'g', 6));
+    repaintPlot();
+    emit updated();
+}
+
+// ---- drawing ----
+
+void SpectrumView::draw(QPainter *p) {
+    p->save();
+    if (m_ui->ShowRaw->isChecked()) {
+        if (m_ui->ShowFFT->isChecked())
+            drawFftDisplay(*p);
+        else
+            drawRawDisplay(*p);
+        drawFrameAndTicks(*p);
+    } else {
+        drawSpectra(*p);
+        drawEnergyLines(*p);
+        drawFrameAndTicks(*p);
+    }
+    p->restore();
+    m_ui->ExtMsg->setText(SpectrumPlot::extMsg(m_target.dMut(), m_target.midx()));
+}
+
+void SpectrumView::drawSpectra(QPainter &p) {
+    const YWindow y = readoutYWindow();
+    setPlotFrame(y.lo, y.hi, m_window.xMinShown, m_window.xMaxShown);
+    const ChCoord &cc = m_ui->Xafs->cc();
+    p.save();
+    p.setClipRect(QRect(QPoint(cc.sx0(), cc.sy1()), QPoint(cc.sx1(), cc.sy0())));
+    if (m_ui->Normalized->isChecked())
+        drawNormalizedSpectra(p);
+    else
+        drawRawSpectra(p);
+    p.restore();
+    // The ticks describe the target's window.
+    setPlotFrame(y.lo, y.hi, m_window.xMinShown, m_window.xMaxShown);
+}
+
+QPen SpectrumView::otherPen(int i) const {
+    return i < m_otherPens.size() ? m_otherPens[i] : QPen(ColorMap::overlayColor(i));
+}
+
+void SpectrumView::drawNormalizedSpectra(QPainter &p) {
+    drawCurve(p, m_standard, m_standard.doubleNormalizedPreBase(), QPen(kStandardColor), 0);
+    for (int i = 0; i < m_others.size(); ++i) {
+        if (m_others[i].visible())
+            drawCurve(p, m_others[i], m_others[i].doubleNormalizedPreBase(), otherPen(i), 0);
+    }
+    drawCurve(p, m_target, m_target.doubleNormalizedPreBase(), QPen(Qt::black, 2),
+              SpectrumPlot::kTargetBreakGapEV);
+}
+
+// Each curve on its own y window: the standard, the others and the target
+// differ in absorption, and only their shapes are compared.
+void SpectrumView::drawRawSpectra(QPainter &p) {
+    ChCoord &cc = m_ui->Xafs->cc();
+    if (!m_standard.isEmpty()) {
+        cc.setRealY(m_standard.yMin(), m_standard.yMax());
+        const QPen stdLines = dashedPen(kStdLineColor, {6, 2});
+        drawBackgroundLines(p, m_standard, stdLines, stdLines);
+        drawCurve(p, m_standard, m_standard, QPen(kStandardColor), 0);
+    }
+    for (int i = 0; i < m_others.size(); ++i) {
+        const XafsSpectrum &o = m_others[i];
+        if (!o.visible() || o.isEmpty())
+            continue;
+        cc.setRealY(o.yMin(), o.yMax());
+        drawCurve(p, o, o, otherPen(i), 0);
+    }
+    if (m_target.isEmpty())
+        return;
+    cc.setRealY(m_target.yMin(), m_target.yMax());
+    drawCurve(p, m_target, m_target, QPen(Qt::black, 2), SpectrumPlot::kTargetBreakGapEV);
+    drawBackgroundLines(p, m_target, dashedPen(kPreLineColor, {8, 3}),
+                        dashedPen(kPostLineColor, {8, 3, 3, 3}));
+}
+
+void SpectrumView::drawCurve(QPainter &p, const XafsSpectrum &owner, const Spectrum &curve,
+                             const QPen &pen, double breakGap) {
+    const ChCoord &cc = m_ui->Xafs->cc();
+    const double eShift = shownShift(owner);
+    m_runs.build(
+        curve.count(), [&](int i) { return QPointF(curve.effectiveX(i) - eShift, curve.y(i)); },
+        [&](const QPointF &r) { return QPointF(cc.realToScreenX(r.x()), cc.realToScreenY(r.y())); },
+        breakGap);
+    p.setPen(pen);
+    m_runs.draw(p);
+}
+
+// The background lines evaluated at the spectrum's own energies.
+void SpectrumView::drawBackgroundLines(QPainter &p, const XafsSpectrum &s, const QPen &prePen,
+                                       const QPen &postPen) {
+    const ChCoord &cc = m_ui->Xafs->cc();
+    const double eShift = shownShift(s);
+    auto toScreen = [&](const QPointF &r) {
+        return QPointF(cc.realToScreenX(r.x()), cc.realToScreenY(r.y()));
+    };
+    for (const VictLine *line : {&s.pre(), &s.post()}) {
+        m_runs.build(
+            s.count(),
+            [&](int i) {
+                const double e = s.effectiveX(i);
+                return QPointF(e - eShift, line->lineValue(e));
+            },
+            toScreen, 0);
+        p.setPen(line == &s.pre() ? prePen : postPen);
+        m_runs.draw(p);
+    }
+}
+
+// Raw point k is drawn at x = k, so the whole spectrum fills the window [0, n].
+void SpectrumView::drawRawDisplay(QPainter &p) {
+    const int n = m_raw.count();
+    setPlotFrame(m_raw.yMin(), m_raw.yMax(), 0, n);
+    if (n == 0)
+        return;
+    const ChCoord &cc = m_ui->Xafs->cc();
+    m_runs.build(
+        n, [&](int k) { return QPointF(k, m_raw.y(k)); },
+        [&](const QPointF &r) { return QPointF(cc.realToScreenX(r.x()), cc.realToScreenY(r.y())); },
+        0);
+    p.setPen(QPen(kRawColor));
+    m_runs.draw(p);
+}
+
+void SpectrumView::drawFftDisplay(QPainter &p) {
+    const int n = m_raw.count();
+    const int m = SpectrumPlot::fftShownCount(n);
+    if (m == 0) {
+        setPlotFrame(0, 1, 0, 1);
+        return;
+    }
+    m_fourier.setSize(n);
+    m_fourier.transform(m_raw);
+    const double *mag = m_fourier.magnitudes();
+    if (!mag)
+        return;
+    const SpectrumPlot::Range y = SpectrumPlot::fftMagnitudeWindow(mag, m);
+    setPlotFrame(y.lo, y.hi, 0, m);
+    const ChCoord &cc = m_ui->Xafs->cc();
+    m_runs.build(
+        m, [&](int k) { return QPointF(k, mag[k]); },
+        [&](const QPointF &r) { return QPointF(cc.realToScreenX(r.x()), cc.realToScreenY(r.y())); },
+        0);
+    p.setPen(QPen(kFftColor));
+    m_runs.draw(p);
+}
+
+void SpectrumView::drawVerticalLine(QPainter &p, double x, const QPen &pen) {
+    const ChCoord &cc = m_ui->Xafs->cc();
+    const double sx = cc.realToScreenX(x);
+    if (!std::isfinite(sx) || sx < cc.sx0() || sx > cc.sx1())
+        return;
+    p.setPen(pen);
+    p.drawLine(QPointF(sx, cc.sy0()), QPointF(sx, cc.sy1()));
+}
+
+// The edge of the target, the energy of the current image and the edges of
+// the element rows the analysis panel works on.
+void SpectrumView::drawEnergyLines(QPainter &p) {
+    if (!m_target.isEmpty())
+        drawVerticalLine(p, m_target.midx() - shownShift(m_target), QPen(kEdgeColor, 2));
+    if (m_markerEnergy > 0)
+        drawVerticalLine(p, m_markerEnergy, QPen(kMarkerColor));
+    if (!m_elementRows)
+        return;
+    for (const QString &text : m_elementRows()) {
+        bool ok = false;
+        const double e = text.trimmed().toDouble(&ok);
+        if (ok)
+            drawVerticalLine(p, e, QPen(kEdgeColor));
+    }
+}
+
+void SpectrumView::drawFrameAndTicks(QPainter &p) {
+    const ChCoord &cc = m_ui->Xafs->cc();
+    const QRect plot(QPoint(cc.sx0(), cc.sy1()), QPoint(cc.sx1(), cc.sy0()));
+    QFont font = p.font();
+    font.setPointSize(kLabelPointSize);
+    p.setFont(font);
+    const int labelH = p.fontMetrics().height();
+    p.setPen(QPen(Qt::black, 1));
+    const ChCoord::Ticks xt =
+        ChCoord::ticks(std::min(cc.rx0(), cc.rx1()), std::max(cc.rx0(), cc.rx1()));
+    for (double v : xt.values()) {
+        const double sx = cc.realToScreenX(v);
+        p.drawLine(QPointF(sx, plot.bottom()), QPointF(sx, plot.bottom() - kTickLength));
+        const QRectF box(sx - 60, plot.bottom() + 2, 120, labelH);
+        p.drawText(box, Qt::AlignHCenter | Qt::AlignTop, QString::number(v, 'g', 6));
+    }
+    const ChCoord::Ticks yt =
+        ChCoord::ticks(std::min(cc.ry0(), cc.ry1()), std::max(cc.ry0(), cc.ry1()));
+    for (double v : yt.values()) {
+        const double sy = cc.realToScreenY(v);
+        p.drawLine(QPointF(plot.left(), sy), QPointF(plot.left() + kTickLength, sy));
+        const QRectF box(0, sy - labelH / 2.0, plot.left() - 3, labelH);
+        p.drawText(box, Qt::AlignRight | Qt::AlignVCenter, QString::number(v, 'g', 6));
+    }
+    p.setPen(QPen(kFrameColor, 2));
+    p.setBrush(Qt::NoBrush);
+    p.drawRect(plot);
+}

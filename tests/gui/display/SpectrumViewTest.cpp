@@ -1,0 +1,272 @@
+#include "display/widgets/SpectrumView.h"
+#include "display/widgets/DispA.h"
+
+#include "support/TestSupport.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QWheelEvent>
+#include <cmath>
+#include <gtest/gtest.h>
+
+namespace {
+
+// A K-edge-like spectrum: sloping pre-edge, a smooth step of height 1 at
+// edge, gently sloping post-edge; 2 eV steps from e0 to e1.
+XafsSpectrum edgeSpectrum(double e0, double e1, double edge, double eShift = 0) {
+    Spectrum s;
+    for (double e = e0; e <= e1 + 1e-9; e += 2)
+        s.addPoint(e, 0.2 + 0.0002 * (e - e0) + 1.0 / (1.0 + std::exp(-(e - edge) / 2.0)));
+    return XafsSpectrum(s, "test", 1, eShift, SuggestElm());
+}
+
+Spectrum rawSpectrum(int n) {
+    Spectrum s;
+    for (int k = 0; k < n; ++k)
+        s.addPoint(9000 + k, 1000 + 100 * std::sin(k * 0.7));
+    return s;
+}
+
+// True when some pixel within r of (x, y) has colour c.
+bool colourNear(const QImage &img, double x, double y, QRgb c, int r = 2) {
+    for (int dy = -r; dy <= r; ++dy)
+        for (int dx = -r; dx <= r; ++dx) {
+            const QPoint p(int(std::lround(x)) + dx, int(std::lround(y)) + dy);
+            if (img.rect().contains(p) && img.pixel(p) == c)
+                return true;
+        }
+    return false;
+}
+
+int countColour(const QImage &img, QRgb c) {
+    int n = 0;
+    for (int y = 0; y < img.height(); ++y)
+        for (int x = 0; x < img.width(); ++x)
+            n += img.pixel(x, y) == c;
+    return n;
+}
+
+class SpectrumViewTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        view.resize(800, 600);
+        view.show();
+        QApplication::processEvents();
+        area = view.drawingArea();
+    }
+    void wheel(int x, int y, int delta) {
+        QWheelEvent ev(QPointF(x, y), area->mapToGlobal(QPoint(x, y)), QPoint(), QPoint(0, delta),
+                       Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(area, &ev);
+    }
+    template <class T> T *child(const char *name) { return view.findChild<T *>(name); }
+
+    SpectrumView view;
+    DispA *area = nullptr;
+};
+
+} // namespace
+
+TEST_F(SpectrumViewTest, FormHasItsNamedWidgets) {
+    EXPECT_EQ(view.windowTitle(), "XAFS");
+    ASSERT_NE(child<QCheckBox>("Normalized"), nullptr);
+    EXPECT_TRUE(child<QCheckBox>("Normalized")->isChecked());
+    EXPECT_TRUE(child<QCheckBox>("ECorrect")->isChecked());
+    EXPECT_FALSE(child<QCheckBox>("ShowRaw")->isChecked());
+    SpectrumView fresh;
+    EXPECT_EQ(fresh.findChild<QLabel *>("ExtMsg")->text().toStdString(), "TextLabel");
+    EXPECT_EQ(fresh.findChild<QPushButton *>("ResetXScale")->toolTip().toStdString(),
+              "Reset X Axis Scale");
+    EXPECT_EQ(child<QLineEdit>("XVal")->text(), "0");
+}
+
+TEST_F(SpectrumViewTest, WindowFollowsTargetZoomsAndResets) {
+    QSignalSpy updated(&view, &SpectrumView::updated);
+    XafsSpectrum std = edgeSpectrum(8900, 9100, 8995);
+    view.setStandard(std);
+    const double dE = view.setTarget(edgeSpectrum(8900, 9100, 9000));
+    EXPECT_NEAR(dE, view.target().midx() - std.midx(), 1e-12);
+    EXPECT_GT(dE, 0);
+    EXPECT_EQ(updated.count(), 1);
+    EXPECT_DOUBLE_EQ(view.energyWindow().xMinShown, 8900);
+    EXPECT_DOUBLE_EQ(view.energyWindow().xMaxShown, 9100);
+
+    // A wheel step up in the middle of the plot zooms in about the mouse.
+    area->grab();
+    const int mx = area->width() / 2;
+    const double a = area->cc().screenToRealX(mx);
+    wheel(mx, area->height() / 2, 120);
+    const EnergyWindow &w = view.energyWindow();
+    EXPECT_NEAR(w.xMaxShown - w.xMinShown, 200 / 1.1, 1e-9);
+    EXPECT_NEAR((a - w.xMinShown) / (w.xMaxShown - w.xMinShown), (a - 8900) / 200, 1e-12);
+    EXPECT_EQ(updated.count(), 2);
+
+    // A new target while following replaces both windows; reset restores it.
+    view.setTarget(edgeSpectrum(8950, 9050, 9000));
+    EXPECT_DOUBLE_EQ(w.xMinShown, 8950);
+    wheel(mx, area->height() / 2, -120);
+    EXPECT_NEAR(w.xMaxShown - w.xMinShown, 110, 1e-9);
+    view.resetXScale();
+    EXPECT_DOUBLE_EQ(w.xMinShown, 8950);
+    EXPECT_DOUBLE_EQ(w.xMaxShown, 9050);
+
+    // Not following: the window stays.
+    view.setFollow(false);
+    view.setTarget(edgeSpectrum(7000, 7200, 7100));
+    EXPECT_DOUBLE_EQ(w.xMinShown, 8950);
+    EXPECT_DOUBLE_EQ(w.xMinReset, 8950);
+}
+
+TEST_F(SpectrumViewTest, WithoutTargetPointsMouseAndWheelChangeNothing) {
+    QSignalSpy updated(&view, &SpectrumView::updated);
+    wheel(400, 300, 120);
+    QTest::mouseMove(area, QPoint(300, 200));
+    EXPECT_DOUBLE_EQ(view.energyWindow().xMinShown, 0);
+    EXPECT_DOUBLE_EQ(view.energyWindow().xMaxShown, 1);
+    EXPECT_EQ(child<QLineEdit>("XVal")->text(), "0");
+    EXPECT_EQ(child<QLabel>("Position")->text(), "0");
+    EXPECT_EQ(updated.count(), 0);
+}
+
+TEST_F(SpectrumViewTest, MouseReadsOutEnergyIndexAndPansWithLeftDrag) {
+    view.setTarget(edgeSpectrum(8900, 9100, 9000));
+    area->grab();
+    const ChCoord &cc = area->cc();
+    const int sx = int(std::lround(cc.realToScreenX(9031)));
+    QTest::mouseMove(area, QPoint(sx, 200));
+    const double e = child<QLineEdit>("XVal")->text().toDouble();
+    EXPECT_NEAR(e, 9031, 1.0);
+    // Points every 2 eV from 8900: the first midpoint beyond e.
+    const int expected = int(std::floor((e - 8900 - 1) / 2)) + 1;
+    EXPECT_EQ(child<QLabel>("Position")->text().toInt(), expected);
+    EXPECT_EQ(child<QLineEdit>("YVal")->text().count('.'), 1);
+
+    // Dragging 50 pixels to the right moves the energies with the mouse.
+    const double perPixel = cc.screenToRealDX(1);
+    QTest::mousePress(area, Qt::LeftButton, Qt::NoModifier, QPoint(sx, 200));
+    QTest::mouseMove(area, QPoint(sx + 50, 200));
+    QMouseEvent move(QEvent::MouseMove, QPointF(sx + 50, 200), Qt::NoButton, Qt::LeftButton,
+                     Qt::NoModifier);
+    QApplication::sendEvent(area, &move);
+    QTest::mouseRelease(area, Qt::LeftButton, Qt::NoModifier, QPoint(sx + 50, 200));
+    EXPECT_NEAR(view.energyWindow().xMinShown, 8900 - 50 * perPixel, 1e-6);
+}
+
+TEST_F(SpectrumViewTest, SaveWritesTaggedSpectrumFiles) {
+    QTemporaryDir dir;
+    view.setTarget(edgeSpectrum(8900, 9100, 9000, 5.0));
+    view.setStandard(edgeSpectrum(8900, 9100, 8995, 3.0));
+    view.addOther(edgeSpectrum(8900, 9000, 8950, 7.0), QPen(Qt::blue));
+    ASSERT_TRUE(view.saveData(dir.filePath("run.dat")));
+    for (const char *name : {"run-T.dat", "run-std.dat", "run-other0.dat"})
+        EXPECT_TRUE(QFileInfo::exists(dir.filePath(name))) << name;
+    EXPECT_FALSE(QFileInfo::exists(dir.filePath("run-other1.dat")));
+
+    // Only the target's energies are corrected by its energy-shift value.
+    auto firstEnergy = [&](const QString &name) {
+        const QList<QByteArray> lines = TestSupport::readFile(dir.filePath(name)).split('\n');
+        for (const QByteArray &l : lines)
+            if (!l.startsWith('#') && !l.isEmpty())
+                return l.split('\t').value(0).toDouble();
+        return -1.0;
+    };
+    EXPECT_DOUBLE_EQ(firstEnergy("run-T.dat"), 8895);
+    EXPECT_DOUBLE_EQ(firstEnergy("run-std.dat"), 8900);
+    EXPECT_DOUBLE_EQ(firstEnergy("run-other0.dat"), 8900);
+
+    // A name without suffix gets "dat".
+    ASSERT_TRUE(view.saveData(dir.filePath("plain")));
+    EXPECT_TRUE(QFileInfo::exists(dir.filePath("plain-T.dat")));
+    EXPECT_FALSE(view.saveData(dir.filePath("missing/run.dat")));
+}
+
+TEST_F(SpectrumViewTest, NormalizedPlotDrawsCurvesEdgeAndMarker) {
+    view.setStandard(edgeSpectrum(8900, 9100, 8980));
+    view.setTarget(edgeSpectrum(8900, 9100, 9000));
+    view.setMarkerEnergy(8950);
+    view.attachElementRows([] { return QStringList{"9060", "not a number"}; });
+    const QImage img = view.renderPlot();
+    const ChCoord &cc = area->cc();
+
+    // Target (black) well above the edge lies near normalised 1; standard in red.
+    const XafsSpectrum &t = view.target();
+    const int i = 90; // 9080 eV
+    const double x = cc.realToScreenX(t.doubleNormalizedPreBase().x(i));
+    const double y = cc.realToScreenY(t.doubleNormalizedPreBase().y(i));
+    EXPECT_TRUE(colourNear(img, x, y, qRgb(0, 0, 0)));
+    // Between the two edges the standard (edge 20 eV lower) is well above the target.
+    const Spectrum &sn = view.standard().doubleNormalizedPreBase();
+    EXPECT_TRUE(
+        colourNear(img, cc.realToScreenX(sn.x(45)), cc.realToScreenY(sn.y(45)), qRgb(255, 0, 0)));
+    EXPECT_FALSE(colourNear(img, x, cc.realToScreenY(0.5), qRgb(0, 0, 0), 1));
+
+    // Edge line in red, marker in green, element row line in red.
+    const double edgeX = cc.realToScreenX(t.midx());
+    EXPECT_TRUE(colourNear(img, edgeX, cc.realToScreenY(0.2), qRgb(255, 0, 0), 1));
+    EXPECT_TRUE(colourNear(img, cc.realToScreenX(8950), cc.realToScreenY(0.5), qRgb(0, 224, 0), 1));
+    EXPECT_TRUE(colourNear(img, cc.realToScreenX(9060), cc.realToScreenY(0.4), qRgb(255, 0, 0), 1));
+    // Background lines belong to the raw plot only.
+    EXPECT_EQ(countColour(img, qRgb(0, 192, 220)), 0);
+    EXPECT_TRUE(child<QLabel>("ExtMsg")->text().startsWith("dMut = "));
+    EXPECT_TRUE(child<QLabel>("ExtMsg")->text().endsWith(" [eV],"));
+}
+
+TEST_F(SpectrumViewTest, UnnormalizedPlotDrawsBackgroundLines) {
+    view.setTarget(edgeSpectrum(8900, 9100, 9000));
+    view.setNormalize(false);
+    const QImage img = view.renderPlot();
+    EXPECT_GT(countColour(img, qRgb(0, 192, 220)), 20); // pre-edge line
+    EXPECT_GT(countColour(img, qRgb(0, 220, 192)), 20); // post-edge line
+    const ChCoord &cc = area->cc();
+    const XafsSpectrum &t = view.target();
+    EXPECT_TRUE(
+        colourNear(img, cc.realToScreenX(t.x(10)), cc.realToScreenY(t.y(10)), qRgb(0, 0, 0)));
+}
+
+TEST_F(SpectrumViewTest, TargetCurveIsBrokenAtWideEnergyGaps) {
+    Spectrum s;
+    auto mu = [](double e) { return 1.0 + 0.001 * (e - 8900); };
+    for (double e = 8900; e <= 8960; e += 2)
+        s.addPoint(e, mu(e));
+    for (double e = 9040; e <= 9100; e += 2)
+        s.addPoint(e, mu(e));
+    view.setTarget(XafsSpectrum(s, "gap", 1, 0, SuggestElm()));
+    view.setNormalize(false);
+    const QImage img = view.renderPlot();
+    const ChCoord &cc = area->cc();
+    EXPECT_TRUE(colourNear(img, cc.realToScreenX(8930), cc.realToScreenY(mu(8930)), qRgb(0, 0, 0)));
+    EXPECT_TRUE(colourNear(img, cc.realToScreenX(9070), cc.realToScreenY(mu(9070)), qRgb(0, 0, 0)));
+    // No line bridges the 80 eV hole.
+    EXPECT_FALSE(
+        colourNear(img, cc.realToScreenX(9000), cc.realToScreenY(mu(9000)), qRgb(0, 0, 0)));
+}
+
+TEST_F(SpectrumViewTest, RawAndFourierDisplays) {
+    view.setTarget(edgeSpectrum(8900, 9100, 9000));
+    view.setRaw(rawSpectrum(40));
+    child<QCheckBox>("ShowRaw")->setChecked(true);
+    QImage img = view.renderPlot();
+    const ChCoord &cc = area->cc();
+    EXPECT_DOUBLE_EQ(cc.rx1(), 40);
+    EXPECT_TRUE(colourNear(img, cc.realToScreenX(5), cc.realToScreenY(view.raw().y(5)),
+                           qRgb(255, 192, 0), 1));
+    EXPECT_EQ(countColour(img, qRgb(0, 192, 0)), 0);
+
+    // 40 points show 4 magnitudes on [0, 4].
+    child<QCheckBox>("ShowFFT")->setChecked(true);
+    img = view.renderPlot();
+    EXPECT_DOUBLE_EQ(cc.rx1(), 4);
+    EXPECT_GT(countColour(img, qRgb(0, 192, 0)), 10);
+    EXPECT_EQ(countColour(img, qRgb(255, 192, 0)), 0);
+
+    // Nine points show nothing.
+    view.setRaw(rawSpectrum(9));
+    img = view.renderPlot();
+    EXPECT_EQ(countColour(img, qRgb(0, 192, 0)), 0);
+}
