@@ -63,11 +63,11 @@ bool ErrPoints::read(const QString &fileName, bool append) {
             m_use = false;
             continue;
         }
-        QString rest;
+        QString rest, unused;
         const QString x = TextLine::nextItem(TextLine::stripComment(line).simplified(), &rest);
         if (x.isEmpty())
             continue;
-        const QString y = TextLine::nextItem(rest, &rest);
+        const QString y = TextLine::nextItem(rest, &unused);
         addPoint(x.toInt(), y.toInt());
     }
     return true;
