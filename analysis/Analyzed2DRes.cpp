@@ -6,6 +6,7 @@
 #include <QSaveFile>
 #include <QTextStream>
 #include <cmath>
+#include <cstring>
 
 namespace {
 
@@ -37,6 +38,28 @@ quint16 sample16(double v, double lo, double hi) {
     const double f = rangeFraction(v, lo, hi);
     const double clamped = f < 0 ? 0 : (f > 1 ? 1 : f);
     return quint16(std::trunc(clamped * 65535));
+}
+
+// Writes one row of pixels through the colour map. A bin is a run of equal
+// cells, so a pixel whose value has the same bits as its left neighbour's
+// repeats that neighbour's bytes instead of going through the writer again.
+void renderRow(const ColorMap &colorMap, QImage::Format format, int bpp, const double *v, int W,
+               double lo, double hi, uchar *out) {
+    const uchar *runPixel = nullptr;
+    quint64 runBits = 0;
+    for (int x = 0; x < W; ++x) {
+        quint64 bits;
+        std::memcpy(&bits, v + x, sizeof bits);
+        if (runPixel && bits == runBits) {
+            for (int b = 0; b < bpp; ++b)
+                out[b] = runPixel[b];
+            out += bpp;
+            continue;
+        }
+        runPixel = out;
+        runBits = bits;
+        out = colorMap.writePixel(rangeFraction(v[x], lo, hi), out, format);
+    }
 }
 
 void trackRange(double v, double *lo, double *hi) {
@@ -189,16 +212,22 @@ void Analyzed2DRes::genImg() {
     QImage image(W, H, m_format);
     if (image.isNull()) // allocation refused for a huge map
         return;
-    image.fill(0);
     const ColorMap colorMap = ColorMap::shared();
     const std::vector<double> &src = m_showProcessed ? m_processed : m_values;
     double lo, hi;
     displayRange(&lo, &hi);
+    const int bpp = ColorMap::bytesPerPixel(m_format);
+    const size_t rowBytes = size_t(W) * bpp, stride = size_t(image.bytesPerLine());
+    uchar *bits = image.bits();
     for (int y = 0; y < H; ++y) {
         const double *v = src.data() + size_t(y) * W;
-        uchar *out = image.scanLine(y);
-        for (int x = 0; x < W; ++x)
-            out = colorMap.writePixel(rangeFraction(v[x], lo, hi), out, m_format);
+        uchar *out = bits + y * stride;
+        // A bin is a block of equal rows: repeat the row above when it matches.
+        if (y > 0 && std::memcmp(v, v - W, size_t(W) * sizeof(double)) == 0)
+            std::memcpy(out, out - stride, rowBytes);
+        else
+            renderRow(colorMap, m_format, bpp, v, W, lo, hi, out);
+        std::memset(out + rowBytes, 0, stride - rowBytes); // row padding
     }
     m_image = image;
     m_valid = true;

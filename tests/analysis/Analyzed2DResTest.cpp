@@ -214,7 +214,7 @@ TEST(Analyzed2DRes, SixteenBitSamplesClampToANarrowFixedRange) {
 TEST(Analyzed2DRes, ProcessedGridIsSavedWhenShown) {
     Analyzed2DRes map("m");
     fillBins(map, 0, {{1, 4}, {4, 40}});
-    map.deglitch2(10); // 40 becomes the mean of 1, 4, 4: processed range (1, 4)
+    map.deglitch2(10);  // 40 becomes the mean of 1, 4, 4: processed range (1, 4)
     map.setScale(0, 0); // a fixed range on the map does not steer the save
     map.setFixedScale(true);
     map.selectProcImg(true);
@@ -286,6 +286,19 @@ TEST(Analyzed2DRes, GreyImageRowsArePaddedAndShowTheProcessedGridOnRequest) {
     map.deglitch2(5); // both tens are outliers and become 0
     map.selectProcImg(true);
     EXPECT_EQ(map.img().scanLine(0)[1], map.img().scanLine(0)[0]);
+}
+
+TEST(Analyzed2DRes, BlocksRenderWhole) {
+    // Bins are blocks of equal cells; every pixel of each block gets its colour.
+    SharedWindow window;
+    Analyzed2DRes map("m");
+    fillBins(map, 1, {{0, 10, 0}, {10, 0, 5}});
+    map.genImg();
+    const QImage img = map.img();
+    const int expected[2][3] = {{0, 255, 0}, {255, 0, 128}};
+    for (int y = 0; y < 6; ++y)
+        for (int x = 0; x < 9; ++x)
+            EXPECT_EQ(img.scanLine(y)[x], expected[y / 3][x / 3]) << x << "," << y;
 }
 
 TEST(Analyzed2DRes, TextListAndMatrixForms) {
