@@ -1,0 +1,80 @@
+#include "imageio/LoadTiff.h"
+
+#include "imageio/TiffData.h"
+
+#include <QMetaMethod>
+#include <QMetaType>
+
+LoadTiff::LoadTiff(QObject *parent) : QObject(parent) {
+    qRegisterMetaType<TiffData *>("TiffData*");
+    qRegisterMetaType<ErrPoints>("ErrPoints");
+    // Queued even though sender and receiver share the thread: each file is
+    // its own event, and the stack stays flat however long the series.
+    connect(this, &LoadTiff::loadStart, this, &LoadTiff::treatQues, Qt::QueuedConnection);
+    connect(this, &LoadTiff::loadNext, this, &LoadTiff::treatQues, Qt::QueuedConnection);
+}
+
+LoadTiff::~LoadTiff() = default;
+
+void LoadTiff::loadTiffs(const QStringList &files, bool ignoreLive, int skip, int cutFirst,
+                         int cutLast, const ErrPoints &errPs, int loadCmdId) {
+    // A request whose first position lies at or beyond its list (an empty
+    // list included) is queued like any other and finishes without reading,
+    // so whoever waits for it still gets finishLoadFiles.
+    m_queue.push_back(Request{files, ignoreLive, qMax(1, skip), qMax(0, cutFirst), qMax(0, cutLast),
+                              errPs, loadCmdId});
+    if (m_busy.load())
+        return;
+    m_busy.store(true);
+    m_index = m_queue.front().cutFirst;
+    emit loadNext();
+}
+
+void LoadTiff::treatQues() {
+    if (m_queue.empty())
+        return;
+    const Request &r = m_queue.front();
+    const int fNo = m_index;
+    const int count = r.files.size();
+    TiffData *data = fNo < count ? readFile(r, fNo) : nullptr;
+    m_index += r.skip;
+    if (fNo < count && m_index < count - r.cutLast) {
+        handOut(data, fNo);
+        emit loadNext();
+        return;
+    }
+    const int id = r.loadCmdId;
+    m_queue.pop_front();
+    if (m_queue.empty()) {
+        m_busy.store(false);
+        handOut(data, fNo);
+        emit finishLoadFiles(id);
+        return;
+    }
+    m_index = m_queue.front().cutFirst;
+    handOut(data, fNo);
+    emit loadNext();
+}
+
+TiffData *LoadTiff::readFile(const Request &r, int fNo) {
+    const QString &f = r.files.at(fNo);
+    if (r.ignoreLive && f.contains(QLatin1String("Live")))
+        return nullptr;
+    auto *data = new TiffData;
+    if (data->load(f, r.errPs))
+        return data;
+    // The reader has written why to the debug log.
+    delete data;
+    return nullptr;
+}
+
+void LoadTiff::handOut(TiffData *data, int fNo) {
+    if (!data)
+        return;
+    // Nobody to take the image: do not leak it.
+    if (!isSignalConnected(QMetaMethod::fromSignal(&LoadTiff::loaded))) {
+        delete data;
+        return;
+    }
+    emit loaded(data, fNo);
+}

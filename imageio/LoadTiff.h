@@ -1,0 +1,67 @@
+#pragma once
+// Loader of image series. Lives in a thread of its own and is reached only
+// through queued signals: each request (a file list with its options) is
+// queued, and the files are read one per event, chained by queued self-signals
+// so the call depth does not grow with the number of files. Every image read
+// is handed out by pointer in `loaded`; the receiver owns it.
+#include "imageio/ErrPoints.h"
+
+#include <QObject>
+#include <QStringList>
+#include <atomic>
+#include <deque>
+
+class TiffData;
+
+class LoadTiff : public QObject {
+    Q_OBJECT
+public:
+    // Load identifiers carried through to finishLoadFiles (the external
+    // command ids of the two series).
+    static constexpr int I1LoadId = 4;
+    static constexpr int I0LoadId = 5;
+
+    explicit LoadTiff(QObject *parent = nullptr);
+    ~LoadTiff() override;
+
+    // True from the arrival of a request until its queue has run empty. Safe
+    // to read from any thread. It is cleared before the queue's last image is
+    // handed out, so the receiver of that image already sees the loader idle.
+    bool isBusy() const { return m_busy.load(); }
+
+signals:
+    void loadStart();
+    void loadNext();
+    void loaded(TiffData *data, int fNo);
+    // The queue ran empty; id is the loadCmdId of the last request finished.
+    void finishLoadFiles(int id);
+
+public slots:
+    // Queues a request. skip below 1 counts as 1, negative cuts as 0. The mask
+    // is a copy taken when the request was sent, so later changes to the
+    // series' mask do not reach a load already asked for.
+    void loadTiffs(const QStringList &files, bool ignoreLive, int skip, int cutFirst, int cutLast,
+                   const ErrPoints &errPs, int loadCmdId);
+    // One step: reads one file of the first request.
+    void treatQues();
+
+private:
+    struct Request {
+        QStringList files;
+        bool ignoreLive = false;
+        int skip = 1;
+        int cutFirst = 0;
+        int cutLast = 0;
+        ErrPoints errPs;
+        int loadCmdId = 0;
+    };
+
+    // The image at position fNo of the request, or nullptr when it is passed
+    // over or cannot be read.
+    static TiffData *readFile(const Request &r, int fNo);
+    void handOut(TiffData *data, int fNo);
+
+    std::deque<Request> m_queue;
+    std::atomic<bool> m_busy{false};
+    int m_index = 0;
+};
