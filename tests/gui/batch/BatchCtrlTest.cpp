@@ -1,0 +1,104 @@
+#include "batch/widgets/BatchCtrl.h"
+#include "app/AppSettings.h"
+#include "app/DebugLog.h"
+#include "support/TestSupport.h"
+
+#include <QFileDialog>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTabWidget>
+#include <QTemporaryDir>
+#include <QTest>
+#include <gtest/gtest.h>
+
+namespace {
+
+template <typename T> T *child(QWidget &w, const char *name) {
+    T *found = w.findChild<T *>(name);
+    EXPECT_NE(found, nullptr) << name;
+    return found;
+}
+
+} // namespace
+
+TEST(BatchCtrl, NamedWidgetsAndTexts) {
+    BatchCtrl ctrl;
+    const QList<QPair<const char *, QString>> buttons = {
+        {"Load", "Load"},   {"Save", "Save"},  {"ClearLog", "Clear Log"},
+        {"Clear", "Clear"}, {"Exec", "Exec."}, {"Stop", "Stop"}};
+    for (const auto &b : buttons)
+        EXPECT_EQ(child<QPushButton>(ctrl, b.first)->text(), b.second);
+    auto *tabs = ctrl.findChild<QTabWidget *>();
+    ASSERT_NE(tabs, nullptr);
+    EXPECT_EQ(tabs->tabText(0), "Batch Cmds");
+    EXPECT_EQ(tabs->tabText(1), "Progress Log");
+    EXPECT_TRUE(tabs->widget(0)->isAncestorOf(child<QPlainTextEdit>(ctrl, "BatchCmds")));
+    EXPECT_TRUE(tabs->widget(1)->isAncestorOf(child<QPlainTextEdit>(ctrl, "BatchLogs")));
+}
+
+TEST(BatchCtrl, ButtonsDispatchStopAndClear) {
+    BatchCtrl ctrl;
+    QSignalSpy dispatched(&ctrl, &BatchCtrl::doDispatchCmds);
+    QSignalSpy stopped(&ctrl, &BatchCtrl::batchStop);
+    child<QPlainTextEdit>(ctrl, "BatchCmds")->setPlainText(":echo a\n\nquit");
+    QTest::mouseClick(child<QPushButton>(ctrl, "Exec"), Qt::LeftButton);
+    ASSERT_EQ(dispatched.size(), 1);
+    EXPECT_EQ(dispatched.at(0).at(0).toStringList(), QStringList({":echo a", "", "quit"}));
+    ctrl.execBatchSlot();
+    EXPECT_EQ(dispatched.size(), 2);
+
+    QTest::mouseClick(child<QPushButton>(ctrl, "Stop"), Qt::LeftButton);
+    EXPECT_EQ(stopped.size(), 1);
+
+    ctrl.Log("one\n");
+    ctrl.Log("two");
+    EXPECT_EQ(ctrl.logText(), "one\ntwo");
+    QTest::mouseClick(child<QPushButton>(ctrl, "ClearLog"), Qt::LeftButton);
+    EXPECT_TRUE(ctrl.logText().isEmpty());
+    QTest::mouseClick(child<QPushButton>(ctrl, "Clear"), Qt::LeftButton);
+    EXPECT_TRUE(ctrl.batchText().isEmpty());
+}
+
+TEST(BatchCtrl, SaveAndLoadFiles) {
+    QTemporaryDir dir;
+    BatchCtrl ctrl;
+    child<QPlainTextEdit>(ctrl, "BatchCmds")->setPlainText(":for i X 1 2\nseek_image X\n:next i");
+    const QString path = dir.filePath("run.bat");
+    ctrl.save(path);
+    EXPECT_EQ(TestSupport::readFile(path), ":for i X 1 2\nseek_image X\n:next i");
+
+    ctrl.clear();
+    ctrl.setBatchFile(path);
+    EXPECT_EQ(ctrl.batchText(), ":for i X 1 2\nseek_image X\n:next i\n");
+
+    ctrl.load(dir.filePath("missing.bat")); // silently keeps the text
+    EXPECT_EQ(ctrl.batchText(), ":for i X 1 2\nseek_image X\n:next i\n");
+    ctrl.save(dir.filePath("no/such/folder/x.bat"));
+    EXPECT_FALSE(QFile::exists(dir.filePath("no/such/folder/x.bat")));
+}
+
+TEST(BatchCtrl, DialogsStartInBatchRoot) {
+    QTemporaryDir dir;
+    AppSettings::setBatchRoot(dir.path());
+    BatchCtrl ctrl;
+    AppSettings::resetDefaults();
+    QTest::mouseClick(child<QPushButton>(ctrl, "Load"), Qt::LeftButton);
+    EXPECT_TRUE(ctrl.loadDialog()->isVisible());
+    EXPECT_EQ(ctrl.loadDialog()->acceptMode(), QFileDialog::AcceptOpen);
+    EXPECT_EQ(ctrl.saveDialog()->acceptMode(), QFileDialog::AcceptSave);
+    EXPECT_EQ(QDir(ctrl.loadDialog()->directory()).canonicalPath(),
+              QDir(dir.path()).canonicalPath());
+    EXPECT_EQ(ctrl.saveDialog()->nameFilters(),
+              QStringList({"Batch File (*.bat)", "Any Files (* *.*)"}));
+    ctrl.loadDialog()->hide();
+}
+
+TEST(BatchCtrl, CommandErrorGoesToBothLogs) {
+    DebugLog::Capture capture;
+    BatchCtrl ctrl;
+    ctrl.showCmdErr(CmdLine::parse("  save_image   a.png # note"));
+    EXPECT_EQ(ctrl.logText(), "Err: save_image a.png\n");
+    EXPECT_TRUE(capture.lines().contains("cmd save_image a.png"));
+    EXPECT_TRUE(capture.lines().contains("Err: save_image a.png"));
+}
