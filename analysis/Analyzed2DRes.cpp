@@ -273,6 +273,52 @@ void Analyzed2DRes::copyProc2Data() {
     m_max = m_pmax;
 }
 
+double Analyzed2DRes::secondDifference(const AnalyzeCond &g) const {
+    const double v2 = 2 * centreValue(m_values, g.cx, g.cy);
+    const bool hasX = insideMap(g.cx - g.sx, g.cy) && insideMap(g.cx + g.sx, g.cy);
+    const bool hasY = insideMap(g.cx, g.cy - g.sy) && insideMap(g.cx, g.cy + g.sy);
+    const double dx = hasX ? std::abs(v2 - centreValue(m_values, g.cx - g.sx, g.cy) -
+                                      centreValue(m_values, g.cx + g.sx, g.cy))
+                           : 0;
+    const double dy = hasY ? std::abs(v2 - centreValue(m_values, g.cx, g.cy - g.sy) -
+                                      centreValue(m_values, g.cx, g.cy + g.sy))
+                           : 0;
+    return (hasX && hasY) ? (dx + dy) / 2 : dx + dy;
+}
+
+double Analyzed2DRes::meanOfNeighbours(const AnalyzeCond &g, double fallback) const {
+    const int nx[4] = {g.cx - g.sx, g.cx + g.sx, g.cx, g.cx};
+    const int ny[4] = {g.cy, g.cy, g.cy - g.sy, g.cy + g.sy};
+    double sum = 0;
+    int n = 0;
+    for (int k = 0; k < 4; ++k) {
+        if (insideMap(nx[k], ny[k])) {
+            sum += centreValue(m_values, nx[k], ny[k]);
+            ++n;
+        }
+    }
+    return n > 0 ? sum / n : fallback;
+}
+
+double Analyzed2DRes::meanOfOrdinaryNeighbours(const AnalyzeCond &g, double level,
+                                               double limit) const {
+    double sum = 0;
+    int n = 0;
+    for (int b = -1; b <= 1; ++b) {
+        for (int a = -1; a <= 1; ++a) {
+            const int x = g.cx + a * g.sx, y = g.cy + b * g.sy;
+            if ((a == 0 && b == 0) || !insideMap(x, y))
+                continue;
+            const double v = centreValue(m_values, x, y);
+            if (std::abs(v - level) < limit) {
+                sum += v;
+                ++n;
+            }
+        }
+    }
+    return n > 0 ? sum / n : 0;
+}
+
 void Analyzed2DRes::deglitch() {
     if (!hasGrids())
         return;
@@ -290,16 +336,7 @@ void Analyzed2DRes::deglitch() {
             spike.push_back(0);
             return;
         }
-        const double v = centreValue(m_values, g.cx, g.cy);
-        const bool hasX = insideMap(g.cx - g.sx, g.cy) && insideMap(g.cx + g.sx, g.cy);
-        const bool hasY = insideMap(g.cx, g.cy - g.sy) && insideMap(g.cx, g.cy + g.sy);
-        const double dx = hasX ? std::abs(2 * v - centreValue(m_values, g.cx - g.sx, g.cy) -
-                                          centreValue(m_values, g.cx + g.sx, g.cy))
-                               : 0;
-        const double dy = hasY ? std::abs(2 * v - centreValue(m_values, g.cx, g.cy - g.sy) -
-                                          centreValue(m_values, g.cx, g.cy + g.sy))
-                               : 0;
-        const double e = (hasX && hasY) ? (dx + dy) / 2 : dx + dy;
+        const double e = secondDifference(g);
         spike.push_back(e);
         fillBin(m_processed, g.cx, g.cy, e);
         sum += e;
@@ -322,20 +359,8 @@ void Analyzed2DRes::deglitch() {
         if (!g.centreInside())
             return;
         double v = centreValue(m_values, g.cx, g.cy);
-        if (e > threshold && (v < m_min + band || v > m_max - band)) {
-            const int nx[4] = {g.cx - g.sx, g.cx + g.sx, g.cx, g.cx};
-            const int ny[4] = {g.cy, g.cy, g.cy - g.sy, g.cy + g.sy};
-            double s = 0;
-            int n = 0;
-            for (int k = 0; k < 4; ++k) {
-                if (insideMap(nx[k], ny[k])) {
-                    s += centreValue(m_values, nx[k], ny[k]);
-                    ++n;
-                }
-            }
-            if (n > 0)
-                v = s / n;
-        }
+        if (e > threshold && (v < m_min + band || v > m_max - band))
+            v = meanOfNeighbours(g, v);
         trackRange(v, &m_pmin, &m_pmax);
         fillBin(m_processed, g.cx, g.cy, v);
     });
@@ -372,23 +397,8 @@ void Analyzed2DRes::deglitch2(double limit) {
         if (!g.centreInside())
             return;
         double v = centreValue(m_values, g.cx, g.cy);
-        if (std::abs(v - m) > limit) {
-            double s = 0;
-            int n = 0;
-            for (int b = -1; b <= 1; ++b) {
-                for (int a = -1; a <= 1; ++a) {
-                    const int x = g.cx + a * g.sx, y = g.cy + b * g.sy;
-                    if ((a == 0 && b == 0) || !insideMap(x, y))
-                        continue;
-                    const double nv = centreValue(m_values, x, y);
-                    if (std::abs(nv - m) < limit) {
-                        s += nv;
-                        ++n;
-                    }
-                }
-            }
-            v = n > 0 ? s / n : 0;
-        }
+        if (std::abs(v - m) > limit)
+            v = meanOfOrdinaryNeighbours(g, m, limit);
         trackRange(v, &m_pmin, &m_pmax);
         fillBin(m_processed, g.cx, g.cy, v);
     });
