@@ -1,0 +1,198 @@
+#include "display/widgets/ImgDispA.h"
+
+#include "analysis/Analyzed2DRes.h"
+#include "display/widgets/ColorBar.h"
+#include "imageio/TiffData.h"
+
+#include <QPainter>
+
+namespace {
+const QColor SelectionColor(192, 192, 255);
+} // namespace
+
+ImgDispA::ImgDispA(QWidget *parent) : DispA(parent) {
+    connect(this, &DispA::drawImage1, this, &ImgDispA::drawImage);
+    connect(this, &DispA::mousePressed0, this, &ImgDispA::onMousePressed);
+    connect(this, &DispA::mouseReleased0, this, &ImgDispA::onMouseReleased);
+    connect(this, &DispA::mouseMoved0, this, &ImgDispA::onMouseMoved);
+    connect(this, &DispA::wheelMoved0, this, &ImgDispA::onWheelMoved);
+}
+
+void ImgDispA::setImage(const TiffData *image) {
+    m_image = image;
+    m_picture = QImage();
+    if (image)
+        m_view.setImageSize(image->width(), image->height());
+    updateTransform();
+    update();
+}
+
+void ImgDispA::setPicture(const QImage &picture) {
+    m_image = nullptr;
+    m_picture = picture;
+    m_view.setImageSize(picture.width(), picture.height());
+    updateTransform();
+    update();
+}
+
+void ImgDispA::setResultMode(bool flag, Analyzed2DRes *map) {
+    m_resultMode = flag;
+    m_map = map;
+    if (flag && map)
+        m_view.setImageSize(map->width(), map->height());
+    updateTransform();
+    update();
+}
+
+// Images share their pixels, so handing one out by value copies nothing.
+QImage ImgDispA::currentPicture() const {
+    if (m_resultMode)
+        return m_map ? m_map->img() : QImage();
+    if (m_image)
+        return m_image->displayImage();
+    return m_picture;
+}
+
+void ImgDispA::setViewWindow(const QRectF &view) {
+    m_view.setView(view);
+    updateTransform();
+    update();
+}
+
+// Real coordinates of the transform are image pixels of the view window.
+void ImgDispA::updateTransform() {
+    const QRectF v = m_view.view();
+    cc().setScreen(0, 0, width(), height());
+    cc().setReal(v.x(), v.y(), v.x() + v.width(), v.y() + v.height());
+}
+
+void ImgDispA::resizeEvent(QResizeEvent *event) {
+    DispA::resizeEvent(event);
+    updateTransform();
+}
+
+// Only the view window is sampled, straight into the widget: the cost of a
+// paint follows the widget's size, not the image's.
+void ImgDispA::drawImage(QPainter *p) {
+    if (m_resultMode && m_map && m_cBar) {
+        double lo, hi;
+        m_map->displayRange(&lo, &hi);
+        m_cBar->setRange(lo, hi);
+    }
+    updateTransform();
+    const QImage pic = currentPicture();
+    if (!pic.isNull())
+        p->drawImage(QRectF(0, 0, width(), height()), pic, m_view.view());
+    drawSelection(p);
+}
+
+void ImgDispA::drawSelection(QPainter *p) {
+    QRectF r;
+    if (m_view.isDragging())
+        r = m_view.rubberBand().normalized();
+    else if (m_showOverlay && m_view.hasSelection())
+        r = m_view.selection();
+    else
+        return;
+    const QPointF a = m_view.toScreen(r.left(), r.top(), width(), height());
+    const QPointF b = m_view.toScreen(r.right(), r.bottom(), width(), height());
+    p->save();
+    p->setPen(QPen(SelectionColor, 2));
+    p->setBrush(Qt::NoBrush);
+    p->drawRect(QRectF(a, b));
+    p->restore();
+}
+
+QPointF ImgDispA::mouseToImage(const QPoint &pos) const {
+    return m_view.toImage(pos.x(), pos.y(), width(), height());
+}
+
+QImage ImgDispA::viewImage() const {
+    const QImage pic = currentPicture();
+    if (pic.isNull())
+        return QImage();
+    return pic.copy(m_view.view().toAlignedRect());
+}
+
+void ImgDispA::onMousePressed() {
+    m_view.press(mc().code(), mouseToImage(mc().pos()));
+    update();
+}
+
+void ImgDispA::onMouseReleased() {
+    if (m_view.release(mc().code()))
+        updateTransform();
+    update();
+}
+
+void ImgDispA::onMouseMoved() {
+    if (m_exactPending) {
+        m_exactPending = false;
+        m_mouseImg = m_exactPos;
+        emit mouseMoved(m_exactPos.x(), m_exactPos.y());
+        return;
+    }
+    const QPointF img = mouseToImage(mc().pos());
+    const int code = mc().code();
+    if (code == MouseC::OtherButton) {
+        m_mouseImg = img;
+        emit mouseMoved(img.x(), img.y());
+        return;
+    }
+    m_view.drag(code, img, mouseToImage(mc().prevPos()));
+    if (m_view.isDragging())
+        emit mouseDragged(img.x(), img.y());
+    updateTransform();
+}
+
+void ImgDispA::onWheelMoved() {
+    m_view.wheel(mc().wheelFactor(), mc().x(), mc().y(), width(), height());
+    updateTransform();
+    update();
+}
+
+void ImgDispA::resetImageViewWindow() {
+    m_view.resetView();
+    updateTransform();
+    update();
+}
+
+void ImgDispA::setShowOverlayer(bool f) {
+    m_showOverlay = f;
+    update();
+}
+
+void ImgDispA::setSelectedArea(int x1, int y1, int x2, int y2) {
+    m_view.setSelectedArea(x1, y1, x2, y2);
+    update();
+}
+
+void ImgDispA::setViewWAsSelectedArea() {
+    m_view.setViewAsSelection();
+    updateTransform();
+    update();
+}
+
+void ImgDispA::recallOldSelectedArea() {
+    m_view.recallOldSelection();
+    update();
+}
+
+void ImgDispA::clearSelectedArea() {
+    m_view.clearSelection();
+    update();
+}
+
+void ImgDispA::zoomBy(double f) {
+    m_view.zoom(f);
+    updateTransform();
+    update();
+}
+
+void ImgDispA::setImageMousePos(double x, double y) {
+    updateTransform();
+    m_exactPending = true;
+    m_exactPos = QPointF(x, y);
+    setRealMousePos(x, y);
+    m_exactPending = false;
+}
