@@ -63,7 +63,7 @@ void ParamStore::readConfigFile(const QString &path, QStringList *openFiles) {
         return;
     }
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Text)) {
+    if (path.isEmpty() || !file.open(QIODevice::ReadOnly | QIODevice::Text)) {
         DebugLog::write("Can't open config file : " + path);
         return;
     }

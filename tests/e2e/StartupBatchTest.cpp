@@ -1,0 +1,82 @@
+#include "ProgramRun.h"
+#include "support/TestSupport.h"
+
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+using TestSupport::writeFile;
+
+namespace {
+
+// The position of each text in out, in order; -1 for a text not found after
+// the previous one.
+bool inOrder(const QString &out, const QStringList &texts) {
+    int from = 0;
+    for (const QString &t : texts) {
+        const int at = out.indexOf(t, from);
+        if (at < 0)
+            return false;
+        from = at + t.size();
+    }
+    return true;
+}
+
+} // namespace
+
+TEST(StartupBatch, ConfigurationAndBatchFileRunHeadlessAndQuit) {
+    QTemporaryDir dir;
+    writeFile(dir, "inc.cfg", "batch :echo included\nINCLUDE inc.cfg\n");
+    const QString cfg = writeFile(dir, "run.cfg",
+                                  "DataRoot \"/data root\" # where scans live\n"
+                                  "batch :echo \"from config\"\n"
+                                  "INCLUDE inc.cfg\n");
+    const QString bat = writeFile(dir, "run.bat",
+                                  ":let name scan\n"
+                                  ":for i N 01 03\n"
+                                  ":echo \"$name$-N\"\n"
+                                  ":next i\n"
+                                  "seek_image \\\n"
+                                  "  5\n"
+                                  ":echo $DataRoot$\n"
+                                  "quit\n"
+                                  ":echo never\n");
+    const ProgramRun::Result r = ProgramRun::runBatch(cfg, bat, dir.path());
+    ASSERT_TRUE(r.finished) << r.err.toStdString();
+    EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
+    EXPECT_TRUE(
+        inOrder(r.err, {"cfg file " + cfg, "includes itself", "echo from config", "echo included",
+                        "echo scan-01", "echo scan-02", "echo scan-03", "seek_image : 5",
+                        "cmd seek_image 5", "Err: seek_image 5", "echo /data root", "quit : "}))
+        << r.err.toStdString();
+    EXPECT_FALSE(r.err.contains("echo never"));
+}
+
+TEST(StartupBatch, MissingConfigurationAndQuitFromConfigurationBatch) {
+    QTemporaryDir dir;
+    const QString bat = writeFile(dir, "quit.bat", "QUIT\n");
+    const ProgramRun::Result r = ProgramRun::runBatch(dir.filePath("none.cfg"), bat, dir.path());
+    ASSERT_TRUE(r.finished);
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_TRUE(r.err.contains("Can't open config file : " + dir.filePath("none.cfg")));
+
+    const QString cfg = writeFile(dir, "quit.cfg", "batch :echo bye\nbatch quit\n");
+    const ProgramRun::Result q =
+        ProgramRun::run(LS_PROGRAM, {"-platform", "offscreen", "-e", "-config", cfg}, dir.path());
+    ASSERT_TRUE(q.finished);
+    EXPECT_EQ(q.exitCode, 0);
+    EXPECT_TRUE(inOrder(q.err, {"echo bye", "quit : "}));
+}
+
+TEST(StartupBatch, RemarkBlockCommandsAreReportedNotRun) {
+    QTemporaryDir dir;
+    const QString bat = writeFile(dir, "rem.bat",
+                                  ":rem_start\n"
+                                  "quit\n"
+                                  ":rem_end\n"
+                                  ":echo still-running\n"
+                                  "quit\n");
+    const ProgramRun::Result r = ProgramRun::runBatch(dir.filePath("none.cfg"), bat, dir.path());
+    ASSERT_TRUE(r.finished);
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_TRUE(inOrder(r.err, {"cmd quit", "Err: quit", "echo still-running", "quit : "}));
+}
