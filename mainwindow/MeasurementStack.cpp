@@ -1,0 +1,210 @@
+#include "mainwindow/MeasurementStack.h"
+
+#include "analysis/Analyzed2DRes.h"
+#include "app/DebugLog.h"
+#include "imageio/TiffData.h"
+
+#include <QDir>
+#include <cmath>
+
+MeasurementStack::~MeasurementStack() {
+    clear(Series::I1);
+    clear(Series::I0);
+}
+
+// ------------------------------------------------------------------ series
+
+void MeasurementStack::append(Series s, TiffData *image) {
+    if (image)
+        list(s).append(image);
+}
+
+void MeasurementStack::clear(Series s) {
+    QVector<TiffData *> &images = list(s);
+    qDeleteAll(images);
+    images.clear();
+    // The values belonged to the deleted images; the next use recomputes them
+    // for whatever is loaded then.
+    area(s).values.clear();
+}
+
+bool MeasurementStack::sameExposure(Series s) const {
+    const QVector<TiffData *> &images = this->images(s);
+    for (const TiffData *image : images) {
+        if (image->exposureMs() != images.first()->exposureMs())
+            return false;
+    }
+    return true;
+}
+
+void MeasurementStack::takeGeometryFromFirstI1() {
+    if (m_i1.isEmpty())
+        return;
+    m_width = m_i1.first()->width();
+    m_height = m_i1.first()->height();
+    m_originX = m_i1.first()->originX();
+    m_originY = m_i1.first()->originY();
+}
+
+// ------------------------------------------------------------------ dark
+
+bool MeasurementStack::loadDark(const QString &fileName) {
+    clearDark();
+    auto image = std::make_unique<TiffData>();
+    if (!image->load(fileName)) {
+        DebugLog::write(QStringLiteral("Can not read the dark file : ") + fileName);
+        return false;
+    }
+    m_dark = std::move(image);
+    return true;
+}
+
+void MeasurementStack::clearDark() {
+    m_dark.reset();
+}
+
+double MeasurementStack::darkSum(int x, int y, int hx, int hy, double seriesExpMs,
+                                 double darkExpMs) const {
+    // A dark frame without a usable exposure cannot be scaled: rather no
+    // dark than an infinite one.
+    if (!m_dark || !(darkExpMs > 0))
+        return 0;
+    return m_dark->boxSum(x, y, hx, hy) / darkExpMs * seriesExpMs;
+}
+
+// ------------------------------------------------------------------ dark areas
+
+double MeasurementStack::darkAreaValue(const TiffData &image, const QRectF &r, double seriesExpMs,
+                                       double darkExpMs) const {
+    double v = image.areaAverage(r);
+    if (m_dark && darkExpMs > 0)
+        v -= m_dark->areaAverage(r) / darkExpMs * seriesExpMs;
+    return v;
+}
+
+void MeasurementStack::setDarkArea(Series s, const QRectF &rect, double seriesExpMs,
+                                   double darkExpMs) {
+    DarkArea &a = area(s);
+    a.on = true;
+    a.rect = rect;
+    a.values.clear();
+    updateDarkArea(s, seriesExpMs, darkExpMs);
+}
+
+void MeasurementStack::clearDarkArea(Series s) {
+    DarkArea &a = area(s);
+    a.on = false;
+    a.values.clear();
+}
+
+void MeasurementStack::updateDarkArea(Series s, double seriesExpMs, double darkExpMs) {
+    DarkArea &a = area(s);
+    const QVector<TiffData *> &images = this->images(s);
+    if (a.values.size() > images.size())
+        a.values.clear();
+    for (int i = a.values.size(); i < images.size(); ++i)
+        a.values.append(darkAreaValue(*images.at(i), a.rect, seriesExpMs, darkExpMs));
+}
+
+// ------------------------------------------------------------------ mu*t
+
+double MeasurementStack::i0At(double energy, int x, int y, int hx, int hy) const {
+    return TiffData::interpolatedBoxSum(m_i0, energy, x, y, hx, hy);
+}
+
+double MeasurementStack::muOf(double r, double v, bool fluo) {
+    if (fluo)
+        return v / r;
+    if (r * v > 0)
+        return std::log(r / v);
+    return 1.0;
+}
+
+void MeasurementStack::buildMuT(int x, int y, const MuTConditions &c, Spectrum &out) {
+    out.clear();
+    if (!inside(x, y))
+        return;
+    if (m_da1.on)
+        updateDarkArea(Series::I1, c.i1ExpMs, c.darkExpMs);
+    if (m_da0.on)
+        updateDarkArea(Series::I0, c.i0ExpMs, c.darkExpMs);
+    const int n = c.pixelCount();
+    const double dark1 = darkSum(x, y, c.hx, c.hy, c.i1ExpMs, c.darkExpMs);
+    const double dark0 = darkSum(x, y, c.hx, c.hy, c.i0ExpMs, c.darkExpMs);
+    const int totalCount = m_totalI0OfI1.count();
+    for (int i = 0; i < m_i1.size(); ++i) {
+        const TiffData &image = *m_i1.at(i);
+        double d1 = dark1;
+        double d0 = dark0;
+        if (m_da1.on)
+            d1 += n * m_da1.values.at(i);
+        // The I0 dark area is measured per I0 file; pair it by position.
+        if (m_da0.on && i < m_da0.values.size())
+            d0 += n * m_da0.values.at(i);
+        const double s = image.boxSum(x, y, c.hx, c.hy);
+        double r = n;
+        if (c.useI0)
+            r = i0At(image.energy(), x, y, c.hx, c.hy) - d0;
+        if (totalCount > 0)
+            r = i < totalCount ? m_totalI0OfI1.y(i) : 0.0;
+        out.addPoint(image.energy(), muOf(r, s - d1, c.fluo));
+    }
+}
+
+void MeasurementStack::buildRaw(int x, int y, int hx, int hy, Spectrum &out) const {
+    out.clear();
+    if (!inside(x, y))
+        return;
+    for (const TiffData *image : m_i1)
+        out.addPoint(image->energy(), image->boxSum(x, y, hx, hy));
+}
+
+// ------------------------------------------------------------------ profiles
+
+double MeasurementStack::profileValue(const TiffData &image, int x, int y, int rx, int ry,
+                                      bool asMu, bool fluo) const {
+    const double v = image.boxSum(x, y, rx, ry);
+    if (!asMu)
+        return v;
+    return muOf(i0At(image.energy(), x, y, rx, ry), v, fluo);
+}
+
+void MeasurementStack::horizontalProfile(Series s, int index, int my, int hy, bool asMu, bool fluo,
+                                         Spectrum &out) const {
+    out.clear();
+    const QVector<TiffData *> &images = this->images(s);
+    if (index < 0 || index >= images.size())
+        return;
+    const TiffData &image = *images.at(index);
+    for (int i = 0; i < m_width; ++i)
+        out.addPoint(i, profileValue(image, i, my, 1, hy, asMu, fluo));
+}
+
+void MeasurementStack::verticalProfile(Series s, int index, int mx, int hx, bool asMu, bool fluo,
+                                       Spectrum &out) const {
+    out.clear();
+    const QVector<TiffData *> &images = this->images(s);
+    if (index < 0 || index >= images.size())
+        return;
+    const TiffData &image = *images.at(index);
+    for (int i = 0; i < m_height; ++i)
+        out.addPoint(m_height - i, profileValue(image, mx, i, 1, hx, asMu, fluo));
+}
+
+// ------------------------------------------------------------------ misc
+
+double MeasurementStack::shiftAt(const Analyzed2DRes *map, bool valid, int mapX0, int mapY0, int x,
+                                 int y) const {
+    if (!map || !valid)
+        return 0;
+    return map->valueAt(x + m_originX - mapX0, y + m_originY - mapY0);
+}
+
+bool MeasurementStack::writeFlatDark(const QString &folder, int width, int height) {
+    if (width <= 0 || height <= 0)
+        return false;
+    const QDir dir(folder);
+    return TiffData::writeConstantTiff(dir.filePath(QStringLiteral("flat.dat")), width, height,
+                                       1) &&
+           TiffData::writeConstantTiff(dir.filePath(QStringLiteral("dark.dat")), width, height, 0);
+}

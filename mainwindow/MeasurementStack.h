@@ -1,0 +1,138 @@
+#pragma once
+// The measurement the main window owns: the I1 (sample) and I0 (incident beam)
+// image series, the detector dark frame, a dark area per series, the total-I0
+// spectra and the image geometry. It forms mu*t of a bin of pixels over all
+// energies:
+//
+//   d1 = dark bin sum / darkExp * I1 exposure  (+ N * I1 dark-area value)
+//   d0 = dark bin sum / darkExp * I0 exposure  (+ N * I0 dark-area value)
+//   r  = N, or I0(E) - d0 with the I0 series, or the total-I0 value of image i
+//   v  = I1 bin sum - d1
+//   mu = v / r (fluorescence)   or   ln(r / v) (transmission, 1 when r*v <= 0)
+//
+// No widgets here: the window reads its fields into MuTConditions.
+#include "spectrum/Spectrum.h"
+
+#include <QRectF>
+#include <QString>
+#include <QVector>
+#include <cstdlib>
+#include <memory>
+
+class TiffData;
+class Analyzed2DRes;
+
+enum class Series { I1, I0 };
+
+// The offset measured in a dark corner of every image of a series: mean of the
+// image over the rectangle minus the (exposure-scaled) mean of the dark frame.
+struct DarkArea {
+    bool on = false;
+    QRectF rect;
+    QVector<double> values; // one per image, in series order
+};
+
+struct MuTConditions {
+    int hx = 0;           // bin half-width (columns x-|hx|..x+|hx|)
+    int hy = 0;           // bin half-height
+    bool useI0 = false;   // divide by the I0 series
+    bool fluo = false;    // fluorescence: mu = v / r
+    double darkExpMs = 0; // exposure of the dark frame
+    double i1ExpMs = 0;   // exposure of the I1 series
+    double i0ExpMs = 0;   // exposure of the I0 series
+    int pixelCount() const { return (2 * std::abs(hy) + 1) * (2 * std::abs(hx) + 1); }
+};
+
+class MeasurementStack {
+public:
+    MeasurementStack() = default;
+    ~MeasurementStack();
+    MeasurementStack(const MeasurementStack &) = delete;
+    MeasurementStack &operator=(const MeasurementStack &) = delete;
+
+    // ---- series (the stack owns every image appended) ----
+    const QVector<TiffData *> &images(Series s) const { return s == Series::I1 ? m_i1 : m_i0; }
+    const QVector<TiffData *> &i1() const { return m_i1; }
+    const QVector<TiffData *> &i0() const { return m_i0; }
+    void append(Series s, TiffData *image);
+    // Deletes the images; the dark-area values are recomputed on next use.
+    void clear(Series s);
+    // True when every image of the series has the first image's exposure.
+    bool sameExposure(Series s) const;
+
+    // ---- geometry, taken from the first I1 image ----
+    void takeGeometryFromFirstI1();
+    int width() const { return m_width; }
+    int height() const { return m_height; }
+    int originX() const { return m_originX; }
+    int originY() const { return m_originY; }
+    bool inside(int x, int y) const { return x >= 0 && x < m_width && y >= 0 && y < m_height; }
+
+    // ---- dark frame ----
+    // Reads the file as the dark frame; on failure no dark frame stays.
+    bool loadDark(const QString &fileName);
+    void clearDark();
+    const TiffData *dark() const { return m_dark.get(); }
+    // Dark bin sum scaled from the dark frame's exposure to the series'; 0
+    // without a dark frame or with a non-positive dark exposure.
+    double darkSum(int x, int y, int hx, int hy, double seriesExpMs, double darkExpMs) const;
+
+    // ---- dark areas ----
+    const DarkArea &darkArea(Series s) const { return s == Series::I1 ? m_da1 : m_da0; }
+    void setDarkArea(Series s, const QRectF &rect, double seriesExpMs, double darkExpMs);
+    void clearDarkArea(Series s);
+    // Appends the values of images that have none yet.
+    void updateDarkArea(Series s, double seriesExpMs, double darkExpMs);
+
+    // ---- total-I0 spectra (externally measured I0, one point per file) ----
+    Spectrum &totalI0OfI1() { return m_totalI0OfI1; }
+    Spectrum &totalI0OfI0() { return m_totalI0OfI0; }
+    const Spectrum &totalI0OfI1() const { return m_totalI0OfI1; }
+
+    // ---- mu*t ----
+    // I0 bin sum interpolated in energy over the I0 series (1 without images).
+    double i0At(double energy, int x, int y, int hx, int hy) const;
+    static double muOf(double r, double v, bool fluo);
+    // Refills out (storage reused) with (E_i, mu_i) of every I1 image; empty
+    // when (x, y) lies outside the image. Brings dark areas up to date first.
+    void buildMuT(int x, int y, const MuTConditions &c, Spectrum &out);
+    // (E_i, bin sum of I1 image i), no correction.
+    void buildRaw(int x, int y, int hx, int hy, Spectrum &out) const;
+
+    // ---- profiles under the mouse ----
+    // Row my (horizontal) or column mx (vertical, plotted at H - i) of bin sums
+    // of image `index`: with half-width 1 and half-height hy (horizontal) or
+    // hx (vertical). As mu against the I0 series when asMu, else raw.
+    void horizontalProfile(Series s, int index, int my, int hy, bool asMu, bool fluo,
+                           Spectrum &out) const;
+    void verticalProfile(Series s, int index, int mx, int hx, bool asMu, bool fluo,
+                         Spectrum &out) const;
+
+    // Energy shift of the point from the shift map placed at (mapX0, mapY0) on
+    // the detector; 0 outside the map or without a valid map.
+    double shiftAt(const Analyzed2DRes *map, bool valid, int mapX0, int mapY0, int x, int y) const;
+
+    // Writes "flat.dat" (all 1) and "dark.dat" (all 0) as 16-bit TIFFs of the
+    // given size into folder; nothing (false) without a size.
+    static bool writeFlatDark(const QString &folder, int width, int height);
+
+private:
+    DarkArea &area(Series s) { return s == Series::I1 ? m_da1 : m_da0; }
+    QVector<TiffData *> &list(Series s) { return s == Series::I1 ? m_i1 : m_i0; }
+    double darkAreaValue(const TiffData &image, const QRectF &r, double seriesExpMs,
+                         double darkExpMs) const;
+    double profileValue(const TiffData &image, int x, int y, int rx, int ry, bool asMu,
+                        bool fluo) const;
+
+    QVector<TiffData *> m_i1;
+    QVector<TiffData *> m_i0;
+    std::unique_ptr<TiffData> m_dark;
+    DarkArea m_da1;
+    DarkArea m_da0;
+    Spectrum m_totalI0OfI1;
+    Spectrum m_totalI0OfI0;
+    int m_width = -1;
+    int m_height = 0;
+    int m_originX = 0;
+    int m_originY = 0;
+};

@@ -1,0 +1,307 @@
+#include "mainwindow/MeasurementStack.h"
+
+#include "analysis/AnalyzeCond.h"
+#include "analysis/Analyzed2DRes.h"
+#include "imageio/TiffData.h"
+
+#include <QDir>
+#include <QTemporaryDir>
+#include <cmath>
+#include <functional>
+#include <gtest/gtest.h>
+#include <vector>
+
+namespace {
+
+constexpr int W = 8;
+constexpr int H = 6;
+using PixelFn = std::function<double(int x, int y)>;
+
+// Pixel values chosen so that every bin sum differs from every other one.
+double i1Pixel(int i, int x, int y) {
+    return 1000 + 37 * x + 11 * y + 150 * i;
+}
+double i0Pixel(int k, int x, int y) {
+    return 5000 + 13 * x + 7 * y + 400 * k;
+}
+double darkPixel(int x, int y) {
+    return 20 + x + 2 * y;
+}
+
+class MeasurementStackTest : public ::testing::Test {
+protected:
+    TiffData *image(const PixelFn &fn, double energy, int w = W, int h = H) {
+        std::vector<quint16> samples(size_t(w) * h);
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x)
+                samples[size_t(y) * w + x] = quint16(std::lround(fn(x, y)));
+        const QString path = dir.filePath(QStringLiteral("img%1.tif").arg(counter++));
+        EXPECT_TRUE(TiffData::write16BitTiff(path, w, h, samples.data()));
+        auto *t = new TiffData;
+        EXPECT_TRUE(t->load(path));
+        t->setEnergy(energy);
+        return t;
+    }
+    QString darkFile() {
+        std::vector<quint16> samples(size_t(W) * H);
+        for (int y = 0; y < H; ++y)
+            for (int x = 0; x < W; ++x)
+                samples[size_t(y) * W + x] = quint16(darkPixel(x, y));
+        const QString path = dir.filePath(QStringLiteral("dark.tif"));
+        EXPECT_TRUE(TiffData::write16BitTiff(path, W, H, samples.data()));
+        return path;
+    }
+    void loadI1(int n) {
+        for (int i = 0; i < n; ++i)
+            stack.append(Series::I1,
+                         image([i](int x, int y) { return i1Pixel(i, x, y); }, 7000 + 10 * i));
+        stack.takeGeometryFromFirstI1();
+    }
+    // I0 images at the given energies, image k with pixels i0Pixel(k, ...).
+    void loadI0(const std::vector<double> &energies) {
+        for (size_t k = 0; k < energies.size(); ++k)
+            stack.append(Series::I0,
+                         image([k](int x, int y) { return i0Pixel(int(k), x, y); }, energies[k]));
+    }
+    // Independent bin sum: pixels outside the image count nothing.
+    static double binSum(const PixelFn &fn, int x, int y, int hx, int hy) {
+        double s = 0;
+        for (int yy = y - hy; yy <= y + hy; ++yy)
+            for (int xx = x - hx; xx <= x + hx; ++xx)
+                if (xx >= 0 && xx < W && yy >= 0 && yy < H)
+                    s += fn(xx, yy);
+        return s;
+    }
+    static double i1Sum(int i, int x, int y, int hx, int hy) {
+        return binSum([i](int a, int b) { return i1Pixel(i, a, b); }, x, y, hx, hy);
+    }
+    static double i0Sum(int k, int x, int y, int hx, int hy) {
+        return binSum([k](int a, int b) { return i0Pixel(k, a, b); }, x, y, hx, hy);
+    }
+
+    QTemporaryDir dir;
+    int counter = 0;
+    MeasurementStack stack;
+    Spectrum out;
+};
+
+TEST_F(MeasurementStackTest, TransmissionWithoutI0IsMinusLogOfTheBinMean) {
+    loadI1(3);
+    MuTConditions c;
+    c.hx = 1;
+    c.hy = 2;
+    stack.buildMuT(4, 3, c, out);
+    ASSERT_EQ(out.count(), 3);
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_DOUBLE_EQ(out.x(i), 7000 + 10 * i);
+        EXPECT_NEAR(out.y(i), std::log(15.0 / i1Sum(i, 4, 3, 1, 2)), 1e-12);
+    }
+    // Fluorescence divides instead.
+    c.fluo = true;
+    stack.buildMuT(4, 3, c, out);
+    EXPECT_NEAR(out.y(1), i1Sum(1, 4, 3, 1, 2) / 15.0, 1e-9);
+}
+
+TEST_F(MeasurementStackTest, I0IsInterpolatedInEnergyAndExtrapolatedAtBothEnds) {
+    loadI1(3); // 7000, 7010, 7020
+    MuTConditions c;
+    c.useI0 = true;
+    c.hx = 2;
+    c.hy = 1;
+    // I0 at 7005 and 7015: 7000 extrapolates below, 7010 interpolates, 7020
+    // extrapolates above.
+    loadI0({7005, 7015});
+    stack.buildMuT(3, 2, c, out);
+    ASSERT_EQ(out.count(), 3);
+    const double a = i0Sum(0, 3, 2, 2, 1);
+    const double b = i0Sum(1, 3, 2, 2, 1);
+    const double expectR[3] = {a - 0.5 * (b - a), 0.5 * (a + b), b + 0.5 * (b - a)};
+    for (int i = 0; i < 3; ++i)
+        EXPECT_NEAR(out.y(i), std::log(expectR[i] / i1Sum(i, 3, 2, 2, 1)), 1e-12) << i;
+
+    // Fluorescence with I0: v / r.
+    c.fluo = true;
+    stack.buildMuT(3, 2, c, out);
+    EXPECT_NEAR(out.y(1), i1Sum(1, 3, 2, 2, 1) / expectR[1], 1e-12);
+}
+
+TEST_F(MeasurementStackTest, I0OfOneImageOrEqualEnergies) {
+    loadI1(2);
+    MuTConditions c;
+    c.useI0 = true;
+    loadI0({7100});
+    stack.buildMuT(1, 1, c, out);
+    EXPECT_NEAR(out.y(0), std::log(i0Pixel(0, 1, 1) / i1Pixel(0, 1, 1)), 1e-12);
+
+    // Two images at one energy: their mean, whatever the energy asked.
+    stack.append(Series::I0, image([](int x, int y) { return i0Pixel(1, x, y); }, 7100));
+    EXPECT_NEAR(stack.i0At(6000, 1, 1, 0, 0), 0.5 * (i0Pixel(0, 1, 1) + i0Pixel(1, 1, 1)), 1e-9);
+}
+
+TEST_F(MeasurementStackTest, DarkFrameIsScaledByExposureAndUsedWithoutI0Images) {
+    loadI1(2);
+    ASSERT_TRUE(stack.loadDark(darkFile()));
+    const auto dark = [](int x, int y) { return darkPixel(x, y); };
+    MuTConditions c;
+    c.hx = 1;
+    c.hy = 1;
+    c.darkExpMs = 50;
+    c.i1ExpMs = 100;
+    c.i0ExpMs = 25;
+    stack.buildMuT(2, 2, c, out);
+    const double d1 = binSum(dark, 2, 2, 1, 1) * 2.0;
+    EXPECT_NEAR(out.y(1), std::log(9.0 / (i1Sum(1, 2, 2, 1, 1) - d1)), 1e-12);
+
+    // With the I0 box on but no I0 images, I0(E) is 1 and the I0 dark is
+    // subtracted from it: the logarithm is undefined, so mu = 1.
+    c.useI0 = true;
+    stack.buildMuT(2, 2, c, out);
+    EXPECT_DOUBLE_EQ(out.y(0), 1.0);
+
+    // A dark frame without exposure is not used at all.
+    c.useI0 = false;
+    c.darkExpMs = 0;
+    stack.buildMuT(2, 2, c, out);
+    EXPECT_NEAR(out.y(1), std::log(9.0 / i1Sum(1, 2, 2, 1, 1)), 1e-12);
+}
+
+TEST_F(MeasurementStackTest, DarkAreasAreMeasuredPerFileAndFollowLateImages) {
+    loadI1(1);
+    loadI0({7000, 7010});
+    ASSERT_TRUE(stack.loadDark(darkFile()));
+    const QRectF rect(1, 1, 2, 1); // columns 1..3, rows 1..2: 6 pixels
+    const auto areaMean = [](const PixelFn &fn) {
+        double s = 0;
+        for (int y = 1; y <= 2; ++y)
+            for (int x = 1; x <= 3; ++x)
+                s += fn(x, y);
+        return s / 6;
+    };
+    const double darkMean = areaMean([](int x, int y) { return darkPixel(x, y); });
+    stack.setDarkArea(Series::I1, rect, 100, 100);
+    stack.setDarkArea(Series::I0, rect, 100, 100);
+    ASSERT_EQ(stack.darkArea(Series::I1).values.size(), 1);
+
+    // An image loaded after the area was set gets its value on first use.
+    stack.append(Series::I1, image([](int x, int y) { return i1Pixel(1, x, y); }, 7010));
+    MuTConditions c;
+    c.useI0 = true;
+    c.darkExpMs = c.i1ExpMs = c.i0ExpMs = 100;
+    stack.buildMuT(5, 4, c, out);
+    ASSERT_EQ(stack.darkArea(Series::I1).values.size(), 2);
+    ASSERT_EQ(out.count(), 2);
+
+    const double dk = darkPixel(5, 4);
+    for (int i = 0; i < 2; ++i) {
+        const double da1 = areaMean([i](int x, int y) { return i1Pixel(i, x, y); }) - darkMean;
+        const double da0 = areaMean([i](int x, int y) { return i0Pixel(i, x, y); }) - darkMean;
+        const double expected =
+            std::log((i0Pixel(i, 5, 4) - dk - da0) / (i1Pixel(i, 5, 4) - dk - da1));
+        EXPECT_NEAR(out.y(i), expected, 1e-12) << i;
+    }
+
+    // Clearing the series drops its values; they come back on the next use.
+    stack.clear(Series::I1);
+    EXPECT_TRUE(stack.darkArea(Series::I1).values.isEmpty());
+    stack.clearDarkArea(Series::I0);
+    EXPECT_FALSE(stack.darkArea(Series::I0).on);
+}
+
+TEST_F(MeasurementStackTest, TotalI0ReplacesI0AndIsZeroPastItsEnd) {
+    loadI1(3);
+    loadI0({7000, 7020});
+    stack.totalI0OfI1().addPoint(7000, 4000);
+    stack.totalI0OfI1().addPoint(7010, 5000);
+    MuTConditions c;
+    c.useI0 = true; // overridden by the total I0
+    stack.buildMuT(0, 0, c, out);
+    ASSERT_EQ(out.count(), 3);
+    EXPECT_NEAR(out.y(0), std::log(4000 / i1Pixel(0, 0, 0)), 1e-12);
+    EXPECT_NEAR(out.y(1), std::log(5000 / i1Pixel(1, 0, 0)), 1e-12);
+    EXPECT_DOUBLE_EQ(out.y(2), 1.0);
+}
+
+TEST_F(MeasurementStackTest, BordersOutsidePointsAndZeroCounts) {
+    loadI1(2);
+    MuTConditions c;
+    c.hx = 2;
+    c.hy = 2;
+    // A bin reaching past the corner sums only the pixels inside.
+    stack.buildMuT(0, H - 1, c, out);
+    EXPECT_NEAR(out.y(0), std::log(25.0 / i1Sum(0, 0, H - 1, 2, 2)), 1e-12);
+    stack.buildRaw(0, H - 1, 2, 2, out);
+    EXPECT_DOUBLE_EQ(out.y(1), i1Sum(1, 0, H - 1, 2, 2));
+
+    // Outside the image there is no spectrum at all.
+    for (const QPoint &p : {QPoint(-1, 0), QPoint(W, 0), QPoint(0, H), QPoint(0, -1)}) {
+        stack.buildMuT(p.x(), p.y(), c, out);
+        EXPECT_EQ(out.count(), 0);
+        stack.buildRaw(p.x(), p.y(), 0, 0, out);
+        EXPECT_EQ(out.count(), 0);
+    }
+
+    // An all-zero image: r * v = 0 gives mu = 1.
+    stack.append(Series::I1, image([](int, int) { return 0.0; }, 7100));
+    c.hx = c.hy = 0;
+    stack.buildMuT(3, 3, c, out);
+    EXPECT_DOUBLE_EQ(out.y(2), 1.0);
+    EXPECT_DOUBLE_EQ(MeasurementStack::muOf(-5, 10, false), 1.0);
+    EXPECT_NEAR(MeasurementStack::muOf(-5, -10, false), std::log(0.5), 1e-15);
+}
+
+TEST_F(MeasurementStackTest, ProfilesAreMuAgainstI0OrRaw) {
+    loadI1(2);
+    loadI0({7000, 7010});
+    stack.horizontalProfile(Series::I1, 1, 2, 1, true, false, out);
+    ASSERT_EQ(out.count(), W);
+    EXPECT_NEAR(out.y(3), std::log(i0Sum(1, 3, 2, 1, 1) / i1Sum(1, 3, 2, 1, 1)), 1e-12);
+    stack.verticalProfile(Series::I0, 0, 4, 2, false, false, out);
+    ASSERT_EQ(out.count(), H);
+    EXPECT_DOUBLE_EQ(out.x(1), H - 1);
+    EXPECT_DOUBLE_EQ(out.y(1), i0Sum(0, 4, 1, 1, 2));
+    stack.horizontalProfile(Series::I1, 5, 2, 1, true, false, out);
+    EXPECT_EQ(out.count(), 0);
+}
+
+TEST_F(MeasurementStackTest, ExposureAgreementAndGeometry) {
+    loadI1(2);
+    EXPECT_EQ(stack.width(), W);
+    EXPECT_EQ(stack.height(), H);
+    EXPECT_TRUE(stack.sameExposure(Series::I1));
+    stack.i1().last()->setExposureMs(200);
+    EXPECT_FALSE(stack.sameExposure(Series::I1));
+    EXPECT_TRUE(stack.sameExposure(Series::I0)); // empty series
+}
+
+TEST_F(MeasurementStackTest, ShiftMapLookupUsesTheDetectorOrigin) {
+    loadI1(1);
+    Analyzed2DRes map(QStringLiteral("a2d esm"));
+    const AnalyzeCond grid(4, 4, 0, 0, 0, 0, 4, 4);
+    map.prepare(grid);
+    map.setData(1, 2, 0, 0, 3.5);
+    EXPECT_DOUBLE_EQ(stack.shiftAt(&map, true, -2, 0, -1, 2), 3.5);
+    EXPECT_DOUBLE_EQ(stack.shiftAt(&map, false, -2, 0, -1, 2), 0.0);
+    EXPECT_DOUBLE_EQ(stack.shiftAt(&map, true, 0, 0, 10, 2), 0.0);
+}
+
+TEST_F(MeasurementStackTest, FlatAndDarkFilesNeedAnImageSize) {
+    EXPECT_FALSE(MeasurementStack::writeFlatDark(dir.path(), -1, 0));
+    EXPECT_FALSE(QFile::exists(dir.filePath("flat.dat")));
+    ASSERT_TRUE(MeasurementStack::writeFlatDark(dir.path(), 5, 9));
+    TiffData flat, dark;
+    ASSERT_TRUE(flat.load(dir.filePath("flat.dat")));
+    ASSERT_TRUE(dark.load(dir.filePath("dark.dat")));
+    EXPECT_EQ(flat.width(), 5);
+    EXPECT_EQ(flat.height(), 9);
+    EXPECT_DOUBLE_EQ(flat.boxSum(2, 4, 2, 4), 45.0);
+    EXPECT_DOUBLE_EQ(dark.boxSum(2, 4, 2, 4), 0.0);
+}
+
+TEST_F(MeasurementStackTest, UnreadableDarkLeavesNoDark) {
+    loadI1(1);
+    ASSERT_TRUE(stack.loadDark(darkFile()));
+    EXPECT_FALSE(stack.loadDark(dir.filePath("missing.tif")));
+    EXPECT_EQ(stack.dark(), nullptr);
+}
+
+} // namespace
