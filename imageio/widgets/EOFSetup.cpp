@@ -1,5 +1,6 @@
 #include "imageio/widgets/EOFSetup.h"
 
+#include "app/AppSettings.h"
 #include "ui_EngOfFilesSetup.h"
 
 #include <QFileDialog>
@@ -24,7 +25,7 @@ EOFSetup::EOFSetup(QWidget *parent)
     m_refDialog->setFileMode(QFileDialog::ExistingFile);
     m_refDialog->setAcceptMode(QFileDialog::AcceptOpen);
     m_refDialog->setNameFilters({"XAFS Data File (*.dat)", "Any Files (* *.*)"});
-    m_refDialog->setDirectory("C:/Data");
+    m_refDialog->setDirectory(AppSettings::dataRoot());
 
     connect(m_ui->Start, &QLineEdit::editingFinished, this, &EOFSetup::newStart);
     connect(m_ui->Delta, &QLineEdit::editingFinished, this, &EOFSetup::newDelta);

@@ -22,7 +22,7 @@ public:
     // Energy in eV of the file at position fileNo of the selected list.
     double energyOfFile(const QString &path, int fileNo) const;
     const QVector<double> &refEnergies() const { return m_refEnergies; }
-    // Folder where the reference-file dialog starts.
+    // Folder where the reference-file dialog starts (DataRoot until set).
     void setDataRoot(const QString &folder);
 
     // Field setters used by the series panel (and so by batch commands).

@@ -40,7 +40,7 @@ public:
     EOFSetup *eofSetup() const { return m_eofSetup; }
     SelectDataFilesAdditionalSetup *additionalSetup() const { return m_additionalSetup; }
     SelectImgDialog *fileDialog() const { return m_fileDialog; }
-    // Folder where the file dialogs start.
+    // Folder where the file dialogs start (DataRoot until set).
     void setDataRoot(const QString &folder);
 
 signals:

@@ -1,5 +1,6 @@
 #include "imageio/widgets/SelectDataFilesAdditionalSetup.h"
 
+#include "app/AppSettings.h"
 #include "ui_SelectDataFilesAdditionalSetup.h"
 
 #include <QFileDialog>
@@ -11,7 +12,7 @@ SelectDataFilesAdditionalSetup::SelectDataFilesAdditionalSetup(QWidget *parent)
     m_errPsDialog->setOption(QFileDialog::DontUseNativeDialog);
     m_errPsDialog->setFileMode(QFileDialog::ExistingFile);
     m_errPsDialog->setAcceptMode(QFileDialog::AcceptOpen);
-    m_errPsDialog->setDirectory("C:/Data");
+    m_errPsDialog->setDirectory(AppSettings::dataRoot());
 
     connect(m_ui->SetDA, &QPushButton::clicked, this, &SelectDataFilesAdditionalSetup::setDarkArea);
     connect(m_ui->ClearDA, &QPushButton::clicked, this,
@@ -21,7 +22,7 @@ SelectDataFilesAdditionalSetup::SelectDataFilesAdditionalSetup(QWidget *parent)
             &SelectDataFilesAdditionalSetup::errPsDefSelected);
     connect(m_ui->UseErrPs, &QCheckBox::toggled, this,
             &SelectDataFilesAdditionalSetup::toggledUseErrPs);
-    errPsDefSelected(QString());
+    errPsDefSelected(AppSettings::params().valueAnyCase("ErrPoints"));
 }
 
 SelectDataFilesAdditionalSetup::~SelectDataFilesAdditionalSetup() = default;
@@ -41,9 +42,8 @@ void SelectDataFilesAdditionalSetup::setDataRoot(const QString &folder) {
 }
 
 void SelectDataFilesAdditionalSetup::errPsDefSelected(const QString &fileName) {
-    // No file named (no "ErrPoints" in the configuration): the same empty,
-    // unused mask a failed read leaves, without a message about a file nobody
-    // asked for.
+    // No file named (no "ErrPoints" in the configuration): the empty, unused
+    // mask a failed read leaves, without a message about a file nobody named.
     if (fileName.isEmpty()) {
         m_errPoints = ErrPoints();
         m_ui->ErrPsFile->clear();

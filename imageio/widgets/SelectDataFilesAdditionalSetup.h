@@ -24,7 +24,7 @@ public:
     void setShowLatest(bool on);
     bool ignoreLive() const;
     QFileDialog *errPsDialog() const { return m_errPsDialog; }
-    // Folder where the mask file dialog starts.
+    // Folder where the mask file dialog starts (DataRoot until set).
     void setDataRoot(const QString &folder);
 
 signals:

@@ -9,5 +9,6 @@ public:
     static const char *const ImageFilter;
     static const char *const AnyFilter;
 
-    explicit SelectImgDialog(QWidget *parent = nullptr, const QString &startFolder = "C:/Data");
+    // Starts in DataRoot.
+    explicit SelectImgDialog(QWidget *parent = nullptr);
 };

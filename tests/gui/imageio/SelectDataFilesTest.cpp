@@ -1,4 +1,5 @@
 #include "imageio/widgets/SelectDataFiles.h"
+#include "app/AppSettings.h"
 #include "app/DebugLog.h"
 #include "imageio/widgets/EOFSetup.h"
 #include "imageio/widgets/SelectDataFilesAdditionalSetup.h"
@@ -7,6 +8,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDir>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -211,4 +213,18 @@ TEST(SelectDataFiles, BatchEnergySlotsReachThePanel) {
     p.setEngByNameRegExp("\\d+");
     p.setEngByNameFactor(2);
     EXPECT_DOUBLE_EQ(p.addFile("/d/E100.tif", 0), 200);
+}
+
+TEST(SelectDataFiles, StartsFromDataRootAndConfiguredMask) {
+    QTemporaryDir dir;
+    const QString mask = TestSupport::writeFile(dir, "err.dat", "5 6\n");
+    AppSettings::setDataRoot(dir.path());
+    AppSettings::params().set("errpoints", mask); // looked up in any case
+    SelectDataFiles p;
+    AppSettings::params().set("errpoints", QString());
+    AppSettings::resetDefaults();
+    EXPECT_EQ(QDir(p.fileDialog()->directory()).canonicalPath(), QDir(dir.path()).canonicalPath());
+    EXPECT_EQ(child<QLabel>(*p.additionalSetup(), "ErrPsFile")->text(), mask);
+    EXPECT_TRUE(p.errPoints().contains(5, 6));
+    EXPECT_FALSE(p.errPoints().use()); // UseErrPs is off
 }
