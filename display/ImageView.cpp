@@ -84,12 +84,23 @@ void ImageView::wheel(double f, double mx, double my, double W, double H) {
         return;
     const bool sideBand = mx < EdgeBand * W || mx > (1 - EdgeBand) * W;
     const bool topBand = my < EdgeBand * H || my > (1 - EdgeBand) * H;
-    QRectF v = m_view;
-    const double w2 = sideBand ? v.width() : f * v.width();
-    const double h2 = (sideBand || !topBand) ? f * v.height() : v.height();
-    QRectF z(0, 0, w2, h2);
-    z = limited(z);
-    z.moveTo(v.x() + mx / W * (v.width() - z.width()), v.y() + my / H * (v.height() - z.height()));
+    const double fw = sideBand ? 1 : f;
+    const double fh = (sideBand || !topBand) ? f : 1;
+    scaleAbout(fw, fh, mx / W, my / H);
+}
+
+void ImageView::zoomAbout(double f, double mx, double my, double W, double H) {
+    if (W <= 0 || H <= 0 || f == 1)
+        return;
+    scaleAbout(f, f, mx / W, my / H);
+}
+
+// Scales the view window so that the image point at the relative widget
+// position (u, v) stays where it is.
+void ImageView::scaleAbout(double fw, double fh, double u, double v) {
+    QRectF z = limited(QRectF(0, 0, fw * m_view.width(), fh * m_view.height()));
+    z.moveTo(m_view.x() + u * (m_view.width() - z.width()),
+             m_view.y() + v * (m_view.height() - z.height()));
     m_view = z;
 }
 

@@ -39,6 +39,8 @@ public:
     // Near the left or right edge only the height scales; near the top or
     // bottom edge only the width.
     void wheel(double f, double mx, double my, double W, double H);
+    // Wheel zoom about the mouse in both axes, without edge bands.
+    void zoomAbout(double f, double mx, double my, double W, double H);
     // Zoom about the centre of the view window (f < 1 zooms in).
     void zoom(double f);
 
@@ -60,6 +62,7 @@ public:
 private:
     void commitRubberBand();
     QRectF limited(const QRectF &view) const;
+    void scaleAbout(double fw, double fh, double u, double v);
 
     int m_imgW = 0;
     int m_imgH = 0;
