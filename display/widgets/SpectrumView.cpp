@@ -2,12 +2,14 @@
 
 #include "app/AppSettings.h"
 #include "display/ColorMap.h"
+#include "display/DrawText.h"
 #include "display/SpectrumPlot.h"
 #include "display/TaggedFileName.h"
 #include "display/widgets/DispA.h"
 #include "ui_SpectrumView.h"
 
 #include <QFileDialog>
+#include <QFontMetrics>
 #include <QPainter>
 #include <algorithm>
 #include <cmath>
@@ -199,8 +201,9 @@ void SpectrumView::onMouseMoved() {
     const YWindow y = readoutYWindow();
     setPlotFrame(y.lo, y.hi, m_window.xMinShown, m_window.xMaxShown);
     const ChCoord &cc = m_ui->Xafs->cc();
-    if (mc.pressed() && mc.code() == MouseC::Left) {
-        m_window.pan(cc.screenToRealX(mc.prevPos().x()) - cc.screenToRealX(mc.x()));
+    const double dE = cc.screenToRealX(mc.prevPos().x()) - cc.screenToRealX(mc.x());
+    if (mc.pressed() && mc.code() == MouseC::Left && std::isfinite(dE)) {
+        m_window.pan(dE);
         setPlotFrame(y.lo, y.hi, m_window.xMinShown, m_window.xMaxShown);
         repaintPlot();
         emit updated();
@@ -224,6 +227,8 @@ void SpectrumView::onWheelMoved() {
     setPlotFrame(y.lo, y.hi, m_window.xMinShown, m_window.xMaxShown);
     const ChCoord &cc = m_ui->Xafs->cc();
     const double a = cc.screenToRealX(mc.x());
+    if (!std::isfinite(a)) // a plot area without width has no energy under the mouse
+        return;
     m_window.zoomAbout(a, mc.wheelFactor());
     m_ui->XVal->setText(QString::number(a, 'g', 6));
     m_ui->YVal->setText(QString::number(cc.screenToRealY(mc.y()), 'g', 6));
@@ -406,24 +411,29 @@ void SpectrumView::drawFrameAndTicks(QPainter &p) {
     const QRect plot(QPoint(cc.sx0(), cc.sy1()), QPoint(cc.sx1(), cc.sy0()));
     QFont font = p.font();
     font.setPointSize(kLabelPointSize);
-    p.setFont(font);
-    const int labelH = p.fontMetrics().height();
+    const int labelH = QFontMetrics(font).height();
+    DrawText::Style xLabel;
+    xLabel.pointSize = kLabelPointSize;
+    xLabel.align = Qt::AlignHCenter | Qt::AlignTop;
+    DrawText::Style yLabel = xLabel;
+    yLabel.align = Qt::AlignRight | Qt::AlignVCenter;
+
     p.setPen(QPen(Qt::black, 1));
     const ChCoord::Ticks xt =
         ChCoord::ticks(std::min(cc.rx0(), cc.rx1()), std::max(cc.rx0(), cc.rx1()));
     for (double v : xt.values()) {
         const double sx = cc.realToScreenX(v);
         p.drawLine(QPointF(sx, plot.bottom()), QPointF(sx, plot.bottom() - kTickLength));
-        const QRectF box(sx - 60, plot.bottom() + 2, 120, labelH);
-        p.drawText(box, Qt::AlignHCenter | Qt::AlignTop, QString::number(v, 'g', 6));
+        DrawText::draw(&p, QRectF(sx - 60, plot.bottom() + 2, 120, labelH),
+                       QString::number(v, 'g', 6), xLabel);
     }
     const ChCoord::Ticks yt =
         ChCoord::ticks(std::min(cc.ry0(), cc.ry1()), std::max(cc.ry0(), cc.ry1()));
     for (double v : yt.values()) {
         const double sy = cc.realToScreenY(v);
         p.drawLine(QPointF(plot.left(), sy), QPointF(plot.left() + kTickLength, sy));
-        const QRectF box(0, sy - labelH / 2.0, plot.left() - 3, labelH);
-        p.drawText(box, Qt::AlignRight | Qt::AlignVCenter, QString::number(v, 'g', 6));
+        DrawText::draw(&p, QRectF(0, sy - labelH / 2.0, plot.left() - 3, labelH),
+                       QString::number(v, 'g', 6), yLabel);
     }
     p.setPen(QPen(kFrameColor, 2));
     p.setBrush(Qt::NoBrush);
