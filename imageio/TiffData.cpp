@@ -133,27 +133,37 @@ bool TiffData::load(const QString &fileName, const ErrPoints &mask) {
     return load(fileName);
 }
 
-bool TiffData::load(const QString &fileName) {
+TiffData::Reader TiffData::readerFor(const QString &fileName) {
     QFile f(fileName);
     if (!f.open(QIODevice::ReadOnly)) {
         DebugLog::write("Can not open (1) " + fileName);
-        return false;
+        return NoReader;
     }
     const QByteArray head = f.read(15);
-    f.close();
     if (head.size() < 15) {
         DebugLog::write("Error on reading file (1) " + fileName);
-        return false;
+        return NoReader;
     }
     if (head.startsWith("II") || head.startsWith("MM"))
-        return readTiff(fileName);
+        return TiffReader;
     if (head.startsWith("IM"))
-        return readImg(fileName);
+        return ImgReader;
     // The header bytes as Latin-1 text up to the first zero byte.
     const QString text = QString::fromLatin1(head.constData(), int(qstrnlen(head.constData(), 15)));
-    if (text.startsWith("#PRXM-CTImg"))
+    return text.startsWith("#PRXM-CTImg") ? TextImageReader : NoReader;
+}
+
+bool TiffData::load(const QString &fileName) {
+    switch (readerFor(fileName)) {
+    case TiffReader:
+        return readTiff(fileName);
+    case ImgReader:
+        return readImg(fileName);
+    case TextImageReader:
         return readTextImage(fileName);
-    return false;
+    default:
+        return false;
+    }
 }
 
 // ---------------------------------------------------------------- access

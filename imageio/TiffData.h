@@ -29,6 +29,9 @@ public:
         NoData = 4
     };
 
+    // The reader a file's first bytes call for.
+    enum Reader { NoReader, TiffReader, ImgReader, TextImageReader };
+
     TiffData();
     ~TiffData();
     TiffData(const TiffData &) = delete;
@@ -40,6 +43,10 @@ public:
     // at construction stays).
     bool load(const QString &fileName);
     bool load(const QString &fileName, const ErrPoints &mask);
+    // The reader load() would use; NoReader (with the debug message load()
+    // writes) for a file that cannot be opened, is shorter than 15 bytes or is
+    // of no known kind.
+    static Reader readerFor(const QString &fileName);
     bool readTiff(const QString &fileName);
     bool readImg(const QString &fileName);
     // Offset of the pixel data (comment length + 64), 0 on failure. Sets width,
@@ -90,6 +97,8 @@ public:
 
     // ---- pixel access (image coordinates, shift applied; 0 outside) ----
     double value(int x, int y) const;
+    // Sum of every stored sample (no shift).
+    double sampleSum() const { return storedSum(0, qint64(m_width) - 1, 0, qint64(m_height) - 1); }
     // Sum over columns x-|rx|..x+|rx| and rows y-|ry|..y+|ry| inclusive.
     double boxSum(int x, int y, int rx, int ry) const;
     // Mean over columns x..x+w and rows y..y+h inclusive (each truncated toward
