@@ -7,6 +7,7 @@
 #include <QFileInfo>
 #include <QSaveFile>
 #include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <cstdarg>
 #include <cstdio>
@@ -53,6 +54,16 @@ TIFF *openTiff(const QString &fileName, const char *mode, TiffMessages *messages
     return tif;
 }
 
+// The double written with the fewest digits that still reads back as v:
+// 1/250 s stored as a float becomes 0.004, not 0.0040000001899.
+double shortestDouble(float v) {
+    char text[32];
+    const auto end = std::to_chars(text, text + sizeof text, v).ptr;
+    double d = v;
+    std::from_chars(text, end, d);
+    return d;
+}
+
 // ExposureTime of the EXIF directory in seconds, or a negative value when the
 // file has none. libtiff hands a rational back as float or double depending
 // on the field definition, so ask the definition which one to pass.
@@ -69,7 +80,7 @@ double exifExposureSeconds(TIFF *tif) {
     if (TIFFFieldSetGetSize(field) == int(sizeof(float))) {
         float v = 0;
         if (TIFFGetField(tif, EXIFTAG_EXPOSURETIME, &v))
-            seconds = v;
+            seconds = shortestDouble(v);
     } else if (TIFFFieldSetGetSize(field) == int(sizeof(double))) {
         double v = 0;
         if (TIFFGetField(tif, EXIFTAG_EXPOSURETIME, &v))

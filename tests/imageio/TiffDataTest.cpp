@@ -81,7 +81,7 @@ TEST_F(TiffDataTest, ExifExposureTimeInEitherByteOrder) {
             writeFile(dir, big ? "mm.tif" : "ii.tif", ImageFiles::tiff16(3, 2, s, big, 1, 500));
         TiffData d;
         ASSERT_TRUE(d.load(path)) << big;
-        EXPECT_NEAR(d.exposureMs(), 2.0, 1e-6) << big;
+        EXPECT_DOUBLE_EQ(d.exposureMs(), 2.0) << big;
         EXPECT_EQ(d.value(2, 0), 65535) << big;
         EXPECT_EQ(d.value(0, 1), 4) << big;
     }
