@@ -270,3 +270,46 @@ TEST_F(SpectrumViewTest, RawAndFourierDisplays) {
     img = view.renderPlot();
     EXPECT_EQ(countColour(img, qRgb(0, 192, 0)), 0);
 }
+
+TEST_F(SpectrumViewTest, EnergyCorrectionMovesOnlyTheTarget) {
+    view.setStandard(edgeSpectrum(8900, 9100, 9000));
+    view.setTarget(edgeSpectrum(8900, 9100, 9000, 20.0));
+    const double midx = view.target().midx();
+    const Spectrum &tn = view.target().doubleNormalizedPreBase();
+    const double e = tn.x(51), y = tn.y(51); // 9002 eV, on the rise of the edge
+    QImage img = view.renderPlot();
+    const ChCoord &cc = area->cc();
+    // Corrected, the target and its edge sit 20 eV lower, the standard stays put.
+    EXPECT_TRUE(
+        colourNear(img, cc.realToScreenX(midx - 20), cc.realToScreenY(0.1), qRgb(255, 0, 0), 1));
+    EXPECT_TRUE(colourNear(img, cc.realToScreenX(e - 20), cc.realToScreenY(y), qRgb(0, 0, 0)));
+    EXPECT_TRUE(colourNear(img, cc.realToScreenX(e), cc.realToScreenY(y), qRgb(255, 0, 0)));
+
+    // The read-out index follows the drawn position: the point drawn under the
+    // mouse at 8980 eV is the one measured at 9000 eV (index 50).
+    QTest::mouseMove(area, QPoint(int(std::lround(cc.realToScreenX(8980.5))), 200));
+    EXPECT_EQ(child<QLabel>("Position")->text().toInt(), 50);
+
+    view.setEnergyCorrection(false);
+    img = view.renderPlot();
+    EXPECT_TRUE(colourNear(img, cc.realToScreenX(midx), cc.realToScreenY(0.1), qRgb(255, 0, 0), 1));
+    EXPECT_TRUE(colourNear(img, cc.realToScreenX(e), cc.realToScreenY(y), qRgb(0, 0, 0)));
+    EXPECT_FALSE(colourNear(img, cc.realToScreenX(e - 20), cc.realToScreenY(y), qRgb(0, 0, 0)));
+}
+
+TEST_F(SpectrumViewTest, OtherSpectraUseTheirPensOrOverlayColours) {
+    view.setTarget(edgeSpectrum(8900, 9100, 9000));
+    view.addOther(edgeSpectrum(8900, 9100, 8960), QPen(QColor(0, 0, 255)));
+    view.addOther(edgeSpectrum(8900, 9100, 9040)); // overlay colour 1: green
+    QImage img = view.renderPlot();
+    EXPECT_GT(countColour(img, qRgb(0, 0, 255)), 50);
+    EXPECT_GT(countColour(img, qRgb(0, 255, 0)), 50);
+
+    // A hidden spectrum is not drawn.
+    XafsSpectrum hidden = edgeSpectrum(8900, 9100, 8930);
+    hidden.setVisible(0);
+    view.clearOthers();
+    view.addOther(hidden, QPen(QColor(0, 0, 255)));
+    img = view.renderPlot();
+    EXPECT_EQ(countColour(img, qRgb(0, 0, 255)), 0);
+}
