@@ -5,6 +5,7 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -112,7 +113,7 @@ TEST_F(SpectrumViewTest, WindowFollowsTargetZoomsAndResets) {
     EXPECT_DOUBLE_EQ(w.xMinShown, 8950);
     wheel(mx, area->height() / 2, -120);
     EXPECT_NEAR(w.xMaxShown - w.xMinShown, 110, 1e-9);
-    view.resetXScale();
+    QTest::mouseClick(child<QPushButton>("ResetXScale"), Qt::LeftButton);
     EXPECT_DOUBLE_EQ(w.xMinShown, 8950);
     EXPECT_DOUBLE_EQ(w.xMaxShown, 9050);
 
@@ -184,6 +185,16 @@ TEST_F(SpectrumViewTest, SaveWritesTaggedSpectrumFiles) {
     ASSERT_TRUE(view.saveData(dir.filePath("plain")));
     EXPECT_TRUE(QFileInfo::exists(dir.filePath("plain-T.dat")));
     EXPECT_FALSE(view.saveData(dir.filePath("missing/run.dat")));
+
+    // The Save button's dialog writes the same set for the chosen file.
+    QTest::mouseClick(child<QPushButton>("Save"), Qt::LeftButton);
+    auto *dialog = view.findChild<QFileDialog *>();
+    ASSERT_NE(dialog, nullptr);
+    EXPECT_EQ(dialog->acceptMode(), QFileDialog::AcceptSave);
+    EXPECT_EQ(dialog->nameFilters(), QStringList({"Data File (*.dat)", "Any Files (* *.*)"}));
+    emit dialog->fileSelected(dir.filePath("dlg.dat"));
+    EXPECT_TRUE(QFileInfo::exists(dir.filePath("dlg-other0.dat")));
+    dialog->close();
 }
 
 TEST_F(SpectrumViewTest, NormalizedPlotDrawsCurvesEdgeAndMarker) {
