@@ -98,6 +98,8 @@ void ImageView::zoomAbout(double f, double mx, double my, double W, double H) {
 // Scales the view window so that the image point at the relative widget
 // position (u, v) stays where it is.
 void ImageView::scaleAbout(double fw, double fh, double u, double v) {
+    if (m_view.isEmpty())
+        return; // nothing shown yet: the first image must still be shown whole
     QRectF z = limited(QRectF(0, 0, fw * m_view.width(), fh * m_view.height()));
     z.moveTo(m_view.x() + u * (m_view.width() - z.width()),
              m_view.y() + v * (m_view.height() - z.height()));
@@ -105,6 +107,8 @@ void ImageView::scaleAbout(double fw, double fh, double u, double v) {
 }
 
 void ImageView::zoom(double f) {
+    if (m_view.isEmpty())
+        return;
     const QPointF c = m_view.center();
     QRectF z = limited(QRectF(0, 0, f * m_view.width(), f * m_view.height()));
     z.moveCenter(c);

@@ -30,6 +30,13 @@ TEST(ImageViewTest, FirstImageIsShownWholeLaterImagesKeepTheView) {
     expectRect(v.view(), 10, 20, 100, 50);
     v.resetView();
     expectRect(v.view(), 0, 0, 800, 800);
+
+    // Zooming before any image leaves the first image to be shown whole.
+    ImageView empty;
+    empty.wheel(1.1, 50, 50, 100, 100);
+    empty.zoom(0.5);
+    empty.setImageSize(30, 20);
+    expectRect(empty.view(), 0, 0, 30, 20);
 }
 
 TEST(ImageViewTest, MousePositionsConvertThroughTheViewWindow) {
