@@ -61,12 +61,24 @@ void BatchDispatcher::finishBatchExec(int) {
     emit execNextLineSig();
 }
 
+// Control lines follow each other in bursts of at most LinesPerEvent lines
+// before the next burst is queued: one event per line would spend most of a
+// loop's time in the event loop, one call per line would grow the stack, and
+// between bursts a stop request gets its turn.
 void BatchDispatcher::execNextLineSlot() {
+    for (int n = 0; n < LinesPerEvent; ++n)
+        if (!runLine())
+            return;
+    emit execNextLineSig();
+}
+
+// Runs the line at the index; true when the next line may follow at once.
+bool BatchDispatcher::runLine() {
     if (!m_running || m_waiting)
-        return;
+        return false;
     if (m_index < 0 || m_index >= m_lines.size()) {
         endBatch();
-        return;
+        return false;
     }
     CmdLine cmd = CmdLine::parse(takeLineWithContinuations());
     bool external = false;
@@ -74,7 +86,7 @@ void BatchDispatcher::execNextLineSlot() {
         const ControlId id = controlId(cmd.command);
         if (id == End) {
             endBatch();
-            return;
+            return false;
         }
         if (id == RemEnd)
             m_inRem = false;
@@ -90,12 +102,11 @@ void BatchDispatcher::execNextLineSlot() {
         }
     }
     ++m_index;
-    if (external) {
-        m_waiting = true;
-        emit execCmdSig(cmd, m_inRem);
-    } else {
-        emit execNextLineSig();
-    }
+    if (!external)
+        return true;
+    m_waiting = true;
+    emit execCmdSig(cmd, m_inRem);
+    return false;
 }
 
 // The line at the index with its continuation lines appended (the backslash

@@ -4,9 +4,9 @@
 // mark) itself and sends every external command to the main window, waiting
 // for finishBatchExec before the next line.
 //
-// Each line is one queued event (execNextLineSig is connected to
-// execNextLineSlot with a queued connection), so long runs of control lines
-// never grow the call depth and a stop request is seen between lines.
+// execNextLineSig is connected to execNextLineSlot with a queued connection and
+// each event runs a bounded burst of lines, so long runs of control lines never
+// grow the call depth and a stop request is seen between bursts.
 #include "app/ParamStore.h"
 #include "batch/CmdLine.h"
 
@@ -32,6 +32,9 @@ public:
     enum ControlId { For, Next, Echo, RemStart, RemEnd, End, Let, NotControl };
     static ControlId controlId(const QString &command);
 
+    // Most lines run within one event before the rest is queued.
+    static constexpr int LinesPerEvent = 256;
+
     explicit BatchDispatcher(QObject *parent = nullptr);
 
 signals:
@@ -51,6 +54,7 @@ public slots:
 private:
     void startBatch(const QStringList &lines);
     void endBatch();
+    bool runLine();
     QString takeLineWithContinuations();
     void runControl(ControlId id, const CmdLine &cmd);
     void forCmd(const CmdLine &cmd);

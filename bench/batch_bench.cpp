@@ -38,7 +38,7 @@ static void BM_DispatcherLoop(benchmark::State &state) {
     delete dispatcher;
     state.SetItemsProcessed(state.iterations() * passes);
 }
-BENCHMARK(BM_DispatcherLoop)->Arg(10000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_DispatcherLoop)->Arg(10000)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 int main(int argc, char **argv) {
     qputenv("LUMENSTACK_QUIET_LOG", "1");

@@ -189,4 +189,13 @@ TEST_F(Dispatcher, HundredThousandIterationsDoNotGrowTheStack) {
     EXPECT_EQ(executor.commands(), QStringList({"seek_image 100000"}));
 }
 
+TEST_F(Dispatcher, StopInterruptsALongControlLoop) {
+    QObject::disconnect(dispatcher, &BatchDispatcher::Log, nullptr, nullptr);
+    dispatch({":for i N 1 2000000000", ":next i", "seek_image N"});
+    QThread::msleep(20);
+    QMetaObject::invokeMethod(dispatcher, "batchStopSlot");
+    ASSERT_TRUE(TestSupport::waitUntil([&] { return ended == 1; }, 20000));
+    EXPECT_TRUE(executor.received.isEmpty());
+}
+
 #include "BatchDispatcherTest.moc"
