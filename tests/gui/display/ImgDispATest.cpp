@@ -64,6 +64,15 @@ TEST_F(ImgDispATest, DrawsTheViewWindowScaledIntoTheWidget) {
     const QImage part = d.viewImage();
     ASSERT_EQ(part.size(), QSize(2, 2));
     EXPECT_EQ(part.pixelColor(0, 0), QColor(130, 70, 0));
+
+    // Zoomed or panned beyond the image: the image stays in place, white around.
+    d.setViewWindow(QRectF(-4, -4, 8, 8));
+    shot = d.renderToImage();
+    EXPECT_EQ(shot.pixelColor(10, 10), QColor(Qt::white));
+    EXPECT_EQ(shot.pixelColor(390, 10), QColor(Qt::white));
+    EXPECT_EQ(shot.pixelColor(390, 190), QColor(190, 190, 0));
+    EXPECT_EQ(shot.pixelColor(250, 150), QColor(70, 130, 0));
+    EXPECT_EQ(shot.pixelColor(205, 105), QColor(10, 10, 0));
 }
 
 TEST_F(ImgDispATest, ResultModeDrawsTheMapAndSetsTheBarRange) {
