@@ -1,0 +1,170 @@
+// Image input: reading series of 16-bit TIFFs, rebuilding the display picture,
+// and the per-bin box sums over a series that every spectrum is built from.
+#include "imageio/TiffData.h"
+
+#include <QDir>
+#include <QGuiApplication>
+#include <QTemporaryDir>
+#include <benchmark/benchmark.h>
+#include <malloc.h>
+#include <memory>
+#include <vector>
+
+namespace {
+
+QVector<quint16> noiseImage(int w, int h, quint32 seed) {
+    QVector<quint16> s(w * h);
+    quint32 v = seed;
+    for (int i = 0; i < s.size(); ++i) {
+        v = v * 1664525u + 1013904223u;
+        s[i] = quint16(1000 + (v >> 20)); // detector-like counts, 1000..5095
+    }
+    return s;
+}
+
+// A folder of n 16-bit TIFFs of w x h, written once per process.
+struct Series {
+    QTemporaryDir dir;
+    QStringList files;
+    Series(int n, int w, int h) {
+        for (int i = 0; i < n; ++i) {
+            const QVector<quint16> s = noiseImage(w, h, quint32(i + 1));
+            files << dir.filePath(QString("img%1.tif").arg(i, 4, 10, QChar('0')));
+            TiffData::write16BitTiff(files.last(), w, h, s.constData());
+        }
+    }
+};
+
+Series &series1024() {
+    static Series s(100, 1024, 1024);
+    return s;
+}
+
+void BM_ReadTiffSeries(benchmark::State &state) {
+    Series &s = series1024();
+    for (auto _ : state) {
+        for (const QString &f : s.files) {
+            TiffData d;
+            benchmark::DoNotOptimize(d.load(f));
+        }
+    }
+    state.SetBytesProcessed(state.iterations() * s.files.size() * 1024 * 1024 * 2);
+    state.SetLabel(s.dir.path().toStdString());
+}
+
+// Same, over the *.tif files of the folder named by LUMENSTACK_BENCH_TIFF_DIR
+// (to compare with other libtiff-based readers on identical files).
+void BM_ReadTiffFolder(benchmark::State &state) {
+    const QDir dir(qEnvironmentVariable("LUMENSTACK_BENCH_TIFF_DIR"));
+    QStringList files;
+    for (const QString &name : dir.entryList({"*.tif"}, QDir::Files, QDir::Name))
+        files << dir.filePath(name);
+    if (qEnvironmentVariableIsEmpty("LUMENSTACK_BENCH_TIFF_DIR") || files.isEmpty()) {
+        state.SkipWithError("LUMENSTACK_BENCH_TIFF_DIR names no folder of TIFFs");
+        return;
+    }
+    qint64 bytes = 0;
+    for (auto _ : state) {
+        for (const QString &f : files) {
+            TiffData d;
+            d.load(f);
+            bytes += qint64(d.width()) * d.height() * 2;
+        }
+    }
+    state.SetBytesProcessed(bytes);
+}
+
+// Heap bytes held per loaded image, against its 16-bit pixel data.
+void BM_MemoryPerImage(benchmark::State &state) {
+    Series &s = series1024();
+    double ratio = 0;
+    for (auto _ : state) {
+        const size_t before = mallinfo2().uordblks;
+        std::vector<std::unique_ptr<TiffData>> held;
+        for (int i = 0; i < 20; ++i) {
+            held.push_back(std::make_unique<TiffData>());
+            held.back()->load(s.files[i]);
+        }
+        const size_t after = mallinfo2().uordblks;
+        ratio = double(after - before) / 20 / (1024.0 * 1024 * 2);
+    }
+    state.counters["heap_per_pixel_data"] = ratio;
+}
+
+void BM_DisplayRebuild2048(benchmark::State &state) {
+    static Series s(1, 2048, 2048);
+    TiffData d;
+    d.load(s.files.first());
+    const ColorMap map = ColorMap::shared();
+    for (auto _ : state) {
+        d.rebuildDisplay(map);
+        benchmark::DoNotOptimize(d.displayImage().constBits());
+    }
+    state.SetItemsProcessed(state.iterations() * 2048 * 2048);
+}
+
+// 200 images of 256 x 256, energies 8900 eV + 0.5 eV steps.
+struct LoadedSeries {
+    std::vector<std::unique_ptr<TiffData>> owned;
+    QVector<TiffData *> images;
+    LoadedSeries() {
+        Series files(8, 256, 256);
+        for (int i = 0; i < 200; ++i) {
+            owned.push_back(std::make_unique<TiffData>());
+            owned.back()->load(files.files[i % 8]);
+            owned.back()->setEnergy(8900 + 0.5 * i);
+            images << owned.back().get();
+        }
+    }
+};
+
+LoadedSeries &loaded200() {
+    static LoadedSeries s;
+    return s;
+}
+
+// The I1 side of one spectrum: a 5 x 5 bin summed in every image.
+void BM_BoxSum5x5Over200(benchmark::State &state) {
+    LoadedSeries &s = loaded200();
+    int x = 2;
+    for (auto _ : state) {
+        double total = 0;
+        for (const TiffData *d : s.images)
+            total += d->boxSum(x, 128, 2, 2);
+        benchmark::DoNotOptimize(total);
+        x = x < 253 ? x + 5 : 2;
+    }
+    state.SetItemsProcessed(state.iterations() * 200);
+}
+
+// The I0 side: the I0 series interpolated at each of 200 I1 energies.
+void BM_InterpolatedBoxSum5x5Over200(benchmark::State &state) {
+    LoadedSeries &s = loaded200();
+    int x = 2;
+    for (auto _ : state) {
+        double total = 0;
+        for (int i = 0; i < 200; ++i)
+            total += TiffData::interpolatedBoxSum(s.images, 8900.25 + 0.5 * i, x, 128, 2, 2);
+        benchmark::DoNotOptimize(total);
+        x = x < 253 ? x + 5 : 2;
+    }
+    state.SetItemsProcessed(state.iterations() * 200);
+}
+
+} // namespace
+
+BENCHMARK(BM_ReadTiffSeries)->Unit(benchmark::kMillisecond)->MinTime(3);
+BENCHMARK(BM_ReadTiffFolder)->Unit(benchmark::kMillisecond)->MinTime(3);
+BENCHMARK(BM_MemoryPerImage)->Iterations(1);
+BENCHMARK(BM_DisplayRebuild2048)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_BoxSum5x5Over200)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_InterpolatedBoxSum5x5Over200)->Unit(benchmark::kMicrosecond);
+
+int main(int argc, char **argv) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QGuiApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
