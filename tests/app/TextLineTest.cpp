@@ -1,5 +1,5 @@
-#include "app/DebugLog.h"
 #include "app/TextLine.h"
+#include "app/DebugLog.h"
 
 #include <gtest/gtest.h>
 
