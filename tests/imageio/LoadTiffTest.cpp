@@ -138,9 +138,14 @@ TEST(LoadTiff, RequestsWhileBusyRunInOrderAndFinishOnceWithLastId) {
     QTemporaryDir dir;
     const QStringList files = writeSeries(dir, 30);
     LoaderHarness h;
-    h.request(files, 1, 0, 0, 1);
-    h.request(files.mid(0, 3), 1, 1, 0, 2);
-    h.request(files.mid(0, 2), 1, 0, 0, LoadTiff::I0LoadId);
+    // All three arrive in one event of the loader's thread, so the second and
+    // third surely find it busy.
+    LoadTiff *loader = h.loader;
+    QMetaObject::invokeMethod(loader, [loader, files] {
+        loader->loadTiffs(files, false, 1, 0, 0, ErrPoints(), 1);
+        loader->loadTiffs(files.mid(0, 3), false, 1, 1, 0, ErrPoints(), 2);
+        loader->loadTiffs(files.mid(0, 2), false, 1, 0, 0, ErrPoints(), LoadTiff::I0LoadId);
+    });
     ASSERT_TRUE(h.waitFinished());
     ASSERT_EQ(h.fNos.size(), 30 + 2 + 2);
     EXPECT_EQ(h.fNos.mid(28), QVector<int>({28, 29, 1, 2, 0, 1}));
@@ -163,12 +168,26 @@ TEST(LoadTiff, RequestsWithNothingToReadStillFinish) {
     ASSERT_TRUE(h.waitFinished(3));
     EXPECT_TRUE(h.fNos.isEmpty());
     EXPECT_EQ(h.finished, QVector<int>({LoadTiff::I1LoadId, LoadTiff::I0LoadId, 9}));
-    // Behind a real request, an empty one adds no completion of its own.
-    h.request(files, 1, 0, 0, 1);
-    h.request({}, 1, 0, 0, 2);
-    ASSERT_TRUE(h.waitFinished(4));
-    EXPECT_EQ(h.fNos, QVector<int>({0, 1, 2}));
-    EXPECT_EQ(h.finished.mid(3), QVector<int>({2}));
+}
+
+TEST(LoadTiff, EmptyRequestQueuedBehindAnotherAddsNoCompletion) {
+    // On this thread, so that the second request surely arrives while busy.
+    QTemporaryDir dir;
+    const QStringList files = writeSeries(dir, 3);
+    LoadTiff loader;
+    QVector<int> fNos;
+    QVector<int> finished;
+    QObject::connect(&loader, &LoadTiff::loaded, [&](TiffData *d, int fNo) {
+        fNos << fNo;
+        delete d;
+    });
+    QObject::connect(&loader, &LoadTiff::finishLoadFiles, [&](int id) { finished << id; });
+    loader.loadTiffs(files, false, 1, 0, 0, ErrPoints(), 1);
+    loader.loadTiffs({}, false, 1, 0, 0, ErrPoints(), 2);
+    ASSERT_TRUE(TestSupport::waitUntil([&] { return !finished.isEmpty(); }));
+    QTest::qWait(20);
+    EXPECT_EQ(fNos, QVector<int>({0, 1, 2}));
+    EXPECT_EQ(finished, QVector<int>({2}));
 }
 
 TEST(LoadTiff, EachImageCarriesTheRequestsMask) {
