@@ -196,15 +196,17 @@ bool writeStrips(TIFF *tif, int height, const quint16 *samples) {
 
 bool TiffData::readTiff(const QString &fileName) {
     const qint64 fileSize = QFileInfo(fileName).size();
+    clear();
     TiffMessages messages{fileName};
     const qint64 allocLimit = std::clamp<qint64>(qint64(fileSize * MaxCompressionRatio),
                                                  qint64(16) << 20, qint64(2) << 30);
-    TIFF *tif = openTiff(fileName, "r", &messages, allocLimit);
+    // "m": plain reads instead of a memory map, so a file cut short by another
+    // process while it is read gives an error, not a bus fault.
+    TIFF *tif = openTiff(fileName, "rm", &messages, allocLimit);
     if (!tif) {
         DebugLog::write("Can not open TIFF " + fileName);
         return false;
     }
-    clear();
     const TiffLayout l = layoutOf(tif);
     const QString why = refusal(tif, l);
     if (!why.isEmpty()) {
