@@ -8,8 +8,7 @@ using TestSupport::writeFile;
 
 namespace {
 
-// The position of each text in out, in order; -1 for a text not found after
-// the previous one.
+// True when every text occurs in out, each after the previous one.
 bool inOrder(const QString &out, const QStringList &texts) {
     int from = 0;
     for (const QString &t : texts) {
@@ -51,7 +50,7 @@ TEST(StartupBatch, ConfigurationAndBatchFileRunHeadlessAndQuit) {
     EXPECT_FALSE(r.err.contains("echo never"));
 }
 
-TEST(StartupBatch, MissingConfigurationAndQuitFromConfigurationBatch) {
+TEST(StartupBatch, MissingConfigurationAndQuitFromConfigurationBatchWithTranslation) {
     QTemporaryDir dir;
     const QString bat = writeFile(dir, "quit.bat", "QUIT\n");
     const ProgramRun::Result r = ProgramRun::runBatch(dir.filePath("none.cfg"), bat, dir.path());
@@ -61,7 +60,7 @@ TEST(StartupBatch, MissingConfigurationAndQuitFromConfigurationBatch) {
 
     const QString cfg = writeFile(dir, "quit.cfg", "batch :echo bye\nbatch quit\n");
     const ProgramRun::Result q =
-        ProgramRun::run(LS_PROGRAM, {"-platform", "offscreen", "-e", "-config", cfg}, dir.path());
+        ProgramRun::run(LS_PROGRAM, {"-platform", "offscreen", "-config", cfg}, dir.path());
     ASSERT_TRUE(q.finished);
     EXPECT_EQ(q.exitCode, 0);
     EXPECT_TRUE(inOrder(q.err, {"echo bye", "quit : "}));
