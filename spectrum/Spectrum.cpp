@@ -39,19 +39,42 @@ template <typename XS, typename YS> double interpolate(int n, XS xs, YS ys, doub
 
 void Spectrum::addPoint(double x, double y) {
     m_points.append(QPointF(x, y));
-    const int i = m_points.size() - 1;
-    if (x < m_xMin)
-        m_xMin = x;
-    if (y < m_yMin) {
-        m_yMin = y;
-        m_iYMin = i;
+    updateBounds(m_points.size() - 1, x, y);
+}
+
+QPointF *Spectrum::pointsForWrite(int n) {
+    m_points.resize(qMax(n, 0));
+    return m_points.data();
+}
+
+void Spectrum::rebuildBounds() {
+    // The same comparisons as updateBounds, on locals the compiler can keep in
+    // registers.
+    double xMin = 1e300, yMin = 1e300, xMax = -1e300, yMax = -1e300;
+    int iYMin = m_iYMin, iYMax = m_iYMax;
+    const QPointF *p = m_points.constData();
+    const int n = m_points.size();
+    for (int i = 0; i < n; ++i) {
+        const double x = p[i].x(), y = p[i].y();
+        if (x < xMin)
+            xMin = x;
+        if (y < yMin) {
+            yMin = y;
+            iYMin = i;
+        }
+        if (x > xMax)
+            xMax = x;
+        if (y > yMax) {
+            yMax = y;
+            iYMax = i;
+        }
     }
-    if (x > m_xMax)
-        m_xMax = x;
-    if (y > m_yMax) {
-        m_yMax = y;
-        m_iYMax = i;
-    }
+    m_xMin = xMin;
+    m_yMin = yMin;
+    m_xMax = xMax;
+    m_yMax = yMax;
+    m_iYMin = iYMin;
+    m_iYMax = iYMax;
 }
 
 void Spectrum::clearBounds() {
@@ -103,6 +126,11 @@ void Spectrum::smooth(int k) {
     for (int i = 0; i < n; ++i) {
         const int lo = qMax(0, i - k);
         const int hi = qMin(n - 1, i + k);
+        if (k == 2 && hi - lo == 4) { // the normalisation's window, unrolled
+            out[i] =
+                (p[lo].y() + p[lo + 1].y() + p[lo + 2].y() + p[lo + 3].y() + p[lo + 4].y()) / 5;
+            continue;
+        }
         double sum = 0.0;
         for (int j = lo; j <= hi; ++j)
             sum += p[j].y();

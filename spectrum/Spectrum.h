@@ -18,6 +18,13 @@ public:
     // kept, so refilling a spectrum of the same length does not allocate.
     void clear();
     void reserve(int n);
+    // For builders of whole curves: replaces the points by n points to be
+    // written through the returned pointer (the storage is kept when large
+    // enough), after which rebuildBounds() must run.
+    QPointF *pointsForWrite(int n);
+    // Resets the bounds and updates them with every point in order, exactly
+    // as appending the points one by one would have.
+    void rebuildBounds();
 
     int count() const { return m_points.size(); }
     bool isEmpty() const { return m_points.isEmpty(); }
@@ -61,6 +68,20 @@ public:
 
 protected:
     double activeShift() const { return m_shifted ? m_shift : 0.0; }
+    void updateBounds(int i, double x, double y) {
+        if (x < m_xMin)
+            m_xMin = x;
+        if (y < m_yMin) {
+            m_yMin = y;
+            m_iYMin = i;
+        }
+        if (x > m_xMax)
+            m_xMax = x;
+        if (y > m_yMax) {
+            m_yMax = y;
+            m_iYMax = i;
+        }
+    }
 
     int m_visible = 1;
     QVector<QPointF> m_points;

@@ -112,13 +112,6 @@ void VictLine::residualPass(const Spectrum &spectrum, double a, double b, bool i
     m_sigma = used == 0 ? 1.0 : std::sqrt(sum / used);
 }
 
-double VictLine::formValue(double E) const {
-    if (m_simple)
-        return m_slope * E + m_c0;
-    const double l = wavelength(E);
-    return m_c0 + (m_vicC + m_vicD * l) * l * l * l;
-}
-
 double VictLine::lineValue(double E) const {
     if (m_bridged && (m_bridgeAbove ? E > m_end : E < m_start))
         return valueAt(E);

@@ -3,6 +3,7 @@
 // c0 + C·λ³ + D·λ⁴, fitted by linear least squares over an energy range, with
 // an optional Bézier bridge that bends it away from the other line. The inherited
 // point list holds the sampled bridge curve.
+#include "spectrum/PhysicalConstants.h"
 #include "spectrum/Spectrum.h"
 
 #include <QVector>
@@ -27,7 +28,12 @@ public:
     // The line at energy E, the bridge included.
     double lineValue(double E) const;
     // The line's own form at E, without the bridge.
-    double formValue(double E) const;
+    double formValue(double E) const {
+        if (m_simple)
+            return m_slope * E + m_c0;
+        const double l = PhysicalConstants::wavelength(E);
+        return m_c0 + (m_vicC + m_vicD * l) * l * l * l;
+    }
 
     int ok() const { return m_ok; }
     int simple() const { return m_simple; }

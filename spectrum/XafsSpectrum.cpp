@@ -36,7 +36,12 @@ void XafsSpectrum::copyData(const Spectrum &spectrum) {
     m_yMax = spectrum.yMax();
     m_iYMin = spectrum.iYMin();
     m_iYMax = spectrum.iYMax();
-    m_smoothed = spectrum.smoothed();
+    // The smoothed values are recomputed by the normalisation; keep this
+    // object's storage unless the source brings values of its own.
+    if (spectrum.smoothed().isEmpty())
+        m_smoothed.resize(0);
+    else
+        m_smoothed = spectrum.smoothed();
     m_shifted = spectrum.shifted();
     m_shift = spectrum.shift();
 }
@@ -170,12 +175,10 @@ double XafsSpectrum::findMidx() const {
 
 void XafsSpectrum::fillDerivedCurves() {
     const int n = count();
-    Spectrum *curves[] = {&m_normalized, &m_doubleNormalizedPreBase, &m_normalizedPostBase,
-                          &m_doubleNormalizedPostBase};
-    for (Spectrum *c : curves) {
-        c->clear();
-        c->reserve(n);
-    }
+    QPointF *normalized = m_normalized.pointsForWrite(n);
+    QPointF *dnPre = m_doubleNormalizedPreBase.pointsForWrite(n);
+    QPointF *nPost = m_normalizedPostBase.pointsForWrite(n);
+    QPointF *dnPost = m_doubleNormalizedPostBase.pointsForWrite(n);
     const double *pre = m_preAt.constData();
     const double *post = m_postAt.constData();
     for (int i = 0; i < n; ++i) {
@@ -184,11 +187,15 @@ void XafsSpectrum::fillDerivedCurves() {
         const double gap = post[i] - pre[i];
         // Division by a zero jump or gap is left to floating point (inf/NaN):
         // the analyses recognise such values.
-        m_normalized.addPoint(e, (y - post[i]) / m_dMut + 1);
-        m_doubleNormalizedPreBase.addPoint(e, (y - pre[i]) / gap);
-        m_normalizedPostBase.addPoint(e, (y - post[i]) / m_dMut);
-        m_doubleNormalizedPostBase.addPoint(e, (y - post[i]) / gap);
+        normalized[i] = QPointF(e, (y - post[i]) / m_dMut + 1);
+        dnPre[i] = QPointF(e, (y - pre[i]) / gap);
+        nPost[i] = QPointF(e, (y - post[i]) / m_dMut);
+        dnPost[i] = QPointF(e, (y - post[i]) / gap);
     }
+    m_normalized.rebuildBounds();
+    m_doubleNormalizedPreBase.rebuildBounds();
+    m_normalizedPostBase.rebuildBounds();
+    m_doubleNormalizedPostBase.rebuildBounds();
 }
 
 // An edge outside the suggested window, or a jump within the noise of both

@@ -83,3 +83,27 @@ TEST(SpectrumTest, SmoothingShrinksItsWindowAtTheEnds) {
     inf.smooth(2);
     EXPECT_EQ(inf.smoothed()[7], 1.0);
 }
+
+TEST(SpectrumTest, CurvesWrittenWholeGetTheBoundsOfAppendedOnes) {
+    const double ys[] = {3, -1, 7, 7, -1, NAN, 2};
+    Spectrum appended, written;
+    QPointF *p = written.pointsForWrite(7);
+    for (int i = 0; i < 7; ++i) {
+        appended.addPoint(10 - i, ys[i]);
+        p[i] = QPointF(10 - i, ys[i]);
+    }
+    written.rebuildBounds();
+    EXPECT_EQ(written.count(), appended.count());
+    EXPECT_EQ(written.xMin(), appended.xMin());
+    EXPECT_EQ(written.xMax(), appended.xMax());
+    EXPECT_EQ(written.yMin(), appended.yMin());
+    EXPECT_EQ(written.yMax(), appended.yMax());
+    EXPECT_EQ(written.iYMin(), 1);
+    EXPECT_EQ(written.iYMax(), 2);
+    EXPECT_EQ(appended.iYMin(), 1);
+    EXPECT_EQ(appended.iYMax(), 2);
+    // A shorter curve reuses the storage.
+    const QPointF *storage = written.points().constData();
+    written.pointsForWrite(3);
+    EXPECT_EQ(written.points().constData(), storage);
+}
