@@ -56,9 +56,11 @@ void TiffData::startRows(SampleType type) {
     m_rows.assign(size_t(std::max(m_height, 0)), nullptr);
 }
 
-unsigned char *TiffData::addRowBlock(int firstRow, int rowCount) {
+unsigned char *TiffData::addRowBlock(int firstRow, int rowCount, bool zeroed) {
     const size_t rowBytes = size_t(m_width) * size_t(sampleBytes(m_sampleType));
-    std::unique_ptr<unsigned char[]> block(new unsigned char[rowBytes * size_t(rowCount)]());
+    // Readers that fill every byte skip the zeroing pass over the image.
+    std::unique_ptr<unsigned char[]> block(zeroed ? new unsigned char[rowBytes * size_t(rowCount)]()
+                                                  : new unsigned char[rowBytes * size_t(rowCount)]);
     unsigned char *base = block.get();
     for (int r = 0; r < rowCount; ++r)
         m_rows[size_t(firstRow + r)] = base + rowBytes * size_t(r);

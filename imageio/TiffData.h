@@ -139,9 +139,9 @@ private:
     static int sampleBytes(SampleType type);
     // Drops any samples and sizes the row table for the current height.
     void startRows(SampleType type);
-    // A zeroed block for rows [firstRow, firstRow + rowCount) of the current
-    // width and sample type; the rows point into it.
-    unsigned char *addRowBlock(int firstRow, int rowCount);
+    // A block for rows [firstRow, firstRow + rowCount) of the current width
+    // and sample type, zeroed when asked; the rows point into it.
+    unsigned char *addRowBlock(int firstRow, int rowCount, bool zeroed);
     void releaseSamples();
     bool tiffReadStrips(struct tiff *tif, int bitsPerSample);
     void resetRange();

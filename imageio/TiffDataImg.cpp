@@ -97,7 +97,7 @@ bool TiffData::readImg(const QString &fileName) {
         return false;
     }
     startRows(type);
-    unsigned char *block = addRowBlock(0, m_height);
+    unsigned char *block = addRowBlock(0, m_height, false);
     if (f.read(reinterpret_cast<char *>(block), needed) != needed) {
         DebugLog::write(
             QString("invalid file size. expected (h,w) = %1 %2").arg(m_height).arg(m_width));
@@ -107,8 +107,8 @@ bool TiffData::readImg(const QString &fileName) {
         return false;
     }
     f.close();
-    const qint64 count = qint64(m_width) * m_height;
 #if Q_BYTE_ORDER == Q_BIG_ENDIAN
+    const qint64 count = qint64(m_width) * m_height;
     if (wide)
         qFromLittleEndian<quint32>(block, count, block);
     else
@@ -116,7 +116,6 @@ bool TiffData::readImg(const QString &fileName) {
 #endif
     for (int y = 0; y < m_height; ++y)
         updateRange(m_rows[size_t(y)], m_width);
-    Q_UNUSED(count);
     if (m_errPoints.use())
         repairErrorPoints();
     rebuildDisplay();

@@ -108,7 +108,7 @@ bool TiffData::readTextImage(const QString &fileName) {
     m_exposureMs = 100;
     resetRange();
     startRows(Float32);
-    addRowBlock(0, m_height);
+    addRowBlock(0, m_height, true); // missing lines read as 0
     for (int y = 0; y < m_height; ++y) {
         float *row = reinterpret_cast<float *>(m_rows[size_t(y)]);
         for (int x = 0; x < m_width && !f.atEnd(); ++x) {

@@ -254,7 +254,7 @@ bool TiffData::tiffReadStrips(TIFF *tif, int bitsPerSample) {
     if (bitsPerSample == 32)
         type = format == SAMPLEFORMAT_IEEEFP ? Float32 : UInt32;
     startRows(type);
-    unsigned char *block = addRowBlock(0, m_height);
+    unsigned char *block = addRowBlock(0, m_height, false);
     const size_t rowBytes = size_t(m_width) * size_t(sampleBytes(m_sampleType));
 
     if (bitsPerSample == 8) { // widened to 16 bits one scan line at a time
