@@ -390,3 +390,13 @@ TEST_F(TiffDataTest, WriterNeverLeavesAHalfFile) {
     ASSERT_TRUE(one.load(path));
     EXPECT_EQ(one.boxSum(1, 0, 1, 1), 6);
 }
+
+TEST_F(TiffDataTest, FileNamesBeyondLatin1WriteAndRead) {
+    const QString path = dir.filePath(QString::fromUtf8("試料-Fe K.tif"));
+    const QVector<quint16> s = {3, 1, 4, 1};
+    ASSERT_TRUE(TiffData::write16BitTiff(path, 2, 2, s.constData()));
+    EXPECT_TRUE(QFile::exists(path));
+    TiffData d;
+    ASSERT_TRUE(d.load(path));
+    EXPECT_EQ(d.value(0, 1), 4);
+}
