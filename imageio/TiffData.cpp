@@ -71,7 +71,6 @@ unsigned char *TiffData::addRowBlock(int firstRow, int rowCount, bool zeroed) {
 void TiffData::clear() {
     releaseSamples();
     m_display = QImage();
-    m_displayBuffer.reset();
 }
 
 void TiffData::resetRange() {
@@ -406,7 +405,6 @@ void TiffData::renderRows16(const ColorMap &map, uchar *out, int stride) const {
 
 void TiffData::rebuildDisplay(const ColorMap &map) {
     m_display = QImage();
-    m_displayBuffer.reset();
     int bpp = ColorMap::bytesPerPixel(m_displayFormat);
     if (bpp == 0) { // a format the colour map cannot write: fall back to grey
         m_displayFormat = QImage::Format_Grayscale8;
@@ -414,21 +412,26 @@ void TiffData::rebuildDisplay(const ColorMap &map) {
     }
     if (m_sampleType == NoData || m_width <= 0 || m_height <= 0)
         return;
-    const int stride = (m_width * bpp + 3) / 4 * 4;
-    m_displayBuffer.reset(new uchar[size_t(stride) * size_t(m_height)]());
+    // The picture owns its pixels (rows padded to 4 bytes), so copies handed
+    // to the display stay valid after the next rebuild.
+    QImage picture(m_width, m_height, m_displayFormat);
+    if (picture.isNull())
+        return;
+    uchar *bits = picture.bits();
+    const int stride = picture.bytesPerLine();
     switch (m_sampleType) {
     case TiffUInt16:
     case UInt16:
-        renderRows16(map, m_displayBuffer.get(), stride);
+        renderRows16(map, bits, stride);
         break;
     case UInt32:
-        renderRows<quint32>(map, m_displayBuffer.get(), stride);
+        renderRows<quint32>(map, bits, stride);
         break;
     case Float32:
-        renderRows<float>(map, m_displayBuffer.get(), stride);
+        renderRows<float>(map, bits, stride);
         break;
     default:
         break;
     }
-    m_display = QImage(m_displayBuffer.get(), m_width, m_height, stride, m_displayFormat);
+    m_display = picture;
 }

@@ -81,8 +81,8 @@ public:
     const ErrPoints &errPoints() const { return m_errPoints; }
     void setErrPoints(const ErrPoints &mask) { m_errPoints = mask; }
 
-    // Cached display picture (wraps the image's own buffer; valid until the
-    // next rebuildDisplay or clear). Null before the first read.
+    // Cached display picture; 8-bit grey rows padded to 4 bytes (or RGB888).
+    // Null before the first read. Copies stay valid after a rebuild.
     const QImage &displayImage() const { return m_display; }
     QImage::Format displayFormat() const { return m_displayFormat; }
     void setDisplayFormat(QImage::Format format) { m_displayFormat = format; }
@@ -166,7 +166,6 @@ private:
     std::vector<std::unique_ptr<unsigned char[]>> m_blocks; // sample storage
     std::vector<unsigned char *> m_rows;                    // one per row, into m_blocks
     double m_energy = 0;
-    std::unique_ptr<uchar[]> m_displayBuffer;
     QImage m_display;
     double m_exposureMs = 100;
     int m_shiftX = 0;

@@ -361,6 +361,7 @@ TEST_F(TiffDataTest, DisplayRendersTheRangeThroughTheColourMap) {
     EXPECT_EQ(img.constScanLine(0)[0], 0);
     EXPECT_EQ(img.constScanLine(0)[2], 128);
     EXPECT_EQ(img.constScanLine(0)[4], 255);
+    const QImage kept = img; // a copy held by a display outlives the next rebuild
     d->setShift(1, 0); // column 0 now off the data: value 0, below the range
     d->setDisplayFormat(QImage::Format_RGB888);
     d->rebuildDisplay();
@@ -368,6 +369,7 @@ TEST_F(TiffDataTest, DisplayRendersTheRangeThroughTheColourMap) {
     EXPECT_EQ(rgb.pixelColor(0, 0), QColor(0, 0, 0));
     EXPECT_EQ(rgb.pixelColor(4, 0), ColorMap::rgbEntry(0.75));
     EXPECT_EQ(rgb.pixelColor(0, 1), QColor(0, 0, 0));
+    EXPECT_EQ(kept.constScanLine(0)[4], 255);
     // A constant image has an empty range: no division by zero.
     auto flat = image(2, 2, QVector<quint16>(4, 7), "flat.tif");
     EXPECT_EQ(flat->displayImage().constScanLine(1)[1], 0);
