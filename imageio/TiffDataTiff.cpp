@@ -114,7 +114,9 @@ QString refusal(TIFF *tif, const TiffLayout &l) {
         return "tiled TIFF not supported";
     if (l.samplesPerPixel != 1)
         return QString("%1 samples per pixel not supported").arg(l.samplesPerPixel);
-    const bool unsignedInt = l.sampleFormat == SAMPLEFORMAT_UINT;
+    // "Untyped" samples are taken as unsigned, as readers commonly do.
+    const bool unsignedInt =
+        l.sampleFormat == SAMPLEFORMAT_UINT || l.sampleFormat == SAMPLEFORMAT_VOID;
     const bool ok =
         (l.bitsPerSample == 8 && unsignedInt) || (l.bitsPerSample == 16 && unsignedInt) ||
         (l.bitsPerSample == 32 && (unsignedInt || l.sampleFormat == SAMPLEFORMAT_IEEEFP));
