@@ -1,26 +1,116 @@
 #include "mainwindow/widgets/Body.h"
 
+#include "analysis/Analyzed2DRes.h"
+#include "analysis/widgets/XafsFileSelect.h"
 #include "app/AppSettings.h"
+#include "app/DebugLog.h"
 #include "batch/BatchDispatcher.h"
 #include "batch/widgets/BatchCtrl.h"
+#include "display/TaggedFileName.h"
+#include "display/widgets/ColorBar.h"
+#include "display/widgets/CrossSView.h"
+#include "display/widgets/ImgDispA.h"
+#include "display/widgets/SpectrumView.h"
+#include "imageio/LoadTiff.h"
+#include "imageio/TiffData.h"
+#include "imageio/widgets/SelectDataFiles.h"
+#include "imageio/widgets/SelectImgDialog.h"
+#include "spectrum/EdgeTable.h"
 #include "ui_Body.h"
 
+#include <QButtonGroup>
 #include <QCloseEvent>
+#include <QComboBox>
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QPainter>
 #include <QThread>
+#include <cmath>
+
+namespace {
+
+const char *const SameExposureStyle = "background-color: rgb(255, 255, 255);";
+const char *const MixedExposureStyle = "background-color: rgb(255, 192, 192);";
+
+QString g6(double v) {
+    return QString::number(v, 'g', 6);
+}
+
+} // namespace
 
 Body::Body(QWidget *parent) : QMainWindow(parent), ui(new Ui::Body) {
+    m_darkDialog = new SelectImgDialog(this);
+    m_darkDialog->setFileMode(QFileDialog::ExistingFile);
+    m_esm = new Analyzed2DRes(QStringLiteral("a2d esm"), this);
+    m_bgSelect = new XafsFileSelect(this);
+    m_bgSelect->setWindowFlag(Qt::Window);
+    m_bgSelect->setWindowTitle(tr("BG File"));
+    m_bgView = new SpectrumView(this);
+    m_bgView->setWindowFlag(Qt::Window);
+    m_bgView->setWindowTitle(tr("BG Specturm"));
+
     CmdLine::registerMetaTypes();
+    SuggestElm::registerMetaTypes();
+    qRegisterMetaType<XafsSpectrum *>("XafsSpectrum*");
     ui->setupUi(this);
+    setupDisplay();
+    setupSuggestion();
     setupBatch();
+    setupSeries();
+    setupNavigation();
+    setupViews();
+    setupDark();
+    registerCommands();
     takeErrPointsFromConfig();
     dispatchConfigBatchLines();
 }
 
 Body::~Body() {
-    m_batchThread->quit();
-    m_batchThread->wait();
+    for (QThread *t : {m_batchThread, m_i1Thread, m_i0Thread}) {
+        t->quit();
+        t->wait();
+    }
     delete m_batchDispatcher;
+    delete m_i1Loader;
+    delete m_i0Loader;
     delete ui;
+}
+
+// ------------------------------------------------------------------ setup
+
+void Body::setupDisplay() {
+    ui->CBar->registerAsShared();
+    ui->dispA->setColorBar(ui->CBar);
+    connect(ui->CBar, &ColorBar::cBarUpdating, this, &Body::cBarUpdating);
+    connect(ui->CBar, &ColorBar::cBarUpdated, this, &Body::cBarUpdated);
+    connect(ui->CBarAll, &QPushButton::clicked, this, &Body::cBarUpdated);
+    connect(ui->ZoomIn, &QPushButton::clicked, ui->dispA, &ImgDispA::setViewWAsSelectedArea);
+    connect(ui->ResetScale, &QPushButton::clicked, ui->dispA, &ImgDispA::resetImageViewWindow);
+    m_dispGroup = new QButtonGroup(this);
+    m_dispGroup->addButton(ui->ShowData, DispData);
+    m_dispGroup->addButton(ui->ShowI0, DispI0);
+    m_dispGroup->addButton(ui->ShowShiftMap, DispShiftMap);
+    m_dispGroup->addButton(ui->ShowResAnalysis, DispResAnalysis);
+    m_dispGroup->setExclusive(true);
+    connect(ui->ShowData, &QAbstractButton::toggled, this, &Body::selectedDataI0);
+    connect(ui->ShowShiftMap, &QAbstractButton::toggled, this, [this](bool on) {
+        if (on)
+            showCurrentPicture(false);
+    });
+    connect(ui->ShowResAnalysis, &QAbstractButton::toggled, this, [this](bool on) {
+        if (on)
+            showCurrentPicture(false);
+    });
+}
+
+void Body::setupSuggestion() {
+    if (EdgeTable::count() == 0)
+        loadEdgeTable();
+    newElmSuggested();
+    connect(ui->SuggestingElm, &QLineEdit::editingFinished, this, &Body::newElmSuggested);
+    connect(ui->SuggestingEdge, QOverload<int>::of(&QComboBox::currentIndexChanged), this,
+            &Body::newEdgeSuggested);
 }
 
 void Body::setupBatch() {
@@ -38,8 +128,117 @@ void Body::setupBatch() {
     connect(m_batchDispatcher, &BatchDispatcher::execCmdSig, this, &Body::execCmdSlot);
     connect(this, &Body::finishBatchExec, m_batchDispatcher, &BatchDispatcher::finishBatchExec);
     m_batchThread->start();
+}
 
-    registerCommand(QUIT, [this](const CmdLine &cmd) { quitCmd(cmd); });
+void Body::setupSeries() {
+    ui->SelectI1Files->setWindowTitle(tr("I1 Data"));
+    ui->SelectI0Files->setWindowTitle(tr("I0 Data"));
+    setupLoader(Series::I1);
+    setupLoader(Series::I0);
+    connect(ui->SelectI1Files, &SelectDataFiles::filesSelected, this, &Body::readI1Files);
+    connect(ui->SelectI0Files, &SelectDataFiles::filesSelected, this, &Body::readI0Files);
+    connect(ui->SelectI1Files, &SelectDataFiles::clear, this, &Body::clearI1Files);
+    connect(ui->SelectI0Files, &SelectDataFiles::clear, this, &Body::clearI0Files);
+    connect(ui->SelectI1Files, &SelectDataFiles::setDarkArea, this, &Body::setI1DarkArea);
+    connect(ui->SelectI0Files, &SelectDataFiles::setDarkArea, this, &Body::setI0DarkArea);
+    connect(ui->SelectI1Files, &SelectDataFiles::clearDarkArea, this, &Body::clearI1DarkArea);
+    connect(ui->SelectI0Files, &SelectDataFiles::clearDarkArea, this, &Body::clearI0DarkArea);
+}
+
+// One loader per series, in a thread of its own. The busy state is the
+// loader's atomic flag, which it clears before handing out the last image of
+// its queue, so loadedI1 of that image already sees it idle.
+void Body::setupLoader(Series s) {
+    auto *thread = new QThread(this);
+    auto *loader = new LoadTiff;
+    loader->moveToThread(thread);
+    const bool i1 = s == Series::I1;
+    if (i1) {
+        m_i1Thread = thread;
+        m_i1Loader = loader;
+        connect(this, &Body::loadI1Files, loader, &LoadTiff::loadTiffs);
+        connect(loader, &LoadTiff::loaded, this, &Body::loadedI1);
+        connect(loader, &LoadTiff::finishLoadFiles, this, &Body::finishedLoadI1Files);
+    } else {
+        m_i0Thread = thread;
+        m_i0Loader = loader;
+        connect(this, &Body::loadI0Files, loader, &LoadTiff::loadTiffs);
+        connect(loader, &LoadTiff::loaded, this, &Body::loadedI0);
+        connect(loader, &LoadTiff::finishLoadFiles, this, &Body::finishedLoadI0Files);
+    }
+    // The batch waits for the load; the window's own bookkeeping (connected
+    // first) is done by then.
+    connect(loader, &LoadTiff::finishLoadFiles, this, &Body::finishBatchExec);
+    thread->start();
+}
+
+void Body::setupNavigation() {
+    ui->SeekBar->setMaximum(0);
+    connect(ui->SeekBar, &QSlider::valueChanged, this, &Body::showData);
+    connect(ui->SeekBar, &QSlider::sliderMoved, this, &Body::sliderMoved);
+    connect(ui->ImgNo, &QLineEdit::editingFinished, this,
+            [this] { seekImage(ui->ImgNo->text().toInt()); });
+    connect(ui->Prev, &QPushButton::clicked, this, &Body::prev);
+    connect(ui->Next, &QPushButton::clicked, this, &Body::next);
+    connect(ui->SelectI1Files, &SelectDataFiles::currentIndexChanged, this, [this](int i) {
+        if (shownSeries() == Series::I1)
+            showData(i);
+    });
+    connect(ui->SelectI0Files, &SelectDataFiles::currentIndexChanged, this, [this](int i) {
+        if (shownSeries() == Series::I0)
+            showData(i);
+    });
+    connect(ui->dispA, &ImgDispA::mouseMoved, this,
+            QOverload<double, double>::of(&Body::showXafsSpectrum));
+    connect(ui->dispA, &DispA::mouseMoved0, this, &Body::onMouseMovedInDispA);
+    connect(ui->dispA, &DispA::drawImage2, this, &Body::draw);
+    for (QLineEdit *e : {ui->HWidth, ui->VWidth, ui->DarkExpTime})
+        connect(e, &QLineEdit::editingFinished, this, [this] { showXafsSpectrum(); });
+    for (QCheckBox *c : {ui->FluoType, ui->UseI0})
+        connect(c, &QCheckBox::toggled, this, [this] { showXafsSpectrum(); });
+}
+
+void Body::setupViews() {
+    m_xafsView = new SpectrumView(this);
+    m_xafsView->setWindowFlag(Qt::Window);
+    m_xafsView->setWindowTitle(tr("Spectrum at the position"));
+    connect(ui->ShowSpectrumView, &QPushButton::clicked, m_xafsView, &SpectrumView::show);
+    connect(ui->TotalI0ofI1XAFS, &XafsFileSelect::newFile, this, &Body::newTotalI0ofI1File);
+    connect(ui->TotalI0ofI0XAFS, &XafsFileSelect::newFile, this, &Body::newTotalI0ofI0File);
+    connect(ui->TotalI0ofI1XAFS, &XafsFileSelect::cleared, this, [this] {
+        m_stack.totalI0OfI1().clear();
+        showXafsSpectrum();
+    });
+    connect(ui->TotalI0ofI0XAFS, &XafsFileSelect::cleared, this,
+            [this] { m_stack.totalI0OfI0().clear(); });
+    ui->TotalI0ofI1XAFS->setWindowTitle(tr("Total I0 of I1"));
+    ui->TotalI0ofI0XAFS->setWindowTitle(tr("Total I0 of I0"));
+    ui->TotalI0ofI1XAFS->setSelectText(tr("Total I0 of I1"));
+    ui->TotalI0ofI0XAFS->setSelectText(tr("Total I0 of I0"));
+    ui->TotalI0ofI1XAFS->showUse(false);
+    ui->TotalI0ofI0XAFS->showUse(false);
+
+    connect(ui->SelectBG, &QPushButton::clicked, m_bgSelect, &XafsFileSelect::show);
+    connect(ui->ShowBG, &QPushButton::clicked, m_bgView, &SpectrumView::show);
+    connect(m_bgSelect, &XafsFileSelect::newFile, this, &Body::selectedBG);
+    connect(m_bgSelect, &XafsFileSelect::cleared, this, &Body::clearedBG);
+    connect(ui->CheckVals, &QPushButton::clicked, this, &Body::showAnalyzedVals);
+
+    m_saveImageDialog = new QFileDialog(this);
+    m_saveImageDialog->setOption(QFileDialog::DontUseNativeDialog, true);
+    m_saveImageDialog->setFileMode(QFileDialog::AnyFile);
+    m_saveImageDialog->setAcceptMode(QFileDialog::AcceptSave);
+    m_saveImageDialog->setDirectory(AppSettings::dataRoot());
+    m_saveImageDialog->setNameFilters({tr("Image File (*.png)"), tr("Any Files (* *.*)")});
+    connect(ui->SaveImage, &QPushButton::clicked, m_saveImageDialog, &QFileDialog::show);
+    connect(m_saveImageDialog, &QFileDialog::fileSelected, this, &Body::saveImage);
+}
+
+void Body::setupDark() {
+    connect(ui->SelectDark, &QPushButton::clicked, m_darkDialog, &QFileDialog::show);
+    connect(m_darkDialog, &QFileDialog::fileSelected, this, &Body::selectedDark);
+    connect(ui->ClearDark, &QPushButton::clicked, this, &Body::clearDark);
+    connect(ui->SaveFlatDark, &QPushButton::clicked, this, &Body::saveFlatDark);
 }
 
 // The error-point mask itself is loaded here once the mask exists; until then
@@ -52,6 +251,8 @@ void Body::takeErrPointsFromConfig() {
 void Body::dispatchConfigBatchLines() {
     emit m_batchCtrl->doDispatchCmds(AppSettings::params().allRests("batch"));
 }
+
+// ------------------------------------------------------------------ batch
 
 void Body::registerCommand(EX_CMD_ID id, CommandHandler handler) {
     m_handlers.insert(id, std::move(handler));
@@ -84,4 +285,467 @@ void Body::quitCmd(const CmdLine &) {
 void Body::closeEvent(QCloseEvent *event) {
     emit finishing();
     QMainWindow::closeEvent(event);
+}
+
+// ------------------------------------------------------------------ state
+
+SelectDataFiles *Body::panel(Series s) const {
+    return s == Series::I1 ? ui->SelectI1Files : ui->SelectI0Files;
+}
+
+Series Body::shownSeries() const {
+    return ui->ShowData->isChecked() ? Series::I1 : Series::I0;
+}
+
+double Body::expTimeMs(Series s) const {
+    return panel(s)->expTimeMS();
+}
+
+double Body::darkExpMs() const {
+    return ui->DarkExpTime->text().toDouble();
+}
+
+MuTConditions Body::muTConditions() const {
+    MuTConditions c;
+    c.hx = ui->HWidth->text().toInt();
+    c.hy = ui->VWidth->text().toInt();
+    c.useI0 = ui->UseI0->isChecked();
+    c.fluo = ui->FluoType->isChecked();
+    c.darkExpMs = darkExpMs();
+    c.i1ExpMs = expTimeMs(Series::I1);
+    c.i0ExpMs = expTimeMs(Series::I0);
+    return c;
+}
+
+SuggestElm Body::suggestElm() const {
+    return SuggestElm::fromTexts(ui->UseSuggestElm->isChecked(), ui->SuggestingElm->text(),
+                                 ui->SuggestingEdge->currentIndex(), ui->SuggestingEeV->text(),
+                                 ui->DPreE->text(), ui->DPostS->text(), ui->ThJumpSigma->text());
+}
+
+void Body::setShiftMapOrigin(int x0, int y0) {
+    m_esmOrigin = QPoint(x0, y0);
+}
+
+int Body::panelIndex(Series s) const {
+    const auto *list = panel(s)->findChild<QComboBox *>(QStringLiteral("Selected"));
+    return list ? list->currentIndex() : -1;
+}
+
+int Body::currentImageIndex() const {
+    const int i = ui->SeekBar->value();
+    return i >= 0 && i < m_stack.images(shownSeries()).size() ? i : -1;
+}
+
+const TiffData *Body::currentImage() const {
+    const int i = currentImageIndex();
+    return i < 0 ? nullptr : m_stack.images(shownSeries()).at(i);
+}
+
+// ------------------------------------------------------------------ series
+
+void Body::clearI1Files() {
+    ui->dispA->setImage(nullptr);
+    ui->SelectI1Files->clearFiles();
+    m_stack.clear(Series::I1);
+}
+
+void Body::clearI0Files() {
+    if (shownSeries() == Series::I0)
+        ui->dispA->setImage(nullptr);
+    ui->SelectI0Files->clearFiles();
+    m_stack.clear(Series::I0);
+}
+
+void Body::readI1Files(const QStringList &files, bool newFile) {
+    if (newFile) {
+        clearI1Files();
+        m_xafsView->setFollow(true);
+        m_bgView->setFollow(true);
+    }
+    readFiles(Series::I1, files, newFile);
+}
+
+void Body::readI0Files(const QStringList &files, bool newFile) {
+    if (newFile)
+        clearI0Files();
+    readFiles(Series::I0, files, newFile);
+}
+
+void Body::readFiles(Series s, const QStringList &files, bool) {
+    const SelectDataFiles *p = panel(s);
+    const int skip = p->skip() <= 0 ? 1 : p->skip();
+    const int cutFirst = std::max(0, p->cutFirst());
+    const int cutLast = std::max(0, p->cutLast());
+    if (s == Series::I1)
+        emit loadI1Files(files, p->ignoreLive(), skip, cutFirst, cutLast, p->errPoints(),
+                         LOAD_I1_FILES);
+    else
+        emit loadI0Files(files, p->ignoreLive(), skip, cutFirst, cutLast, p->errPoints(),
+                         LOAD_I0_FILES);
+}
+
+void Body::loadedI1(TiffData *data, int fNo) {
+    loaded(Series::I1, data, fNo);
+}
+
+void Body::loadedI0(TiffData *data, int fNo) {
+    loaded(Series::I0, data, fNo);
+}
+
+void Body::loaded(Series s, TiffData *data, int fNo) {
+    if (!data)
+        return;
+    SelectDataFiles *p = panel(s);
+    data->setEnergy(p->addFile(data->fileName(), fNo));
+    m_stack.append(s, data);
+    const bool showLatest = p->showLatest();
+    if (!showLatest && loader(s)->isBusy())
+        return;
+    if (s == Series::I1) {
+        bringI1ViewUpToDate();
+        if (showLatest)
+            showData(m_stack.i1().size() - 1);
+    } else if (showLatest && shownSeries() == Series::I0) {
+        showData(m_stack.i0().size() - 1);
+    }
+    showXafsSpectrum();
+}
+
+// Image size, origin, slider range and list selection follow the I1 series.
+void Body::bringI1ViewUpToDate() {
+    m_stack.takeGeometryFromFirstI1();
+    const int last = m_stack.i1().size() - 1;
+    ui->SeekBar->setMaximum(std::max(0, std::max(last, m_stack.i0().size() - 1)));
+    ui->SelectI1Files->select(last);
+}
+
+void Body::finishedLoadI1Files() {
+    finishedLoad(Series::I1);
+}
+
+void Body::finishedLoadI0Files() {
+    finishedLoad(Series::I0);
+}
+
+void Body::finishedLoad(Series s) {
+    if (s == Series::I1) {
+        bringI1ViewUpToDate();
+        if (currentImageIndex() < 0 && !m_stack.i1().isEmpty())
+            showData(0);
+    } else {
+        ui->SeekBar->setMaximum(std::max(ui->SeekBar->maximum(), m_stack.i0().size() - 1));
+    }
+    m_x = 0;
+    m_y = 0;
+    showXafsSpectrum();
+    if (s == Series::I1) {
+        m_xafsView->setFollow(false);
+        m_bgView->setFollow(false);
+    }
+    const QVector<TiffData *> &images = m_stack.images(s);
+    if (!images.isEmpty())
+        panel(s)->setExpTimeMS(images.first()->exposureMs(), m_stack.sameExposure(s));
+}
+
+// ------------------------------------------------------------------ display
+
+void Body::showData(int no) {
+    {
+        const QSignalBlocker block(ui->SeekBar);
+        ui->SeekBar->setValue(no);
+    }
+    ui->ImgNo->setText(QString::number(no));
+    const QVector<TiffData *> &images = m_stack.images(shownSeries());
+    if (no < 0 || no >= images.size())
+        return;
+    if (ui->ShowData->isChecked() || ui->ShowI0->isChecked()) {
+        ui->dispA->setResultMode(false, nullptr);
+        ui->dispA->setImage(images.at(no));
+    }
+    ui->ImgNo->setToolTip(images.at(no)->fileName());
+    m_xafsView->setMarkerEnergy(images.at(no)->energy());
+}
+
+void Body::seekImage(int imgNo) {
+    showData(imgNo);
+}
+
+void Body::selectedDataI0(bool) {
+    if (ui->ShowData->isChecked() || ui->ShowI0->isChecked())
+        showData(panelIndex(shownSeries()));
+}
+
+void Body::prev() {
+    panel(shownSeries())->prev();
+    showData(panelIndex(shownSeries()));
+}
+
+void Body::next() {
+    panel(shownSeries())->next();
+    showData(panelIndex(shownSeries()));
+}
+
+void Body::sliderMoved(int idx) {
+    const Series s = shownSeries();
+    panel(s)->select(idx);
+    if (idx >= 0 && idx < m_stack.images(s).size())
+        m_xafsView->setMarkerEnergy(m_stack.images(s).at(idx)->energy());
+}
+
+void Body::showXafsSpectrum(double x, double y) {
+    m_x = int(std::floor(x));
+    m_y = int(std::floor(y));
+    showXafsSpectrum();
+}
+
+void Body::showXafsSpectrum() {
+    const TiffData *image = currentImage();
+    m_xafsView->setMarkerEnergy(image ? image->energy() : -1);
+    const double shift =
+        m_stack.shiftAt(m_esm, m_esmValid, m_esmOrigin.x(), m_esmOrigin.y(), m_x, m_y);
+    const MuTConditions c = muTConditions();
+    m_stack.buildMuT(m_x, m_y, c, m_mut);
+    // No calibration window yet: the straight (simple) background.
+    m_shown.assign(m_mut, QStringLiteral("body-show"), 1, shift, suggestElm());
+    const double dE = m_xafsView->setTarget(m_shown);
+    ui->Position->setText(QString::asprintf("(% 4d, % 4d)", m_x, m_y));
+    ui->EShiftOnTbl->setText(QString::asprintf("%6.3f", shift));
+    ui->EShiftFromStd->setText(QString::asprintf("%5.2f", dE));
+    m_stack.buildRaw(m_x, m_y, c.hx, c.hy, m_raw);
+    m_xafsView->setRaw(m_raw);
+    ui->dispA->update();
+}
+
+void Body::onMouseMovedInDispA() {
+    const QPointF p = ui->dispA->mouseImagePos();
+    const int mx = int(std::floor(p.x()));
+    const int my = int(std::floor(p.y()));
+    updateProfiles(mx, my);
+    updateValueLabels(mx, my);
+}
+
+void Body::updateProfiles(int mx, int my) {
+    const Series s = shownSeries();
+    const bool asMu = ui->ShowData->isChecked();
+    const bool fluo = ui->FluoType->isChecked();
+    const int index = currentImageIndex();
+    m_stack.horizontalProfile(s, index, my, ui->VWidth->text().toInt(), asMu, fluo, m_hProfile);
+    m_stack.verticalProfile(s, index, mx, ui->HWidth->text().toInt(), asMu, fluo, m_vProfile);
+    ui->HCross->setProfile(m_hProfile, false);
+    ui->HCross->setMarker(mx);
+    ui->VCross->setProfile(m_vProfile, true);
+    ui->VCross->setMarker(m_stack.height() - my);
+}
+
+void Body::updateValueLabels(int mx, int my) {
+    if (ui->ShowResAnalysis->isChecked()) {
+        // Result maps come with the analysis panel; the shift map is the
+        // one map shown until then.
+        const double v =
+            m_esm->showProcessed() ? m_esm->processedAt(mx, my) : m_esm->valueAt(mx, my);
+        ui->Value->setText(QString::number(v, 'g', 2));
+    } else {
+        const TiffData *image = currentImage();
+        ui->Value->setText(QString::number(image ? image->value(mx, my) : 0.0, 'g', 4));
+    }
+    if (m_stack.dark())
+        ui->DarkValue->setText(QString::number(m_stack.dark()->value(mx, my), 'g', 6));
+}
+
+void Body::draw(QPainter *p) {
+    drawOverlay(p);
+    ui->CBar->update();
+}
+
+void Body::drawOverlay(QPainter *p) {
+    const ChCoord &cc = ui->dispA->cc();
+    const auto toScreen = [&cc](const QRectF &r) {
+        const QPointF a(cc.realToScreenX(r.left()), cc.realToScreenY(r.top()));
+        const QPointF b(cc.realToScreenX(r.right()), cc.realToScreenY(r.bottom()));
+        return QRectF(a, b).normalized();
+    };
+    const MuTConditions c = muTConditions();
+    const int hx = std::abs(c.hx);
+    const int hy = std::abs(c.hy);
+    p->save();
+    p->setBrush(Qt::NoBrush);
+    p->setPen(QPen(QColor(255, 0, 0), 2));
+    p->drawRect(toScreen(QRectF(m_x - hx, m_y - hy, 2 * hx + 1, 2 * hy + 1)));
+    p->setPen(QPen(QColor(192, 192, 0), 2));
+    const double sx = cc.realToScreenX(m_x + 0.5);
+    const double sy = cc.realToScreenY(m_y + 0.5);
+    p->drawLine(QPointF(sx, 0), QPointF(sx, ui->dispA->height()));
+    p->drawLine(QPointF(0, sy), QPointF(ui->dispA->width(), sy));
+    if (ui->dispA->hasSelection()) {
+        const QRectF a = ui->dispA->selectedArea();
+        p->setPen(QPen(QColor(192, 192, 255), 2));
+        p->drawRect(toScreen(a));
+        ui->BoxSize->setText(QString::asprintf("(% 4d, % 4d)-(% 4d, % 4d)", int(a.x()), int(a.y()),
+                                               int(a.x() + a.width()), int(a.y() + a.height())));
+    }
+    if (m_stack.darkArea(Series::I0).on) {
+        p->setPen(QPen(QColor(192, 255, 192), 2));
+        p->drawRect(toScreen(m_stack.darkArea(Series::I0).rect));
+    }
+    if (m_stack.darkArea(Series::I1).on) {
+        p->setPen(QPen(QColor(255, 192, 192), 2));
+        p->drawRect(toScreen(m_stack.darkArea(Series::I1).rect));
+    }
+    p->restore();
+}
+
+// Regenerates the shown picture through the colour bar's window; with
+// allImages every image of the shown series ("Set All").
+void Body::showCurrentPicture(bool allImages) {
+    if (ui->ShowShiftMap->isChecked()) {
+        if (m_esmValid && m_esm->hasGrids()) {
+            m_esm->genImg();
+            ui->dispA->setResultMode(true, m_esm);
+        }
+    } else if (ui->ShowResAnalysis->isChecked()) {
+        // Result maps arrive with the analysis panel.
+    } else if (allImages) {
+        for (TiffData *image : m_stack.images(shownSeries()))
+            image->rebuildDisplay();
+        if (const TiffData *image = currentImage())
+            ui->dispA->setImage(image);
+    } else if (const TiffData *image = currentImage()) {
+        const_cast<TiffData *>(image)->rebuildDisplay();
+        ui->dispA->setImage(image);
+    }
+    ui->dispA->update();
+}
+
+void Body::cBarUpdating() {
+    showCurrentPicture(false);
+}
+
+void Body::cBarUpdated() {
+    showCurrentPicture(true);
+}
+
+// ------------------------------------------------------------------ spectra
+
+void Body::readTotalI0(Spectrum &target, const QString &fname) {
+    XafsSpectrum read;
+    if (read.readFile(fname))
+        target = read;
+    else
+        target.clear();
+}
+
+void Body::newTotalI0ofI1File(const QString &fname) {
+    readTotalI0(m_stack.totalI0OfI1(), fname);
+    showXafsSpectrum();
+}
+
+void Body::newTotalI0ofI0File(const QString &fname) {
+    readTotalI0(m_stack.totalI0OfI0(), fname);
+}
+
+void Body::selectedBG(const QString &fname) {
+    XafsSpectrum read;
+    m_bgLoaded = read.readFile(fname);
+    if (!m_bgLoaded)
+        return;
+    m_bg.assign(read, QStringLiteral("BG"), 1, 0, suggestElm());
+    m_bgView->setTarget(m_bg);
+    m_bgView->show();
+}
+
+void Body::clearedBG() {
+    m_bgLoaded = false;
+}
+
+void Body::newEdgeSuggested(int) {
+    newElmSuggested();
+}
+
+void Body::newElmSuggested() {
+    ui->SuggestingEeV->setText(SuggestElm::suggestedEdgeEnergyText(
+        ui->SuggestingElm->text(), ui->SuggestingEdge->currentIndex(), ui->SuggestingEeV->text()));
+}
+
+void Body::showAnalyzedVals() {
+    const Analyzed2DRes *map = m_esm;
+    DebugLog::write(QStringLiteral("vals of ") + map->name());
+    for (int y = 0; y < map->height(); ++y)
+        for (int x = 0; x < map->width(); ++x)
+            DebugLog::write(QString::asprintf("%4d %4d %15.6f %15.6f", x, y, map->valueAt(x, y),
+                                              map->processedAt(x, y)));
+}
+
+// ------------------------------------------------------------------ dark
+
+void Body::selectedDark(const QString &fname) {
+    clearDark();
+    if (m_stack.loadDark(fname)) {
+        ui->DarkFileName->setText(QFileInfo(fname).fileName());
+        ui->DarkExpTime->setText(g6(m_stack.dark()->exposureMs()));
+    }
+    showXafsSpectrum();
+}
+
+void Body::clearDark() {
+    m_stack.clearDark();
+    ui->DarkFileName->clear();
+}
+
+void Body::setDarkArea(Series s) {
+    const QRectF area = ui->dispA->selectedArea();
+    m_stack.setDarkArea(s, area, expTimeMs(s), darkExpMs());
+    panel(s)->darkArea(area);
+    ui->dispA->clearSelectedArea();
+    showXafsSpectrum();
+}
+
+void Body::clearDarkArea(Series s) {
+    m_stack.clearDarkArea(s);
+    showXafsSpectrum();
+}
+
+void Body::setI0DarkArea() {
+    setDarkArea(Series::I0);
+}
+
+void Body::setI1DarkArea() {
+    setDarkArea(Series::I1);
+}
+
+void Body::updateI0DarkArea() {
+    m_stack.updateDarkArea(Series::I0, expTimeMs(Series::I0), darkExpMs());
+}
+
+void Body::updateI1DarkArea() {
+    m_stack.updateDarkArea(Series::I1, expTimeMs(Series::I1), darkExpMs());
+}
+
+void Body::clearI0DarkArea() {
+    clearDarkArea(Series::I0);
+}
+
+void Body::clearI1DarkArea() {
+    clearDarkArea(Series::I1);
+}
+
+void Body::saveFlatDark() {
+    MeasurementStack::writeFlatDark(QDir::currentPath(), m_stack.width(), m_stack.height());
+}
+
+// ------------------------------------------------------------------ pictures
+
+// The picture as shown (format from the suffix, PNG without one) and the
+// colour bar beside it under the tag "cBar".
+void Body::saveImage(const QString &fname) {
+    const char *format = QFileInfo(fname).suffix().isEmpty() ? "PNG" : nullptr;
+    if (!ui->dispA->shownPicture().save(fname, format))
+        DebugLog::write(QStringLiteral("Can't save image : ") + fname);
+    const QString barName = taggedFileName(fname, QStringLiteral("cBar"));
+    if (!ui->CBar->picture().save(barName, format))
+        DebugLog::write(QStringLiteral("Can't save image : ") + barName);
+}
+
+void Body::saveImageWNum(const QString &fname, const QString &num) {
+    saveImage(taggedFileName(fname, num));
 }

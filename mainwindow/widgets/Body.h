@@ -1,17 +1,35 @@
 #pragma once
-// The main window. It owns the batch machinery (the batch window, the
-// dispatcher and its thread) and executes the external batch commands through
-// a registry of per-command handlers that the rest of the window fills.
+// The main window. It owns the measurement (MeasurementStack: both image
+// series, the dark frame and dark areas, the total-I0 spectra), the
+// background spectrum, the energy-shift map and the current point; it shows
+// the images and the mu*t spectrum of the bin under the cursor, and it runs
+// the loader threads and the batch machinery. External batch commands are
+// executed through a registry of per-command handlers.
 #include "batch/CmdLine.h"
 #include "batch/ExCmdTable.h"
+#include "mainwindow/MeasurementStack.h"
+#include "spectrum/SuggestElm.h"
+#include "spectrum/XafsSpectrum.h"
 
 #include <QHash>
 #include <QMainWindow>
+#include <QPoint>
 #include <functional>
 
+class Analyzed2DRes;
 class BatchCtrl;
 class BatchDispatcher;
+class ErrPoints;
+class LoadTiff;
+class QButtonGroup;
+class QFileDialog;
+class QPainter;
 class QThread;
+class SelectDataFiles;
+class SelectImgDialog;
+class SpectrumView;
+class TiffData;
+class XafsFileSelect;
 namespace Ui {
 class Body;
 }
@@ -23,6 +41,9 @@ public:
     // emitting finishBatchExec itself, at once or when its work ends.
     using CommandHandler = std::function<void(const CmdLine &)>;
 
+    // Ids of the display-image button group.
+    enum DisplayId { DispData = 0, DispI0 = 1, DispShiftMap = 2, DispResAnalysis = 3 };
+
     explicit Body(QWidget *parent = nullptr);
     ~Body() override;
 
@@ -33,21 +54,127 @@ public:
     // The configuration's "ErrPoints" file name (any case), empty when absent.
     QString errPointsFileFromConfig() const { return m_errPointsFile; }
 
+    // ---- the measurement and the current state, for the tool windows ----
+    MeasurementStack &stack() { return m_stack; }
+    const MeasurementStack &stack() const { return m_stack; }
+    QPoint currentPoint() const { return QPoint(m_x, m_y); }
+    // The mu*t conditions as the window's fields give them now.
+    MuTConditions muTConditions() const;
+    SuggestElm suggestElm() const;
+    SpectrumView *xafsView() const { return m_xafsView; }
+    SpectrumView *bgView() const { return m_bgView; }
+    XafsFileSelect *bgFileSelect() const { return m_bgSelect; }
+    const XafsSpectrum &bgSpectrum() const { return m_bg; }
+    bool bgLoaded() const { return m_bgLoaded; }
+    Analyzed2DRes *shiftMap() const { return m_esm; }
+    // Places the energy-shift map (filled by calibration) at a detector origin.
+    void setShiftMapOrigin(int x0, int y0);
+    void setShiftMapValid(bool valid) { m_esmValid = valid; }
+    LoadTiff *loader(Series s) const { return s == Series::I1 ? m_i1Loader : m_i0Loader; }
+    // Index of the image shown from the current series, -1 without one.
+    int currentImageIndex() const;
+    const TiffData *currentImage() const;
+
 signals:
+    void loadI1Files(const QStringList &files, bool ignoreLive, int skip, int cutFirst, int cutLast,
+                     const ErrPoints &errPs, int id);
+    void loadI0Files(const QStringList &files, bool ignoreLive, int skip, int cutFirst, int cutLast,
+                     const ErrPoints &errPs, int id);
     void finishing();
     void finishBatchExec(int id);
 
 public slots:
     void execCmdSlot(CmdLine cmd, bool inRem);
 
+    // ---- series ----
+    void clearI1Files();
+    void clearI0Files();
+    void readI1Files(const QStringList &files, bool newFile);
+    void readI0Files(const QStringList &files, bool newFile);
+    void loadedI1(TiffData *data, int fNo);
+    void loadedI0(TiffData *data, int fNo);
+    void finishedLoadI1Files();
+    void finishedLoadI0Files();
+
+    // ---- display and navigation ----
+    void showData(int no);
+    void seekImage(int imgNo);
+    void selectedDataI0(bool f);
+    void prev();
+    void next();
+    void sliderMoved(int idx);
+    void showXafsSpectrum(double x, double y);
+    void showXafsSpectrum();
+    void draw(QPainter *p);
+    void onMouseMovedInDispA();
+    void cBarUpdating();
+    void cBarUpdated();
+
+    // ---- spectra from files ----
+    void newTotalI0ofI1File(const QString &fname);
+    void newTotalI0ofI0File(const QString &fname);
+    void selectedBG(const QString &fname);
+    void clearedBG();
+
+    // ---- element suggestion and diagnostics ----
+    void newEdgeSuggested(int);
+    void newElmSuggested();
+    void showAnalyzedVals();
+
+    // ---- dark ----
+    void selectedDark(const QString &fname);
+    void clearDark();
+    void setI0DarkArea();
+    void setI1DarkArea();
+    void updateI0DarkArea();
+    void updateI1DarkArea();
+    void clearI0DarkArea();
+    void clearI1DarkArea();
+    void saveFlatDark();
+
+    // ---- pictures ----
+    void saveImage(const QString &fname);
+    void saveImageWNum(const QString &fname, const QString &num);
+
 protected:
     void closeEvent(QCloseEvent *event) override;
 
 private:
     void setupBatch();
+    void setupDisplay();
+    void setupSeries();
+    void setupLoader(Series s);
+    void setupNavigation();
+    void setupViews();
+    void setupDark();
+    void setupSuggestion();
     void takeErrPointsFromConfig();
     void dispatchConfigBatchLines();
+    void registerCommands();
+    void registerSeriesCommands();
+    void registerEnergyCommands();
+    void registerDisplayCommands();
+    void registerOtherCommands();
     void quitCmd(const CmdLine &cmd);
+
+    SelectDataFiles *panel(Series s) const;
+    Series shownSeries() const;
+    double expTimeMs(Series s) const;
+    double darkExpMs() const;
+    void readFiles(Series s, const QStringList &files, bool newFile);
+    void loaded(Series s, TiffData *data, int fNo);
+    void bringI1ViewUpToDate();
+    void finishedLoad(Series s);
+    void loadCommand(Series s, const CmdLine &cmd);
+    void loadOfPatternCommand(Series s, const CmdLine &cmd);
+    void showCurrentPicture(bool allImages);
+    void setDarkArea(Series s);
+    void clearDarkArea(Series s);
+    void drawOverlay(QPainter *p);
+    void updateProfiles(int mx, int my);
+    void updateValueLabels(int mx, int my);
+    void readTotalI0(Spectrum &target, const QString &fname);
+    int panelIndex(Series s) const;
 
     Ui::Body *ui;
     BatchCtrl *m_batchCtrl = nullptr;
@@ -55,4 +182,31 @@ private:
     QThread *m_batchThread = nullptr;
     QHash<int, CommandHandler> m_handlers;
     QString m_errPointsFile;
+
+    MeasurementStack m_stack;
+    LoadTiff *m_i1Loader = nullptr;
+    LoadTiff *m_i0Loader = nullptr;
+    QThread *m_i1Thread = nullptr;
+    QThread *m_i0Thread = nullptr;
+    int m_x = 0;
+    int m_y = 0;
+
+    QButtonGroup *m_dispGroup = nullptr;
+    SelectImgDialog *m_darkDialog = nullptr;
+    QFileDialog *m_saveImageDialog = nullptr;
+    SpectrumView *m_xafsView = nullptr;
+    SpectrumView *m_bgView = nullptr;
+    XafsFileSelect *m_bgSelect = nullptr;
+    XafsSpectrum m_bg;
+    bool m_bgLoaded = false;
+    Analyzed2DRes *m_esm = nullptr;
+    QPoint m_esmOrigin;
+    bool m_esmValid = false;
+
+    // Reused on every mouse move: no allocation once sized.
+    Spectrum m_mut;
+    Spectrum m_raw;
+    Spectrum m_hProfile;
+    Spectrum m_vProfile;
+    XafsSpectrum m_shown;
 };

@@ -34,7 +34,7 @@ TEST(StartupBatch, ConfigurationAndBatchFileRunHeadlessAndQuit) {
                                   ":for i N 01 03\n"
                                   ":echo \"$name$-N\"\n"
                                   ":next i\n"
-                                  "seek_image \\\n"
+                                  "calib_exec \\\n"
                                   "  5\n"
                                   ":echo $DataRoot$\n"
                                   "quit\n"
@@ -44,8 +44,8 @@ TEST(StartupBatch, ConfigurationAndBatchFileRunHeadlessAndQuit) {
     EXPECT_EQ(r.exitCode, 0) << r.err.toStdString();
     EXPECT_TRUE(
         inOrder(r.err, {"cfg file " + cfg, "includes itself", "echo from config", "echo included",
-                        "echo scan-01", "echo scan-02", "echo scan-03", "seek_image : 5",
-                        "cmd seek_image 5", "Err: seek_image 5", "echo /data root", "quit : "}))
+                        "echo scan-01", "echo scan-02", "echo scan-03", "calib_exec : 5",
+                        "cmd calib_exec 5", "Err: calib_exec 5", "echo /data root", "quit : "}))
         << r.err.toStdString();
     EXPECT_FALSE(r.err.contains("echo never"));
 }

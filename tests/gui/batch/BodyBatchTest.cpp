@@ -52,13 +52,13 @@ TEST_F(BodyBatch, CommandsWithoutHandlerAreReportedAndTheBatchGoesOn) {
     Body body;
     QSignalSpy finished(&body, &Body::finishBatchExec);
     emit body.batchCtrl()->doDispatchCmds(
-        {"seek_image 3", ":rem_start", "quit", ":rem_end", ":echo done"});
+        {"calib_exec 3", ":rem_start", "quit", ":rem_end", ":echo done"});
     ASSERT_TRUE(logHas(body, "echo done"));
-    EXPECT_TRUE(body.batchCtrl()->logText().contains("seek_image : 3\nErr: seek_image 3\n"));
+    EXPECT_TRUE(body.batchCtrl()->logText().contains("calib_exec : 3\nErr: calib_exec 3\n"));
     EXPECT_TRUE(body.batchCtrl()->logText().contains("Err: quit\n"));
-    EXPECT_TRUE(capture.lines().contains("cmd seek_image 3"));
+    EXPECT_TRUE(capture.lines().contains("cmd calib_exec 3"));
     ASSERT_EQ(finished.size(), 2);
-    EXPECT_EQ(finished.at(0).at(0).toInt(), int(SEEK_IMAGE));
+    EXPECT_EQ(finished.at(0).at(0).toInt(), int(CALIB_EXEC));
     EXPECT_EQ(finished.at(1).at(0).toInt(), int(NOT_EX_CMD));
 }
 

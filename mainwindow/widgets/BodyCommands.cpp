@@ -1,0 +1,224 @@
+// The external batch commands the main window executes: each sets a field as
+// the user would or calls the slot a button calls, then answers the
+// dispatcher with finishBatchExec. Loads answer when the loader's queue runs
+// empty.
+#include "mainwindow/widgets/Body.h"
+
+#include "app/DebugLog.h"
+#include "display/widgets/ColorBar.h"
+#include "display/widgets/ImgDispA.h"
+#include "display/widgets/SpectrumView.h"
+#include "imageio/widgets/SelectDataFiles.h"
+#include "ui_Body.h"
+
+#include <QButtonGroup>
+#include <QDir>
+
+namespace {
+
+int intArg(const CmdLine &cmd, int k) {
+    return cmd.arg(k).toInt();
+}
+
+double numArg(const CmdLine &cmd, int k) {
+    return cmd.arg(k).toDouble();
+}
+
+bool flagArg(const CmdLine &cmd, int k) {
+    return intArg(cmd, k) == 1;
+}
+
+bool isNew(const CmdLine &cmd) {
+    return cmd.arg(0).compare(QLatin1String("NEW"), Qt::CaseInsensitive) == 0;
+}
+
+} // namespace
+
+void Body::registerCommands() {
+    registerSeriesCommands();
+    registerEnergyCommands();
+    registerDisplayCommands();
+    registerOtherCommands();
+}
+
+// Loads complete through the loader's finishLoadFiles. A load that will not
+// reach the loader's queue (no file, or fewer files than the first cut)
+// answers at once, so the batch never waits for ever.
+void Body::loadCommand(Series s, const CmdLine &cmd) {
+    const QStringList files = cmd.args.mid(1);
+    const EX_CMD_ID id = s == Series::I1 ? LOAD_I1_FILES : LOAD_I0_FILES;
+    if (files.isEmpty()) {
+        emit finishBatchExec(id);
+        return;
+    }
+    if (s == Series::I1)
+        readI1Files(files, isNew(cmd));
+    else
+        readI0Files(files, isNew(cmd));
+    if (files.size() < std::max(0, panel(s)->cutFirst()))
+        emit finishBatchExec(id);
+}
+
+// The folder's files matching the filters, in name order so a series loads
+// the same way on every file system.
+void Body::loadOfPatternCommand(Series s, const CmdLine &cmd) {
+    QString folder = cmd.arg(1);
+    if (!folder.isEmpty() && !folder.endsWith('/') && !folder.endsWith('\\'))
+        folder += '/';
+    const QStringList names = QDir(folder).entryList(cmd.args.mid(2), QDir::Files, QDir::Name);
+    CmdLine load = cmd;
+    load.args = QStringList{cmd.arg(0)};
+    for (const QString &name : names)
+        load.args << folder + name;
+    loadCommand(s, load);
+}
+
+void Body::registerSeriesCommands() {
+    const auto done = [this](EX_CMD_ID id, std::function<void(const CmdLine &)> effect) {
+        registerCommand(id, [this, id, effect](const CmdLine &cmd) {
+            effect(cmd);
+            emit finishBatchExec(id);
+        });
+    };
+    done(CLEAR_I1_FILES, [this](const CmdLine &) { clearI1Files(); });
+    done(CLEAR_I0_FILES, [this](const CmdLine &) { clearI0Files(); });
+    registerCommand(LOAD_I1_FILES, [this](const CmdLine &c) { loadCommand(Series::I1, c); });
+    registerCommand(LOAD_I0_FILES, [this](const CmdLine &c) { loadCommand(Series::I0, c); });
+    registerCommand(LOAD_I1_FILES_OF_PATTERN,
+                    [this](const CmdLine &c) { loadOfPatternCommand(Series::I1, c); });
+    registerCommand(LOAD_I0_FILES_OF_PATTERN,
+                    [this](const CmdLine &c) { loadOfPatternCommand(Series::I0, c); });
+    for (Series s : {Series::I0, Series::I1}) {
+        SelectDataFiles *p = panel(s);
+        const bool i1 = s == Series::I1;
+        done(i1 ? CUT_F_I1 : CUT_F_I0, [p](const CmdLine &c) { p->setCutF(intArg(c, 0)); });
+        done(i1 ? CUT_L_I1 : CUT_L_I0, [p](const CmdLine &c) { p->setCutL(intArg(c, 0)); });
+        done(i1 ? SKIP_I1 : SKIP_I0, [p](const CmdLine &c) { p->setSkip(intArg(c, 0)); });
+        done(i1 ? SHOW_LATEST_I1 : SHOW_LATEST_I0,
+             [p](const CmdLine &c) { p->setShowLatest(flagArg(c, 0)); });
+    }
+    done(USE_I0, [this](const CmdLine &c) { ui->UseI0->setChecked(flagArg(c, 0)); });
+    done(SET_I0_DARK_AREA, [this](const CmdLine &) { setI0DarkArea(); });
+    done(SET_I1_DARK_AREA, [this](const CmdLine &) { setI1DarkArea(); });
+    done(CLEAR_I0_DARK_AREA, [this](const CmdLine &) { clearI0DarkArea(); });
+    done(CLEAR_I1_DARK_AREA, [this](const CmdLine &) { clearI1DarkArea(); });
+}
+
+// Pairs of commands: the first id addresses the I0 panel, the second the I1.
+void Body::registerEnergyCommands() {
+    using Setter = std::function<void(SelectDataFiles *, const CmdLine &)>;
+    const auto pair = [this](EX_CMD_ID i0Id, EX_CMD_ID i1Id, Setter set) {
+        for (Series s : {Series::I0, Series::I1}) {
+            const EX_CMD_ID id = s == Series::I0 ? i0Id : i1Id;
+            SelectDataFiles *p = panel(s);
+            registerCommand(id, [this, id, p, set](const CmdLine &cmd) {
+                set(p, cmd);
+                emit finishBatchExec(id);
+            });
+        }
+    };
+    const Setter pattern = [](SelectDataFiles *p, const CmdLine &c) {
+        p->setEngByNameRegExp(c.arg(0));
+    };
+    pair(SET_I0_ENERGY_PATTERN, SET_I1_ENERGY_PATTERN, pattern);
+    pair(ENG_BY_NAME_I0, ENG_BY_NAME_I1,
+         [](SelectDataFiles *p, const CmdLine &) { p->setEngByName(true); });
+    pair(ENG_BY_NAME_REG_EXP_I0, ENG_BY_NAME_REG_EXP_I1, pattern);
+    pair(ENG_BY_NAME_FACTOR_I0, ENG_BY_NAME_FACTOR_I1,
+         [](SelectDataFiles *p, const CmdLine &c) { p->setEngByNameFactor(numArg(c, 0)); });
+    pair(ENG_BY_CALC_I0, ENG_BY_CALC_I1,
+         [](SelectDataFiles *p, const CmdLine &c) { p->setEngByCalc(flagArg(c, 0)); });
+    pair(ENG_CALC_BASE_I0, ENG_CALC_BASE_I1,
+         [](SelectDataFiles *p, const CmdLine &c) { p->setEngCalcStart(numArg(c, 0)); });
+    pair(ENG_CALC_DELTA_I0, ENG_CALC_DELTA_I1,
+         [](SelectDataFiles *p, const CmdLine &c) { p->setEngCalcDelta(numArg(c, 0)); });
+    pair(ENG_CALC_END_I0, ENG_CALC_END_I1,
+         [](SelectDataFiles *p, const CmdLine &c) { p->setEngCalcEnd(numArg(c, 0)); });
+    pair(ENG_CALC_NUM_I0, ENG_CALC_NUM_I1,
+         [](SelectDataFiles *p, const CmdLine &c) { p->setEngCalcNum(intArg(c, 0)); });
+    pair(ENG_CALC_EVEN_IN_ENG_I0, ENG_CALC_EVEN_IN_ENG_I1,
+         [](SelectDataFiles *p, const CmdLine &c) { p->setEvenInEng(flagArg(c, 0)); });
+    pair(ENG_CALC_EVEN_IN_DEG_I0, ENG_CALC_EVEN_IN_DEG_I1,
+         [](SelectDataFiles *p, const CmdLine &c) { p->setEvenInDeg(flagArg(c, 0)); });
+    pair(ENG_CALC_DISP_UNIT_I0, ENG_CALC_DISP_UNIT_I1,
+         [](SelectDataFiles *p, const CmdLine &c) { p->setDispUnit(intArg(c, 0)); });
+    pair(ENG_BY_REF_I0, ENG_BY_REF_I1,
+         [](SelectDataFiles *p, const CmdLine &c) { p->setEngByRef(c.arg(0)); });
+}
+
+void Body::registerDisplayCommands() {
+    const auto done = [this](EX_CMD_ID id, std::function<void(const CmdLine &)> effect) {
+        registerCommand(id, [this, id, effect](const CmdLine &cmd) {
+            effect(cmd);
+            emit finishBatchExec(id);
+        });
+    };
+    done(SET_FLUO_TYPE, [this](const CmdLine &c) { ui->FluoType->setChecked(flagArg(c, 0)); });
+    done(SET_BAND_W, [this](const CmdLine &c) {
+        ui->HWidth->setText(QString::number(intArg(c, 0)));
+        showXafsSpectrum();
+    });
+    done(SET_BAND_H, [this](const CmdLine &c) {
+        ui->VWidth->setText(QString::number(intArg(c, 0)));
+        showXafsSpectrum();
+    });
+    done(SELECT_DISP_IMAGE, [this](const CmdLine &c) {
+        if (QAbstractButton *b = m_dispGroup->button(intArg(c, 0)))
+            b->setChecked(true);
+    });
+    done(SEEK_IMAGE, [this](const CmdLine &c) { seekImage(intArg(c, 0)); });
+    done(SAVE_IMAGE, [this](const CmdLine &c) { saveImage(c.arg(0)); });
+    done(SAVE_IMAGE_W_NUM, [this](const CmdLine &c) { saveImageWNum(c.arg(0), c.arg(1)); });
+    // Exactly (x, y), not through screen pixels.
+    done(MOVE_POSITION,
+         [this](const CmdLine &c) { ui->dispA->setImageMousePos(intArg(c, 0), intArg(c, 1)); });
+    done(SAVE_SPECTRA, [this](const CmdLine &c) { m_xafsView->saveData(c.arg(0)); });
+    done(CBAR_SET_RANGE, [this](const CmdLine &c) {
+        const double lo = numArg(c, 0);
+        const double hi = numArg(c, 1);
+        DebugLog::write(QStringLiteral("setting cbar %1 %2").arg(lo).arg(hi));
+        ui->CBar->setRange(lo, hi);
+        ui->CBar->update();
+        cBarUpdating();
+    });
+    done(CBAR_SET_ALL, [this](const CmdLine &) {
+        DebugLog::write(QStringLiteral("cbar set all"));
+        cBarUpdated();
+    });
+    done(SELECT_REGION, [this](const CmdLine &c) {
+        ui->dispA->setSelectedArea(intArg(c, 0), intArg(c, 1), intArg(c, 2), intArg(c, 3));
+    });
+    done(SCALE_RESET, [this](const CmdLine &) { ui->dispA->resetImageViewWindow(); });
+    done(ZOOM_IN, [this](const CmdLine &) { ui->dispA->setViewWAsSelectedArea(); });
+    done(XAFS_VIEW_NORMALIZE,
+         [this](const CmdLine &c) { m_xafsView->setNormalize(flagArg(c, 0)); });
+    done(XAFS_VIEW_ENERUGY_CORRECTION,
+         [this](const CmdLine &c) { m_xafsView->setEnergyCorrection(flagArg(c, 0)); });
+}
+
+void Body::registerOtherCommands() {
+    const auto done = [this](EX_CMD_ID id, std::function<void(const CmdLine &)> effect) {
+        registerCommand(id, [this, id, effect](const CmdLine &cmd) {
+            effect(cmd);
+            emit finishBatchExec(id);
+        });
+    };
+    registerCommand(QUIT, [this](const CmdLine &cmd) { quitCmd(cmd); });
+    done(SUGGEST_ELM, [this](const CmdLine &c) {
+        ui->UseSuggestElm->setChecked(flagArg(c, 0));
+        newElmSuggested();
+    });
+    done(SUGGESTING_ELM, [this](const CmdLine &c) {
+        ui->SuggestingElm->setText(c.arg(0));
+        newElmSuggested();
+    });
+    done(SUGGESTING_EDGE, [this](const CmdLine &c) {
+        const int edge = intArg(c, 0);
+        if (edge >= 0 && edge < ui->SuggestingEdge->count())
+            ui->SuggestingEdge->setCurrentIndex(edge);
+        newElmSuggested();
+    });
+    done(SUGGESTING_EDGE_EV, [this](const CmdLine &c) { ui->SuggestingEeV->setText(c.arg(0)); });
+    done(SUGGESTING_PRE_END_EV, [this](const CmdLine &c) { ui->DPreE->setText(c.arg(0)); });
+    done(SUGGESTING_POST_START_EV, [this](const CmdLine &c) { ui->DPostS->setText(c.arg(0)); });
+}

@@ -1,0 +1,355 @@
+// The main window on real files: loading through the series panels with the
+// loader threads, mu*t of the shown spectrum against values computed here
+// from the pixels, the ExpTime colours, navigation and the batch commands.
+#include "mainwindow/widgets/Body.h"
+#include "analysis/widgets/XafsFileSelect.h"
+#include "batch/widgets/BatchCtrl.h"
+#include "display/widgets/ColorBar.h"
+#include "display/widgets/ImgDispA.h"
+#include "display/widgets/SpectrumView.h"
+#include "imageio/LoadTiff.h"
+#include "imageio/TiffData.h"
+#include "imageio/widgets/SelectDataFiles.h"
+#include "support/TestSupport.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSignalSpy>
+#include <QSlider>
+#include <QTemporaryDir>
+#include <QTest>
+#include <cmath>
+#include <gtest/gtest.h>
+#include <vector>
+
+using TestSupport::waitUntil;
+
+namespace {
+
+constexpr int W = 12;
+constexpr int H = 9;
+
+double i1Pixel(int i, int x, int y) {
+    return 2000 + 31 * x + 17 * y - 120 * i;
+}
+double i0Pixel(int k, int x, int y) {
+    return 9000 + 5 * x + 3 * y + 250 * k;
+}
+double darkPixel(int x, int y) {
+    return 30 + x + y;
+}
+
+// An IMG file: 64-byte header, comment with the exposure, 16-bit samples.
+QByteArray imgFile(const std::function<double(int, int)> &fn, const QByteArray &exposure) {
+    const QByteArray comment = "BytesPerPixel=2,ExposureTime=" + exposure;
+    QByteArray b(64, '\0');
+    const auto put16 = [&b](int at, int v) {
+        b[at] = char(v & 0xff);
+        b[at + 1] = char((v >> 8) & 0xff);
+    };
+    b[0] = 'I';
+    b[1] = 'M';
+    put16(2, comment.size());
+    put16(4, W);
+    put16(6, H);
+    b += comment;
+    for (int y = 0; y < H; ++y)
+        for (int x = 0; x < W; ++x) {
+            const int v = int(std::lround(fn(x, y)));
+            b += char(v & 0xff);
+            b += char((v >> 8) & 0xff);
+        }
+    return b;
+}
+
+class BodyTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        body.resize(900, 700);
+        body.show();
+        i1Panel = body.findChild<SelectDataFiles *>("SelectI1Files");
+        i0Panel = body.findChild<SelectDataFiles *>("SelectI0Files");
+    }
+
+    // I1 file i at energy 7000 + 10 i, named after the default energy pattern.
+    QStringList writeSeries(const QString &prefix, int n, bool i0,
+                            const QList<QByteArray> &exposures = {}) {
+        QStringList files;
+        for (int i = 0; i < n; ++i) {
+            const QString name =
+                QStringLiteral("%1_%2_0000.img").arg(prefix).arg(7000 + 10 * i, 5, 10, QChar('0'));
+            const auto fn = [i, i0](int x, int y) {
+                return i0 ? i0Pixel(i, x, y) : i1Pixel(i, x, y);
+            };
+            files << TestSupport::writeFile(
+                dir, name, imgFile(fn, i < exposures.size() ? exposures[i] : "0.1"));
+        }
+        return files;
+    }
+    bool load(SelectDataFiles *panel, const QStringList &files, bool newFile = true) {
+        QSignalSpy done(&body, &Body::finishBatchExec);
+        emit panel->filesSelected(files, newFile);
+        return waitUntil([&] { return done.size() >= 1; });
+    }
+    const XafsSpectrum &shown() const { return body.xafsView()->target(); }
+    template <typename T> T *child(const char *name) {
+        return body.centralWidget()->findChild<T *>(name);
+    }
+    void setText(const char *name, const QString &text) {
+        child<QLineEdit>(name)->setText(text);
+        emit child<QLineEdit>(name)->editingFinished();
+    }
+    static double binSum(const std::function<double(int, int)> &fn, int x, int y, int hx, int hy) {
+        double s = 0;
+        for (int yy = y - hy; yy <= y + hy; ++yy)
+            for (int xx = x - hx; xx <= x + hx; ++xx)
+                if (xx >= 0 && xx < W && yy >= 0 && yy < H)
+                    s += fn(xx, yy);
+        return s;
+    }
+    bool runBatch(const QStringList &lines, const QString &until) {
+        emit body.batchCtrl()->doDispatchCmds(lines + QStringList{":echo " + until});
+        return waitUntil([&] { return body.batchCtrl()->logText().contains("echo " + until); });
+    }
+
+    QTemporaryDir dir;
+    Body body;
+    SelectDataFiles *i1Panel = nullptr;
+    SelectDataFiles *i0Panel = nullptr;
+};
+
+TEST_F(BodyTest, LoadsThroughThePanelWithEnergiesFromNames) {
+    ASSERT_TRUE(load(i1Panel, writeSeries("s", 4, false)));
+    ASSERT_EQ(body.stack().i1().size(), 4);
+    for (int i = 0; i < 4; ++i)
+        EXPECT_DOUBLE_EQ(body.stack().i1().at(i)->energy(), 7000 + 10 * i);
+    EXPECT_EQ(body.stack().width(), W);
+    EXPECT_EQ(body.stack().height(), H);
+    EXPECT_EQ(child<QSlider>("SeekBar")->maximum(), 3);
+    EXPECT_EQ(body.currentPoint(), QPoint(0, 0));
+    EXPECT_EQ(shown().count(), 4);
+    EXPECT_EQ(child<QComboBox>("Selected")->count(), 4);
+
+    // Adding files appends; a new selection replaces.
+    ASSERT_TRUE(load(i1Panel, writeSeries("t", 2, false), false));
+    EXPECT_EQ(body.stack().i1().size(), 6);
+    ASSERT_TRUE(load(i1Panel, writeSeries("u", 3, false), true));
+    EXPECT_EQ(body.stack().i1().size(), 3);
+}
+
+TEST_F(BodyTest, ExpTimeTurnsPinkWhenExposuresDiffer) {
+    auto *expTime = i1Panel->findChild<QLineEdit *>("ExpTime");
+    ASSERT_NE(expTime, nullptr);
+    ASSERT_TRUE(load(i1Panel, writeSeries("a", 3, false, {"0.2", "0.2", "0.2"})));
+    EXPECT_EQ(expTime->text(), "200");
+    EXPECT_EQ(expTime->styleSheet(), "background-color: rgb(255, 255, 255);");
+    ASSERT_TRUE(load(i1Panel, writeSeries("b", 3, false, {"0.2", "0.3", "0.2"})));
+    EXPECT_EQ(expTime->styleSheet(), "background-color: rgb(255, 192, 192);");
+}
+
+TEST_F(BodyTest, TransmissionAndFluorescenceAgainstPixels) {
+    ASSERT_TRUE(load(i1Panel, writeSeries("s", 3, false)));
+    setText("HWidth", "1");
+    setText("VWidth", "2");
+    body.showXafsSpectrum(4.7, 3.2); // the pixel (4, 3)
+    EXPECT_EQ(child<QLabel>("Position")->text(), "(   4,    3)");
+    ASSERT_EQ(shown().count(), 3);
+    for (int i = 0; i < 3; ++i) {
+        const double s = binSum([i](int x, int y) { return i1Pixel(i, x, y); }, 4, 3, 1, 2);
+        EXPECT_NEAR(shown().y(i), std::log(15.0 / s), 1e-12);
+    }
+    // The raw curve of the position is the plain bin sum.
+    EXPECT_DOUBLE_EQ(body.xafsView()->raw().y(2),
+                     binSum([](int x, int y) { return i1Pixel(2, x, y); }, 4, 3, 1, 2));
+
+    child<QCheckBox>("FluoType")->setChecked(true);
+    const double s1 = binSum([](int x, int y) { return i1Pixel(1, x, y); }, 4, 3, 1, 2);
+    EXPECT_NEAR(shown().y(1), s1 / 15.0, 1e-9);
+
+    // Outside the image: no points.
+    body.showXafsSpectrum(W + 1, 0);
+    EXPECT_EQ(shown().count(), 0);
+}
+
+TEST_F(BodyTest, I0DarkImageDarkAreaAndTotalI0AgainstPixels) {
+    ASSERT_TRUE(load(i1Panel, writeSeries("s", 2, false)));
+    ASSERT_TRUE(load(i0Panel, writeSeries("r", 2, true)));
+    setText("HWidth", "0");
+    setText("VWidth", "0");
+    child<QCheckBox>("UseI0")->setChecked(true);
+    body.showXafsSpectrum(5, 6);
+    for (int i = 0; i < 2; ++i)
+        EXPECT_NEAR(shown().y(i), std::log(i0Pixel(i, 5, 6) / i1Pixel(i, 5, 6)), 1e-12);
+
+    // Dark frame at half the series' exposure: subtracted twice over.
+    const QString dark = TestSupport::writeFile(dir, "dark.img", imgFile(darkPixel, "0.05"));
+    body.selectedDark(dark);
+    EXPECT_EQ(child<QLabel>("DarkFileName")->text(), "dark.img");
+    EXPECT_EQ(child<QLineEdit>("DarkExpTime")->text(), "50");
+    const double d = 2 * darkPixel(5, 6);
+    EXPECT_NEAR(shown().y(1), std::log((i0Pixel(1, 5, 6) - d) / (i1Pixel(1, 5, 6) - d)), 1e-12);
+
+    // A dark area over columns 0..2, rows 0..1 of the I1 series.
+    auto *dispA = child<ImgDispA>("dispA");
+    dispA->setSelectedArea(0, 0, 2, 1);
+    body.setI1DarkArea();
+    EXPECT_FALSE(dispA->hasSelection());
+    EXPECT_EQ(i1Panel->findChild<QLabel *>("DarkArea")->text(), "(0,0)-(2,1)");
+    const auto areaMean = [](const std::function<double(int, int)> &fn) {
+        double s = 0;
+        for (int y = 0; y <= 1; ++y)
+            for (int x = 0; x <= 2; ++x)
+                s += fn(x, y);
+        return s / 6;
+    };
+    const double da =
+        areaMean([](int x, int y) { return i1Pixel(1, x, y); }) - 2 * areaMean(darkPixel);
+    body.showXafsSpectrum(5, 6);
+    EXPECT_NEAR(shown().y(1), std::log((i0Pixel(1, 5, 6) - d) / (i1Pixel(1, 5, 6) - d - da)),
+                1e-12);
+    body.clearI1DarkArea();
+    body.clearDark();
+    EXPECT_TRUE(child<QLabel>("DarkFileName")->text().isEmpty());
+
+    // A total-I0 spectrum of one point replaces I0; past its end r = 0.
+    const QString total = TestSupport::writeFile(dir, "total.dat", "7000 12345\n7010 999\n");
+    const QString shortTotal = TestSupport::writeFile(dir, "short.dat", "7000 12345\n");
+    child<XafsFileSelect>("TotalI0ofI1XAFS")->fileSelected(total);
+    body.showXafsSpectrum(5, 6);
+    EXPECT_NEAR(shown().y(1), std::log(999 / i1Pixel(1, 5, 6)), 1e-12);
+    child<XafsFileSelect>("TotalI0ofI1XAFS")->fileSelected(shortTotal);
+    body.showXafsSpectrum(5, 6);
+    EXPECT_NEAR(shown().y(0), std::log(12345 / i1Pixel(0, 5, 6)), 1e-12);
+    EXPECT_DOUBLE_EQ(shown().y(1), 1.0);
+}
+
+TEST_F(BodyTest, NavigationShowsImagesOfTheChosenSeries) {
+    ASSERT_TRUE(load(i1Panel, writeSeries("s", 3, false)));
+    ASSERT_TRUE(load(i0Panel, writeSeries("r", 3, true)));
+    body.showData(2);
+    EXPECT_EQ(child<QLineEdit>("ImgNo")->text(), "2");
+    EXPECT_EQ(child<QSlider>("SeekBar")->value(), 2);
+    EXPECT_EQ(body.currentImage(), body.stack().i1().at(2));
+    EXPECT_TRUE(child<QLineEdit>("ImgNo")->toolTip().endsWith("s_07020_0000.img"));
+    EXPECT_DOUBLE_EQ(body.xafsView()->markerEnergy(), 7020);
+
+    // Prev and Next walk the shown series' list.
+    i1Panel->select(1);
+    QTest::mouseClick(child<QPushButton>("Next"), Qt::LeftButton);
+    EXPECT_EQ(body.currentImageIndex(), 2);
+    QTest::mouseClick(child<QPushButton>("Prev"), Qt::LeftButton);
+    QTest::mouseClick(child<QPushButton>("Prev"), Qt::LeftButton);
+    EXPECT_EQ(body.currentImageIndex(), 0);
+
+    // Showing I0 displays the I0 image of the list's current entry.
+    i0Panel->select(1);
+    child<QRadioButton>("ShowI0")->setChecked(true);
+    EXPECT_EQ(body.currentImage(), body.stack().i0().at(1));
+
+    // The read-out under the mouse is the raw pixel.
+    child<ImgDispA>("dispA")->setImageMousePos(3, 4);
+    EXPECT_EQ(child<QLabel>("Value")->text(), QString::number(i0Pixel(1, 3, 4), 'g', 4));
+
+    // An index outside the series changes the number only.
+    const TiffData *before = body.currentImage();
+    body.seekImage(-1);
+    EXPECT_EQ(child<QLineEdit>("ImgNo")->text(), "-1");
+    EXPECT_EQ(body.currentImage(), before);
+}
+
+TEST_F(BodyTest, SuggestedEdgeEnergyFollowsElementAndEdge) {
+    setText("SuggestingElm", "Fe");
+    EXPECT_NEAR(child<QLineEdit>("SuggestingEeV")->text().toDouble(), 7112, 2);
+    child<QComboBox>("SuggestingEdge")->setCurrentIndex(3);
+    EXPECT_LT(child<QLineEdit>("SuggestingEeV")->text().toDouble(), 1000);
+    // An unknown symbol leaves the energy as it is.
+    child<QLineEdit>("SuggestingEeV")->setText("1234");
+    setText("SuggestingElm", "Xx");
+    EXPECT_EQ(child<QLineEdit>("SuggestingEeV")->text(), "1234");
+    EXPECT_EQ(body.suggestElm().Z, -1);
+}
+
+TEST_F(BodyTest, BatchLoadsInNameOrderAndEmptyLoadsComplete) {
+    const QStringList files = writeSeries("s", 3, false);
+    const QString folder = dir.path() + "/";
+    ASSERT_TRUE(runBatch({"load_i1_files_of_pattern NEW " + folder + " s_*.img"}, "loaded"));
+    ASSERT_EQ(body.stack().i1().size(), 3);
+    for (int i = 0; i < 3; ++i)
+        EXPECT_EQ(body.stack().i1().at(i)->fileName(), files.at(i));
+
+    // NEW without files, and a pattern without a match, change nothing and
+    // do not hold the batch up.
+    ASSERT_TRUE(runBatch(
+        {"LOAD_I1_FILES NEW", "load_I1_files_of_pattern NEW " + folder + " none_*.tif"}, "empty"));
+    EXPECT_EQ(body.stack().i1().size(), 3);
+
+    // Fields set by commands.
+    ASSERT_TRUE(runBatch({"cut_f_i1 abc", "skip_i0 3", "show_latest_i1 2", "Use_I0 1",
+                          "set_band_w 2", "set_band_h 3", "select_disp_image 1"},
+                         "fields"));
+    EXPECT_EQ(i1Panel->cutFirst(), 0);
+    EXPECT_EQ(i0Panel->skip(), 3);
+    EXPECT_FALSE(i1Panel->showLatest());
+    EXPECT_TRUE(child<QCheckBox>("UseI0")->isChecked());
+    EXPECT_EQ(child<QLineEdit>("HWidth")->text(), "2");
+    EXPECT_EQ(child<QLineEdit>("VWidth")->text(), "3");
+    EXPECT_TRUE(child<QRadioButton>("ShowI0")->isChecked());
+}
+
+TEST_F(BodyTest, BatchMovesExactlyAndSavesSpectraAndPictures) {
+    writeSeries("s", 3, false);
+    // A display much smaller than the image: every screen pixel spans
+    // several image pixels, so a round trip through the screen would move
+    // the point.
+    child<ImgDispA>("dispA")->setFixedSize(5, 4);
+    const QString out = dir.filePath("out/pt.dat");
+    QDir().mkpath(dir.filePath("out"));
+    ASSERT_TRUE(runBatch({"load_I1_files_of_pattern NEW " + dir.path() + "/ s_*.img",
+                          "set_band_w 0", "set_band_h 0", "move_position 7 5",
+                          "save_spectra " + out, "save_image " + dir.filePath("out/pic.png"),
+                          "save_image_w_num " + dir.filePath("out/pic.png") + " 3"},
+                         "saved"));
+    EXPECT_EQ(body.currentPoint(), QPoint(7, 5));
+    EXPECT_NEAR(shown().y(0), std::log(1.0 / i1Pixel(0, 7, 5)), 1e-12);
+    EXPECT_TRUE(QFile::exists(dir.filePath("out/pt-T.dat")));
+    for (const char *name :
+         {"out/pic.png", "out/pic-cBar.png", "out/pic-3.png", "out/pic-3-cBar.png"})
+        EXPECT_TRUE(QFile::exists(dir.filePath(name))) << name;
+}
+
+TEST_F(BodyTest, FlatDarkNeedsAnImageSize) {
+    const QString old = QDir::currentPath();
+    QDir::setCurrent(dir.path());
+    body.saveFlatDark();
+    EXPECT_FALSE(QFile::exists("flat.dat"));
+    ASSERT_TRUE(load(i1Panel, writeSeries("s", 1, false)));
+    body.saveFlatDark();
+    TiffData flat;
+    EXPECT_TRUE(flat.load(dir.filePath("flat.dat")));
+    EXPECT_EQ(flat.width(), W);
+    EXPECT_TRUE(QFile::exists("dark.dat"));
+    QDir::setCurrent(old);
+}
+
+TEST(XafsFileSelectTest, ChoosingAndClearing) {
+    XafsFileSelect select;
+    QSignalSpy chosen(&select, &XafsFileSelect::newFile);
+    QSignalSpy cleared(&select, &XafsFileSelect::cleared);
+    select.fileSelected("ref.dat");
+    EXPECT_TRUE(select.isLoaded());
+    EXPECT_EQ(select.findChild<QLineEdit *>("Selected")->text(), "ref.dat");
+    ASSERT_EQ(chosen.size(), 1);
+    QTest::mouseClick(select.findChild<QPushButton *>("Clear"), Qt::LeftButton);
+    EXPECT_FALSE(select.isLoaded());
+    EXPECT_EQ(cleared.size(), 1);
+    select.setUse(true);
+    EXPECT_TRUE(select.isUse());
+}
+
+} // namespace
