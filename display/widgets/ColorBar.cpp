@@ -150,9 +150,10 @@ void ColorBar::onMouseMoved() {
     emit cBarUpdating();
 }
 
+// Receivers of cBarUpdated still see which threshold was dragged.
 void ColorBar::onMouseReleased() {
-    m_dragged = None;
     emit cBarUpdated();
+    m_dragged = None;
 }
 
 void ColorBar::leaveEvent(QEvent *event) {

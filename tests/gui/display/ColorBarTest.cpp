@@ -37,8 +37,11 @@ TEST_F(ColorBarTest, PressTakesTheNearerThresholdAndDraggingMovesIt) {
     EXPECT_DOUBLE_EQ(bar.lower(), 0.25);
     EXPECT_EQ(updating.count(), 1);
     EXPECT_EQ(updated.count(), 0);
+    ColorBar::Threshold seenOnRelease = ColorBar::None;
+    QObject::connect(&bar, &ColorBar::cBarUpdated, [&] { seenOnRelease = bar.draggedThreshold(); });
     send(&bar, QEvent::MouseButtonRelease, 150, Qt::NoButton);
     EXPECT_EQ(updated.count(), 1);
+    EXPECT_EQ(seenOnRelease, ColorBar::Lower); // announced before the drag ends
     EXPECT_FALSE(bar.isDragging());
 
     drag(bar, 20, 50); // near the top: the upper threshold
