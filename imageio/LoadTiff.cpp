@@ -34,11 +34,12 @@ void LoadTiff::treatQues() {
     if (m_queue.empty())
         return;
     const Request &r = m_queue.front();
-    const int fNo = m_index;
-    const int count = r.files.size();
-    TiffData *data = fNo < count ? readFile(r, fNo) : nullptr;
+    const qint64 count = r.files.size();
+    const bool inList = m_index < count;
+    const int fNo = inList ? int(m_index) : 0;
+    TiffData *data = inList ? readFile(r, fNo) : nullptr;
     m_index += r.skip;
-    if (fNo < count && m_index < count - r.cutLast) {
+    if (inList && m_index < count - r.cutLast) {
         handOut(data, fNo);
         emit loadNext();
         return;

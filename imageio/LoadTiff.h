@@ -63,5 +63,8 @@ private:
 
     std::deque<Request> m_queue;
     std::atomic<bool> m_busy{false};
-    int m_index = 0;
+    // Wider than the positions it walks: cutFirst and skip come from typed
+    // fields and may be near INT_MAX, and their sum must neither overflow nor
+    // wrap back into the list.
+    qint64 m_index = 0;
 };

@@ -7,6 +7,7 @@
 #include <QTest>
 #include <QThread>
 #include <gtest/gtest.h>
+#include <limits>
 
 namespace {
 
@@ -168,6 +169,23 @@ TEST(LoadTiff, RequestsWithNothingToReadStillFinish) {
     ASSERT_TRUE(h.waitFinished(3));
     EXPECT_TRUE(h.fNos.isEmpty());
     EXPECT_EQ(h.finished, QVector<int>({LoadTiff::I1LoadId, LoadTiff::I0LoadId, 9}));
+}
+
+TEST(LoadTiff, HugeSkipAndCutsNeitherOverflowNorWrapIntoTheList) {
+    // Typed fields may hold numbers near INT_MAX; position + skip must not wrap
+    // to a negative position that would then be read.
+    QTemporaryDir dir;
+    const QStringList files = writeSeries(dir, 3);
+    LoaderHarness h;
+    constexpr int Max = std::numeric_limits<int>::max();
+    h.request(files, Max, 1, 0, 1);
+    ASSERT_TRUE(h.waitFinished(1));
+    h.request(files, 1, Max, 0, 2);
+    ASSERT_TRUE(h.waitFinished(2));
+    h.request(files, Max, 0, Max, 3);
+    ASSERT_TRUE(h.waitFinished(3));
+    EXPECT_EQ(h.fNos, QVector<int>({1, 0}));
+    EXPECT_EQ(h.finished, QVector<int>({1, 2, 3}));
 }
 
 TEST(LoadTiff, EmptyRequestQueuedBehindAnotherAddsNoCompletion) {
