@@ -148,7 +148,7 @@ TEST(EnergyOfFiles, ReadsSimpleReferenceFileSkippingCommentsAndEmptyLines) {
 TEST(EnergyOfFiles, ReadsBeamlineReferenceFileAfterOffsetLine) {
     QTemporaryDir dir;
     const QString path = TestSupport::writeFile(dir, "ref9809.dat",
-                                                "  9809     KEK-PF   BL9A\n"
+                                                "  9809     ring   line-1\n"
                                                 "12.0 13.0 header numbers\n"
                                                 "   Offset     0   0\n"
                                                 "1 13.5 4 5\n"
