@@ -450,15 +450,17 @@ void Body::finishedLoad(Series s) {
 
 // ------------------------------------------------------------------ display
 
+// An index outside the series only shows its number: the slider (which
+// would clamp it) stays on the image that is shown.
 void Body::showData(int no) {
-    {
-        const QSignalBlocker block(ui->SeekBar);
-        ui->SeekBar->setValue(no);
-    }
     ui->ImgNo->setText(QString::number(no));
     const QVector<TiffData *> &images = m_stack.images(shownSeries());
     if (no < 0 || no >= images.size())
         return;
+    {
+        const QSignalBlocker block(ui->SeekBar);
+        ui->SeekBar->setValue(no);
+    }
     if (ui->ShowData->isChecked() || ui->ShowI0->isChecked()) {
         ui->dispA->setResultMode(false, nullptr);
         ui->dispA->setImage(images.at(no));
