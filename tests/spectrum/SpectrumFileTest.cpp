@@ -16,7 +16,7 @@ namespace {
 // A 9809 file: header lines, the "Offset" line, then data lines
 // (index, angle, time, I0, I1).
 QByteArray file9809(const QByteArray &extraHeader, const QByteArray &data) {
-    return "9809     KEK-PF   BL-99\n"
+    return "9809     RING-A   BL-99\n"
            "sample  Cu foil\n" +
            extraHeader + "Offset     0.000     0.000\n" + data;
 }
