@@ -7,6 +7,8 @@
 
 #include <QHash>
 
+#include <limits>
+
 BatchDispatcher::ControlId BatchDispatcher::controlId(const QString &command) {
     static const QHash<QString, ControlId> ids = {
         {":FOR", For},        {":NEXT", Next}, {":ECHO", Echo}, {":REM_START", RemStart},
@@ -163,25 +165,39 @@ namespace {
 // Decimal text of v, zero-padded to the width of the start text when that is
 // written with a leading zero ("001").
 QString loopValueText(qint64 v, const QString &start) {
-    QString digits = QString::number(qAbs(v));
+    QString digits = QString::number(v);
+    const bool negative = digits.startsWith('-');
+    if (negative)
+        digits.remove(0, 1);
     if (start.size() > 1 && start.startsWith('0'))
         digits = digits.rightJustified(start.size(), '0');
-    return v < 0 ? "-" + digits : digits;
+    return negative ? "-" + digits : digits;
+}
+
+// The size of the step: 1 when absent or 0. The direction comes from start
+// and end alone, so only the size counts: a negative step would otherwise
+// never reach the end.
+qint64 stepSize(const QString &text) {
+    const qint64 step = text.isEmpty() ? 1 : text.toLongLong();
+    if (step == 0)
+        return 1;
+    if (step == std::numeric_limits<qint64>::min())
+        return std::numeric_limits<qint64>::max();
+    return qAbs(step);
 }
 
 // Steps the loop; false when it is finished (the record is then unchanged).
-// The direction comes from start and end alone, so only the size of the step
-// counts: a negative step would otherwise never reach the end.
+// A step beyond the 64-bit range is beyond the end as well: letting it wrap
+// would restart the count at the other end of the range.
 bool stepLoop(BatchDispatcher::LoopRecord *loop) {
     const qint64 s = loop->start.toLongLong();
     const qint64 e = loop->end.toLongLong();
-    qint64 step = loop->step.isEmpty() ? 1 : qAbs(loop->step.toLongLong());
-    if (step == 0)
-        step = 1;
+    const qint64 step = stepSize(loop->step);
     qint64 v = loop->current.toLongLong();
     const bool down = s >= e;
-    v = down ? v - step : v + step;
-    if (down ? v < e : v > e)
+    const bool overflow =
+        down ? __builtin_sub_overflow(v, step, &v) : __builtin_add_overflow(v, step, &v);
+    if (overflow || (down ? v < e : v > e))
         return false;
     loop->current = loopValueText(v, loop->start);
     return true;

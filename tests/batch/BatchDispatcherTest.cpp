@@ -100,6 +100,23 @@ TEST_F(Dispatcher, ZeroPaddingCountingDownAndSteps) {
                            "seek_image 2"}));
 }
 
+// Loops at the ends of the 64-bit range finish instead of wrapping round to
+// the other end and counting on for ever.
+TEST_F(Dispatcher, LoopsAtTheEndsOfTheIntegerRangeFinish) {
+    ASSERT_TRUE(runToEnd(
+        {":for a N 9223372036854775806 9223372036854775807 5", "seek_image N", ":next a"}));
+    ASSERT_TRUE(runToEnd(
+        {":for b N -9223372036854775807 -9223372036854775808", "seek_image N", ":next b"}));
+    ASSERT_TRUE(runToEnd(
+        {":for c N -9223372036854775808 -9223372036854775808", "seek_image N", ":next c"}));
+    ASSERT_TRUE(runToEnd({":for d N 0 1 -9223372036854775808", "seek_image N", ":next d"}));
+    ASSERT_TRUE(runToEnd({":for e N -01 -3", "seek_image N", ":next e"}));
+    EXPECT_EQ(executor.commands(),
+              QStringList({"seek_image 9223372036854775806", "seek_image -9223372036854775807",
+                           "seek_image -9223372036854775808", "seek_image -9223372036854775808",
+                           "seek_image 0", "seek_image -01", "seek_image -2", "seek_image -3"}));
+}
+
 TEST_F(Dispatcher, NestedLoopsAndRestartingAnOuterLoop) {
     ASSERT_TRUE(
         runToEnd({":for o X 1 2", ":for i Y 1 2", "move_position X Y", ":next i", ":next o"}));
