@@ -86,12 +86,14 @@ bool stripContinuationMark(QString *text) {
     return true;
 }
 
+// A leading sign is no digit: "-123456" groups as "-123,456", not "-,123,456".
 QString groupDigits(const QString &number) {
     QString out = number;
+    const int first = out.startsWith('-') || out.startsWith('+') ? 1 : 0;
     int pos = out.indexOf('.');
     if (pos < 0)
         pos = out.size();
-    while (pos > 3) {
+    while (pos - first > 3) {
         pos -= 3;
         out.insert(pos, ',');
     }

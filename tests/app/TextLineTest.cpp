@@ -49,4 +49,6 @@ TEST(TextLine, PrefixItemsContinuationAndDigitGrouping) {
     EXPECT_EQ(TextLine::groupDigits("1234567.25"), "1,234,567.25");
     EXPECT_EQ(TextLine::groupDigits("123"), "123");
     EXPECT_EQ(TextLine::groupDigits("1234"), "1,234");
+    EXPECT_EQ(TextLine::groupDigits("-123456.5"), "-123,456.5");
+    EXPECT_EQ(TextLine::groupDigits("-123"), "-123");
 }
