@@ -60,11 +60,15 @@ void BatchCtrl::clearLog() {
     ui->BatchLogs->clear();
 }
 
+// Written through a text stream, as load reads it, so that both use the same
+// encoding and a saved batch loads back unchanged.
 void BatchCtrl::save(const QString &fileName) {
     QSaveFile file(fileName);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Text))
         return;
-    file.write(batchText().toUtf8());
+    QTextStream out(&file);
+    out << batchText();
+    out.flush();
     file.commit();
 }
 

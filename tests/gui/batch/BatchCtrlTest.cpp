@@ -10,6 +10,7 @@
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTextCodec>
 #include <gtest/gtest.h>
 
 namespace {
@@ -76,6 +77,22 @@ TEST(BatchCtrl, SaveAndLoadFiles) {
     EXPECT_EQ(ctrl.batchText(), ":for i X 1 2\nseek_image X\n:next i\n");
     ctrl.save(dir.filePath("no/such/folder/x.bat"));
     EXPECT_FALSE(QFile::exists(dir.filePath("no/such/folder/x.bat")));
+}
+
+// Whatever the locale's encoding, a saved batch with non-ASCII file names
+// loads back as it was written.
+TEST(BatchCtrl, SavedBatchLoadsBackUnchangedInAnyLocaleEncoding) {
+    QTextCodec *const previous = QTextCodec::codecForLocale();
+    QTextCodec::setCodecForLocale(QTextCodec::codecForName("ISO-8859-1"));
+    QTemporaryDir dir;
+    BatchCtrl ctrl;
+    const QString text = QString("save_image D:/caf") + QChar(0xe9) + "/a.png\n";
+    child<QPlainTextEdit>(ctrl, "BatchCmds")->setPlainText(text);
+    ctrl.save(dir.filePath("run.bat"));
+    ctrl.clear();
+    ctrl.load(dir.filePath("run.bat"));
+    QTextCodec::setCodecForLocale(previous);
+    EXPECT_EQ(ctrl.batchText(), text);
 }
 
 TEST(BatchCtrl, DialogsStartInBatchRoot) {
