@@ -124,6 +124,16 @@ TEST_F(Dispatcher, NestedLoopsAndRestartingAnOuterLoop) {
                                                 "move_position 2 1", "move_position 2 2"}));
 }
 
+// A :for drops the loop of the same name and every loop opened after it; its
+// arguments are joined and read again as items, so a quoted "name placeholder"
+// pair counts as two items.
+TEST_F(Dispatcher, ForReplacesSameNameLoopsAndRereadsItsArguments) {
+    ASSERT_TRUE(runToEnd({":for a A 1 1", ":for b B 7 7", ":for a A 2 2", "seek_image A B",
+                          ":next b", ":for \"c C\" 3 3", "seek_image C"}));
+    EXPECT_EQ(executor.commands(), QStringList({"seek_image 2 B", "seek_image 3"}));
+    EXPECT_TRUE(log.contains("next  :  = \nfor c : C = 3\n"));
+}
+
 TEST_F(Dispatcher, VariablesAndSubstitution) {
     ASSERT_TRUE(runToEnd({":let dir D:/scan", "save_image $dir$/a.tif $DataRoot$/b",
                           ":let self x$self$", "save_image $self$", ":let empty",
