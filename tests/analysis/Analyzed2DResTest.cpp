@@ -7,6 +7,7 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <cmath>
+#include <cstring>
 #include <gtest/gtest.h>
 #include <limits>
 #include <vector>
@@ -286,6 +287,58 @@ TEST(Analyzed2DRes, GreyImageRowsArePaddedAndShowTheProcessedGridOnRequest) {
     map.deglitch2(5); // both tens are outliers and become 0
     map.selectProcImg(true);
     EXPECT_EQ(map.img().scanLine(0)[1], map.img().scanLine(0)[0]);
+}
+
+// Place of v in [lo, hi] as the colour image takes it: NaN at the bottom, a
+// range of no width a step at its value, infinities at their end.
+static double placeInRange(double v, double lo, double hi) {
+    if (std::isnan(v))
+        return 0;
+    if (hi == lo)
+        return v >= lo ? 1 : 0;
+    const double f = (v - lo) / (hi - lo);
+    return std::isnan(f) ? (v > lo ? 1 : 0) : f;
+}
+
+TEST(Analyzed2DRes, ImageBytesAreThoseOfThePixelWriter) {
+    // Values on and beside every RGB table boundary of the range (2, 5), its
+    // ends, outside it and not finite; every pixel must carry exactly the bytes
+    // the colour map's writer gives for its place in the display range.
+    const double inf = std::numeric_limits<double>::infinity();
+    std::vector<double> values = {std::nan(""), -inf, inf, -1, 2, 5, 9, 1e300}; // odd count
+    for (int k = 0; k <= 766; ++k) {
+        const double v = 2 + 3.0 * k / 766;
+        values.insert(values.end(), {v, std::nextafter(v, -inf), std::nextafter(v, inf)});
+    }
+    const int n = int(values.size());
+    Analyzed2DRes map("m");
+    map.prepare(AnalyzeCond(n, 1, 0, 0, 0, 0, n, 1, -1, -1));
+    for (int x = 0; x < n; ++x)
+        map.setData(x, 0, 0, 0, values[size_t(x)]);
+    SharedWindow restore;
+    const double windows[][2] = {{0, 1}, {0.2, 0.7}, {0.7, 0.2}, {0.4, 0.4}};
+    const double ranges[][2] = {{2, 5}, {5, 2}, {3, 3}, {-inf, inf}};
+    for (QImage::Format format : {QImage::Format_Grayscale8, QImage::Format_RGB888}) {
+        map.setImageFormat(format);
+        const int bpp = format == QImage::Format_RGB888 ? 3 : 1;
+        for (const auto &w : windows) {
+            ColorMap::setSharedWindow(w[0], w[1]);
+            const ColorMap colorMap = ColorMap::shared();
+            for (const auto &r : ranges) {
+                map.setScale(r[0], r[1]);
+                map.setFixedScale(true);
+                const uchar *row = map.img().constScanLine(0);
+                for (int x = 0; x < n; ++x) {
+                    uchar expected[3] = {0, 0, 0};
+                    colorMap.writePixel(placeInRange(values[size_t(x)], r[0], r[1]), expected,
+                                        format);
+                    ASSERT_EQ(std::memcmp(row + x * bpp, expected, size_t(bpp)), 0)
+                        << "value " << values[size_t(x)] << " window " << w[0] << "," << w[1]
+                        << " range " << r[0] << "," << r[1] << " bpp " << bpp;
+                }
+            }
+        }
+    }
 }
 
 TEST(Analyzed2DRes, BlocksRenderWhole) {
