@@ -120,6 +120,10 @@ ChCoord::Ticks ChCoord::ticks(double a, double b) {
     if (!std::isfinite(a) || !std::isfinite(b) || !(range > 0))
         return t;
     const double e = std::pow(10.0, std::floor(std::log10(range)));
+    // A span beyond the doubles (ends near +-1e308) or one so small that its
+    // power of ten underflows has no leading digit to choose a step by.
+    if (!std::isfinite(range / e) || !(e > 0))
+        return t;
     // The small allowance keeps ranges such as 0.3 (stored as 0.2999...) on
     // their intended leading digit.
     const int m = int(range / e + 1e-9);

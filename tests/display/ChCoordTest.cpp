@@ -100,4 +100,8 @@ TEST(ChCoordTest, EmptyOrBrokenRangeHasNoTicks) {
     EXPECT_TRUE(ChCoord::ticks(2, 1).values().isEmpty());
     EXPECT_TRUE(ChCoord::ticks(0, qInf()).values().isEmpty());
     EXPECT_TRUE(ChCoord::ticks(qQNaN(), 1).values().isEmpty());
+    // Finite ends whose span overflows or whose power of ten underflows.
+    EXPECT_EQ(ChCoord::ticks(-1e308, 1e308).step, 0);
+    EXPECT_EQ(ChCoord::ticks(0, 5e-324).step, 0);
+    EXPECT_TRUE(ChCoord::ticks(-1e308, 1e308).values().isEmpty());
 }
