@@ -1,10 +1,17 @@
 // The main window's hot paths: the mu*t spectrum of the bin under the mouse
 // with its normalisation, and the cross-section profiles of a large image.
+#include "display/widgets/ColorBar.h"
+#include "display/widgets/CrossSView.h"
+#include "display/widgets/ImgDispA.h"
+#include "display/widgets/SpectrumView.h"
 #include "imageio/TiffData.h"
 #include "mainwindow/MeasurementStack.h"
+#include "mainwindow/widgets/Body.h"
 #include "spectrum/XafsSpectrum.h"
 
 #include <QApplication>
+#include <QCheckBox>
+#include <QLineEdit>
 #include <QTemporaryDir>
 #include <benchmark/benchmark.h>
 #include <cmath>
@@ -89,6 +96,54 @@ void BM_MouseMoveOn2048Stack(benchmark::State &state) {
     }
 }
 BENCHMARK(BM_MouseMoveOn2048Stack)->Arg(20)->Unit(benchmark::kMillisecond);
+
+// The whole mouse move in the main window on a 2048 x 2048 stack loaded by
+// the loader threads: spectrum of the point, profiles, read-outs and the
+// repaint of the image, the profiles and the spectrum view.
+void BM_BodyMouseMoveOn2048Stack(benchmark::State &state) {
+    QTemporaryDir dir;
+    const int n = int(state.range(0));
+    QStringList i1Files, i0Files;
+    std::vector<quint16> samples(size_t(2048) * 2048);
+    for (int i = 0; i < n; ++i) {
+        const double e = 7000 + 300.0 * i / n;
+        const QString tag = QStringLiteral("%1_0000.tif").arg(int(e), 5, 10, QChar('0'));
+        for (size_t p = 0; p < samples.size(); ++p)
+            samples[p] = quint16(edgeLevel(e) + double(p % 97));
+        i1Files << dir.filePath("i1_" + tag);
+        TiffData::write16BitTiff(i1Files.last(), 2048, 2048, samples.data());
+        std::fill(samples.begin(), samples.end(), quint16(20000));
+        i0Files << dir.filePath("i0_" + tag);
+        TiffData::write16BitTiff(i0Files.last(), 2048, 2048, samples.data());
+    }
+    Body body;
+    body.resize(1100, 800);
+    body.show();
+    body.xafsView()->show();
+    int done = 0;
+    QObject::connect(&body, &Body::finishBatchExec, [&done](int) { ++done; });
+    body.readI1Files(i1Files, true);
+    body.readI0Files(i0Files, true);
+    while (done < 2)
+        QApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    auto *dispA = body.findChild<ImgDispA *>("dispA");
+    auto *hCross = body.findChild<CrossSView *>("HCross");
+    auto *vCross = body.findChild<CrossSView *>("VCross");
+    body.findChild<QLineEdit *>("HWidth")->setText("2");
+    body.findChild<QLineEdit *>("VWidth")->setText("2");
+    body.findChild<QCheckBox *>("UseI0")->setChecked(true);
+    body.showData(n / 2);
+    int x = 1000;
+    for (auto _ : state) {
+        dispA->setImageMousePos(x, 1024);
+        dispA->repaint();
+        hCross->repaint();
+        vCross->repaint();
+        body.xafsView()->repaint();
+        x = x == 1000 ? 1001 : 1000;
+    }
+}
+BENCHMARK(BM_BodyMouseMoveOn2048Stack)->Arg(20)->Unit(benchmark::kMillisecond);
 
 } // namespace
 

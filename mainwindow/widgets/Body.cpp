@@ -429,13 +429,13 @@ void Body::finishedLoadI0Files() {
 }
 
 void Body::finishedLoad(Series s) {
-    if (s == Series::I1) {
+    if (s == Series::I1)
         bringI1ViewUpToDate();
-        if (currentImageIndex() < 0 && !m_stack.i1().isEmpty())
-            showData(0);
-    } else {
+    else
         ui->SeekBar->setMaximum(std::max(ui->SeekBar->maximum(), m_stack.i0().size() - 1));
-    }
+    // Without show-latest nothing was displayed while loading.
+    if (shownSeries() == s && !m_stack.images(s).isEmpty())
+        showData(std::max(0, currentImageIndex()));
     m_x = 0;
     m_y = 0;
     showXafsSpectrum();

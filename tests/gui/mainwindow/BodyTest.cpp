@@ -135,12 +135,20 @@ TEST_F(BodyTest, LoadsThroughThePanelWithEnergiesFromNames) {
     EXPECT_EQ(body.currentPoint(), QPoint(0, 0));
     EXPECT_EQ(shown().count(), 4);
     EXPECT_EQ(child<QComboBox>("Selected")->count(), 4);
+    EXPECT_EQ(body.currentImage(), body.stack().i1().first());
+    EXPECT_FALSE(child<ImgDispA>("dispA")->viewImage().isNull());
 
     // Adding files appends; a new selection replaces.
     ASSERT_TRUE(load(i1Panel, writeSeries("t", 2, false), false));
     EXPECT_EQ(body.stack().i1().size(), 6);
     ASSERT_TRUE(load(i1Panel, writeSeries("u", 3, false), true));
     EXPECT_EQ(body.stack().i1().size(), 3);
+
+    // With show-latest the last image loaded is the one shown.
+    i1Panel->setShowLatest(true);
+    ASSERT_TRUE(load(i1Panel, writeSeries("v", 5, false), true));
+    EXPECT_EQ(body.currentImageIndex(), 4);
+    EXPECT_EQ(child<QSlider>("SeekBar")->maximum(), 4);
 }
 
 TEST_F(BodyTest, ExpTimeTurnsPinkWhenExposuresDiffer) {
