@@ -346,12 +346,19 @@ void TiffData::rebuildDisplay() {
     rebuildDisplay(ColorMap::shared());
 }
 
-template <typename T> void TiffData::renderRows(const ColorMap &map, uchar *out, int stride) const {
+// The place of v in the value range, (v - minimum) / (maximum - minimum), by a
+// true division: a product with the reciprocal can land one ulp below an
+// entry boundary and pick the entry before it. An empty range (a constant
+// image, or none read) places everything at the bottom.
+double TiffData::rangeFraction(double v) const {
     const double span = m_max - m_min;
-    const double scale = span > 0 ? 1.0 / span : 0.0;
+    return span > 0 ? (v - m_min) / span : 0.0;
+}
+
+template <typename T> void TiffData::renderRows(const ColorMap &map, uchar *out, int stride) const {
     const int bpp = ColorMap::bytesPerPixel(m_displayFormat);
     uchar outside[3] = {0, 0, 0};
-    map.writePixel((0 - m_min) * scale, outside, m_displayFormat);
+    map.writePixel(rangeFraction(0), outside, m_displayFormat);
     for (int y = 0; y < m_height; ++y) {
         uchar *p = out + size_t(stride) * size_t(y);
         const int sy = y - m_shiftY;
@@ -360,7 +367,7 @@ template <typename T> void TiffData::renderRows(const ColorMap &map, uchar *out,
         for (int x = 0; x < m_width; ++x) {
             const int sx = x - m_shiftX;
             if (row && sx >= 0 && sx < m_width) {
-                p = map.writePixel((double(row[sx]) - m_min) * scale, p, m_displayFormat);
+                p = map.writePixel(rangeFraction(double(row[sx])), p, m_displayFormat);
             } else {
                 std::memcpy(p, outside, size_t(bpp));
                 p += bpp;
@@ -373,11 +380,9 @@ void TiffData::renderRows16(const ColorMap &map, uchar *out, int stride) const {
     // Every 16-bit value maps to one fixed pixel: build the table once, then
     // each pixel is a lookup.
     const int bpp = ColorMap::bytesPerPixel(m_displayFormat);
-    const double span = m_max - m_min;
-    const double scale = span > 0 ? 1.0 / span : 0.0;
     std::unique_ptr<uchar[]> lut(new uchar[65536 * size_t(bpp)]);
     for (int v = 0; v < 65536; ++v)
-        map.writePixel((v - m_min) * scale, lut.get() + size_t(v) * size_t(bpp), m_displayFormat);
+        map.writePixel(rangeFraction(v), lut.get() + size_t(v) * size_t(bpp), m_displayFormat);
     const uchar *outside = lut.get(); // a pixel off the data reads 0
     for (int y = 0; y < m_height; ++y) {
         uchar *p = out + size_t(stride) * size_t(y);

@@ -149,6 +149,7 @@ private:
     // Sum over stored columns x0..x1 and rows y0..y1 (cut to the data).
     double storedSum(qint64 x0, qint64 x1, qint64 y0, qint64 y1) const;
     template <typename T> double boxSumOf(int x0, int x1, int y0, int y1) const;
+    double rangeFraction(double v) const;
     template <typename T> void renderRows(const ColorMap &map, uchar *out, int stride) const;
     void renderRows16(const ColorMap &map, uchar *out, int stride) const;
 

@@ -362,7 +362,7 @@ TEST_F(TiffDataTest, DisplayRendersTheRangeThroughTheColourMap) {
     EXPECT_EQ(img.constScanLine(0)[2], 128);
     EXPECT_EQ(img.constScanLine(0)[4], 255);
     const QImage kept = img; // a copy held by a display outlives the next rebuild
-    d->setShift(1, 0); // column 0 now off the data: value 0, below the range
+    d->setShift(1, 0);       // column 0 now off the data: value 0, below the range
     d->setDisplayFormat(QImage::Format_RGB888);
     d->rebuildDisplay();
     const QImage &rgb = d->displayImage();
@@ -370,6 +370,11 @@ TEST_F(TiffDataTest, DisplayRendersTheRangeThroughTheColourMap) {
     EXPECT_EQ(rgb.pixelColor(4, 0), ColorMap::rgbEntry(0.75));
     EXPECT_EQ(rgb.pixelColor(0, 1), QColor(0, 0, 0));
     EXPECT_EQ(kept.constScanLine(0)[4], 255);
+    // The place in the range is a true division: over a range of 98 the value
+    // 49 is exactly one half (grey 128); times the reciprocal it fell just
+    // below and gave 127.
+    auto even = image(3, 1, {100, 149, 198}, "even.tif");
+    EXPECT_EQ(even->displayImage().constScanLine(0)[1], 128);
     // A constant image has an empty range: no division by zero.
     auto flat = image(2, 2, QVector<quint16>(4, 7), "flat.tif");
     EXPECT_EQ(flat->displayImage().constScanLine(1)[1], 0);
