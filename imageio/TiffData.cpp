@@ -236,7 +236,10 @@ double TiffData::areaAverage(double x, double y, double w, double h) const {
 }
 
 double TiffData::neighbourAverage(int x, int y) const {
-    const bool masked = m_errPoints.use();
+    return neighbourMean(x, y, m_errPoints.use());
+}
+
+double TiffData::neighbourMean(int x, int y, bool masked) const {
     double sum = 0;
     int n = 0;
     for (int dx = -1; dx <= 1; ++dx) {
@@ -274,7 +277,10 @@ void TiffData::repairErrorPoints() {
         const int x = p.x() - m_originX, y = p.y() - m_originY;
         if (x < 0 || y < 0 || x >= m_width || size_t(y) >= m_rows.size())
             continue;
-        const double v = neighbourAverage(x, y);
+        // The points being repaired are bad whatever the mask's switch says
+        // (the TIFF reader repairs by the process-wide switch): never take
+        // one as a neighbour, or the result would depend on the order.
+        const double v = neighbourMean(x, y, true);
         unsigned char *row = m_rows[size_t(y)];
         switch (m_sampleType) {
         case TiffUInt16:

@@ -112,7 +112,9 @@ public:
     // and, when the mask is in use, not masked (looked up in detector
     // coordinates, i.e. with the origin added). 0 when none is usable.
     double neighbourAverage(int x, int y) const;
-    // Replaces every pixel of the image's mask by its neighbour average.
+    // Replaces every pixel of the image's mask by the mean of its neighbours
+    // that are inside the data and not in the mask (masked neighbours are
+    // skipped even when the mask's use flag is off).
     void repairErrorPoints();
 
     // Box sum interpolated linearly in energy over images in ascending energy:
@@ -149,6 +151,7 @@ private:
     // Sum over stored columns x0..x1 and rows y0..y1 (cut to the data).
     double storedSum(qint64 x0, qint64 x1, qint64 y0, qint64 y1) const;
     template <typename T> double boxSumOf(int x0, int x1, int y0, int y1) const;
+    double neighbourMean(int x, int y, bool skipMasked) const;
     double rangeFraction(double v) const;
     template <typename T> void renderRows(const ColorMap &map, uchar *out, int stride) const;
     void renderRows16(const ColorMap &map, uchar *out, int stride) const;

@@ -350,6 +350,27 @@ TEST_F(TiffDataTest, TiffRepairFollowsTheProcessWideSwitch) {
     ErrPoints::setProcessWide(saved);
 }
 
+TEST_F(TiffDataTest, RepairNeverUsesAMaskedNeighbour) {
+    // The TIFF reader repairs by the process-wide switch, even when the
+    // image's own mask is switched off: the other bad pixel must still not
+    // feed the repair, in whichever order the points come.
+    const QString path = dir.filePath("pair.tif");
+    const QVector<quint16> s = {10, 10, 10, 10, 10, 99, 500, 10, 10, 10, 10, 10};
+    ASSERT_TRUE(TiffData::write16BitTiff(path, 4, 3, s.constData()));
+    const ErrPoints saved = ErrPoints::processWide();
+    ErrPoints::setProcessWideUse(true);
+    for (bool reversed : {false, true}) {
+        ErrPoints mask;
+        mask.addPoint(reversed ? 2 : 1, 1);
+        mask.addPoint(reversed ? 1 : 2, 1);
+        TiffData d;
+        ASSERT_TRUE(d.load(path, mask));
+        EXPECT_EQ(d.value(1, 1), 10) << reversed;
+        EXPECT_EQ(d.value(2, 1), 10) << reversed;
+    }
+    ErrPoints::setProcessWide(saved);
+}
+
 TEST_F(TiffDataTest, DisplayRendersTheRangeThroughTheColourMap) {
     const ColorMap saved = ColorMap::shared();
     ColorMap::setShared(ColorMap());
