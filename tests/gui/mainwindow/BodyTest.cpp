@@ -151,6 +151,25 @@ TEST_F(BodyTest, LoadsThroughThePanelWithEnergiesFromNames) {
     EXPECT_EQ(child<QSlider>("SeekBar")->maximum(), 4);
 }
 
+TEST_F(BodyTest, ClearingWhileLoadingAndASelectionQueuedBehind) {
+    const QStringList first = writeSeries("a", 20, false);
+    const QStringList second = writeSeries("b", 4, false);
+    QSignalSpy done(&body, &Body::finishBatchExec);
+    emit i1Panel->filesSelected(first, true);
+    emit i1Panel->filesSelected(second, false);
+    body.clearI1Files();
+    ASSERT_TRUE(waitUntil([&] { return done.size() >= 1; }));
+    QTest::qWait(50);
+    EXPECT_EQ(done.size(), 1);
+    // Whatever arrived after the clear is a consistent series ending with
+    // the second selection in order.
+    const auto &images = body.stack().i1();
+    ASSERT_GE(images.size(), 4);
+    EXPECT_EQ(images.size(), child<QComboBox>("Selected")->count());
+    for (int k = 0; k < 4; ++k)
+        EXPECT_EQ(images.at(images.size() - 4 + k)->fileName(), second.at(k));
+}
+
 TEST_F(BodyTest, ExpTimeTurnsPinkWhenExposuresDiffer) {
     auto *expTime = i1Panel->findChild<QLineEdit *>("ExpTime");
     ASSERT_NE(expTime, nullptr);
