@@ -111,7 +111,9 @@ QImage ImgDispA::viewImage() const {
     const QImage pic = currentPicture();
     if (pic.isNull())
         return QImage();
-    return pic.copy(m_view.view().toAlignedRect());
+    // Only the part of the view window that lies on the picture: a view zoomed
+    // far out must not turn into a picture a hundred times the image's size.
+    return pic.copy(m_view.view().toAlignedRect() & pic.rect());
 }
 
 void ImgDispA::onMousePressed() {

@@ -73,6 +73,10 @@ TEST_F(ImgDispATest, DrawsTheViewWindowScaledIntoTheWidget) {
     EXPECT_EQ(shot.pixelColor(390, 190), QColor(190, 190, 0));
     EXPECT_EQ(shot.pixelColor(250, 150), QColor(70, 130, 0));
     EXPECT_EQ(shot.pixelColor(205, 105), QColor(10, 10, 0));
+    // The shown part of the picture is the part of the view lying on it.
+    const QImage shownPart = d.viewImage();
+    ASSERT_EQ(shownPart.size(), QSize(4, 4));
+    EXPECT_EQ(shownPart.pixelColor(0, 0), QColor(10, 10, 0));
 }
 
 TEST_F(ImgDispATest, ResultModeDrawsTheMapAndSetsTheBarRange) {
