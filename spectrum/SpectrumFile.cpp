@@ -36,9 +36,12 @@ bool SpectrumFile::is9809(const QString &fileName) {
     if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
         return false;
     // Only the head of the first line matters; a file without line breaks
-    // must not be read whole for that.
+    // must not be read whole for that. The head goes through a text stream as
+    // the readers' lines do, so a byte-order mark (UTF-16 text) is decoded here
+    // as well.
     const QByteArray head = file.readLine(4096);
-    return QString::fromUtf8(head).simplified().startsWith(QLatin1String("9809"));
+    QTextStream in(head);
+    return in.readLine().simplified().startsWith(QLatin1String("9809"));
 }
 
 double SpectrumFile::braggEnergy(double thetaDeg, double D) {

@@ -58,6 +58,22 @@ TEST(SpectrumFileTest, Reads9809WithLatticeSpacingRule) {
     EXPECT_EQ(x.i0().count(), 1); // a second read starts afresh
 }
 
+TEST(SpectrumFileTest, Utf16FileIsRecognisedAs9809) {
+    // Text saved as UTF-16 with a byte-order mark: the readers' text stream
+    // decodes it, so the format decision must see "9809" too.
+    const QByteArray text = file9809("", "1 10.0 1 1000 100\n");
+    QByteArray utf16("\xFF\xFE", 2);
+    for (const char c : text)
+        utf16.append(c).append('\0');
+    QTemporaryDir dir;
+    const QString f = writeFile(dir, "utf16.dat", utf16);
+    XafsSpectrum x;
+    ASSERT_TRUE(x.readFile(f));
+    EXPECT_EQ(x.plainText(), 0);
+    ASSERT_EQ(x.count(), 1);
+    EXPECT_DOUBLE_EQ(x.x(0), SpectrumFile::braggEnergy(10, 3.13553));
+}
+
 TEST(SpectrumFileTest, Without9809OffsetLineNoDataAreRead) {
     QTemporaryDir dir;
     const QString f = writeFile(dir, "c.dat", "9809 header\n1 10.0 1 1000 100\n");
