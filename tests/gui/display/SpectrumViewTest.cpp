@@ -15,6 +15,7 @@
 #include <QWheelEvent>
 #include <cmath>
 #include <gtest/gtest.h>
+#include <limits>
 
 namespace {
 
@@ -323,4 +324,32 @@ TEST_F(SpectrumViewTest, OtherSpectraUseTheirPensOrOverlayColours) {
     view.addOther(hidden, QPen(QColor(0, 0, 255)));
     img = view.renderPlot();
     EXPECT_EQ(countColour(img, qRgb(0, 0, 255)), 0);
+}
+
+TEST_F(SpectrumViewTest, DegenerateSpectraDrawAndReadOutSafely) {
+    // Nothing set yet, then a single-point target: zero-width windows.
+    EXPECT_FALSE(view.renderPlot().isNull());
+    Spectrum one;
+    one.addPoint(9000, 1.5);
+    view.setTarget(XafsSpectrum(one, "one", 1, 0, SuggestElm()));
+    view.setNormalize(false);
+    EXPECT_FALSE(view.renderPlot().isNull());
+    QTest::mouseMove(area, QPoint(300, 200));
+    EXPECT_EQ(child<QLabel>("Position")->text(), "0");
+    wheel(300, 200, 120);
+    EXPECT_TRUE(std::isfinite(view.energyWindow().xMinShown));
+
+    // Fewer than 30 raw points: the magnitudes' window stays degenerate (from
+    // the largest double to the smallest normal one) yet drawing stays finite;
+    // an empty raw spectrum draws nothing.
+    child<QCheckBox>("ShowRaw")->setChecked(true);
+    child<QCheckBox>("ShowFFT")->setChecked(true);
+    view.setRaw(rawSpectrum(25));
+    view.renderPlot();
+    EXPECT_EQ(area->cc().ry0(), std::numeric_limits<double>::max());
+    EXPECT_EQ(area->cc().ry1(), std::numeric_limits<double>::min());
+    view.setRaw(Spectrum());
+    child<QCheckBox>("ShowFFT")->setChecked(false);
+    const QImage img = view.renderPlot();
+    EXPECT_EQ(countColour(img, qRgb(255, 192, 0)), 0);
 }
