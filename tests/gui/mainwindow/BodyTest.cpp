@@ -329,6 +329,47 @@ TEST_F(BodyTest, BatchLoadsInNameOrderAndEmptyLoadsComplete) {
     EXPECT_TRUE(child<QRadioButton>("ShowI0")->isChecked());
 }
 
+TEST_F(BodyTest, DisplayAndSuggestionCommandsCompleteWithAndWithoutImages) {
+    const QStringList lines{"select_region 10 20 110 70",
+                            "set_i1_dark_area",
+                            "select_region 1 2 3 4",
+                            "cbar_set_range 0 100",
+                            "cbar_set_all",
+                            "zoom_in",
+                            "scale_reset",
+                            "xafs_view_normalize 0",
+                            "xafs_view_enerugy_correction 1",
+                            "select_disp_image 2",
+                            "select_disp_image 7",
+                            "Suggest_Elm 1",
+                            "Suggesting_Elm Fe",
+                            "Suggesting_Edge 9",
+                            "Suggesting_Pre_End_eV -30",
+                            "Suggesting_Post_Start_eV 40",
+                            "seek_image 1",
+                            "clear_i1_dark_area"};
+    ASSERT_TRUE(runBatch(lines, "empty"));
+    EXPECT_EQ(i1Panel->findChild<QLabel *>("DarkArea")->text(), "(10,20)-(110,70)");
+    EXPECT_EQ(child<ImgDispA>("dispA")->selectedArea(), QRectF(1, 2, 2, 2));
+    EXPECT_TRUE(child<QRadioButton>("ShowShiftMap")->isChecked());
+    EXPECT_FALSE(body.xafsView()->findChild<QCheckBox *>("Normalized")->isChecked());
+    EXPECT_TRUE(child<QCheckBox>("UseSuggestElm")->isChecked());
+    EXPECT_NEAR(child<QLineEdit>("SuggestingEeV")->text().toDouble(), 7112, 2);
+    EXPECT_EQ(child<QComboBox>("SuggestingEdge")->currentIndex(), 0);
+    const SuggestElm sugg = body.suggestElm();
+    EXPECT_DOUBLE_EQ(sugg.dPreE, -30);
+    EXPECT_DOUBLE_EQ(sugg.dPostS, 40);
+
+    // The same with a series shown.
+    writeSeries("s", 3, false);
+    ASSERT_TRUE(runBatch(QStringList{"load_I1_files_of_pattern NEW " + dir.path() + "/ s_*"} +
+                             lines + QStringList{"select_disp_image 0", "seek_image 1"},
+                         "loaded"));
+    EXPECT_EQ(body.currentImageIndex(), 1);
+    QTest::mouseClick(child<QPushButton>("CBarAll"), Qt::LeftButton);
+    EXPECT_FALSE(child<ImgDispA>("dispA")->shownPicture().isNull());
+}
+
 TEST_F(BodyTest, BatchMovesExactlyAndSavesSpectraAndPictures) {
     writeSeries("s", 3, false);
     // A display much smaller than the image: every screen pixel spans
