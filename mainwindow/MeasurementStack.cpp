@@ -112,9 +112,12 @@ double MeasurementStack::i0At(double energy, int x, int y, int hx, int hy) const
     return TiffData::interpolatedBoxSum(m_i0, energy, x, y, hx, hy);
 }
 
+// Where the ratio is undefined (no incident intensity, or a transmission
+// logarithm of a non-positive ratio) the point reads 1, so a spectrum never
+// carries an infinity or a NaN into its normalisation and plot.
 double MeasurementStack::muOf(double r, double v, bool fluo) {
     if (fluo)
-        return v / r;
+        return r != 0 ? v / r : 1.0;
     if (r * v > 0)
         return std::log(r / v);
     return 1.0;

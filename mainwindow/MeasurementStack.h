@@ -92,6 +92,7 @@ public:
     // ---- mu*t ----
     // I0 bin sum interpolated in energy over the I0 series (1 without images).
     double i0At(double energy, int x, int y, int hx, int hy) const;
+    // mu of one point: v / r (fluorescence) or ln(r / v); 1 where undefined.
     static double muOf(double r, double v, bool fluo);
     // Refills out (storage reused) with (E_i, mu_i) of every I1 image; empty
     // when (x, y) lies outside the image. Brings dark areas up to date first.

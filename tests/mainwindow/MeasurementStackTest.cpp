@@ -246,6 +246,10 @@ TEST_F(MeasurementStackTest, BordersOutsidePointsAndZeroCounts) {
     stack.buildMuT(3, 3, c, out);
     EXPECT_DOUBLE_EQ(out.y(2), 1.0);
     EXPECT_DOUBLE_EQ(MeasurementStack::muOf(-5, 10, false), 1.0);
+    // Fluorescence without incident intensity (a total I0 shorter than the
+    // series) reads 1 rather than an infinity.
+    EXPECT_DOUBLE_EQ(MeasurementStack::muOf(0, 10, true), 1.0);
+    EXPECT_DOUBLE_EQ(MeasurementStack::muOf(-4, 10, true), -2.5);
     EXPECT_NEAR(MeasurementStack::muOf(-5, -10, false), std::log(0.5), 1e-15);
 }
 
