@@ -42,6 +42,20 @@ TEST(LinearSolverTest, FactorisationRecordsThePermutation) {
     EXPECT_EQ(a[1][1], 4.0);
 }
 
+TEST(LinearSolverTest, EqualPivotCandidatesKeepTheFirstRow) {
+    // |1| = |-1| in column 0: the first row in the current order stays pivot;
+    // in column 1 the tie is between the remaining row and nothing else.
+    LinearSolver::Matrix a{};
+    a[0] = {1, 2, 0, 0};
+    a[1] = {-1, 3, 0, 0};
+    LinearSolver::Permutation p{};
+    ASSERT_TRUE(LinearSolver::factorise(2, a, p));
+    EXPECT_EQ(p[0], 0);
+    EXPECT_EQ(p[1], 1);
+    EXPECT_EQ(a[1][0], -1.0); // multiplier below the pivot
+    EXPECT_EQ(a[1][1], 5.0);
+}
+
 TEST(LinearSolverTest, SingularMatrixFailsWithoutNaN) {
     LinearSolver::Matrix a{};
     a[0] = {1, 2, 0, 0};

@@ -169,6 +169,51 @@ TEST(XafsSpectrumTest, SeparationGuardPullsCrossingLinesApart) {
     EXPECT_NEAR(x.post().lineValue(1031) - x.pre().lineValue(1031), 2.1 * delta, 1e-9);
 }
 
+namespace {
+
+// Points every 3 eV from 1000 eV with values that are multiples of 5, so that
+// the five-point means and their differences are exact integers.
+Spectrum staircase(int n, std::initializer_list<int> stepAt) {
+    Spectrum s;
+    for (int i = 0; i < n; ++i) {
+        int level = 0;
+        for (int at : stepAt)
+            level += i >= at ? 5 : 0;
+        s.addPoint(1000 + 3 * i, level);
+    }
+    return s;
+}
+
+} // namespace
+
+TEST(XafsSpectrumTest, EqualRisesResolveToTheFirstAndWindowEndsAreStrict) {
+    // Two equal steps (at points 10 and 30): the smoothed curve rises by 1 at
+    // k = 7..11 and 27..31; the first estimate is E_7 = 1021.
+    const XafsSpectrum free(staircase(40, {10, 30}), "stairs", 1, 0, SuggestElm());
+    EXPECT_EQ(free.pre().end(), 1021 - 10);
+    EXPECT_EQ(free.post().start(), 1021 + 10);
+
+    // The search window: the pair midpoint (E_27 + E_28)/2 = 1082.5 equals
+    // Es + dPreE and (E_28 + E_29)/2 = 1085.5 equals Es + dPostS. Only strictly
+    // greater midpoints count, so d = 28 and e = 29: the estimate is E_28.
+    SuggestElm s;
+    s.use = true;
+    s.edgeEnergy = 1090;
+    s.dPreE = -7.5;
+    s.dPostS = -4.5;
+    const XafsSpectrum windowed(staircase(40, {10, 30}), "stairs", 1, 0, s);
+    EXPECT_EQ(windowed.pre().end(), 1084 - 7.5);
+    EXPECT_EQ(windowed.post().start(), 1084 - 4.5);
+
+    // One step from 0 to 5 at point 10 between flat lines at 0 and 5: the
+    // mid-line 2.5 lies strictly between smoothed[i-1] and smoothed[i+1] for
+    // i = 9 (1 < 2.5 < 3) and i = 10 (2 < 2.5 < 4), both rising by 2: the
+    // first is the edge.
+    const XafsSpectrum step(staircase(40, {10}), "step", 1, 0, SuggestElm());
+    EXPECT_EQ(step.midx(), 1000 + 3 * 9);
+    EXPECT_NEAR(step.dMut(), 5, 1e-9);
+}
+
 TEST(XafsSpectrumTest, TinySpectra) {
     Spectrum one;
     one.addPoint(5, 1);
