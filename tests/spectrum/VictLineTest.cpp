@@ -96,6 +96,22 @@ TEST(VictLineFitTest, UpperEndExcludedFromFitsButIncludedInVictoreenResidual) {
     EXPECT_NEAR(vic.vicC(), 0.5, 1e-6);
 }
 
+TEST(VictLineFitTest, FitStopsAtTheFirstPointBeyondTheRangeButTheResidualDoesNot) {
+    // Energies out of order: the fit walks up to 10 >= b and stops, so the
+    // later points at 4 and 5 do not enter it; the residual pass takes every
+    // point inside [a, b), those two included.
+    Spectrum s;
+    for (const QPointF &p : {QPointF(1, 1), QPointF(2, 2), QPointF(3, 3), QPointF(10, 0),
+                             QPointF(4, 100), QPointF(5, 100)})
+        s.addPoint(p.x(), p.y());
+    VictLine v;
+    ASSERT_TRUE(v.fit(s, 0, 6, 1));
+    EXPECT_NEAR(v.slope(), 1, 1e-12);
+    EXPECT_NEAR(v.c0(), 0, 1e-12);
+    EXPECT_EQ(v.nUsed(), 5);
+    EXPECT_NEAR(v.sigma(), std::sqrt((96.0 * 96 + 95.0 * 95) / 5), 1e-9);
+}
+
 TEST(VictLineFitTest, KnownVictoreenCurveRecovered) {
     Spectrum s;
     for (double e = 6000; e <= 12000; e += 25)

@@ -214,6 +214,19 @@ TEST(XafsSpectrumTest, EqualRisesResolveToTheFirstAndWindowEndsAreStrict) {
     EXPECT_NEAR(step.dMut(), 5, 1e-9);
 }
 
+TEST(XafsSpectrumTest, FallingSpectrumTakesItsEdgeAtTheFirstPoint) {
+    // The smoothed curve never rises: the first estimate is E_0, and no point
+    // sees the curve cross the mid-line upwards, so midx is E_0 as well.
+    Spectrum s;
+    for (int i = 0; i < 30; ++i)
+        s.addPoint(2000 + 2 * i, 10 - 0.01 * i);
+    const XafsSpectrum x(s, "falling", 1, 0, SuggestElm());
+    EXPECT_EQ(x.pre().end(), 2000 - 10);
+    EXPECT_EQ(x.post().start(), 2000 + 10);
+    EXPECT_EQ(x.midx(), 2000);
+    EXPECT_EQ(x.dMut(), x.post().lineValue(2000) - x.pre().lineValue(2000));
+}
+
 TEST(XafsSpectrumTest, TinySpectra) {
     Spectrum one;
     one.addPoint(5, 1);
