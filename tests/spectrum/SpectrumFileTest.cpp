@@ -56,6 +56,13 @@ TEST(SpectrumFileTest, Reads9809WithLatticeSpacingRule) {
     ASSERT_EQ(x.count(), 1);
     EXPECT_DOUBLE_EQ(x.x(0), SpectrumFile::braggEnergy(10, 3.1356));
     EXPECT_EQ(x.i0().count(), 1); // a second read starts afresh
+
+    // The "Offset" line itself is still a header line for "D=".
+    const QString onOffset =
+        writeFile(dir, "e.dat", "9809 header\nOffset 0 0 D= 3.1\n1 10.0 1 1000 100\n");
+    ASSERT_TRUE(x.readFile(onOffset));
+    ASSERT_EQ(x.count(), 1);
+    EXPECT_DOUBLE_EQ(x.x(0), SpectrumFile::braggEnergy(10, 3.1));
 }
 
 TEST(SpectrumFileTest, Utf16FileIsRecognisedAs9809) {
