@@ -346,6 +346,7 @@ const TiffData *Body::currentImage() const {
 
 void Body::clearI1Files() {
     ui->dispA->setImage(nullptr);
+    m_resetViewOnShow = true;
     ui->SelectI1Files->clearFiles();
     m_stack.clear(Series::I1);
 }
@@ -464,6 +465,10 @@ void Body::showData(int no) {
     if (ui->ShowData->isChecked() || ui->ShowI0->isChecked()) {
         ui->dispA->setResultMode(false, nullptr);
         ui->dispA->setImage(images.at(no));
+        // A new series may differ in size: show it whole first.
+        if (m_resetViewOnShow)
+            ui->dispA->resetImageViewWindow();
+        m_resetViewOnShow = false;
     }
     ui->ImgNo->setToolTip(images.at(no)->fileName());
     m_xafsView->setMarkerEnergy(images.at(no)->energy());

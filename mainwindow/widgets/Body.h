@@ -190,6 +190,7 @@ private:
     QThread *m_i0Thread = nullptr;
     int m_x = 0;
     int m_y = 0;
+    bool m_resetViewOnShow = true;
 
     QButtonGroup *m_dispGroup = nullptr;
     SelectImgDialog *m_darkDialog = nullptr;
