@@ -191,7 +191,7 @@ void MeasurementStack::verticalProfile(Series s, int index, int mx, int hx, bool
         return;
     const TiffData &image = *images.at(index);
     for (int i = 0; i < m_height; ++i)
-        out.addPoint(m_height - i, profileValue(image, mx, i, 1, hx, asMu, fluo));
+        out.addPoint(i, profileValue(image, mx, i, 1, hx, asMu, fluo));
 }
 
 // ------------------------------------------------------------------ misc

@@ -101,9 +101,10 @@ public:
     void buildRaw(int x, int y, int hx, int hy, Spectrum &out) const;
 
     // ---- profiles under the mouse ----
-    // Row my (horizontal) or column mx (vertical, plotted at H - i) of bin sums
-    // of image `index`: with half-width 1 and half-height hy (horizontal) or
-    // hx (vertical). As mu against the I0 series when asMu, else raw.
+    // Row my (horizontal) or column mx (vertical) of image `index`: bin sums
+    // with half-width 1 and half-height hy (horizontal) or hx (vertical), each
+    // placed at its column or row (the profile views draw rows downwards, in
+    // line with the image). As mu against the I0 series when asMu, else raw.
     void horizontalProfile(Series s, int index, int my, int hy, bool asMu, bool fluo,
                            Spectrum &out) const;
     void verticalProfile(Series s, int index, int mx, int hx, bool asMu, bool fluo,

@@ -542,7 +542,7 @@ void Body::updateProfiles(int mx, int my) {
     ui->HCross->setProfile(m_hProfile, false);
     ui->HCross->setMarker(mx);
     ui->VCross->setProfile(m_vProfile, true);
-    ui->VCross->setMarker(m_stack.height() - my);
+    ui->VCross->setMarker(my);
 }
 
 void Body::updateValueLabels(int mx, int my) {
