@@ -108,6 +108,29 @@ void BM_DisplayRebuild2048(benchmark::State &state) {
     state.SetItemsProcessed(state.iterations() * 2048 * 2048);
 }
 
+// The colour map's pixel writer called once per pixel over a 2048 x 2048 map
+// of fractions, as a renderer drawing value by value does (0: grey, 1: RGB).
+void BM_WritePixel2048(benchmark::State &state) {
+    ColorMap map;
+    map.setWindow(0.1, 0.9);
+    map.setFormat(state.range(0) ? QImage::Format_RGB888 : QImage::Format_Grayscale8);
+    std::vector<double> fractions(size_t(2048) * 2048);
+    quint32 v = 7;
+    for (double &f : fractions) {
+        v = v * 1664525u + 1013904223u;
+        f = (v >> 8) / double(1 << 24) * 1.2 - 0.1; // some below 0, some above 1
+    }
+    std::vector<uchar> out(fractions.size() * 3);
+    for (auto _ : state) {
+        uchar *p = out.data();
+        for (double f : fractions)
+            p = map.writePixel(f, p);
+        benchmark::DoNotOptimize(out.data());
+        benchmark::ClobberMemory();
+    }
+    state.SetItemsProcessed(state.iterations() * 2048 * 2048);
+}
+
 // 200 images of 256 x 256, energies 8900 eV + 0.5 eV steps.
 struct LoadedSeries {
     std::vector<std::unique_ptr<TiffData>> owned;
@@ -162,6 +185,7 @@ BENCHMARK(BM_ReadTiffSeries)->Unit(benchmark::kMillisecond)->MinTime(3);
 BENCHMARK(BM_ReadTiffFolder)->Unit(benchmark::kMillisecond)->MinTime(3);
 BENCHMARK(BM_MemoryPerImage)->Iterations(1);
 BENCHMARK(BM_DisplayRebuild2048)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_WritePixel2048)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_BoxSum5x5Over200)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_InterpolatedBoxSum5x5Over200)->Unit(benchmark::kMicrosecond);
 

@@ -2,35 +2,9 @@
 
 #include <QMutex>
 #include <QMutexLocker>
-#include <array>
 #include <cmath>
 
 namespace {
-
-// Black -> red -> yellow -> white, one channel rising at a time.
-std::array<uchar, 3 * ColorMap::RgbEntries> buildRgbTable() {
-    std::array<uchar, 3 * ColorMap::RgbEntries> t{};
-    auto set = [&t](int i, int r, int g, int b) {
-        t[3 * i] = uchar(r);
-        t[3 * i + 1] = uchar(g);
-        t[3 * i + 2] = uchar(b);
-    };
-    for (int i = 0; i <= 255; ++i)
-        set(i, i, 0, 0);
-    for (int j = 1; j <= 255; ++j)
-        set(255 + j, 255, j, 0);
-    for (int j = 1; j <= 255; ++j)
-        set(510 + j, 255, 255, j);
-    set(766, 255, 255, 255);
-    return t;
-}
-
-double clampUnit(double f) {
-    if (!(f > 0)) // NaN lands here too
-        return 0;
-    return f > 1 ? 1 : f;
-}
-
 struct SharedMap {
     QMutex mutex;
     ColorMap map;
@@ -43,18 +17,26 @@ SharedMap &sharedMap() {
 
 } // namespace
 
-const uchar *ColorMap::rgbTable() {
-    static const auto table = buildRgbTable();
-    return table.data();
+// Black -> red -> yellow -> white, one channel rising at a time.
+constexpr ColorMap::RgbTable ColorMap::buildRgbTable() {
+    RgbTable t{};
+    for (int i = 0; i <= 255; ++i) // black to red
+        t.bytes[3 * i] = uchar(i);
+    for (int j = 1; j <= 255; ++j) { // red to yellow
+        t.bytes[3 * (255 + j)] = 255;
+        t.bytes[3 * (255 + j) + 1] = uchar(j);
+    }
+    for (int j = 1; j <= 255; ++j) { // yellow to white
+        t.bytes[3 * (510 + j)] = 255;
+        t.bytes[3 * (510 + j) + 1] = 255;
+        t.bytes[3 * (510 + j) + 2] = uchar(j);
+    }
+    for (int k = 0; k < 3; ++k)
+        t.bytes[3 * 766 + k] = 255;
+    return t;
 }
 
-int ColorMap::rgbIndex(double f) {
-    return qBound(0, int(clampUnit(f) * (RgbEntries - 1)), RgbEntries - 1);
-}
-
-int ColorMap::greyIndex(double f) {
-    return qBound(0, int(clampUnit(f) * GreyEntries), GreyEntries - 1);
-}
+const ColorMap::RgbTable ColorMap::s_rgb = ColorMap::buildRgbTable();
 
 QColor ColorMap::rgbEntry(double f) {
     const uchar *e = rgbTable() + 3 * rgbIndex(f);
@@ -93,31 +75,6 @@ int ColorMap::bytesPerPixel(QImage::Format format) {
         return 1;
     default:
         return 0;
-    }
-}
-
-double ColorMap::stretch(double x) const {
-    const double width = m_upper - m_lower;
-    if (width == 0) // a window of no width is a step at its position
-        return x >= m_lower ? 1 : 0;
-    return clampUnit((x - m_lower) / width);
-}
-
-uchar *ColorMap::writePixel(double x, uchar *out, QImage::Format format) const {
-    const double t = stretch(x);
-    switch (format) {
-    case QImage::Format_RGB888: {
-        const uchar *e = rgbTable() + 3 * rgbIndex(t);
-        out[0] = e[0];
-        out[1] = e[1];
-        out[2] = e[2];
-        return out + 3;
-    }
-    case QImage::Format_Grayscale8:
-        *out = uchar(greyIndex(t));
-        return out + 1;
-    default:
-        return out;
     }
 }
 

@@ -11,6 +11,9 @@
 #include <QColor>
 #include <QImage>
 #include <QtGlobal>
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
 
 class ColorMap {
 public:
@@ -19,11 +22,15 @@ public:
     static constexpr int OverlayColors = 9;
 
     // The RGB table: entry i as red, green, blue bytes (3 * i .. 3 * i + 2).
-    static const uchar *rgbTable();
+    // Built at compile time: no first-use guard on the per-pixel path.
+    static const uchar *rgbTable() { return s_rgb.bytes; }
 
     // Table index for fraction f (clamped to [0, 1] first; NaN counts as 0).
-    static int rgbIndex(double f);
-    static int greyIndex(double f);
+    static int rgbIndex(double f) { return int(clampUnit(f) * (RgbEntries - 1)); }
+    static int greyIndex(double f) {
+        const int i = int(clampUnit(f) * GreyEntries);
+        return i < GreyEntries ? i : GreyEntries - 1;
+    }
     static QColor rgbEntry(double f);
     static QColor greyEntry(double f);
 
@@ -52,13 +59,33 @@ public:
     // The fraction x stretched over the window and clamped to [0, 1]. When
     // lower equals upper the window is a step: fractions at or above it give 1,
     // fractions below it 0. NaN gives 0.
-    double stretch(double x) const;
+    double stretch(double x) const {
+        const double width = m_upper - m_lower;
+        if (width == 0) // a window of no width is a step at its position
+            return x >= m_lower ? 1 : 0;
+        return clampUnit((x - m_lower) / width);
+    }
 
     // Writes the entry for fraction x in the map's format (or the format
     // given) at out and returns the position after the bytes written; writes
-    // nothing for a format other than RGB888 and Grayscale8.
+    // nothing for a format other than RGB888 and Grayscale8. Inline: renderers
+    // call it once per pixel.
     uchar *writePixel(double x, uchar *out) const { return writePixel(x, out, m_format); }
-    uchar *writePixel(double x, uchar *out, QImage::Format format) const;
+    uchar *writePixel(double x, uchar *out, QImage::Format format) const {
+        const double t = stretch(x);
+        if (format == QImage::Format_RGB888) {
+            const uchar *e = s_rgb.bytes + 3 * rgbIndex(t);
+            out[0] = e[0];
+            out[1] = e[1];
+            out[2] = e[2];
+            return out + 3;
+        }
+        if (format == QImage::Format_Grayscale8) {
+            *out = uchar(greyIndex(t));
+            return out + 1;
+        }
+        return out;
+    }
 
     // Colour of the pixel writer's entry for fraction x (grey as r = g = b).
     QColor colorOfFraction(double x) const;
@@ -75,6 +102,25 @@ public:
     static void setSharedFormat(QImage::Format format);
 
 private:
+    // f clamped to [0, 1]; NaN gives 0.
+    static double clampUnit(double f) {
+#ifdef __SSE2__
+        // maxsd gives its second operand when the first is NaN, minsd the
+        // same: exactly the branches below, without a jump per pixel.
+        const __m128d v = _mm_max_sd(_mm_set_sd(f), _mm_setzero_pd());
+        return _mm_cvtsd_f64(_mm_min_sd(v, _mm_set_sd(1.0)));
+#else
+        f = f > 0 ? f : 0.0; // NaN fails the test too
+        return f < 1 ? f : 1.0;
+#endif
+    }
+
+    struct RgbTable {
+        uchar bytes[3 * RgbEntries];
+    };
+    static constexpr RgbTable buildRgbTable();
+    static const RgbTable s_rgb;
+
     double m_lower = 0;
     double m_upper = 1;
     double m_realMin = 0;
