@@ -20,10 +20,6 @@ QVector<quint16> ramp(int n, int start = 0, int step = 1) {
     return v;
 }
 
-QByteArray rawBytes(const QVector<quint16> &v) {
-    return QByteArray(reinterpret_cast<const char *>(v.constData()), v.size() * 2);
-}
-
 class TiffDataTest : public ::testing::Test {
 protected:
     QTemporaryDir dir;
