@@ -41,22 +41,21 @@ void Body::registerCommands() {
     registerOtherCommands();
 }
 
-// Loads complete through the loader's finishLoadFiles. A load that will not
-// reach the loader's queue (no file, or fewer files than the first cut)
-// answers at once, so the batch never waits for ever.
+// Loads complete through the loader's finishLoadFiles, which also answers a
+// request whose files are all cut away. Only a load without any file never
+// reaches the loader: it answers at once, so the batch never waits for ever.
+// Answering twice would let the dispatcher take the second answer for the
+// line after the load.
 void Body::loadCommand(Series s, const CmdLine &cmd) {
     const QStringList files = cmd.args.mid(1);
-    const EX_CMD_ID id = s == Series::I1 ? LOAD_I1_FILES : LOAD_I0_FILES;
     if (files.isEmpty()) {
-        emit finishBatchExec(id);
+        emit finishBatchExec(s == Series::I1 ? LOAD_I1_FILES : LOAD_I0_FILES);
         return;
     }
     if (s == Series::I1)
         readI1Files(files, isNew(cmd));
     else
         readI0Files(files, isNew(cmd));
-    if (files.size() < std::max(0, panel(s)->cutFirst()))
-        emit finishBatchExec(id);
 }
 
 // The folder's files matching the filters, in name order so a series loads

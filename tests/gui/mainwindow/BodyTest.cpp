@@ -329,6 +329,21 @@ TEST_F(BodyTest, BatchLoadsInNameOrderAndEmptyLoadsComplete) {
     EXPECT_TRUE(child<QRadioButton>("ShowI0")->isChecked());
 }
 
+// A load whose files are all cut away still passes through the loader,
+// which answers it: a second answer from the window would be taken by the
+// dispatcher as the completion of the line after it.
+TEST_F(BodyTest, ALoadCutAwayCompletesExactlyOnce) {
+    const QStringList files = writeSeries("s", 2, false);
+    QSignalSpy done(&body, &Body::finishBatchExec);
+    ASSERT_TRUE(runBatch({"cut_f_i1 5", "load_I1_files NEW " + files.join(' ')}, "cut"));
+    QTest::qWait(50);
+    int loadAnswers = 0;
+    for (const QList<QVariant> &answer : done)
+        loadAnswers += answer.at(0).toInt() == LOAD_I1_FILES;
+    EXPECT_EQ(loadAnswers, 1);
+    EXPECT_TRUE(body.stack().i1().isEmpty());
+}
+
 TEST_F(BodyTest, DisplayAndSuggestionCommandsCompleteWithAndWithoutImages) {
     const QStringList lines{"select_region 10 20 110 70",
                             "set_i1_dark_area",
