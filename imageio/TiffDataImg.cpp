@@ -64,9 +64,12 @@ qint64 TiffData::readImgHeader(const QString &fileName) {
     m_originX = le16(head, 8);
     m_originY = le16(head, 10);
     // The comment is text; whatever part of it the file holds is parsed.
-    QString comment;
+    // Writers that pad it with zero bytes would otherwise glue them to the
+    // last value ("4\0\0" is no number): they count as blanks.
+    QByteArray commentBytes;
     if (f.seek(ImgHeaderSize))
-        comment = QString::fromLatin1(f.read(commentLength));
+        commentBytes = f.read(commentLength);
+    const QString comment = QString::fromLatin1(commentBytes.replace('\0', ' '));
     f.close();
     m_bytesPerPixel = commentValue(comment, "BytesPerPixel=", "2").toInt();
     m_exposureMs = exposureMsOf(commentValue(comment, "ExposureTime=", "0.1"));

@@ -194,6 +194,16 @@ TEST_F(TiffDataTest, ImgHeaderCommentAndUnits) {
         EXPECT_EQ(d.originY(), 6);
         EXPECT_EQ(d.sampleType(), TiffData::UInt16);
     }
+    // A comment padded with zero bytes, as fixed-size header fields are.
+    const QString padded = writeFile(
+        dir, "p.img",
+        ImageFiles::img(1, 1, 0, 0, QByteArray("ExposureTime=3 ms,BytesPerPixel=4\0\0\0", 36),
+                        {123456}, 4));
+    TiffData p;
+    ASSERT_TRUE(p.load(padded));
+    EXPECT_EQ(p.sampleType(), TiffData::UInt32);
+    EXPECT_EQ(p.value(0, 0), 123456);
+    EXPECT_DOUBLE_EQ(p.exposureMs(), 3);
     const QString wide = writeFile(
         dir, "w.img", ImageFiles::img(2, 1, 0, 0, "BytesPerPixel=4", {70000, 3000000000u}, 4));
     TiffData d;
