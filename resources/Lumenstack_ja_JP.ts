@@ -2,17 +2,6 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="ja_JP">
 <context>
-    <name>Body</name>
-    <message>
-        <source>Lumenstack</source>
-        <translation>Lumenstack</translation>
-    </message>
-    <message>
-        <source>Batch</source>
-        <translation>バッチ</translation>
-    </message>
-</context>
-<context>
     <name>BatchCtrl</name>
     <message>
         <source>Batch</source>
@@ -49,6 +38,572 @@
     <message>
         <source>Stop</source>
         <translation>停止</translation>
+    </message>
+</context>
+<context>
+    <name>Body</name>
+    <message>
+        <source>Lumenstack</source>
+        <translation>Lumenstack</translation>
+    </message>
+    <message>
+        <source>Batch</source>
+        <translation>バッチ</translation>
+    </message>
+    <message>
+        <source>Set All</source>
+        <translation>全て設定</translation>
+    </message>
+    <message>
+        <source>Prev</source>
+        <translation>前へ</translation>
+    </message>
+    <message>
+        <source>0</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Next</source>
+        <translation>次へ</translation>
+    </message>
+    <message>
+        <source>Zoom In</source>
+        <translation>拡大</translation>
+    </message>
+    <message>
+        <source>Reset Scale</source>
+        <translation>倍率リセット</translation>
+    </message>
+    <message>
+        <source>Data</source>
+        <translation>データ</translation>
+    </message>
+    <message>
+        <source>I0</source>
+        <translation>I0</translation>
+    </message>
+    <message>
+        <source>E-Shift Map</source>
+        <translation>エネルギーシフトマップ</translation>
+    </message>
+    <message>
+        <source>Res. Analysis</source>
+        <translation>結果解析</translation>
+    </message>
+    <message>
+        <source>Position:</source>
+        <translation>位置:</translation>
+    </message>
+    <message>
+        <source>(   0,    0)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Value:</source>
+        <translation>値:</translation>
+    </message>
+    <message>
+        <source>Dark:</source>
+        <translation>ダーク:</translation>
+    </message>
+    <message>
+        <source>Area:</source>
+        <translation>領域:</translation>
+    </message>
+    <message>
+        <source>(   0,    0)-(   0,    0)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>dE on Map:</source>
+        <translation>マップ上の dE:</translation>
+    </message>
+    <message>
+        <source>0.000</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>dE from Std.:</source>
+        <translation>標準からの dE:</translation>
+    </message>
+    <message>
+        <source>0.00</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Fluo. Type</source>
+        <translation>蛍光法</translation>
+    </message>
+    <message>
+        <source>Use I0</source>
+        <translation>I0 を使用</translation>
+    </message>
+    <message>
+        <source>Select Dark</source>
+        <translation>ダーク選択</translation>
+    </message>
+    <message>
+        <source>Clear Dark</source>
+        <translation>ダーク消去</translation>
+    </message>
+    <message>
+        <source>100</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>[ms]</source>
+        <translation>[ms]</translation>
+    </message>
+    <message>
+        <source>Bin half W</source>
+        <translation>ビン半幅 W</translation>
+    </message>
+    <message>
+        <source>1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>H</source>
+        <translation>H</translation>
+    </message>
+    <message>
+        <source>Select BG</source>
+        <translation>BG 選択</translation>
+    </message>
+    <message>
+        <source>Show BG</source>
+        <translation>BG 表示</translation>
+    </message>
+    <message>
+        <source>Suggest</source>
+        <translation>元素推定</translation>
+    </message>
+    <message>
+        <source>Cu</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>K</source>
+        <translation>K</translation>
+    </message>
+    <message>
+        <source>L1</source>
+        <translation>L1</translation>
+    </message>
+    <message>
+        <source>L2</source>
+        <translation>L2</translation>
+    </message>
+    <message>
+        <source>L3</source>
+        <translation>L3</translation>
+    </message>
+    <message>
+        <source>8979</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>[eV]</source>
+        <translation>[eV]</translation>
+    </message>
+    <message>
+        <source>Pre end</source>
+        <translation>プレエッジ終点</translation>
+    </message>
+    <message>
+        <source>-20</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Post start</source>
+        <translation>ポストエッジ始点</translation>
+    </message>
+    <message>
+        <source>20</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Jump th.</source>
+        <translation>ジャンプ閾値</translation>
+    </message>
+    <message>
+        <source>Calibration</source>
+        <translation>較正</translation>
+    </message>
+    <message>
+        <source>Spectrum View</source>
+        <translation>スペクトル表示</translation>
+    </message>
+    <message>
+        <source>Image Proc.</source>
+        <translation>画像処理</translation>
+    </message>
+    <message>
+        <source>Analyzer</source>
+        <translation>解析</translation>
+    </message>
+    <message>
+        <source>Analyzer 2</source>
+        <translation>解析 2</translation>
+    </message>
+    <message>
+        <source>Chk Vals</source>
+        <translation>値確認</translation>
+    </message>
+    <message>
+        <source>Fourier</source>
+        <translation>フーリエ</translation>
+    </message>
+    <message>
+        <source>Normalize E-Shift</source>
+        <translation>E シフト規格化</translation>
+    </message>
+    <message>
+        <source>Save Image</source>
+        <translation>画像保存</translation>
+    </message>
+    <message>
+        <source>Save Data</source>
+        <translation>データ保存</translation>
+    </message>
+    <message>
+        <source>Save Data Cfg.</source>
+        <translation>データ設定保存</translation>
+    </message>
+    <message>
+        <source>Save Flat/Dark</source>
+        <translation>フラット/ダーク保存</translation>
+    </message>
+    <message>
+        <source>Save Each Spectrum</source>
+        <translation>各スペクトル保存</translation>
+    </message>
+    <message>
+        <source>Raw</source>
+        <translation>生データ</translation>
+    </message>
+    <message>
+        <source>Raw XAFS</source>
+        <translation>生 XAFS</translation>
+    </message>
+    <message>
+        <source>Normalized XAFS</source>
+        <translation>規格化 XAFS</translation>
+    </message>
+    <message>
+        <source>DeGlitch</source>
+        <translation>グリッチ除去</translation>
+    </message>
+    <message>
+        <source>3</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>0.5</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Proc. Img</source>
+        <translation>処理画像</translation>
+    </message>
+    <message>
+        <source>BG File</source>
+        <translation>BG ファイル</translation>
+    </message>
+    <message>
+        <source>BG Specturm</source>
+        <translation>BG スペクトル</translation>
+    </message>
+    <message>
+        <source>I1 Data</source>
+        <translation>I1 データ</translation>
+    </message>
+    <message>
+        <source>I0 Data</source>
+        <translation>I0 データ</translation>
+    </message>
+    <message>
+        <source>Spectrum at the position</source>
+        <translation>指定位置のスペクトル</translation>
+    </message>
+    <message>
+        <source>Total I0 of I1</source>
+        <translation>I1 の全 I0</translation>
+    </message>
+    <message>
+        <source>Total I0 of I0</source>
+        <translation>I0 の全 I0</translation>
+    </message>
+    <message>
+        <source>Image File (*.png)</source>
+        <translation>画像ファイル (*.png)</translation>
+    </message>
+    <message>
+        <source>Any Files (* *.*)</source>
+        <translation>すべてのファイル (* *.*)</translation>
+    </message>
+</context>
+<context>
+    <name>EngOfFilesSetup</name>
+    <message>
+        <source>Energy of Files Setup</source>
+        <translation>ファイルのエネルギー設定</translation>
+    </message>
+    <message>
+        <source>Energy Cal. from File Name</source>
+        <translation>ファイル名からエネルギー算出</translation>
+    </message>
+    <message>
+        <source>Pattern</source>
+        <translation>パターン</translation>
+    </message>
+    <message>
+        <source>Factor</source>
+        <translation>係数</translation>
+    </message>
+    <message>
+        <source>1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Energy Cal. from File No.</source>
+        <translation>ファイル番号からエネルギー算出</translation>
+    </message>
+    <message>
+        <source>Unit</source>
+        <translation>単位</translation>
+    </message>
+    <message>
+        <source>eV</source>
+        <translation>eV</translation>
+    </message>
+    <message>
+        <source>keV</source>
+        <translation>keV</translation>
+    </message>
+    <message>
+        <source>deg</source>
+        <translation>deg</translation>
+    </message>
+    <message>
+        <source>Even in</source>
+        <translation>等間隔</translation>
+    </message>
+    <message>
+        <source>Energy</source>
+        <translation>エネルギー</translation>
+    </message>
+    <message>
+        <source>Angle</source>
+        <translation>角度</translation>
+    </message>
+    <message>
+        <source>Start</source>
+        <translation>開始</translation>
+    </message>
+    <message>
+        <source>8000</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Delta</source>
+        <translation>刻み</translation>
+    </message>
+    <message>
+        <source>End</source>
+        <translation>終了</translation>
+    </message>
+    <message>
+        <source>9000</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Num. of Steps</source>
+        <translation>ステップ数</translation>
+    </message>
+    <message>
+        <source>1000</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Energy Cal. from Ref. File</source>
+        <translation>参照ファイルからエネルギー算出</translation>
+    </message>
+    <message>
+        <source>Select</source>
+        <translation>選択</translation>
+    </message>
+</context>
+<context>
+    <name>SelectDataFiles</name>
+    <message>
+        <source>0</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Data Select</source>
+        <translation>データ選択</translation>
+    </message>
+    <message>
+        <source>Clear</source>
+        <translation>消去</translation>
+    </message>
+    <message>
+        <source>New</source>
+        <translation>新規</translation>
+    </message>
+    <message>
+        <source>Add</source>
+        <translation>追加</translation>
+    </message>
+    <message>
+        <source>Skip</source>
+        <translation>スキップ</translation>
+    </message>
+    <message>
+        <source>1</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Cut F.</source>
+        <translation>先頭削除</translation>
+    </message>
+    <message>
+        <source>Cut L.</source>
+        <translation>末尾削除</translation>
+    </message>
+    <message>
+        <source>The exporsure eime is used when the time is not recorded in image file.</source>
+        <translation>画像ファイルに露光時間が記録されていない場合、この露光時間を使用します。</translation>
+    </message>
+    <message>
+        <source>100</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>[ms]</source>
+        <translation>[ms]</translation>
+    </message>
+    <message>
+        <source>Setup</source>
+        <translation>設定</translation>
+    </message>
+    <message>
+        <source>Add. Setup</source>
+        <translation>追加設定</translation>
+    </message>
+</context>
+<context>
+    <name>SelectDataFilesAdditionalSetup</name>
+    <message>
+        <source>Select Data Files Additional Setup</source>
+        <translation>データファイル選択の追加設定</translation>
+    </message>
+    <message>
+        <source>Set Dark Area</source>
+        <translation>ダーク領域設定</translation>
+    </message>
+    <message>
+        <source>Clear Dark Area</source>
+        <translation>ダーク領域消去</translation>
+    </message>
+    <message>
+        <source>Dark Area:</source>
+        <translation>ダーク領域:</translation>
+    </message>
+    <message>
+        <source>(-,-)-(-,-)</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Show Latest Image on Load</source>
+        <translation>読込時に最新画像を表示</translation>
+    </message>
+    <message>
+        <source>Ignore  &apos;Live&apos; file</source>
+        <translation>&apos;Live&apos; ファイルを無視</translation>
+    </message>
+    <message>
+        <source>Select Err. Ps. Def.</source>
+        <translation>エラー点定義を選択</translation>
+    </message>
+    <message>
+        <source>Use Err Points Mask</source>
+        <translation>エラー点マスクを使用</translation>
+    </message>
+</context>
+<context>
+    <name>SpectrumView</name>
+    <message>
+        <source>XAFS</source>
+        <translation>XAFS</translation>
+    </message>
+    <message>
+        <source>0</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Normalized</source>
+        <translation>規格化</translation>
+    </message>
+    <message>
+        <source>E. Correct</source>
+        <translation>E 補正</translation>
+    </message>
+    <message>
+        <source>Raw</source>
+        <translation>生データ</translation>
+    </message>
+    <message>
+        <source>FFT</source>
+        <translation>FFT</translation>
+    </message>
+    <message>
+        <source>Save</source>
+        <translation>保存</translation>
+    </message>
+    <message>
+        <source>Reset X Axis Scale</source>
+        <translation>X 軸スケールをリセット</translation>
+    </message>
+    <message>
+        <source>S.R.</source>
+        <translation>リセット</translation>
+    </message>
+    <message>
+        <source>TextLabel</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Save Spectra</source>
+        <translation>スペクトル保存</translation>
+    </message>
+</context>
+<context>
+    <name>XafsFileSelect</name>
+    <message>
+        <source>XAFS File Select</source>
+        <translation>XAFS ファイル選択</translation>
+    </message>
+    <message>
+        <source>Use</source>
+        <translation>使用</translation>
+    </message>
+    <message>
+        <source>Select</source>
+        <translation>選択</translation>
+    </message>
+    <message>
+        <source>Clear</source>
+        <translation>消去</translation>
+    </message>
+    <message>
+        <source>XAFS Data File (*.dat)</source>
+        <translation>XAFS データファイル (*.dat)</translation>
+    </message>
+    <message>
+        <source>Any Files (* *.*)</source>
+        <translation>すべてのファイル (* *.*)</translation>
     </message>
 </context>
 </TS>
