@@ -21,6 +21,7 @@
 #include <QButtonGroup>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -67,10 +68,15 @@ Body::Body(QWidget *parent) : QMainWindow(parent), ui(new Ui::Body) {
 }
 
 Body::~Body() {
+    // The loaders stop between two files. Images they handed out that the
+    // window has not taken yet are still queued to it: take them now, so
+    // they are freed rather than dropped with the queue.
+    m_closing = true;
     for (QThread *t : {m_batchThread, m_i1Thread, m_i0Thread}) {
         t->quit();
         t->wait();
     }
+    QCoreApplication::sendPostedEvents(this, QEvent::MetaCall);
     delete m_batchDispatcher;
     delete m_i1Loader;
     delete m_i0Loader;
@@ -261,6 +267,8 @@ void Body::registerCommand(EX_CMD_ID id, CommandHandler handler) {
 // Commands inside a remark block are not executed; a name without a handler
 // is reported and answered at once, so the batch goes on.
 void Body::execCmdSlot(CmdLine cmd, bool inRem) {
+    if (m_closing)
+        return;
     const EX_CMD_ID id = ExCmdTable::idOf(cmd.command);
     if (inRem || id == NOT_EX_CMD) {
         if (!cmd.control)
@@ -395,7 +403,9 @@ void Body::loadedI0(TiffData *data, int fNo) {
 }
 
 void Body::loaded(Series s, TiffData *data, int fNo) {
-    if (!data)
+    if (m_closing)
+        delete data;
+    if (m_closing || !data)
         return;
     SelectDataFiles *p = panel(s);
     data->setEnergy(p->addFile(data->fileName(), fNo));
@@ -430,6 +440,8 @@ void Body::finishedLoadI0Files() {
 }
 
 void Body::finishedLoad(Series s) {
+    if (m_closing)
+        return;
     if (s == Series::I1)
         bringI1ViewUpToDate();
     else

@@ -191,6 +191,8 @@ private:
     int m_x = 0;
     int m_y = 0;
     bool m_resetViewOnShow = true;
+    // Set while the window is destroyed: late deliveries are only disposed of.
+    bool m_closing = false;
 
     QButtonGroup *m_dispGroup = nullptr;
     SelectImgDialog *m_darkDialog = nullptr;
