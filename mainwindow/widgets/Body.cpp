@@ -100,6 +100,11 @@ void Body::setupDisplay() {
     m_dispGroup->addButton(ui->ShowResAnalysis, DispResAnalysis);
     m_dispGroup->setExclusive(true);
     connect(ui->ShowData, &QAbstractButton::toggled, this, &Body::selectedDataI0);
+    // Coming back from a map to the I0 series does not toggle ShowData.
+    connect(ui->ShowI0, &QAbstractButton::toggled, this, [this](bool on) {
+        if (on)
+            selectedDataI0(on);
+    });
     connect(ui->ShowShiftMap, &QAbstractButton::toggled, this, [this](bool on) {
         if (on)
             showCurrentPicture(false);

@@ -2,6 +2,7 @@
 // loader threads, mu*t of the shown spectrum against values computed here
 // from the pixels, the ExpTime colours, navigation and the batch commands.
 #include "mainwindow/widgets/Body.h"
+#include "analysis/Analyzed2DRes.h"
 #include "analysis/widgets/XafsFileSelect.h"
 #include "batch/widgets/BatchCtrl.h"
 #include "display/widgets/ColorBar.h"
@@ -302,6 +303,21 @@ TEST_F(BodyTest, NavigationShowsImagesOfTheChosenSeries) {
     body.seekImage(-1);
     EXPECT_EQ(child<QLineEdit>("ImgNo")->text(), "-1");
     EXPECT_EQ(body.currentImage(), before);
+}
+
+// Leaving a map for either series shows that series' image again.
+TEST_F(BodyTest, SeriesImageReturnsAfterTheShiftMap) {
+    ASSERT_TRUE(load(i1Panel, writeSeries("s", 2, false)));
+    ASSERT_TRUE(load(i0Panel, writeSeries("r", 2, true)));
+    body.shiftMap()->prepare(AnalyzeCond(W, H, 0, 0, 0, 0, W, H));
+    body.setShiftMapValid(true);
+    auto *dispA = child<ImgDispA>("dispA");
+    for (const char *series : {"ShowI0", "ShowData"}) {
+        child<QRadioButton>("ShowShiftMap")->setChecked(true);
+        EXPECT_TRUE(dispA->resultMode());
+        child<QRadioButton>(series)->setChecked(true);
+        EXPECT_FALSE(dispA->resultMode()) << series;
+    }
 }
 
 TEST_F(BodyTest, SuggestedEdgeEnergyFollowsElementAndEdge) {
