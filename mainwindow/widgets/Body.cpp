@@ -500,14 +500,25 @@ void Body::selectedDataI0(bool) {
         showData(panelIndex(shownSeries()));
 }
 
-void Body::prev() {
-    panel(shownSeries())->prev();
+// The list may stand elsewhere than the image on screen (a load without
+// show-latest ends with the list on its last file): step from the image shown.
+void Body::stepShownImage(bool forward) {
+    SelectDataFiles *p = panel(shownSeries());
+    if (currentImageIndex() >= 0)
+        p->select(currentImageIndex());
+    if (forward)
+        p->next();
+    else
+        p->prev();
     showData(panelIndex(shownSeries()));
 }
 
+void Body::prev() {
+    stepShownImage(false);
+}
+
 void Body::next() {
-    panel(shownSeries())->next();
-    showData(panelIndex(shownSeries()));
+    stepShownImage(true);
 }
 
 void Body::sliderMoved(int idx) {

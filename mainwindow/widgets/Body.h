@@ -168,6 +168,7 @@ private:
     void loadCommand(Series s, const CmdLine &cmd);
     void loadOfPatternCommand(Series s, const CmdLine &cmd);
     void showCurrentPicture(bool allImages);
+    void stepShownImage(bool forward);
     void setDarkArea(Series s);
     void clearDarkArea(Series s);
     void drawOverlay(QPainter *p);

@@ -153,6 +153,17 @@ TEST_F(BodyTest, LoadsThroughThePanelWithEnergiesFromNames) {
     EXPECT_EQ(child<QSlider>("SeekBar")->maximum(), 4);
 }
 
+// After a load without show-latest the list stands on the last file while
+// the first image is shown: Next and Prev step from the image on screen.
+TEST_F(BodyTest, NextAfterALoadStepsFromTheShownImage) {
+    ASSERT_TRUE(load(i1Panel, writeSeries("s", 4, false)));
+    ASSERT_EQ(body.currentImageIndex(), 0);
+    QTest::mouseClick(child<QPushButton>("Next"), Qt::LeftButton);
+    EXPECT_EQ(body.currentImageIndex(), 1);
+    QTest::mouseClick(child<QPushButton>("Prev"), Qt::LeftButton);
+    EXPECT_EQ(body.currentImageIndex(), 0);
+}
+
 TEST_F(BodyTest, ClearingWhileLoadingAndASelectionQueuedBehind) {
     const QStringList first = writeSeries("a", 20, false);
     const QStringList second = writeSeries("b", 4, false);
