@@ -364,11 +364,14 @@ void Body::clearI1Files() {
     m_stack.clear(Series::I1);
 }
 
+// The display may hold an I0 image even with the I1 series chosen (when that
+// is empty), so its reference goes in any case; an I1 image comes back.
 void Body::clearI0Files() {
-    if (shownSeries() == Series::I0)
-        ui->dispA->setImage(nullptr);
+    ui->dispA->setImage(nullptr);
     ui->SelectI0Files->clearFiles();
     m_stack.clear(Series::I0);
+    if (shownSeries() == Series::I1 && currentImage())
+        ui->dispA->setImage(currentImage());
 }
 
 void Body::readI1Files(const QStringList &files, bool newFile) {

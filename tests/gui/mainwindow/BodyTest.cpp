@@ -196,6 +196,27 @@ TEST_F(BodyTest, DestroyedWhileLoading) {
     QTest::qWait(20);
 }
 
+// Choosing the I1 series while it is empty leaves the I0 image on screen:
+// clearing the I0 series must take it off before the image is deleted (the
+// stale reference is read inside Qt, out of the sanitizer's sight). An I1
+// image on screen stays.
+TEST_F(BodyTest, ClearingI0TakesItsImageOffTheScreen) {
+    ASSERT_TRUE(load(i0Panel, writeSeries("r", 2, true)));
+    child<QRadioButton>("ShowI0")->setChecked(true);
+    body.showData(1);
+    child<QRadioButton>("ShowData")->setChecked(true);
+    auto *dispA = child<ImgDispA>("dispA");
+    ASSERT_FALSE(dispA->viewImage().isNull());
+    body.clearI0Files();
+    EXPECT_TRUE(dispA->viewImage().isNull());
+
+    ASSERT_TRUE(load(i1Panel, writeSeries("s", 2, false)));
+    ASSERT_TRUE(load(i0Panel, writeSeries("r", 2, true)));
+    const QImage shown = dispA->viewImage();
+    body.clearI0Files();
+    EXPECT_EQ(dispA->viewImage(), shown);
+}
+
 TEST_F(BodyTest, ExpTimeTurnsPinkWhenExposuresDiffer) {
     auto *expTime = i1Panel->findChild<QLineEdit *>("ExpTime");
     ASSERT_NE(expTime, nullptr);
