@@ -59,17 +59,20 @@ void Body::loadCommand(Series s, const CmdLine &cmd) {
 }
 
 // The folder's files matching the filters, in name order so a series loads
-// the same way on every file system.
+// the same way on every file system. The list goes to the loader even when
+// empty: with NEW the series is then replaced by none, rather than an old
+// series being taken for the one asked for; the loader answers the request.
 void Body::loadOfPatternCommand(Series s, const CmdLine &cmd) {
     QString folder = cmd.arg(1);
     if (!folder.isEmpty() && !folder.endsWith('/') && !folder.endsWith('\\'))
         folder += '/';
-    const QStringList names = QDir(folder).entryList(cmd.args.mid(2), QDir::Files, QDir::Name);
-    CmdLine load = cmd;
-    load.args = QStringList{cmd.arg(0)};
-    for (const QString &name : names)
-        load.args << folder + name;
-    loadCommand(s, load);
+    QStringList files = QDir(folder).entryList(cmd.args.mid(2), QDir::Files, QDir::Name);
+    for (QString &name : files)
+        name.prepend(folder);
+    if (s == Series::I1)
+        readI1Files(files, isNew(cmd));
+    else
+        readI0Files(files, isNew(cmd));
 }
 
 void Body::registerSeriesCommands() {

@@ -372,11 +372,22 @@ TEST_F(BodyTest, BatchLoadsInNameOrderAndEmptyLoadsComplete) {
     for (int i = 0; i < 3; ++i)
         EXPECT_EQ(body.stack().i1().at(i)->fileName(), files.at(i));
 
-    // NEW without files, and a pattern without a match, change nothing and
-    // do not hold the batch up.
-    ASSERT_TRUE(runBatch(
-        {"LOAD_I1_FILES NEW", "load_I1_files_of_pattern NEW " + folder + " none_*.tif"}, "empty"));
+    // NEW without files changes nothing; a pattern without a match adds
+    // nothing, and with NEW it replaces the series by none, so that nothing
+    // of the old series is taken for the new one. Neither holds the batch up,
+    // and each is answered once.
+    QSignalSpy done(&body, &Body::finishBatchExec);
+    ASSERT_TRUE(runBatch({"LOAD_I1_FILES NEW", "load_I1_files",
+                          "load_I1_files_of_pattern add " + folder + " none_*.tif"},
+                         "empty"));
     EXPECT_EQ(body.stack().i1().size(), 3);
+    ASSERT_TRUE(runBatch({"load_I1_files_of_pattern NEW " + folder + " none_*.tif"}, "none"));
+    EXPECT_TRUE(body.stack().i1().isEmpty());
+    QTest::qWait(50);
+    int loadAnswers = 0;
+    for (const QList<QVariant> &answer : done)
+        loadAnswers += answer.at(0).toInt() == LOAD_I1_FILES;
+    EXPECT_EQ(loadAnswers, 4);
 
     // Fields set by commands.
     ASSERT_TRUE(runBatch({"cut_f_i1 abc", "skip_i0 3", "show_latest_i1 2", "Use_I0 1",
