@@ -36,6 +36,7 @@ function(ls_test name dir main)
     target_link_libraries(${name} PRIVATE ${ARGN} ls_test_support GTest::gtest)
     target_compile_definitions(${name} PRIVATE
         LS_TEST_DATA_DIR="${CMAKE_CURRENT_SOURCE_DIR}/data"
+        LS_SOURCE_DIR="${CMAKE_SOURCE_DIR}"
         LS_BINARY_DIR="${CMAKE_BINARY_DIR}")
     gtest_discover_tests(${name} DISCOVERY_TIMEOUT 120 DISCOVERY_MODE PRE_TEST
         PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen;LUMENSTACK_QUIET_LOG=1"

@@ -22,7 +22,7 @@ struct Message {
 };
 
 QString catalogueSource() {
-    return QStringLiteral(LS_TEST_DATA_DIR "/../../resources/Lumenstack_ja_JP.ts");
+    return QStringLiteral(LS_SOURCE_DIR "/resources/Lumenstack_ja_JP.ts");
 }
 
 // The build compiles the catalogue next to the program before embedding it.
