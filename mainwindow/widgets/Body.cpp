@@ -728,6 +728,7 @@ void Body::selectedDark(const QString &fname) {
 void Body::clearDark() {
     m_stack.clearDark();
     ui->DarkFileName->clear();
+    ui->DarkValue->clear(); // no dark frame left to read out
 }
 
 void Body::setDarkArea(Series s) {

@@ -287,9 +287,13 @@ TEST_F(BodyTest, I0DarkImageDarkAreaAndTotalI0AgainstPixels) {
     body.showXafsSpectrum(5, 6);
     EXPECT_NEAR(shown().y(1), std::log((i0Pixel(1, 5, 6) - d) / (i1Pixel(1, 5, 6) - d - da)),
                 1e-12);
+    // The dark read-out under the mouse goes with the dark frame.
+    dispA->setImageMousePos(3, 4);
+    EXPECT_EQ(child<QLabel>("DarkValue")->text(), QString::number(darkPixel(3, 4), 'g', 6));
     body.clearI1DarkArea();
     body.clearDark();
     EXPECT_TRUE(child<QLabel>("DarkFileName")->text().isEmpty());
+    EXPECT_TRUE(child<QLabel>("DarkValue")->text().isEmpty());
 
     // A total-I0 spectrum of one point replaces I0; past its end r = 0.
     const QString total = TestSupport::writeFile(dir, "total.dat", "7000 12345\n7010 999\n");
