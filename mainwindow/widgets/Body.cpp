@@ -252,8 +252,8 @@ void Body::setupDark() {
     connect(ui->SaveFlatDark, &QPushButton::clicked, this, &Body::saveFlatDark);
 }
 
-// The error-point mask itself is loaded here once the mask exists; until then
-// the configured file name is only kept.
+// Each series panel reads the configured mask file itself when it is built;
+// the window keeps the name to tell which mask the session started with.
 void Body::takeErrPointsFromConfig() {
     m_errPointsFile = AppSettings::params().valueAnyCase("ErrPoints");
 }
