@@ -131,7 +131,7 @@ void MeasurementStack::buildMuT(int x, int y, const MuTConditions &c, Spectrum &
         updateDarkArea(Series::I1, c.i1ExpMs, c.darkExpMs);
     if (m_da0.on)
         updateDarkArea(Series::I0, c.i0ExpMs, c.darkExpMs);
-    const int n = c.pixelCount();
+    const double n = c.pixelCount();
     const double dark1 = darkSum(x, y, c.hx, c.hy, c.i1ExpMs, c.darkExpMs);
     const double dark0 = darkSum(x, y, c.hx, c.hy, c.i0ExpMs, c.darkExpMs);
     const int totalCount = m_totalI0OfI1.count();

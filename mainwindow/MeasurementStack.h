@@ -16,7 +16,7 @@
 #include <QRectF>
 #include <QString>
 #include <QVector>
-#include <cstdlib>
+#include <cmath>
 #include <memory>
 
 class TiffData;
@@ -40,7 +40,11 @@ struct MuTConditions {
     double darkExpMs = 0; // exposure of the dark frame
     double i1ExpMs = 0;   // exposure of the I1 series
     double i0ExpMs = 0;   // exposure of the I0 series
-    int pixelCount() const { return (2 * std::abs(hy) + 1) * (2 * std::abs(hx) + 1); }
+    // N of the nominal bin, in floating point: a typed half-width may be far
+    // beyond the image (or the most negative int) and must not overflow.
+    double pixelCount() const {
+        return (2.0 * std::abs(double(hy)) + 1) * (2.0 * std::abs(double(hx)) + 1);
+    }
 };
 
 class MeasurementStack {

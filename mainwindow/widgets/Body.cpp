@@ -603,9 +603,11 @@ void Body::drawOverlay(QPainter *p) {
         const QPointF b(cc.realToScreenX(r.right()), cc.realToScreenY(r.bottom()));
         return QRectF(a, b).normalized();
     };
+    // Half-sizes as typed may be anything up to the ends of the int range;
+    // a box a million pixels across already covers any image shown.
     const MuTConditions c = muTConditions();
-    const int hx = std::abs(c.hx);
-    const int hy = std::abs(c.hy);
+    const double hx = std::min(std::abs(double(c.hx)), 1e6);
+    const double hy = std::min(std::abs(double(c.hy)), 1e6);
     p->save();
     p->setBrush(Qt::NoBrush);
     p->setPen(QPen(QColor(255, 0, 0), 2));

@@ -240,6 +240,13 @@ TEST_F(MeasurementStackTest, BordersOutsidePointsAndZeroCounts) {
         EXPECT_EQ(out.count(), 0);
     }
 
+    // A typed half-width far beyond the image: the bin is the whole image
+    // and N counts the nominal bin, without overflowing an int.
+    c.hx = c.hy = 100000;
+    stack.buildMuT(1, 1, c, out);
+    ASSERT_EQ(out.count(), 2);
+    EXPECT_NEAR(out.y(0), std::log(200001.0 * 200001.0 / i1Sum(0, 0, 0, W, H)), 1e-12);
+
     // An all-zero image: r * v = 0 gives mu = 1.
     stack.append(Series::I1, image([](int, int) { return 0.0; }, 7100));
     c.hx = c.hy = 0;

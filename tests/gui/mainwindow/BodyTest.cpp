@@ -249,6 +249,15 @@ TEST_F(BodyTest, TransmissionAndFluorescenceAgainstPixels) {
     // Outside the image: no points.
     body.showXafsSpectrum(W + 1, 0);
     EXPECT_EQ(shown().count(), 0);
+
+    // Half-widths at the ends of the int range: the bin is the whole image,
+    // and neither the spectrum nor the bin box overflows.
+    setText("HWidth", "-2147483648");
+    setText("VWidth", "2147483647");
+    body.showXafsSpectrum(1, 1);
+    ASSERT_EQ(shown().count(), 3);
+    EXPECT_TRUE(std::isfinite(shown().y(0)));
+    EXPECT_FALSE(body.grab().isNull());
 }
 
 TEST_F(BodyTest, I0DarkImageDarkAreaAndTotalI0AgainstPixels) {
