@@ -4,8 +4,10 @@
 #include "mainwindow/widgets/Body.h"
 #include "analysis/Analyzed2DRes.h"
 #include "analysis/widgets/XafsFileSelect.h"
+#include "app/DebugLog.h"
 #include "batch/widgets/BatchCtrl.h"
 #include "display/widgets/ColorBar.h"
+#include "display/widgets/CrossSView.h"
 #include "display/widgets/ImgDispA.h"
 #include "display/widgets/SpectrumView.h"
 #include "imageio/LoadTiff.h"
@@ -363,6 +365,43 @@ TEST_F(BodyTest, SeriesImageReturnsAfterTheShiftMap) {
         child<QRadioButton>(series)->setChecked(true);
         EXPECT_FALSE(dispA->resultMode()) << series;
     }
+}
+
+// The texts around the image: selected-area box, shift from the map, the
+// profiles under the mouse, the map dump and the colour-bar commands' log.
+TEST_F(BodyTest, StatusTextsProfilesAndDiagnostics) {
+    ASSERT_TRUE(load(i1Panel, writeSeries("s", 3, false)));
+    setText("HWidth", "0");
+    setText("VWidth", "0");
+    auto *dispA = child<ImgDispA>("dispA");
+    dispA->setSelectedArea(2, 3, 7, 5);
+    body.grab();
+    EXPECT_EQ(child<QLabel>("BoxSize")->text(), "(   2,    3)-(   7,    5)");
+
+    Analyzed2DRes *map = body.shiftMap();
+    map->prepare(AnalyzeCond(W, H, 0, 0, 0, 0, W, H));
+    map->setData(4, 3, 0, 0, 1.5);
+    body.setShiftMapValid(true);
+    body.showXafsSpectrum(4, 3);
+    EXPECT_EQ(child<QLabel>("EShiftOnTbl")->text(), " 1.500");
+
+    // Row profile: bins of half-width 1 and half-height VWidth, as ln(1/I1)
+    // without I0 images; column profile: raw I0 pixels once I0 is shown.
+    dispA->setImageMousePos(5, 2);
+    const auto *hCross = child<CrossSView>("HCross");
+    ASSERT_EQ(hCross->profile().count(), W);
+    const double s = binSum([](int x, int y) { return i1Pixel(0, x, y); }, 7, 2, 1, 0);
+    EXPECT_NEAR(hCross->profile().y(7), std::log(1.0 / s), 1e-12);
+    EXPECT_EQ(child<CrossSView>("VCross")->profile().count(), H);
+
+    DebugLog::Capture log;
+    body.showAnalyzedVals();
+    ASSERT_GE(log.lines().size(), 1 + W * H);
+    EXPECT_EQ(log.lines().first(), "vals of a2d esm");
+    EXPECT_TRUE(log.contains("   4    3        1.500000        0.000000"));
+    ASSERT_TRUE(runBatch({"cbar_set_range 10 250.5", "cbar_set_all"}, "cbar"));
+    EXPECT_TRUE(log.contains("setting cbar 10 250.5"));
+    EXPECT_TRUE(log.contains("cbar set all"));
 }
 
 TEST_F(BodyTest, SuggestedEdgeEnergyFollowsElementAndEdge) {
