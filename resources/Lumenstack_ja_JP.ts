@@ -39,6 +39,14 @@
         <source>Stop</source>
         <translation>停止</translation>
     </message>
+    <message>
+        <source>Batch File (*.bat)</source>
+        <translation>バッチファイル (*.bat)</translation>
+    </message>
+    <message>
+        <source>Any Files (* *.*)</source>
+        <translation>すべてのファイル (* *.*)</translation>
+    </message>
 </context>
 <context>
     <name>Body</name>
@@ -344,6 +352,17 @@
     </message>
 </context>
 <context>
+    <name>EOFSetup</name>
+    <message>
+        <source>XAFS Data File (*.dat)</source>
+        <translation>XAFS データファイル (*.dat)</translation>
+    </message>
+    <message>
+        <source>Any Files (* *.*)</source>
+        <translation>すべてのファイル (* *.*)</translation>
+    </message>
+</context>
+<context>
     <name>EngOfFilesSetup</name>
     <message>
         <source>Energy of Files Setup</source>
@@ -533,6 +552,17 @@
     </message>
 </context>
 <context>
+    <name>SelectImgDialog</name>
+    <message>
+        <source>PRXM Files, IMG Files, Tiff Files (*.dat *.img *.tif *.tiff)</source>
+        <translation>PRXM ファイル、IMG ファイル、TIFF ファイル (*.dat *.img *.tif *.tiff)</translation>
+    </message>
+    <message>
+        <source>Any Files (* *.*)</source>
+        <translation>すべてのファイル (* *.*)</translation>
+    </message>
+</context>
+<context>
     <name>SpectrumView</name>
     <message>
         <source>XAFS</source>
@@ -577,6 +607,14 @@
     <message>
         <source>Save Spectra</source>
         <translation>スペクトル保存</translation>
+    </message>
+    <message>
+        <source>Data File (*.dat)</source>
+        <translation>データファイル (*.dat)</translation>
+    </message>
+    <message>
+        <source>Any Files (* *.*)</source>
+        <translation>すべてのファイル (* *.*)</translation>
     </message>
 </context>
 <context>

@@ -34,7 +34,7 @@ QFileDialog *BatchCtrl::makeDialog(const QString &name, bool forSaving) {
     dialog->setObjectName(name);
     dialog->setOption(QFileDialog::DontUseNativeDialog);
     dialog->setDirectory(AppSettings::batchRoot());
-    dialog->setNameFilters({"Batch File (*.bat)", "Any Files (* *.*)"});
+    dialog->setNameFilters({tr("Batch File (*.bat)"), tr("Any Files (* *.*)")});
     dialog->setAcceptMode(forSaving ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
     dialog->setFileMode(QFileDialog::AnyFile);
     return dialog;

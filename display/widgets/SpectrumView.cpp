@@ -60,7 +60,7 @@ void SpectrumView::showSaveDialog() {
         m_saveDialog->setOption(QFileDialog::DontUseNativeDialog);
         m_saveDialog->setAcceptMode(QFileDialog::AcceptSave);
         m_saveDialog->setFileMode(QFileDialog::AnyFile);
-        m_saveDialog->setNameFilters({"Data File (*.dat)", "Any Files (* *.*)"});
+        m_saveDialog->setNameFilters({tr("Data File (*.dat)"), tr("Any Files (* *.*)")});
         connect(m_saveDialog, &QFileDialog::fileSelected, this, &SpectrumView::saveData);
     }
     m_saveDialog->show();

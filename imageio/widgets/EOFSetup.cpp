@@ -24,7 +24,7 @@ EOFSetup::EOFSetup(QWidget *parent)
     m_refDialog->setOption(QFileDialog::DontUseNativeDialog);
     m_refDialog->setFileMode(QFileDialog::ExistingFile);
     m_refDialog->setAcceptMode(QFileDialog::AcceptOpen);
-    m_refDialog->setNameFilters({"XAFS Data File (*.dat)", "Any Files (* *.*)"});
+    m_refDialog->setNameFilters({tr("XAFS Data File (*.dat)"), tr("Any Files (* *.*)")});
     m_refDialog->setDirectory(AppSettings::dataRoot());
 
     connect(m_ui->Start, &QLineEdit::editingFinished, this, &EOFSetup::newStart);

@@ -3,13 +3,13 @@
 #include "app/AppSettings.h"
 
 const char *const SelectImgDialog::ImageFilter =
-    "PRXM Files, IMG Files, Tiff Files (*.dat *.img *.tif *.tiff)";
-const char *const SelectImgDialog::AnyFilter = "Any Files (* *.*)";
+    QT_TR_NOOP("PRXM Files, IMG Files, Tiff Files (*.dat *.img *.tif *.tiff)");
+const char *const SelectImgDialog::AnyFilter = QT_TR_NOOP("Any Files (* *.*)");
 
 SelectImgDialog::SelectImgDialog(QWidget *parent) : QFileDialog(parent) {
     setOption(QFileDialog::DontUseNativeDialog);
     setFileMode(QFileDialog::ExistingFiles);
     setAcceptMode(QFileDialog::AcceptOpen);
-    setNameFilters({ImageFilter, AnyFilter});
+    setNameFilters({tr(ImageFilter), tr(AnyFilter)});
     setDirectory(AppSettings::dataRoot());
 }
