@@ -561,3 +561,32 @@ TEST(XafsFileSelectTest, ChoosingAndClearing) {
 }
 
 } // namespace
+
+// A long load while the user keeps moving over the image and stepping through
+// it: the loader hands over one file per event, so the window serves the mouse
+// between files, and the series still ends complete and in order.
+TEST_F(BodyTest, MouseAndNavigationWhileTwoHundredFilesLoad) {
+    const QStringList files = writeSeries("m", 200, false);
+    QSignalSpy done(&body, &Body::finishBatchExec);
+    emit i1Panel->filesSelected(files, true);
+    auto *disp = child<ImgDispA>("dispA");
+    ASSERT_NE(disp, nullptr);
+    int moves = 0;
+    int imagesSeenDuringLoad = 0;
+    while (done.isEmpty() && moves < 100000) {
+        QTest::mouseMove(disp, QPoint(5 + moves % 60, 5 + moves % 40));
+        if (moves % 7 == 0)
+            QTest::mouseClick(child<QPushButton>("Next"), Qt::LeftButton);
+        QCoreApplication::processEvents();
+        if (done.isEmpty())
+            imagesSeenDuringLoad = body.stack().i1().size();
+        ++moves;
+    }
+    ASSERT_EQ(done.size(), 1);
+    EXPECT_GT(imagesSeenDuringLoad, 0); // images arrived while the mouse was served
+    const auto &images = body.stack().i1();
+    ASSERT_EQ(images.size(), 200);
+    for (int k = 0; k < images.size(); ++k)
+        EXPECT_EQ(images.at(k)->fileName(), files.at(k));
+    EXPECT_EQ(child<QComboBox>("Selected")->count(), 200);
+}
