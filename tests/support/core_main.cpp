@@ -5,7 +5,9 @@
 
 // Qt's platform plugins keep a few process-lifetime allocations; leak reports of
 // those would drown real findings, so only memory errors are fatal in tests.
-extern "C" const char *__asan_default_options() { return "detect_leaks=0"; }
+extern "C" const char *__asan_default_options() {
+    return "detect_leaks=0";
+}
 
 int main(int argc, char **argv) {
     if (qgetenv("QT_QPA_PLATFORM").isEmpty())

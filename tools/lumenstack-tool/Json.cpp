@@ -14,11 +14,21 @@ QString Json::string(const QString &s) {
     QString out = "\"";
     for (const QChar c : s) {
         switch (c.unicode()) {
-        case '"': out += "\\\""; break;
-        case '\\': out += "\\\\"; break;
-        case '\n': out += "\\n"; break;
-        case '\r': out += "\\r"; break;
-        case '\t': out += "\\t"; break;
+        case '"':
+            out += "\\\"";
+            break;
+        case '\\':
+            out += "\\\\";
+            break;
+        case '\n':
+            out += "\\n";
+            break;
+        case '\r':
+            out += "\\r";
+            break;
+        case '\t':
+            out += "\\t";
+            break;
         default:
             if (c.unicode() < 0x20)
                 out += QString("\\u%1").arg(c.unicode(), 4, 16, QChar('0'));
