@@ -82,13 +82,3 @@ void BM_TiffDataForSave(benchmark::State &state) {
 BENCHMARK(BM_TiffDataForSave)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 
 } // namespace
-
-int main(int argc, char **argv) {
-    // The filters log every bin row; keep the figures readable.
-    qputenv("LUMENSTACK_QUIET_LOG", "1");
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QGuiApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    return 0;
-}

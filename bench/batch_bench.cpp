@@ -39,11 +39,3 @@ static void BM_DispatcherLoop(benchmark::State &state) {
     state.SetItemsProcessed(state.iterations() * passes);
 }
 BENCHMARK(BM_DispatcherLoop)->Arg(10000)->Unit(benchmark::kMillisecond)->UseRealTime();
-
-int main(int argc, char **argv) {
-    qputenv("LUMENSTACK_QUIET_LOG", "1");
-    QCoreApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    return 0;
-}

@@ -188,12 +188,3 @@ BENCHMARK(BM_DisplayRebuild2048)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_WritePixel2048)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_BoxSum5x5Over200)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_InterpolatedBoxSum5x5Over200)->Unit(benchmark::kMicrosecond);
-
-int main(int argc, char **argv) {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QGuiApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}

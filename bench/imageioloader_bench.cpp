@@ -56,12 +56,3 @@ void BM_LoadSeries(benchmark::State &state) {
 BENCHMARK(BM_LoadSeries)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(2);
 
 } // namespace
-
-int main(int argc, char **argv) {
-    qputenv("LUMENSTACK_QUIET_LOG", "1");
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QGuiApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    return 0;
-}

@@ -146,12 +146,3 @@ void BM_BodyMouseMoveOn2048Stack(benchmark::State &state) {
 BENCHMARK(BM_BodyMouseMoveOn2048Stack)->Arg(20)->Unit(benchmark::kMillisecond);
 
 } // namespace
-
-int main(int argc, char **argv) {
-    qputenv("LUMENSTACK_QUIET_LOG", "1");
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    return 0;
-}
