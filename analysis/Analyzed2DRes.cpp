@@ -286,6 +286,25 @@ void Analyzed2DRes::setData(int ix, int iy, int xw, int yw, double t) {
     paintBlock(m_values, m_grid.W, m_grid.H, ix, iy, std::abs(qint64(xw)), std::abs(qint64(yw)), t);
 }
 
+void Analyzed2DRes::fillCells(int ix, int iy, int xw, int yw, double t) {
+    if (!hasGrids())
+        return;
+    paintBlock(m_values, m_grid.W, m_grid.H, ix, iy, std::abs(qint64(xw)), std::abs(qint64(yw)), t);
+}
+
+void Analyzed2DRes::mergeRange(const MapRange &r) {
+    if (!hasGrids())
+        return;
+    if (r.max > m_max) {
+        m_max = r.max;
+        m_maxPos = r.maxPos;
+    }
+    if (r.min < m_min) {
+        m_min = r.min;
+        m_minPos = r.minPos;
+    }
+}
+
 void Analyzed2DRes::fillBin(std::vector<double> &grid, int cx, int cy, double v) const {
     paintBlock(grid, m_grid.W, m_grid.H, cx, cy, m_grid.hx, m_grid.hy, v);
 }

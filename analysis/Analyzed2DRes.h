@@ -7,6 +7,7 @@
 // A map "without grids" (never prepared, or cleared) ignores every operation
 // that would read or write the grids.
 #include "analysis/AnalyzeCond.h"
+#include "measurement/MeasurementStack.h"
 
 #include <QImage>
 #include <QObject>
@@ -14,6 +15,26 @@
 #include <QString>
 #include <QVector>
 #include <vector>
+
+// The extremes of the values written over part of a run, with the bin centres
+// where they were first reached; merged into a map in walk order they give the
+// same extremes as writing every bin in turn.
+struct MapRange {
+    double min = 1e300;
+    double max = -1e300;
+    QPoint minPos;
+    QPoint maxPos;
+    void note(double t, int x, int y) {
+        if (t > max) {
+            max = t;
+            maxPos = QPoint(x, y);
+        }
+        if (t < min) {
+            min = t;
+            minPos = QPoint(x, y);
+        }
+    }
+};
 
 // Samples of a map converted for a 16-bit TIFF: width x height values,
 // row-major. Null (no samples) when the map has no grids.
@@ -106,6 +127,12 @@ public slots:
     // cell of the bin inside the map gets t; min/max follow t.
     void setData(int ix, int iy, int xw, int yw, double t);
 
+    // setData in two halves, for runs that fill bins on several threads:
+    // fillCells paints the bin's cells only (bins of one run never share a
+    // cell), mergeRange folds in the extremes of a part of the run.
+    void fillCells(int ix, int iy, int xw, int yw, double t);
+    void mergeRange(const MapRange &r);
+
     void genImg();
     QImage img() const { return m_image; }
 
@@ -157,3 +184,17 @@ private:
     bool m_valid = false;
     int m_pointsWritten = 0;
 };
+
+// The shift map as the measurement reads it: placed on the detector at
+// (x0, y0); no values without grids or when not valid.
+inline ShiftMapView shiftMapView(const Analyzed2DRes *map, bool valid, int x0, int y0) {
+    ShiftMapView v;
+    if (map && valid && map->hasGrids()) {
+        v.values = map->values();
+        v.width = map->width();
+        v.height = map->height();
+    }
+    v.x0 = x0;
+    v.y0 = y0;
+    return v;
+}

@@ -5,7 +5,7 @@
 #include "display/widgets/ImgDispA.h"
 #include "display/widgets/SpectrumView.h"
 #include "imageio/TiffData.h"
-#include "mainwindow/MeasurementStack.h"
+#include "measurement/MeasurementStack.h"
 #include "mainwindow/widgets/Body.h"
 #include "spectrum/XafsSpectrum.h"
 

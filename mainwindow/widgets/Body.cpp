@@ -541,7 +541,7 @@ void Body::showXafsSpectrum() {
     const TiffData *image = currentImage();
     m_xafsView->setMarkerEnergy(image ? image->energy() : -1);
     const double shift =
-        m_stack.shiftAt(m_esm, m_esmValid, m_esmOrigin.x(), m_esmOrigin.y(), m_x, m_y);
+        m_stack.shiftAt(shiftMapView(m_esm, m_esmValid, m_esmOrigin.x(), m_esmOrigin.y()), m_x, m_y);
     const MuTConditions c = muTConditions();
     m_stack.buildMuT(m_x, m_y, c, m_mut);
     // No calibration window yet: the straight (simple) background.

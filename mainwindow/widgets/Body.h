@@ -7,7 +7,7 @@
 // executed through a registry of per-command handlers.
 #include "batch/CmdLine.h"
 #include "batch/ExCmdTable.h"
-#include "mainwindow/MeasurementStack.h"
+#include "measurement/MeasurementStack.h"
 #include "spectrum/SuggestElm.h"
 #include "spectrum/XafsSpectrum.h"
 

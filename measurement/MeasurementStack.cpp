@@ -1,6 +1,5 @@
-#include "mainwindow/MeasurementStack.h"
+#include "measurement/MeasurementStack.h"
 
-#include "analysis/Analyzed2DRes.h"
 #include "app/DebugLog.h"
 #include "imageio/TiffData.h"
 
@@ -123,14 +122,23 @@ double MeasurementStack::muOf(double r, double v, bool fluo) {
     return 1.0;
 }
 
-void MeasurementStack::buildMuT(int x, int y, const MuTConditions &c, Spectrum &out) {
-    out.clear();
-    if (!inside(x, y))
-        return;
+void MeasurementStack::updateDarkAreas(const MuTConditions &c) {
     if (m_da1.on)
         updateDarkArea(Series::I1, c.i1ExpMs, c.darkExpMs);
     if (m_da0.on)
         updateDarkArea(Series::I0, c.i0ExpMs, c.darkExpMs);
+}
+
+void MeasurementStack::buildMuT(int x, int y, const MuTConditions &c, Spectrum &out) {
+    if (inside(x, y))
+        updateDarkAreas(c);
+    computeMuT(x, y, c, out);
+}
+
+void MeasurementStack::computeMuT(int x, int y, const MuTConditions &c, Spectrum &out) const {
+    out.clear();
+    if (!inside(x, y))
+        return;
     const double n = c.pixelCount();
     const double dark1 = darkSum(x, y, c.hx, c.hy, c.i1ExpMs, c.darkExpMs);
     const double dark0 = darkSum(x, y, c.hx, c.hy, c.i0ExpMs, c.darkExpMs);
@@ -195,13 +203,6 @@ void MeasurementStack::verticalProfile(Series s, int index, int mx, int hx, bool
 }
 
 // ------------------------------------------------------------------ misc
-
-double MeasurementStack::shiftAt(const Analyzed2DRes *map, bool valid, int mapX0, int mapY0, int x,
-                                 int y) const {
-    if (!map || !valid)
-        return 0;
-    return map->valueAt(x + m_originX - mapX0, y + m_originY - mapY0);
-}
 
 bool MeasurementStack::writeFlatDark(const QString &folder, int width, int height) {
     if (width <= 0 || height <= 0)

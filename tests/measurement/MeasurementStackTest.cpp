@@ -1,4 +1,4 @@
-#include "mainwindow/MeasurementStack.h"
+#include "measurement/MeasurementStack.h"
 
 #include "analysis/AnalyzeCond.h"
 #include "analysis/Analyzed2DRes.h"
@@ -290,9 +290,9 @@ TEST_F(MeasurementStackTest, ShiftMapLookupUsesTheDetectorOrigin) {
     const AnalyzeCond grid(4, 4, 0, 0, 0, 0, 4, 4);
     map.prepare(grid);
     map.setData(1, 2, 0, 0, 3.5);
-    EXPECT_DOUBLE_EQ(stack.shiftAt(&map, true, -2, 0, -1, 2), 3.5);
-    EXPECT_DOUBLE_EQ(stack.shiftAt(&map, false, -2, 0, -1, 2), 0.0);
-    EXPECT_DOUBLE_EQ(stack.shiftAt(&map, true, 0, 0, 10, 2), 0.0);
+    EXPECT_DOUBLE_EQ(stack.shiftAt(shiftMapView(&map, true, -2, 0), -1, 2), 3.5);
+    EXPECT_DOUBLE_EQ(stack.shiftAt(shiftMapView(&map, false, -2, 0), -1, 2), 0.0);
+    EXPECT_DOUBLE_EQ(stack.shiftAt(shiftMapView(&map, true, 0, 0), 10, 2), 0.0);
 }
 
 TEST_F(MeasurementStackTest, FlatAndDarkFilesNeedAnImageSize) {

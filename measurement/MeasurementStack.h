@@ -20,7 +20,22 @@
 #include <memory>
 
 class TiffData;
-class Analyzed2DRes;
+
+// An energy-shift map placed on the detector with its top-left cell at
+// (x0, y0): width x height values, row-major. A default view has no values
+// and reads 0 everywhere.
+struct ShiftMapView {
+    const double *values = nullptr;
+    int width = 0;
+    int height = 0;
+    int x0 = 0;
+    int y0 = 0;
+    double at(int mx, int my) const {
+        if (!values || mx < 0 || my < 0 || mx >= width || my >= height)
+            return 0;
+        return values[mx + qsizetype(my) * width];
+    }
+};
 
 enum class Series { I1, I0 };
 
@@ -101,6 +116,11 @@ public:
     // Refills out (storage reused) with (E_i, mu_i) of every I1 image; empty
     // when (x, y) lies outside the image. Brings dark areas up to date first.
     void buildMuT(int x, int y, const MuTConditions &c, Spectrum &out);
+    // Brings the dark-area values of both series up to the images loaded.
+    void updateDarkAreas(const MuTConditions &c);
+    // buildMuT for readers on several threads at once: reads only, so the
+    // dark areas must be up to date (updateDarkAreas) before the first call.
+    void computeMuT(int x, int y, const MuTConditions &c, Spectrum &out) const;
     // (E_i, bin sum of I1 image i), no correction.
     void buildRaw(int x, int y, int hx, int hy, Spectrum &out) const;
 
@@ -114,9 +134,11 @@ public:
     void verticalProfile(Series s, int index, int mx, int hx, bool asMu, bool fluo,
                          Spectrum &out) const;
 
-    // Energy shift of the point from the shift map placed at (mapX0, mapY0) on
-    // the detector; 0 outside the map or without a valid map.
-    double shiftAt(const Analyzed2DRes *map, bool valid, int mapX0, int mapY0, int x, int y) const;
+    // Energy shift of image point (x, y) from the shift map placed on the
+    // detector; 0 outside the map or without one.
+    double shiftAt(const ShiftMapView &map, int x, int y) const {
+        return map.at(x + m_originX - map.x0, y + m_originY - map.y0);
+    }
 
     // Writes "flat.dat" (all 1) and "dark.dat" (all 0) as 16-bit TIFFs of the
     // given size into folder; nothing (false) without a size.
