@@ -96,7 +96,7 @@ bool LcfEngine::setUp(const XafsSpectrum &sample, const QVector<LcfReference> &r
 }
 
 // r_j and q_j of every used reference at every sample energy E'_i (the
-// effective energy: stored energy minus the energy offset when in force).
+// effective energy, less the sample's energy offset).
 // While the references are fixed the values of the previous call stand when
 // the sample energies and references are the same.
 void LcfEngine::lookUpReferences(const XafsSpectrum &sample) {
@@ -106,8 +106,11 @@ void LcfEngine::lookUpReferences(const XafsSpectrum &sample) {
         same = m_cachedUsed[j] == m_used[j];
     m_energies.resize(m);
     double *e = m_energies.data();
+    // The sample's energy offset: the calibration shift its bin carries (0
+    // without a shift map). A calibrated bin is fitted at corrected energies.
+    const double offset = sample.eShiftValue();
     for (int i = 0; i < m; ++i) {
-        const double ei = sample.effectiveX(i);
+        const double ei = sample.effectiveX(i) - offset;
         same = same && ei == e[i];
         e[i] = ei;
     }
@@ -261,8 +264,9 @@ double LcfEngine::residualOf(const XafsSpectrum &sample) const {
         return 0;
     double sum = 0;
     int count = 0;
+    const double offset = sample.eShiftValue();
     for (int k = 1; k <= m - 2; ++k) {
-        const double e = dn.effectiveX(k);
+        const double e = dn.effectiveX(k) - offset;
         if (!(m_lo <= e && e <= m_hi))
             continue;
         const double y = dn.y(k);

@@ -61,6 +61,26 @@ TEST(LcfEngineTest, RecoversAMixtureAndItsAmountsWithZeroResidual) {
     EXPECT_EQ(curve.xMax(), To);
 }
 
+// A bin calibrated by the shift map carries its shift as energy offset: a
+// sample measured s eV high with offset s fits as the unshifted sample does.
+TEST(LcfEngineTest, TheSampleEnergyOffsetOfACalibratedBinIsTakenOff) {
+    Refs refs;
+    for (double s : {0.0, 2.5, -4.0}) {
+        XafsSpectrum shifted;
+        const XafsSpectrum plain = mixture(refs);
+        Spectrum moved;
+        for (int i = 0; i < plain.count(); ++i)
+            moved.addPoint(plain.x(i) + s, plain.y(i));
+        shifted.assign(moved, QStringLiteral("sample"), 1, s, SuggestElm());
+        LcfEngine engine;
+        LcfResult out;
+        ASSERT_TRUE(engine.analyze(LcfKind::LCF, shifted, refs.rows({true, true, false, false}),
+                                   8981, 30000, SuggestElm(), nullptr, out));
+        EXPECT_NEAR(out.fractions[0], 0.3, 1e-9) << s;
+        EXPECT_NEAR(out.fractions[1], 0.7, 1e-9) << s;
+    }
+}
+
 TEST(LcfEngineTest, RangeNarrowsToReferencesAndRowDeltaEShiftsThem) {
     Refs refs;
     const XafsSpectrum s = mixture(refs);
