@@ -1,6 +1,7 @@
 #include "mainwindow/widgets/Body.h"
 
 #include "analysis/Analyzed2DRes.h"
+#include "analysis/MapRun.h"
 #include "analysis/widgets/XafsFileSelect.h"
 #include "app/AppSettings.h"
 #include "app/DebugLog.h"
@@ -62,6 +63,7 @@ Body::Body(QWidget *parent) : QMainWindow(parent), ui(new Ui::Body) {
     setupNavigation();
     setupViews();
     setupDark();
+    setupCalibration();
     registerCommands();
     takeErrPointsFromConfig();
     dispatchConfigBatchLines();
@@ -72,6 +74,7 @@ Body::~Body() {
     // window has not taken yet are still queued to it: take them now, so
     // they are freed rather than dropped with the queue.
     m_closing = true;
+    endStackReaders();
     for (QThread *t : {m_batchThread, m_i1Thread, m_i0Thread}) {
         t->quit();
         t->wait();
@@ -336,6 +339,17 @@ SuggestElm Body::suggestElm() const {
                                  ui->DPreE->text(), ui->DPostS->text(), ui->ThJumpSigma->text());
 }
 
+void Body::addStackReader(MapRun *run) {
+    m_stackReaders.append(run);
+}
+
+void Body::endStackReaders() {
+    for (MapRun *run : m_stackReaders) {
+        run->stop();
+        run->wait();
+    }
+}
+
 void Body::setShiftMapOrigin(int x0, int y0) {
     m_esmOrigin = QPoint(x0, y0);
 }
@@ -358,6 +372,7 @@ const TiffData *Body::currentImage() const {
 // ------------------------------------------------------------------ series
 
 void Body::clearI1Files() {
+    endStackReaders();
     ui->dispA->setImage(nullptr);
     m_resetViewOnShow = true;
     ui->SelectI1Files->clearFiles();
@@ -367,6 +382,7 @@ void Body::clearI1Files() {
 // The display may hold an I0 image even with the I1 series chosen (when that
 // is empty), so its reference goes in any case; an I1 image comes back.
 void Body::clearI0Files() {
+    endStackReaders();
     ui->dispA->setImage(nullptr);
     ui->SelectI0Files->clearFiles();
     m_stack.clear(Series::I0);
@@ -417,6 +433,7 @@ void Body::loaded(Series s, TiffData *data, int fNo) {
         return;
     SelectDataFiles *p = panel(s);
     data->setEnergy(p->addFile(data->fileName(), fNo));
+    endStackReaders();
     m_stack.append(s, data);
     const bool showLatest = p->showLatest();
     if (!showLatest && loader(s)->isBusy())
@@ -540,12 +557,12 @@ void Body::showXafsSpectrum(double x, double y) {
 void Body::showXafsSpectrum() {
     const TiffData *image = currentImage();
     m_xafsView->setMarkerEnergy(image ? image->energy() : -1);
-    const double shift =
-        m_stack.shiftAt(shiftMapView(m_esm, m_esmValid, m_esmOrigin.x(), m_esmOrigin.y()), m_x, m_y);
+    const double shift = m_stack.shiftAt(
+        shiftMapView(m_esm, m_esmValid, m_esmOrigin.x(), m_esmOrigin.y()), m_x, m_y);
     const MuTConditions c = muTConditions();
     m_stack.buildMuT(m_x, m_y, c, m_mut);
-    // No calibration window yet: the straight (simple) background.
-    m_shown.assign(m_mut, QStringLiteral("body-show"), 1, shift, suggestElm());
+    m_shown.assign(m_mut, QStringLiteral("body-show"), targetBackgroundSimple(), shift,
+                   suggestElm());
     const double dE = m_xafsView->setTarget(m_shown);
     ui->Position->setText(QString::asprintf("(% 4d, % 4d)", m_x, m_y));
     ui->EShiftOnTbl->setText(QString::asprintf("%6.3f", shift));
@@ -668,6 +685,7 @@ void Body::cBarUpdated() {
 // ------------------------------------------------------------------ spectra
 
 void Body::readTotalI0(Spectrum &target, const QString &fname) {
+    endStackReaders();
     XafsSpectrum read;
     if (read.readFile(fname))
         target = read;
@@ -719,6 +737,7 @@ void Body::showAnalyzedVals() {
 // ------------------------------------------------------------------ dark
 
 void Body::selectedDark(const QString &fname) {
+    endStackReaders();
     clearDark();
     if (m_stack.loadDark(fname)) {
         ui->DarkFileName->setText(QFileInfo(fname).fileName());
@@ -728,12 +747,14 @@ void Body::selectedDark(const QString &fname) {
 }
 
 void Body::clearDark() {
+    endStackReaders();
     m_stack.clearDark();
     ui->DarkFileName->clear();
     ui->DarkValue->clear(); // no dark frame left to read out
 }
 
 void Body::setDarkArea(Series s) {
+    endStackReaders();
     const QRectF area = ui->dispA->selectedArea();
     m_stack.setDarkArea(s, area, expTimeMs(s), darkExpMs());
     panel(s)->darkArea(area);
@@ -742,6 +763,7 @@ void Body::setDarkArea(Series s) {
 }
 
 void Body::clearDarkArea(Series s) {
+    endStackReaders();
     m_stack.clearDarkArea(s);
     showXafsSpectrum();
 }
@@ -755,10 +777,12 @@ void Body::setI1DarkArea() {
 }
 
 void Body::updateI0DarkArea() {
+    endStackReaders();
     m_stack.updateDarkArea(Series::I0, expTimeMs(Series::I0), darkExpMs());
 }
 
 void Body::updateI1DarkArea() {
+    endStackReaders();
     m_stack.updateDarkArea(Series::I1, expTimeMs(Series::I1), darkExpMs());
 }
 

@@ -15,12 +15,17 @@
 #include <QMainWindow>
 #include <QPoint>
 #include <functional>
+#include <memory>
 
 class Analyzed2DRes;
 class BatchCtrl;
 class BatchDispatcher;
+class CalibCtrl;
+struct CalibRun;
+struct EMPHeader;
 class ErrPoints;
 class LoadTiff;
+class MapRun;
 class QButtonGroup;
 class QFileDialog;
 class QPainter;
@@ -74,6 +79,19 @@ public:
     // Index of the image shown from the current series, -1 without one.
     int currentImageIndex() const;
     const TiffData *currentImage() const;
+
+    // ---- map runs reading the measurement on worker threads ----
+    // Each registered run is stopped and waited for before the measurement
+    // changes (images, dark, dark areas, total I0) and when the window goes.
+    void addStackReader(MapRun *run);
+    void endStackReaders();
+
+    // ---- calibration (BodyCalib.cpp) ----
+    CalibCtrl *calibCtrl() const { return m_calibCtrl; }
+    bool isCalibrating() const;
+    // Background model of the spectra the window builds (CalibCtrl's
+    // TargetBGVictreen): 1 straight, 0 Victoreen.
+    int targetBackgroundSimple() const;
 
 signals:
     void loadI1Files(const QStringList &files, bool ignoreLive, int skip, int cutFirst, int cutLast,
@@ -136,6 +154,21 @@ public slots:
     void saveImage(const QString &fname);
     void saveImageWNum(const QString &fname, const QString &num);
 
+    // ---- calibration and the energy-shift map (BodyCalib.cpp) ----
+    void newStdFile();
+    // Starts a calibration, or stops the one running. True when a run started.
+    bool execCalibration();
+    void finishCalib(bool completed);
+    void saveEMap(const QString &fname);
+    bool saveEMap(const QString &fname, const Analyzed2DRes &map);
+    void loadEMap(const QString &fname);
+    // Fills map from the file; the header comes back valid on success. Loading
+    // the window's own shift map also takes its geometry and origin.
+    bool loadMap(const QString &fname, Analyzed2DRes &map, EMPHeader &header);
+    void showShiftMap(bool show);
+    void clearShiftMap();
+    void normalizeEShift();
+
 protected:
     void closeEvent(QCloseEvent *event) override;
 
@@ -156,6 +189,8 @@ private:
     void registerDisplayCommands();
     void registerOtherCommands();
     void quitCmd(const CmdLine &cmd);
+    void setupCalibration();
+    void registerCalibCommands();
 
     SelectDataFiles *panel(Series s) const;
     Series shownSeries() const;
@@ -206,6 +241,14 @@ private:
     Analyzed2DRes *m_esm = nullptr;
     QPoint m_esmOrigin;
     bool m_esmValid = false;
+    QList<MapRun *> m_stackReaders;
+    CalibCtrl *m_calibCtrl = nullptr;
+    double m_esmFileEnergy = 0; // edge energy the loaded map was read at
+    // Defined with the calibration (BodyCalib.cpp).
+    struct CalibRunDeleter {
+        void operator()(CalibRun *run) const;
+    };
+    std::unique_ptr<CalibRun, CalibRunDeleter> m_calib;
 
     // Reused on every mouse move: no allocation once sized.
     Spectrum m_mut;
