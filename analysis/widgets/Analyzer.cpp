@@ -118,8 +118,7 @@ void Analyzer::setupWorker() {
 
 void Analyzer::setupScales() {
     connect(ui->FixedScale, &QCheckBox::toggled, this, &Analyzer::scalePolicyChanged);
-    for (QLineEdit *e :
-         {ui->DMutScaleMin, ui->DMutScaleMax, ui->RatioScaleMin, ui->RatioScaleMax})
+    for (QLineEdit *e : {ui->DMutScaleMin, ui->DMutScaleMax, ui->RatioScaleMin, ui->RatioScaleMax})
         connect(e, &QLineEdit::editingFinished, this, &Analyzer::scaleChanged);
 }
 
@@ -213,8 +212,7 @@ void Analyzer::show() {
     m_view->show();
 }
 
-void Analyzer::setLCFStd(int no, bool use, double dE, const QString &fname,
-                         const QString &isVic) {
+void Analyzer::setLCFStd(int no, bool use, double dE, const QString &fname, const QString &isVic) {
     if (no < 0 || no >= m_refs.size())
         return;
     m_refs.at(no)->setStd(use, dE, fname, isVic);
@@ -336,7 +334,10 @@ void Analyzer::sendToWorker() {
                           lcfEnd(), m_sElm);
     QMetaObject::invokeMethod(
         m_worker,
-        [this] { QMetaObject::invokeMethod(this, [this] { workerIdle(); }, Qt::QueuedConnection); },
+        [this] {
+            QMetaObject::invokeMethod(
+                this, [this] { workerIdle(); }, Qt::QueuedConnection);
+        },
         Qt::QueuedConnection);
 }
 

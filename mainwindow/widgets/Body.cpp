@@ -9,6 +9,7 @@
 #include "app/DebugLog.h"
 #include "batch/BatchDispatcher.h"
 #include "batch/widgets/BatchCtrl.h"
+#include "display/PictureFile.h"
 #include "display/TaggedFileName.h"
 #include "display/widgets/ColorBar.h"
 #include "display/widgets/CrossSView.h"
@@ -228,11 +229,10 @@ void Body::setupViews() {
         m_stack.totalI0OfI1().clear();
         showXafsSpectrum();
     });
-    connect(ui->TotalI0ofI0XAFS, &XafsFileSelect::cleared, this,
-            [this] {
-                haltAnalysisRun();
-                m_stack.totalI0OfI0().clear();
-            });
+    connect(ui->TotalI0ofI0XAFS, &XafsFileSelect::cleared, this, [this] {
+        haltAnalysisRun();
+        m_stack.totalI0OfI0().clear();
+    });
     ui->TotalI0ofI1XAFS->setWindowTitle(tr("Total I0 of I1"));
     ui->TotalI0ofI0XAFS->setWindowTitle(tr("Total I0 of I0"));
     ui->TotalI0ofI1XAFS->setSelectText(tr("Total I0 of I1"));
@@ -554,8 +554,8 @@ void Body::showXafsSpectrum(double x, double y) {
 void Body::showXafsSpectrum() {
     const TiffData *image = currentImage();
     m_xafsView->setMarkerEnergy(image ? image->energy() : -1);
-    const double shift =
-        m_stack.shiftAt(shiftMapView(m_esm, m_esmValid, m_esmOrigin.x(), m_esmOrigin.y()), m_x, m_y);
+    const double shift = m_stack.shiftAt(
+        shiftMapView(m_esm, m_esmValid, m_esmOrigin.x(), m_esmOrigin.y()), m_x, m_y);
     const MuTConditions c = muTConditions();
     m_stack.buildMuT(m_x, m_y, c, m_mut);
     // No calibration window yet: the straight (simple) background.
@@ -593,8 +593,8 @@ void Body::updateProfiles(int mx, int my) {
 
 void Body::updateValueLabels(int mx, int my) {
     const Analyzed2DRes *map = ui->ShowResAnalysis->isChecked() ? analyzer()->selectedMap()
-                               : ui->ShowShiftMap->isChecked()   ? m_esm
-                                                                 : nullptr;
+                               : ui->ShowShiftMap->isChecked()  ? m_esm
+                                                                : nullptr;
     if (ui->ShowResAnalysis->isChecked() || ui->ShowShiftMap->isChecked()) {
         const double v = !map                   ? 0.0
                          : map->showProcessed() ? map->processedAt(mx, my)
@@ -800,12 +800,8 @@ void Body::saveFlatDark() {
 // The picture as shown (format from the suffix, PNG without one) and the
 // colour bar beside it under the tag "cBar".
 void Body::saveImage(const QString &fname) {
-    const char *format = QFileInfo(fname).suffix().isEmpty() ? "PNG" : nullptr;
-    if (!ui->dispA->shownPicture().save(fname, format))
-        DebugLog::write(QStringLiteral("Can't save image : ") + fname);
-    const QString barName = taggedFileName(fname, QStringLiteral("cBar"));
-    if (!ui->CBar->picture().save(barName, format))
-        DebugLog::write(QStringLiteral("Can't save image : ") + barName);
+    writePicture(ui->dispA->shownPicture(), fname);
+    writePicture(ui->CBar->picture(), taggedFileName(fname, QStringLiteral("cBar")));
 }
 
 void Body::saveImageWNum(const QString &fname, const QString &num) {

@@ -199,6 +199,8 @@ private:
     bool analysisRunMayStart(AnalyzeCond &grid);
     void analysisRunEnded(bool completed);
     void analyzeShownSpectrum();
+    void saveSpectrumSet(const QString &fname, int kind);
+    void runCommand(EX_CMD_ID id);
 
     SelectDataFiles *panel(Series s) const;
     Series shownSeries() const;
