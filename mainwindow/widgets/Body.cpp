@@ -1,12 +1,15 @@
 #include "mainwindow/widgets/Body.h"
+#include "mainwindow/widgets/BodyAnalysisState.h"
 
 #include "analysis/Analyzed2DRes.h"
 #include "analysis/MapRun.h"
+#include "analysis/widgets/Analyzer.h"
 #include "analysis/widgets/XafsFileSelect.h"
 #include "app/AppSettings.h"
 #include "app/DebugLog.h"
 #include "batch/BatchDispatcher.h"
 #include "batch/widgets/BatchCtrl.h"
+#include "display/PictureFile.h"
 #include "display/TaggedFileName.h"
 #include "display/widgets/ColorBar.h"
 #include "display/widgets/CrossSView.h"
@@ -16,6 +19,7 @@
 #include "imageio/TiffData.h"
 #include "imageio/widgets/SelectDataFiles.h"
 #include "imageio/widgets/SelectImgDialog.h"
+#include "measurement/BinSpectrum.h"
 #include "spectrum/EdgeTable.h"
 #include "ui_Body.h"
 
@@ -41,7 +45,8 @@ QString g6(double v) {
 
 } // namespace
 
-Body::Body(QWidget *parent) : QMainWindow(parent), ui(new Ui::Body) {
+Body::Body(QWidget *parent)
+    : QMainWindow(parent), ui(new Ui::Body), m_analysis(std::make_unique<AnalysisState>()) {
     m_darkDialog = new SelectImgDialog(this);
     m_darkDialog->setFileMode(QFileDialog::ExistingFile);
     m_esm = new Analyzed2DRes(QStringLiteral("a2d esm"), this);
@@ -64,6 +69,8 @@ Body::Body(QWidget *parent) : QMainWindow(parent), ui(new Ui::Body) {
     setupViews();
     setupDark();
     setupCalibration();
+    setupAnalysis();
+    setupExport();
     registerCommands();
     takeErrPointsFromConfig();
     dispatchConfigBatchLines();
@@ -74,7 +81,7 @@ Body::~Body() {
     // window has not taken yet are still queued to it: take them now, so
     // they are freed rather than dropped with the queue.
     m_closing = true;
-    endStackReaders();
+    haltAnalysisRun();
     for (QThread *t : {m_batchThread, m_i1Thread, m_i0Thread}) {
         t->quit();
         t->wait();
@@ -220,11 +227,14 @@ void Body::setupViews() {
     connect(ui->TotalI0ofI1XAFS, &XafsFileSelect::newFile, this, &Body::newTotalI0ofI1File);
     connect(ui->TotalI0ofI0XAFS, &XafsFileSelect::newFile, this, &Body::newTotalI0ofI0File);
     connect(ui->TotalI0ofI1XAFS, &XafsFileSelect::cleared, this, [this] {
+        haltAnalysisRun();
         m_stack.totalI0OfI1().clear();
         showXafsSpectrum();
     });
-    connect(ui->TotalI0ofI0XAFS, &XafsFileSelect::cleared, this,
-            [this] { m_stack.totalI0OfI0().clear(); });
+    connect(ui->TotalI0ofI0XAFS, &XafsFileSelect::cleared, this, [this] {
+        haltAnalysisRun();
+        m_stack.totalI0OfI0().clear();
+    });
     ui->TotalI0ofI1XAFS->setWindowTitle(tr("Total I0 of I1"));
     ui->TotalI0ofI0XAFS->setWindowTitle(tr("Total I0 of I0"));
     ui->TotalI0ofI1XAFS->setSelectText(tr("Total I0 of I1"));
@@ -339,17 +349,6 @@ SuggestElm Body::suggestElm() const {
                                  ui->DPreE->text(), ui->DPostS->text(), ui->ThJumpSigma->text());
 }
 
-void Body::addStackReader(MapRun *run) {
-    m_stackReaders.append(run);
-}
-
-void Body::endStackReaders() {
-    for (MapRun *run : m_stackReaders) {
-        run->stop();
-        run->wait();
-    }
-}
-
 void Body::setShiftMapOrigin(int x0, int y0) {
     m_esmOrigin = QPoint(x0, y0);
 }
@@ -372,7 +371,7 @@ const TiffData *Body::currentImage() const {
 // ------------------------------------------------------------------ series
 
 void Body::clearI1Files() {
-    endStackReaders();
+    haltAnalysisRun();
     ui->dispA->setImage(nullptr);
     m_resetViewOnShow = true;
     ui->SelectI1Files->clearFiles();
@@ -382,7 +381,7 @@ void Body::clearI1Files() {
 // The display may hold an I0 image even with the I1 series chosen (when that
 // is empty), so its reference goes in any case; an I1 image comes back.
 void Body::clearI0Files() {
-    endStackReaders();
+    haltAnalysisRun();
     ui->dispA->setImage(nullptr);
     ui->SelectI0Files->clearFiles();
     m_stack.clear(Series::I0);
@@ -431,9 +430,9 @@ void Body::loaded(Series s, TiffData *data, int fNo) {
         delete data;
     if (m_closing || !data)
         return;
+    haltAnalysisRun();
     SelectDataFiles *p = panel(s);
     data->setEnergy(p->addFile(data->fileName(), fNo));
-    endStackReaders();
     m_stack.append(s, data);
     const bool showLatest = p->showLatest();
     if (!showLatest && loader(s)->isBusy())
@@ -557,12 +556,15 @@ void Body::showXafsSpectrum(double x, double y) {
 void Body::showXafsSpectrum() {
     const TiffData *image = currentImage();
     m_xafsView->setMarkerEnergy(image ? image->energy() : -1);
-    const double shift = m_stack.shiftAt(
-        shiftMapView(m_esm, m_esmValid, m_esmOrigin.x(), m_esmOrigin.y()), m_x, m_y);
     const MuTConditions c = muTConditions();
-    m_stack.buildMuT(m_x, m_y, c, m_mut);
-    m_shown.assign(m_mut, QStringLiteral("body-show"), targetBackgroundSimple(), shift,
-                   suggestElm());
+    BinSpectrumSettings bin;
+    bin.conditions = c;
+    bin.shiftMap = shiftMapView(m_esm, m_esmValid, m_esmOrigin.x(), m_esmOrigin.y());
+    bin.simpleBackground = targetBackgroundSimple() == 1;
+    bin.suggestion = suggestElm();
+    m_stack.updateDarkAreas(c);
+    const double shift =
+        buildBinSpectrum(m_stack, m_x, m_y, bin, QStringLiteral("body-show"), m_mut, m_shown);
     const double dE = m_xafsView->setTarget(m_shown);
     ui->Position->setText(QString::asprintf("(% 4d, % 4d)", m_x, m_y));
     ui->EShiftOnTbl->setText(QString::asprintf("%6.3f", shift));
@@ -570,6 +572,7 @@ void Body::showXafsSpectrum() {
     m_stack.buildRaw(m_x, m_y, c.hx, c.hy, m_raw);
     m_xafsView->setRaw(m_raw);
     ui->dispA->update();
+    analyzeShownSpectrum();
 }
 
 void Body::onMouseMovedInDispA() {
@@ -594,11 +597,13 @@ void Body::updateProfiles(int mx, int my) {
 }
 
 void Body::updateValueLabels(int mx, int my) {
-    if (ui->ShowResAnalysis->isChecked()) {
-        // Result maps come with the analysis panel; the shift map is the
-        // one map shown until then.
-        const double v =
-            m_esm->showProcessed() ? m_esm->processedAt(mx, my) : m_esm->valueAt(mx, my);
+    const Analyzed2DRes *map = ui->ShowResAnalysis->isChecked() ? analyzer()->selectedMap()
+                               : ui->ShowShiftMap->isChecked()  ? m_esm
+                                                                : nullptr;
+    if (ui->ShowResAnalysis->isChecked() || ui->ShowShiftMap->isChecked()) {
+        const double v = !map                   ? 0.0
+                         : map->showProcessed() ? map->processedAt(mx, my)
+                                                : map->valueAt(mx, my);
         ui->Value->setText(QString::number(v, 'g', 2));
     } else {
         const TiffData *image = currentImage();
@@ -661,7 +666,7 @@ void Body::showCurrentPicture(bool allImages) {
             ui->dispA->setResultMode(true, m_esm);
         }
     } else if (ui->ShowResAnalysis->isChecked()) {
-        // Result maps arrive with the analysis panel.
+        setupResAnalysisImage();
     } else if (allImages) {
         for (TiffData *image : m_stack.images(shownSeries()))
             image->rebuildDisplay();
@@ -685,7 +690,7 @@ void Body::cBarUpdated() {
 // ------------------------------------------------------------------ spectra
 
 void Body::readTotalI0(Spectrum &target, const QString &fname) {
-    endStackReaders();
+    haltAnalysisRun();
     XafsSpectrum read;
     if (read.readFile(fname))
         target = read;
@@ -737,8 +742,7 @@ void Body::showAnalyzedVals() {
 // ------------------------------------------------------------------ dark
 
 void Body::selectedDark(const QString &fname) {
-    endStackReaders();
-    clearDark();
+    clearDark(); // ends a map run first
     if (m_stack.loadDark(fname)) {
         ui->DarkFileName->setText(QFileInfo(fname).fileName());
         ui->DarkExpTime->setText(g6(m_stack.dark()->exposureMs()));
@@ -747,14 +751,14 @@ void Body::selectedDark(const QString &fname) {
 }
 
 void Body::clearDark() {
-    endStackReaders();
+    haltAnalysisRun();
     m_stack.clearDark();
     ui->DarkFileName->clear();
     ui->DarkValue->clear(); // no dark frame left to read out
 }
 
 void Body::setDarkArea(Series s) {
-    endStackReaders();
+    haltAnalysisRun();
     const QRectF area = ui->dispA->selectedArea();
     m_stack.setDarkArea(s, area, expTimeMs(s), darkExpMs());
     panel(s)->darkArea(area);
@@ -763,7 +767,7 @@ void Body::setDarkArea(Series s) {
 }
 
 void Body::clearDarkArea(Series s) {
-    endStackReaders();
+    haltAnalysisRun();
     m_stack.clearDarkArea(s);
     showXafsSpectrum();
 }
@@ -777,12 +781,12 @@ void Body::setI1DarkArea() {
 }
 
 void Body::updateI0DarkArea() {
-    endStackReaders();
+    haltAnalysisRun();
     m_stack.updateDarkArea(Series::I0, expTimeMs(Series::I0), darkExpMs());
 }
 
 void Body::updateI1DarkArea() {
-    endStackReaders();
+    haltAnalysisRun();
     m_stack.updateDarkArea(Series::I1, expTimeMs(Series::I1), darkExpMs());
 }
 
@@ -803,12 +807,8 @@ void Body::saveFlatDark() {
 // The picture as shown (format from the suffix, PNG without one) and the
 // colour bar beside it under the tag "cBar".
 void Body::saveImage(const QString &fname) {
-    const char *format = QFileInfo(fname).suffix().isEmpty() ? "PNG" : nullptr;
-    if (!ui->dispA->shownPicture().save(fname, format))
-        DebugLog::write(QStringLiteral("Can't save image : ") + fname);
-    const QString barName = taggedFileName(fname, QStringLiteral("cBar"));
-    if (!ui->CBar->picture().save(barName, format))
-        DebugLog::write(QStringLiteral("Can't save image : ") + barName);
+    writePicture(ui->dispA->shownPicture(), fname);
+    writePicture(ui->CBar->picture(), taggedFileName(fname, QStringLiteral("cBar")));
 }
 
 void Body::saveImageWNum(const QString &fname, const QString &num) {

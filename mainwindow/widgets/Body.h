@@ -5,6 +5,7 @@
 // the images and the mu*t spectrum of the bin under the cursor, and it runs
 // the loader threads and the batch machinery. External batch commands are
 // executed through a registry of per-command handlers.
+#include "analysis/AnalyzeCond.h"
 #include "batch/CmdLine.h"
 #include "batch/ExCmdTable.h"
 #include "measurement/MeasurementStack.h"
@@ -18,6 +19,7 @@
 #include <memory>
 
 class Analyzed2DRes;
+class Analyzer;
 class BatchCtrl;
 class BatchDispatcher;
 class CalibCtrl;
@@ -30,6 +32,7 @@ class QButtonGroup;
 class QFileDialog;
 class QPainter;
 class QThread;
+class SaveDataCfg;
 class SelectDataFiles;
 class SelectImgDialog;
 class SpectrumView;
@@ -79,12 +82,13 @@ public:
     // Index of the image shown from the current series, -1 without one.
     int currentImageIndex() const;
     const TiffData *currentImage() const;
-
-    // ---- map runs reading the measurement on worker threads ----
-    // Each registered run is stopped and waited for before the measurement
-    // changes (images, dark, dark areas, total I0) and when the window goes.
-    void addStackReader(MapRun *run);
-    void endStackReaders();
+    Analyzer *analyzer() const;
+    SaveDataCfg *saveDataCfg() const;
+    // The bin grid of the maps over the selected area (else the region on
+    // display); false without I1 images.
+    bool analysisGrid(AnalyzeCond &ac) const;
+    // A map run (LCF/MLCF or residual absorption) is going on.
+    bool isAnalysisRunning() const;
 
     // ---- calibration (BodyCalib.cpp) ----
     CalibCtrl *calibCtrl() const { return m_calibCtrl; }
@@ -168,6 +172,28 @@ public slots:
     void showShiftMap(bool show);
     void clearShiftMap();
     void normalizeEShift();
+    // ---- map runs and the analysis panel (BodyAnalysis.cpp) ----
+    void askAnalyzeCond(AnalyzeCond &ac);
+    void startLCF2DAnalysis();
+    void stop2DAnalysis();
+    void generateResImages();
+    void startRA2DAnalysis();
+    void generateRAResImage();
+    void showResAnalysis(bool f);
+    void selectedNewRef();
+    void setupResAnalysisImage();
+    void execFourierA();
+
+    // ---- data export (BodyExport.cpp) ----
+    void saveAllImages(const QString &fname);
+    void showSaveDataDialog();
+    void saveData(const QString &fname);
+    void saveDataAsTiff(const QString &fname, int n);
+    void saveDataAsText(const QString &fname, int n);
+    void saveEachSpectrum(const QString &fname);
+    void saveEachNormalizedXafsSpectrum(const QString &fname);
+    void saveEachRawXafsSpectrum(const QString &fname);
+    void saveEachRawSpectrum(const QString &fname);
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -191,6 +217,19 @@ private:
     void quitCmd(const CmdLine &cmd);
     void setupCalibration();
     void registerCalibCommands();
+    // Ends a calibration run (waits for it) before the measurement changes.
+    void haltCalibration();
+    void setupAnalysis();
+    void setupExport();
+    void registerAnalyzerCommands();
+    void registerExportCommands();
+    // Ends a map run before the measurement it reads changes (waits for it).
+    void haltAnalysisRun();
+    bool analysisRunMayStart(AnalyzeCond &grid);
+    void analysisRunEnded(bool completed);
+    void analyzeShownSpectrum();
+    void saveSpectrumSet(const QString &fname, int kind);
+    void runCommand(EX_CMD_ID id);
 
     SelectDataFiles *panel(Series s) const;
     Series shownSeries() const;
@@ -241,7 +280,6 @@ private:
     Analyzed2DRes *m_esm = nullptr;
     QPoint m_esmOrigin;
     bool m_esmValid = false;
-    QList<MapRun *> m_stackReaders;
     CalibCtrl *m_calibCtrl = nullptr;
     double m_esmFileEnergy = 0; // edge energy the loaded map was read at
     // Defined with the calibration (BodyCalib.cpp).
@@ -251,6 +289,9 @@ private:
     std::unique_ptr<CalibRun, CalibRunDeleter> m_calib;
 
     // Reused on every mouse move: no allocation once sized.
+    struct AnalysisState;
+    std::unique_ptr<AnalysisState> m_analysis;
+
     Spectrum m_mut;
     Spectrum m_raw;
     Spectrum m_hProfile;

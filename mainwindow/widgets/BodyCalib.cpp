@@ -11,6 +11,7 @@
 #include "app/DebugLog.h"
 #include "display/widgets/ImgDispA.h"
 #include "display/widgets/SpectrumView.h"
+#include "imageio/LoadTiff.h"
 #include "ui_Body.h"
 
 #include <QRadioButton>
@@ -34,7 +35,6 @@ void Body::CalibRunDeleter::operator()(CalibRun *run) const {
 
 void Body::setupCalibration() {
     m_calib.reset(new CalibRun);
-    addStackReader(&m_calib->run);
     m_calibCtrl = new CalibCtrl(this);
     m_calibCtrl->setWindowFlag(Qt::Window);
     connect(ui->OpenCalibCtrl, &QPushButton::clicked, m_calibCtrl, &QWidget::show);
@@ -52,6 +52,14 @@ void Body::setupCalibration() {
             Qt::QueuedConnection);
     connect(&m_calib->run, &MapRun::finished, this, &Body::finishCalib, Qt::QueuedConnection);
     registerCalibCommands();
+}
+
+// The run's end still arrives (queued) and is handled as a stop.
+void Body::haltCalibration() {
+    if (!m_calib)
+        return;
+    m_calib->run.stop();
+    m_calib->run.wait();
 }
 
 bool Body::isCalibrating() const {
@@ -77,6 +85,11 @@ bool Body::execCalibration() {
     }
     if (m_stack.i1().isEmpty())
         return false;
+    if (isAnalysisRunning() || m_i1Loader->isBusy() || m_i0Loader->isBusy()) {
+        DebugLog::write(QStringLiteral("Calibration not started: files are loading or a map run "
+                                       "is going on"));
+        return false;
+    }
     if (!m_calibCtrl->hasStandard() || !standardHasEdge(m_calibCtrl->standard())) {
         DebugLog::write(QStringLiteral("Calibration: no standard spectrum with an edge"));
         return false;
@@ -140,9 +153,12 @@ void Body::showShiftMap(bool show) {
         showCurrentPicture(false);
 }
 
+// The map is changed only when no run reads it: a calibration going on keeps
+// it, an analysis run using it for its spectra ends first.
 void Body::clearShiftMap() {
     if (isCalibrating())
         return;
+    haltAnalysisRun();
     m_esm->clear();
     m_esmValid = false;
     m_calibCtrl->setGeometry(0, 0, 0, 0);
@@ -154,6 +170,7 @@ void Body::clearShiftMap() {
 void Body::normalizeEShift() {
     if (isCalibrating() || !m_esm->hasGrids())
         return;
+    haltAnalysisRun();
     DebugLog::writeTimeStamp(QStringLiteral("Start Normalize E Shift"));
     m_esm->deglitch2(40);
     m_esm->copyProc2Data();
@@ -214,6 +231,8 @@ bool Body::loadMap(const QString &fname, Analyzed2DRes &map, EMPHeader &header) 
     o.imagesLoaded = !m_stack.i1().isEmpty();
     o.imageWidth = m_stack.width();
     o.imageHeight = m_stack.height();
+    if (&map == m_esm)
+        haltAnalysisRun();
     const QString name = map.name();
     const EmpFile::LoadResult r = EmpFile::load(fname, map, o);
     header = r.header;
