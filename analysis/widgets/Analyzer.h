@@ -16,6 +16,8 @@
 class AnalyzeProc;
 class Analyzed2DRes;
 class LCFReference;
+class MapProcCtrl;
+class SumUpCtrl;
 class QButtonGroup;
 class QThread;
 class SpectrumView;
@@ -50,6 +52,8 @@ public:
     Analyzed2DRes *raRestMap() const { return m_rest; }
     Analyzed2DRes *raRatioMap() const { return m_ratio; }
     Analyzed2DRes *sumUpMap() const { return m_sumUp; }
+    SumUpCtrl *sumUpCtrl() const { return m_sumUpCtrl; }
+    MapProcCtrl *mapProcCtrl() const { return m_mapProc; }
     // Every map the panel owns (its own and the rows'), by name lookup.
     Analyzed2DRes *mapNamed(const QString &name) const;
 
@@ -78,6 +82,7 @@ signals:
     void askAnalyzeCond(AnalyzeCond &ac);
     // The fixed-scale switch or ranges changed: the shown map is redrawn.
     void scalesChanged();
+    void askSumUp();
 
 public slots:
     void show();
@@ -115,6 +120,8 @@ private:
     void setupSelection();
     void setupWorker();
     void setupScales();
+    void setupMapTools();
+    Analyzed2DRes *selectedMapIn(int mode) const;
     void sendToWorker();
     void workerIdle();
     void showAnalysis();
@@ -138,6 +145,9 @@ private:
     Analyzed2DRes *m_processed = nullptr;
     Analyzed2DRes *m_eShift1 = nullptr;
     Analyzed2DRes *m_eShift2 = nullptr;
+    SumUpCtrl *m_sumUpCtrl = nullptr;
+    MapProcCtrl *m_mapProc = nullptr;
+    int m_lastMapMode = ModeLCF; // the last mode other than map processing
 
     SpectrumView *m_view = nullptr;
     AnalyzeProc *m_worker = nullptr;

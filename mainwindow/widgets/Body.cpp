@@ -71,6 +71,7 @@ Body::Body(QWidget *parent)
     setupCalibration();
     setupAnalysis();
     setupExport();
+    setupSumUp();
     registerCommands();
     takeErrPointsFromConfig();
     dispatchConfigBatchLines();

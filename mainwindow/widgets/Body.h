@@ -172,6 +172,9 @@ public slots:
     void showShiftMap(bool show);
     void clearShiftMap();
     void normalizeEShift();
+
+    // ---- sum-up image and map processing (BodySumUp.cpp) ----
+    void doSumUp();
     // ---- map runs and the analysis panel (BodyAnalysis.cpp) ----
     void askAnalyzeCond(AnalyzeCond &ac);
     void startLCF2DAnalysis();
@@ -219,6 +222,7 @@ private:
     void registerCalibCommands();
     // Ends a calibration run (waits for it) before the measurement changes.
     void haltCalibration();
+    void setupSumUp();
     void setupAnalysis();
     void setupExport();
     void registerAnalyzerCommands();

@@ -102,14 +102,12 @@ bool Body::execCalibration() {
         return false;
     }
     DebugLog::writeTimeStamp(QStringLiteral("Start Calibration"));
-    const QRectF area =
-        ui->dispA->hasSelection() ? ui->dispA->selectedArea() : ui->dispA->viewWindow();
+    AnalyzeCond grid;
+    analysisGrid(grid);
     c.conditions.mut = muTConditions();
     c.conditions.targetVictoreen = m_calibCtrl->targetVictoreen();
     c.conditions.suggestion = suggestElm();
     c.standard = m_calibCtrl->standard();
-    const AnalyzeCond grid(m_stack.width(), m_stack.height(), c.conditions.mut.hx,
-                           c.conditions.mut.hy, area.x(), area.y(), area.width(), area.height());
     m_esm->prepare(grid);
     m_esmValid = false;
     m_calibCtrl->setGeometry(m_stack.width(), m_stack.height(), m_stack.originX(),

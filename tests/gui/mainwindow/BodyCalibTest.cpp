@@ -2,7 +2,11 @@
 // batch commands 95-102 with their completion rules, the run on a stack with
 // known shifts, the map file round trip and the spectra's background model.
 #include "analysis/Analyzed2DRes.h"
+#include "analysis/EmpFile.h"
+#include "analysis/widgets/Analyzer.h"
 #include "analysis/widgets/CalibCtrl.h"
+#include "analysis/widgets/MapProcCtrl.h"
+#include "analysis/widgets/SumUpCtrl.h"
 #include "batch/widgets/BatchCtrl.h"
 #include "display/widgets/SpectrumView.h"
 #include "imageio/TiffData.h"
@@ -11,6 +15,8 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDir>
+#include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -194,4 +200,69 @@ TEST_F(BodyCalibTest, SecondPressStopsWithoutStatistics) {
     ASSERT_TRUE(body.execCalibration());
     body.clearI1Files();
     EXPECT_FALSE(body.isCalibrating());
+}
+
+TEST_F(BodyCalibTest, SumUpRangesAndMapProcessingInThePanel) {
+    Analyzer *a = body.analyzer();
+    SumUpCtrl *s = a->sumUpCtrl();
+    ASSERT_NE(a->findChild<SumUpCtrl *>("SumUpC"), nullptr);
+    QComboBox *list = s->findChild<QComboBox *>("SumUps");
+    s->del(); // empty: nothing
+    for (const auto &r : {std::make_pair("0", "10"), std::make_pair("5", "15")}) {
+        s->findChild<QLineEdit *>("SumUpFrom")->setText(r.first);
+        s->findChild<QLineEdit *>("SumUpTo")->setText(r.second);
+        s->add();
+    }
+    ASSERT_EQ(list->count(), 2);
+    EXPECT_EQ(list->itemText(1), "5-15");
+    list->setCurrentIndex(0);
+    s->del();
+    s->del();
+    EXPECT_EQ(s->ranges().size(), 0);
+    s->add(); // 5-15 again
+
+    const QString folder = writeStack();
+    ASSERT_TRUE(runBatch(
+        {"load_I1_files_of_pattern NEW " + folder + " *.tif", "set_band_w 0", "set_band_h 0"},
+        "loaded"));
+    const QString cwd = QDir::currentPath();
+    QDir::setCurrent(dir.path());
+    a->selectAnalysisMode(Analyzer::ModeSumUp);
+    emit a->askSumUp();
+    QDir::setCurrent(cwd);
+    EXPECT_TRUE(QFile::exists(dir.filePath("sumUpImg.png")));
+    double expected = 0;
+    for (int j = 5; j < 15; ++j)
+        expected += body.stack().i1().at(j)->boxSum(3, 1, 0, 0);
+    EXPECT_EQ(a->sumUpMap()->valueAt(3, 1), expected);
+    EXPECT_EQ(a->selectedMap(), a->sumUpMap());
+
+    // Capture the sum as map 1, load a shift map file as map 2, divide.
+    MapProcCtrl *p = a->mapProcCtrl();
+    a->selectAnalysisMode(Analyzer::ModeProcMaps);
+    p->captureAsMap1();
+    EXPECT_EQ(p->findChild<QLineEdit *>("Map1Name")->text(), "Sum Up Img");
+    Analyzed2DRes shift;
+    shift.prepare(AnalyzeCond(W, H, 0, 0, 0, 0, W, H));
+    shift.setData(3, 1, 0, 0, 2.0);
+    EmpFile::WriteInfo info;
+    info.stdEdgeEnergy = Edge;
+    info.spacing = 3.1355316;
+    info.walk = shift.grid();
+    info.dataWidth = W;
+    info.dataHeight = H;
+    ASSERT_TRUE(EmpFile::write(dir.filePath("m2.emp"), shift, info));
+    p->loadMap2(dir.filePath("none.emp")); // a failed load leaves the name alone
+    EXPECT_TRUE(p->findChild<QLineEdit *>("Map2Name")->text().isEmpty());
+    p->loadMap2(dir.filePath("m2.emp"));
+    EXPECT_EQ(p->findChild<QLineEdit *>("Map2Name")->text(), dir.filePath("m2.emp"));
+    p->findChild<QRadioButton *>("ProcTypeDiv")->setChecked(true);
+    p->processMaps();
+    Analyzed2DRes *processed = a->mapNamed("Processed Map");
+    ASSERT_NE(processed, nullptr);
+    EXPECT_NEAR(processed->valueAt(3, 1), expected / 2, expected * 1e-5);
+    EXPECT_EQ(processed->valueAt(4, 1), 1.0); // divisor 0
+    EXPECT_EQ(a->selectedMap(), processed);
+    p->findChild<QRadioButton *>("ShowMap2")->click();
+    EXPECT_EQ(a->selectedMap()->name(), "E-Shift Map 2");
 }
