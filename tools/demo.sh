@@ -9,12 +9,13 @@ bash tools/install-deps.sh
 cmake -S . -B build-release -DCMAKE_BUILD_TYPE=Release -DLUMENSTACK_TESTS=OFF
 cmake --build build-release -j"$(nproc)"
 out="$root/demo-output"
-rm -rf "$out/data" "$out/spectra" "$out/pictures"
-mkdir -p "$out/spectra" "$out/pictures"
+rm -rf "$out/data" "$out/spectra" "$out/pictures" "$out/maps"
+mkdir -p "$out/spectra" "$out/pictures" "$out/maps"
 "$root/build-release/lumenstack-tool" make-demo "$out/data" >/dev/null
 cd "$out"
 "$root/build-release/lumenstack" -platform offscreen -e -b "$root/examples/demo.bat" -x
 echo "Demo finished; outputs are in $out:"
 echo "  data/      the synthetic measurement (I1 and I0 series, dark frame, references)"
 echo "  spectra/   mu*t spectra of a few points (*-T.dat)"
-echo "  pictures/  the image at the edge with its colour bar"
+echo "  pictures/  the image at the edge and the energy-shift map, each with its colour bar"
+echo "  maps/      the energy-shift map file (shift.emp) of the calibration against ref_A"

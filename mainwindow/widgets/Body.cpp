@@ -1,11 +1,15 @@
 #include "mainwindow/widgets/Body.h"
+#include "mainwindow/widgets/BodyAnalysisState.h"
 
 #include "analysis/Analyzed2DRes.h"
+#include "analysis/MapRun.h"
+#include "analysis/widgets/Analyzer.h"
 #include "analysis/widgets/XafsFileSelect.h"
 #include "app/AppSettings.h"
 #include "app/DebugLog.h"
 #include "batch/BatchDispatcher.h"
 #include "batch/widgets/BatchCtrl.h"
+#include "display/PictureFile.h"
 #include "display/TaggedFileName.h"
 #include "display/widgets/ColorBar.h"
 #include "display/widgets/CrossSView.h"
@@ -41,7 +45,8 @@ QString g6(double v) {
 
 } // namespace
 
-Body::Body(QWidget *parent) : QMainWindow(parent), ui(new Ui::Body) {
+Body::Body(QWidget *parent)
+    : QMainWindow(parent), ui(new Ui::Body), m_analysis(std::make_unique<AnalysisState>()) {
     m_darkDialog = new SelectImgDialog(this);
     m_darkDialog->setFileMode(QFileDialog::ExistingFile);
     m_esm = new Analyzed2DRes(QStringLiteral("a2d esm"), this);
@@ -63,6 +68,10 @@ Body::Body(QWidget *parent) : QMainWindow(parent), ui(new Ui::Body) {
     setupNavigation();
     setupViews();
     setupDark();
+    setupCalibration();
+    setupAnalysis();
+    setupExport();
+    setupSumUp();
     registerCommands();
     takeErrPointsFromConfig();
     dispatchConfigBatchLines();
@@ -73,6 +82,7 @@ Body::~Body() {
     // window has not taken yet are still queued to it: take them now, so
     // they are freed rather than dropped with the queue.
     m_closing = true;
+    haltAnalysisRun();
     for (QThread *t : {m_batchThread, m_i1Thread, m_i0Thread}) {
         t->quit();
         t->wait();
@@ -218,11 +228,14 @@ void Body::setupViews() {
     connect(ui->TotalI0ofI1XAFS, &XafsFileSelect::newFile, this, &Body::newTotalI0ofI1File);
     connect(ui->TotalI0ofI0XAFS, &XafsFileSelect::newFile, this, &Body::newTotalI0ofI0File);
     connect(ui->TotalI0ofI1XAFS, &XafsFileSelect::cleared, this, [this] {
+        haltAnalysisRun();
         m_stack.totalI0OfI1().clear();
         showXafsSpectrum();
     });
-    connect(ui->TotalI0ofI0XAFS, &XafsFileSelect::cleared, this,
-            [this] { m_stack.totalI0OfI0().clear(); });
+    connect(ui->TotalI0ofI0XAFS, &XafsFileSelect::cleared, this, [this] {
+        haltAnalysisRun();
+        m_stack.totalI0OfI0().clear();
+    });
     ui->TotalI0ofI1XAFS->setWindowTitle(tr("Total I0 of I1"));
     ui->TotalI0ofI0XAFS->setWindowTitle(tr("Total I0 of I0"));
     ui->TotalI0ofI1XAFS->setSelectText(tr("Total I0 of I1"));
@@ -359,6 +372,7 @@ const TiffData *Body::currentImage() const {
 // ------------------------------------------------------------------ series
 
 void Body::clearI1Files() {
+    haltAnalysisRun();
     ui->dispA->setImage(nullptr);
     m_resetViewOnShow = true;
     ui->SelectI1Files->clearFiles();
@@ -368,6 +382,7 @@ void Body::clearI1Files() {
 // The display may hold an I0 image even with the I1 series chosen (when that
 // is empty), so its reference goes in any case; an I1 image comes back.
 void Body::clearI0Files() {
+    haltAnalysisRun();
     ui->dispA->setImage(nullptr);
     ui->SelectI0Files->clearFiles();
     m_stack.clear(Series::I0);
@@ -416,6 +431,7 @@ void Body::loaded(Series s, TiffData *data, int fNo) {
         delete data;
     if (m_closing || !data)
         return;
+    haltAnalysisRun();
     SelectDataFiles *p = panel(s);
     data->setEnergy(p->addFile(data->fileName(), fNo));
     m_stack.append(s, data);
@@ -545,8 +561,7 @@ void Body::showXafsSpectrum() {
     BinSpectrumSettings bin;
     bin.conditions = c;
     bin.shiftMap = shiftMapView(m_esm, m_esmValid, m_esmOrigin.x(), m_esmOrigin.y());
-    // No calibration window yet: the straight (simple) background.
-    bin.simpleBackground = true;
+    bin.simpleBackground = targetBackgroundSimple() == 1;
     bin.suggestion = suggestElm();
     m_stack.updateDarkAreas(c);
     const double shift =
@@ -558,6 +573,7 @@ void Body::showXafsSpectrum() {
     m_stack.buildRaw(m_x, m_y, c.hx, c.hy, m_raw);
     m_xafsView->setRaw(m_raw);
     ui->dispA->update();
+    analyzeShownSpectrum();
 }
 
 void Body::onMouseMovedInDispA() {
@@ -582,11 +598,13 @@ void Body::updateProfiles(int mx, int my) {
 }
 
 void Body::updateValueLabels(int mx, int my) {
-    if (ui->ShowResAnalysis->isChecked()) {
-        // Result maps come with the analysis panel; the shift map is the
-        // one map shown until then.
-        const double v =
-            m_esm->showProcessed() ? m_esm->processedAt(mx, my) : m_esm->valueAt(mx, my);
+    const Analyzed2DRes *map = ui->ShowResAnalysis->isChecked() ? analyzer()->selectedMap()
+                               : ui->ShowShiftMap->isChecked()  ? m_esm
+                                                                : nullptr;
+    if (ui->ShowResAnalysis->isChecked() || ui->ShowShiftMap->isChecked()) {
+        const double v = !map                   ? 0.0
+                         : map->showProcessed() ? map->processedAt(mx, my)
+                                                : map->valueAt(mx, my);
         ui->Value->setText(QString::number(v, 'g', 2));
     } else {
         const TiffData *image = currentImage();
@@ -649,7 +667,7 @@ void Body::showCurrentPicture(bool allImages) {
             ui->dispA->setResultMode(true, m_esm);
         }
     } else if (ui->ShowResAnalysis->isChecked()) {
-        // Result maps arrive with the analysis panel.
+        setupResAnalysisImage();
     } else if (allImages) {
         for (TiffData *image : m_stack.images(shownSeries()))
             image->rebuildDisplay();
@@ -673,6 +691,7 @@ void Body::cBarUpdated() {
 // ------------------------------------------------------------------ spectra
 
 void Body::readTotalI0(Spectrum &target, const QString &fname) {
+    haltAnalysisRun();
     XafsSpectrum read;
     if (read.readFile(fname))
         target = read;
@@ -724,7 +743,7 @@ void Body::showAnalyzedVals() {
 // ------------------------------------------------------------------ dark
 
 void Body::selectedDark(const QString &fname) {
-    clearDark();
+    clearDark(); // ends a map run first
     if (m_stack.loadDark(fname)) {
         ui->DarkFileName->setText(QFileInfo(fname).fileName());
         ui->DarkExpTime->setText(g6(m_stack.dark()->exposureMs()));
@@ -733,12 +752,14 @@ void Body::selectedDark(const QString &fname) {
 }
 
 void Body::clearDark() {
+    haltAnalysisRun();
     m_stack.clearDark();
     ui->DarkFileName->clear();
     ui->DarkValue->clear(); // no dark frame left to read out
 }
 
 void Body::setDarkArea(Series s) {
+    haltAnalysisRun();
     const QRectF area = ui->dispA->selectedArea();
     m_stack.setDarkArea(s, area, expTimeMs(s), darkExpMs());
     panel(s)->darkArea(area);
@@ -747,6 +768,7 @@ void Body::setDarkArea(Series s) {
 }
 
 void Body::clearDarkArea(Series s) {
+    haltAnalysisRun();
     m_stack.clearDarkArea(s);
     showXafsSpectrum();
 }
@@ -760,10 +782,12 @@ void Body::setI1DarkArea() {
 }
 
 void Body::updateI0DarkArea() {
+    haltAnalysisRun();
     m_stack.updateDarkArea(Series::I0, expTimeMs(Series::I0), darkExpMs());
 }
 
 void Body::updateI1DarkArea() {
+    haltAnalysisRun();
     m_stack.updateDarkArea(Series::I1, expTimeMs(Series::I1), darkExpMs());
 }
 
@@ -784,12 +808,8 @@ void Body::saveFlatDark() {
 // The picture as shown (format from the suffix, PNG without one) and the
 // colour bar beside it under the tag "cBar".
 void Body::saveImage(const QString &fname) {
-    const char *format = QFileInfo(fname).suffix().isEmpty() ? "PNG" : nullptr;
-    if (!ui->dispA->shownPicture().save(fname, format))
-        DebugLog::write(QStringLiteral("Can't save image : ") + fname);
-    const QString barName = taggedFileName(fname, QStringLiteral("cBar"));
-    if (!ui->CBar->picture().save(barName, format))
-        DebugLog::write(QStringLiteral("Can't save image : ") + barName);
+    writePicture(ui->dispA->shownPicture(), fname);
+    writePicture(ui->CBar->picture(), taggedFileName(fname, QStringLiteral("cBar")));
 }
 
 void Body::saveImageWNum(const QString &fname, const QString &num) {

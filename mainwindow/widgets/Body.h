@@ -5,6 +5,7 @@
 // the images and the mu*t spectrum of the bin under the cursor, and it runs
 // the loader threads and the batch machinery. External batch commands are
 // executed through a registry of per-command handlers.
+#include "analysis/AnalyzeCond.h"
 #include "batch/CmdLine.h"
 #include "batch/ExCmdTable.h"
 #include "measurement/MeasurementStack.h"
@@ -15,16 +16,23 @@
 #include <QMainWindow>
 #include <QPoint>
 #include <functional>
+#include <memory>
 
 class Analyzed2DRes;
+class Analyzer;
 class BatchCtrl;
 class BatchDispatcher;
+class CalibCtrl;
+struct CalibRun;
+struct EMPHeader;
 class ErrPoints;
 class LoadTiff;
+class MapRun;
 class QButtonGroup;
 class QFileDialog;
 class QPainter;
 class QThread;
+class SaveDataCfg;
 class SelectDataFiles;
 class SelectImgDialog;
 class SpectrumView;
@@ -74,6 +82,20 @@ public:
     // Index of the image shown from the current series, -1 without one.
     int currentImageIndex() const;
     const TiffData *currentImage() const;
+    Analyzer *analyzer() const;
+    SaveDataCfg *saveDataCfg() const;
+    // The bin grid of the maps over the selected area (else the region on
+    // display); false without I1 images.
+    bool analysisGrid(AnalyzeCond &ac) const;
+    // A map run (LCF/MLCF or residual absorption) is going on.
+    bool isAnalysisRunning() const;
+
+    // ---- calibration (BodyCalib.cpp) ----
+    CalibCtrl *calibCtrl() const { return m_calibCtrl; }
+    bool isCalibrating() const;
+    // Background model of the spectra the window builds (CalibCtrl's
+    // TargetBGVictreen): 1 straight, 0 Victoreen.
+    int targetBackgroundSimple() const;
 
 signals:
     void loadI1Files(const QStringList &files, bool ignoreLive, int skip, int cutFirst, int cutLast,
@@ -136,6 +158,46 @@ public slots:
     void saveImage(const QString &fname);
     void saveImageWNum(const QString &fname, const QString &num);
 
+    // ---- calibration and the energy-shift map (BodyCalib.cpp) ----
+    void newStdFile();
+    // Starts a calibration, or stops the one running. True when a run started.
+    bool execCalibration();
+    void finishCalib(bool completed);
+    void saveEMap(const QString &fname);
+    bool saveEMap(const QString &fname, const Analyzed2DRes &map);
+    void loadEMap(const QString &fname);
+    // Fills map from the file; the header comes back valid on success. Loading
+    // the window's own shift map also takes its geometry and origin.
+    bool loadMap(const QString &fname, Analyzed2DRes &map, EMPHeader &header);
+    void showShiftMap(bool show);
+    void clearShiftMap();
+    void normalizeEShift();
+
+    // ---- sum-up image and map processing (BodySumUp.cpp) ----
+    void doSumUp();
+    // ---- map runs and the analysis panel (BodyAnalysis.cpp) ----
+    void askAnalyzeCond(AnalyzeCond &ac);
+    void startLCF2DAnalysis();
+    void stop2DAnalysis();
+    void generateResImages();
+    void startRA2DAnalysis();
+    void generateRAResImage();
+    void showResAnalysis(bool f);
+    void selectedNewRef();
+    void setupResAnalysisImage();
+    void execFourierA();
+
+    // ---- data export (BodyExport.cpp) ----
+    void saveAllImages(const QString &fname);
+    void showSaveDataDialog();
+    void saveData(const QString &fname);
+    void saveDataAsTiff(const QString &fname, int n);
+    void saveDataAsText(const QString &fname, int n);
+    void saveEachSpectrum(const QString &fname);
+    void saveEachNormalizedXafsSpectrum(const QString &fname);
+    void saveEachRawXafsSpectrum(const QString &fname);
+    void saveEachRawSpectrum(const QString &fname);
+
 protected:
     void closeEvent(QCloseEvent *event) override;
 
@@ -156,6 +218,22 @@ private:
     void registerDisplayCommands();
     void registerOtherCommands();
     void quitCmd(const CmdLine &cmd);
+    void setupCalibration();
+    void registerCalibCommands();
+    // Ends a calibration run (waits for it) before the measurement changes.
+    void haltCalibration();
+    void setupSumUp();
+    void setupAnalysis();
+    void setupExport();
+    void registerAnalyzerCommands();
+    void registerExportCommands();
+    // Ends a map run before the measurement it reads changes (waits for it).
+    void haltAnalysisRun();
+    bool analysisRunMayStart(AnalyzeCond &grid);
+    void analysisRunEnded(bool completed);
+    void analyzeShownSpectrum();
+    void saveSpectrumSet(const QString &fname, int kind);
+    void runCommand(EX_CMD_ID id);
 
     SelectDataFiles *panel(Series s) const;
     Series shownSeries() const;
@@ -206,8 +284,18 @@ private:
     Analyzed2DRes *m_esm = nullptr;
     QPoint m_esmOrigin;
     bool m_esmValid = false;
+    CalibCtrl *m_calibCtrl = nullptr;
+    double m_esmFileEnergy = 0; // edge energy the loaded map was read at
+    // Defined with the calibration (BodyCalib.cpp).
+    struct CalibRunDeleter {
+        void operator()(CalibRun *run) const;
+    };
+    std::unique_ptr<CalibRun, CalibRunDeleter> m_calib;
 
     // Reused on every mouse move: no allocation once sized.
+    struct AnalysisState;
+    std::unique_ptr<AnalysisState> m_analysis;
+
     Spectrum m_mut;
     Spectrum m_raw;
     Spectrum m_hProfile;
