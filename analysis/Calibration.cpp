@@ -151,8 +151,15 @@ double CalibTask::shiftOf(const XafsSpectrum &spectrum, const XafsSpectrum &stan
 // The mu*t is built straight into the spectrum and normalised in place
 // (assigning a spectrum to itself keeps its points), so the storage of the
 // points, curves and lines is reused from bin to bin.
+void CalibTask::beginRow(int cy, int firstCx, int sx, int count) {
+    m_firstCx = firstCx;
+    m_sx = sx > 0 ? sx : 1;
+    m_stack.computeMuTRow(cy, firstCx, m_sx, count, m_conditions.mut, m_row);
+}
+
 void CalibTask::analyzeBin(int cx, int cy, BinWriter &out) {
-    m_stack.computeMuT(cx, cy, m_conditions.mut, m_spectrum);
+    (void)cy; // the row was read in beginRow
+    m_stack.muTOfRowBin(m_row, (cx - m_firstCx) / m_sx, m_spectrum);
     if (m_spectrum.isEmpty())
         return;
     m_spectrum.assign(m_spectrum, m_name, m_conditions.targetVictoreen ? 0 : 1, 0.0,

@@ -80,6 +80,7 @@ public:
     CalibTask(const MeasurementStack &stack, const XafsSpectrum &standard,
               const CalibConditions &conditions, CalibShifts *shifts);
     void analyzeBin(int cx, int cy, BinWriter &out) override;
+    void beginRow(int cy, int firstCx, int sx, int count) override;
     // The shift of one spectrum against the standard (the method's rule).
     static double shiftOf(const XafsSpectrum &spectrum, const XafsSpectrum &standard,
                           const CalibConditions &conditions);
@@ -91,6 +92,9 @@ private:
     CalibShifts *m_shifts;
     XafsSpectrum m_spectrum;
     QString m_name;
+    MuTRow m_row; // the mu*t of the current row of bins
+    int m_firstCx = 0;
+    int m_sx = 1;
 };
 
 // A whole calibration on the calling thread (command-line client, tests):
