@@ -62,6 +62,8 @@ Body::Body(QWidget *parent) : QMainWindow(parent), ui(new Ui::Body) {
     setupNavigation();
     setupViews();
     setupDark();
+    setupImgProc();
+    setupAnalyzer2();
     registerCommands();
     takeErrPointsFromConfig();
     dispatchConfigBatchLines();
@@ -72,6 +74,7 @@ Body::~Body() {
     // window has not taken yet are still queued to it: take them now, so
     // they are freed rather than dropped with the queue.
     m_closing = true;
+    stopDarkCheck();
     for (QThread *t : {m_batchThread, m_i1Thread, m_i0Thread}) {
         t->quit();
         t->wait();
@@ -358,6 +361,8 @@ const TiffData *Body::currentImage() const {
 // ------------------------------------------------------------------ series
 
 void Body::clearI1Files() {
+    stopDarkCheck();
+    giveProcImage(nullptr);
     ui->dispA->setImage(nullptr);
     m_resetViewOnShow = true;
     ui->SelectI1Files->clearFiles();
@@ -367,6 +372,8 @@ void Body::clearI1Files() {
 // The display may hold an I0 image even with the I1 series chosen (when that
 // is empty), so its reference goes in any case; an I1 image comes back.
 void Body::clearI0Files() {
+    if (m_procImage && m_stack.i0().contains(const_cast<TiffData *>(m_procImage)))
+        giveProcImage(nullptr);
     ui->dispA->setImage(nullptr);
     ui->SelectI0Files->clearFiles();
     m_stack.clear(Series::I0);
@@ -491,6 +498,7 @@ void Body::showData(int no) {
         m_resetViewOnShow = false;
     }
     ui->ImgNo->setToolTip(images.at(no)->fileName());
+    giveProcImage(images.at(no));
     m_xafsView->setMarkerEnergy(images.at(no)->energy());
 }
 
@@ -540,8 +548,8 @@ void Body::showXafsSpectrum(double x, double y) {
 void Body::showXafsSpectrum() {
     const TiffData *image = currentImage();
     m_xafsView->setMarkerEnergy(image ? image->energy() : -1);
-    const double shift =
-        m_stack.shiftAt(shiftMapView(m_esm, m_esmValid, m_esmOrigin.x(), m_esmOrigin.y()), m_x, m_y);
+    const double shift = m_stack.shiftAt(
+        shiftMapView(m_esm, m_esmValid, m_esmOrigin.x(), m_esmOrigin.y()), m_x, m_y);
     const MuTConditions c = muTConditions();
     m_stack.buildMuT(m_x, m_y, c, m_mut);
     // No calibration window yet: the straight (simple) background.

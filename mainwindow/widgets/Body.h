@@ -5,6 +5,7 @@
 // the images and the mu*t spectrum of the bin under the cursor, and it runs
 // the loader threads and the batch machinery. External batch commands are
 // executed through a registry of per-command handlers.
+#include "analysis/AnalyzeCond.h"
 #include "batch/CmdLine.h"
 #include "batch/ExCmdTable.h"
 #include "measurement/MeasurementStack.h"
@@ -17,6 +18,9 @@
 #include <functional>
 
 class Analyzed2DRes;
+class Analyzer2;
+class DarkCheckRun;
+class ImgProc;
 class BatchCtrl;
 class BatchDispatcher;
 class ErrPoints;
@@ -75,7 +79,13 @@ public:
     int currentImageIndex() const;
     const TiffData *currentImage() const;
 
+    // ---- registration and the detector checks (BodyRegistration.cpp) ----
+    ImgProc *imgProc() const { return m_imgProc; }
+    Analyzer2 *analyzer2() const { return m_analyzer2; }
+    DarkCheckRun *darkCheckRun() const { return m_darkRun; }
+
 signals:
+    void doCollectQInfo(AnalyzeCond ac);
     void loadI1Files(const QStringList &files, bool ignoreLive, int skip, int cutFirst, int cutLast,
                      const ErrPoints &errPs, int id);
     void loadI0Files(const QStringList &files, bool ignoreLive, int skip, int cutFirst, int cutLast,
@@ -132,6 +142,15 @@ public slots:
     void clearI1DarkArea();
     void saveFlatDark();
 
+    // ---- registration and the detector checks (BodyRegistration.cpp) ----
+    void giveProcData();
+    void setImgShift(int dx, int dy);
+    void clearAllShifts();
+    void showProcImg(bool f);
+    void startCollectQInfo();
+    void darkCheck();
+    void useErrPMaskToggled(bool f);
+
     // ---- pictures ----
     void saveImage(const QString &fname);
     void saveImageWNum(const QString &fname, const QString &num);
@@ -176,6 +195,13 @@ private:
     void updateValueLabels(int mx, int my);
     void readTotalI0(Spectrum &target, const QString &fname);
     int panelIndex(Series s) const;
+    void setupImgProc();
+    void setupAnalyzer2();
+    // The processor's image: the one shown, or none before images go away.
+    void giveProcImage(const TiffData *image);
+    // Ends a dark check still reading the images (before they are deleted).
+    void stopDarkCheck();
+    void refreshShiftedImage(const TiffData *image);
 
     Ui::Body *ui;
     BatchCtrl *m_batchCtrl = nullptr;
@@ -213,4 +239,9 @@ private:
     Spectrum m_hProfile;
     Spectrum m_vProfile;
     XafsSpectrum m_shown;
+
+    ImgProc *m_imgProc = nullptr;
+    const TiffData *m_procImage = nullptr;
+    Analyzer2 *m_analyzer2 = nullptr;
+    DarkCheckRun *m_darkRun = nullptr;
 };
