@@ -15,6 +15,7 @@
 #include "imageio/TiffData.h"
 #include "imageio/widgets/SelectDataFiles.h"
 #include "imageio/widgets/SelectImgDialog.h"
+#include "measurement/BinSpectrum.h"
 #include "spectrum/EdgeTable.h"
 #include "ui_Body.h"
 
@@ -548,12 +549,16 @@ void Body::showXafsSpectrum(double x, double y) {
 void Body::showXafsSpectrum() {
     const TiffData *image = currentImage();
     m_xafsView->setMarkerEnergy(image ? image->energy() : -1);
-    const double shift = m_stack.shiftAt(
-        shiftMapView(m_esm, m_esmValid, m_esmOrigin.x(), m_esmOrigin.y()), m_x, m_y);
     const MuTConditions c = muTConditions();
-    m_stack.buildMuT(m_x, m_y, c, m_mut);
+    BinSpectrumSettings bin;
+    bin.conditions = c;
+    bin.shiftMap = shiftMapView(m_esm, m_esmValid, m_esmOrigin.x(), m_esmOrigin.y());
     // No calibration window yet: the straight (simple) background.
-    m_shown.assign(m_mut, QStringLiteral("body-show"), 1, shift, suggestElm());
+    bin.simpleBackground = true;
+    bin.suggestion = suggestElm();
+    m_stack.updateDarkAreas(c);
+    const double shift =
+        buildBinSpectrum(m_stack, m_x, m_y, bin, QStringLiteral("body-show"), m_mut, m_shown);
     const double dE = m_xafsView->setTarget(m_shown);
     ui->Position->setText(QString::asprintf("(% 4d, % 4d)", m_x, m_y));
     ui->EShiftOnTbl->setText(QString::asprintf("%6.3f", shift));
