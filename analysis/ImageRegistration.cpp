@@ -401,7 +401,8 @@ bool PhaseCorrelator::setReference(const TiffData &reference) {
     return true;
 }
 
-bool PhaseCorrelator::correlate(const TiffData &image, int *dx, int *dy, double *peak) {
+bool PhaseCorrelator::correlate(const TiffData &image, int *dx, int *dy, double *peak,
+                                int maxShift) {
     *dx = *dy = 0;
     *peak = 0;
     if (!m_hasRef || !image.hasData() || image.width() != m_w || image.height() != m_h)
@@ -422,18 +423,24 @@ bool PhaseCorrelator::correlate(const TiffData &image, int *dx, int *dy, double 
     }
     fftw_execute(static_cast<fftw_plan>(m_inverse));
     const size_t n = size_t(m_w) * size_t(m_h);
-    size_t best = 0;
-    for (size_t i = 1; i < n; ++i)
-        if (m_real[i] > m_real[best])
-            best = i;
-    int px = int(best % size_t(m_w)), py = int(best / size_t(m_w));
-    // Indices past the middle are negative shifts (the transform wraps).
-    if (px > m_w / 2)
-        px -= m_w;
-    if (py > m_h / 2)
-        py -= m_h;
-    *dx = px;
-    *dy = py;
-    *peak = m_real[best] / double(n); // a perfect match sums to n
+    // Index i of the transform is shift i, or i - size past the middle.
+    const auto wrap = [](int i, int size) { return i > size / 2 ? i - size : i; };
+    const qint64 limit = maxShift >= 0 ? maxShift : qint64(1) << 40;
+    double best = -HUGE_VAL;
+    for (int y = 0; y < m_h; ++y) {
+        const int sy = wrap(y, m_h);
+        if (std::llabs(sy) > limit)
+            continue;
+        const double *row = m_real + size_t(y) * size_t(m_w);
+        for (int x = 0; x < m_w; ++x) {
+            const int sx = wrap(x, m_w);
+            if (row[x] > best && std::llabs(sx) <= limit) {
+                best = row[x];
+                *dx = sx;
+                *dy = sy;
+            }
+        }
+    }
+    *peak = best / double(n); // a perfect match sums to n
     return true;
 }

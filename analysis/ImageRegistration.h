@@ -131,9 +131,10 @@ public:
     bool hasReference() const { return m_hasRef; }
     // The shift (dx, dy) that lays the image (read without its registration
     // shift) over the reference, and the normalised correlation peak (about
-    // 1 for a clean match, near 0 for no match). False when the sizes differ
-    // or no reference was set.
-    bool correlate(const TiffData &image, int *dx, int *dy, double *peak);
+    // 1 for a clean match, near 0 for no match). maxShift >= 0 looks for the
+    // peak only within +-maxShift. False when the sizes differ or no
+    // reference was set.
+    bool correlate(const TiffData &image, int *dx, int *dy, double *peak, int maxShift = -1);
     int width() const { return m_w; }
     int height() const { return m_h; }
 

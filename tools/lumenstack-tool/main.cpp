@@ -15,7 +15,8 @@ void printUsage() {
                          "  image-info     read image files, print one JSON line per file\n"
                          "  make-demo      write a synthetic measurement into a folder\n"
                          "  lcf-map        LCF/MLCF fraction, amount and residual maps of a stack\n"
-                         "  ra-map         residual-absorption maps of a stack\n");
+                         "  ra-map         residual-absorption maps of a stack\n"
+                         "  align          registration shifts of a drifted I1 series\n");
 }
 
 } // namespace
@@ -32,6 +33,7 @@ int main(int argc, char **argv) {
         {"make-demo", runMakeDemo},
         {"lcf-map", runLcfMap},
         {"ra-map", runRaMap},
+        {"align", runAlign},
     };
     if (args.isEmpty() || !commands.count(args.first())) {
         printUsage();
