@@ -63,6 +63,8 @@ public:
         m_lut.resize(65536);
         for (int v = 0; v < 65536; ++v)
             m_lut[size_t(v)] = counterOf(v, p.histMax, p.bins);
+        if (p.bins < 65536) // 16-bit samples reach at most 65536 counters
+            m_partial.assign(4 * size_t(p.bins + 1), 0);
     }
 
     void histogram(const DarkCheckImage &im, bool collectPoints) {
@@ -78,8 +80,7 @@ public:
             if (sixteen && storedY >= 0 && storedY < h)
                 row16 = static_cast<const quint16 *>(image.rowData(int(storedY)));
             if (row16 && im.sx == 0) { // the common case: straight from the samples
-                for (int x = 0; x < w; ++x)
-                    ++counters[m_lut[row16[x]]];
+                count16(row16, w, counters);
                 if (collectPoints)
                     collect16(row16, w, y);
                 continue;
@@ -92,7 +93,36 @@ public:
         }
     }
 
+    // Folds the partial counters into the histogram.
+    void finish() {
+        qint64 *counters = m_out.histogram.data();
+        const size_t n = size_t(m_out.histogram.size());
+        for (size_t k = 0; k < m_partial.size(); ++k)
+            counters[k % n] += m_partial[k];
+        std::fill(m_partial.begin(), m_partial.end(), 0);
+    }
+
 private:
+    // Neighbouring pixels mostly fall into one counter; four interleaved
+    // sets of counters keep the increments from waiting on each other.
+    void count16(const quint16 *row, int w, qint64 *counters) {
+        if (m_partial.empty()) {
+            for (int x = 0; x < w; ++x)
+                ++counters[m_lut[row[x]]];
+            return;
+        }
+        const size_t n = size_t(m_out.histogram.size());
+        qint64 *p0 = m_partial.data(), *p1 = p0 + n, *p2 = p1 + n, *p3 = p2 + n;
+        int x = 0;
+        for (; x + 4 <= w; x += 4) {
+            ++p0[m_lut[row[x]]];
+            ++p1[m_lut[row[x + 1]]];
+            ++p2[m_lut[row[x + 2]]];
+            ++p3[m_lut[row[x + 3]]];
+        }
+        for (; x < w; ++x)
+            ++p0[m_lut[row[x]]];
+    }
     void collect16(const quint16 *row, int w, int y) {
         for (int x = 0; x < w; ++x)
             if (row[x] > m_p.threshold)
@@ -108,6 +138,7 @@ private:
     DarkCheckResult &m_out;
     std::vector<int> m_lut;
     std::vector<double> m_row;
+    std::vector<qint64> m_partial; // 4 sets of bins + 1 counters
 };
 
 // Keeps the points above the threshold in this image, adding its values.
@@ -139,8 +170,10 @@ bool run(const QVector<DarkCheckImage> &images, const DarkCheckParams &p, DarkCh
     out.histogram.fill(0, p.bins + 1);
     Pass pass(p, out);
     for (int i = 0; i < images.size(); ++i) {
-        if (cancel && cancel->load())
+        if (cancel && cancel->load()) {
+            pass.finish();
             return true;
+        }
         pass.histogram(images[i], i == 0);
         if (i > 0)
             filterPoints(images[i], p, out.points);
@@ -148,6 +181,7 @@ bool run(const QVector<DarkCheckImage> &images, const DarkCheckParams &p, DarkCh
         if (progress)
             progress(i + 1, images.size());
     }
+    pass.finish();
     out.completed = true;
     return true;
 }
