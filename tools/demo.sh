@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs the dependencies, builds Release, writes the synthetic Fe K-edge
 # measurement with lumenstack-tool make-demo and runs the demo batch headless
-# on it: both series are loaded, spectra of a few points and a picture saved.
+# on it: both series are loaded, spectra of a few points and a picture saved,
+# and an LCF run maps the fraction of reference A (picture, 16-bit TIFF, text).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root="$PWD"
@@ -9,8 +10,8 @@ bash tools/install-deps.sh
 cmake -S . -B build-release -DCMAKE_BUILD_TYPE=Release -DLUMENSTACK_TESTS=OFF
 cmake --build build-release -j"$(nproc)"
 out="$root/demo-output"
-rm -rf "$out/data" "$out/spectra" "$out/pictures"
-mkdir -p "$out/spectra" "$out/pictures"
+rm -rf "$out/data" "$out/spectra" "$out/pictures" "$out/maps"
+mkdir -p "$out/spectra" "$out/pictures" "$out/maps"
 "$root/build-release/lumenstack-tool" make-demo "$out/data" >/dev/null
 cd "$out"
 "$root/build-release/lumenstack" -platform offscreen -e -b "$root/examples/demo.bat" -x
@@ -18,3 +19,4 @@ echo "Demo finished; outputs are in $out:"
 echo "  data/      the synthetic measurement (I1 and I0 series, dark frame, references)"
 echo "  spectra/   mu*t spectra of a few points (*-T.dat)"
 echo "  pictures/  the image at the edge with its colour bar"
+echo "  maps/      LCF fraction map of reference A: picture + colour bar, 16-bit TIFF, text"
