@@ -20,6 +20,31 @@ save_spectra spectra/point-X-24.dat
 # The image just above the edge, with its colour bar.
 seek_image 28
 save_image pictures/fe-edge.png
+# Linear-combination fit of every bin with the two references (A metal-like,
+# B oxide-like); the batch goes on when the map run has ended.
+analyzer_set_LCF_std 0 1 0 $data$/ref_A.dat 0
+analyzer_set_LCF_std 1 1 0 $data$/ref_B.dat 0
+analyzer_exec_LCF
+:echo "LCF done"
+# The fraction map of reference A (row 0, "Ratio"), shown on the display.
+analyzer_select_image 0
+analyzer_select_image_type 0
+select_disp_image 3
+# As a picture with its colour bar (fraction-A.png, fraction-A-cBar.png).
+save_image maps/fraction-A.png
+# As 16-bit TIFF over the fixed range 0..1 (fraction-A-0.tif), with the colour bar.
+saveDataCfg_save_as_tiff
+saveDataCfg_tiff_fix_scale 1
+saveDataCfg_tiff_scale_min 0
+saveDataCfg_tiff_scale_max 1
+save_data maps/fraction-A.tif
+# As text, one "X Y Val" line per bin (fraction-A-0.dat).
+saveDataCfg_save_as_text
+saveDataCfg_text_as_ssv
+saveDataCfg_text_as_xyz
+save_data maps/fraction-A.txt
+# The calibration comes after the fit: a loaded shift map corrects the
+# energies of every later spectrum and fit.
 # Energy calibration against reference A (the metal-like compound, edge at
 # 7112 eV): every 3 x 3 bin's edge is matched to A's by the inner product of
 # the normalised spectra. The shift grows from 0 (pure A, right) to about
@@ -32,5 +57,5 @@ calib_exec
 select_disp_image 2
 save_image pictures/shift-map.png
 calib_save_map maps/shift.emp
-:echo "demo done: spectra in spectra/, pictures in pictures/, shift map in maps/"
+:echo "demo done: spectra in spectra/, pictures in pictures/, LCF and shift maps in maps/"
 quit

@@ -2,6 +2,117 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="ja_JP">
 <context>
+    <name>Analyzer</name>
+    <message>
+        <source>Analyzer</source>
+        <translation>解析</translation>
+    </message>
+    <message>
+        <source>LCF / MLCF Analysis</source>
+        <translation>LCF / MLCF 解析</translation>
+    </message>
+    <message>
+        <source>Residual Absorption Analysis</source>
+        <translation>残差吸収解析</translation>
+    </message>
+    <message>
+        <source>Element Analysis</source>
+        <translation>元素解析</translation>
+    </message>
+    <message>
+        <source>Sum Up</source>
+        <translation>積算</translation>
+    </message>
+    <message>
+        <source>Process Maps</source>
+        <translation>マップ処理</translation>
+    </message>
+    <message>
+        <source>LCF / MLCF</source>
+        <translation>LCF / MLCF</translation>
+    </message>
+    <message>
+        <source>Analyze</source>
+        <translation>解析実行</translation>
+    </message>
+    <message>
+        <source>LCF as Old</source>
+        <translation>旧 LCF</translation>
+    </message>
+    <message>
+        <source>MLCF</source>
+        <translation>MLCF</translation>
+    </message>
+    <message>
+        <source>Fitting Range: </source>
+        <translation>フィッティング範囲: </translation>
+    </message>
+    <message>
+        <source>[eV]</source>
+        <translation>[eV]</translation>
+    </message>
+    <message>
+        <source>Disp. on Time</source>
+        <translation>随時表示</translation>
+    </message>
+    <message>
+        <source>Zansa</source>
+        <translation>残差</translation>
+    </message>
+    <message>
+        <source>Show View</source>
+        <translation>ビュー表示</translation>
+    </message>
+    <message>
+        <source>DMut</source>
+        <translation>DMut</translation>
+    </message>
+    <message>
+        <source>Ratio</source>
+        <translation>比率</translation>
+    </message>
+    <message>
+        <source>Fixed Scale</source>
+        <translation>固定スケール</translation>
+    </message>
+    <message>
+        <source>Reference Spectra</source>
+        <translation>参照スペクトル</translation>
+    </message>
+    <message>
+        <source>Add Ref</source>
+        <translation>参照追加</translation>
+    </message>
+    <message>
+        <source>Residual Absorption</source>
+        <translation>残差吸収</translation>
+    </message>
+    <message>
+        <source>Res = mut(</source>
+        <translation>Res = mut(</translation>
+    </message>
+    <message>
+        <source> [eV])- dmut x</source>
+        <translation> [eV])- dmut x</translation>
+    </message>
+    <message>
+        <source>Show dmut</source>
+        <translation>dmut 表示</translation>
+    </message>
+    <message>
+        <source>Show the Rest</source>
+        <translation>残り表示</translation>
+    </message>
+    <message>
+        <source>Show Ratio</source>
+        <translation>比率表示</translation>
+    </message>
+    <message>
+        <source>Analyzing Spectrum</source>
+        <translation>解析中のスペクトル</translation>
+    </message>
+</context>
+<context>
     <name>BatchCtrl</name>
     <message>
         <source>Batch</source>
@@ -61,6 +172,18 @@
     <message>
         <source>Dark check running</source>
         <translation>ダークチェック実行中</translation>
+    </message>
+    <message>
+        <source>XAFS Spectra (*.dat)</source>
+        <translation>XAFS スペクトル (*.dat)</translation>
+    </message>
+    <message>
+        <source>Tiff File (*.tif)</source>
+        <translation>Tiff ファイル (*.tif)</translation>
+    </message>
+    <message>
+        <source>Data File (*.dat)</source>
+        <translation>データファイル (*.dat)</translation>
     </message>
     <message>
         <source>Lumenstack</source>
@@ -463,6 +586,92 @@
     <message>
         <source>Select</source>
         <translation>選択</translation>
+    </message>
+</context>
+<context>
+    <name>LCFReference</name>
+    <message>
+        <source>LCF Reference</source>
+        <translation>LCF 参照</translation>
+    </message>
+    <message>
+        <source>Show</source>
+        <translation>表示</translation>
+    </message>
+    <message>
+        <source>  dE [eV]</source>
+        <translation>  dE [eV]</translation>
+    </message>
+    <message>
+        <source>Victreen</source>
+        <translation>Victoreen</translation>
+    </message>
+    <message>
+        <source>[%]  </source>
+        <translation>[%]  </translation>
+    </message>
+    <message>
+        <source>dMut</source>
+        <translation>dMut</translation>
+    </message>
+    <message>
+        <source>at</source>
+        <translation>位置</translation>
+    </message>
+    <message>
+        <source>[eV]  </source>
+        <translation>[eV]  </translation>
+    </message>
+    <message>
+        <source>Select Ref%1</source>
+        <translation>参照%1 選択</translation>
+    </message>
+</context>
+<context>
+    <name>SaveDataCfg</name>
+    <message>
+        <source>Save Data Configuration</source>
+        <translation>データ保存設定</translation>
+    </message>
+    <message>
+        <source>Save as Tiff</source>
+        <translation>Tiff で保存</translation>
+    </message>
+    <message>
+        <source>Fixed Scale</source>
+        <translation>固定スケール</translation>
+    </message>
+    <message>
+        <source>Min</source>
+        <translation>最小</translation>
+    </message>
+    <message>
+        <source>  Max</source>
+        <translation>  最大</translation>
+    </message>
+    <message>
+        <source>Save as Analyzed Area Size and Resolution</source>
+        <translation>解析領域のサイズと分解能で保存</translation>
+    </message>
+    <message>
+        <source>Save as Text data</source>
+        <translation>テキストデータで保存</translation>
+    </message>
+    <message>
+        <source>Comma Separated</source>
+        <translation>カンマ区切り</translation>
+    </message>
+    <message>
+        <source>Space Separated</source>
+        <translation>スペース区切り</translation>
+    </message>
+    <message>
+        <source>X Y Val : 1point/1line</source>
+        <translation>X Y Val : 1 点 / 1 行</translation>
+    </message>
+    <message>
+        <source>Val1 Val2 Val3... : each Y line</source>
+        <translation>Val1 Val2 Val3... : Y 行ごと</translation>
     </message>
 </context>
 <context>

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs the dependencies, builds Release, writes the synthetic Fe K-edge
 # measurement with lumenstack-tool make-demo and runs the demo batch headless
-# on it: both series are loaded, spectra of a few points and a picture saved.
+# on it: both series are loaded, spectra of a few points and a picture saved,
+# and an LCF run maps the fraction of reference A (picture, 16-bit TIFF, text).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root="$PWD"
@@ -18,4 +19,5 @@ echo "Demo finished; outputs are in $out:"
 echo "  data/      the synthetic measurement (I1 and I0 series, dark frame, references)"
 echo "  spectra/   mu*t spectra of a few points (*-T.dat)"
 echo "  pictures/  the image at the edge and the energy-shift map, each with its colour bar"
-echo "  maps/      the energy-shift map file (shift.emp) of the calibration against ref_A"
+echo "  maps/      LCF fraction map of reference A (picture + colour bar, 16-bit TIFF, text)"
+echo "             and the energy-shift map file (shift.emp) of the calibration against ref_A"

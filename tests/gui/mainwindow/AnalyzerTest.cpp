@@ -1,0 +1,290 @@
+// The analysis panel and the save-data configuration through their object
+// names, the interactive fit of one spectrum on the worker thread, and the
+// main window's LCF run from batch lines on a small synthetic mixture.
+#include "analysis/widgets/Analyzer.h"
+#include "analysis/AnalyzeProc.h"
+#include "analysis/Analyzed2DRes.h"
+#include "analysis/widgets/LCFReference.h"
+#include "analysis/widgets/XafsFileSelect.h"
+#include "app/DebugLog.h"
+#include "batch/widgets/BatchCtrl.h"
+#include "display/widgets/SaveDataCfg.h"
+#include "display/widgets/SpectrumView.h"
+#include "imageio/TiffData.h"
+#include "imageio/widgets/SelectDataFiles.h"
+#include "mainwindow/widgets/Body.h"
+#include "support/TestSupport.h"
+
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <cmath>
+#include <gtest/gtest.h>
+#include <vector>
+
+using TestSupport::waitUntil;
+
+namespace {
+
+constexpr double Pi = 3.14159265358979323846;
+
+// Two compounds with edges 12 eV apart, the second with a white line.
+double muA(double e) {
+    return 0.3 * std::pow(7000.0 / e, 3) + 0.5 + std::atan((e - 7112) / 1.5) / Pi;
+}
+double muB(double e) {
+    return 0.3 * std::pow(7000.0 / e, 3) + 0.9 * (0.5 + std::atan((e - 7124) / 2.0) / Pi) +
+           0.6 / (1 + std::pow((e - 7127) / 3.0, 2));
+}
+std::vector<double> energies() {
+    std::vector<double> e;
+    for (double v = 7000; v <= 7300; v += 3)
+        e.push_back(v);
+    return e;
+}
+
+QByteArray referenceText(double (*mu)(double)) {
+    QByteArray text;
+    for (double e = 6950; e <= 7350; e += 1)
+        text += QByteArray::number(e) + ' ' + QByteArray::number(mu(e), 'g', 12) + '\n';
+    return text;
+}
+
+template <typename T> T *child(QWidget *w, const char *name) {
+    T *c = w->findChild<T *>(name);
+    EXPECT_NE(c, nullptr) << name;
+    return c;
+}
+
+} // namespace
+
+TEST(AnalyzerPanel, FormDefaultsSelectionIdsAndSelectedMap) {
+    Analyzer a;
+    EXPECT_EQ(a.windowTitle(), "Analyzer");
+    struct Text {
+        const char *name;
+        const char *text;
+    };
+    for (const Text &t : {Text{"LCFRange1", "0"},
+                          {"LCFRange2", "30000"},
+                          {"DispZansa", "0.0"},
+                          {"DMutScaleMin", "0.0"},
+                          {"DMutScaleMax", "1.0"},
+                          {"RatioScaleMin", "0.0"},
+                          {"RatioScaleMax", "1.0"},
+                          {"RAAtEV", "8200"},
+                          {"RAFactor", "1.0"}})
+        EXPECT_EQ(child<QLineEdit>(&a, t.name)->text(), t.text) << t.name;
+    EXPECT_EQ(child<QLabel>(&a, "Progress")->text(), "0%");
+    for (const char *on : {"SelMLCFA", "ShowDMuT"})
+        EXPECT_TRUE(child<QAbstractButton>(&a, on)->isChecked()) << on;
+    for (const char *off : {"SelRAA", "SelElemA", "SelSumUp", "SelProcMaps", "OldLCF", "MLCF",
+                            "DispOnTime", "FixedScale", "ShowZ", "ShowRest", "ShowRatio"})
+        EXPECT_FALSE(child<QAbstractButton>(&a, off)->isChecked()) << off;
+    for (const char *b : {"AskAnalyze", "AskRAAnalyze", "ShowView", "AddRef"})
+        child<QPushButton>(&a, b);
+    child<QFrame>(&a, "RefBase");
+
+    // Four rows; the first two in use (once loaded); the use boxes say so.
+    ASSERT_EQ(a.references().size(), 4);
+    for (int i = 0; i < 4; ++i)
+        EXPECT_EQ(a.references()[i]->fileSelect()->isUse(), i < 2);
+    EXPECT_EQ(child<QPushButton>(a.references()[2]->fileSelect(), "Select")->text(), "Select Ref3");
+
+    // Ids: rows from 0, then ShowDMuT, ShowRest, ShowRatio, ShowZ at 4..7;
+    // an added row takes 8 so the fixed ids keep their meaning.
+    a.addNewRef();
+    QButtonGroup *g = a.selectionGroup();
+    EXPECT_EQ(g->button(4)->objectName(), "ShowDMuT");
+    EXPECT_EQ(g->button(7)->objectName(), "ShowZ");
+    EXPECT_EQ(g->button(8), a.references()[4]->showButton());
+    QSignalSpy changed(&a, &Analyzer::changedSelection);
+    struct Pick {
+        int id;
+        int imageType; // 0 ratio, 1 dMut
+        const char *map;
+        int row;
+    };
+    for (const Pick &p : {Pick{7, 1, "a2d Zansa", -1},
+                          {1, 0, "LCF Ref 2", 1},
+                          {1, 1, "LCF Ref 1", 1},
+                          {8, 0, "LCF Ref 2", 4}}) {
+        a.selectImage(p.id);
+        a.selectImageType(p.imageType);
+        ASSERT_NE(a.selectedMap(), nullptr) << p.id;
+        EXPECT_EQ(a.selectedMap()->name(), p.map) << p.id;
+        EXPECT_EQ(a.selectedReference(), p.row) << p.id;
+        if (p.row >= 0)
+            EXPECT_EQ(a.selectedMap(), a.references()[p.row]->map(p.imageType == 0));
+    }
+    EXPECT_GE(changed.size(), 4);
+    a.selectImage(99); // no such button: nothing changes
+    EXPECT_EQ(a.selectedReference(), 4);
+
+    // Residual-absorption maps are shown only once they have an image.
+    a.selectAnalysisMode(Analyzer::ModeRA);
+    a.selectImage(4);
+    EXPECT_EQ(a.selectedMap(), nullptr);
+    a.raDMutMap()->prepare(AnalyzeCond(4, 3, 0, 0, 0, 0, 4, 3));
+    a.raDMutMap()->genImg();
+    EXPECT_EQ(a.selectedMap(), a.raDMutMap());
+    a.selectAnalysisMode(9);
+    EXPECT_EQ(a.mode(), Analyzer::ModeRA);
+
+    // Fixed scales reach the maps.
+    a.setFixedScale(true);
+    a.setRatioScaleMax(0.8);
+    EXPECT_EQ(child<QLineEdit>(&a, "RatioScaleMax")->text(), "0.8");
+    EXPECT_TRUE(a.references()[0]->map(LCFReference::FractionMap)->fixedScale());
+    EXPECT_DOUBLE_EQ(a.references()[0]->map(LCFReference::FractionMap)->fixMax(), 0.8);
+    EXPECT_DOUBLE_EQ(a.raRatioMap()->fixMax(), 0.8);
+    EXPECT_DOUBLE_EQ(a.zansaMap()->fixMax(), 1.0);
+}
+
+TEST(AnalyzerPanel, SaveDataCfgDefaultsAndSlots) {
+    SaveDataCfg s;
+    EXPECT_EQ(s.windowTitle(), "Save Data Configuration");
+    EXPECT_TRUE(s.saveAsTiff());
+    EXPECT_TRUE(child<QFrame>(&s, "TiffCfg")->isEnabled());
+    EXPECT_FALSE(child<QFrame>(&s, "TextCfg")->isEnabled());
+    EXPECT_EQ(child<QLineEdit>(&s, "TiffScaleMin")->text(), "0");
+    EXPECT_EQ(child<QLineEdit>(&s, "TiffScaleMax")->text(), "10");
+    EXPECT_TRUE(s.textCommaSeparated());
+    EXPECT_TRUE(s.textXYVal());
+    EXPECT_FALSE(s.tiffFixedScale() || s.tiffAsAnalyzed());
+    s.setSaveAsText();
+    s.setSaveTextAsSSV();
+    s.setSaveTextAsValValVal();
+    s.setSaveTiffScaleMax(2.5);
+    s.setSaveTiffAsAnalyzed(true);
+    EXPECT_FALSE(child<QFrame>(&s, "TiffCfg")->isEnabled());
+    EXPECT_TRUE(child<QFrame>(&s, "TextCfg")->isEnabled());
+    EXPECT_FALSE(s.textCommaSeparated() || s.textXYVal() || s.saveAsTiff());
+    EXPECT_DOUBLE_EQ(s.tiffScaleMax(), 2.5);
+    EXPECT_TRUE(s.tiffAsAnalyzed());
+}
+
+class AnalyzerRun : public ::testing::Test {
+protected:
+    static constexpr int W = 6, H = 4;
+    void SetUp() override {
+        refA = TestSupport::writeFile(dir, "refA.dat", referenceText(muA));
+        refB = TestSupport::writeFile(dir, "refB.dat", referenceText(muB));
+    }
+    // I1 frames of the mixture fA = x / (W - 1), no I0: mu*t = -ln(I1) + const.
+    QStringList writeStack() {
+        QStringList files;
+        std::vector<quint16> px(W * H);
+        for (double e : energies()) {
+            for (int y = 0; y < H; ++y)
+                for (int x = 0; x < W; ++x) {
+                    const double f = double(x) / (W - 1);
+                    px[y * W + x] = quint16(
+                        std::lround(60000 * std::exp(-(0.2 + f * muA(e) + (1 - f) * muB(e)))));
+                }
+            const QString name =
+                dir.filePath(QStringLiteral("s_%1_0000.tif").arg(int(e), 5, 10, QChar('0')));
+            EXPECT_TRUE(TiffData::write16BitTiff(name, W, H, px.data()));
+            files << name;
+        }
+        return files;
+    }
+    bool runBatch(const QStringList &lines, const QString &until) {
+        emit body.batchCtrl()->doDispatchCmds(lines + QStringList{":echo " + until});
+        return waitUntil([&] { return body.batchCtrl()->logText().contains("echo " + until); },
+                         60000);
+    }
+    QTemporaryDir dir;
+    QString refA, refB;
+    Body body;
+};
+
+// The spectrum under the cursor, a 0.3 / 0.7 mixture, fitted on the worker:
+// the rows show R in percent; victoreen arguments and unreadable files.
+TEST_F(AnalyzerRun, InteractiveFitAndReferenceRows) {
+    Analyzer *a = body.analyzer();
+    a->setLCFStd(0, true, 0, refA, "0");
+    a->setLCFStd(1, true, 0, refB, "0");
+    ASSERT_TRUE(a->references()[0]->isInUse());
+    Spectrum mix;
+    for (double e : energies())
+        mix.addPoint(e, 0.3 * muA(e) + 0.7 * muB(e));
+    const XafsSpectrum s(mix, "mix", 1, 0, SuggestElm());
+    QSignalSpy done(a, &Analyzer::finished);
+    a->analyzeAndShowSpectrum(s, SuggestElm());
+    ASSERT_TRUE(waitUntil([&] { return done.size() >= 1 && !a->isWorkerBusy(); }));
+    // The rows show the worker's coefficients; the mixture comes back within
+    // what the different edge shapes leave after normalisation.
+    for (int i = 0; i < 2; ++i) {
+        const QString r = child<QLineEdit>(a->references()[i], "R")->text();
+        EXPECT_EQ(r, QString::asprintf("%5.2f", a->worker()->fractions().at(i) * 100));
+        EXPECT_NEAR(r.toDouble(), i == 0 ? 30 : 70, 3.0);
+    }
+    EXPECT_EQ(a->view()->others().size(), 3); // fitted curve and both references
+
+    struct Vic {
+        const char *arg;
+        bool checked;
+    };
+    for (const Vic &v :
+         {Vic{"", true}, {"vic", true}, {"VIC", true}, {"2", true}, {"0", false}, {"abc", false}})
+        for (const QString &file : {refA, dir.filePath("missing.dat")}) {
+            a->setLCFStd(2, true, 1.5, file, v.arg);
+            LCFReference *row = a->references()[2];
+            EXPECT_EQ(child<QCheckBox>(row, "IsVictreen")->isChecked(), v.checked) << v.arg;
+            EXPECT_EQ(child<QLineEdit>(row, "DeltaE")->text(), "1.5");
+            EXPECT_EQ(row->isInUse(), file == refA) << qPrintable(file);
+            EXPECT_DOUBLE_EQ(row->spectrum().shift(), file == refA ? 1.5 : 0.0);
+        }
+}
+
+// Batch lines: a run that cannot start answers at once; a run answers when
+// it ends; the fraction map follows the mixture; a second press while loading
+// or running leaves nothing running; the export commands write the map.
+TEST_F(AnalyzerRun, BatchRunStopAndExport) {
+    DebugLog::Capture log;
+    ASSERT_TRUE(runBatch({"analyzer_exec_LCF"}, "nothing"));
+    EXPECT_FALSE(log.contains("2da 1:"));
+
+    const QStringList files = writeStack();
+    // Pressed while the series arrives: refused, or halted by the next image.
+    QSignalSpy loaded(&body, &Body::finishBatchExec);
+    emit body.findChild<SelectDataFiles *>("SelectI1Files")->filesSelected(files, true);
+    body.startLCF2DAnalysis();
+    ASSERT_TRUE(waitUntil([&] { return loaded.size() >= 1; }, 60000));
+    ASSERT_EQ(body.stack().i1().size(), int(energies().size()));
+    ASSERT_TRUE(waitUntil([&] { return !body.isAnalysisRunning(); }));
+
+    const QString out = dir.filePath("frac.txt");
+    ASSERT_TRUE(runBatch(
+        {"set_band_w 0", "set_band_h 0", QString("analyzer_set_LCF_std 0 1 0 %1 0").arg(refA),
+         QString("analyzer_set_LCF_std 1 1 0 %1 0").arg(refB), "analyzer_exec_LCF",
+         "analyzer_select_image 0", "analyzer_select_image_type 0", "select_disp_image 3",
+         "saveDataCfg_save_as_text", "saveDataCfg_text_as_vals", "saveDataCfg_text_as_ssv",
+         "save_data " + out},
+        "ran"));
+    EXPECT_TRUE(log.contains("2da 3:"));
+    EXPECT_FALSE(body.isAnalysisRunning());
+    const Analyzed2DRes *frac = body.analyzer()->selectedMap();
+    ASSERT_NE(frac, nullptr);
+    EXPECT_EQ(frac->name(), "LCF Ref 2");
+    for (int x = 0; x < W; ++x)
+        EXPECT_NEAR(frac->valueAt(x, 2), double(x) / (W - 1), 0.03) << x;
+    QFile text(dir.filePath("frac-0.dat"));
+    ASSERT_TRUE(text.open(QIODevice::ReadOnly));
+    const QList<QByteArray> lines = text.readAll().split('\n');
+    ASSERT_EQ(lines.size(), H + 2); // leading empty line, one per row, final feed
+    EXPECT_EQ(lines[1].split(' ').size(), W);
+
+    // Two presses at once: the second stops the first; nothing stays running
+    // and the maps keep their grids.
+    body.startLCF2DAnalysis();
+    body.startLCF2DAnalysis();
+    ASSERT_TRUE(waitUntil([&] { return !body.isAnalysisRunning(); }));
+    EXPECT_TRUE(frac->hasImage());
+}
