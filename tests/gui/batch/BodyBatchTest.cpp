@@ -47,19 +47,17 @@ TEST_F(BodyBatch, ConfigurationBatchLinesRunAndErrPointsAreTaken) {
     EXPECT_TRUE(logHas(body, "echo firstecho second"));
 }
 
-TEST_F(BodyBatch, CommandsWithoutHandlerAreReportedAndTheBatchGoesOn) {
-    DebugLog::Capture capture;
+// Every command of the table has its handler now; what stays to check is a
+// command the window refuses inside a remark block ("quit" there would end
+// the program) and that the batch goes on after it.
+TEST_F(BodyBatch, QuitInARemarkBlockIsReportedAndTheBatchGoesOn) {
     Body body;
     QSignalSpy finished(&body, &Body::finishBatchExec);
-    emit body.batchCtrl()->doDispatchCmds(
-        {"calib_exec 3", ":rem_start", "quit", ":rem_end", ":echo done"});
+    emit body.batchCtrl()->doDispatchCmds({":rem_start", "quit", ":rem_end", ":echo done"});
     ASSERT_TRUE(logHas(body, "echo done"));
-    EXPECT_TRUE(body.batchCtrl()->logText().contains("calib_exec : 3\nErr: calib_exec 3\n"));
     EXPECT_TRUE(body.batchCtrl()->logText().contains("Err: quit\n"));
-    EXPECT_TRUE(capture.lines().contains("cmd calib_exec 3"));
-    ASSERT_EQ(finished.size(), 2);
-    EXPECT_EQ(finished.at(0).at(0).toInt(), int(CALIB_EXEC));
-    EXPECT_EQ(finished.at(1).at(0).toInt(), int(NOT_EX_CMD));
+    ASSERT_EQ(finished.size(), 1);
+    EXPECT_EQ(finished.at(0).at(0).toInt(), int(NOT_EX_CMD));
 }
 
 TEST_F(BodyBatch, RegisteredHandlerRunsAndAnswersWhenItIsDone) {
