@@ -9,6 +9,34 @@
 
 namespace {
 
+// mu at stored energy x: the straight line through the neighbouring points,
+// extended from the two end points outside the range (the mean of two points
+// at the same energy).
+double muAt(const QPointF *p, int n, double x) {
+    if (n == 0)
+        return 0;
+    if (n == 1)
+        return p[0].y();
+    int lo = 0, hi = 1;
+    if (x >= p[n - 1].x()) {
+        lo = n - 2;
+        hi = n - 1;
+    } else if (x > p[0].x()) {
+        hi = n - 1;
+        while (lo < hi - 1) {
+            const int mid = (lo + hi) / 2;
+            if (x < p[mid].x())
+                hi = mid;
+            else
+                lo = mid;
+        }
+    }
+    const double x1 = p[lo].x(), y1 = p[lo].y(), x2 = p[hi].x(), y2 = p[hi].y();
+    if (x1 == x2)
+        return (y1 + y2) / 2;
+    return y1 + (y2 - y1) / (x2 - x1) * (x - x1);
+}
+
 // Index of the point nearest to x: the first k whose midpoint to the next
 // point lies above x, else the last point (raw point energies).
 int nearestPoint(const QPointF *p, int n, double x) {
@@ -57,8 +85,8 @@ void analyzeOne(const Spectrum &s, double g, const ElemCondition &c, const ElemB
                 ElemValues &out) {
     const QPointF *p = s.points().constData();
     const int n = s.count();
-    const double muPlus = s.valueAt(c.e0 + c.dE + g);
-    const double muMinus = s.valueAt(c.e0 - c.dE + g);
+    const double muPlus = muAt(p, n, c.e0 + c.dE + g);
+    const double muMinus = muAt(p, n, c.e0 - c.dE + g);
     const double dmut = muPlus - muMinus;
     out.rawDMut = dmut;
     if (!(dmut > c.th)) { // NaN jumps count as no edge too

@@ -65,9 +65,10 @@ struct ElemValues {
     double nRoi() const { return v[ElemNROI]; }
 };
 
-// Analyses `count` elements of spectrum s (energies in ascending order) whose
-// bin carries the energy shift g: lookups, ROI limits and the half-jump
-// crossings all happen at the nominal energy + g, so the shift counts once.
+// Analyses `count` elements of spectrum s (stored energies in ascending order;
+// the spectrum's own energy offset is not applied) whose bin carries the
+// energy shift g: the mu lookups, the ROI limits and the half-jump crossings
+// all happen at the nominal energy + g, so the shift counts once.
 // out receives count entries. Ratios divide by the recorded jump of element
 // mainT; by 1 when that jump is 0 or mainT names no element.
 void analyzeElems(const Spectrum &s, double g, const ElemCondition *conds, int count, int mainT,
