@@ -1,6 +1,9 @@
 #include "mainwindow/widgets/Body.h"
+#include "mainwindow/widgets/BodyAnalysisState.h"
 
 #include "analysis/Analyzed2DRes.h"
+#include "analysis/MapRun.h"
+#include "analysis/widgets/Analyzer.h"
 #include "analysis/widgets/XafsFileSelect.h"
 #include "app/AppSettings.h"
 #include "app/DebugLog.h"
@@ -40,7 +43,8 @@ QString g6(double v) {
 
 } // namespace
 
-Body::Body(QWidget *parent) : QMainWindow(parent), ui(new Ui::Body) {
+Body::Body(QWidget *parent)
+    : QMainWindow(parent), ui(new Ui::Body), m_analysis(std::make_unique<AnalysisState>()) {
     m_darkDialog = new SelectImgDialog(this);
     m_darkDialog->setFileMode(QFileDialog::ExistingFile);
     m_esm = new Analyzed2DRes(QStringLiteral("a2d esm"), this);
@@ -62,6 +66,8 @@ Body::Body(QWidget *parent) : QMainWindow(parent), ui(new Ui::Body) {
     setupNavigation();
     setupViews();
     setupDark();
+    setupAnalysis();
+    setupExport();
     registerCommands();
     takeErrPointsFromConfig();
     dispatchConfigBatchLines();
@@ -72,6 +78,7 @@ Body::~Body() {
     // window has not taken yet are still queued to it: take them now, so
     // they are freed rather than dropped with the queue.
     m_closing = true;
+    haltAnalysisRun();
     for (QThread *t : {m_batchThread, m_i1Thread, m_i0Thread}) {
         t->quit();
         t->wait();
@@ -217,11 +224,15 @@ void Body::setupViews() {
     connect(ui->TotalI0ofI1XAFS, &XafsFileSelect::newFile, this, &Body::newTotalI0ofI1File);
     connect(ui->TotalI0ofI0XAFS, &XafsFileSelect::newFile, this, &Body::newTotalI0ofI0File);
     connect(ui->TotalI0ofI1XAFS, &XafsFileSelect::cleared, this, [this] {
+        haltAnalysisRun();
         m_stack.totalI0OfI1().clear();
         showXafsSpectrum();
     });
     connect(ui->TotalI0ofI0XAFS, &XafsFileSelect::cleared, this,
-            [this] { m_stack.totalI0OfI0().clear(); });
+            [this] {
+                haltAnalysisRun();
+                m_stack.totalI0OfI0().clear();
+            });
     ui->TotalI0ofI1XAFS->setWindowTitle(tr("Total I0 of I1"));
     ui->TotalI0ofI0XAFS->setWindowTitle(tr("Total I0 of I0"));
     ui->TotalI0ofI1XAFS->setSelectText(tr("Total I0 of I1"));
@@ -358,6 +369,7 @@ const TiffData *Body::currentImage() const {
 // ------------------------------------------------------------------ series
 
 void Body::clearI1Files() {
+    haltAnalysisRun();
     ui->dispA->setImage(nullptr);
     m_resetViewOnShow = true;
     ui->SelectI1Files->clearFiles();
@@ -367,6 +379,7 @@ void Body::clearI1Files() {
 // The display may hold an I0 image even with the I1 series chosen (when that
 // is empty), so its reference goes in any case; an I1 image comes back.
 void Body::clearI0Files() {
+    haltAnalysisRun();
     ui->dispA->setImage(nullptr);
     ui->SelectI0Files->clearFiles();
     m_stack.clear(Series::I0);
@@ -415,6 +428,7 @@ void Body::loaded(Series s, TiffData *data, int fNo) {
         delete data;
     if (m_closing || !data)
         return;
+    haltAnalysisRun();
     SelectDataFiles *p = panel(s);
     data->setEnergy(p->addFile(data->fileName(), fNo));
     m_stack.append(s, data);
@@ -553,6 +567,7 @@ void Body::showXafsSpectrum() {
     m_stack.buildRaw(m_x, m_y, c.hx, c.hy, m_raw);
     m_xafsView->setRaw(m_raw);
     ui->dispA->update();
+    analyzeShownSpectrum();
 }
 
 void Body::onMouseMovedInDispA() {
@@ -577,11 +592,13 @@ void Body::updateProfiles(int mx, int my) {
 }
 
 void Body::updateValueLabels(int mx, int my) {
-    if (ui->ShowResAnalysis->isChecked()) {
-        // Result maps come with the analysis panel; the shift map is the
-        // one map shown until then.
-        const double v =
-            m_esm->showProcessed() ? m_esm->processedAt(mx, my) : m_esm->valueAt(mx, my);
+    const Analyzed2DRes *map = ui->ShowResAnalysis->isChecked() ? analyzer()->selectedMap()
+                               : ui->ShowShiftMap->isChecked()   ? m_esm
+                                                                 : nullptr;
+    if (ui->ShowResAnalysis->isChecked() || ui->ShowShiftMap->isChecked()) {
+        const double v = !map                   ? 0.0
+                         : map->showProcessed() ? map->processedAt(mx, my)
+                                                : map->valueAt(mx, my);
         ui->Value->setText(QString::number(v, 'g', 2));
     } else {
         const TiffData *image = currentImage();
@@ -644,7 +661,7 @@ void Body::showCurrentPicture(bool allImages) {
             ui->dispA->setResultMode(true, m_esm);
         }
     } else if (ui->ShowResAnalysis->isChecked()) {
-        // Result maps arrive with the analysis panel.
+        setupResAnalysisImage();
     } else if (allImages) {
         for (TiffData *image : m_stack.images(shownSeries()))
             image->rebuildDisplay();
@@ -668,6 +685,7 @@ void Body::cBarUpdated() {
 // ------------------------------------------------------------------ spectra
 
 void Body::readTotalI0(Spectrum &target, const QString &fname) {
+    haltAnalysisRun();
     XafsSpectrum read;
     if (read.readFile(fname))
         target = read;
@@ -719,7 +737,7 @@ void Body::showAnalyzedVals() {
 // ------------------------------------------------------------------ dark
 
 void Body::selectedDark(const QString &fname) {
-    clearDark();
+    clearDark(); // ends a map run first
     if (m_stack.loadDark(fname)) {
         ui->DarkFileName->setText(QFileInfo(fname).fileName());
         ui->DarkExpTime->setText(g6(m_stack.dark()->exposureMs()));
@@ -728,12 +746,14 @@ void Body::selectedDark(const QString &fname) {
 }
 
 void Body::clearDark() {
+    haltAnalysisRun();
     m_stack.clearDark();
     ui->DarkFileName->clear();
     ui->DarkValue->clear(); // no dark frame left to read out
 }
 
 void Body::setDarkArea(Series s) {
+    haltAnalysisRun();
     const QRectF area = ui->dispA->selectedArea();
     m_stack.setDarkArea(s, area, expTimeMs(s), darkExpMs());
     panel(s)->darkArea(area);
@@ -742,6 +762,7 @@ void Body::setDarkArea(Series s) {
 }
 
 void Body::clearDarkArea(Series s) {
+    haltAnalysisRun();
     m_stack.clearDarkArea(s);
     showXafsSpectrum();
 }

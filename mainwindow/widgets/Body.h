@@ -5,6 +5,7 @@
 // the images and the mu*t spectrum of the bin under the cursor, and it runs
 // the loader threads and the batch machinery. External batch commands are
 // executed through a registry of per-command handlers.
+#include "analysis/AnalyzeCond.h"
 #include "batch/CmdLine.h"
 #include "batch/ExCmdTable.h"
 #include "measurement/MeasurementStack.h"
@@ -15,8 +16,10 @@
 #include <QMainWindow>
 #include <QPoint>
 #include <functional>
+#include <memory>
 
 class Analyzed2DRes;
+class Analyzer;
 class BatchCtrl;
 class BatchDispatcher;
 class ErrPoints;
@@ -25,6 +28,7 @@ class QButtonGroup;
 class QFileDialog;
 class QPainter;
 class QThread;
+class SaveDataCfg;
 class SelectDataFiles;
 class SelectImgDialog;
 class SpectrumView;
@@ -74,6 +78,13 @@ public:
     // Index of the image shown from the current series, -1 without one.
     int currentImageIndex() const;
     const TiffData *currentImage() const;
+    Analyzer *analyzer() const;
+    SaveDataCfg *saveDataCfg() const;
+    // The bin grid of the maps over the selected area (else the region on
+    // display); false without I1 images.
+    bool analysisGrid(AnalyzeCond &ac) const;
+    // A map run (LCF/MLCF or residual absorption) is going on.
+    bool isAnalysisRunning() const;
 
 signals:
     void loadI1Files(const QStringList &files, bool ignoreLive, int skip, int cutFirst, int cutLast,
@@ -136,6 +147,29 @@ public slots:
     void saveImage(const QString &fname);
     void saveImageWNum(const QString &fname, const QString &num);
 
+    // ---- map runs and the analysis panel (BodyAnalysis.cpp) ----
+    void askAnalyzeCond(AnalyzeCond &ac);
+    void startLCF2DAnalysis();
+    void stop2DAnalysis();
+    void generateResImages();
+    void startRA2DAnalysis();
+    void generateRAResImage();
+    void showResAnalysis(bool f);
+    void selectedNewRef();
+    void setupResAnalysisImage();
+    void execFourierA();
+
+    // ---- data export (BodyExport.cpp) ----
+    void saveAllImages(const QString &fname);
+    void showSaveDataDialog();
+    void saveData(const QString &fname);
+    void saveDataAsTiff(const QString &fname, int n);
+    void saveDataAsText(const QString &fname, int n);
+    void saveEachSpectrum(const QString &fname);
+    void saveEachNormalizedXafsSpectrum(const QString &fname);
+    void saveEachRawXafsSpectrum(const QString &fname);
+    void saveEachRawSpectrum(const QString &fname);
+
 protected:
     void closeEvent(QCloseEvent *event) override;
 
@@ -156,6 +190,15 @@ private:
     void registerDisplayCommands();
     void registerOtherCommands();
     void quitCmd(const CmdLine &cmd);
+    void setupAnalysis();
+    void setupExport();
+    void registerAnalyzerCommands();
+    void registerExportCommands();
+    // Ends a map run before the measurement it reads changes (waits for it).
+    void haltAnalysisRun();
+    bool analysisRunMayStart(AnalyzeCond &grid);
+    void analysisRunEnded(bool completed);
+    void analyzeShownSpectrum();
 
     SelectDataFiles *panel(Series s) const;
     Series shownSeries() const;
@@ -208,6 +251,9 @@ private:
     bool m_esmValid = false;
 
     // Reused on every mouse move: no allocation once sized.
+    struct AnalysisState;
+    std::unique_ptr<AnalysisState> m_analysis;
+
     Spectrum m_mut;
     Spectrum m_raw;
     Spectrum m_hProfile;

@@ -39,6 +39,8 @@ void Body::registerCommands() {
     registerEnergyCommands();
     registerDisplayCommands();
     registerOtherCommands();
+    registerAnalyzerCommands();
+    registerExportCommands();
 }
 
 // Loads complete through the loader's finishLoadFiles, which also answers a

@@ -1,0 +1,102 @@
+#pragma once
+// Linear-combination fitting of one XAFS spectrum by reference spectra:
+//
+//  - LCF: the sample's pre-base double-normalised curve y ~ sum_j a_j r_j,
+//    r_j the references' pre-base double-normalised curves, unconstrained
+//    linear least squares over the fitting range; amounts a_j * dMut.
+//  - old LCF: the same fit made whatever the sample's edge jump.
+//  - MLCF: the raw mu*t ~ c0 + c1 E + sum_j c_j q_j, q_j the references'
+//    post-base double-normalised curves: the c_j are absolute edge jumps.
+//
+// One engine per thread: every buffer is kept between calls, so analysing a
+// spectrum of the same length as the previous one allocates nothing. The
+// normal equations live in a fixed array.
+#include "spectrum/XafsSpectrum.h"
+
+#include <QMetaType>
+#include <QVector>
+#include <array>
+
+// One reference row as the engine sees it. The spectrum carries the row's dE
+// as its energy offset (setShifted(true), setShift(dE)) and as eShiftValue;
+// loadLcfReference() builds it that way. A row counts when it is in use and
+// its spectrum holds points.
+struct LcfReference {
+    const XafsSpectrum *spectrum = nullptr;
+    bool inUse = false;
+    bool isUsed() const { return inUse && spectrum && !spectrum->isEmpty(); }
+};
+
+enum class LcfKind { LCF, OldLCF, MLCF };
+
+struct LcfResult {
+    QVector<double> fractions; // one per used reference (all rows when dMut <= 0)
+    QVector<double> amounts;
+    double residual = 0;
+    // False when the fit was skipped because the sample shows no edge
+    // (LCF with dMut <= 0): fractions and amounts are then all 0.
+    bool fitted = false;
+};
+
+// Reads a reference spectrum file and prepares it as a reference row does:
+// dE as energy offset (and eShiftValue), then normalised with the straight
+// background, or the Victoreen form when victoreen. False when the file
+// cannot be read or holds no points.
+bool loadLcfReference(const QString &fileName, double dE, bool victoreen, XafsSpectrum &out);
+
+class LcfEngine {
+public:
+    // Most references in use at once; MLCF solves for two more unknowns.
+    static constexpr int MaxReferences = 16;
+    static constexpr int MaxUnknowns = MaxReferences + 2;
+
+    LcfEngine();
+
+    // While set, the engine may keep the reference values looked up at the
+    // sample energies between calls: the caller promises that the reference
+    // spectra do not change (a map run). Results are the same either way.
+    void setReferencesFixed(bool fixed);
+
+    // Analyses sample against the rows refs over the fitting range [sE0, eE0]
+    // (eV). fitted, when given, receives the fitted curve ("anal-LCF" or
+    // "anal-MLCF"). False, with out untouched, when there is nothing to
+    // analyse: an empty sample, fewer than two rows, or more used rows than
+    // MaxReferences.
+    bool analyze(LcfKind kind, const XafsSpectrum &sample, const QVector<LcfReference> &refs,
+                 double sE0, double eE0, const SuggestElm &sElm, XafsSpectrum *fitted,
+                 LcfResult &out);
+
+private:
+    struct Setup;
+    bool setUp(const XafsSpectrum &sample, const QVector<LcfReference> &refs, double sE0,
+               double eE0);
+    void lookUpReferences(const XafsSpectrum &sample);
+    void fitLcf(const XafsSpectrum &sample, LcfResult &out);
+    void fitMlcf(const XafsSpectrum &sample, LcfResult &out);
+    void buildCurve(const XafsSpectrum &sample, const double *coefficients);
+    double residualOf(const XafsSpectrum &sample) const;
+    void emitCurve(LcfKind kind, const SuggestElm &sElm, XafsSpectrum *fitted);
+
+    bool m_referencesFixed = false;
+    // The used references of the current call, in row order.
+    std::array<const XafsSpectrum *, MaxReferences> m_used{};
+    std::array<double, MaxReferences> m_lookupDelta{}; // added to E' before a lookup
+    int m_n = 0;
+    double m_lo = 0, m_hi = 0; // fitting range
+    double m_v = 0, m_u = 0;   // curve range
+    // Sample energies E'_i and, per used reference j, r_j(E'_i) and q_j(E'_i)
+    // at index j * count + i.
+    QVector<double> m_energies;
+    QVector<double> m_pre;
+    QVector<double> m_post;
+    bool m_lookupValid = false;
+    // Key of the cached lookups (references fixed only).
+    std::array<const XafsSpectrum *, MaxReferences> m_cachedUsed{};
+    int m_cachedN = -1;
+    // Fitted value at each sample point inside the curve range, and the curve.
+    QVector<double> m_curveAt;
+    Spectrum m_curve;
+};
+
+Q_DECLARE_METATYPE(LcfReference)
+Q_DECLARE_METATYPE(QVector<LcfReference>)

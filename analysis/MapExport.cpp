@@ -1,0 +1,137 @@
+#include "analysis/MapExport.h"
+
+#include "analysis/Analyzed2DRes.h"
+#include "app/DebugLog.h"
+#include "display/TaggedFileName.h"
+#include "imageio/TiffData.h"
+#include "spectrum/XafsSpectrum.h"
+
+#include <QSaveFile>
+#include <QTextStream>
+#include <algorithm>
+
+bool writeMapTiff(Analyzed2DRes &map, const QString &path, const MapTiffOptions &options) {
+    const MapSamples16 s = map.tiffDataForSave(options.fixedScale, options.scaleMin,
+                                               options.scaleMax, options.asAnalyzed);
+    if (s.isNull())
+        return false;
+    return TiffData::write16BitTiff(path, s.width, s.height, s.samples.data());
+}
+
+QString numberedDataFileName(const QString &name, int n, const QString &suffix) {
+    return taggedFileNameWithSuffix(name, QString::number(n), suffix);
+}
+
+namespace {
+
+const char *formatLine(SpectrumSetKind kind) {
+    switch (kind) {
+    case SpectrumSetKind::NormalizedXafs:
+        return "# Lumenstack Save Normalized Xafs Spectra 1.0";
+    case SpectrumSetKind::RawXafs:
+        return "# Lumenstack Save Raw Xafs Spectra 1.0";
+    case SpectrumSetKind::Raw:
+        break;
+    }
+    return "# Lumenstack Save Raw Spectra 1.0";
+}
+
+// One bin's line after its head: the (energy, value) pairs.
+class SpectrumSetLineWriter {
+public:
+    SpectrumSetLineWriter(SpectrumSetKind kind, MeasurementStack &stack,
+                          const SpectrumSetSource &source)
+        : m_kind(kind), m_stack(stack), m_source(source) {}
+
+    void write(QTextStream &out, int cx, int cy) {
+        const MuTConditions &c = m_source.conditions;
+        if (m_kind == SpectrumSetKind::Raw) {
+            out << QStringLiteral("%1 %2").arg(cx).arg(cy);
+            m_stack.buildRaw(cx, cy, c.hx, c.hy, m_mut);
+            writePairs(out, m_mut, false);
+            return;
+        }
+        const double shift = m_stack.shiftAt(m_source.shiftMap, cx, cy);
+        out << QStringLiteral("%1 %2 %3").arg(cx).arg(cy).arg(shift, 0, 'g', 6);
+        m_stack.computeMuT(cx, cy, c, m_mut);
+        if (m_kind == SpectrumSetKind::RawXafs) {
+            writePairs(out, m_mut, false);
+            return;
+        }
+        m_xafs.assign(m_mut, QStringLiteral("Body-SaveEach"), m_source.simple, shift,
+                      m_source.suggestion);
+        const Spectrum &normalized = m_xafs.normalized();
+        for (int i = 0; i < m_xafs.count(); ++i)
+            out << ' ' << m_xafs.effectiveX(i) << ' '
+                << (i < normalized.count() ? normalized.y(i) : 0.0);
+    }
+
+private:
+    static void writePairs(QTextStream &out, const Spectrum &s, bool corrected) {
+        for (int i = 0; i < s.count(); ++i)
+            out << ' ' << (corrected ? s.effectiveX(i) : s.x(i)) << ' ' << s.y(i);
+    }
+
+    SpectrumSetKind m_kind;
+    MeasurementStack &m_stack;
+    const SpectrumSetSource &m_source;
+    Spectrum m_mut;
+    XafsSpectrum m_xafs;
+};
+
+} // namespace
+
+QString spectrumSetHeader(SpectrumSetKind kind, const AnalyzeCond &g) {
+    return QStringLiteral("%1\n"
+                          "# X-Range (x0, x1), steps : %2 %3 %4\n"
+                          "# Y-Range (y0, y1), steps : %5 %6 %7\n"
+                          "# Full Width, Height      : %8 %9\n"
+                          "# Bin Half Width, Height  : %10 %11\n"
+                          "# Step dX, dY             : %12 %13\n"
+                          "# End of Header\n")
+        .arg(QLatin1String(formatLine(kind)))
+        .arg(g.x0)
+        .arg(g.x1)
+        .arg(g.binsX())
+        .arg(g.y0)
+        .arg(g.y1)
+        .arg(g.binsY())
+        .arg(g.W)
+        .arg(g.H)
+        .arg(g.hx)
+        .arg(g.hy)
+        .arg(g.sx)
+        .arg(g.sy);
+}
+
+bool writeSpectrumSet(const QString &fileName, SpectrumSetKind kind, const AnalyzeCond &grid,
+                      MeasurementStack &stack, const SpectrumSetSource &source) {
+    if (stack.i1().isEmpty())
+        return false;
+    const QString path = fileNameWithDefaultSuffix(fileName, QStringLiteral("dat"));
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Text)) {
+        DebugLog::write("Can't open " + path);
+        return false;
+    }
+    stack.updateDarkAreas(source.conditions);
+    QTextStream out(&file);
+    out << spectrumSetHeader(kind, grid);
+    SpectrumSetLineWriter line(kind, stack, source);
+    AnalyzeCond g = grid;
+    g.reset();
+    const double rows = std::max(1, g.y1 - g.y0);
+    do {
+        if (g.newRow)
+            DebugLog::write(QStringLiteral("Save Xafs Spectra : Progress %1")
+                                .arg((g.cy - g.y0) / rows * 100));
+        line.write(out, g.cx, g.cy);
+        out << '\n';
+    } while (g.next());
+    out.flush();
+    if (out.status() != QTextStream::Ok || !file.commit()) {
+        DebugLog::write("Can't write " + path);
+        return false;
+    }
+    return true;
+}

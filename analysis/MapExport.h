@@ -1,0 +1,53 @@
+#pragma once
+// Writing results out: a result map as a 16-bit TIFF, and the spectra of
+// every bin of an area as one text file ("spectrum set"), one line per bin in
+// walk order. Everything is written through QSaveFile, so a failed write
+// leaves any older file untouched.
+#include "analysis/AnalyzeCond.h"
+#include "measurement/MeasurementStack.h"
+#include "spectrum/SuggestElm.h"
+
+#include <QString>
+
+class Analyzed2DRes;
+
+struct MapTiffOptions {
+    bool fixedScale = false; // scale over [scaleMin, scaleMax] instead of the map's range
+    double scaleMin = 0;
+    double scaleMax = 10;
+    bool asAnalyzed = false; // one sample per analysed bin instead of the full map
+};
+
+// The map converted to 16 bits and written as an uncompressed TIFF. False
+// (nothing written) when the map has no grids or the file cannot be written.
+bool writeMapTiff(Analyzed2DRes &map, const QString &path, const MapTiffOptions &options);
+
+// The name a numbered data file is saved under: "base-n.suffix" in the folder
+// of name (the name's own suffix is replaced).
+QString numberedDataFileName(const QString &name, int n, const QString &suffix);
+
+enum class SpectrumSetKind {
+    NormalizedXafs, // "X Y shift" then (E, normalised mu*t) pairs
+    RawXafs,        // "X Y shift" then (E, mu*t) pairs
+    Raw             // "X Y" then (E, raw I1 bin sum) pairs
+};
+
+// How the spectra of the bins are formed: the mu*t conditions (half sizes
+// hx, hy are the bin), the energy-shift map, the element suggestion and the
+// background form of the normalisation (1 straight, 0 Victoreen).
+struct SpectrumSetSource {
+    MuTConditions conditions;
+    ShiftMapView shiftMap;
+    SuggestElm suggestion;
+    int simple = 1;
+};
+
+// The seven header lines (each ended by a line feed) of a spectrum set over
+// grid.
+QString spectrumSetHeader(SpectrumSetKind kind, const AnalyzeCond &grid);
+
+// Writes the spectra of every bin of grid to fileName ("dat" appended when it
+// has no suffix). Nothing is written without I1 images. Brings the stack's
+// dark areas up to date first. False when nothing could be written.
+bool writeSpectrumSet(const QString &fileName, SpectrumSetKind kind, const AnalyzeCond &grid,
+                      MeasurementStack &stack, const SpectrumSetSource &source);

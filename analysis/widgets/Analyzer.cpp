@@ -1,0 +1,444 @@
+#include "analysis/widgets/Analyzer.h"
+
+#include "analysis/AnalyzeProc.h"
+#include "analysis/Analyzed2DRes.h"
+#include "analysis/widgets/LCFReference.h"
+#include "analysis/widgets/XafsFileSelect.h"
+#include "display/ColorMap.h"
+#include "display/widgets/SpectrumView.h"
+
+#include "ui_Analyzer.h"
+
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QGridLayout>
+#include <QThread>
+
+namespace {
+
+QString g6(double v) {
+    return QString::number(v, 'g', 6);
+}
+
+double number(const QLineEdit *e) {
+    return e->text().toDouble();
+}
+
+// Offsets of the fixed selection buttons from the first fixed id.
+enum FixedSelection { SelDMuT = 0, SelRest = 1, SelRatioMap = 2, SelZansa = 3, FixedCount = 4 };
+
+} // namespace
+
+Analyzer::Analyzer(QWidget *parent) : QFrame(parent), ui(new Ui::Analyzer) {
+    ui->setupUi(this);
+    AnalyzeProc::registerMetaTypes();
+    qRegisterMetaType<AnalyzeCond>("AnalyzeCond");
+    const auto map = [this](const char *name) {
+        return new Analyzed2DRes(QString::fromLatin1(name), this);
+    };
+    m_zansa = map("a2d Zansa");
+    m_dMut = map("a2d DMut");
+    m_rest = map("a2d Rest");
+    m_ratio = map("a2d Rati");
+    m_elemsCor = map("a2d ElemsCor");
+    m_elemsCorTh = map("a2d ElemsCorTh");
+    m_sumUp = map("Sum Up Img");
+    m_processed = map("Processed Map");
+    m_eShift1 = map("E-Shift Map 1");
+    m_eShift2 = map("E-Shift Map 2");
+
+    m_view = new SpectrumView(this);
+    m_view->setWindowFlag(Qt::Window);
+    m_view->setWindowTitle(tr("Analyzing Spectrum"));
+
+    setupModes();
+    setupSelection();
+    for (int i = 0; i < InitialReferences; ++i)
+        addNewRef();
+    ui->ShowDMuT->setChecked(true);
+    setupWorker();
+    setupScales();
+    connect(ui->AskAnalyze, &QPushButton::clicked, this, &Analyzer::askAnalyze);
+    connect(ui->AskRAAnalyze, &QPushButton::clicked, this, &Analyzer::askRAAnalyze);
+    connect(ui->ShowView, &QPushButton::clicked, m_view, &SpectrumView::show);
+    connect(ui->AddRef, &QPushButton::clicked, this, &Analyzer::addNewRef);
+    for (QLineEdit *e : {ui->LCFRange1, ui->LCFRange2})
+        connect(e, &QLineEdit::editingFinished, this, &Analyzer::reAnalyzeSpectrum);
+    connect(ui->MLCF, &QCheckBox::toggled, this, &Analyzer::reAnalyzeSpectrum);
+}
+
+// The worker may be in the middle of an analysis: its thread ends after it.
+Analyzer::~Analyzer() {
+    m_workerThread->quit();
+    m_workerThread->wait();
+    delete m_worker;
+    delete ui;
+}
+
+void Analyzer::setupModes() {
+    m_modes = new QButtonGroup(this);
+    m_modes->addButton(ui->SelMLCFA, ModeLCF);
+    m_modes->addButton(ui->SelRAA, ModeRA);
+    m_modes->addButton(ui->SelElemA, ModeElem);
+    m_modes->addButton(ui->SelSumUp, ModeSumUp);
+    m_modes->addButton(ui->SelProcMaps, ModeProcMaps);
+    m_modes->setExclusive(true);
+    connect(m_modes, &QButtonGroup::idToggled, this, [this](int, bool on) {
+        if (on)
+            emit changedSelection();
+    });
+}
+
+// Rows take ids from 0; the four fixed buttons keep 4..7 whatever rows are
+// added later, so a batch that selects "7" always means the residual map.
+void Analyzer::setupSelection() {
+    m_selection = new QButtonGroup(this);
+    m_selection->setExclusive(true);
+    m_selection->addButton(ui->ShowDMuT, m_firstFixedId + SelDMuT);
+    m_selection->addButton(ui->ShowRest, m_firstFixedId + SelRest);
+    m_selection->addButton(ui->ShowRatio, m_firstFixedId + SelRatioMap);
+    m_selection->addButton(ui->ShowZ, m_firstFixedId + SelZansa);
+    connect(m_selection, &QButtonGroup::idClicked, this, &Analyzer::selectedNewRef);
+    connect(ui->SelDMut, &QRadioButton::toggled, this, &Analyzer::selectedImgChanged);
+}
+
+void Analyzer::setupWorker() {
+    m_workerThread = new QThread(this);
+    m_worker = new AnalyzeProc;
+    m_worker->moveToThread(m_workerThread);
+    connect(this, &Analyzer::analyzeSpectrum0, m_worker, &AnalyzeProc::analyzeSpectrum0,
+            Qt::QueuedConnection);
+    connect(m_worker, &AnalyzeProc::finished, this, &Analyzer::analyzeSpectrumFinished,
+            Qt::QueuedConnection);
+    connect(m_worker, &AnalyzeProc::newZ, this, &Analyzer::noticedNewZ, Qt::QueuedConnection);
+    connect(ui->OldLCF, &QCheckBox::toggled, m_worker, &AnalyzeProc::setLcfOld,
+            Qt::QueuedConnection);
+    m_workerThread->start();
+}
+
+void Analyzer::setupScales() {
+    connect(ui->FixedScale, &QCheckBox::toggled, this, &Analyzer::scalePolicyChanged);
+    for (QLineEdit *e :
+         {ui->DMutScaleMin, ui->DMutScaleMax, ui->RatioScaleMin, ui->RatioScaleMax})
+        connect(e, &QLineEdit::editingFinished, this, &Analyzer::scaleChanged);
+}
+
+// ------------------------------------------------------------------ state
+
+int Analyzer::mode() const {
+    return m_modes->checkedId();
+}
+
+QVector<LcfReference> Analyzer::lcfReferences() const {
+    QVector<LcfReference> refs;
+    refs.reserve(m_refs.size());
+    for (const LCFReference *r : m_refs)
+        refs.append(LcfReference{&r->spectrum(), r->isInUse()});
+    return refs;
+}
+
+LcfKind Analyzer::lcfKind() const {
+    if (ui->MLCF->isChecked())
+        return LcfKind::MLCF;
+    return ui->OldLCF->isChecked() ? LcfKind::OldLCF : LcfKind::LCF;
+}
+
+double Analyzer::lcfStart() const {
+    return number(ui->LCFRange1);
+}
+
+double Analyzer::lcfEnd() const {
+    return number(ui->LCFRange2);
+}
+
+bool Analyzer::dispOnTime() const {
+    return ui->DispOnTime->isChecked();
+}
+
+double Analyzer::raEnergy() const {
+    return number(ui->RAAtEV);
+}
+
+double Analyzer::raFactor() const {
+    return number(ui->RAFactor);
+}
+
+Analyzed2DRes *Analyzer::mapNamed(const QString &name) const {
+    for (Analyzed2DRes *m : findChildren<Analyzed2DRes *>())
+        if (m->name() == name)
+            return m;
+    return nullptr;
+}
+
+int Analyzer::selectedReference() const {
+    for (int i = 0; i < m_refs.size(); ++i)
+        if (m_refs.at(i)->isShowChecked())
+            return i;
+    return -1;
+}
+
+int Analyzer::numberOfResults() const {
+    return LCFReference::MapsPerReference;
+}
+
+Analyzed2DRes *Analyzer::selectedMap() const {
+    switch (mode()) {
+    case ModeLCF: {
+        if (ui->ShowZ->isChecked())
+            return m_zansa;
+        const int row = selectedReference();
+        if (row < 0)
+            return nullptr;
+        return m_refs.at(row)->map(ui->SelRatio->isChecked() ? LCFReference::FractionMap
+                                                             : LCFReference::AmountMap);
+    }
+    case ModeRA: {
+        Analyzed2DRes *m = ui->ShowRest->isChecked()    ? m_rest
+                           : ui->ShowRatio->isChecked() ? m_ratio
+                           : ui->ShowDMuT->isChecked()  ? m_dMut
+                                                        : nullptr;
+        return m && m->hasImage() ? m : nullptr;
+    }
+    case ModeSumUp:
+        return m_sumUp;
+    default:
+        return nullptr;
+    }
+}
+
+// ------------------------------------------------------------------ slots
+
+void Analyzer::show() {
+    QFrame::show();
+    m_view->show();
+}
+
+void Analyzer::setLCFStd(int no, bool use, double dE, const QString &fname,
+                         const QString &isVic) {
+    if (no < 0 || no >= m_refs.size())
+        return;
+    m_refs.at(no)->setStd(use, dE, fname, isVic);
+}
+
+void Analyzer::setLCFMode(int f) {
+    ui->MLCF->setChecked(f == 1);
+}
+
+void Analyzer::selectImage(int id) {
+    if (QAbstractButton *b = m_selection->button(id)) {
+        b->setChecked(true);
+        emit changedSelection();
+    }
+}
+
+void Analyzer::selectImageType(int type) {
+    if (type == 0)
+        ui->SelRatio->setChecked(true);
+    else if (type == 1)
+        ui->SelDMut->setChecked(true);
+}
+
+void Analyzer::selectAnalysisMode(int mode) {
+    if (QAbstractButton *b = m_modes->button(mode))
+        b->setChecked(true);
+}
+
+void Analyzer::setRaEnergy(double e) {
+    ui->RAAtEV->setText(g6(e));
+}
+
+void Analyzer::setRaFactor(double f) {
+    ui->RAFactor->setText(g6(f));
+}
+
+void Analyzer::setFixedScale(bool f) {
+    ui->FixedScale->setChecked(f);
+}
+
+void Analyzer::setDMutScaleMax(double v) {
+    ui->DMutScaleMax->setText(g6(v));
+    scaleChanged();
+}
+
+void Analyzer::setDMutScaleMin(double v) {
+    ui->DMutScaleMin->setText(g6(v));
+    scaleChanged();
+}
+
+void Analyzer::setRatioScaleMax(double v) {
+    ui->RatioScaleMax->setText(g6(v));
+    scaleChanged();
+}
+
+void Analyzer::setRatioScaleMin(double v) {
+    ui->RatioScaleMin->setText(g6(v));
+    scaleChanged();
+}
+
+void Analyzer::setNormalize(bool f) {
+    m_view->setNormalize(f);
+}
+
+void Analyzer::setEnergyCorrection(bool f) {
+    m_view->setEnergyCorrection(f);
+}
+
+void Analyzer::setContAccess(bool f) {
+    m_running = f;
+    QMetaObject::invokeMethod(
+        m_worker, [w = m_worker, f] { w->setContAccess(f); }, Qt::QueuedConnection);
+}
+
+void Analyzer::setProgress(double perCent) {
+    ui->Progress->setText(QString::asprintf("%5.2f", perCent));
+}
+
+void Analyzer::noticedNewZ(double z) {
+    ui->DispZansa->setText(g6(z));
+}
+
+// ------------------------------------------------------------------ analysis
+
+void Analyzer::analyzeSpectrum(const XafsSpectrum &s, const SuggestElm &sElm) {
+    if (&s != &m_analyzed)
+        m_analyzed = s;
+    m_sElm = sElm;
+    if (!ui->SelMLCFA->isChecked())
+        return;
+    m_pending = true;
+    if (!m_workerBusy)
+        sendToWorker();
+}
+
+void Analyzer::analyzeAndShowSpectrum(const XafsSpectrum &s, const SuggestElm &sElm) {
+    analyzeSpectrum(s, sElm);
+}
+
+void Analyzer::reAnalyzeSpectrum() {
+    if (m_analyzed.count() > 0)
+        analyzeSpectrum(m_analyzed, m_sElm);
+}
+
+// The worker reads copies of the references (their point lists are shared,
+// not duplicated), so a row that loads another file meanwhile changes nothing
+// under it. After the request an idle notice is queued to the worker: it
+// comes back even when the worker had nothing to analyse and sent no signal.
+void Analyzer::sendToWorker() {
+    m_pending = false;
+    m_workerBusy = true;
+    m_workerRefSpectra.resize(m_refs.size());
+    m_workerRefs.resize(m_refs.size());
+    for (int i = 0; i < m_refs.size(); ++i) {
+        m_workerRefSpectra[i] = m_refs.at(i)->spectrum();
+        m_workerRefs[i] = LcfReference{&m_workerRefSpectra[i], m_refs.at(i)->isInUse()};
+    }
+    emit analyzeSpectrum0(m_analyzed, m_workerRefs, &m_result, ui->MLCF->isChecked(), lcfStart(),
+                          lcfEnd(), m_sElm);
+    QMetaObject::invokeMethod(
+        m_worker,
+        [this] { QMetaObject::invokeMethod(this, [this] { workerIdle(); }, Qt::QueuedConnection); },
+        Qt::QueuedConnection);
+}
+
+void Analyzer::workerIdle() {
+    m_workerBusy = false;
+    if (m_pending)
+        sendToWorker();
+}
+
+// Results are read while the worker is idle: finished() is its last act for
+// the request. The rows show them only outside a map run.
+void Analyzer::analyzeSpectrumFinished() {
+    if (!m_running)
+        showAnalysis();
+    emit finished();
+}
+
+void Analyzer::showAnalysis() {
+    const QVector<double> &fractions = m_worker->fractions();
+    const QVector<double> &amounts = m_worker->amounts();
+    int d = 0;
+    for (LCFReference *r : m_refs) {
+        if (!r->isInUse())
+            continue;
+        if (d < fractions.size() && d < amounts.size())
+            r->showResult(fractions.at(d), amounts.at(d));
+        ++d;
+    }
+    m_view->setTarget(m_analyzed);
+    m_view->clearOthers();
+    m_view->addOther(m_result, QPen(QColor(255, 0, 255), 2));
+    for (const LCFReference *r : m_refs)
+        if (r->isInUse())
+            m_view->addOther(r->spectrum());
+    m_view->update();
+}
+
+// ------------------------------------------------------------------ rows
+
+void Analyzer::addNewRef() {
+    const int row = m_refs.size();
+    auto *ref = new LCFReference(row, ui->RefBase);
+    static_cast<QGridLayout *>(ui->RefBase->layout())->addWidget(ref, row, 0);
+    const int id = row < m_firstFixedId ? row : row + FixedCount;
+    m_selection->addButton(ref->showButton(), id);
+    connect(ref, &LCFReference::newDeltaE, this, &Analyzer::reAnalyzeSpectrum);
+    connect(ref, &LCFReference::newFileSelected, this, &Analyzer::reAnalyzeSpectrum);
+    connect(ref, &LCFReference::changedUse, this, &Analyzer::reAnalyzeSpectrum);
+    m_refs.append(ref);
+    applyScales();
+}
+
+void Analyzer::selectedNewRef(int) {
+    emit changedSelection();
+}
+
+void Analyzer::selectedImgChanged(bool) {
+    emit changedSelection();
+}
+
+// ------------------------------------------------------------------ scales
+
+QVector<Analyzed2DRes *> Analyzer::dMutScaledMaps() const {
+    QVector<Analyzed2DRes *> maps;
+    for (const LCFReference *r : m_refs)
+        maps.append(r->map(LCFReference::AmountMap));
+    maps << m_zansa << m_dMut << m_rest;
+    return maps;
+}
+
+QVector<Analyzed2DRes *> Analyzer::ratioScaledMaps() const {
+    QVector<Analyzed2DRes *> maps;
+    for (const LCFReference *r : m_refs)
+        maps.append(r->map(LCFReference::FractionMap));
+    maps << m_ratio;
+    return maps;
+}
+
+// setScale and setFixedScale regenerate a map's image themselves. They also
+// publish the map's range as the colour map's: the range of the map on
+// display is put back afterwards (the display sets it again when it paints).
+void Analyzer::applyScales() {
+    const ColorMap shown = ColorMap::shared();
+    const bool fixed = ui->FixedScale->isChecked();
+    const auto apply = [fixed](const QVector<Analyzed2DRes *> &maps, double lo, double hi) {
+        for (Analyzed2DRes *m : maps) {
+            const QSignalBlocker block(m);
+            m->setScale(lo, hi);
+            m->setFixedScale(fixed);
+        }
+    };
+    apply(dMutScaledMaps(), number(ui->DMutScaleMin), number(ui->DMutScaleMax));
+    apply(ratioScaledMaps(), number(ui->RatioScaleMin), number(ui->RatioScaleMax));
+    ColorMap::setShared(shown);
+}
+
+void Analyzer::scaleChanged() {
+    applyScales();
+    emit scalesChanged();
+}
+
+void Analyzer::scalePolicyChanged(bool) {
+    applyScales();
+    emit scalesChanged();
+}

@@ -1,0 +1,155 @@
+#pragma once
+// The analysis panel: chooses the analysis mode, holds the reference rows of
+// the linear-combination fits and the residual-absorption settings, owns the
+// result maps and picks the one the main window shows. It analyses single
+// spectra (the one under the cursor) interactively on a worker thread
+// (AnalyzeProc) and shows them in its "Analyzing Spectrum" view; the map runs
+// themselves are started and watched by the main window.
+#include "analysis/AnalyzeCond.h"
+#include "analysis/LcfEngine.h"
+#include "spectrum/SuggestElm.h"
+#include "spectrum/XafsSpectrum.h"
+
+#include <QFrame>
+#include <QVector>
+
+class AnalyzeProc;
+class Analyzed2DRes;
+class LCFReference;
+class QButtonGroup;
+class QThread;
+class SpectrumView;
+namespace Ui {
+class Analyzer;
+}
+
+class Analyzer : public QFrame {
+    Q_OBJECT
+public:
+    enum Mode { ModeLCF = 0, ModeRA = 1, ModeElem = 2, ModeSumUp = 3, ModeProcMaps = 4 };
+    static constexpr int InitialReferences = 4;
+
+    explicit Analyzer(QWidget *parent = nullptr);
+    ~Analyzer() override;
+
+    int mode() const;
+    const QVector<LCFReference *> &references() const { return m_refs; }
+    // The rows as the engine takes them, in row order, pointing at spectra
+    // that stay valid while the rows exist.
+    QVector<LcfReference> lcfReferences() const;
+    LcfKind lcfKind() const;
+    double lcfStart() const;
+    double lcfEnd() const;
+    bool dispOnTime() const;
+    double raEnergy() const;
+    double raFactor() const;
+    bool isRunning() const { return m_running; }
+
+    Analyzed2DRes *zansaMap() const { return m_zansa; }
+    Analyzed2DRes *raDMutMap() const { return m_dMut; }
+    Analyzed2DRes *raRestMap() const { return m_rest; }
+    Analyzed2DRes *raRatioMap() const { return m_ratio; }
+    Analyzed2DRes *sumUpMap() const { return m_sumUp; }
+    // Every map the panel owns (its own and the rows'), by name lookup.
+    Analyzed2DRes *mapNamed(const QString &name) const;
+
+    // The map the main window shows (nullptr when none).
+    Analyzed2DRes *selectedMap() const;
+    // Index of the first row whose selection button is checked, -1 when none.
+    int selectedReference() const;
+    // Maps per reference row, as saveAllImages numbers them.
+    int numberOfResults() const;
+
+    QButtonGroup *selectionGroup() const { return m_selection; }
+    SpectrumView *view() const { return m_view; }
+    AnalyzeProc *worker() const { return m_worker; }
+    const XafsSpectrum &analyzedSpectrum() const { return m_analyzed; }
+    const XafsSpectrum &resultSpectrum() const { return m_result; }
+    // True while an interactive analysis is with the worker.
+    bool isWorkerBusy() const { return m_workerBusy; }
+
+signals:
+    void askAnalyze();
+    void analyzeSpectrum0(XafsSpectrum s, QVector<LcfReference> refs, XafsSpectrum *res,
+                          bool isMLCF, double sE0, double eE0, SuggestElm sElm);
+    void finished();
+    void askRAAnalyze();
+    void changedSelection();
+    void askAnalyzeCond(AnalyzeCond &ac);
+    // The fixed-scale switch or ranges changed: the shown map is redrawn.
+    void scalesChanged();
+
+public slots:
+    void show();
+    void setLCFStd(int no, bool use, double dE, const QString &fname, const QString &isVic);
+    void setLCFMode(int f);
+    void selectImage(int id);
+    void selectImageType(int type);
+    void selectAnalysisMode(int mode);
+    void setRaEnergy(double e);
+    void setRaFactor(double f);
+    void setFixedScale(bool f);
+    void setDMutScaleMax(double v);
+    void setDMutScaleMin(double v);
+    void setRatioScaleMax(double v);
+    void setRatioScaleMin(double v);
+    void setNormalize(bool f);
+    void setEnergyCorrection(bool f);
+    void setContAccess(bool f);
+    // Analyses s (the spectrum under the cursor) in the LCF mode; while the
+    // worker is busy only the latest request is kept and sent afterwards.
+    void analyzeSpectrum(const XafsSpectrum &s, const SuggestElm &sElm);
+    void analyzeAndShowSpectrum(const XafsSpectrum &s, const SuggestElm &sElm);
+    void reAnalyzeSpectrum();
+    void analyzeSpectrumFinished();
+    void noticedNewZ(double z);
+    void setProgress(double perCent);
+    void addNewRef();
+    void selectedNewRef(int i);
+    void selectedImgChanged(bool f);
+    void scalePolicyChanged(bool f);
+    void scaleChanged();
+
+private:
+    void setupModes();
+    void setupSelection();
+    void setupWorker();
+    void setupScales();
+    void sendToWorker();
+    void workerIdle();
+    void showAnalysis();
+    void applyScales();
+    QVector<Analyzed2DRes *> dMutScaledMaps() const;
+    QVector<Analyzed2DRes *> ratioScaledMaps() const;
+
+    Ui::Analyzer *ui;
+    QButtonGroup *m_modes = nullptr;
+    QButtonGroup *m_selection = nullptr;
+    QVector<LCFReference *> m_refs;
+    int m_firstFixedId = InitialReferences; // id of ShowDMuT
+
+    Analyzed2DRes *m_zansa = nullptr;
+    Analyzed2DRes *m_dMut = nullptr;
+    Analyzed2DRes *m_rest = nullptr;
+    Analyzed2DRes *m_ratio = nullptr;
+    Analyzed2DRes *m_elemsCor = nullptr;
+    Analyzed2DRes *m_elemsCorTh = nullptr;
+    Analyzed2DRes *m_sumUp = nullptr;
+    Analyzed2DRes *m_processed = nullptr;
+    Analyzed2DRes *m_eShift1 = nullptr;
+    Analyzed2DRes *m_eShift2 = nullptr;
+
+    SpectrumView *m_view = nullptr;
+    AnalyzeProc *m_worker = nullptr;
+    QThread *m_workerThread = nullptr;
+    bool m_running = false;
+    bool m_workerBusy = false;
+    bool m_pending = false;
+    XafsSpectrum m_analyzed;
+    XafsSpectrum m_result;
+    SuggestElm m_sElm;
+    // Copies of the reference spectra the worker reads while it analyses;
+    // replaced only while it is idle.
+    QVector<XafsSpectrum> m_workerRefSpectra;
+    QVector<LcfReference> m_workerRefs;
+};

@@ -1,0 +1,74 @@
+#pragma once
+// One reference-spectrum row of the analysis panel: a file selector, the
+// row's radio button in the panel's map selection, the energy shift dE of the
+// reference, the background form (Victoreen or straight), and read-outs of the
+// last fitted coefficient (R, in percent), the amount (T), and the reference's
+// own edge jump and mid-edge energy. The row owns its reference spectrum and
+// its two result maps, amount ("LCF Ref 1") and fraction ("LCF Ref 2").
+#include "spectrum/XafsSpectrum.h"
+
+#include <QFrame>
+
+class Analyzed2DRes;
+class QRadioButton;
+class XafsFileSelect;
+namespace Ui {
+class LCFReference;
+}
+
+class LCFReference : public QFrame {
+    Q_OBJECT
+public:
+    static constexpr int MapsPerReference = 2;
+    enum MapKind { AmountMap = 0, FractionMap = 1 };
+
+    // rowIndex counts from 0; the selector's button reads "Select Ref<row+1>".
+    explicit LCFReference(int rowIndex, QWidget *parent = nullptr);
+    ~LCFReference() override;
+
+    int rowIndex() const { return m_row; }
+    // In use: the use box is checked and a reference spectrum was read.
+    bool isInUse() const;
+    bool isLoaded() const { return m_loaded; }
+    // The reference as read and normalised; its energy offset (shift value
+    // and shift, flag always set) is the row's dE.
+    const XafsSpectrum &spectrum() const { return m_spectrum; }
+    double deltaE() const { return m_dE; }
+    double coefficient() const { return m_coefficient; }
+    Analyzed2DRes *map(int kind) const { return m_maps[kind == FractionMap ? 1 : 0]; }
+
+    QRadioButton *showButton() const;
+    XafsFileSelect *fileSelect() const;
+    bool isShowChecked() const;
+
+    // The batch form: victoreen box checked when isVic is empty, "VIC" in any
+    // case or an integer above 0; then the file is read as if chosen; the use
+    // box := use; dE := the value.
+    void setStd(bool use, double dE, const QString &fname, const QString &isVic);
+
+signals:
+    void newFileSelected();
+    void newDeltaE();
+    void changedUse(bool use);
+
+public slots:
+    void newFile(const QString &fname);
+    void clearedFile();
+    // Shows a fit result: R = "%5.2f" of coefficient x 100, T = amount.
+    void showResult(double coefficient, double amount);
+    void setDeltaE(double dE);
+
+private:
+    void deltaEEdited();
+    void renormalize();
+    void applyDeltaE();
+    void showReferenceValues();
+
+    Ui::LCFReference *ui;
+    int m_row;
+    XafsSpectrum m_spectrum;
+    bool m_loaded = false;
+    double m_dE = 0;
+    double m_coefficient = 0;
+    Analyzed2DRes *m_maps[MapsPerReference] = {nullptr, nullptr};
+};

@@ -1,0 +1,269 @@
+// The main window's side of the analysis panel: the bin grid of the maps,
+// starting, watching and stopping the map runs (LCF/MLCF and residual
+// absorption, walked by MapRun on a thread pool), the map shown on the display,
+// the interactive analysis of the spectrum under the cursor, and the
+// Fourier-component diagnostic.
+#include "mainwindow/widgets/BodyAnalysisState.h"
+
+#include "analysis/Analyzed2DRes.h"
+#include "analysis/LcfRun.h"
+#include "analysis/MapRun.h"
+#include "analysis/widgets/Analyzer.h"
+#include "analysis/widgets/LCFReference.h"
+#include "app/DebugLog.h"
+#include "display/widgets/ImgDispA.h"
+#include "display/widgets/SpectrumView.h"
+#include "imageio/LoadTiff.h"
+#include "imageio/TiffData.h"
+#include "ui_Body.h"
+
+#include <cmath>
+
+Analyzer *Body::analyzer() const {
+    return m_analysis->analyzer;
+}
+
+bool Body::isAnalysisRunning() const {
+    return m_analysis && m_analysis->run->isRunning();
+}
+
+void Body::setupAnalysis() {
+    m_analysis->analyzer = new Analyzer(this);
+    m_analysis->analyzer->setWindowFlag(Qt::Window);
+    m_analysis->run = new MapRun(this);
+    Analyzer *a = m_analysis->analyzer;
+    MapRun *run = m_analysis->run;
+    connect(ui->ShowAnalyzer, &QPushButton::clicked, a, &Analyzer::show);
+    connect(ui->ExecFourierA, &QPushButton::clicked, this, &Body::execFourierA);
+    connect(a, &Analyzer::askAnalyzeCond, this, &Body::askAnalyzeCond);
+    connect(a, &Analyzer::askAnalyze, this, &Body::startLCF2DAnalysis);
+    connect(a, &Analyzer::askRAAnalyze, this, &Body::startRA2DAnalysis);
+    connect(a, &Analyzer::changedSelection, this, &Body::selectedNewRef);
+    connect(a, &Analyzer::scalesChanged, this, &Body::setupResAnalysisImage);
+    connect(run, &MapRun::progress, a, &Analyzer::setProgress);
+    connect(run, &MapRun::rowsMerged, this, [this] {
+        if (m_analysis->kind == AnalysisState::Run::LCF && analyzer()->dispOnTime())
+            generateResImages();
+    });
+    connect(run, &MapRun::finished, this, [this](bool completed) { analysisRunEnded(completed); });
+}
+
+// ------------------------------------------------------------------ grid
+
+bool Body::analysisGrid(AnalyzeCond &ac) const {
+    if (m_stack.i1().isEmpty())
+        return false;
+    const TiffData *first = m_stack.i1().first();
+    const QRectF image(0, 0, first->width(), first->height());
+    QRectF area = ui->dispA->hasSelection() ? ui->dispA->selectedArea() : ui->dispA->viewWindow();
+    // A view zoomed out past the image would only add bins without data.
+    if (area.intersects(image))
+        area = area.intersected(image);
+    const MuTConditions c = muTConditions();
+    ac = AnalyzeCond(first->width(), first->height(), std::abs(c.hx), std::abs(c.hy), area.x(),
+                     area.y(), area.width(), area.height());
+    return true;
+}
+
+void Body::askAnalyzeCond(AnalyzeCond &ac) {
+    analysisGrid(ac);
+}
+
+// A run reads the images, the dark frame and the dark areas from its
+// threads; it must not start while a series is still arriving.
+bool Body::analysisRunMayStart(AnalyzeCond &grid) {
+    if (m_stack.i1().isEmpty())
+        return false;
+    if (m_i1Loader->isBusy() || m_i0Loader->isBusy()) {
+        DebugLog::write(QStringLiteral("Analysis not started: files are still loading"));
+        return false;
+    }
+    return analysisGrid(grid);
+}
+
+void Body::haltAnalysisRun() {
+    if (!isAnalysisRunning())
+        return;
+    stop2DAnalysis();
+    m_analysis->run->wait();
+}
+
+// ------------------------------------------------------------------ LCF
+
+void Body::startLCF2DAnalysis() {
+    if (isAnalysisRunning()) {
+        stop2DAnalysis();
+        return;
+    }
+    AnalyzeCond grid;
+    if (!analysisRunMayStart(grid))
+        return;
+    Analyzer *a = analyzer();
+    const QVector<LCFReference *> &rows = a->references();
+    // The run reads copies of the references (point lists shared, not copied).
+    m_analysis->runReferences.clear();
+    for (const LCFReference *r : rows)
+        m_analysis->runReferences.append(r->spectrum());
+    LcfRunSettings s;
+    s.stack = &m_stack;
+    s.conditions = muTConditions();
+    s.shiftMap = shiftMapView(m_esm, m_esmValid, m_esmOrigin.x(), m_esmOrigin.y());
+    s.simpleBackground = true;
+    s.suggestion = suggestElm();
+    for (int i = 0; i < rows.size(); ++i)
+        s.refs.append(LcfReference{&m_analysis->runReferences.at(i), rows.at(i)->isInUse()});
+    s.kind = a->lcfKind();
+    s.sE0 = a->lcfStart();
+    s.eE0 = a->lcfEnd();
+    const QString problem = lcfRunProblem(s);
+    if (!problem.isEmpty()) {
+        DebugLog::write(QStringLiteral("LCF not started: ") + problem);
+        return;
+    }
+    a->setContAccess(true);
+    a->setProgress(0);
+    DebugLog::writeTimeStamp(QStringLiteral("2da 1:"));
+    m_stack.updateDarkAreas(s.conditions);
+    QVector<Analyzed2DRes *> maps;
+    const int n = rows.size();
+    for (int k = 0; k < LCFReference::MapsPerReference; ++k)
+        for (int j = 0; j < n; ++j) {
+            Analyzed2DRes *m = rows.at(j)->map(k);
+            m->prepare(grid);
+            m->setNo(j + k * n);
+            maps.append(m);
+        }
+    a->zansaMap()->prepare(grid);
+    a->zansaMap()->setNo(2 * n);
+    maps.append(a->zansaMap());
+    m_analysis->runMaps = maps;
+    DebugLog::writeTimeStamp(QStringLiteral("2da 2:"));
+    m_analysis->kind = AnalysisState::Run::LCF;
+    if (!m_analysis->run->start(grid, maps, lcfRunFactory(s))) {
+        m_analysis->kind = AnalysisState::Run::None;
+        a->setContAccess(false);
+    }
+}
+
+void Body::stop2DAnalysis() {
+    if (!isAnalysisRunning())
+        return;
+    m_analysis->run->stop();
+    analyzer()->setContAccess(false);
+    DebugLog::writeTimeStamp(QStringLiteral("2da 4:"));
+}
+
+// The maps keep every bin recorded, also after a stop: their images are
+// made either way. A batch line waiting for the run goes on.
+void Body::analysisRunEnded(bool completed) {
+    const AnalysisState::Run kind = m_analysis->kind;
+    m_analysis->kind = AnalysisState::Run::None;
+    analyzer()->setContAccess(false);
+    if (kind == AnalysisState::Run::LCF) {
+        generateResImages();
+        if (completed) {
+            analyzer()->setProgress(100);
+            DebugLog::writeTimeStamp(QStringLiteral("2da 3:"));
+        }
+        if (m_analysis->batchWaitsForLCF) {
+            m_analysis->batchWaitsForLCF = false;
+            emit finishBatchExec(ANALYZER_EXEC_LCF);
+        }
+    } else if (kind == AnalysisState::Run::RA) {
+        generateRAResImage();
+        if (m_analysis->batchWaitsForRA) {
+            m_analysis->batchWaitsForRA = false;
+            emit finishBatchExec(ANALYZER_EXEC_RA);
+        }
+    }
+    ui->dispA->update();
+}
+
+void Body::generateResImages() {
+    for (Analyzed2DRes *m : m_analysis->runMaps)
+        m->genImg();
+    showResAnalysis(true);
+}
+
+// ------------------------------------------------------------------ RA
+
+void Body::startRA2DAnalysis() {
+    if (isAnalysisRunning()) {
+        stop2DAnalysis();
+        return;
+    }
+    AnalyzeCond grid;
+    if (!analysisRunMayStart(grid))
+        return;
+    Analyzer *a = analyzer();
+    RaRunSettings s;
+    s.stack = &m_stack;
+    s.conditions = muTConditions();
+    s.shiftMap = shiftMapView(m_esm, m_esmValid, m_esmOrigin.x(), m_esmOrigin.y());
+    s.simpleBackground = true;
+    s.suggestion = suggestElm();
+    s.energy = a->raEnergy();
+    s.factor = a->raFactor();
+    m_stack.updateDarkAreas(s.conditions);
+    QVector<Analyzed2DRes *> maps(RaMapCount);
+    maps[RaDMut] = a->raDMutMap();
+    maps[RaRest] = a->raRestMap();
+    for (Analyzed2DRes *m : {a->raDMutMap(), a->raRestMap(), a->raRatioMap()}) {
+        m->prepare(grid);
+        m->setNo(-1);
+    }
+    m_analysis->runMaps = maps;
+    a->setContAccess(true);
+    m_analysis->kind = AnalysisState::Run::RA;
+    if (!m_analysis->run->start(grid, maps, raRunFactory(s))) {
+        m_analysis->kind = AnalysisState::Run::None;
+        a->setContAccess(false);
+    }
+}
+
+void Body::generateRAResImage() {
+    Analyzer *a = analyzer();
+    computeRaRatio(*a->raDMutMap(), *a->raRestMap(), *a->raRatioMap());
+    for (Analyzed2DRes *m : {a->raDMutMap(), a->raRestMap(), a->raRatioMap()})
+        m->genImg();
+    showResAnalysis(true);
+}
+
+// ------------------------------------------------------------------ display
+
+void Body::showResAnalysis(bool) {
+    if (!ui->ShowResAnalysis->isChecked())
+        return;
+    Analyzed2DRes *m = analyzer()->selectedMap();
+    ui->dispA->setResultMode(true, m && m->hasImage() ? m : nullptr);
+    ui->dispA->update();
+}
+
+void Body::selectedNewRef() {
+    showResAnalysis(true);
+}
+
+void Body::setupResAnalysisImage() {
+    Analyzed2DRes *m = analyzer()->selectedMap();
+    if (m && m->hasGrids())
+        m->genImg();
+    showResAnalysis(true);
+}
+
+// The spectrum under the cursor goes to the panel while it (or its view) is
+// open; the panel analyses it when its mode asks for it.
+void Body::analyzeShownSpectrum() {
+    Analyzer *a = analyzer();
+    if (a->isRunning() || !(a->isVisible() || a->view()->isVisible()))
+        return;
+    a->analyzeAndShowSpectrum(m_shown, suggestElm());
+}
+
+// ------------------------------------------------------------------ Fourier
+
+void Body::execFourierA() {
+    AnalyzeCond grid;
+    if (isAnalysisRunning() || !analysisGrid(grid))
+        return;
+    ::execFourierA(m_stack, grid);
+}

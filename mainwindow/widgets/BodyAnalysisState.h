@@ -1,0 +1,32 @@
+#pragma once
+// What the main window keeps for the analysis panel, its map runs and the
+// data export; private to the Body*.cpp files.
+#include "mainwindow/widgets/Body.h"
+#include "spectrum/XafsSpectrum.h"
+
+#include <QVector>
+
+class Analyzer;
+class MapRun;
+class QFileDialog;
+class SaveDataCfg;
+
+struct Body::AnalysisState {
+    enum class Run { None, LCF, RA };
+
+    Analyzer *analyzer = nullptr;
+    MapRun *run = nullptr;
+    Run kind = Run::None;
+    // The maps the current (or last) run writes, in the run's map order.
+    QVector<Analyzed2DRes *> runMaps;
+    // Copies of the reference spectra an LCF run reads: rows may load other
+    // files while it goes on.
+    QVector<XafsSpectrum> runReferences;
+    // A batch line waits for the end of the run.
+    bool batchWaitsForLCF = false;
+    bool batchWaitsForRA = false;
+
+    SaveDataCfg *saveDataCfg = nullptr;
+    QFileDialog *dataDialog = nullptr;
+    QFileDialog *spectraDialog = nullptr;
+};

@@ -1,0 +1,21 @@
+#pragma once
+// The XAFS spectrum of one bin, built the one way the program builds it: the
+// energy shift read from the shift map, mu*t over all energies with the bin
+// half sizes, then an XafsSpectrum with the background form, the shift and the
+// element suggestion, normalised. The main window, the map runs and the
+// command-line tool all go through here, so they agree to the bit.
+#include "measurement/MeasurementStack.h"
+#include "spectrum/XafsSpectrum.h"
+
+struct BinSpectrumSettings {
+    MuTConditions conditions;
+    ShiftMapView shiftMap;
+    bool simpleBackground = true; // straight background lines, else Victoreen
+    SuggestElm suggestion;
+};
+
+// Builds the spectrum of the bin centred at (x, y) into out, with mut as
+// scratch (both keep their storage between calls). Reads the stack only: its
+// dark areas must be up to date. Returns the energy shift used.
+double buildBinSpectrum(const MeasurementStack &stack, int x, int y, const BinSpectrumSettings &s,
+                        const QString &name, Spectrum &mut, XafsSpectrum &out);
