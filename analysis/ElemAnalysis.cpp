@@ -255,3 +255,9 @@ MapRun::TaskFactory elemTaskFactory(std::shared_ptr<const ElemRunSetup> setup) {
     whole->use.resize(whole->elemCount());
     return [whole] { return std::make_unique<ElemBinTask>(whole); };
 }
+
+void registerElemMetaTypes() {
+    qRegisterMetaType<ElemCondition>("ElemCondition");
+    qRegisterMetaType<ElemBackground>("ElemBackground");
+    qRegisterMetaType<QVector<ElemCondition>>("QVector<ElemCondition>");
+}

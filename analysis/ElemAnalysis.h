@@ -15,6 +15,7 @@
 #include "analysis/MapRun.h"
 #include "measurement/MeasurementStack.h"
 
+#include <QMetaType>
 #include <QString>
 #include <QVector>
 #include <functional>
@@ -161,3 +162,9 @@ private:
 };
 
 MapRun::TaskFactory elemTaskFactory(std::shared_ptr<const ElemRunSetup> setup);
+
+// Registers the records above for queued connections (idempotent).
+void registerElemMetaTypes();
+
+Q_DECLARE_METATYPE(ElemCondition)
+Q_DECLARE_METATYPE(ElemBackground)

@@ -2,6 +2,8 @@
 
 #include "analysis/AnalyzeProc.h"
 #include "analysis/Analyzed2DRes.h"
+#include "analysis/widgets/ElemCtrl.h"
+#include "analysis/widgets/ElemPanel.h"
 #include "analysis/widgets/LCFReference.h"
 #include "analysis/widgets/XafsFileSelect.h"
 #include "display/ColorMap.h"
@@ -57,6 +59,7 @@ Analyzer::Analyzer(QWidget *parent) : QFrame(parent), ui(new Ui::Analyzer) {
         addNewRef();
     ui->ShowDMuT->setChecked(true);
     setupWorker();
+    setupElems();
     setupScales();
     connect(ui->AskAnalyze, &QPushButton::clicked, this, &Analyzer::askAnalyze);
     connect(ui->AskRAAnalyze, &QPushButton::clicked, this, &Analyzer::askRAAnalyze);
@@ -116,10 +119,18 @@ void Analyzer::setupWorker() {
     m_workerThread->start();
 }
 
+// The element part lives in its own panel inside the element group.
+void Analyzer::setupElems() {
+    m_elems = new ElemPanel(m_elemsCor, m_elemsCorTh, m_worker, ui->ElemGroup);
+    ui->ElemBaseLayout->addWidget(m_elems);
+    connect(m_elems, &ElemPanel::changedSelection, this, &Analyzer::changedSelection);
+    connect(m_elems, &ElemPanel::rowsRebuilt, this, &Analyzer::applyScales);
+    applyScales();
+}
+
 void Analyzer::setupScales() {
     connect(ui->FixedScale, &QCheckBox::toggled, this, &Analyzer::scalePolicyChanged);
-    for (QLineEdit *e :
-         {ui->DMutScaleMin, ui->DMutScaleMax, ui->RatioScaleMin, ui->RatioScaleMax})
+    for (QLineEdit *e : {ui->DMutScaleMin, ui->DMutScaleMax, ui->RatioScaleMin, ui->RatioScaleMax})
         connect(e, &QLineEdit::editingFinished, this, &Analyzer::scaleChanged);
 }
 
@@ -199,6 +210,8 @@ Analyzed2DRes *Analyzer::selectedMap() const {
                                                         : nullptr;
         return m && m->hasImage() ? m : nullptr;
     }
+    case ModeElem:
+        return m_elems->selectedMap();
     case ModeSumUp:
         return m_sumUp;
     default:
@@ -213,8 +226,7 @@ void Analyzer::show() {
     m_view->show();
 }
 
-void Analyzer::setLCFStd(int no, bool use, double dE, const QString &fname,
-                         const QString &isVic) {
+void Analyzer::setLCFStd(int no, bool use, double dE, const QString &fname, const QString &isVic) {
     if (no < 0 || no >= m_refs.size())
         return;
     m_refs.at(no)->setStd(use, dE, fname, isVic);
@@ -303,6 +315,8 @@ void Analyzer::analyzeSpectrum(const XafsSpectrum &s, const SuggestElm &sElm) {
     if (&s != &m_analyzed)
         m_analyzed = s;
     m_sElm = sElm;
+    if (ui->SelElemA->isChecked())
+        m_elems->analyzeSpectrum(m_analyzed);
     if (!ui->SelMLCFA->isChecked())
         return;
     m_pending = true;
@@ -336,7 +350,10 @@ void Analyzer::sendToWorker() {
                           lcfEnd(), m_sElm);
     QMetaObject::invokeMethod(
         m_worker,
-        [this] { QMetaObject::invokeMethod(this, [this] { workerIdle(); }, Qt::QueuedConnection); },
+        [this] {
+            QMetaObject::invokeMethod(
+                this, [this] { workerIdle(); }, Qt::QueuedConnection);
+        },
         Qt::QueuedConnection);
 }
 
@@ -404,6 +421,11 @@ QVector<Analyzed2DRes *> Analyzer::dMutScaledMaps() const {
     for (const LCFReference *r : m_refs)
         maps.append(r->map(LCFReference::AmountMap));
     maps << m_zansa << m_dMut << m_rest;
+    if (m_elems)
+        for (const ElemCtrl *r : m_elems->rows())
+            for (int k = 0; k < ElemMapKinds; ++k)
+                if (k != ElemRatio)
+                    maps.append(r->map(k));
     return maps;
 }
 
@@ -412,6 +434,12 @@ QVector<Analyzed2DRes *> Analyzer::ratioScaledMaps() const {
     for (const LCFReference *r : m_refs)
         maps.append(r->map(LCFReference::FractionMap));
     maps << m_ratio;
+    // Jump ratios and correlations are fractions like the fit fractions.
+    if (m_elems) {
+        for (const ElemCtrl *r : m_elems->rows())
+            maps.append(r->map(ElemRatio));
+        maps << m_elemsCor << m_elemsCorTh;
+    }
     return maps;
 }
 

@@ -14,6 +14,7 @@
 #include <QVector>
 
 class AnalyzeProc;
+class ElemPanel;
 class Analyzed2DRes;
 class LCFReference;
 class QButtonGroup;
@@ -62,6 +63,7 @@ public:
 
     QButtonGroup *selectionGroup() const { return m_selection; }
     SpectrumView *view() const { return m_view; }
+    ElemPanel *elemPanel() const { return m_elems; }
     AnalyzeProc *worker() const { return m_worker; }
     const XafsSpectrum &analyzedSpectrum() const { return m_analyzed; }
     const XafsSpectrum &resultSpectrum() const { return m_result; }
@@ -115,6 +117,7 @@ private:
     void setupSelection();
     void setupWorker();
     void setupScales();
+    void setupElems();
     void sendToWorker();
     void workerIdle();
     void showAnalysis();
@@ -139,6 +142,7 @@ private:
     Analyzed2DRes *m_eShift1 = nullptr;
     Analyzed2DRes *m_eShift2 = nullptr;
 
+    ElemPanel *m_elems = nullptr;
     SpectrumView *m_view = nullptr;
     AnalyzeProc *m_worker = nullptr;
     QThread *m_workerThread = nullptr;

@@ -159,6 +159,11 @@ public slots:
     void setupResAnalysisImage();
     void execFourierA();
 
+    // ---- element map run (BodyElems.cpp) ----
+    void startElems2DAnalysis();
+    void stopElems2DAnalysis();
+    void generateElemsResImages();
+
     // ---- data export (BodyExport.cpp) ----
     void saveAllImages(const QString &fname);
     void showSaveDataDialog();
@@ -199,6 +204,9 @@ private:
     bool analysisRunMayStart(AnalyzeCond &grid);
     void analysisRunEnded(bool completed);
     void analyzeShownSpectrum();
+    void setupElems();
+    void registerElemsCommands();
+    void elemsRunEnded(bool completed);
 
     SelectDataFiles *panel(Series s) const;
     Series shownSeries() const;

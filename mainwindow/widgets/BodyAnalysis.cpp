@@ -46,6 +46,7 @@ void Body::setupAnalysis() {
             generateResImages();
     });
     connect(run, &MapRun::finished, this, [this](bool completed) { analysisRunEnded(completed); });
+    setupElems();
 }
 
 // ------------------------------------------------------------------ grid
@@ -175,6 +176,8 @@ void Body::analysisRunEnded(bool completed) {
             m_analysis->batchWaitsForRA = false;
             emit finishBatchExec(ANALYZER_EXEC_RA);
         }
+    } else if (kind == AnalysisState::Run::Elems) {
+        elemsRunEnded(completed);
     }
     ui->dispA->update();
 }

@@ -12,7 +12,7 @@ class QFileDialog;
 class SaveDataCfg;
 
 struct Body::AnalysisState {
-    enum class Run { None, LCF, RA };
+    enum class Run { None, LCF, RA, Elems };
 
     Analyzer *analyzer = nullptr;
     MapRun *run = nullptr;
@@ -25,6 +25,7 @@ struct Body::AnalysisState {
     // A batch line waits for the end of the run.
     bool batchWaitsForLCF = false;
     bool batchWaitsForRA = false;
+    bool batchWaitsForElems = false;
 
     SaveDataCfg *saveDataCfg = nullptr;
     QFileDialog *dataDialog = nullptr;
