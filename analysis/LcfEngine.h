@@ -16,6 +16,7 @@
 #include <QMetaType>
 #include <QVector>
 #include <array>
+#include <memory>
 
 // One reference row as the engine sees it. The spectrum carries the row's dE
 // as its energy offset (setShifted(true), setShift(dE)) and as eShiftValue;
@@ -51,6 +52,9 @@ public:
     static constexpr int MaxUnknowns = MaxReferences + 2;
 
     LcfEngine();
+    ~LcfEngine();
+    LcfEngine(const LcfEngine &) = delete;
+    LcfEngine &operator=(const LcfEngine &) = delete;
 
     // While set, the engine may keep the reference values looked up at the
     // sample energies between calls: the caller promises that the reference
@@ -77,10 +81,10 @@ private:
     double residualOf(const XafsSpectrum &sample) const;
     void emitCurve(LcfKind kind, const SuggestElm &sElm, XafsSpectrum *fitted);
 
+    std::unique_ptr<Setup> m_setup;
     bool m_referencesFixed = false;
     // The used references of the current call, in row order.
     std::array<const XafsSpectrum *, MaxReferences> m_used{};
-    std::array<double, MaxReferences> m_lookupDelta{}; // added to E' before a lookup
     int m_n = 0;
     double m_lo = 0, m_hi = 0; // fitting range
     double m_v = 0, m_u = 0;   // curve range

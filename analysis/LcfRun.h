@@ -54,12 +54,6 @@ QString lcfRunProblem(const LcfRunSettings &s);
 // without a spectrum (centre outside the image) records 0 in the same maps.
 MapRun::TaskFactory lcfRunFactory(const LcfRunSettings &s);
 
-// The analysis of one bin as a run does it, for checks and single-bin use:
-// writes the values the run would write for the bin at (cx, cy) into values
-// (indexed like the map list; unwritten entries are left alone) and returns
-// which entries were written.
-QVector<bool> lcfAnalyzeBin(const LcfRunSettings &s, int cx, int cy, QVector<double> &values);
-
 // ---- residual absorption ----
 
 struct RaRunSettings {

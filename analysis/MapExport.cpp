@@ -40,7 +40,7 @@ const char *formatLine(SpectrumSetKind kind) {
 class SpectrumSetLineWriter {
 public:
     SpectrumSetLineWriter(SpectrumSetKind kind, MeasurementStack &stack,
-                          const SpectrumSetSource &source)
+                          const BinSpectrumSettings &source)
         : m_kind(kind), m_stack(stack), m_source(source) {}
 
     void write(QTextStream &out, int cx, int cy) {
@@ -48,18 +48,16 @@ public:
         if (m_kind == SpectrumSetKind::Raw) {
             out << QStringLiteral("%1 %2").arg(cx).arg(cy);
             m_stack.buildRaw(cx, cy, c.hx, c.hy, m_mut);
-            writePairs(out, m_mut, false);
+            writePairs(out, m_mut);
             return;
         }
-        const double shift = m_stack.shiftAt(m_source.shiftMap, cx, cy);
+        const double shift = buildBinSpectrum(m_stack, cx, cy, m_source,
+                                              QStringLiteral("Body-SaveEach"), m_mut, m_xafs);
         out << QStringLiteral("%1 %2 %3").arg(cx).arg(cy).arg(shift, 0, 'g', 6);
-        m_stack.computeMuT(cx, cy, c, m_mut);
         if (m_kind == SpectrumSetKind::RawXafs) {
-            writePairs(out, m_mut, false);
+            writePairs(out, m_mut);
             return;
         }
-        m_xafs.assign(m_mut, QStringLiteral("Body-SaveEach"), m_source.simple, shift,
-                      m_source.suggestion);
         const Spectrum &normalized = m_xafs.normalized();
         for (int i = 0; i < m_xafs.count(); ++i)
             out << ' ' << m_xafs.effectiveX(i) << ' '
@@ -67,14 +65,15 @@ public:
     }
 
 private:
-    static void writePairs(QTextStream &out, const Spectrum &s, bool corrected) {
+    // Stored energies, uncorrected.
+    static void writePairs(QTextStream &out, const Spectrum &s) {
         for (int i = 0; i < s.count(); ++i)
-            out << ' ' << (corrected ? s.effectiveX(i) : s.x(i)) << ' ' << s.y(i);
+            out << ' ' << s.x(i) << ' ' << s.y(i);
     }
 
     SpectrumSetKind m_kind;
     MeasurementStack &m_stack;
-    const SpectrumSetSource &m_source;
+    const BinSpectrumSettings &m_source;
     Spectrum m_mut;
     XafsSpectrum m_xafs;
 };
@@ -105,7 +104,7 @@ QString spectrumSetHeader(SpectrumSetKind kind, const AnalyzeCond &g) {
 }
 
 bool writeSpectrumSet(const QString &fileName, SpectrumSetKind kind, const AnalyzeCond &grid,
-                      MeasurementStack &stack, const SpectrumSetSource &source) {
+                      MeasurementStack &stack, const BinSpectrumSettings &source) {
     if (stack.i1().isEmpty())
         return false;
     const QString path = fileNameWithDefaultSuffix(fileName, QStringLiteral("dat"));
@@ -123,8 +122,8 @@ bool writeSpectrumSet(const QString &fileName, SpectrumSetKind kind, const Analy
     const double rows = std::max(1, g.y1 - g.y0);
     do {
         if (g.newRow)
-            DebugLog::write(QStringLiteral("Save Xafs Spectra : Progress %1")
-                                .arg((g.cy - g.y0) / rows * 100));
+            DebugLog::write(
+                QStringLiteral("Save Xafs Spectra : Progress %1").arg((g.cy - g.y0) / rows * 100));
         line.write(out, g.cx, g.cy);
         out << '\n';
     } while (g.next());

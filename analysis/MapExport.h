@@ -4,8 +4,8 @@
 // walk order. Everything is written through QSaveFile, so a failed write
 // leaves any older file untouched.
 #include "analysis/AnalyzeCond.h"
+#include "measurement/BinSpectrum.h"
 #include "measurement/MeasurementStack.h"
-#include "spectrum/SuggestElm.h"
 
 #include <QString>
 
@@ -32,22 +32,14 @@ enum class SpectrumSetKind {
     Raw             // "X Y" then (E, raw I1 bin sum) pairs
 };
 
-// How the spectra of the bins are formed: the mu*t conditions (half sizes
-// hx, hy are the bin), the energy-shift map, the element suggestion and the
-// background form of the normalisation (1 straight, 0 Victoreen).
-struct SpectrumSetSource {
-    MuTConditions conditions;
-    ShiftMapView shiftMap;
-    SuggestElm suggestion;
-    int simple = 1;
-};
-
 // The seven header lines (each ended by a line feed) of a spectrum set over
 // grid.
 QString spectrumSetHeader(SpectrumSetKind kind, const AnalyzeCond &grid);
 
 // Writes the spectra of every bin of grid to fileName ("dat" appended when it
-// has no suffix). Nothing is written without I1 images. Brings the stack's
-// dark areas up to date first. False when nothing could be written.
+// has no suffix), each bin's spectrum built as everywhere else in the program
+// (bin half sizes from source.conditions). Nothing is written without I1
+// images. Brings the stack's dark areas up to date first. False when nothing
+// could be written.
 bool writeSpectrumSet(const QString &fileName, SpectrumSetKind kind, const AnalyzeCond &grid,
-                      MeasurementStack &stack, const SpectrumSetSource &source);
+                      MeasurementStack &stack, const BinSpectrumSettings &source);

@@ -135,6 +135,10 @@ public:
     // file untouched.
     static bool write16BitTiff(const QString &fileName, int width, int height,
                                const quint16 *samples);
+    // An uncompressed 32-bit float TIFF (one sample per pixel, row-major),
+    // written through QSaveFile; false (logged) when it cannot be written.
+    static bool writeFloat32Tiff(const QString &fileName, int width, int height,
+                                 const float *samples);
     static bool writeConstantTiff(const QString &fileName, int width, int height, quint16 value);
 
 private:

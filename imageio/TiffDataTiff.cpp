@@ -159,20 +159,29 @@ int saveMap(thandle_t, void **, toff_t *) {
 }
 void saveUnmap(thandle_t, void *, toff_t) {}
 
-bool setHeaderFields(TIFF *tif, int width, int height) {
+// The sample layout of a written file: 16-bit unsigned, or 32-bit IEEE float.
+struct WriteLayout {
+    int bitsPerSample = 16;
+    int sampleFormat = SAMPLEFORMAT_UINT;
+    uint32_t rowsPerStrip = 0;
+};
+
+bool setHeaderFields(TIFF *tif, int width, int height, const WriteLayout &l) {
     // Tag order as this program has always written them.
     return TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, uint32_t(width)) &&
            TIFFSetField(tif, TIFFTAG_IMAGELENGTH, uint32_t(height)) &&
            TIFFSetField(tif, TIFFTAG_COMPRESSION, COMPRESSION_NONE) &&
            TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_MINISBLACK) &&
-           TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP, uint32_t(width)) &&
+           TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP, l.rowsPerStrip) &&
            TIFFSetField(tif, TIFFTAG_SAMPLESPERPIXEL, 1) &&
-           TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, 16) &&
+           TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, l.bitsPerSample) &&
+           (l.sampleFormat == SAMPLEFORMAT_UINT ||
+            TIFFSetField(tif, TIFFTAG_SAMPLEFORMAT, l.sampleFormat)) &&
            TIFFSetField(tif, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG) &&
            TIFFSetField(tif, TIFFTAG_ORIENTATION, ORIENTATION_TOPLEFT);
 }
 
-bool writeStrips(TIFF *tif, int height, const quint16 *samples) {
+bool writeStrips(TIFF *tif, int height, const void *samples) {
     uint32_t rowsPerStrip = 0;
     TIFFGetFieldDefaulted(tif, TIFFTAG_ROWSPERSTRIP, &rowsPerStrip);
     if (rowsPerStrip == 0)
@@ -290,8 +299,10 @@ bool TiffData::tiffReadStrips(TIFF *tif, int bitsPerSample) {
     return true;
 }
 
-bool TiffData::write16BitTiff(const QString &fileName, int width, int height,
-                              const quint16 *samples) {
+namespace {
+
+bool writeTiff(const QString &fileName, int width, int height, const void *samples,
+               const WriteLayout &layout) {
     if (width <= 0 || height <= 0 || !samples) {
         DebugLog::write("Nothing to write to " + fileName);
         return false;
@@ -313,14 +324,34 @@ bool TiffData::write16BitTiff(const QString &fileName, int width, int height,
         DebugLog::write("Can not open TIFF for writing " + fileName);
         return false;
     }
-    const bool written =
-        setHeaderFields(tif, width, height) && writeStrips(tif, height, samples) && TIFFFlush(tif);
+    const bool written = setHeaderFields(tif, width, height, layout) &&
+                         writeStrips(tif, height, samples) && TIFFFlush(tif);
     TIFFClose(tif);
     if (!written || !out.commit()) {
         DebugLog::write("Error on writing TIFF " + fileName);
         return false; // QSaveFile drops its temporary file: the old file stays
     }
     return true;
+}
+
+} // namespace
+
+bool TiffData::write16BitTiff(const QString &fileName, int width, int height,
+                              const quint16 *samples) {
+    WriteLayout layout;
+    layout.rowsPerStrip = uint32_t(std::max(width, 0));
+    return writeTiff(fileName, width, height, samples, layout);
+}
+
+bool TiffData::writeFloat32Tiff(const QString &fileName, int width, int height,
+                                const float *samples) {
+    WriteLayout layout;
+    layout.bitsPerSample = 32;
+    layout.sampleFormat = SAMPLEFORMAT_IEEEFP;
+    // Strips of about 64 KiB, as readers expect of an uncompressed file.
+    const int rows = width > 0 ? std::max(1, 65536 / (4 * width)) : 1;
+    layout.rowsPerStrip = uint32_t(std::min(rows, std::max(height, 1)));
+    return writeTiff(fileName, width, height, samples, layout);
 }
 
 bool TiffData::writeConstantTiff(const QString &fileName, int width, int height, quint16 value) {

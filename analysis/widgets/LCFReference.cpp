@@ -1,6 +1,7 @@
 #include "analysis/widgets/LCFReference.h"
 
 #include "analysis/Analyzed2DRes.h"
+#include "analysis/LcfEngine.h"
 #include "analysis/widgets/XafsFileSelect.h"
 
 #include "ui_LCFReference.h"
@@ -30,11 +31,13 @@ LCFReference::LCFReference(int rowIndex, QWidget *parent)
     m_maps[FractionMap] = new Analyzed2DRes(QStringLiteral("LCF Ref 2"), this);
     ui->XFS->setSelectText(tr("Select Ref%1").arg(rowIndex + 1));
     ui->XFS->setUse(rowIndex < 2);
-    applyDeltaE();
     connect(ui->XFS, &XafsFileSelect::newFile, this, &LCFReference::newFile);
     connect(ui->XFS, &XafsFileSelect::cleared, this, &LCFReference::clearedFile);
     connect(ui->XFS, &XafsFileSelect::changedUse, this, &LCFReference::changedUse);
-    connect(ui->IsVictreen, &QCheckBox::toggled, this, &LCFReference::renormalize);
+    connect(ui->IsVictreen, &QCheckBox::toggled, this, [this] {
+        reload();
+        emit newFileSelected();
+    });
     connect(ui->DeltaE, &QLineEdit::editingFinished, this, &LCFReference::deltaEEdited);
 }
 
@@ -60,61 +63,42 @@ bool LCFReference::isShowChecked() const {
 
 // A file that cannot be read (or holds no point) leaves the row unloaded, so
 // the fits never take an empty reference.
-void LCFReference::newFile(const QString &fname) {
-    XafsSpectrum read;
-    m_loaded = read.readFile(fname) && read.count() > 0;
-    if (m_loaded) {
-        m_spectrum = read;
-        renormalize();
-    } else {
-        m_spectrum = XafsSpectrum();
-        applyDeltaE();
-        ui->DMut->clear();
-        ui->MidE->clear();
-    }
+void LCFReference::newFile(const QString &) {
+    reload();
     emit newFileSelected();
 }
 
 void LCFReference::clearedFile() {
-    m_loaded = false;
-    m_spectrum = XafsSpectrum();
-    applyDeltaE();
-    ui->DMut->clear();
-    ui->MidE->clear();
+    reload();
     emit newFileSelected();
 }
 
-void LCFReference::renormalize() {
-    if (!m_loaded)
+// The reference is read as the command-line runs read it: dE as energy offset
+// (the offset always in force), then normalised with the chosen background.
+// Changing dE or the background form reads it anew.
+void LCFReference::reload() {
+    m_loaded = ui->XFS->isLoaded() &&
+               loadLcfReference(ui->XFS->fileName(), m_dE, ui->IsVictreen->isChecked(), m_spectrum);
+    if (!m_loaded) {
+        m_spectrum = XafsSpectrum();
+        ui->DMut->clear();
+        ui->MidE->clear();
         return;
-    m_spectrum.normalize(ui->IsVictreen->isChecked() ? 0 : 1);
-    applyDeltaE();
-    showReferenceValues();
-}
-
-void LCFReference::showReferenceValues() {
+    }
     ui->DMut->setText(g6(m_spectrum.dMut()));
     ui->MidE->setText(g6(m_spectrum.midx()));
 }
 
-// dE shifts the reference on the energy axis: it is both the spectrum's
-// shift value and its energy offset, and the offset is always in force.
-void LCFReference::applyDeltaE() {
-    m_spectrum.setShifted(true);
-    m_spectrum.setShift(m_dE);
-    m_spectrum.setEShiftValue(m_dE);
-}
-
 void LCFReference::deltaEEdited() {
     m_dE = ui->DeltaE->text().toDouble();
-    applyDeltaE();
+    reload();
     emit newDeltaE();
 }
 
 void LCFReference::setDeltaE(double dE) {
     m_dE = dE;
     ui->DeltaE->setText(g6(dE));
-    applyDeltaE();
+    reload();
 }
 
 void LCFReference::setStd(bool use, double dE, const QString &fname, const QString &isVic) {
@@ -128,7 +112,6 @@ void LCFReference::setStd(bool use, double dE, const QString &fname, const QStri
     ui->XFS->fileSelected(fname);
     ui->XFS->setUse(use);
     m_spectrum.setVisible(use ? 1 : 0);
-    applyDeltaE();
 }
 
 void LCFReference::showResult(double coefficient, double amount) {

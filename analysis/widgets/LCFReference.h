@@ -60,9 +60,7 @@ public slots:
 
 private:
     void deltaEEdited();
-    void renormalize();
-    void applyDeltaE();
-    void showReferenceValues();
+    void reload();
 
     Ui::LCFReference *ui;
     int m_row;

@@ -9,6 +9,7 @@
 #include "app/DebugLog.h"
 #include "batch/BatchDispatcher.h"
 #include "batch/widgets/BatchCtrl.h"
+#include "display/PictureFile.h"
 #include "display/TaggedFileName.h"
 #include "display/widgets/ColorBar.h"
 #include "display/widgets/CrossSView.h"
@@ -18,6 +19,7 @@
 #include "imageio/TiffData.h"
 #include "imageio/widgets/SelectDataFiles.h"
 #include "imageio/widgets/SelectImgDialog.h"
+#include "measurement/BinSpectrum.h"
 #include "spectrum/EdgeTable.h"
 #include "ui_Body.h"
 
@@ -228,11 +230,10 @@ void Body::setupViews() {
         m_stack.totalI0OfI1().clear();
         showXafsSpectrum();
     });
-    connect(ui->TotalI0ofI0XAFS, &XafsFileSelect::cleared, this,
-            [this] {
-                haltAnalysisRun();
-                m_stack.totalI0OfI0().clear();
-            });
+    connect(ui->TotalI0ofI0XAFS, &XafsFileSelect::cleared, this, [this] {
+        haltAnalysisRun();
+        m_stack.totalI0OfI0().clear();
+    });
     ui->TotalI0ofI1XAFS->setWindowTitle(tr("Total I0 of I1"));
     ui->TotalI0ofI0XAFS->setWindowTitle(tr("Total I0 of I0"));
     ui->TotalI0ofI1XAFS->setSelectText(tr("Total I0 of I1"));
@@ -554,12 +555,16 @@ void Body::showXafsSpectrum(double x, double y) {
 void Body::showXafsSpectrum() {
     const TiffData *image = currentImage();
     m_xafsView->setMarkerEnergy(image ? image->energy() : -1);
-    const double shift =
-        m_stack.shiftAt(shiftMapView(m_esm, m_esmValid, m_esmOrigin.x(), m_esmOrigin.y()), m_x, m_y);
     const MuTConditions c = muTConditions();
-    m_stack.buildMuT(m_x, m_y, c, m_mut);
+    BinSpectrumSettings bin;
+    bin.conditions = c;
+    bin.shiftMap = shiftMapView(m_esm, m_esmValid, m_esmOrigin.x(), m_esmOrigin.y());
     // No calibration window yet: the straight (simple) background.
-    m_shown.assign(m_mut, QStringLiteral("body-show"), 1, shift, suggestElm());
+    bin.simpleBackground = true;
+    bin.suggestion = suggestElm();
+    m_stack.updateDarkAreas(c);
+    const double shift =
+        buildBinSpectrum(m_stack, m_x, m_y, bin, QStringLiteral("body-show"), m_mut, m_shown);
     const double dE = m_xafsView->setTarget(m_shown);
     ui->Position->setText(QString::asprintf("(% 4d, % 4d)", m_x, m_y));
     ui->EShiftOnTbl->setText(QString::asprintf("%6.3f", shift));
@@ -593,8 +598,8 @@ void Body::updateProfiles(int mx, int my) {
 
 void Body::updateValueLabels(int mx, int my) {
     const Analyzed2DRes *map = ui->ShowResAnalysis->isChecked() ? analyzer()->selectedMap()
-                               : ui->ShowShiftMap->isChecked()   ? m_esm
-                                                                 : nullptr;
+                               : ui->ShowShiftMap->isChecked()  ? m_esm
+                                                                : nullptr;
     if (ui->ShowResAnalysis->isChecked() || ui->ShowShiftMap->isChecked()) {
         const double v = !map                   ? 0.0
                          : map->showProcessed() ? map->processedAt(mx, my)
@@ -800,12 +805,8 @@ void Body::saveFlatDark() {
 // The picture as shown (format from the suffix, PNG without one) and the
 // colour bar beside it under the tag "cBar".
 void Body::saveImage(const QString &fname) {
-    const char *format = QFileInfo(fname).suffix().isEmpty() ? "PNG" : nullptr;
-    if (!ui->dispA->shownPicture().save(fname, format))
-        DebugLog::write(QStringLiteral("Can't save image : ") + fname);
-    const QString barName = taggedFileName(fname, QStringLiteral("cBar"));
-    if (!ui->CBar->picture().save(barName, format))
-        DebugLog::write(QStringLiteral("Can't save image : ") + barName);
+    writePicture(ui->dispA->shownPicture(), fname);
+    writePicture(ui->CBar->picture(), taggedFileName(fname, QStringLiteral("cBar")));
 }
 
 void Body::saveImageWNum(const QString &fname, const QString &num) {

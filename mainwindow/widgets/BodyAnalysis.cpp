@@ -23,8 +23,10 @@ Analyzer *Body::analyzer() const {
     return m_analysis->analyzer;
 }
 
+// From the start until its end has been handled here (the engine's own flag
+// drops a moment before its finished signal arrives).
 bool Body::isAnalysisRunning() const {
-    return m_analysis && m_analysis->run->isRunning();
+    return m_analysis && m_analysis->kind != AnalysisState::Run::None;
 }
 
 void Body::setupAnalysis() {
@@ -45,7 +47,12 @@ void Body::setupAnalysis() {
         if (m_analysis->kind == AnalysisState::Run::LCF && analyzer()->dispOnTime())
             generateResImages();
     });
-    connect(run, &MapRun::finished, this, [this](bool completed) { analysisRunEnded(completed); });
+    connect(run, &MapRun::finished, this, [this](bool completed) {
+        if (m_analysis->endsHandled > 0)
+            --m_analysis->endsHandled;
+        else
+            analysisRunEnded(completed);
+    });
     setupElems();
 }
 
@@ -82,11 +89,15 @@ bool Body::analysisRunMayStart(AnalyzeCond &grid) {
     return analysisGrid(grid);
 }
 
+// The run's end is handled at once; the finished signal it still sends is
+// dropped.
 void Body::haltAnalysisRun() {
     if (!isAnalysisRunning())
         return;
     stop2DAnalysis();
     m_analysis->run->wait();
+    ++m_analysis->endsHandled;
+    analysisRunEnded(false);
 }
 
 // ------------------------------------------------------------------ LCF
@@ -147,7 +158,7 @@ void Body::startLCF2DAnalysis() {
 }
 
 void Body::stop2DAnalysis() {
-    if (!isAnalysisRunning())
+    if (!isAnalysisRunning() || !m_analysis->run->isRunning())
         return;
     m_analysis->run->stop();
     analyzer()->setContAccess(false);
@@ -160,26 +171,24 @@ void Body::analysisRunEnded(bool completed) {
     const AnalysisState::Run kind = m_analysis->kind;
     m_analysis->kind = AnalysisState::Run::None;
     analyzer()->setContAccess(false);
+    if (m_closing)
+        return;
     if (kind == AnalysisState::Run::LCF) {
         generateResImages();
         if (completed) {
             analyzer()->setProgress(100);
             DebugLog::writeTimeStamp(QStringLiteral("2da 3:"));
         }
-        if (m_analysis->batchWaitsForLCF) {
-            m_analysis->batchWaitsForLCF = false;
-            emit finishBatchExec(ANALYZER_EXEC_LCF);
-        }
     } else if (kind == AnalysisState::Run::RA) {
         generateRAResImage();
-        if (m_analysis->batchWaitsForRA) {
-            m_analysis->batchWaitsForRA = false;
-            emit finishBatchExec(ANALYZER_EXEC_RA);
-        }
     } else if (kind == AnalysisState::Run::Elems) {
         elemsRunEnded(completed);
     }
     ui->dispA->update();
+    const int waiting = m_analysis->batchWaiting;
+    m_analysis->batchWaiting = -1;
+    if (waiting >= 0)
+        emit finishBatchExec(waiting);
 }
 
 void Body::generateResImages() {

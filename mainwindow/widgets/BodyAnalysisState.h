@@ -22,10 +22,11 @@ struct Body::AnalysisState {
     // Copies of the reference spectra an LCF run reads: rows may load other
     // files while it goes on.
     QVector<XafsSpectrum> runReferences;
-    // A batch line waits for the end of the run.
-    bool batchWaitsForLCF = false;
-    bool batchWaitsForRA = false;
-    bool batchWaitsForElems = false;
+    // The command id a batch line waits on for the end of the run, -1 none.
+    int batchWaiting = -1;
+    // Ends already handled when a run was halted; their finished signals,
+    // still queued, are dropped.
+    int endsHandled = 0;
 
     SaveDataCfg *saveDataCfg = nullptr;
     QFileDialog *dataDialog = nullptr;

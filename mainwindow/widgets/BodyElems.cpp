@@ -81,10 +81,6 @@ void Body::elemsRunEnded(bool completed) {
     generateElemsResImages();
     if (completed)
         p->setElemsProgress(100);
-    if (m_analysis->batchWaitsForElems) {
-        m_analysis->batchWaitsForElems = false;
-        emit finishBatchExec(ANALYZER_EXEC_ELEMS);
-    }
 }
 
 void Body::generateElemsResImages() {
@@ -146,14 +142,15 @@ void Body::registerElemsCommands() {
     done(ANALYZER_ELEMS_BG_ROI, [bg, num](const CmdLine &c) { bg->setBGVROI(num(c, 1)); });
     done(ANALYZER_ELEMS_BG_NROI, [bg, num](const CmdLine &c) { bg->setBGVNROI(num(c, 1)); });
 
-    // Answers when the run ends; at once when no run started (no image, files
-    // still loading, or the press stopped a run that was going on).
+    // Answers when the run ends (a press during a run stops it, and that run's
+    // end answers); at once when no run started.
     registerCommand(ANALYZER_EXEC_ELEMS, [this](const CmdLine &) {
+        const bool wasRunning = isAnalysisRunning();
         startElems2DAnalysis();
-        // The kind stays set until the run's end has been handled here, also
-        // when the run is over before this line.
-        if (m_analysis->kind == AnalysisState::Run::Elems)
-            m_analysis->batchWaitsForElems = true;
+        // The kind stays set until the run's end has been handled, also when
+        // the run is over before this line.
+        if (wasRunning || m_analysis->kind == AnalysisState::Run::Elems)
+            m_analysis->batchWaiting = ANALYZER_EXEC_ELEMS;
         else
             emit finishBatchExec(ANALYZER_EXEC_ELEMS);
     });

@@ -1,0 +1,142 @@
+// Saving results from the main window: the result images of the reference
+// rows, the shown result map as 16-bit TIFF or text (as the save-data
+// configuration chooses), and the spectra of every bin of the area as
+// spectrum sets. The writers are in the core (analysis/MapExport.h).
+#include "mainwindow/widgets/BodyAnalysisState.h"
+
+#include "analysis/Analyzed2DRes.h"
+#include "analysis/MapExport.h"
+#include "analysis/widgets/Analyzer.h"
+#include "analysis/widgets/LCFReference.h"
+#include "app/AppSettings.h"
+#include "app/DebugLog.h"
+#include "display/PictureFile.h"
+#include "display/TaggedFileName.h"
+#include "display/widgets/ColorBar.h"
+#include "display/widgets/SaveDataCfg.h"
+#include "ui_Body.h"
+
+#include <QFileDialog>
+#include <algorithm>
+
+namespace {
+
+QFileDialog *saveDialog(QWidget *parent, const QStringList &filters) {
+    auto *d = new QFileDialog(parent);
+    d->setOption(QFileDialog::DontUseNativeDialog, true);
+    d->setFileMode(QFileDialog::AnyFile);
+    d->setAcceptMode(QFileDialog::AcceptSave);
+    d->setDirectory(AppSettings::dataRoot());
+    d->setNameFilters(filters);
+    return d;
+}
+
+} // namespace
+
+SaveDataCfg *Body::saveDataCfg() const {
+    return m_analysis->saveDataCfg;
+}
+
+void Body::setupExport() {
+    AnalysisState &st = *m_analysis;
+    st.saveDataCfg = new SaveDataCfg(this);
+    st.saveDataCfg->setWindowFlag(Qt::Window);
+    st.dataDialog = saveDialog(this, {});
+    st.spectraDialog = saveDialog(this, {tr("XAFS Spectra (*.dat)"), tr("Any Files (* *.*)")});
+    connect(ui->SaveDataCfgB, &QPushButton::clicked, st.saveDataCfg, &SaveDataCfg::show);
+    connect(ui->SaveData, &QPushButton::clicked, this, &Body::showSaveDataDialog);
+    connect(st.dataDialog, &QFileDialog::fileSelected, this, &Body::saveData);
+    connect(ui->SaveEachSpectrum, &QPushButton::clicked, st.spectraDialog, &QFileDialog::show);
+    connect(st.spectraDialog, &QFileDialog::fileSelected, this, &Body::saveEachSpectrum);
+}
+
+// ------------------------------------------------------------------ maps
+
+void Body::saveAllImages(const QString &fname) {
+    const QVector<LCFReference *> &rows = analyzer()->references();
+    for (int a = 0; a < analyzer()->numberOfResults(); ++a)
+        for (int i = 0; i < rows.size(); ++i) {
+            if (!rows.at(i)->isInUse())
+                continue;
+            const Analyzed2DRes *map = rows.at(i)->map(a);
+            if (map->hasImage())
+                writePicture(map->img(),
+                             taggedFileName(fname, QStringLiteral("%1-%2").arg(i).arg(a)));
+        }
+}
+
+void Body::showSaveDataDialog() {
+    const QString data =
+        saveDataCfg()->saveAsTiff() ? tr("Tiff File (*.tif)") : tr("Data File (*.dat)");
+    m_analysis->dataDialog->setNameFilters({data, tr("Any Files (* *.*)")});
+    m_analysis->dataDialog->show();
+}
+
+void Body::saveData(const QString &fname) {
+    const int n = std::max(0, analyzer()->selectedReference());
+    if (saveDataCfg()->saveAsTiff()) {
+        DebugLog::write(QStringLiteral("selected tiff"));
+        saveDataAsTiff(fname, n);
+        const QString numbered = taggedFileName(fname, QString::number(n));
+        writePicture(ui->CBar->picture(), taggedFileName(numbered, QStringLiteral("-cBar")));
+    } else {
+        DebugLog::write(QStringLiteral("selected text"));
+        saveDataAsText(fname, n);
+    }
+}
+
+void Body::saveDataAsTiff(const QString &fname, int n) {
+    const QString path = numberedDataFileName(fname, n, QStringLiteral("tif"));
+    DebugLog::write(QStringLiteral("saveDataAsTiff"));
+    Analyzed2DRes *map = analyzer()->selectedMap();
+    if (!map)
+        return;
+    const SaveDataCfg *cfg = saveDataCfg();
+    MapTiffOptions options;
+    options.fixedScale = cfg->tiffFixedScale();
+    options.scaleMin = cfg->tiffScaleMin();
+    options.scaleMax = cfg->tiffScaleMax();
+    options.asAnalyzed = cfg->tiffAsAnalyzed();
+    writeMapTiff(*map, path, options);
+}
+
+void Body::saveDataAsText(const QString &fname, int n) {
+    const QString path = numberedDataFileName(fname, n, QStringLiteral("dat"));
+    if (const Analyzed2DRes *map = analyzer()->selectedMap())
+        map->writeText(path, saveDataCfg()->textCommaSeparated(), saveDataCfg()->textXYVal());
+}
+
+// ------------------------------------------------------------------ spectra
+
+void Body::saveEachSpectrum(const QString &fname) {
+    if (ui->SaveAsNormalizedXAFS->isChecked())
+        saveEachNormalizedXafsSpectrum(fname);
+    else if (ui->SaveAsRawXAFS->isChecked())
+        saveEachRawXafsSpectrum(fname);
+    else if (ui->SaveAsRaw->isChecked())
+        saveEachRawSpectrum(fname);
+}
+
+void Body::saveSpectrumSet(const QString &fname, int kind) {
+    AnalyzeCond grid;
+    if (!analysisGrid(grid))
+        return;
+    BinSpectrumSettings s;
+    s.conditions = muTConditions();
+    s.shiftMap = shiftMapView(m_esm, m_esmValid, m_esmOrigin.x(), m_esmOrigin.y());
+    s.simpleBackground = true;
+    s.suggestion = suggestElm();
+    writeSpectrumSet(fname, SpectrumSetKind(kind), grid, m_stack, s);
+}
+
+void Body::saveEachNormalizedXafsSpectrum(const QString &fname) {
+    saveSpectrumSet(fname, int(SpectrumSetKind::NormalizedXafs));
+}
+
+void Body::saveEachRawXafsSpectrum(const QString &fname) {
+    saveSpectrumSet(fname, int(SpectrumSetKind::RawXafs));
+}
+
+void Body::saveEachRawSpectrum(const QString &fname) {
+    saveSpectrumSet(fname, int(SpectrumSetKind::Raw));
+}

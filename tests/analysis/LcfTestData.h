@@ -1,0 +1,59 @@
+#pragma once
+// Reference-like spectra whose background lines the normalisation fits
+// exactly: straight below and above a 10 eV edge region, so that the
+// double-normalised curves are 0 below, 1 above and a known shape between.
+// Sample spectra built from them have known LCF and MLCF answers.
+#include "spectrum/XafsSpectrum.h"
+
+#include <cmath>
+#include <functional>
+
+namespace lcftest {
+
+constexpr double From = 8900, To = 9100; // eV, 1 eV steps
+
+// Edge shape: 0 below e0 - 5, 1 above e0 + 5, a smooth rise with a bump
+// (white line) of height wl between.
+inline double shape(double e, double e0, double wl) {
+    const double t = (e - (e0 - 5)) / 10;
+    if (t <= 0)
+        return 0;
+    if (t >= 1)
+        return 1;
+    return t * t * (3 - 2 * t) + wl * std::sin(M_PI * t) * std::sin(M_PI * t);
+}
+
+inline Spectrum curve(double from, double to, const std::function<double(double)> &mu) {
+    Spectrum s;
+    for (double e = from; e <= to; e += 1)
+        s.addPoint(e, mu(e));
+    return s;
+}
+
+// Reference j: edge at 8985 (j = 0) or 8988 (j = 1), different white lines.
+inline double refMu(int j, double e) {
+    return j == 0 ? 0.3 - 1e-5 * (e - 9000) + 1.0 * shape(e, 8985, 0.2)
+                  : 0.5 - 2e-5 * (e - 9000) + 0.8 * shape(e, 8988, 0.6);
+}
+
+inline XafsSpectrum reference(int j, double from = From, double to = To, double dE = 0) {
+    // Stored energies dE above the sample's: the row's dE brings them back.
+    XafsSpectrum x;
+    x.assign(curve(from + dE, to + dE, [j, dE](double e) { return refMu(j, e - dE); }),
+             QStringLiteral("ref"), 1, 0, SuggestElm());
+    if (dE != 0) {
+        x.setShifted(true);
+        x.setShift(dE);
+        x.normalize(1);
+        x.setEShiftValue(dE);
+    }
+    return x;
+}
+
+inline XafsSpectrum sample(const std::function<double(double)> &mu, SuggestElm s = SuggestElm()) {
+    XafsSpectrum x;
+    x.assign(curve(From, To, mu), QStringLiteral("sample"), 1, 0, s);
+    return x;
+}
+
+} // namespace lcftest
