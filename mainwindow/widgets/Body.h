@@ -204,14 +204,11 @@ private:
     bool analysisRunMayStart(AnalyzeCond &grid);
     void analysisRunEnded(bool completed);
     void analyzeShownSpectrum();
-<<<<<<< HEAD
     void setupElems();
     void registerElemsCommands();
     void elemsRunEnded(bool completed);
-=======
     void saveSpectrumSet(const QString &fname, int kind);
     void runCommand(EX_CMD_ID id);
->>>>>>> h-analyzer
 
     SelectDataFiles *panel(Series s) const;
     Series shownSeries() const;
