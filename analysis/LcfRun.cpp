@@ -18,11 +18,45 @@ BinSpectrumSettings binSettings(const MuTConditions &c, const ShiftMapView &map,
     return b;
 }
 
-class LcfBinTask : public BinTask {
+// A task that reads the mu*t of a whole row of bins at once and then builds
+// each bin's spectrum from it: the same spectra as bin by bin, read in the
+// order the images lie in memory.
+class RowSpectrumTask : public BinTask {
+public:
+    RowSpectrumTask(const MeasurementStack *stack, const BinSpectrumSettings &bin,
+                    const QString &name)
+        : m_stack(stack), m_bin(bin), m_name(name) {}
+    void beginRow(int cy, int firstCx, int sx, int count) override {
+        m_firstCx = firstCx;
+        m_sx = sx > 0 ? sx : 1;
+        m_stack->computeMuTRow(cy, firstCx, m_sx, count, m_bin.conditions, m_row);
+    }
+
+protected:
+    // The spectrum of the bin at (cx, cy) of the current row, in m_sample.
+    void buildSample(int cx, int cy) {
+        m_stack->muTOfRowBin(m_row, (cx - m_firstCx) / m_sx, m_mut);
+        buildBinSpectrumFromMuT(*m_stack, cx, cy, m_bin, m_name, m_mut, m_sample);
+    }
+    XafsSpectrum m_sample;
+
+private:
+    const MeasurementStack *m_stack;
+    const BinSpectrumSettings m_bin;
+    const QString m_name;
+    MuTRow m_row;
+    int m_firstCx = 0;
+    int m_sx = 1;
+    Spectrum m_mut;
+};
+
+class LcfBinTask : public RowSpectrumTask {
 public:
     explicit LcfBinTask(const LcfRunSettings &s)
-        : m_s(s), m_bin(binSettings(s.conditions, s.shiftMap, s.simpleBackground, s.suggestion)),
-          m_name(QStringLiteral("Body-AaP")) {
+        : RowSpectrumTask(s.stack,
+                          binSettings(s.conditions, s.shiftMap, s.simpleBackground, s.suggestion),
+                          QStringLiteral("Body-AaP")),
+          m_s(s) {
         m_engine.setReferencesFixed(true);
         for (int i = 0; i < s.refs.size(); ++i)
             if (s.refs.at(i).isUsed())
@@ -30,7 +64,7 @@ public:
     }
 
     void analyzeBin(int cx, int cy, BinWriter &out) override {
-        buildBinSpectrum(*m_s.stack, cx, cy, m_bin, m_name, m_mut, m_sample);
+        buildSample(cx, cy);
         const bool ok = m_engine.analyze(m_s.kind, m_sample, m_s.refs, m_s.sE0, m_s.eE0,
                                          m_s.suggestion, nullptr, m_result);
         const int rows = m_s.refs.size();
@@ -44,23 +78,21 @@ public:
 
 private:
     const LcfRunSettings m_s;
-    const BinSpectrumSettings m_bin;
-    const QString m_name;
     QVector<int> m_usedRows;
     LcfEngine m_engine;
-    Spectrum m_mut;
-    XafsSpectrum m_sample;
     LcfResult m_result;
 };
 
-class RaBinTask : public BinTask {
+class RaBinTask : public RowSpectrumTask {
 public:
     explicit RaBinTask(const RaRunSettings &s)
-        : m_s(s), m_bin(binSettings(s.conditions, s.shiftMap, s.simpleBackground, s.suggestion)),
-          m_name(QStringLiteral("Body-RaA")) {}
+        : RowSpectrumTask(s.stack,
+                          binSettings(s.conditions, s.shiftMap, s.simpleBackground, s.suggestion),
+                          QStringLiteral("Body-RaA")),
+          m_s(s) {}
 
     void analyzeBin(int cx, int cy, BinWriter &out) override {
-        buildBinSpectrum(*m_s.stack, cx, cy, m_bin, m_name, m_mut, m_sample);
+        buildSample(cx, cy);
         if (m_sample.isEmpty()) {
             out.set(RaDMut, 0.0);
             out.set(RaRest, 0.0);
@@ -75,10 +107,6 @@ public:
 
 private:
     const RaRunSettings m_s;
-    const BinSpectrumSettings m_bin;
-    const QString m_name;
-    Spectrum m_mut;
-    XafsSpectrum m_sample;
 };
 
 } // namespace

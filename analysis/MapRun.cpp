@@ -109,6 +109,9 @@ void MapRun::runBlock(BinTask &task, int block, std::vector<MapRange> &ranges) {
     const int binsX = m_grid.binsX();
     for (int row = firstRow; row < lastRow; ++row) {
         out.m_cy = m_grid.y0 + m_grid.hy + row * m_grid.sy;
+        if (m_stop.load(std::memory_order_relaxed))
+            return;
+        task.beginRow(out.m_cy, m_grid.x0 + m_grid.hx, m_grid.sx, binsX);
         for (int col = 0; col < binsX; ++col) {
             if (m_stop.load(std::memory_order_relaxed))
                 return;

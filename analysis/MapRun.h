@@ -48,6 +48,11 @@ class BinTask {
 public:
     virtual ~BinTask() = default;
     virtual void analyzeBin(int cx, int cy, BinWriter &out) = 0;
+    // Called before the bins of a row: `count` bins centred at
+    // (firstCx + b * sx, cy). A task may read the row's data here at once.
+    virtual void beginRow(int cy, int firstCx, int sx, int count) {
+        (void)cy, (void)firstCx, (void)sx, (void)count;
+    }
 };
 
 class MapRun : public QObject {

@@ -303,34 +303,41 @@ namespace {
 
 // The pair (k - 1, k) whose energies bracket e, or the first or last two for
 // an energy outside the series; images are in ascending energy.
+template <typename At> int pairIndex(At at, int count, double e) {
+    if (count < 2)
+        return 0;
+    if (e < at(0)->energy())
+        return 1;
+    if (e >= at(count - 1)->energy())
+        return count - 1;
+    int lo = 0, hi = count - 1; // energy[lo] <= e < energy[hi]
+    while (hi - lo > 1) {
+        const int mid = lo + (hi - lo) / 2;
+        if (at(mid)->energy() <= e)
+            lo = mid;
+        else
+            hi = mid;
+    }
+    return hi;
+}
+
 template <typename At>
-double interpolate(At at, int count, double e, int x, int y, int rx, int ry) {
+double interpolateWithPair(At at, int count, int k, double e, int x, int y, int rx, int ry) {
     if (count <= 0)
         return 1;
     if (count == 1)
         return at(0)->boxSum(x, y, rx, ry);
-    int k;
-    if (e < at(0)->energy()) {
-        k = 1;
-    } else if (e >= at(count - 1)->energy()) {
-        k = count - 1;
-    } else {
-        int lo = 0, hi = count - 1; // energy[lo] <= e < energy[hi]
-        while (hi - lo > 1) {
-            const int mid = lo + (hi - lo) / 2;
-            if (at(mid)->energy() <= e)
-                lo = mid;
-            else
-                hi = mid;
-        }
-        k = hi;
-    }
     const TiffData *a = at(k - 1), *b = at(k);
     const double sa = a->boxSum(x, y, rx, ry), sb = b->boxSum(x, y, rx, ry);
     const double ea = a->energy(), eb = b->energy();
     if (ea == eb)
         return (sa + sb) / 2;
     return sa + (sb - sa) * (e - ea) / (eb - ea);
+}
+
+template <typename At>
+double interpolate(At at, int count, double e, int x, int y, int rx, int ry) {
+    return interpolateWithPair(at, count, pairIndex(at, count, e), e, x, y, rx, ry);
 }
 
 } // namespace
@@ -344,6 +351,16 @@ double TiffData::interpolatedBoxSum(const QList<TiffData *> &images, double ener
 double TiffData::interpolatedBoxSum(const TiffData *const *images, int count, double energy, int x,
                                     int y, int rx, int ry) {
     return interpolate([images](int i) { return images[i]; }, count, energy, x, y, rx, ry);
+}
+
+int TiffData::interpolationPair(const TiffData *const *images, int count, double energy) {
+    return pairIndex([images](int i) { return images[i]; }, count, energy);
+}
+
+double TiffData::interpolatedBoxSumAt(const TiffData *const *images, int count, int k,
+                                      double energy, int x, int y, int rx, int ry) {
+    return interpolateWithPair([images](int i) { return images[i]; }, count, k, energy, x, y, rx,
+                               ry);
 }
 
 // ---------------------------------------------------------------- display

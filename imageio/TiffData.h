@@ -128,6 +128,12 @@ public:
     }
     static double interpolatedBoxSum(const QList<TiffData *> &images, double energy, int x, int y,
                                      int rx, int ry);
+    // The two halves of interpolatedBoxSum, for readers that look up many
+    // bins at one energy: the index k of the upper image of the pair (0 for
+    // fewer than two images), then the interpolated box sum with that pair.
+    static int interpolationPair(const TiffData *const *images, int count, double energy);
+    static double interpolatedBoxSumAt(const TiffData *const *images, int count, int k,
+                                       double energy, int x, int y, int rx, int ry);
 
     // ---- writing ----
     // Uncompressed 16-bit single-sample TIFF of width x height samples, row by

@@ -7,3 +7,11 @@ double buildBinSpectrum(const MeasurementStack &stack, int x, int y, const BinSp
     out.assign(mut, name, s.simpleBackground ? 1 : 0, shift, s.suggestion);
     return shift;
 }
+
+double buildBinSpectrumFromMuT(const MeasurementStack &stack, int x, int y,
+                               const BinSpectrumSettings &s, const QString &name,
+                               const Spectrum &mut, XafsSpectrum &out) {
+    const double shift = stack.shiftAt(s.shiftMap, x, y);
+    out.assign(mut, name, s.simpleBackground ? 1 : 0, shift, s.suggestion);
+    return shift;
+}

@@ -19,3 +19,8 @@ struct BinSpectrumSettings {
 // dark areas must be up to date. Returns the energy shift used.
 double buildBinSpectrum(const MeasurementStack &stack, int x, int y, const BinSpectrumSettings &s,
                         const QString &name, Spectrum &mut, XafsSpectrum &out);
+
+// The same from mu*t already read (MeasurementStack::computeMuTRow), for runs.
+double buildBinSpectrumFromMuT(const MeasurementStack &stack, int x, int y,
+                               const BinSpectrumSettings &s, const QString &name,
+                               const Spectrum &mut, XafsSpectrum &out);

@@ -162,6 +162,62 @@ void MeasurementStack::computeMuT(int x, int y, const MuTConditions &c, Spectrum
     }
 }
 
+void MeasurementStack::computeMuTRow(int y, int firstX, int stepX, int count,
+                                     const MuTConditions &c, MuTRow &row) const {
+    const int images = m_i1.size();
+    row.count = std::max(count, 0);
+    row.images = images;
+    row.mu.resize(size_t(row.count) * size_t(images));
+    row.dark1.resize(size_t(row.count));
+    row.dark0.resize(size_t(row.count));
+    row.inside.resize(size_t(row.count));
+    for (int b = 0; b < row.count; ++b) {
+        const int x = firstX + b * stepX;
+        row.inside[size_t(b)] = inside(x, y) ? 1 : 0;
+        row.dark1[size_t(b)] = darkSum(x, y, c.hx, c.hy, c.i1ExpMs, c.darkExpMs);
+        row.dark0[size_t(b)] = darkSum(x, y, c.hx, c.hy, c.i0ExpMs, c.darkExpMs);
+    }
+    const double n = c.pixelCount();
+    const int totalCount = m_totalI0OfI1.count();
+    const int i0Count = m_i0.size();
+    for (int i = 0; i < images; ++i) {
+        const TiffData &image = *m_i1.at(i);
+        const double e = image.energy();
+        const int k = TiffData::interpolationPair(m_i0.constData(), i0Count, e);
+        const double area1 = m_da1.on ? n * m_da1.values.at(i) : 0.0;
+        const bool area0On = m_da0.on && i < m_da0.values.size();
+        const double area0 = area0On ? n * m_da0.values.at(i) : 0.0;
+        for (int b = 0; b < row.count; ++b) {
+            const int x = firstX + b * stepX;
+            // Same operations in the same order as computeMuT, so the same bits.
+            double d1 = row.dark1[size_t(b)];
+            double d0 = row.dark0[size_t(b)];
+            if (m_da1.on)
+                d1 += area1;
+            if (area0On)
+                d0 += area0;
+            const double sum = image.boxSum(x, y, c.hx, c.hy);
+            double r = n;
+            if (c.useI0)
+                r = TiffData::interpolatedBoxSumAt(m_i0.constData(), i0Count, k, e, x, y, c.hx,
+                                                   c.hy) -
+                    d0;
+            if (totalCount > 0)
+                r = i < totalCount ? m_totalI0OfI1.y(i) : 0.0;
+            row.mu[size_t(b) * size_t(images) + size_t(i)] = muOf(r, sum - d1, c.fluo);
+        }
+    }
+}
+
+void MeasurementStack::muTOfRowBin(const MuTRow &row, int b, Spectrum &out) const {
+    out.clear();
+    if (b < 0 || b >= row.count || !row.inside[size_t(b)] || row.images != m_i1.size())
+        return;
+    const double *mu = row.mu.data() + size_t(b) * size_t(row.images);
+    for (int i = 0; i < row.images; ++i)
+        out.addPoint(m_i1.at(i)->energy(), mu[i]);
+}
+
 void MeasurementStack::buildRaw(int x, int y, int hx, int hy, Spectrum &out) const {
     out.clear();
     if (!inside(x, y))

@@ -18,6 +18,7 @@
 #include <QVector>
 #include <cmath>
 #include <memory>
+#include <vector>
 
 class TiffData;
 
@@ -45,6 +46,18 @@ struct DarkArea {
     bool on = false;
     QRectF rect;
     QVector<double> values; // one per image, in series order
+};
+
+// mu*t of one row of bins, read image by image so that each image row is
+// walked in order (far kinder to the caches than bin by bin over hundreds of
+// images). Storage is kept between rows.
+struct MuTRow {
+    int count = 0;             // bins in the row
+    int images = 0;            // I1 images
+    std::vector<double> mu;    // [bin * images + image]
+    std::vector<double> dark1; // per bin
+    std::vector<double> dark0; // per bin
+    std::vector<char> inside;  // per bin: centre inside the image
 };
 
 struct MuTConditions {
@@ -121,6 +134,11 @@ public:
     // buildMuT for readers on several threads at once: reads only, so the
     // dark areas must be up to date (updateDarkAreas) before the first call.
     void computeMuT(int x, int y, const MuTConditions &c, Spectrum &out) const;
+    // computeMuT for the `count` bins centred at (firstX + b * stepX, y), at
+    // once; muTOfRowBin then gives bin b exactly as computeMuT would.
+    void computeMuTRow(int y, int firstX, int stepX, int count, const MuTConditions &c,
+                       MuTRow &row) const;
+    void muTOfRowBin(const MuTRow &row, int b, Spectrum &out) const;
     // (E_i, bin sum of I1 image i), no correction.
     void buildRaw(int x, int y, int hx, int hy, Spectrum &out) const;
 

@@ -7,6 +7,7 @@
 #include <QDir>
 #include <QTemporaryDir>
 #include <cmath>
+#include <cstring>
 #include <functional>
 #include <gtest/gtest.h>
 #include <vector>
@@ -316,3 +317,52 @@ TEST_F(MeasurementStackTest, UnreadableDarkLeavesNoDark) {
 }
 
 } // namespace
+
+// A run reads a whole row of bins image by image; every bin must come out as
+// the bin-by-bin read gives it, bit for bit, whatever the conditions.
+TEST_F(MeasurementStackTest, RowReadGivesTheBinByBinSpectraExactly) {
+    loadI1(5);
+    loadI0({6990, 7015, 7025, 7060});
+    ASSERT_TRUE(stack.loadDark(darkFile()));
+    struct Case {
+        int hx, hy;
+        bool useI0, fluo, darkArea;
+        int y, firstX, step, count;
+    };
+    const Case cases[] = {
+        {0, 0, true, false, false, 2, 0, 1, W},      {1, 1, true, false, true, 0, -1, 3, 4},
+        {2, 0, false, true, true, 5, 1, 5, 3},       {0, 2, true, true, false, H - 1, 0, 2, 5},
+        {0, 0, false, false, false, H + 3, 0, 1, 2}, // a row below the image
+    };
+    Spectrum single;
+    MuTRow row;
+    for (const Case &k : cases) {
+        MuTConditions c;
+        c.hx = k.hx;
+        c.hy = k.hy;
+        c.useI0 = k.useI0;
+        c.fluo = k.fluo;
+        c.darkExpMs = 100;
+        c.i1ExpMs = 200;
+        c.i0ExpMs = 50;
+        if (k.darkArea) {
+            stack.setDarkArea(Series::I1, QRectF(0, 0, 2, 2), c.i1ExpMs, c.darkExpMs);
+            stack.setDarkArea(Series::I0, QRectF(1, 1, 2, 2), c.i0ExpMs, c.darkExpMs);
+        } else {
+            stack.clearDarkArea(Series::I1);
+            stack.clearDarkArea(Series::I0);
+        }
+        stack.updateDarkAreas(c);
+        stack.computeMuTRow(k.y, k.firstX, k.step, k.count, c, row);
+        for (int b = 0; b < k.count; ++b) {
+            stack.computeMuT(k.firstX + b * k.step, k.y, c, single);
+            stack.muTOfRowBin(row, b, out);
+            ASSERT_EQ(out.count(), single.count()) << b;
+            for (int i = 0; i < single.count(); ++i) {
+                EXPECT_EQ(out.x(i), single.x(i));
+                EXPECT_EQ(std::memcmp(&out.points()[i], &single.points()[i], sizeof(QPointF)), 0)
+                    << "bin " << b << " image " << i;
+            }
+        }
+    }
+}

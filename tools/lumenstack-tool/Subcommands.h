@@ -6,3 +6,5 @@
 int runSpectrumInfo(const QStringList &args);
 int runImageInfo(const QStringList &args);
 int runMakeDemo(const QStringList &args);
+int runLcfMap(const QStringList &args);
+int runRaMap(const QStringList &args);

@@ -13,7 +13,9 @@ void printUsage() {
                          "subcommands:\n"
                          "  spectrum-info  read a spectrum file, normalise it, print JSON\n"
                          "  image-info     read image files, print one JSON line per file\n"
-                         "  make-demo      write a synthetic measurement into a folder\n");
+                         "  make-demo      write a synthetic measurement into a folder\n"
+                         "  lcf-map        LCF/MLCF fraction, amount and residual maps of a stack\n"
+                         "  ra-map         residual-absorption maps of a stack\n");
 }
 
 } // namespace
@@ -28,6 +30,8 @@ int main(int argc, char **argv) {
         {"spectrum-info", runSpectrumInfo},
         {"image-info", runImageInfo},
         {"make-demo", runMakeDemo},
+        {"lcf-map", runLcfMap},
+        {"ra-map", runRaMap},
     };
     if (args.isEmpty() || !commands.count(args.first())) {
         printUsage();

@@ -1,0 +1,225 @@
+#include "StackOptions.h"
+
+#include "imageio/EnergyOfFiles.h"
+#include "imageio/TiffData.h"
+#include "spectrum/EdgeTable.h"
+
+#include <QDir>
+#include <QFile>
+#include <QRegularExpression>
+#include <QTextStream>
+#include <cmath>
+
+namespace {
+
+bool parseInt(const QString &text, int *v) {
+    bool ok = false;
+    const int x = text.toInt(&ok);
+    if (ok)
+        *v = x;
+    return ok;
+}
+
+int edgeIndex(const QString &name) {
+    const QStringList edges{"K", "L1", "L2", "L3"};
+    return edges.indexOf(name.toUpper());
+}
+
+// The image files of a folder in name order: files any reader accepts.
+QStringList imageFiles(const QString &dir) {
+    QStringList files;
+    const QDir d(dir);
+    for (const QString &name : d.entryList(QDir::Files, QDir::Name)) {
+        const QString path = d.filePath(name);
+        if (TiffData::readerFor(path) != TiffData::NoReader)
+            files << path;
+    }
+    return files;
+}
+
+bool readEnergies(const QString &file, QVector<double> *energies) {
+    QFile f(file);
+    if (!f.open(QIODevice::ReadOnly | QIODevice::Text))
+        return false;
+    QTextStream in(&f);
+    while (!in.atEnd()) {
+        const QString line = in.readLine().trimmed();
+        if (line.isEmpty() || line.startsWith('#'))
+            continue;
+        double e = 0;
+        if (!parseNumber(line.section(QRegularExpression("\\s+"), 0, 0), &e))
+            return false;
+        energies->append(e);
+    }
+    return true;
+}
+
+bool loadSeries(const StackOptions &o, Series series, const QString &dir,
+                const QVector<double> &energies, LoadedStack &out, QString *file, QString *why) {
+    const QStringList files = imageFiles(dir);
+    if (files.isEmpty()) {
+        *file = dir;
+        *why = QStringLiteral("no image files");
+        return false;
+    }
+    if (!o.energiesFile.isEmpty() && energies.size() < files.size()) {
+        *file = o.energiesFile;
+        *why = QString("%1 energies for %2 files").arg(energies.size()).arg(files.size());
+        return false;
+    }
+    EofSettings eof;
+    eof.pattern = o.energyPattern;
+    eof.factor = EnergyOfFiles::factorForPattern(o.energyPattern);
+    for (int i = 0; i < files.size(); ++i) {
+        auto *image = new TiffData;
+        if (!image->load(files[i])) {
+            delete image;
+            *file = files[i];
+            *why = QStringLiteral("cannot read the image");
+            return false;
+        }
+        image->setEnergy(o.energiesFile.isEmpty() ? EnergyOfFiles::energyOfFile(eof, files[i], i)
+                                                  : energies[i]);
+        out.stack.append(series, image);
+    }
+    return true;
+}
+
+} // namespace
+
+bool parseNumber(const QString &text, double *v) {
+    bool ok = false;
+    const double x = text.toDouble(&ok);
+    if (ok)
+        *v = x;
+    return ok;
+}
+
+const char *stackOptionsUsage() {
+    return "  stack: --i1 DIR [--i0 DIR] [--energies FILE | --energy-pattern PATTERN]\n"
+           "         [--dark FILE] [--bin HX HY] [--area X Y W H] [--fluorescence]\n"
+           "         [--victoreen] [--suggest SYMBOL EDGE [--dpre E] [--dpost E]\n"
+           "         [--jump-sigma S]]\n";
+}
+
+OptionTaken takeStackOption(const QStringList &args, int &i, StackOptions &o, QString *why) {
+    const QString &a = args[i];
+    struct Spec {
+        const char *name;
+        int values;
+    };
+    static const Spec specs[] = {
+        {"--i1", 1},         {"--i0", 1},      {"--energies", 1}, {"--energy-pattern", 1},
+        {"--dark", 1},       {"--bin", 2},     {"--area", 4},     {"--fluorescence", 0},
+        {"--victoreen", 0},  {"--suggest", 2}, {"--dpre", 1},     {"--dpost", 1},
+        {"--jump-sigma", 1},
+    };
+    int values = -1;
+    for (const Spec &s : specs)
+        if (a == QLatin1String(s.name))
+            values = s.values;
+    if (values < 0)
+        return OptionTaken::No;
+    if (i + values >= args.size()) {
+        *why = a + QString(" needs %1 value(s)").arg(values);
+        return OptionTaken::Error;
+    }
+    const QStringList v = args.mid(i + 1, values);
+    i += values;
+    double num = 0;
+    if (a == "--i1")
+        o.i1Dir = v[0];
+    else if (a == "--i0")
+        o.i0Dir = v[0];
+    else if (a == "--energies")
+        o.energiesFile = v[0];
+    else if (a == "--energy-pattern")
+        o.energyPattern = v[0];
+    else if (a == "--dark")
+        o.darkFile = v[0];
+    else if (a == "--fluorescence")
+        o.fluorescence = true;
+    else if (a == "--victoreen")
+        o.victoreen = true;
+    else if (a == "--bin") {
+        if (!parseInt(v[0], &o.hx) || !parseInt(v[1], &o.hy) || o.hx < 0 || o.hy < 0) {
+            *why = "--bin takes two non-negative integers";
+            return OptionTaken::Error;
+        }
+    } else if (a == "--area") {
+        double r[4];
+        for (int k = 0; k < 4; ++k) {
+            if (!parseNumber(v[k], &r[k])) {
+                *why = "--area takes four numbers";
+                return OptionTaken::Error;
+            }
+        }
+        o.hasArea = true;
+        o.areaX = r[0], o.areaY = r[1], o.areaW = r[2], o.areaH = r[3];
+        if (!(o.areaW >= 1 && o.areaH >= 1)) {
+            *why = "--area needs a width and height of at least 1";
+            return OptionTaken::Error;
+        }
+    } else if (a == "--suggest") {
+        o.suggest = true;
+        o.suggestSymbol = v[0];
+        o.suggestEdge = edgeIndex(v[1]);
+        if (o.suggestEdge < 0) {
+            *why = "--suggest EDGE is one of K, L1, L2, L3";
+            return OptionTaken::Error;
+        }
+    } else {
+        if (!parseNumber(v[0], &num)) {
+            *why = a + " takes a number";
+            return OptionTaken::Error;
+        }
+        (a == "--dpre" ? o.dPre : a == "--dpost" ? o.dPost : o.jumpSigma) = v[0];
+    }
+    return OptionTaken::Yes;
+}
+
+QString checkStackOptions(const StackOptions &o) {
+    if (o.i1Dir.isEmpty())
+        return QStringLiteral("--i1 DIR is required");
+    if (o.suggest &&
+        SuggestElm::suggestedEdgeEnergyText(o.suggestSymbol, o.suggestEdge, "").isEmpty())
+        return "--suggest: unknown element " + o.suggestSymbol;
+    return QString();
+}
+
+bool loadStack(const StackOptions &o, LoadedStack &out, QString *file, QString *why) {
+    QVector<double> energies;
+    if (!o.energiesFile.isEmpty() && !readEnergies(o.energiesFile, &energies)) {
+        *file = o.energiesFile;
+        *why = QStringLiteral("cannot read the energies");
+        return false;
+    }
+    if (!loadSeries(o, Series::I1, o.i1Dir, energies, out, file, why))
+        return false;
+    if (!o.i0Dir.isEmpty() && !loadSeries(o, Series::I0, o.i0Dir, energies, out, file, why))
+        return false;
+    if (!o.darkFile.isEmpty() && !out.stack.loadDark(o.darkFile)) {
+        *file = o.darkFile;
+        *why = QStringLiteral("cannot read the dark frame");
+        return false;
+    }
+    out.stack.takeGeometryFromFirstI1();
+    MuTConditions &c = out.bin.conditions;
+    c.hx = o.hx;
+    c.hy = o.hy;
+    c.useI0 = !o.i0Dir.isEmpty();
+    c.fluo = o.fluorescence;
+    c.i1ExpMs = out.stack.i1().first()->exposureMs();
+    c.i0ExpMs = c.useI0 ? out.stack.i0().first()->exposureMs() : 0;
+    c.darkExpMs = out.stack.dark() ? out.stack.dark()->exposureMs() : 0;
+    out.stack.updateDarkAreas(c);
+    out.bin.simpleBackground = !o.victoreen;
+    const QString edgeEnergy = SuggestElm::suggestedEdgeEnergyText(o.suggestSymbol, o.suggestEdge,
+                                                                   QStringLiteral("8984.36"));
+    out.bin.suggestion = SuggestElm::fromTexts(o.suggest, o.suggestSymbol, o.suggestEdge,
+                                               edgeEnergy, o.dPre, o.dPost, o.jumpSigma);
+    const int w = out.stack.width(), h = out.stack.height();
+    out.grid = o.hasArea ? AnalyzeCond(w, h, o.hx, o.hy, o.areaX, o.areaY, o.areaW, o.areaH)
+                         : AnalyzeCond(w, h, o.hx, o.hy, 0, 0, w, h);
+    return true;
+}

@@ -1,0 +1,72 @@
+#pragma once
+// The stack options every map subcommand shares, their parsing, and the
+// loading of the measurement they describe:
+//
+//   --i1 DIR                 every image file of the folder, in name order
+//   --i0 DIR                 optional incident-beam series
+//   --energies FILE          one energy (eV) per line, in file order, both series
+//   --energy-pattern PATTERN energy from the file names (default)
+//   --dark FILE              dark frame
+//   --bin HX HY              bin half sizes (default 0 0)
+//   --area X Y W H           analysed area (default the whole image)
+//   --fluorescence           mu = I1 / I0 instead of ln(I0 / I1)
+//   --victoreen              Victoreen background for the bin spectra
+//   --suggest SYMBOL EDGE, --dpre E, --dpost E, --jump-sigma S
+//                            the element suggestion of the normalisation
+//
+// A subcommand offers each argument to takeStackOption first and handles the
+// rest itself. Options that place an energy-shift map on the bins fill
+// LoadedStack::shiftValues / shiftMap.
+#include "analysis/AnalyzeCond.h"
+#include "measurement/BinSpectrum.h"
+#include "measurement/MeasurementStack.h"
+
+#include <QString>
+#include <QStringList>
+#include <vector>
+
+struct StackOptions {
+    QString i1Dir;
+    QString i0Dir;
+    QString energiesFile;
+    QString energyPattern = QStringLiteral("(\\d|)\\d\\d\\d\\d_\\d\\d\\d\\d");
+    QString darkFile;
+    int hx = 0, hy = 0;
+    bool hasArea = false;
+    double areaX = 0, areaY = 0, areaW = 0, areaH = 0;
+    bool fluorescence = false;
+    bool victoreen = false;
+    bool suggest = false;
+    QString suggestSymbol = QStringLiteral("Cu");
+    int suggestEdge = 0; // K, L1, L2, L3
+    QString dPre = QStringLiteral("-20");
+    QString dPost = QStringLiteral("20");
+    QString jumpSigma = QStringLiteral("1.0");
+};
+
+enum class OptionTaken { No, Yes, Error };
+
+// Consumes args[i] (and its values, advancing i) when it is a stack option.
+// Error: *why says what is wrong with it.
+OptionTaken takeStackOption(const QStringList &args, int &i, StackOptions &o, QString *why);
+
+// What remains to check once all arguments are read ("" when sound).
+QString checkStackOptions(const StackOptions &o);
+
+// The usage lines of the stack options, for a subcommand's usage text.
+const char *stackOptionsUsage();
+
+struct LoadedStack {
+    MeasurementStack stack;
+    BinSpectrumSettings bin; // conditions, shift map, background, suggestion
+    AnalyzeCond grid;
+    // Storage of the energy-shift map in bin.shiftMap (empty: no shift).
+    std::vector<double> shiftValues;
+};
+
+// Reads the series, energies and dark frame, sets up the conditions and the
+// grid. False when an input cannot be read: *file names it, *why says why.
+bool loadStack(const StackOptions &o, LoadedStack &out, QString *file, QString *why);
+
+// Parses a number argument ("" when sound).
+bool parseNumber(const QString &text, double *v);
