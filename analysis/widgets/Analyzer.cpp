@@ -5,6 +5,8 @@
 #include "analysis/widgets/ElemCtrl.h"
 #include "analysis/widgets/ElemPanel.h"
 #include "analysis/widgets/LCFReference.h"
+#include "analysis/widgets/MapProcCtrl.h"
+#include "analysis/widgets/SumUpCtrl.h"
 #include "analysis/widgets/XafsFileSelect.h"
 #include "display/ColorMap.h"
 #include "display/widgets/SpectrumView.h"
@@ -61,6 +63,7 @@ Analyzer::Analyzer(QWidget *parent) : QFrame(parent), ui(new Ui::Analyzer) {
     setupWorker();
     setupElems();
     setupScales();
+    setupMapTools();
     connect(ui->AskAnalyze, &QPushButton::clicked, this, &Analyzer::askAnalyze);
     connect(ui->AskRAAnalyze, &QPushButton::clicked, this, &Analyzer::askRAAnalyze);
     connect(ui->ShowView, &QPushButton::clicked, m_view, &SpectrumView::show);
@@ -103,6 +106,23 @@ void Analyzer::setupSelection() {
     m_selection->addButton(ui->ShowZ, m_firstFixedId + SelZansa);
     connect(m_selection, &QButtonGroup::idClicked, this, &Analyzer::selectedNewRef);
     connect(ui->SelDMut, &QRadioButton::toggled, this, &Analyzer::selectedImgChanged);
+}
+
+// Sum-up and map processing live in their own panels; Capture takes the map
+// that was shown before the map-processing mode was chosen.
+void Analyzer::setupMapTools() {
+    m_sumUpCtrl = new SumUpCtrl(this);
+    ui->SumUpBaseLayout->addWidget(m_sumUpCtrl);
+    m_mapProc = new MapProcCtrl(m_eShift1, m_eShift2, m_processed, this);
+    ui->ProcMapsBaseLayout->addWidget(m_mapProc);
+    connect(m_sumUpCtrl, &SumUpCtrl::askSumUp, this, &Analyzer::askSumUp);
+    connect(m_mapProc, &MapProcCtrl::askAnalyzeCond, this, &Analyzer::askAnalyzeCond);
+    connect(m_mapProc, &MapProcCtrl::changedSelection, this, &Analyzer::changedSelection);
+    connect(m_modes, &QButtonGroup::idToggled, this, [this](int id, bool on) {
+        if (on && id != ModeProcMaps)
+            m_lastMapMode = id;
+    });
+    m_mapProc->setCaptureSource([this] { return selectedMapIn(m_lastMapMode); });
 }
 
 void Analyzer::setupWorker() {
@@ -193,7 +213,11 @@ int Analyzer::numberOfResults() const {
 }
 
 Analyzed2DRes *Analyzer::selectedMap() const {
-    switch (mode()) {
+    return selectedMapIn(mode());
+}
+
+Analyzed2DRes *Analyzer::selectedMapIn(int mode) const {
+    switch (mode) {
     case ModeLCF: {
         if (ui->ShowZ->isChecked())
             return m_zansa;
@@ -214,6 +238,8 @@ Analyzed2DRes *Analyzer::selectedMap() const {
         return m_elems->selectedMap();
     case ModeSumUp:
         return m_sumUp;
+    case ModeProcMaps:
+        return m_mapProc->selectedMap();
     default:
         return nullptr;
     }

@@ -17,6 +17,8 @@ class AnalyzeProc;
 class ElemPanel;
 class Analyzed2DRes;
 class LCFReference;
+class MapProcCtrl;
+class SumUpCtrl;
 class QButtonGroup;
 class QThread;
 class SpectrumView;
@@ -51,6 +53,8 @@ public:
     Analyzed2DRes *raRestMap() const { return m_rest; }
     Analyzed2DRes *raRatioMap() const { return m_ratio; }
     Analyzed2DRes *sumUpMap() const { return m_sumUp; }
+    SumUpCtrl *sumUpCtrl() const { return m_sumUpCtrl; }
+    MapProcCtrl *mapProcCtrl() const { return m_mapProc; }
     // Every map the panel owns (its own and the rows'), by name lookup.
     Analyzed2DRes *mapNamed(const QString &name) const;
 
@@ -80,6 +84,7 @@ signals:
     void askAnalyzeCond(AnalyzeCond &ac);
     // The fixed-scale switch or ranges changed: the shown map is redrawn.
     void scalesChanged();
+    void askSumUp();
 
 public slots:
     void show();
@@ -118,6 +123,8 @@ private:
     void setupWorker();
     void setupScales();
     void setupElems();
+    void setupMapTools();
+    Analyzed2DRes *selectedMapIn(int mode) const;
     void sendToWorker();
     void workerIdle();
     void showAnalysis();
@@ -141,6 +148,9 @@ private:
     Analyzed2DRes *m_processed = nullptr;
     Analyzed2DRes *m_eShift1 = nullptr;
     Analyzed2DRes *m_eShift2 = nullptr;
+    SumUpCtrl *m_sumUpCtrl = nullptr;
+    MapProcCtrl *m_mapProc = nullptr;
+    int m_lastMapMode = ModeLCF; // the last mode other than map processing
 
     ElemPanel *m_elems = nullptr;
     SpectrumView *m_view = nullptr;

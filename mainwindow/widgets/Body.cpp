@@ -68,8 +68,10 @@ Body::Body(QWidget *parent)
     setupNavigation();
     setupViews();
     setupDark();
+    setupCalibration();
     setupAnalysis();
     setupExport();
+    setupSumUp();
     registerCommands();
     takeErrPointsFromConfig();
     dispatchConfigBatchLines();
@@ -559,8 +561,7 @@ void Body::showXafsSpectrum() {
     BinSpectrumSettings bin;
     bin.conditions = c;
     bin.shiftMap = shiftMapView(m_esm, m_esmValid, m_esmOrigin.x(), m_esmOrigin.y());
-    // No calibration window yet: the straight (simple) background.
-    bin.simpleBackground = true;
+    bin.simpleBackground = targetBackgroundSimple() == 1;
     bin.suggestion = suggestElm();
     m_stack.updateDarkAreas(c);
     const double shift =
@@ -781,10 +782,12 @@ void Body::setI1DarkArea() {
 }
 
 void Body::updateI0DarkArea() {
+    haltAnalysisRun();
     m_stack.updateDarkArea(Series::I0, expTimeMs(Series::I0), darkExpMs());
 }
 
 void Body::updateI1DarkArea() {
+    haltAnalysisRun();
     m_stack.updateDarkArea(Series::I1, expTimeMs(Series::I1), darkExpMs());
 }
 

@@ -22,8 +22,12 @@ class Analyzed2DRes;
 class Analyzer;
 class BatchCtrl;
 class BatchDispatcher;
+class CalibCtrl;
+struct CalibRun;
+struct EMPHeader;
 class ErrPoints;
 class LoadTiff;
+class MapRun;
 class QButtonGroup;
 class QFileDialog;
 class QPainter;
@@ -86,6 +90,13 @@ public:
     // A map run (LCF/MLCF or residual absorption) is going on.
     bool isAnalysisRunning() const;
 
+    // ---- calibration (BodyCalib.cpp) ----
+    CalibCtrl *calibCtrl() const { return m_calibCtrl; }
+    bool isCalibrating() const;
+    // Background model of the spectra the window builds (CalibCtrl's
+    // TargetBGVictreen): 1 straight, 0 Victoreen.
+    int targetBackgroundSimple() const;
+
 signals:
     void loadI1Files(const QStringList &files, bool ignoreLive, int skip, int cutFirst, int cutLast,
                      const ErrPoints &errPs, int id);
@@ -147,6 +158,23 @@ public slots:
     void saveImage(const QString &fname);
     void saveImageWNum(const QString &fname, const QString &num);
 
+    // ---- calibration and the energy-shift map (BodyCalib.cpp) ----
+    void newStdFile();
+    // Starts a calibration, or stops the one running. True when a run started.
+    bool execCalibration();
+    void finishCalib(bool completed);
+    void saveEMap(const QString &fname);
+    bool saveEMap(const QString &fname, const Analyzed2DRes &map);
+    void loadEMap(const QString &fname);
+    // Fills map from the file; the header comes back valid on success. Loading
+    // the window's own shift map also takes its geometry and origin.
+    bool loadMap(const QString &fname, Analyzed2DRes &map, EMPHeader &header);
+    void showShiftMap(bool show);
+    void clearShiftMap();
+    void normalizeEShift();
+
+    // ---- sum-up image and map processing (BodySumUp.cpp) ----
+    void doSumUp();
     // ---- map runs and the analysis panel (BodyAnalysis.cpp) ----
     void askAnalyzeCond(AnalyzeCond &ac);
     void startLCF2DAnalysis();
@@ -195,6 +223,11 @@ private:
     void registerDisplayCommands();
     void registerOtherCommands();
     void quitCmd(const CmdLine &cmd);
+    void setupCalibration();
+    void registerCalibCommands();
+    // Ends a calibration run (waits for it) before the measurement changes.
+    void haltCalibration();
+    void setupSumUp();
     void setupAnalysis();
     void setupExport();
     void registerAnalyzerCommands();
@@ -259,6 +292,13 @@ private:
     Analyzed2DRes *m_esm = nullptr;
     QPoint m_esmOrigin;
     bool m_esmValid = false;
+    CalibCtrl *m_calibCtrl = nullptr;
+    double m_esmFileEnergy = 0; // edge energy the loaded map was read at
+    // Defined with the calibration (BodyCalib.cpp).
+    struct CalibRunDeleter {
+        void operator()(CalibRun *run) const;
+    };
+    std::unique_ptr<CalibRun, CalibRunDeleter> m_calib;
 
     // Reused on every mouse move: no allocation once sized.
     struct AnalysisState;

@@ -86,12 +86,17 @@ bool Body::analysisRunMayStart(AnalyzeCond &grid) {
         DebugLog::write(QStringLiteral("Analysis not started: files are still loading"));
         return false;
     }
+    if (isCalibrating()) {
+        DebugLog::write(QStringLiteral("Analysis not started: a calibration is running"));
+        return false;
+    }
     return analysisGrid(grid);
 }
 
 // The run's end is handled at once; the finished signal it still sends is
 // dropped.
 void Body::haltAnalysisRun() {
+    haltCalibration();
     if (!isAnalysisRunning())
         return;
     stop2DAnalysis();
@@ -120,7 +125,7 @@ void Body::startLCF2DAnalysis() {
     s.stack = &m_stack;
     s.conditions = muTConditions();
     s.shiftMap = shiftMapView(m_esm, m_esmValid, m_esmOrigin.x(), m_esmOrigin.y());
-    s.simpleBackground = true;
+    s.simpleBackground = targetBackgroundSimple() == 1;
     s.suggestion = suggestElm();
     for (int i = 0; i < rows.size(); ++i)
         s.refs.append(LcfReference{&m_analysis->runReferences.at(i), rows.at(i)->isInUse()});
@@ -212,7 +217,7 @@ void Body::startRA2DAnalysis() {
     s.stack = &m_stack;
     s.conditions = muTConditions();
     s.shiftMap = shiftMapView(m_esm, m_esmValid, m_esmOrigin.x(), m_esmOrigin.y());
-    s.simpleBackground = true;
+    s.simpleBackground = targetBackgroundSimple() == 1;
     s.suggestion = suggestElm();
     s.energy = a->raEnergy();
     s.factor = a->raFactor();

@@ -124,7 +124,7 @@ void Body::saveSpectrumSet(const QString &fname, int kind) {
     BinSpectrumSettings s;
     s.conditions = muTConditions();
     s.shiftMap = shiftMapView(m_esm, m_esmValid, m_esmOrigin.x(), m_esmOrigin.y());
-    s.simpleBackground = true;
+    s.simpleBackground = targetBackgroundSimple() == 1;
     s.suggestion = suggestElm();
     writeSpectrumSet(fname, SpectrumSetKind(kind), grid, m_stack, s);
 }

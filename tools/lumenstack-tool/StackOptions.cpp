@@ -1,5 +1,7 @@
 #include "StackOptions.h"
 
+#include "analysis/Analyzed2DRes.h"
+#include "analysis/EmpFile.h"
 #include "imageio/EnergyOfFiles.h"
 #include "imageio/TiffData.h"
 #include "spectrum/EdgeTable.h"
@@ -85,6 +87,25 @@ bool loadSeries(const StackOptions &o, Series series, const QString &dir,
     return true;
 }
 
+// The map placed on the detector at the file's offsets, as the main window
+// places a loaded map.
+bool loadShiftMap(const StackOptions &o, LoadedStack &out) {
+    Analyzed2DRes map;
+    EmpFile::LoadOptions lo;
+    lo.edgeEnergy = o.shiftEdge;
+    const EmpFile::LoadResult r = EmpFile::load(o.shiftMapFile, map, lo);
+    if (!r.ok())
+        return false;
+    out.shiftValues.assign(map.values(), map.values() + size_t(map.width()) * map.height());
+    ShiftMapView &v = out.bin.shiftMap;
+    v.values = out.shiftValues.data();
+    v.width = map.width();
+    v.height = map.height();
+    v.x0 = r.header.xOffset;
+    v.y0 = r.header.yOffset;
+    return true;
+}
+
 } // namespace
 
 bool parseNumber(const QString &text, double *v) {
@@ -99,7 +120,7 @@ const char *stackOptionsUsage() {
     return "  stack: --i1 DIR [--i0 DIR] [--energies FILE | --energy-pattern PATTERN]\n"
            "         [--dark FILE] [--bin HX HY] [--area X Y W H] [--fluorescence]\n"
            "         [--victoreen] [--suggest SYMBOL EDGE [--dpre E] [--dpost E]\n"
-           "         [--jump-sigma S]]\n";
+           "         [--jump-sigma S]] [--shift-map FILE.emp [--shift-edge E]]\n";
 }
 
 OptionTaken takeStackOption(const QStringList &args, int &i, StackOptions &o, QString *why) {
@@ -109,10 +130,10 @@ OptionTaken takeStackOption(const QStringList &args, int &i, StackOptions &o, QS
         int values;
     };
     static const Spec specs[] = {
-        {"--i1", 1},         {"--i0", 1},      {"--energies", 1}, {"--energy-pattern", 1},
-        {"--dark", 1},       {"--bin", 2},     {"--area", 4},     {"--fluorescence", 0},
-        {"--victoreen", 0},  {"--suggest", 2}, {"--dpre", 1},     {"--dpost", 1},
-        {"--jump-sigma", 1},
+        {"--i1", 1},         {"--i0", 1},        {"--energies", 1},   {"--energy-pattern", 1},
+        {"--dark", 1},       {"--bin", 2},       {"--area", 4},       {"--fluorescence", 0},
+        {"--victoreen", 0},  {"--suggest", 2},   {"--dpre", 1},       {"--dpost", 1},
+        {"--jump-sigma", 1}, {"--shift-map", 1}, {"--shift-edge", 1},
     };
     int values = -1;
     for (const Spec &s : specs)
@@ -158,6 +179,13 @@ OptionTaken takeStackOption(const QStringList &args, int &i, StackOptions &o, QS
         o.areaX = r[0], o.areaY = r[1], o.areaW = r[2], o.areaH = r[3];
         if (!(o.areaW >= 1 && o.areaH >= 1)) {
             *why = "--area needs a width and height of at least 1";
+            return OptionTaken::Error;
+        }
+    } else if (a == "--shift-map") {
+        o.shiftMapFile = v[0];
+    } else if (a == "--shift-edge") {
+        if (!parseNumber(v[0], &o.shiftEdge) || !(o.shiftEdge > 0)) {
+            *why = "--shift-edge takes a positive energy";
             return OptionTaken::Error;
         }
     } else if (a == "--suggest") {
@@ -218,6 +246,11 @@ bool loadStack(const StackOptions &o, LoadedStack &out, QString *file, QString *
                                                                    QStringLiteral("8984.36"));
     out.bin.suggestion = SuggestElm::fromTexts(o.suggest, o.suggestSymbol, o.suggestEdge,
                                                edgeEnergy, o.dPre, o.dPost, o.jumpSigma);
+    if (!o.shiftMapFile.isEmpty() && !loadShiftMap(o, out)) {
+        *file = o.shiftMapFile;
+        *why = QStringLiteral("not a usable energy-shift map file");
+        return false;
+    }
     const int w = out.stack.width(), h = out.stack.height();
     out.grid = o.hasArea ? AnalyzeCond(w, h, o.hx, o.hy, o.areaX, o.areaY, o.areaW, o.areaH)
                          : AnalyzeCond(w, h, o.hx, o.hy, 0, 0, w, h);

@@ -13,6 +13,9 @@
 //   --victoreen              Victoreen background for the bin spectra
 //   --suggest SYMBOL EDGE, --dpre E, --dpost E, --jump-sigma S
 //                            the element suggestion of the normalisation
+//   --shift-map FILE.emp     energy shifts of a saved calibration on the bins
+//   --shift-edge E           edge energy the map's angles are read at (default
+//                            the file's standard energy), as EdgeEeV does
 //
 // A subcommand offers each argument to takeStackOption first and handles the
 // rest itself. Options that place an energy-shift map on the bins fill
@@ -42,6 +45,8 @@ struct StackOptions {
     QString dPre = QStringLiteral("-20");
     QString dPost = QStringLiteral("20");
     QString jumpSigma = QStringLiteral("1.0");
+    QString shiftMapFile;
+    double shiftEdge = 0;
 };
 
 enum class OptionTaken { No, Yes, Error };

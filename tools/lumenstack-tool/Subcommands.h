@@ -8,3 +8,4 @@ int runImageInfo(const QStringList &args);
 int runMakeDemo(const QStringList &args);
 int runLcfMap(const QStringList &args);
 int runRaMap(const QStringList &args);
+int runShiftMap(const QStringList &args);

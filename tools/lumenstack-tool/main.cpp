@@ -15,7 +15,8 @@ void printUsage() {
                          "  image-info     read image files, print one JSON line per file\n"
                          "  make-demo      write a synthetic measurement into a folder\n"
                          "  lcf-map        LCF/MLCF fraction, amount and residual maps of a stack\n"
-                         "  ra-map         residual-absorption maps of a stack\n");
+                         "  ra-map         residual-absorption maps of a stack\n"
+                         "  shift-map      energy-shift map of a stack against a standard\n");
 }
 
 } // namespace
@@ -32,6 +33,7 @@ int main(int argc, char **argv) {
         {"make-demo", runMakeDemo},
         {"lcf-map", runLcfMap},
         {"ra-map", runRaMap},
+        {"shift-map", runShiftMap},
     };
     if (args.isEmpty() || !commands.count(args.first())) {
         printUsage();

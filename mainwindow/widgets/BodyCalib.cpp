@@ -1,0 +1,283 @@
+// Calibration and the energy-shift map of the main window: the calibration
+// window's wiring, the calibration run on the map-run engine, the map's glitch
+// removal, display, file save and load, and the batch commands 95-102.
+#include "mainwindow/widgets/Body.h"
+
+#include "analysis/Analyzed2DRes.h"
+#include "analysis/Calibration.h"
+#include "analysis/EmpFile.h"
+#include "analysis/MapRun.h"
+#include "analysis/widgets/CalibCtrl.h"
+#include "app/DebugLog.h"
+#include "display/widgets/ImgDispA.h"
+#include "display/widgets/SpectrumView.h"
+#include "imageio/LoadTiff.h"
+#include "ui_Body.h"
+
+#include <QRadioButton>
+
+// What a calibration run needs to outlive the call that started it: the bin
+// tasks on the worker threads read the conditions and the standard, and write
+// the run's own map (copied into the window's map when the run ends, so the
+// window never reads a map being written).
+struct CalibRun {
+    MapRun run;
+    CalibConditions conditions;
+    XafsSpectrum standard;
+    Analyzed2DRes map{QStringLiteral("a2d esm")};
+    CalibShifts shifts;
+    bool batchWaiting = false; // "calib_exec" waits for the end of the run
+};
+
+void Body::CalibRunDeleter::operator()(CalibRun *run) const {
+    delete run;
+}
+
+void Body::setupCalibration() {
+    m_calib.reset(new CalibRun);
+    m_calibCtrl = new CalibCtrl(this);
+    m_calibCtrl->setWindowFlag(Qt::Window);
+    connect(ui->OpenCalibCtrl, &QPushButton::clicked, m_calibCtrl, &QWidget::show);
+    connect(m_calibCtrl, &CalibCtrl::newStdFileLoaded, this, &Body::newStdFile);
+    connect(m_calibCtrl, &CalibCtrl::execCalibration, this, &Body::execCalibration,
+            Qt::QueuedConnection);
+    connect(m_calibCtrl, &CalibCtrl::saveEMap, this,
+            QOverload<const QString &>::of(&Body::saveEMap));
+    connect(m_calibCtrl, &CalibCtrl::loadEMap, this, &Body::loadEMap);
+    connect(m_calibCtrl, &CalibCtrl::clearMap, this, &Body::clearShiftMap);
+    connect(m_calibCtrl, &CalibCtrl::targetBGChanged, this,
+            QOverload<>::of(&Body::showXafsSpectrum));
+    connect(ui->NormalizeEShift, &QPushButton::clicked, this, &Body::normalizeEShift);
+    connect(&m_calib->run, &MapRun::progress, m_calibCtrl, &CalibCtrl::progress,
+            Qt::QueuedConnection);
+    connect(&m_calib->run, &MapRun::finished, this, &Body::finishCalib, Qt::QueuedConnection);
+    registerCalibCommands();
+}
+
+// The run's end still arrives (queued) and is handled as a stop.
+void Body::haltCalibration() {
+    if (!m_calib)
+        return;
+    m_calib->run.stop();
+    m_calib->run.wait();
+}
+
+bool Body::isCalibrating() const {
+    return m_calib && m_calib->run.isRunning();
+}
+
+int Body::targetBackgroundSimple() const {
+    return m_calibCtrl && m_calibCtrl->targetVictoreen() ? 0 : 1;
+}
+
+void Body::newStdFile() {
+    m_xafsView->setStandard(m_calibCtrl->standard());
+    m_calib->standard = m_calibCtrl->standard();
+}
+
+// ------------------------------------------------------------------ run
+
+bool Body::execCalibration() {
+    CalibRun &c = *m_calib;
+    if (c.run.isRunning()) {
+        c.run.stop();
+        return false;
+    }
+    if (m_stack.i1().isEmpty())
+        return false;
+    if (isAnalysisRunning() || m_i1Loader->isBusy() || m_i0Loader->isBusy()) {
+        DebugLog::write(QStringLiteral("Calibration not started: files are loading or a map run "
+                                       "is going on"));
+        return false;
+    }
+    if (!m_calibCtrl->hasStandard() || !standardHasEdge(m_calibCtrl->standard())) {
+        DebugLog::write(QStringLiteral("Calibration: no standard spectrum with an edge"));
+        return false;
+    }
+    c.conditions.method = m_calibCtrl->method();
+    c.conditions.steps = m_calibCtrl->steps();
+    if (c.conditions.method == CalibMethod::InnerP && !c.conditions.steps.valid()) {
+        DebugLog::write(QStringLiteral("Calibration: E-step, Min. E-step and E-range must be "
+                                       "positive and describe a bounded search"));
+        return false;
+    }
+    DebugLog::writeTimeStamp(QStringLiteral("Start Calibration"));
+    AnalyzeCond grid;
+    analysisGrid(grid);
+    c.conditions.mut = muTConditions();
+    c.conditions.targetVictoreen = m_calibCtrl->targetVictoreen();
+    c.conditions.suggestion = suggestElm();
+    c.standard = m_calibCtrl->standard();
+    m_esm->prepare(grid);
+    m_esmValid = false;
+    m_calibCtrl->setGeometry(m_stack.width(), m_stack.height(), m_stack.originX(),
+                             m_stack.originY());
+    setShiftMapOrigin(m_stack.originX(), m_stack.originY());
+    m_calibCtrl->showStats(CalibStats());
+    m_calibCtrl->progress(0);
+    m_stack.updateDarkAreas(c.conditions.mut);
+    c.shifts.reset(grid);
+    c.map.prepare(grid);
+    return c.run.start(grid, {&c.map}, [&c, this] {
+        return std::make_unique<CalibTask>(m_stack, c.standard, c.conditions, &c.shifts);
+    });
+}
+
+// A stopped run leaves the bins done so far in the map, but no statistics and
+// no image: the map is not applied to spectra until a run completes.
+void Body::finishCalib(bool completed) {
+    CalibRun &c = *m_calib;
+    *m_esm = c.map;
+    m_esm->setName(QStringLiteral("a2d esm"));
+    if (completed) {
+        m_calibCtrl->progress(100);
+        m_calibCtrl->showStats(calibStats(c.shifts));
+        m_esm->genImg();
+        m_esmValid = true;
+        showCurrentPicture(false);
+    }
+    DebugLog::writeTimeStamp(QStringLiteral("End Calibration   "));
+    showXafsSpectrum();
+    if (c.batchWaiting) {
+        c.batchWaiting = false;
+        emit finishBatchExec(CALIB_EXEC);
+    }
+}
+
+// ------------------------------------------------------------------ the map
+
+void Body::showShiftMap(bool show) {
+    if (show && m_esmValid)
+        showCurrentPicture(false);
+}
+
+// The map is changed only when no run reads it: a calibration going on keeps
+// it, an analysis run using it for its spectra ends first.
+void Body::clearShiftMap() {
+    if (isCalibrating())
+        return;
+    haltAnalysisRun();
+    m_esm->clear();
+    m_esmValid = false;
+    m_calibCtrl->setGeometry(0, 0, 0, 0);
+    setShiftMapOrigin(0, 0);
+    ui->dispA->update();
+    showXafsSpectrum();
+}
+
+void Body::normalizeEShift() {
+    if (isCalibrating() || !m_esm->hasGrids())
+        return;
+    haltAnalysisRun();
+    DebugLog::writeTimeStamp(QStringLiteral("Start Normalize E Shift"));
+    m_esm->deglitch2(40);
+    m_esm->copyProc2Data();
+    m_esm->genImg();
+    showCurrentPicture(false);
+    DebugLog::writeTimeStamp(QStringLiteral("End Normalize E Shift  "));
+    showXafsSpectrum();
+}
+
+void Body::saveEMap(const QString &fname) {
+    saveEMap(fname, *m_esm);
+}
+
+// The angles are taken at the standard's edge energy; without a standard (a
+// map loaded from a file) at EdgeEeV, else at the energy of the last file.
+bool Body::saveEMap(const QString &fname, const Analyzed2DRes &map) {
+    const QString name = EmpFile::withSuffix(fname);
+    EmpFile::WriteInfo info;
+    info.stdEdgeEnergy =
+        m_calibCtrl->hasStandard() ? m_calibCtrl->standard().midx() : m_calibCtrl->edgeEnergy();
+    if (!(info.stdEdgeEnergy > 0))
+        info.stdEdgeEnergy = m_esmFileEnergy;
+    info.spacing = m_calibCtrl->spacing();
+    if (!map.hasGrids() || !(info.stdEdgeEnergy > 0)) {
+        DebugLog::write(QStringLiteral("No energy shift map to save : ") + name);
+        return false;
+    }
+    info.xOffset = m_calibCtrl->xOffset();
+    info.yOffset = m_calibCtrl->yOffset();
+    info.walk = map.grid();
+    info.stdFileName = m_calibCtrl->standardFileName();
+    const bool images = !m_stack.i1().isEmpty();
+    info.dataWidth = images ? m_stack.width() : map.width();
+    info.dataHeight = images ? m_stack.height() : map.height();
+    if (!EmpFile::write(name, map, info))
+        return false;
+    m_calibCtrl->setEMPFileName(name);
+    return true;
+}
+
+void Body::loadEMap(const QString &fname) {
+    EMPHeader header;
+    loadMap(fname, *m_esm, header);
+}
+
+// A refused or failed load changes nothing: neither the map nor the fields
+// nor the map's origin.
+bool Body::loadMap(const QString &fname, Analyzed2DRes &map, EMPHeader &header) {
+    DebugLog::write(QStringLiteral("loading emap ") + fname);
+    if (&map == m_esm && isCalibrating()) {
+        DebugLog::write(QStringLiteral("Calibration running: not loading ") + fname);
+        header.valid = false;
+        return false;
+    }
+    EmpFile::LoadOptions o;
+    o.edgeEnergy = m_calibCtrl->edgeEnergy();
+    o.checkSize = m_calibCtrl->checkSize();
+    o.imagesLoaded = !m_stack.i1().isEmpty();
+    o.imageWidth = m_stack.width();
+    o.imageHeight = m_stack.height();
+    if (&map == m_esm)
+        haltAnalysisRun();
+    const QString name = map.name();
+    const EmpFile::LoadResult r = EmpFile::load(fname, map, o);
+    header = r.header;
+    if (!r.ok())
+        return false;
+    map.setName(name);
+    if (&map == m_esm) {
+        const EMPHeader &h = r.header;
+        m_calibCtrl->setGeometry(h.width, h.height, h.xOffset, h.yOffset);
+        setShiftMapOrigin(h.xOffset, h.yOffset);
+        m_esmFileEnergy = o.edgeEnergy > 0 ? o.edgeEnergy : h.stdEdgeEnergy;
+        m_esmValid = true;
+        m_calibCtrl->setEMPFileName(fname);
+        showCurrentPicture(false);
+        showXafsSpectrum();
+    }
+    return true;
+}
+
+// ------------------------------------------------------------------ batch
+
+void Body::registerCalibCommands() {
+    const auto done = [this](EX_CMD_ID id, std::function<void(const CmdLine &)> effect) {
+        registerCommand(id, [this, id, effect](const CmdLine &cmd) {
+            effect(cmd);
+            emit finishBatchExec(id);
+        });
+    };
+    done(CALIB_SHOW_WINDOW, [this](const CmdLine &) { m_calibCtrl->show(); });
+    done(CALIB_LOAD_STD, [this](const CmdLine &c) { m_calibCtrl->loadStd(c.arg(0)); });
+    done(CALIB_SET_EDGE_EV, [this](const CmdLine &c) { m_calibCtrl->setEdgeEV(c.arg(0)); });
+    // Completes when the run ends; a press that stops a run, or a run that
+    // cannot start, completes at once.
+    registerCommand(CALIB_EXEC, [this](const CmdLine &) {
+        if (execCalibration())
+            m_calib->batchWaiting = true;
+        else
+            emit finishBatchExec(CALIB_EXEC);
+    });
+    // The load answers exactly once, whatever its outcome.
+    done(CALIB_LOAD_MAP, [this](const CmdLine &c) {
+        EMPHeader header;
+        loadMap(c.arg(0), *m_esm, header);
+    });
+    done(CALIB_CLEAR_MAP, [this](const CmdLine &) { clearShiftMap(); });
+    done(CALIB_SAVE_MAP, [this](const CmdLine &c) { saveEMap(c.arg(0)); });
+    done(CALIB_TYPE, [this](const CmdLine &c) {
+        m_calibCtrl->setMethod(c.arg(0).toInt() == 1 ? CalibMethod::InnerP : CalibMethod::DMidx);
+    });
+}

@@ -1,0 +1,36 @@
+// The analysis panel's sum-up image and map processing as the main window
+// serves them: the sum over the panel's ranges of image numbers, and map
+// files loaded into the panel's maps.
+#include "mainwindow/widgets/Body.h"
+
+#include "analysis/Analyzed2DRes.h"
+#include "analysis/MapRun.h"
+#include "analysis/SumUp.h"
+#include "analysis/widgets/Analyzer.h"
+#include "analysis/widgets/MapProcCtrl.h"
+#include "analysis/widgets/SumUpCtrl.h"
+#include "app/DebugLog.h"
+#include "display/PictureFile.h"
+
+void Body::setupSumUp() {
+    Analyzer *a = analyzer();
+    connect(a, &Analyzer::askSumUp, this, &Body::doSumUp);
+    connect(a->mapProcCtrl(), &MapProcCtrl::loadMap, this, &Body::loadMap, Qt::DirectConnection);
+}
+
+// A short run over the grid (a few image sums per bin) on the window's time;
+// the picture lands in the working folder.
+void Body::doSumUp() {
+    AnalyzeCond grid;
+    if (isAnalysisRunning() || isCalibrating() || !analysisGrid(grid))
+        return;
+    Analyzer *a = analyzer();
+    Analyzed2DRes *map = a->sumUpMap();
+    DebugLog::writeTimeStamp(QStringLiteral("Start Sum Up "));
+    MapRun run;
+    runSumUp(run, m_stack, a->sumUpCtrl()->ranges(), grid, *map);
+    map->genImg();
+    writePicture(map->img(), QStringLiteral("sumUpImg.png"));
+    DebugLog::writeTimeStamp(QStringLiteral("End Sum Up   "));
+    setupResAnalysisImage();
+}

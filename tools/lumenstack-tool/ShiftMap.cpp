@@ -1,0 +1,197 @@
+// shift-map: the energy calibration of every bin against a standard, as the
+// calibration window runs it.
+//
+//   shift-map [stack options] --std FILE [--std-victoreen] [--method dmidx|innerp]
+//             [--de-step X] [--de-min X] [--de-range X] [--crystal "Si(111)"]
+//             [--threads N] --out DIR
+//
+// Writes DIR/shift.txt ("X Y Val" per bin in walk order, 17 significant
+// digits), DIR/shift.tif (32-bit float, whole map) and DIR/shift.emp (the
+// energy-shift map file at the standard's edge energy). One JSON line on
+// stdout. Exit 0, 1 (an input cannot be read or written) or 2 (bad arguments).
+#include "Json.h"
+#include "StackOptions.h"
+#include "Subcommands.h"
+
+#include "analysis/Calibration.h"
+#include "analysis/EmpFile.h"
+#include "imageio/TiffData.h"
+
+#include <QDir>
+#include <QSaveFile>
+#include <QTextStream>
+#include <cstdio>
+#include <vector>
+
+namespace {
+
+struct ShiftArgs {
+    StackOptions stack;
+    QString std;
+    bool stdVictoreen = false;
+    CalibMethod method = CalibMethod::DMidx;
+    CalibSteps steps;
+    QString crystal = QStringLiteral("Si(111)");
+    int threads = 0;
+    QString out;
+};
+
+int usage(const QString &why) {
+    std::fprintf(stderr, "lumenstack-tool shift-map: %s\n", qPrintable(why));
+    std::fprintf(stderr, "usage: lumenstack-tool shift-map [stack options] --std FILE "
+                         "[--std-victoreen]\n"
+                         "       [--method dmidx|innerp] [--de-step X] [--de-min X] "
+                         "[--de-range X]\n"
+                         "       [--crystal NAME] [--threads N] --out DIR\n");
+    std::fprintf(stderr, "%s", stackOptionsUsage());
+    return 2;
+}
+
+int failure(const QString &what, const QString &file, const QString &why) {
+    std::fprintf(stderr, "lumenstack-tool shift-map: cannot %s %s: %s\n", qPrintable(what),
+                 qPrintable(file), qPrintable(why));
+    return 1;
+}
+
+QString parse(const QStringList &args, ShiftArgs *m) {
+    for (int i = 0; i < args.size(); ++i) {
+        QString why;
+        const OptionTaken t = takeStackOption(args, i, m->stack, &why);
+        if (t == OptionTaken::Error)
+            return why;
+        if (t == OptionTaken::Yes)
+            continue;
+        const QString &a = args[i];
+        const QString next = i + 1 < args.size() ? args[i + 1] : QString();
+        double v = 0;
+        const bool number = parseNumber(next, &v);
+        if (a == "--std-victoreen") {
+            m->stdVictoreen = true;
+            continue;
+        }
+        if (i + 1 >= args.size())
+            return a + " needs a value";
+        ++i;
+        if (a == "--std")
+            m->std = next;
+        else if (a == "--out")
+            m->out = next;
+        else if (a == "--method" && (next == "dmidx" || next == "innerp"))
+            m->method = next == "innerp" ? CalibMethod::InnerP : CalibMethod::DMidx;
+        else if (a == "--de-step" && number)
+            m->steps.step = v;
+        else if (a == "--de-min" && number)
+            m->steps.minStep = v;
+        else if (a == "--de-range" && number)
+            m->steps.range = v;
+        else if (a == "--crystal" && crystalSpacing(next) > 0)
+            m->crystal = next;
+        else if (a == "--threads" && number && v >= 1 && v <= 1024 && v == int(v))
+            m->threads = int(v);
+        else
+            return "bad or unknown argument " + a + " " + next;
+    }
+    const QString stackProblem = checkStackOptions(m->stack);
+    if (!stackProblem.isEmpty())
+        return stackProblem;
+    if (m->std.isEmpty())
+        return QStringLiteral("--std FILE is required");
+    if (m->out.isEmpty())
+        return QStringLiteral("--out DIR is required");
+    if (m->method == CalibMethod::InnerP && !m->steps.valid())
+        return QStringLiteral("--de-step, --de-min and --de-range must be positive and bounded");
+    return QString();
+}
+
+bool writeText(const Analyzed2DRes &map, const QString &path) {
+    QSaveFile f(path);
+    if (!f.open(QIODevice::WriteOnly | QIODevice::Text))
+        return false;
+    QTextStream out(&f);
+    AnalyzeCond g = map.grid();
+    g.reset();
+    do {
+        out << g.cx << ' ' << g.cy << ' ' << QString::number(map.valueAt(g.cx, g.cy), 'g', 17)
+            << '\n';
+    } while (g.next());
+    out.flush();
+    return f.commit();
+}
+
+bool writeFloatTiff(const Analyzed2DRes &map, const QString &path) {
+    std::vector<float> samples(size_t(map.width()) * size_t(map.height()));
+    for (size_t i = 0; i < samples.size(); ++i)
+        samples[i] = float(map.values()[i]);
+    return TiffData::writeFloat32Tiff(path, map.width(), map.height(), samples.data());
+}
+
+QString statsJson(const CalibStats &s) {
+    Json j;
+    const auto value = [&s](double v) { return s.valid ? Json::number(v) : Json::null(); };
+    j.add("max", value(s.max)).add("mean", value(s.mean)).add("min", value(s.min));
+    j.add("sigma", value(s.sigma));
+    return j.text();
+}
+
+} // namespace
+
+int runShiftMap(const QStringList &args) {
+    ShiftArgs m;
+    const QString why = parse(args, &m);
+    if (!why.isEmpty())
+        return usage(why);
+    LoadedStack s;
+    QString file, problem;
+    if (!loadStack(m.stack, s, &file, &problem))
+        return failure("read", file, problem);
+    XafsSpectrum standard;
+    if (!standard.readFile(m.std) || standard.count() == 0)
+        return failure("read", m.std, "not a spectrum file");
+    standard.normalize(m.stdVictoreen ? 0 : 1);
+    if (!standardHasEdge(standard))
+        return failure("use", m.std, "the standard has no edge");
+
+    CalibConditions c;
+    c.mut = s.bin.conditions;
+    c.method = m.method;
+    c.steps = m.steps;
+    c.targetVictoreen = !s.bin.simpleBackground;
+    c.suggestion = s.bin.suggestion;
+    Analyzed2DRes map(QStringLiteral("a2d esm"));
+    CalibShifts shifts;
+    MapRun run;
+    runCalibration(run, s.stack, standard, c, s.grid, map, shifts, m.threads);
+    const CalibStats stats = calibStats(shifts);
+
+    const QDir dir(m.out);
+    if (!QDir().mkpath(m.out))
+        return failure("create", m.out, "no folder");
+    EmpFile::WriteInfo info;
+    info.stdEdgeEnergy = standard.midx();
+    info.spacing = crystalSpacing(m.crystal);
+    info.xOffset = s.stack.originX();
+    info.yOffset = s.stack.originY();
+    info.walk = s.grid;
+    info.stdFileName = m.std;
+    info.dataWidth = s.stack.width();
+    info.dataHeight = s.stack.height();
+    for (const QString &name : {"shift.txt", "shift.tif", "shift.emp"}) {
+        const QString path = dir.filePath(name);
+        const bool ok = name.endsWith("txt")   ? writeText(map, path)
+                        : name.endsWith("tif") ? writeFloatTiff(map, path)
+                                               : EmpFile::write(path, map, info);
+        if (!ok)
+            return failure("write", path, "write failed");
+    }
+    const int bins = s.grid.binCount();
+    Json j;
+    j.add("bins", bins)
+        .add("threads", run.threadCount())
+        .add("seconds", run.seconds())
+        .add("binsPerSecond", run.seconds() > 0 ? bins / run.seconds() : 0.0)
+        .add("width", s.stack.width())
+        .add("height", s.stack.height())
+        .add("stats", statsJson(stats));
+    std::printf("%s\n", qPrintable(j.text()));
+    return 0;
+}
