@@ -68,6 +68,27 @@ unsigned char *TiffData::addRowBlock(int firstRow, int rowCount, bool zeroed) {
     return base;
 }
 
+bool TiffData::assign(int width, int height, SampleType type, const void *samples) {
+    releaseSamples();
+    resetRange();
+    const bool typeOk = type == UInt16 || type == UInt32 || type == Float32;
+    if (!typeOk || width <= 0 || height <= 0 || !samples ||
+        qint64(width) * height > (qint64(1) << 31)) {
+        m_width = m_height = 0;
+        return false;
+    }
+    m_width = width;
+    m_height = height;
+    startRows(type);
+    unsigned char *base = addRowBlock(0, height, false);
+    const size_t rowBytes = size_t(width) * size_t(sampleBytes(type));
+    std::memcpy(base, samples, rowBytes * size_t(height));
+    for (int y = 0; y < height; ++y)
+        updateRange(m_rows[size_t(y)], width);
+    rebuildDisplay();
+    return true;
+}
+
 void TiffData::clear() {
     releaseSamples();
     m_display = QImage();
@@ -123,8 +144,8 @@ const void *TiffData::rowData(int y) const {
 }
 
 void TiffData::setShift(int dx, int dy) {
-    m_shiftX = dx;
-    m_shiftY = dy;
+    m_shiftX = std::clamp(dx, -MaxShift, MaxShift);
+    m_shiftY = std::clamp(dy, -MaxShift, MaxShift);
 }
 
 // ---------------------------------------------------------------- loading
@@ -170,9 +191,9 @@ bool TiffData::load(const QString &fileName) {
 // ---------------------------------------------------------------- access
 
 double TiffData::value(int x, int y) const {
-    const int sx = x - m_shiftX;
-    const int sy = y - m_shiftY;
-    if (sx < 0 || sy < 0 || sx >= m_width || size_t(sy) >= m_rows.size())
+    const qint64 sx = qint64(x) - m_shiftX;
+    const qint64 sy = qint64(y) - m_shiftY;
+    if (sx < 0 || sy < 0 || sx >= m_width || quint64(sy) >= m_rows.size())
         return 0;
     const unsigned char *row = m_rows[size_t(sy)];
     switch (m_sampleType) {
@@ -186,6 +207,43 @@ double TiffData::value(int x, int y) const {
     default:
         return 0;
     }
+}
+
+template <typename T>
+void TiffData::copyRow(const unsigned char *row, int from, int count, double *out) const {
+    const T *p = reinterpret_cast<const T *>(row) + from;
+    for (int i = 0; i < count; ++i)
+        out[i] = double(p[i]);
+}
+
+void TiffData::shiftedSpan(int y, int x0, int count, int sx, int sy, double *out) const {
+    if (count <= 0)
+        return;
+    const qint64 storedY = qint64(y) - sy;
+    const bool rowInside = storedY >= 0 && quint64(storedY) < m_rows.size() && hasData();
+    // Output i reads stored column x0 + i - sx: the ones inside the data are
+    // i in [ia, ib).
+    const qint64 off = qint64(x0) - sx;
+    const qint64 ia = rowInside ? std::clamp<qint64>(-off, 0, count) : count;
+    const qint64 ib = rowInside ? std::clamp<qint64>(qint64(m_width) - off, ia, count) : count;
+    std::fill(out, out + ia, 0.0);
+    if (ib > ia) {
+        const unsigned char *row = m_rows[size_t(storedY)];
+        const int from = int(ia + off), n = int(ib - ia);
+        switch (m_sampleType) {
+        case TiffUInt16:
+        case UInt16:
+            copyRow<quint16>(row, from, n, out + ia);
+            break;
+        case UInt32:
+            copyRow<quint32>(row, from, n, out + ia);
+            break;
+        default:
+            copyRow<float>(row, from, n, out + ia);
+            break;
+        }
+    }
+    std::fill(out + ib, out + count, 0.0);
 }
 
 template <typename T> double TiffData::boxSumOf(int x0, int x1, int y0, int y1) const {

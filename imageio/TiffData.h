@@ -55,6 +55,11 @@ public:
     bool readTextImage(const QString &fileName);
     // Number of header lines, or -1. Sets width and height.
     int readTextImageHeader(const QString &fileName);
+    // Takes width x height samples of the given type (UInt16, UInt32 or
+    // Float32), row by row, as an image made in memory (synthetic or computed
+    // frames); the range and display are rebuilt. False, leaving no data, for
+    // a size or type the record cannot hold.
+    bool assign(int width, int height, SampleType type, const void *samples);
     // Releases the samples and the display picture; sample type becomes NoData.
     void clear();
 
@@ -77,7 +82,10 @@ public:
     void setEnergy(double eV) { m_energy = eV; }
     int shiftX() const { return m_shiftX; }
     int shiftY() const { return m_shiftY; }
+    // Kept within +-MaxShift: a larger shift already moves every pixel off
+    // the image, and the bound keeps coordinate arithmetic from overflowing.
     void setShift(int dx, int dy);
+    static constexpr int MaxShift = 1 << 28;
     const ErrPoints &errPoints() const { return m_errPoints; }
     void setErrPoints(const ErrPoints &mask) { m_errPoints = mask; }
 
@@ -97,6 +105,15 @@ public:
 
     // ---- pixel access (image coordinates, shift applied; 0 outside) ----
     double value(int x, int y) const;
+    // Row y of the image as doubles into out[0 .. width-1], read through the
+    // shift (sx, sy) (0 outside the stored data); the second form uses the
+    // image's own registration shift.
+    void shiftedRow(int y, int sx, int sy, double *out) const {
+        shiftedSpan(y, 0, m_width, sx, sy, out);
+    }
+    void shiftedRow(int y, double *out) const { shiftedRow(y, m_shiftX, m_shiftY, out); }
+    // out[i] = the value at (x0 + i, y) through the shift (sx, sy), i < count.
+    void shiftedSpan(int y, int x0, int count, int sx, int sy, double *out) const;
     // Sum of every stored sample (no shift).
     double sampleSum() const { return storedSum(0, qint64(m_width) - 1, 0, qint64(m_height) - 1); }
     // Sum over columns x-|rx|..x+|rx| and rows y-|ry|..y+|ry| inclusive.
@@ -160,6 +177,8 @@ private:
     void updateRange(const void *row, int count);
     // Sum over stored columns x0..x1 and rows y0..y1 (cut to the data).
     double storedSum(qint64 x0, qint64 x1, qint64 y0, qint64 y1) const;
+    template <typename T>
+    void copyRow(const unsigned char *row, int from, int count, double *out) const;
     template <typename T> double boxSumOf(int x0, int x1, int y0, int y1) const;
     double neighbourMean(int x, int y, bool skipMasked) const;
     double rangeFraction(double v) const;

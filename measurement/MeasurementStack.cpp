@@ -27,6 +27,25 @@ void MeasurementStack::clear(Series s) {
     area(s).values.clear();
 }
 
+bool MeasurementStack::setImageShift(Series s, int index, int dx, int dy) {
+    const QVector<TiffData *> &images = this->images(s);
+    if (index < 0 || index >= images.size())
+        return false;
+    TiffData *image = images.at(index);
+    if (image->shiftX() == dx && image->shiftY() == dy)
+        return false;
+    image->setShift(dx, dy);
+    area(s).values.clear();
+    return true;
+}
+
+int MeasurementStack::clearShifts(Series s) {
+    int moved = 0;
+    for (int i = 0; i < images(s).size(); ++i)
+        moved += setImageShift(s, i, 0, 0) ? 1 : 0;
+    return moved;
+}
+
 bool MeasurementStack::sameExposure(Series s) const {
     const QVector<TiffData *> &images = this->images(s);
     for (const TiffData *image : images) {

@@ -89,6 +89,13 @@ public:
     void append(Series s, TiffData *image);
     // Deletes the images; the dark-area values are recomputed on next use.
     void clear(Series s);
+    // Registration shift of image `index` (pixel (x, y) reads the stored
+    // pixel (x - dx, y - dy)); the series' dark-area values, which read the
+    // images through their shifts, are measured anew on next use. False when
+    // there is no such image or the shift is unchanged.
+    bool setImageShift(Series s, int index, int dx, int dy);
+    // Every image of the series back to shift (0, 0); returns how many moved.
+    int clearShifts(Series s);
     // True when every image of the series has the first image's exposure.
     bool sameExposure(Series s) const;
 

@@ -51,6 +51,18 @@
 <context>
     <name>Body</name>
     <message>
+        <source>Dark check stopped</source>
+        <translation>ダークチェックを中止しました</translation>
+    </message>
+    <message>
+        <source>%1 dark points in all images</source>
+        <translation>全画像でダーク点 %1 個</translation>
+    </message>
+    <message>
+        <source>Dark check running</source>
+        <translation>ダークチェック実行中</translation>
+    </message>
+    <message>
         <source>Lumenstack</source>
         <translation>Lumenstack</translation>
     </message>
@@ -642,6 +654,120 @@
     <message>
         <source>Any Files (* *.*)</source>
         <translation>すべてのファイル (* *.*)</translation>
+    </message>
+</context>
+<context>
+    <name>ImgProc</name>
+    <message>
+        <source>Image Processor</source>
+        <translation>画像処理</translation>
+    </message>
+    <message>
+        <source>Edge Detect</source>
+        <translation>エッジ検出</translation>
+    </message>
+    <message>
+        <source>Binary</source>
+        <translation>二値化</translation>
+    </message>
+    <message>
+        <source>Max</source>
+        <translation>最大</translation>
+    </message>
+    <message>
+        <source>Min</source>
+        <translation>最小</translation>
+    </message>
+    <message>
+        <source>Th.</source>
+        <translation>閾値</translation>
+    </message>
+    <message>
+        <source>Set Ref.</source>
+        <translation>参照に設定</translation>
+    </message>
+    <message>
+        <source>Comp.</source>
+        <translation>比較</translation>
+    </message>
+    <message>
+        <source>Shift X:</source>
+        <translation>シフト X:</translation>
+    </message>
+    <message>
+        <source>Y:</source>
+        <translation>Y:</translation>
+    </message>
+    <message>
+        <source>Up</source>
+        <translation>上</translation>
+    </message>
+    <message>
+        <source>Down</source>
+        <translation>下</translation>
+    </message>
+    <message>
+        <source>Left</source>
+        <translation>左</translation>
+    </message>
+    <message>
+        <source>Right</source>
+        <translation>右</translation>
+    </message>
+    <message>
+        <source>S.P.</source>
+        <translation>内積</translation>
+    </message>
+    <message>
+        <source>Auto Shift</source>
+        <translation>自動シフト</translation>
+    </message>
+    <message>
+        <source>A. A. Shift</source>
+        <translation>常時自動シフト</translation>
+    </message>
+    <message>
+        <source>A. Set Shift</source>
+        <translation>自動シフト適用</translation>
+    </message>
+    <message>
+        <source>Set Shift</source>
+        <translation>シフト適用</translation>
+    </message>
+    <message>
+        <source>Clear All Shifts</source>
+        <translation>全シフト消去</translation>
+    </message>
+</context>
+<context>
+    <name>Analyzer2</name>
+    <message>
+        <source>Analyzer2</source>
+        <translation>解析2</translation>
+    </message>
+    <message>
+        <source>Collect Q Info</source>
+        <translation>Q 情報収集</translation>
+    </message>
+    <message>
+        <source>Th</source>
+        <translation>閾値</translation>
+    </message>
+    <message>
+        <source>Dark Check</source>
+        <translation>ダークチェック</translation>
+    </message>
+    <message>
+        <source>Histg. Max.</source>
+        <translation>ヒストグラム最大</translation>
+    </message>
+    <message>
+        <source>Bins</source>
+        <translation>ビン数</translation>
+    </message>
+    <message>
+        <source>Use Err Points Mask</source>
+        <translation>エラー点マスクを使用</translation>
     </message>
 </context>
 </TS>

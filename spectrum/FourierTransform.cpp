@@ -7,16 +7,12 @@
 #include <cmath>
 #include <fftw3.h>
 
-namespace {
-
-// FFTW's planner is not thread-safe; the transforms of the spectrum view and
-// of the analyses may be planned from different threads.
-QMutex &plannerMutex() {
+// The transforms of the spectrum view, of the analyses and of image
+// registration may be planned from different threads.
+QMutex &fftwPlannerMutex() {
     static QMutex m;
     return m;
 }
-
-} // namespace
 
 FourierTransform::~FourierTransform() {
     release();
@@ -32,7 +28,7 @@ void FourierTransform::setSize(int n) {
     auto *out = static_cast<fftw_complex *>(fftw_malloc(sizeof(fftw_complex) * size_t(n)));
     fftw_plan plan = nullptr;
     if (in && out) {
-        QMutexLocker lock(&plannerMutex());
+        QMutexLocker lock(&fftwPlannerMutex());
         plan = fftw_plan_dft_1d(n, in, out, FFTW_FORWARD, FFTW_ESTIMATE);
     }
     if (!plan) {
@@ -76,7 +72,7 @@ const double *FourierTransform::magnitudes() {
 
 void FourierTransform::release() {
     if (m_fwdPlan) {
-        QMutexLocker lock(&plannerMutex());
+        QMutexLocker lock(&fftwPlannerMutex());
         fftw_destroy_plan(static_cast<fftw_plan>(m_fwdPlan));
     }
     fftw_free(m_fwdIn);

@@ -4,7 +4,12 @@
 // are made once per length and reused.
 #include <QtGlobal>
 
+class QMutex;
 class Spectrum;
+
+// FFTW's planner is not thread-safe: every plan made or destroyed anywhere in
+// the program holds this lock.
+QMutex &fftwPlannerMutex();
 
 class FourierTransform {
 public:

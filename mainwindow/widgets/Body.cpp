@@ -72,6 +72,8 @@ Body::Body(QWidget *parent)
     setupAnalysis();
     setupExport();
     setupSumUp();
+    setupImgProc();
+    setupAnalyzer2();
     registerCommands();
     takeErrPointsFromConfig();
     dispatchConfigBatchLines();
@@ -83,6 +85,7 @@ Body::~Body() {
     // they are freed rather than dropped with the queue.
     m_closing = true;
     haltAnalysisRun();
+    stopDarkCheck();
     for (QThread *t : {m_batchThread, m_i1Thread, m_i0Thread}) {
         t->quit();
         t->wait();
@@ -373,6 +376,8 @@ const TiffData *Body::currentImage() const {
 
 void Body::clearI1Files() {
     haltAnalysisRun();
+    stopDarkCheck();
+    giveProcImage(nullptr);
     ui->dispA->setImage(nullptr);
     m_resetViewOnShow = true;
     ui->SelectI1Files->clearFiles();
@@ -383,6 +388,8 @@ void Body::clearI1Files() {
 // is empty), so its reference goes in any case; an I1 image comes back.
 void Body::clearI0Files() {
     haltAnalysisRun();
+    if (m_procImage && m_stack.i0().contains(const_cast<TiffData *>(m_procImage)))
+        giveProcImage(nullptr);
     ui->dispA->setImage(nullptr);
     ui->SelectI0Files->clearFiles();
     m_stack.clear(Series::I0);
@@ -508,6 +515,7 @@ void Body::showData(int no) {
         m_resetViewOnShow = false;
     }
     ui->ImgNo->setToolTip(images.at(no)->fileName());
+    giveProcImage(images.at(no));
     m_xafsView->setMarkerEnergy(images.at(no)->energy());
 }
 

@@ -20,6 +20,9 @@
 
 class Analyzed2DRes;
 class Analyzer;
+class Analyzer2;
+class DarkCheckRun;
+class ImgProc;
 class BatchCtrl;
 class BatchDispatcher;
 class CalibCtrl;
@@ -97,7 +100,13 @@ public:
     // TargetBGVictreen): 1 straight, 0 Victoreen.
     int targetBackgroundSimple() const;
 
+    // ---- registration and the detector checks (BodyRegistration.cpp) ----
+    ImgProc *imgProc() const { return m_imgProc; }
+    Analyzer2 *analyzer2() const { return m_analyzer2; }
+    DarkCheckRun *darkCheckRun() const { return m_darkRun; }
+
 signals:
+    void doCollectQInfo(AnalyzeCond ac);
     void loadI1Files(const QStringList &files, bool ignoreLive, int skip, int cutFirst, int cutLast,
                      const ErrPoints &errPs, int id);
     void loadI0Files(const QStringList &files, bool ignoreLive, int skip, int cutFirst, int cutLast,
@@ -153,6 +162,15 @@ public slots:
     void clearI0DarkArea();
     void clearI1DarkArea();
     void saveFlatDark();
+
+    // ---- registration and the detector checks (BodyRegistration.cpp) ----
+    void giveProcData();
+    void setImgShift(int dx, int dy);
+    void clearAllShifts();
+    void showProcImg(bool f);
+    void startCollectQInfo();
+    void darkCheck();
+    void useErrPMaskToggled(bool f);
 
     // ---- pictures ----
     void saveImage(const QString &fname);
@@ -262,6 +280,13 @@ private:
     void updateValueLabels(int mx, int my);
     void readTotalI0(Spectrum &target, const QString &fname);
     int panelIndex(Series s) const;
+    void setupImgProc();
+    void setupAnalyzer2();
+    // The processor's image: the one shown, or none before images go away.
+    void giveProcImage(const TiffData *image);
+    // Ends a dark check still reading the images (before they are deleted).
+    void stopDarkCheck();
+    void refreshShiftedImage(const TiffData *image);
 
     Ui::Body *ui;
     BatchCtrl *m_batchCtrl = nullptr;
@@ -309,4 +334,9 @@ private:
     Spectrum m_hProfile;
     Spectrum m_vProfile;
     XafsSpectrum m_shown;
+
+    ImgProc *m_imgProc = nullptr;
+    const TiffData *m_procImage = nullptr;
+    Analyzer2 *m_analyzer2 = nullptr;
+    DarkCheckRun *m_darkRun = nullptr;
 };

@@ -2,6 +2,7 @@
 
 #include "analysis/Analyzed2DRes.h"
 #include "analysis/EmpFile.h"
+#include "analysis/ImageRegistration.h"
 #include "imageio/EnergyOfFiles.h"
 #include "imageio/TiffData.h"
 #include "spectrum/EdgeTable.h"
@@ -106,6 +107,22 @@ bool loadShiftMap(const StackOptions &o, LoadedStack &out) {
     return true;
 }
 
+// The registration shifts of the I1 images, as the image processor stores
+// them: every spectrum and map then reads the images through them.
+bool applyShifts(const QString &file, MeasurementStack &stack, QString *why) {
+    QVector<Registration::ShiftEntry> entries;
+    if (!Registration::readShiftFile(file, entries, why))
+        return false;
+    for (const Registration::ShiftEntry &e : entries) {
+        if (e.index >= stack.i1().size()) {
+            *why = QString("a shift for image %1 of %2").arg(e.index).arg(stack.i1().size());
+            return false;
+        }
+        stack.setImageShift(Series::I1, e.index, e.dx, e.dy);
+    }
+    return true;
+}
+
 } // namespace
 
 bool parseNumber(const QString &text, double *v) {
@@ -118,7 +135,8 @@ bool parseNumber(const QString &text, double *v) {
 
 const char *stackOptionsUsage() {
     return "  stack: --i1 DIR [--i0 DIR] [--energies FILE | --energy-pattern PATTERN]\n"
-           "         [--dark FILE] [--bin HX HY] [--area X Y W H] [--fluorescence]\n"
+           "         [--dark FILE] [--shifts FILE] [--bin HX HY] [--area X Y W H] "
+           "[--fluorescence]\n"
            "         [--victoreen] [--suggest SYMBOL EDGE [--dpre E] [--dpost E]\n"
            "         [--jump-sigma S]] [--shift-map FILE.emp [--shift-edge E]]\n";
 }
@@ -133,7 +151,7 @@ OptionTaken takeStackOption(const QStringList &args, int &i, StackOptions &o, QS
         {"--i1", 1},         {"--i0", 1},        {"--energies", 1},   {"--energy-pattern", 1},
         {"--dark", 1},       {"--bin", 2},       {"--area", 4},       {"--fluorescence", 0},
         {"--victoreen", 0},  {"--suggest", 2},   {"--dpre", 1},       {"--dpost", 1},
-        {"--jump-sigma", 1}, {"--shift-map", 1}, {"--shift-edge", 1},
+        {"--jump-sigma", 1}, {"--shift-map", 1}, {"--shift-edge", 1}, {"--shifts", 1},
     };
     int values = -1;
     for (const Spec &s : specs)
@@ -158,6 +176,8 @@ OptionTaken takeStackOption(const QStringList &args, int &i, StackOptions &o, QS
         o.energyPattern = v[0];
     else if (a == "--dark")
         o.darkFile = v[0];
+    else if (a == "--shifts")
+        o.shiftsFile = v[0];
     else if (a == "--fluorescence")
         o.fluorescence = true;
     else if (a == "--victoreen")
@@ -232,6 +252,10 @@ bool loadStack(const StackOptions &o, LoadedStack &out, QString *file, QString *
         return false;
     }
     out.stack.takeGeometryFromFirstI1();
+    if (!o.shiftsFile.isEmpty() && !applyShifts(o.shiftsFile, out.stack, why)) {
+        *file = o.shiftsFile;
+        return false;
+    }
     MuTConditions &c = out.bin.conditions;
     c.hx = o.hx;
     c.hy = o.hy;

@@ -7,6 +7,8 @@
 //   --energies FILE          one energy (eV) per line, in file order, both series
 //   --energy-pattern PATTERN energy from the file names (default)
 //   --dark FILE              dark frame
+//   --shifts FILE            registration shifts of the I1 images, one line
+//                            "index dx dy [score]" each (as align writes them)
 //   --bin HX HY              bin half sizes (default 0 0)
 //   --area X Y W H           analysed area (default the whole image)
 //   --fluorescence           mu = I1 / I0 instead of ln(I0 / I1)
@@ -34,6 +36,7 @@ struct StackOptions {
     QString energiesFile;
     QString energyPattern = QStringLiteral("(\\d|)\\d\\d\\d\\d_\\d\\d\\d\\d");
     QString darkFile;
+    QString shiftsFile;
     int hx = 0, hy = 0;
     bool hasArea = false;
     double areaX = 0, areaY = 0, areaW = 0, areaH = 0;

@@ -9,3 +9,4 @@ int runMakeDemo(const QStringList &args);
 int runLcfMap(const QStringList &args);
 int runRaMap(const QStringList &args);
 int runShiftMap(const QStringList &args);
+int runAlign(const QStringList &args);

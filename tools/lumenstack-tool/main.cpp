@@ -16,7 +16,8 @@ void printUsage() {
                          "  make-demo      write a synthetic measurement into a folder\n"
                          "  lcf-map        LCF/MLCF fraction, amount and residual maps of a stack\n"
                          "  ra-map         residual-absorption maps of a stack\n"
-                         "  shift-map      energy-shift map of a stack against a standard\n");
+                         "  shift-map      energy-shift map of a stack against a standard\n"
+                         "  align          registration shifts of a drifted I1 series\n");
 }
 
 } // namespace
@@ -34,6 +35,7 @@ int main(int argc, char **argv) {
         {"lcf-map", runLcfMap},
         {"ra-map", runRaMap},
         {"shift-map", runShiftMap},
+        {"align", runAlign},
     };
     if (args.isEmpty() || !commands.count(args.first())) {
         printUsage();

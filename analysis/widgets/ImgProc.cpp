@@ -1,0 +1,223 @@
+#include "analysis/widgets/ImgProc.h"
+
+#include "app/DebugLog.h"
+#include "display/widgets/ColorBar.h"
+#include "display/widgets/ImgDispA.h"
+#include "imageio/TiffData.h"
+#include "ui_ImgProc.h"
+
+namespace {
+
+QString g6(double v) {
+    return QString::number(v, 'g', 6);
+}
+
+} // namespace
+
+ImgProc::ImgProc(QWidget *parent) : QFrame(parent), ui(new Ui::ImgProc) {
+    ui->setupUi(this);
+    connect(ui->EdgeDetect, &QCheckBox::toggled, this, &ImgProc::toggledEdgeDetect);
+    connect(ui->BinaryImage, &QCheckBox::toggled, this, &ImgProc::askGiveData);
+    connect(ui->Compare, &QCheckBox::toggled, this, &ImgProc::askGiveData);
+    connect(ui->BinThVSlider, &QSlider::valueChanged, this, &ImgProc::movedBinThVSlider);
+    connect(ui->BinThV, &QLineEdit::editingFinished, this, &ImgProc::setBinThV);
+    connect(ui->SetRef, &QPushButton::clicked, this, &ImgProc::setRefBin);
+    for (QPushButton *b : {ui->ShiftU, ui->ShiftD, ui->ShiftL, ui->ShiftR})
+        connect(b, &QPushButton::clicked, this, &ImgProc::shiftBinImg);
+    connect(ui->ShiftX, &QLineEdit::editingFinished, this, &ImgProc::drawOnImage);
+    connect(ui->ShiftY, &QLineEdit::editingFinished, this, &ImgProc::drawOnImage);
+    connect(ui->AAutoShift, &QCheckBox::toggled, this, &ImgProc::drawOnImage);
+    connect(ui->CBar, &ColorBar::cBarUpdating, this, &ImgProc::drawOnImage);
+    connect(this, &ImgProc::updateImg, this, &ImgProc::drawOnImage);
+    connect(ui->ShiftAuto, &QPushButton::clicked, this, &ImgProc::autoShiftBinImg);
+    connect(ui->SetShift, &QPushButton::clicked, this, &ImgProc::setShift);
+    connect(ui->ClearAllShifts, &QPushButton::clicked, this, &ImgProc::clearAllShifts);
+}
+
+ImgProc::~ImgProc() {
+    delete ui;
+}
+
+int ImgProc::shiftX() const {
+    return ui->ShiftX->text().toInt();
+}
+
+int ImgProc::shiftY() const {
+    return ui->ShiftY->text().toInt();
+}
+
+void ImgProc::setTrialShift(int sx, int sy) {
+    ui->ShiftX->setText(QString::number(sx));
+    ui->ShiftY->setText(QString::number(sy));
+}
+
+double ImgProc::threshold() const {
+    return ui->BinThV->text().toDouble();
+}
+
+// ------------------------------------------------------------------ images
+
+void ImgProc::newImage(const TiffData *image) {
+    m_image = image;
+    if (!ui->EdgeDetect->isChecked())
+        return;
+    edgeDetect();
+    if (ui->BinaryImage->isChecked())
+        binarize();
+    drawOnImage();
+}
+
+void ImgProc::toggledEdgeDetect(bool) {
+    emit askGiveData();
+}
+
+void ImgProc::edgeDetect() {
+    if (m_image) {
+        Registration::edgeDetect(*m_image, m_edge);
+        m_madeShiftX = m_image->shiftX();
+        m_madeShiftY = m_image->shiftY();
+    } else {
+        m_edge = EdgeImage();
+    }
+    ui->MinEdgeV->setText(g6(m_edge.min));
+    ui->MaxEdgeV->setText(g6(m_edge.max));
+    // A binary image of the previous edges must not be compared as this one's.
+    m_bin.clear();
+    ++m_binGen;
+    newBinThV();
+}
+
+void ImgProc::binarize() {
+    if (m_edge.isEmpty())
+        m_bin.clear();
+    else
+        Registration::binarize(m_edge, threshold(), m_bin);
+    ++m_binGen;
+}
+
+// ------------------------------------------------------------------ threshold
+
+void ImgProc::movedBinThVSlider(int value) {
+    const double lo = ui->MinEdgeV->text().toDouble(), hi = ui->MaxEdgeV->text().toDouble();
+    ui->BinThV->setText(g6(Registration::thresholdAt(lo, hi, value)));
+    if (ui->BinaryImage->isChecked() && !m_edge.isEmpty()) {
+        binarize();
+        drawOnImage();
+    }
+}
+
+void ImgProc::newBinThV() {
+    const double lo = ui->MinEdgeV->text().toDouble(), hi = ui->MaxEdgeV->text().toDouble();
+    ui->BinThV->setText(g6(Registration::thresholdAt(lo, hi, ui->BinThVSlider->value())));
+}
+
+void ImgProc::setBinThV() {
+    const double lo = ui->MinEdgeV->text().toDouble(), hi = ui->MaxEdgeV->text().toDouble();
+    {
+        const QSignalBlocker block(ui->BinThVSlider);
+        ui->BinThVSlider->setValue(Registration::sliderAt(lo, hi, threshold()));
+    }
+    binarize();
+    drawOnImage();
+}
+
+void ImgProc::setRefBin() {
+    if (m_bin.isEmpty())
+        return;
+    m_ref = m_bin;
+    ++m_refGen;
+    drawOnImage();
+}
+
+// ------------------------------------------------------------------ comparing
+
+bool ImgProc::canCompare() const {
+    const Registration::Comparable c = Registration::comparable(m_bin, m_ref);
+    if (c == Registration::Comparable::Yes)
+        return true;
+    DebugLog::write(Registration::message(c));
+    return false;
+}
+
+bool ImgProc::scoreIsCurrent() const {
+    return m_scoreBinGen == m_binGen && m_scoreRefGen == m_refGen && m_scoreX == relX() &&
+           m_scoreY == relY();
+}
+
+void ImgProc::noteScore(double s) {
+    m_score = s;
+    m_scoreBinGen = m_binGen;
+    m_scoreRefGen = m_refGen;
+    m_scoreX = relX();
+    m_scoreY = relY();
+}
+
+void ImgProc::drawOnImage() {
+    if (ui->Compare->isChecked()) {
+        if (!canCompare())
+            return;
+        if (ui->AAutoShift->isChecked())
+            autoShiftBinImg0();
+        noteScore(Registration::comparisonPicture(m_bin, m_ref, relX(), relY(), m_picture));
+        ui->NormScolarP->setText(g6(m_score).left(6));
+    } else {
+        drawGrid();
+    }
+    ui->DispA->setPicture(m_picture);
+    ui->DispA->update();
+}
+
+void ImgProc::drawGrid() {
+    const bool binary = ui->BinaryImage->isChecked() && !m_bin.isEmpty();
+    const double lo = binary ? m_bin.min : m_edge.min, hi = binary ? m_bin.max : m_edge.max;
+    ui->CBar->setRange(lo, hi);
+    if (binary)
+        Registration::gridPicture(m_bin, ui->CBar->colorMap(), m_picture);
+    else if (!m_edge.isEmpty())
+        Registration::gridPicture(m_edge, ui->CBar->colorMap(), m_picture);
+    else
+        m_picture = QImage();
+}
+
+void ImgProc::shiftBinImg() {
+    const QObject *b = sender();
+    int sx = shiftX(), sy = shiftY();
+    if (b == ui->ShiftU)
+        --sy;
+    else if (b == ui->ShiftD)
+        ++sy;
+    else if (b == ui->ShiftR)
+        ++sx;
+    else if (b == ui->ShiftL)
+        --sx;
+    setTrialShift(sx, sy);
+    drawOnImage();
+}
+
+// The climb starts from the score of the current trial shift. A score stored
+// for another image, reference or shift would be a wrong bar: higher, it
+// would keep the climb from moving at all; so it is computed afresh then.
+void ImgProc::autoShiftBinImg0() {
+    if (!canCompare())
+        return;
+    const double start =
+        scoreIsCurrent() ? m_score : Registration::score(m_bin, m_ref, relX(), relY());
+    const ClimbResult r = Registration::hillClimb(m_bin, m_ref, relX(), relY(), start);
+    setTrialShift(r.sx + m_madeShiftX, r.sy + m_madeShiftY);
+    noteScore(r.score);
+    if (ui->ASetShift->isChecked())
+        setShift();
+}
+
+void ImgProc::autoShiftBinImg() {
+    autoShiftBinImg0();
+    drawOnImage();
+}
+
+void ImgProc::setShift() {
+    emit imgShift(shiftX(), shiftY());
+}
+
+void ImgProc::clearAllShifts() {
+    emit askClearAllShifts();
+}

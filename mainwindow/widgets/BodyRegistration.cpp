@@ -1,0 +1,176 @@
+// The main window's side of image registration (the image processor) and of
+// the detector checks (the second analysis panel): handing images to the
+// processor, storing the shifts it finds, the dark check in the background
+// and the error-point mask switch.
+#include "analysis/Analyzed2DRes.h"
+#include "analysis/DarkCheck.h"
+#include "analysis/widgets/Analyzer2.h"
+#include "analysis/widgets/ImgProc.h"
+#include "app/AppSettings.h"
+#include "app/DebugLog.h"
+#include "display/widgets/ImgDispA.h"
+#include "imageio/ErrPoints.h"
+#include "imageio/TiffData.h"
+#include "mainwindow/widgets/Body.h"
+#include "ui_Body.h"
+
+#include <QDir>
+
+// ------------------------------------------------------------------ setup
+
+void Body::setupImgProc() {
+    m_imgProc = new ImgProc(this);
+    m_imgProc->setWindowFlag(Qt::Window);
+    connect(ui->ShowImgProc, &QPushButton::clicked, m_imgProc, &ImgProc::show);
+    connect(m_imgProc, &ImgProc::askGiveData, this, &Body::giveProcData);
+    connect(m_imgProc, &ImgProc::imgShift, this, &Body::setImgShift);
+    connect(m_imgProc, &ImgProc::askClearAllShifts, this, &Body::clearAllShifts);
+    connect(ui->ShowProcImg, &QAbstractButton::toggled, this, &Body::showProcImg);
+}
+
+void Body::setupAnalyzer2() {
+    m_analyzer2 = new Analyzer2(this);
+    m_analyzer2->setWindowFlag(Qt::Window);
+    m_darkRun = new DarkCheckRun(this);
+    ui->ShowAnalyzer2->setVisible(AppSettings::showAnalyzer2Button());
+    connect(ui->ShowAnalyzer2, &QPushButton::clicked, m_analyzer2, &Analyzer2::show);
+    connect(m_analyzer2, &Analyzer2::startCollectQInfo, this, &Body::startCollectQInfo);
+    connect(this, &Body::doCollectQInfo, m_analyzer2, &Analyzer2::doCollectQInfo);
+    connect(m_analyzer2, &Analyzer2::askedDarkCheck, this, &Body::darkCheck);
+    connect(m_analyzer2, &Analyzer2::useErrPMaskToggled, this, &Body::useErrPMaskToggled);
+    connect(m_darkRun, &DarkCheckRun::progress, m_analyzer2, &Analyzer2::setDarkCheckProgress);
+    connect(m_darkRun, &DarkCheckRun::finished, this, [this](bool completed) {
+        m_darkRun->wait();
+        const DarkCheckRun::Report &r = m_darkRun->report();
+        m_analyzer2->setDarkCheckRunning(false);
+        QString status = !completed ? tr("Dark check stopped")
+                                    : tr("%1 dark points in all images").arg(r.pointsLeft);
+        if (!r.message.isEmpty()) {
+            DebugLog::write(r.message);
+            status = r.message;
+        }
+        m_analyzer2->setDarkCheckStatus(status);
+    });
+
+    // The process-wide error-point mask named by the configuration.
+    const QString maskFile = AppSettings::params().valueAnyCase(QStringLiteral("ErrPoints"));
+    const bool read = !maskFile.isEmpty() && ErrPoints::readProcessWide(maskFile);
+    if (read) {
+        ErrPoints::setProcessWideUse(true);
+        m_analyzer2->setErrPMaskFileName(ErrPoints::processWide().fileName());
+    }
+    {
+        const QSignalBlocker block(m_analyzer2);
+        m_analyzer2->setUseErrPMaskChecked(read);
+    }
+    m_analyzer2->setUseErrPMaskEnabled(read);
+}
+
+// ------------------------------------------------------------------ registration
+
+void Body::giveProcImage(const TiffData *image) {
+    m_procImage = image;
+    if (m_imgProc)
+        m_imgProc->newImage(image);
+}
+
+void Body::giveProcData() {
+    const QVector<TiffData *> &images = m_stack.i1();
+    if (images.isEmpty())
+        return;
+    int i = panelIndex(Series::I1);
+    if (i < 0 || i >= images.size())
+        i = shownSeries() == Series::I1 && currentImageIndex() >= 0 ? currentImageIndex() : 0;
+    giveProcImage(images.at(i));
+}
+
+// The shift goes to the image the processor measured it on: the image shown
+// from the I1 series (or the I0 series when that is shown).
+void Body::setImgShift(int dx, int dy) {
+    for (const Series s : {Series::I1, Series::I0}) {
+        const int i = m_stack.images(s).indexOf(const_cast<TiffData *>(m_procImage));
+        if (i < 0)
+            continue;
+        if (m_stack.setImageShift(s, i, dx, dy)) {
+            refreshShiftedImage(m_procImage);
+            showXafsSpectrum();
+        }
+        return;
+    }
+}
+
+// Only the I1 series: the I0 images keep their shifts.
+void Body::clearAllShifts() {
+    const QVector<TiffData *> &images = m_stack.i1();
+    bool any = false;
+    for (int i = 0; i < images.size(); ++i) {
+        if (m_stack.setImageShift(Series::I1, i, 0, 0)) {
+            images.at(i)->rebuildDisplay();
+            any = true;
+        }
+    }
+    if (!any)
+        return;
+    refreshShiftedImage(currentImage());
+    showXafsSpectrum();
+}
+
+void Body::refreshShiftedImage(const TiffData *image) {
+    if (!image)
+        return;
+    const_cast<TiffData *>(image)->rebuildDisplay();
+    if (image == currentImage() && (ui->ShowData->isChecked() || ui->ShowI0->isChecked()))
+        ui->dispA->setImage(image);
+    ui->dispA->update();
+}
+
+// The shown map between its values and its processed values. Until the
+// analysis panel hands over its current map, the window's map is the
+// energy-shift map.
+void Body::showProcImg(bool f) {
+    m_esm->selectProcImg(f);
+    if ((ui->ShowShiftMap->isChecked() || ui->ShowResAnalysis->isChecked()) && m_esmValid &&
+        m_esm->hasGrids())
+        ui->dispA->setResultMode(true, m_esm);
+    ui->dispA->update();
+}
+
+// ------------------------------------------------------------------ detector checks
+
+// What Q information is has not been settled; the request carries the grid of
+// the whole image with the window's bin and ends in the panel's debug line.
+void Body::startCollectQInfo() {
+    const MuTConditions c = muTConditions();
+    const int w = std::max(m_stack.width(), 0), h = std::max(m_stack.height(), 0);
+    emit doCollectQInfo(AnalyzeCond(w, h, c.hx, c.hy, 0, 0, w, h));
+}
+
+void Body::darkCheck() {
+    if (m_stack.i1().isEmpty() || m_darkRun->isRunning())
+        return;
+    const DarkCheckParams p = m_analyzer2->darkCheckParams();
+    const QString why = DarkCheck::validate(p);
+    if (!why.isEmpty()) {
+        DebugLog::write(why);
+        m_analyzer2->setDarkCheckStatus(why);
+        return;
+    }
+    // The shifts as they are now: the check reads a fixed stack.
+    QVector<DarkCheckImage> images;
+    for (const TiffData *image : m_stack.i1())
+        images.append({image, image->shiftX(), image->shiftY()});
+    m_analyzer2->setDarkCheckRunning(true);
+    m_analyzer2->setDarkCheckStatus(tr("Dark check running"));
+    m_darkRun->start(images, p, ErrPoints::processWide(), QDir::currentPath());
+}
+
+void Body::stopDarkCheck() {
+    if (!m_darkRun)
+        return;
+    m_darkRun->stop();
+    m_darkRun->wait();
+}
+
+void Body::useErrPMaskToggled(bool f) {
+    ErrPoints::setProcessWideUse(f);
+}

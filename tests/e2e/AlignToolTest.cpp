@@ -1,0 +1,149 @@
+// lumenstack-tool align on a drifted series written as TIFF files (both
+// methods), its refusals, and an LCF map of a drifted demo stack read through
+// --shifts matching the map of the stack that never drifted.
+#include "analysis/ImageRegistration.h"
+#include "e2e/ProgramRun.h"
+#include "imageio/TiffData.h"
+#include "support/DriftSeries.h"
+
+#include <QDir>
+#include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTemporaryDir>
+#include <QTextStream>
+#include <gtest/gtest.h>
+
+namespace {
+
+// The image's samples (through its shift) as 16-bit, into a TIFF.
+bool write(const TiffData &t, const QString &path, QPoint move = {}) {
+    std::vector<quint16> s(size_t(t.width() * t.height()));
+    for (int y = 0; y < t.height(); ++y)
+        for (int x = 0; x < t.width(); ++x)
+            s[size_t(y * t.width() + x)] = quint16(t.value(x - move.x(), y - move.y()));
+    return TiffData::write16BitTiff(path, t.width(), t.height(), s.data());
+}
+
+QMap<QString, double> mapOf(const QString &file) {
+    QMap<QString, double> m;
+    QFile f(file);
+    if (!f.open(QIODevice::ReadOnly))
+        return m;
+    QTextStream ts(&f);
+    while (!ts.atEnd()) {
+        const QStringList p = ts.readLine().split(' ');
+        if (p.size() == 3)
+            m.insert(p[0] + " " + p[1], p[2].toDouble());
+    }
+    return m;
+}
+
+} // namespace
+
+TEST(AlignTool, RecoversDriftsAndRefusesBadInput) {
+    QTemporaryDir dir;
+    QDir(dir.path()).mkdir("i1");
+    DriftSeries::Options o;
+    o.noise = 100;
+    o.contrast = 1000;
+    o.absorption = 0.05;
+    const QVector<QPoint> d = DriftSeries::drifts();
+    for (int i = 0; i < d.size(); ++i)
+        ASSERT_TRUE(
+            write(*DriftSeries::image(o, d[i], i),
+                  dir.filePath(QString("i1/s_%1_0000.tif").arg(8000 + i, 5, 10, QChar('0')))));
+    for (const char *method : {"edge", "phase"}) {
+        const QString out = dir.filePath(QString("%1.txt").arg(method));
+        const auto r = ProgramRun::run(LS_TOOL,
+                                       {"align", "--i1", dir.filePath("i1"), "--method", method,
+                                        "--reference", "2", "--max-shift", "10", "--out", out},
+                                       dir.path());
+        ASSERT_EQ(r.exitCode, 0) << qPrintable(r.err);
+        const QJsonObject j = QJsonDocument::fromJson(r.out.trimmed().toUtf8()).object();
+        EXPECT_EQ(j["images"].toInt(), d.size());
+        EXPECT_EQ(j["method"].toString(), method);
+        QVector<Registration::ShiftEntry> shifts;
+        QString why;
+        ASSERT_TRUE(Registration::readShiftFile(out, shifts, &why));
+        ASSERT_EQ(shifts.size(), d.size());
+        for (int i = 0; i < d.size(); ++i) {
+            EXPECT_EQ(shifts[i].index, i);
+            // Against image 2: the shift that takes image i onto it.
+            EXPECT_EQ(QPoint(shifts[i].dx, shifts[i].dy), d[2] - d[i]) << method << " " << i;
+        }
+    }
+    // A blank image of another size in the folder.
+    DriftSeries::Options other;
+    other.width = 40;
+    ASSERT_TRUE(write(*DriftSeries::image(other, {}, 0), dir.filePath("i1/z_09000_0000.tif")));
+    const struct {
+        QStringList args;
+        int exit;
+        const char *err;
+    } cases[] = {
+        {{"--i1", dir.filePath("i1")}, 1, "size mis-match"},
+        {{"--i1", dir.filePath("i1"), "--method", "fft"}, 2, "--method"},
+        {{"--i1", dir.filePath("i1"), "--threshold", "1"}, 2, "--threshold"},
+        {{"--i1", dir.filePath("i1"), "--reference", "99"}, 2, "only 9 images"},
+        {{"--i1", dir.filePath("i1"), "--shifts", "x"}, 2, "--shifts"},
+        {{"--i1", dir.filePath("none")}, 1, "none"},
+    };
+    for (const auto &c : cases) {
+        const auto r = ProgramRun::run(
+            LS_TOOL, QStringList{"align"} + c.args + QStringList{"--out", dir.filePath("o.txt")},
+            dir.path());
+        EXPECT_EQ(r.exitCode, c.exit) << qPrintable(c.args.join(' '));
+        EXPECT_TRUE(r.err.contains(c.err)) << qPrintable(r.err);
+    }
+}
+
+TEST(AlignTool, LcfMapThroughShiftsMatchesTheUndriftedStack) {
+    QTemporaryDir dir;
+    const auto demo = ProgramRun::run(LS_TOOL, {"make-demo", dir.path()}, dir.path());
+    ASSERT_EQ(demo.exitCode, 0) << qPrintable(demo.err);
+    QDir(dir.path()).mkdir("i1drift");
+    const QStringList names = QDir(dir.filePath("i1")).entryList(QDir::Files, QDir::Name);
+    QVector<Registration::ShiftEntry> shifts;
+    for (int i = 0; i < names.size(); ++i) {
+        const QPoint move((i % 3) - 1, (i / 7) % 2); // at most one pixel each way
+        TiffData t;
+        ASSERT_TRUE(t.load(dir.filePath("i1/" + names[i])));
+        ASSERT_TRUE(write(t, dir.filePath("i1drift/" + names[i]), move));
+        shifts.append({i, -move.x(), -move.y(), 1});
+    }
+    ASSERT_TRUE(Registration::writeShiftFile(dir.filePath("shifts.txt"), shifts));
+    const auto lcf = [&](const QString &i1, const QStringList &extra, const QString &out) {
+        return ProgramRun::run(LS_TOOL,
+                               QStringList{"lcf-map", "--i1", dir.filePath(i1), "--i0",
+                                           dir.filePath("i0"), "--dark", dir.filePath("dark.tif"),
+                                           "--ref", dir.filePath("ref_A.dat"), "--ref",
+                                           dir.filePath("ref_B.dat"), "--out", dir.filePath(out)} +
+                                   extra,
+                               dir.path(), 120000);
+    };
+    ASSERT_EQ(lcf("i1", {}, "still").exitCode, 0);
+    ASSERT_EQ(lcf("i1drift", {"--shifts", dir.filePath("shifts.txt")}, "aligned").exitCode, 0);
+    const auto still = mapOf(dir.filePath("still/ref-1-fraction.txt"));
+    const auto aligned = mapOf(dir.filePath("aligned/ref-1-fraction.txt"));
+    ASSERT_EQ(still.size(), aligned.size());
+    ASSERT_FALSE(still.isEmpty());
+    int compared = 0;
+    for (auto it = still.cbegin(); it != still.cend(); ++it) {
+        const QStringList xy = it.key().split(' ');
+        const int x = xy[0].toInt(), y = xy[1].toInt();
+        if (x < 1 || y < 1 || x > 62 || y > 46) // pixels moved in from outside read 0
+            continue;
+        EXPECT_EQ(aligned.value(it.key()), it.value()) << qPrintable(it.key());
+        ++compared;
+    }
+    EXPECT_GT(compared, 2500);
+    // A shift file naming an image the stack does not have.
+    QFile bad(dir.filePath("bad.txt"));
+    ASSERT_TRUE(bad.open(QIODevice::WriteOnly));
+    bad.write("500 1 1 1\n");
+    bad.close();
+    const auto r = lcf("i1drift", {"--shifts", dir.filePath("bad.txt")}, "bad");
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_TRUE(r.err.contains("a shift for image 500")) << qPrintable(r.err);
+}
