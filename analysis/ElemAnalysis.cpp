@@ -197,6 +197,14 @@ QString elemShortText(double v) {
     return QString::number(v, 'g', 6).left(5);
 }
 
+QString elemFieldText(double v) {
+    return QString::number(v, 'g', 6);
+}
+
+double elemFieldValue(double v) {
+    return elemFieldText(v).toDouble();
+}
+
 // ---- correlation maps ----
 
 void recalcCorrelationMaps(const QVector<const Analyzed2DRes *> &ratioMaps,
@@ -246,6 +254,18 @@ void ElemBinTask::analyzeBin(int cx, int cy, BinWriter &out) {
         elemCorrelation(m_ratios.constData(), s.stdRatios.constData(), s.use.constData(), n);
     out.set(elemCorIndex(n), cor);
     out.set(elemCorIndex(n) + 1, cor >= s.corTh ? cor : 0.0);
+}
+
+ElemRunSetup elemDefaultSetup(const QVector<ElemTarget> &targets) {
+    ElemRunSetup s;
+    for (const ElemTarget &t : targets) {
+        ElemCondition c;
+        c.e0 = elemFieldValue(t.e0);
+        s.conds.append(c);
+        s.stdRatios.append(1.0);
+        s.use.append(1);
+    }
+    return s;
 }
 
 MapRun::TaskFactory elemTaskFactory(std::shared_ptr<const ElemRunSetup> setup) {

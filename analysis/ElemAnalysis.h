@@ -103,6 +103,12 @@ QString elemMapName(const QString &rowName, int kind);
 // to its first five characters ("-0.0123456" -> "-0.01").
 QString elemShortText(double v);
 
+// A number as the element panel's fields hold it: 6 significant digits. Every
+// condition reaches the analysis through such a field, so a run set up from
+// plain values rounds them alike to get the panel's numbers.
+QString elemFieldText(double v);
+double elemFieldValue(double v);
+
 // ---- correlation maps ----
 
 // Recomputes the correlation map and its thresholded copy from the ratio maps
@@ -132,6 +138,13 @@ struct ElemRunSetup {
     double corTh = 0.999;
     int elemCount() const { return conds.size(); }
 };
+
+// The run as the panel sets it up for freshly built rows of these targets:
+// each row's E0 is the table edge as its field shows it, the other
+// conditions, the background values and the correlation threshold are the
+// fields' defaults, every row in use with standard ratio 1, the first row the
+// main target. (stack, mut and shift are left to the caller.)
+ElemRunSetup elemDefaultSetup(const QVector<ElemTarget> &targets);
 
 // The run's map list: kind k of element j at j + k*n, then the correlation
 // map at 7n and its thresholded copy at 7n + 1 (n elements).

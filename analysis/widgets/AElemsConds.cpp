@@ -4,8 +4,9 @@
 
 namespace {
 
+// The element fields' own form, shared with runs set up from plain values.
 QString general(double v) {
-    return QString::number(v, 'g', 6);
+    return elemFieldText(v);
 }
 
 } // namespace

@@ -12,8 +12,9 @@
 
 namespace {
 
+// The element fields' own form, shared with runs set up from plain values.
 QString g6(double v) {
-    return QString::number(v, 'g', 6);
+    return elemFieldText(v);
 }
 
 const char *const aboveStyle = "background-color: rgb(211, 255, 241);";

@@ -130,3 +130,30 @@ TEST(ElemPanelTest, CorrelationColourThresholdAndStandard) {
     p->setElemsStd();
     EXPECT_EQ(field(p->rows().at(0), "StdRatio"), "1");
 }
+
+// Fresh rows set a run up exactly as elemDefaultSetup does (the command-line
+// run's starting point): the same E0 as the fields show, the same defaults.
+TEST(ElemPanelTest, FreshRowsGiveTheDefaultRunSetup) {
+    Body body;
+    ElemPanel *p = body.analyzer()->elemPanel();
+    const QString names = "Pb-L3 Fe U Ni-K";
+    exec(body, "analyzer_target_elements " + names);
+    const ElemRunSetup panel = p->runSetup();
+    const ElemRunSetup core = elemDefaultSetup(parseElemTargets(names, false));
+    ASSERT_EQ(panel.conds.size(), 4);
+    ASSERT_EQ(core.conds.size(), 4);
+    for (int j = 0; j < 4; ++j) {
+        const ElemCondition &a = panel.conds[j], &b = core.conds[j];
+        EXPECT_EQ(a.e0, b.e0) << j;
+        EXPECT_EQ(QString::number(a.e0, 'g', 6), field(p->rows().at(j), "Eng")) << j;
+        EXPECT_EQ(std::vector<double>({a.dE, a.roiStart, a.roiEnd, a.th}),
+                  std::vector<double>({b.dE, b.roiStart, b.roiEnd, b.th}));
+        EXPECT_EQ(a.noNeg, b.noNeg);
+    }
+    EXPECT_EQ(std::vector<double>({panel.bg.dMut, panel.bg.dE, panel.bg.roi, panel.bg.nRoi}),
+              std::vector<double>({core.bg.dMut, core.bg.dE, core.bg.roi, core.bg.nRoi}));
+    EXPECT_EQ(panel.stdRatios, core.stdRatios);
+    EXPECT_EQ(panel.use, core.use);
+    EXPECT_EQ(panel.mainT, core.mainT);
+    EXPECT_EQ(panel.corTh, core.corTh);
+}
