@@ -11,6 +11,7 @@ void AnalyzeProc::registerMetaTypes() {
     qRegisterMetaType<LcfReference>("LcfReference");
     qRegisterMetaType<QVector<LcfReference>>("QVector<LcfReference>");
     qRegisterMetaType<XafsSpectrum *>("XafsSpectrum*");
+    registerElemMetaTypes();
 }
 
 void AnalyzeProc::setLcfOld(bool f) {
@@ -52,4 +53,17 @@ void AnalyzeProc::analyze(LcfKind kind, const XafsSpectrum &s, const QVector<Lcf
     if (m_result.fitted)
         emit newZ(m_result.residual);
     emit finished();
+}
+
+// The bin's energy shift is carried either as the spectrum's energy offset or
+// as its energy-shift value; it counts once.
+void AnalyzeProc::analyzeSpectrumElems0(XafsSpectrum s, QVector<ElemCondition> elems, int mainT,
+                                        ElemBackground bg) {
+    const double g = s.shifted() ? s.shift() : s.eShiftValue();
+    m_elemValues.resize(elems.size());
+    analyzeElems(s, g, elems.constData(), elems.size(), mainT, bg, m_elemValues.data());
+    m_res0.resize(elems.size());
+    for (int e = 0; e < elems.size(); ++e)
+        m_res0[e] = m_elemValues[e].rawDMut;
+    emit finishedAElems();
 }

@@ -3,6 +3,7 @@
 // and analyses one spectrum per queued request, leaving the results in its
 // lists and signalling completion. A thin wrapper over LcfEngine; the 2-D runs
 // use the engine directly (LcfRun.h), one per thread.
+#include "analysis/ElemAnalysis.h"
 #include "analysis/LcfEngine.h"
 
 #include <QObject>
@@ -23,6 +24,10 @@ public:
     const QVector<double> &amounts() const { return m_result.amounts; }
     double residual() const { return m_result.residual; }
     const LcfResult &result() const { return m_result; }
+    // Results of the last element analysis, one entry per element.
+    const QVector<ElemValues> &elemValues() const { return m_elemValues; }
+    // The jumps as computed, also where background values replaced them.
+    const QVector<double> &dMuts() const { return m_res0; }
 
 public slots:
     // isMLCF -> MLCF; else the old or the new LCF as setLcfOld chose.
@@ -38,12 +43,15 @@ public slots:
     void setLcfOld(bool f);
 
     // ---- element analysis ----
-    // analyzeSpectrumElems0 (element rows, dmut list, main target, background
-    // values) and its signal finishedAElems() belong here, beside the LCF
-    // slots; they come with the element analysis.
+    // The element rows' conditions and the background values travel as values,
+    // so the rows may change or go while the request waits. Results in
+    // elemValues() / dMuts() after finishedAElems().
+    void analyzeSpectrumElems0(XafsSpectrum s, QVector<ElemCondition> elems, int mainT,
+                               ElemBackground bg);
 
 signals:
     void finished();
+    void finishedAElems();
     void newZ(double z);
 
 private:
@@ -54,4 +62,6 @@ private:
     bool m_lcfOld = false;
     LcfEngine m_engine;
     LcfResult m_result;
+    QVector<ElemValues> m_elemValues;
+    QVector<double> m_res0;
 };

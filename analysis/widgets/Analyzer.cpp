@@ -2,6 +2,8 @@
 
 #include "analysis/AnalyzeProc.h"
 #include "analysis/Analyzed2DRes.h"
+#include "analysis/widgets/ElemCtrl.h"
+#include "analysis/widgets/ElemPanel.h"
 #include "analysis/widgets/LCFReference.h"
 #include "analysis/widgets/MapProcCtrl.h"
 #include "analysis/widgets/SumUpCtrl.h"
@@ -59,6 +61,7 @@ Analyzer::Analyzer(QWidget *parent) : QFrame(parent), ui(new Ui::Analyzer) {
         addNewRef();
     ui->ShowDMuT->setChecked(true);
     setupWorker();
+    setupElems();
     setupScales();
     setupMapTools();
     connect(ui->AskAnalyze, &QPushButton::clicked, this, &Analyzer::askAnalyze);
@@ -134,6 +137,15 @@ void Analyzer::setupWorker() {
     connect(ui->OldLCF, &QCheckBox::toggled, m_worker, &AnalyzeProc::setLcfOld,
             Qt::QueuedConnection);
     m_workerThread->start();
+}
+
+// The element part lives in its own panel inside the element group.
+void Analyzer::setupElems() {
+    m_elems = new ElemPanel(m_elemsCor, m_elemsCorTh, m_worker, ui->ElemGroup);
+    ui->ElemBaseLayout->addWidget(m_elems);
+    connect(m_elems, &ElemPanel::changedSelection, this, &Analyzer::changedSelection);
+    connect(m_elems, &ElemPanel::rowsRebuilt, this, &Analyzer::applyScales);
+    applyScales();
 }
 
 void Analyzer::setupScales() {
@@ -222,6 +234,8 @@ Analyzed2DRes *Analyzer::selectedMapIn(int mode) const {
                                                         : nullptr;
         return m && m->hasImage() ? m : nullptr;
     }
+    case ModeElem:
+        return m_elems->selectedMap();
     case ModeSumUp:
         return m_sumUp;
     case ModeProcMaps:
@@ -327,6 +341,8 @@ void Analyzer::analyzeSpectrum(const XafsSpectrum &s, const SuggestElm &sElm) {
     if (&s != &m_analyzed)
         m_analyzed = s;
     m_sElm = sElm;
+    if (ui->SelElemA->isChecked())
+        m_elems->analyzeSpectrum(m_analyzed);
     if (!ui->SelMLCFA->isChecked())
         return;
     m_pending = true;
@@ -431,6 +447,11 @@ QVector<Analyzed2DRes *> Analyzer::dMutScaledMaps() const {
     for (const LCFReference *r : m_refs)
         maps.append(r->map(LCFReference::AmountMap));
     maps << m_zansa << m_dMut << m_rest;
+    if (m_elems)
+        for (const ElemCtrl *r : m_elems->rows())
+            for (int k = 0; k < ElemMapKinds; ++k)
+                if (k != ElemRatio)
+                    maps.append(r->map(k));
     return maps;
 }
 
@@ -439,6 +460,12 @@ QVector<Analyzed2DRes *> Analyzer::ratioScaledMaps() const {
     for (const LCFReference *r : m_refs)
         maps.append(r->map(LCFReference::FractionMap));
     maps << m_ratio;
+    // Jump ratios and correlations are fractions like the fit fractions.
+    if (m_elems) {
+        for (const ElemCtrl *r : m_elems->rows())
+            maps.append(r->map(ElemRatio));
+        maps << m_elemsCor << m_elemsCorTh;
+    }
     return maps;
 }
 

@@ -14,6 +14,7 @@
 #include <QVector>
 
 class AnalyzeProc;
+class ElemPanel;
 class Analyzed2DRes;
 class LCFReference;
 class MapProcCtrl;
@@ -66,6 +67,7 @@ public:
 
     QButtonGroup *selectionGroup() const { return m_selection; }
     SpectrumView *view() const { return m_view; }
+    ElemPanel *elemPanel() const { return m_elems; }
     AnalyzeProc *worker() const { return m_worker; }
     const XafsSpectrum &analyzedSpectrum() const { return m_analyzed; }
     const XafsSpectrum &resultSpectrum() const { return m_result; }
@@ -120,6 +122,7 @@ private:
     void setupSelection();
     void setupWorker();
     void setupScales();
+    void setupElems();
     void setupMapTools();
     Analyzed2DRes *selectedMapIn(int mode) const;
     void sendToWorker();
@@ -149,6 +152,7 @@ private:
     MapProcCtrl *m_mapProc = nullptr;
     int m_lastMapMode = ModeLCF; // the last mode other than map processing
 
+    ElemPanel *m_elems = nullptr;
     SpectrumView *m_view = nullptr;
     AnalyzeProc *m_worker = nullptr;
     QThread *m_workerThread = nullptr;

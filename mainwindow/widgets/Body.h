@@ -205,6 +205,11 @@ public slots:
     void setupResAnalysisImage();
     void execFourierA();
 
+    // ---- element map run (BodyElems.cpp) ----
+    void startElems2DAnalysis();
+    void stopElems2DAnalysis();
+    void generateElemsResImages();
+
     // ---- data export (BodyExport.cpp) ----
     void saveAllImages(const QString &fname);
     void showSaveDataDialog();
@@ -250,6 +255,9 @@ private:
     bool analysisRunMayStart(AnalyzeCond &grid);
     void analysisRunEnded(bool completed);
     void analyzeShownSpectrum();
+    void setupElems();
+    void registerElemsCommands();
+    void elemsRunEnded(bool completed);
     void saveSpectrumSet(const QString &fname, int kind);
     void runCommand(EX_CMD_ID id);
 

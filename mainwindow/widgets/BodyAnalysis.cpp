@@ -53,6 +53,7 @@ void Body::setupAnalysis() {
         else
             analysisRunEnded(completed);
     });
+    setupElems();
 }
 
 // ------------------------------------------------------------------ grid
@@ -185,6 +186,8 @@ void Body::analysisRunEnded(bool completed) {
         }
     } else if (kind == AnalysisState::Run::RA) {
         generateRAResImage();
+    } else if (kind == AnalysisState::Run::Elems) {
+        elemsRunEnded(completed);
     }
     ui->dispA->update();
     const int waiting = m_analysis->batchWaiting;

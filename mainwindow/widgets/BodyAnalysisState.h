@@ -12,7 +12,7 @@ class QFileDialog;
 class SaveDataCfg;
 
 struct Body::AnalysisState {
-    enum class Run { None, LCF, RA };
+    enum class Run { None, LCF, RA, Elems };
 
     Analyzer *analyzer = nullptr;
     MapRun *run = nullptr;

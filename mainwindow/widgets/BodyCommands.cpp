@@ -40,6 +40,7 @@ void Body::registerCommands() {
     registerDisplayCommands();
     registerOtherCommands();
     registerAnalyzerCommands();
+    registerElemsCommands();
     registerExportCommands();
 }
 

@@ -9,22 +9,14 @@
 // map beside it. One JSON line on stdout sums up the run; a progress bar goes
 // to stderr when it is a terminal. Exit 0, 1 (an input cannot be read) or 2
 // (bad arguments).
-#include "Json.h"
-#include "StackOptions.h"
+#include "MapOutput.h"
 #include "Subcommands.h"
 
 #include "analysis/LcfRun.h"
-#include "imageio/TiffData.h"
 
 #include <QDir>
-#include <QFileInfo>
-#include <QRegularExpression>
-#include <QSaveFile>
-#include <QTextStream>
 #include <cstdio>
 #include <memory>
-#include <unistd.h>
-#include <vector>
 
 namespace {
 
@@ -131,106 +123,6 @@ QString parse(const char *command, const QStringList &args, MapArgs *m) {
     if (lcf && m->refs.size() > LcfEngine::MaxReferences)
         return QString("at most %1 references").arg(LcfEngine::MaxReferences);
     return QString();
-}
-
-// "X Y Val" per bin in walk order, then the float TIFF of the whole map.
-bool writeMap(const Analyzed2DRes &map, const QString &txtPath) {
-    QSaveFile f(txtPath);
-    if (!f.open(QIODevice::WriteOnly | QIODevice::Text))
-        return false;
-    QTextStream out(&f);
-    AnalyzeCond g = map.grid();
-    g.reset();
-    do {
-        out << g.cx << ' ' << g.cy << ' ' << QString::number(map.valueAt(g.cx, g.cy), 'g', 17)
-            << '\n';
-    } while (g.next());
-    out.flush();
-    if (!f.commit())
-        return false;
-    std::vector<float> samples(size_t(map.width()) * size_t(map.height()));
-    const double *v = map.values();
-    for (size_t i = 0; i < samples.size(); ++i)
-        samples[i] = float(v[i]);
-    QString tif = txtPath;
-    tif.replace(QRegularExpression("\\.txt$"), ".tif");
-    return TiffData::writeFloat32Tiff(tif, map.width(), map.height(), samples.data());
-}
-
-// A bar on stderr, only for a person watching a terminal.
-void attachProgress(MapRun &run) {
-    if (!isatty(fileno(stderr)))
-        return;
-    QObject::connect(
-        &run, &MapRun::progress, &run,
-        [](double percent) {
-            const int filled = int(percent / 2.5);
-            std::fprintf(stderr, "\r[%-40s] %5.1f%%", QByteArray(filled, '#').constData(), percent);
-            if (percent >= 100)
-                std::fprintf(stderr, "\n");
-            std::fflush(stderr);
-        },
-        Qt::DirectConnection);
-}
-
-struct NamedMaps {
-    std::vector<std::unique_ptr<Analyzed2DRes>> maps;
-    QVector<Analyzed2DRes *> list;
-    QStringList files; // file name of each written map, "" for maps not written
-    void add(const QString &name, const QString &file, const AnalyzeCond &g) {
-        maps.push_back(std::make_unique<Analyzed2DRes>(name));
-        maps.back()->prepare(g);
-        list.append(maps.back().get());
-        files << file;
-    }
-};
-
-struct RunOutcome {
-    int bins = 0;
-    int threads = 0;
-    double seconds = 0;
-};
-
-Json summary(const RunOutcome &r, const LoadedStack &s, const QStringList &written) {
-    Json j;
-    QStringList names;
-    for (const QString &f : written)
-        names << Json::string(f);
-    j.add("bins", r.bins)
-        .add("threads", r.threads)
-        .add("seconds", r.seconds)
-        .add("binsPerSecond", r.seconds > 0 ? r.bins / r.seconds : 0.0)
-        .add("width", s.stack.width())
-        .add("height", s.stack.height())
-        .add("maps", Json::array(names));
-    return j;
-}
-
-// Runs the maps and writes the named ones into dir; exit status.
-int runAndWrite(const char *command, LoadedStack &s, NamedMaps &maps,
-                const MapRun::TaskFactory &factory, int threads, const QString &dir,
-                RunOutcome *outcome, QStringList *written) {
-    MapRun run;
-    attachProgress(run);
-    run.run(s.grid, maps.list, factory, threads);
-    outcome->bins = s.grid.binCount();
-    outcome->threads = run.threadCount();
-    outcome->seconds = run.seconds();
-    if (!QDir().mkpath(dir)) {
-        std::fprintf(stderr, "lumenstack-tool %s: cannot create %s\n", command, qPrintable(dir));
-        return 1;
-    }
-    for (int k = 0; k < maps.list.size(); ++k) {
-        if (maps.files[k].isEmpty())
-            continue;
-        if (!writeMap(*maps.list[k], QDir(dir).filePath(maps.files[k]))) {
-            std::fprintf(stderr, "lumenstack-tool %s: cannot write %s\n", command,
-                         qPrintable(QDir(dir).filePath(maps.files[k])));
-            return 1;
-        }
-        *written << maps.files[k];
-    }
-    return 0;
 }
 
 } // namespace

@@ -23,6 +23,7 @@
 // rest itself. Options that place an energy-shift map on the bins fill
 // LoadedStack::shiftValues / shiftMap.
 #include "analysis/AnalyzeCond.h"
+#include "imageio/TiffData.h" // MeasurementStack owns its images
 #include "measurement/BinSpectrum.h"
 #include "measurement/MeasurementStack.h"
 

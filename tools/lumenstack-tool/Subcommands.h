@@ -10,3 +10,4 @@ int runLcfMap(const QStringList &args);
 int runRaMap(const QStringList &args);
 int runShiftMap(const QStringList &args);
 int runAlign(const QStringList &args);
+int runElemMap(const QStringList &args);

@@ -9,15 +9,17 @@
 namespace {
 
 void printUsage() {
-    std::fprintf(stderr, "usage: lumenstack-tool SUBCOMMAND [OPTIONS] ...\n"
-                         "subcommands:\n"
-                         "  spectrum-info  read a spectrum file, normalise it, print JSON\n"
-                         "  image-info     read image files, print one JSON line per file\n"
-                         "  make-demo      write a synthetic measurement into a folder\n"
-                         "  lcf-map        LCF/MLCF fraction, amount and residual maps of a stack\n"
-                         "  ra-map         residual-absorption maps of a stack\n"
-                         "  shift-map      energy-shift map of a stack against a standard\n"
-                         "  align          registration shifts of a drifted I1 series\n");
+    std::fprintf(stderr,
+                 "usage: lumenstack-tool SUBCOMMAND [OPTIONS] ...\n"
+                 "subcommands:\n"
+                 "  spectrum-info  read a spectrum file, normalise it, print JSON\n"
+                 "  image-info     read image files, print one JSON line per file\n"
+                 "  make-demo      write a synthetic measurement into a folder\n"
+                 "  lcf-map        LCF/MLCF fraction, amount and residual maps of a stack\n"
+                 "  ra-map         residual-absorption maps of a stack\n"
+                 "  elem-map       element jump, ratio, ROI and correlation maps of a stack\n"
+                 "  shift-map      energy-shift map of a stack against a standard\n"
+                 "  align          registration shifts of a drifted I1 series\n");
 }
 
 } // namespace
@@ -34,6 +36,7 @@ int main(int argc, char **argv) {
         {"make-demo", runMakeDemo},
         {"lcf-map", runLcfMap},
         {"ra-map", runRaMap},
+        {"elem-map", runElemMap},
         {"shift-map", runShiftMap},
         {"align", runAlign},
     };

@@ -1,0 +1,49 @@
+#pragma once
+// What the map subcommands share once the stack is loaded: the run with its
+// progress bar, the "X Y Val" text and float TIFF of each map, and the JSON
+// summary line.
+#include "Json.h"
+#include "StackOptions.h"
+
+#include "analysis/Analyzed2DRes.h"
+#include "analysis/MapRun.h"
+
+#include <QString>
+#include <QStringList>
+#include <QVector>
+#include <memory>
+#include <vector>
+
+// "X Y Val" per bin in walk order (17 significant digits), then the 32-bit
+// float TIFF of the whole map beside it (.txt -> .tif).
+bool writeMap(const Analyzed2DRes &map, const QString &txtPath);
+
+// The run's maps in its order, each with the file it goes to ("" for maps
+// that are not written).
+struct NamedMaps {
+    std::vector<std::unique_ptr<Analyzed2DRes>> maps;
+    QVector<Analyzed2DRes *> list;
+    QStringList files;
+    void add(const QString &name, const QString &file, const AnalyzeCond &g);
+};
+
+struct RunOutcome {
+    int bins = 0;
+    int threads = 0;
+    double seconds = 0;
+};
+
+// bins, threads, seconds, binsPerSecond, width, height and the written maps.
+Json summary(const RunOutcome &r, const LoadedStack &s, const QStringList &written);
+
+// Runs the maps (a bar on stderr when it is a terminal).
+void runMaps(LoadedStack &s, NamedMaps &maps, const MapRun::TaskFactory &factory, int threads,
+             RunOutcome *outcome);
+
+// Writes the named maps into dir (created when missing); exit status 0 or 1.
+int writeMaps(const char *command, const NamedMaps &maps, const QString &dir, QStringList *written);
+
+// runMaps, then writeMaps.
+int runAndWrite(const char *command, LoadedStack &s, NamedMaps &maps,
+                const MapRun::TaskFactory &factory, int threads, const QString &dir,
+                RunOutcome *outcome, QStringList *written);
