@@ -238,10 +238,16 @@ ElemBinTask::ElemBinTask(std::shared_ptr<const ElemRunSetup> setup)
     m_mut.reserve(m_setup->stack ? m_setup->stack->i1().size() : 0);
 }
 
+void ElemBinTask::beginRow(int cy, int firstCx, int sx, int count) {
+    m_firstCx = firstCx;
+    m_sx = sx > 0 ? sx : 1;
+    m_setup->stack->computeMuTRow(cy, firstCx, m_sx, count, m_setup->mut, m_row);
+}
+
 void ElemBinTask::analyzeBin(int cx, int cy, BinWriter &out) {
     const ElemRunSetup &s = *m_setup;
     const int n = s.elemCount();
-    s.stack->computeMuT(cx, cy, s.mut, m_mut);
+    s.stack->muTOfRowBin(m_row, (cx - m_firstCx) / m_sx, m_mut);
     const double g = s.stack->shiftAt(s.shift, cx, cy);
     analyzeElems(m_mut, g, s.conds.constData(), n, s.mainT, s.bg, m_values.data());
     for (int e = 0; e < n; ++e) {

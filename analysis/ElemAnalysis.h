@@ -164,12 +164,16 @@ class ElemBinTask : public BinTask {
 public:
     explicit ElemBinTask(std::shared_ptr<const ElemRunSetup> setup);
     void analyzeBin(int cx, int cy, BinWriter &out) override;
+    void beginRow(int cy, int firstCx, int sx, int count) override;
     // The values of the last bin (for tests and the interactive read-outs).
     const QVector<ElemValues> &values() const { return m_values; }
 
 private:
     std::shared_ptr<const ElemRunSetup> m_setup;
     Spectrum m_mut;
+    MuTRow m_row; // the mu*t of the current row of bins
+    int m_firstCx = 0;
+    int m_sx = 1;
     QVector<ElemValues> m_values;
     QVector<double> m_ratios;
 };
