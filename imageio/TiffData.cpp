@@ -387,10 +387,7 @@ double interpolateWithPair(At at, int count, int k, double e, int x, int y, int 
         return at(0)->boxSum(x, y, rx, ry);
     const TiffData *a = at(k - 1), *b = at(k);
     const double sa = a->boxSum(x, y, rx, ry), sb = b->boxSum(x, y, rx, ry);
-    const double ea = a->energy(), eb = b->energy();
-    if (ea == eb)
-        return (sa + sb) / 2;
-    return sa + (sb - sa) * (e - ea) / (eb - ea);
+    return TiffData::interpolateSums(sa, sb, a->energy(), b->energy(), e);
 }
 
 template <typename At>

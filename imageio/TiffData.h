@@ -149,6 +149,13 @@ public:
     // bins at one energy: the index k of the upper image of the pair (0 for
     // fewer than two images), then the interpolated box sum with that pair.
     static int interpolationPair(const TiffData *const *images, int count, double energy);
+    // The line through the pair's sums (sa at ea, sb at eb) at energy e; the
+    // mean where the two energies are equal.
+    static double interpolateSums(double sa, double sb, double ea, double eb, double e) {
+        if (ea == eb)
+            return (sa + sb) / 2;
+        return sa + (sb - sa) * (e - ea) / (eb - ea);
+    }
     static double interpolatedBoxSumAt(const TiffData *const *images, int count, int k,
                                        double energy, int x, int y, int rx, int ry);
 

@@ -202,12 +202,22 @@ void MeasurementStack::computeMuTRow(int y, int firstX, int stepX, int count,
     for (int i = 0; i < images; ++i) {
         const TiffData &image = *m_i1.at(i);
         const double e = image.energy();
-        const int k = TiffData::interpolationPair(m_i0.constData(), i0Count, e);
+        rowSums(image, y, firstX, stepX, c, row, row.span1);
+        // The incident beam at this energy: the pair of I0 images around it.
+        const bool pairRead = c.useI0 && i0Count > 0;
+        int k = 0;
+        if (pairRead) {
+            k = TiffData::interpolationPair(m_i0.constData(), i0Count, e);
+            rowSums(*m_i0.at(i0Count == 1 ? 0 : k - 1), y, firstX, stepX, c, row, row.spanA);
+            if (i0Count > 1)
+                rowSums(*m_i0.at(k), y, firstX, stepX, c, row, row.spanB);
+        }
+        const double ea = pairRead && i0Count > 1 ? m_i0.at(k - 1)->energy() : 0.0;
+        const double eb = pairRead && i0Count > 1 ? m_i0.at(k)->energy() : 0.0;
         const double area1 = m_da1.on ? n * m_da1.values.at(i) : 0.0;
         const bool area0On = m_da0.on && i < m_da0.values.size();
         const double area0 = area0On ? n * m_da0.values.at(i) : 0.0;
         for (int b = 0; b < row.count; ++b) {
-            const int x = firstX + b * stepX;
             // Same operations in the same order as computeMuT, so the same bits.
             double d1 = row.dark1[size_t(b)];
             double d0 = row.dark0[size_t(b)];
@@ -215,17 +225,37 @@ void MeasurementStack::computeMuTRow(int y, int firstX, int stepX, int count,
                 d1 += area1;
             if (area0On)
                 d0 += area0;
-            const double sum = image.boxSum(x, y, c.hx, c.hy);
             double r = n;
-            if (c.useI0)
-                r = TiffData::interpolatedBoxSumAt(m_i0.constData(), i0Count, k, e, x, y, c.hx,
-                                                   c.hy) -
-                    d0;
+            if (c.useI0) {
+                double i0 = 1; // no I0 image
+                if (i0Count == 1)
+                    i0 = row.spanA[size_t(b)];
+                else if (i0Count > 1)
+                    i0 = TiffData::interpolateSums(row.spanA[size_t(b)], row.spanB[size_t(b)], ea,
+                                                   eb, e);
+                r = i0 - d0;
+            }
             if (totalCount > 0)
                 r = i < totalCount ? m_totalI0OfI1.y(i) : 0.0;
-            row.mu[size_t(b) * size_t(images) + size_t(i)] = muOf(r, sum - d1, c.fluo);
+            row.mu[size_t(b) * size_t(images) + size_t(i)] =
+                muOf(r, row.span1[size_t(b)] - d1, c.fluo);
         }
     }
+}
+
+void MeasurementStack::rowSums(const TiffData &image, int y, int firstX, int stepX,
+                               const MuTConditions &c, MuTRow &row,
+                               std::vector<double> &sums) const {
+    sums.resize(size_t(row.count));
+    if (c.hx == 0 && c.hy == 0 && stepX == 1 && row.count > 0) {
+        image.shiftedSpan(y, firstX, row.count, image.shiftX(), image.shiftY(), sums.data());
+        // A one-pixel box sum is 0 + the sample: the same bits (-0 becomes +0).
+        for (double &v : sums)
+            v = 0.0 + v;
+        return;
+    }
+    for (int b = 0; b < row.count; ++b)
+        sums[size_t(b)] = image.boxSum(firstX + b * stepX, y, c.hx, c.hy);
 }
 
 void MeasurementStack::muTOfRowBin(const MuTRow &row, int b, Spectrum &out) const {

@@ -52,12 +52,13 @@ struct DarkArea {
 // walked in order (far kinder to the caches than bin by bin over hundreds of
 // images). Storage is kept between rows.
 struct MuTRow {
-    int count = 0;             // bins in the row
-    int images = 0;            // I1 images
-    std::vector<double> mu;    // [bin * images + image]
-    std::vector<double> dark1; // per bin
-    std::vector<double> dark0; // per bin
-    std::vector<char> inside;  // per bin: centre inside the image
+    int count = 0;                           // bins in the row
+    int images = 0;                          // I1 images
+    std::vector<double> mu;                  // [bin * images + image]
+    std::vector<double> dark1;               // per bin
+    std::vector<double> dark0;               // per bin
+    std::vector<char> inside;                // per bin: centre inside the image
+    std::vector<double> span1, spanA, spanB; // bin sums of one image (I1, I0 pair)
 };
 
 struct MuTConditions {
@@ -170,6 +171,10 @@ public:
     static bool writeFlatDark(const QString &folder, int width, int height);
 
 private:
+    // The bin sums of image i for a row of bins: by box sums, or for one-pixel
+    // bins side by side from the image row at once.
+    void rowSums(const TiffData &image, int y, int firstX, int stepX, const MuTConditions &c,
+                 MuTRow &row, std::vector<double> &sums) const;
     DarkArea &area(Series s) { return s == Series::I1 ? m_da1 : m_da0; }
     QVector<TiffData *> &list(Series s) { return s == Series::I1 ? m_i1 : m_i0; }
     double darkAreaValue(const TiffData &image, const QRectF &r, double seriesExpMs,

@@ -324,6 +324,9 @@ TEST_F(MeasurementStackTest, RowReadGivesTheBinByBinSpectraExactly) {
     loadI1(5);
     loadI0({6990, 7015, 7025, 7060});
     ASSERT_TRUE(stack.loadDark(darkFile()));
+    // Registered images are read through their shifts on both paths.
+    stack.setImageShift(Series::I1, 2, 1, -1);
+    stack.setImageShift(Series::I0, 1, -2, 0);
     struct Case {
         int hx, hy;
         bool useI0, fluo, darkArea;
