@@ -231,11 +231,25 @@ void LcfEngine::fitMlcf(const XafsSpectrum &sample, LcfResult &out) {
     buildCurve(sample, out.fractions.constData());
 }
 
-// The fitted pre-base curve sum_j c_j r_j at the sample points inside the
-// curve range.
+// The fitted pre-base curve sum_j c_j r_j at every sample point; its points
+// (those inside the curve range) are written only when asked for, since a
+// map run reads the values at the nodes alone.
 void LcfEngine::buildCurve(const XafsSpectrum &sample, const double *c) {
     const int m = sample.count();
     m_curveAt.resize(m);
+    for (int i = 0; i < m; ++i) {
+        double v = 0;
+        for (int j = 0; j < m_n; ++j)
+            v += c[j] * m_pre[j * m + i];
+        m_curveAt[i] = v;
+    }
+    m_curvePointsValid = false;
+}
+
+const Spectrum &LcfEngine::curvePoints() {
+    if (m_curvePointsValid)
+        return m_curve;
+    const int m = m_curveAt.size();
     int inside = 0;
     for (int i = 0; i < m; ++i) {
         const double e = m_energies[i];
@@ -245,19 +259,17 @@ void LcfEngine::buildCurve(const XafsSpectrum &sample, const double *c) {
     QPointF *p = m_curve.pointsForWrite(inside);
     for (int i = 0, k = 0; i < m; ++i) {
         const double e = m_energies[i];
-        double v = 0;
-        for (int j = 0; j < m_n; ++j)
-            v += c[j] * m_pre[j * m + i];
-        m_curveAt[i] = v;
         if (m_v <= e && e <= m_u)
-            p[k++] = QPointF(e, v);
+            p[k++] = QPointF(e, m_curveAt[i]);
     }
+    m_curvePointsValid = true;
+    return m_curve;
 }
 
 // Mean squared relative deviation of the fitted curve from the sample's
 // pre-base curve over the inner points in the fitting range, divided by the
 // number of points of the spectrum.
-double LcfEngine::residualOf(const XafsSpectrum &sample) const {
+double LcfEngine::residualOf(const XafsSpectrum &sample) {
     const Spectrum &dn = sample.doubleNormalizedPreBase();
     const int m = dn.count();
     if (m < 3)
@@ -272,7 +284,7 @@ double LcfEngine::residualOf(const XafsSpectrum &sample) const {
         const double y = dn.y(k);
         // At a curve point the curve's value is the fitted sum itself.
         const bool node = k < m_energies.size() && e == m_energies[k] && m_v <= e && e <= m_u;
-        const double c = node ? m_curveAt[k] : m_curve.valueAt(e);
+        const double c = node ? m_curveAt[k] : curvePoints().valueAt(e);
         sum += y != 0 ? ((c - y) / y) * ((c - y) / y) : 1.0;
         ++count;
     }
@@ -281,6 +293,7 @@ double LcfEngine::residualOf(const XafsSpectrum &sample) const {
 }
 
 void LcfEngine::emitCurve(LcfKind kind, const SuggestElm &sElm, XafsSpectrum *fitted) {
+    curvePoints();
     m_curve.rebuildBounds();
     fitted->assign(m_curve,
                    kind == LcfKind::MLCF ? QStringLiteral("anal-MLCF") : QStringLiteral("anal-LCF"),

@@ -78,7 +78,8 @@ private:
     void fitLcf(const XafsSpectrum &sample, LcfResult &out);
     void fitMlcf(const XafsSpectrum &sample, LcfResult &out);
     void buildCurve(const XafsSpectrum &sample, const double *coefficients);
-    double residualOf(const XafsSpectrum &sample) const;
+    const Spectrum &curvePoints();
+    double residualOf(const XafsSpectrum &sample);
     void emitCurve(LcfKind kind, const SuggestElm &sElm, XafsSpectrum *fitted);
 
     std::unique_ptr<Setup> m_setup;
@@ -100,6 +101,7 @@ private:
     // Fitted value at each sample point inside the curve range, and the curve.
     QVector<double> m_curveAt;
     Spectrum m_curve;
+    bool m_curvePointsValid = false;
 };
 
 Q_DECLARE_METATYPE(LcfReference)
