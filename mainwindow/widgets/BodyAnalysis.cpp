@@ -78,8 +78,13 @@ void Body::askAnalyzeCond(AnalyzeCond &ac) {
 }
 
 // A run reads the images, the dark frame and the dark areas from its
-// threads; it must not start while a series is still arriving.
+// threads; it must not start while a series is still arriving. Pressing any
+// Analyze button while a run is active stops that run instead.
 bool Body::analysisRunMayStart(AnalyzeCond &grid) {
+    if (isAnalysisRunning()) {
+        stop2DAnalysis();
+        return false;
+    }
     if (m_stack.i1().isEmpty())
         return false;
     if (m_i1Loader->isBusy() || m_i0Loader->isBusy()) {
@@ -108,10 +113,6 @@ void Body::haltAnalysisRun() {
 // ------------------------------------------------------------------ LCF
 
 void Body::startLCF2DAnalysis() {
-    if (isAnalysisRunning()) {
-        stop2DAnalysis();
-        return;
-    }
     AnalyzeCond grid;
     if (!analysisRunMayStart(grid))
         return;
@@ -205,10 +206,6 @@ void Body::generateResImages() {
 // ------------------------------------------------------------------ RA
 
 void Body::startRA2DAnalysis() {
-    if (isAnalysisRunning()) {
-        stop2DAnalysis();
-        return;
-    }
     AnalyzeCond grid;
     if (!analysisRunMayStart(grid))
         return;

@@ -36,10 +36,6 @@ void Body::setupElems() {
 }
 
 void Body::startElems2DAnalysis() {
-    if (isAnalysisRunning()) {
-        stop2DAnalysis();
-        return;
-    }
     AnalyzeCond grid;
     if (!analysisRunMayStart(grid))
         return;

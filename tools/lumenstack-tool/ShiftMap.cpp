@@ -10,6 +10,7 @@
 // energy-shift map file at the standard's edge energy). One JSON line on
 // stdout. Exit 0, 1 (an input cannot be read or written) or 2 (bad arguments).
 #include "Json.h"
+#include "MapOutput.h"
 #include "StackOptions.h"
 #include "Subcommands.h"
 
@@ -103,28 +104,6 @@ QString parse(const QStringList &args, ShiftArgs *m) {
     return QString();
 }
 
-bool writeText(const Analyzed2DRes &map, const QString &path) {
-    QSaveFile f(path);
-    if (!f.open(QIODevice::WriteOnly | QIODevice::Text))
-        return false;
-    QTextStream out(&f);
-    AnalyzeCond g = map.grid();
-    g.reset();
-    do {
-        out << g.cx << ' ' << g.cy << ' ' << QString::number(map.valueAt(g.cx, g.cy), 'g', 17)
-            << '\n';
-    } while (g.next());
-    out.flush();
-    return f.commit();
-}
-
-bool writeFloatTiff(const Analyzed2DRes &map, const QString &path) {
-    std::vector<float> samples(size_t(map.width()) * size_t(map.height()));
-    for (size_t i = 0; i < samples.size(); ++i)
-        samples[i] = float(map.values()[i]);
-    return TiffData::writeFloat32Tiff(path, map.width(), map.height(), samples.data());
-}
-
 QString statsJson(const CalibStats &s) {
     Json j;
     const auto value = [&s](double v) { return s.valid ? Json::number(v) : Json::null(); };
@@ -175,11 +154,11 @@ int runShiftMap(const QStringList &args) {
     info.stdFileName = m.std;
     info.dataWidth = s.stack.width();
     info.dataHeight = s.stack.height();
-    for (const QString &name : {"shift.txt", "shift.tif", "shift.emp"}) {
+    // shift.txt with shift.tif beside it, as every map subcommand writes a map.
+    for (const QString &name : {"shift.txt", "shift.emp"}) {
         const QString path = dir.filePath(name);
-        const bool ok = name.endsWith("txt")   ? writeText(map, path)
-                        : name.endsWith("tif") ? writeFloatTiff(map, path)
-                                               : EmpFile::write(path, map, info);
+        const bool ok =
+            name.endsWith("txt") ? writeMap(map, path) : EmpFile::write(path, map, info);
         if (!ok)
             return failure("write", path, "write failed");
     }
