@@ -25,42 +25,56 @@ bool isBlank(const QString &line) {
     return stripComment(line).trimmed().isEmpty();
 }
 
-QString nextItem(const QString &text, QString *remainder) {
-    remainder->clear();
-    int start = 0;
+namespace {
+
+// The item at or after pos (see nextItem) into *item; returns the position
+// just past it, text.size() when nothing follows. Positions instead of
+// remainders keep splitting a line of n items linear in its length.
+int scanItem(const QString &text, int pos, QString *item) {
+    int start = pos;
     while (start < text.size() && text.at(start).isSpace())
         ++start;
-    if (start >= text.size())
-        return QString();
+    if (start >= text.size()) {
+        *item = QString();
+        return text.size();
+    }
     if (text.at(start) == '"') {
         const int close = text.indexOf('"', start + 1);
         if (close < 0) {
             DebugLog::write(
                 QString("In a line [%1] item is started from quote but not ended by quote")
-                    .arg(text));
-            return text.mid(start + 1);
+                    .arg(text.mid(pos)));
+            *item = text.mid(start + 1);
+            return text.size();
         }
-        *remainder = text.mid(close + 1);
-        return text.mid(start + 1, close - start - 1);
+        *item = text.mid(start + 1, close - start - 1);
+        return close + 1;
     }
     int end = start;
     while (end < text.size() && !text.at(end).isSpace())
         ++end;
-    const QString item = text.mid(start, end - start);
+    *item = text.mid(start, end - start);
+    if (item->endsWith('"'))
+        DebugLog::write(QString("In a line [%1] item is started from not quote but ended by quote")
+                            .arg(text.mid(pos)));
+    return end;
+}
+
+} // namespace
+
+QString nextItem(const QString &text, QString *remainder) {
+    QString item;
+    const int end = scanItem(text, 0, &item);
     *remainder = text.mid(end);
-    if (item.endsWith('"'))
-        DebugLog::write(
-            QString("In a line [%1] item is started from not quote but ended by quote").arg(text));
     return item;
 }
 
 QStringList allItems(const QString &text) {
     QStringList items;
-    QString rest = text;
-    while (!rest.isEmpty()) {
-        QString remainder;
-        items << nextItem(rest, &remainder);
-        rest = remainder;
+    for (int pos = 0; pos < text.size();) {
+        QString item;
+        pos = scanItem(text, pos, &item);
+        items << item;
     }
     return items;
 }

@@ -16,13 +16,9 @@ CmdLine CmdLine::parse(const QString &line) {
 
     QString rest;
     cmd.command = TextLine::nextItem(line, &rest);
-    while (!rest.isEmpty()) {
-        QString remainder;
-        const QString item = TextLine::nextItem(rest, &remainder);
+    for (const QString &item : TextLine::allItems(rest))
         if (!item.isEmpty())
             cmd.args.append(item);
-        rest = remainder;
-    }
     cmd.control = cmd.command.startsWith(':');
     cmd.valid = true;
     return cmd;

@@ -1,5 +1,7 @@
 #include "imageio/TiffData.h"
 
+#include <climits>
+
 #include "app/DebugLog.h"
 
 #include <QFile>
@@ -307,7 +309,7 @@ double TiffData::neighbourMean(int x, int y, bool masked) const {
             const int nx = x + dx, ny = y + dy;
             if (nx < 0 || ny < 0 || nx >= m_width || size_t(ny) >= m_rows.size())
                 continue;
-            if (masked && m_errPoints.contains(nx + m_originX, ny + m_originY))
+            if (masked && maskedAt(nx, ny))
                 continue;
             const unsigned char *row = m_rows[size_t(ny)];
             switch (m_sampleType) {
@@ -330,11 +332,21 @@ double TiffData::neighbourMean(int x, int y, bool masked) const {
     return n > 0 ? sum / n : 0;
 }
 
+// Mask points are detector coordinates; the image's origin may lie anywhere
+// in the int range, so the conversion is done in 64 bits.
+bool TiffData::maskedAt(int x, int y) const {
+    const qint64 dx = qint64(x) + m_originX, dy = qint64(y) + m_originY;
+    if (dx < INT_MIN || dx > INT_MAX || dy < INT_MIN || dy > INT_MAX)
+        return false; // no mask point lies there
+    return m_errPoints.contains(int(dx), int(dy));
+}
+
 void TiffData::repairErrorPoints() {
     for (const QPoint &p : m_errPoints.points()) {
-        const int x = p.x() - m_originX, y = p.y() - m_originY;
-        if (x < 0 || y < 0 || x >= m_width || size_t(y) >= m_rows.size())
+        const qint64 px = qint64(p.x()) - m_originX, py = qint64(p.y()) - m_originY;
+        if (px < 0 || py < 0 || px >= m_width || quint64(py) >= m_rows.size())
             continue;
+        const int x = int(px), y = int(py);
         // The points being repaired are bad whatever the mask's switch says
         // (the TIFF reader repairs by the process-wide switch): never take
         // one as a neighbour, or the result would depend on the order.

@@ -188,6 +188,7 @@ private:
     void copyRow(const unsigned char *row, int from, int count, double *out) const;
     template <typename T> double boxSumOf(int x0, int x1, int y0, int y1) const;
     double neighbourMean(int x, int y, bool skipMasked) const;
+    bool maskedAt(int x, int y) const;
     double rangeFraction(double v) const;
     template <typename T> void renderRows(const ColorMap &map, uchar *out, int stride) const;
     void renderRows16(const ColorMap &map, uchar *out, int stride) const;

@@ -52,3 +52,19 @@ TEST(TextLine, PrefixItemsContinuationAndDigitGrouping) {
     EXPECT_EQ(TextLine::groupDigits("-123456.5"), "-123,456.5");
     EXPECT_EQ(TextLine::groupDigits("-123"), "-123");
 }
+
+// Splitting walks the line once: a header or batch line of hundreds of
+// thousands of items (a damaged or hostile file) splits at once instead of
+// copying the rest of the line after every item.
+TEST(TextLine, HugeLinesSplitInOnePass) {
+    const int n = 300000;
+    QString line;
+    line.reserve(n * 3);
+    for (int i = 0; i < n; ++i)
+        line += i % 1000 == 0 ? QStringLiteral("\"a b\" ") : QStringLiteral("7 ");
+    const QStringList items = TextLine::allItems(line);
+    ASSERT_EQ(items.size(), n + 1); // the trailing blank gives a last, empty item
+    EXPECT_EQ(items.first(), "a b");
+    EXPECT_EQ(items.at(1), "7");
+    EXPECT_TRUE(items.last().isEmpty());
+}

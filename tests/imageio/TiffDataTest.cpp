@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+#include <limits>
 #include <numeric>
 #include <tiffio.h>
 
@@ -335,6 +336,25 @@ TEST_F(TiffDataTest, ErrorPointsRepairWithNeighbourMean) {
     TiffData plain;
     ASSERT_TRUE(plain.load(path, mask));
     EXPECT_EQ(plain.value(1, 1), 6);
+}
+
+// Mask points anywhere in the int range, on images with an origin: the
+// detector-to-image conversion must not overflow (the sanitizer build aborts
+// on it), and the ordinary point is still repaired.
+TEST_F(TiffDataTest, RepairWithMaskPointsAtTheIntLimits) {
+    const QVector<quint32> px = {1, 2, 3, 4, 5, 6};
+    for (const int origin : {0, 10, 65535}) {
+        ErrPoints mask;
+        mask.addPoint(std::numeric_limits<int>::max(), std::numeric_limits<int>::min());
+        mask.addPoint(std::numeric_limits<int>::min(), std::numeric_limits<int>::max());
+        mask.addPoint(origin + 1, origin); // image point (1, 0)
+        mask.setUse(true);
+        const QString path =
+            writeFile(dir, "edge.img", ImageFiles::img(3, 2, origin, origin, "", px, 2));
+        TiffData d;
+        ASSERT_TRUE(d.load(path, mask)) << origin;
+        EXPECT_EQ(d.value(1, 0), 3) << origin; // mean of 1, 3, 4, 5, 6 truncated
+    }
 }
 
 TEST_F(TiffDataTest, TiffRepairFollowsTheProcessWideSwitch) {
