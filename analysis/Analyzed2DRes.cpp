@@ -1,9 +1,9 @@
 #include "analysis/Analyzed2DRes.h"
 
 #include "app/DebugLog.h"
+#include "app/OutputFile.h"
 #include "display/ColorMap.h"
 
-#include <QSaveFile>
 #include <QTextStream>
 #include <algorithm>
 #include <cmath>
@@ -546,12 +546,12 @@ MapSamples16 Analyzed2DRes::tiffDataForSave(bool fixedScale, double scaleMin, do
 bool Analyzed2DRes::writeText(const QString &path, bool csv, bool list) const {
     if (!hasGrids())
         return false;
-    QSaveFile file(path);
+    OutputFile file(path);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Text)) {
         DebugLog::write("Can't open " + path);
         return false;
     }
-    QTextStream out(&file);
+    QTextStream out(file.device());
     const QChar sep = csv ? ',' : ' ';
     forEachBin(m_grid, [&](const AnalyzeCond &g) {
         const QString value = QString::number(centreValue(m_values, g.cx, g.cy), 'g', 6);

@@ -1,10 +1,10 @@
 #include "analysis/DarkCheck.h"
 
 #include "app/DebugLog.h"
+#include "app/OutputFile.h"
 #include "imageio/TiffData.h"
 
 #include <QDir>
-#include <QSaveFile>
 #include <QSet>
 #include <QTextStream>
 #include <algorithm>
@@ -189,8 +189,9 @@ bool run(const QVector<DarkCheckImage> &images, const DarkCheckParams &p, DarkCh
 namespace {
 
 bool writeText(const QString &path, const QString &text) {
-    QSaveFile f(path);
-    if (f.open(QIODevice::WriteOnly | QIODevice::Text) && f.write(text.toUtf8()) >= 0 && f.commit())
+    OutputFile f(path);
+    if (f.open(QIODevice::WriteOnly | QIODevice::Text) && f.device()->write(text.toUtf8()) >= 0 &&
+        f.commit())
         return true;
     DebugLog::write(QStringLiteral("Can not write ") + path);
     return false;

@@ -2,13 +2,13 @@
 
 #include "analysis/Analyzed2DRes.h"
 #include "app/DebugLog.h"
+#include "app/OutputFile.h"
 #include "app/TextLine.h"
 #include "spectrum/PhysicalConstants.h"
 
 #include <QDateTime>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <algorithm>
 #include <charconv>
 #include <cmath>
@@ -127,12 +127,12 @@ QString EmpFile::withSuffix(const QString &fileName) {
 }
 
 bool EmpFile::write(const QString &fileName, const Analyzed2DRes &map, const WriteInfo &info) {
-    QSaveFile file(fileName);
+    OutputFile file(fileName);
     if (!file.open(QIODevice::WriteOnly)) {
         DebugLog::write(QStringLiteral("Can not open ") + fileName);
         return false;
     }
-    file.write(headerText(map, info));
+    file.device()->write(headerText(map, info));
     DebugLog::writeTimeStamp(QStringLiteral("EMap Write Start : "));
     const double thetaStd = Bragg::angleDeg(info.stdEdgeEnergy, info.spacing);
     QByteArray rows;
@@ -140,7 +140,7 @@ bool EmpFile::write(const QString &fileName, const Analyzed2DRes &map, const Wri
     for (int y = 0; y < info.dataHeight; ++y) {
         rows.resize(0);
         appendRow(rows, map, info, y, thetaStd);
-        file.write(rows);
+        file.device()->write(rows);
     }
     DebugLog::writeTimeStamp(QStringLiteral("EMap Write End   : "));
     if (!file.commit()) {
@@ -247,14 +247,23 @@ LoadResult failed(LoadStatus status, const EMPHeader &h) {
 
 // Reads the header part of the file (up to and including the separator line)
 // without reading the data.
+// The header up to and including the separator line (at most MaxHeaderBytes);
+// the file is left at the first data byte. One block is read and cut: a
+// line-by-line read with that cap would reserve the whole cap for every
+// line, and a header of a million empty lines would never end.
 QByteArray readHeaderBytes(QFile &file) {
-    QByteArray text;
-    while (!file.atEnd() && text.size() < MaxHeaderBytes) {
-        const QByteArray line = file.readLine(MaxHeaderBytes);
-        text += line;
-        if (line.startsWith(Separator))
+    const qint64 start = file.pos();
+    QByteArray text = file.read(MaxHeaderBytes);
+    for (int at = 0; at < text.size();) {
+        const int lineFeed = text.indexOf('\n', at);
+        const int next = lineFeed < 0 ? text.size() : lineFeed + 1;
+        if (QByteArray::fromRawData(text.constData() + at, next - at).startsWith(Separator)) {
+            text.truncate(next);
             break;
+        }
+        at = next;
     }
+    file.seek(start + text.size());
     return text;
 }
 

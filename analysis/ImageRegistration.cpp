@@ -1,12 +1,12 @@
 #include "analysis/ImageRegistration.h"
 
+#include "app/OutputFile.h"
 #include "display/ColorMap.h"
 #include "imageio/TiffData.h"
 #include "spectrum/FourierTransform.h"
 
 #include <QFile>
 #include <QMutexLocker>
-#include <QSaveFile>
 #include <QTextStream>
 #include <algorithm>
 #include <cmath>
@@ -294,10 +294,10 @@ bool readShiftFile(const QString &fileName, QVector<ShiftEntry> &out, QString *e
 }
 
 bool writeShiftFile(const QString &fileName, const QVector<ShiftEntry> &entries) {
-    QSaveFile f(fileName);
+    OutputFile f(fileName);
     if (!f.open(QIODevice::WriteOnly | QIODevice::Text))
         return false;
-    QTextStream ts(&f);
+    QTextStream ts(f.device());
     for (const ShiftEntry &e : entries)
         ts << e.index << ' ' << e.dx << ' ' << e.dy << ' ' << QString::number(e.score, 'g', 6)
            << '\n';

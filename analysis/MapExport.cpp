@@ -2,11 +2,11 @@
 
 #include "analysis/Analyzed2DRes.h"
 #include "app/DebugLog.h"
+#include "app/OutputFile.h"
 #include "display/TaggedFileName.h"
 #include "imageio/TiffData.h"
 #include "spectrum/XafsSpectrum.h"
 
-#include <QSaveFile>
 #include <QTextStream>
 #include <algorithm>
 
@@ -108,13 +108,13 @@ bool writeSpectrumSet(const QString &fileName, SpectrumSetKind kind, const Analy
     if (stack.i1().isEmpty())
         return false;
     const QString path = fileNameWithDefaultSuffix(fileName, QStringLiteral("dat"));
-    QSaveFile file(path);
+    OutputFile file(path);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Text)) {
         DebugLog::write("Can't open " + path);
         return false;
     }
     stack.updateDarkAreas(source.conditions);
-    QTextStream out(&file);
+    QTextStream out(file.device());
     out << spectrumSetHeader(kind, grid);
     SpectrumSetLineWriter line(kind, stack, source);
     AnalyzeCond g = grid;

@@ -4,6 +4,7 @@
 #include "app/DebugLog.h"
 #include "app/TextLine.h"
 #include "batch/ExCmdTable.h"
+#include "batch/Substitution.h"
 
 #include <QHash>
 
@@ -54,6 +55,7 @@ void BatchDispatcher::batchStopSlot() {
     m_waiting = false; // an abandoned command's late answer is ignored
     if (m_running)
         endBatch();
+    m_stopRequested.store(false);
 }
 
 void BatchDispatcher::finishBatchExec(int) {
@@ -69,7 +71,7 @@ void BatchDispatcher::finishBatchExec(int) {
 // between bursts a stop request gets its turn.
 void BatchDispatcher::execNextLineSlot() {
     for (int n = 0; n < LinesPerEvent; ++n)
-        if (!runLine())
+        if (m_stopRequested.load() || !runLine())
             return;
     emit execNextLineSig();
 }
@@ -82,6 +84,7 @@ bool BatchDispatcher::runLine() {
         endBatch();
         return false;
     }
+    m_lineStart = m_index;
     CmdLine cmd = CmdLine::parse(takeLineWithContinuations());
     bool external = false;
     if (!cmd.command.isEmpty()) {
@@ -99,8 +102,12 @@ bool BatchDispatcher::runLine() {
         external = id == NotControl && ExCmdTable::isExternal(cmd.command);
         if (external && !m_inRem) {
             for (QString &arg : cmd.args)
-                arg = substitute(arg);
-            log(QString("%1 : %2\n").arg(cmd.command, cmd.args.join(' ')));
+                if (!substitute(&arg)) {
+                    external = false; // not sent: the batch goes on, as after other errors
+                    break;
+                }
+            if (external)
+                log(QString("%1 : %2\n").arg(cmd.command, cmd.args.join(' ')));
         }
     }
     ++m_index;
@@ -224,19 +231,35 @@ void BatchDispatcher::letCmd(const CmdLine &cmd) {
 }
 
 void BatchDispatcher::echoCmd(const CmdLine &cmd) {
-    log("echo " + substitute(cmd.arg(0)));
+    QString text = cmd.arg(0);
+    if (substitute(&text))
+        log("echo " + text);
 }
 
 // Loop placeholders (oldest loop first), then variables in the order first
 // set. QString::replace does not rescan inserted text, so a value holding its
-// own key is inserted once and substitution ends.
-QString BatchDispatcher::substitute(QString arg) const {
+// own key is inserted once and substitution ends. A stop request ends the
+// work silently: the queued batchStopSlot follows and ends the batch.
+bool BatchDispatcher::substitute(QString *arg) {
+    Substitution s(*arg, Substitution::DefaultMaxChars, &m_stopRequested);
     for (const LoopRecord &loop : m_loops)
         if (!loop.placeholder.isEmpty())
-            arg.replace(loop.placeholder, loop.current);
+            s.replace(loop.placeholder, loop.current);
     for (const QString &key : m_variables.keys())
-        arg.replace(key, m_variables.value(key));
-    return arg;
+        if (!s.replace(key, m_variables.value(key)))
+            break;
+    if (s.status() == Substitution::Done) {
+        *arg = s.text();
+        return true;
+    }
+    if (s.status() == Substitution::TooLong) {
+        const QString lineText = CmdLine::parse(m_lines.at(m_lineStart)).lineText;
+        log(QString("Err: line %1: the text expands beyond %2 characters: %3\n")
+                .arg(m_lineStart + 1)
+                .arg(Substitution::DefaultMaxChars)
+                .arg(lineText.left(200)));
+    }
+    return false;
 }
 
 // Every batch-log line goes to the debug log as well, so a headless run shows

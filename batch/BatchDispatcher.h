@@ -15,6 +15,8 @@
 #include <QStringList>
 #include <QVector>
 
+#include <atomic>
+
 class BatchDispatcher : public QObject {
     Q_OBJECT
 public:
@@ -36,6 +38,11 @@ public:
     static constexpr int LinesPerEvent = 256;
 
     explicit BatchDispatcher(QObject *parent = nullptr);
+
+    // Thread-safe: asks the dispatcher to stop at once, even inside a long
+    // substitution. Called directly from the window's thread alongside the
+    // queued batchStopSlot, which ends the batch and clears the request.
+    void requestStop() { m_stopRequested.store(true); }
 
 signals:
     void execNextLineSig();
@@ -61,7 +68,10 @@ private:
     void nextCmd(const CmdLine &cmd);
     void letCmd(const CmdLine &cmd);
     void echoCmd(const CmdLine &cmd);
-    QString substitute(QString arg) const;
+    // Substitutes loop placeholders and variables into *arg; false when the
+    // text would grow past Substitution::DefaultMaxChars (reported in the
+    // batch log naming the line) or a stop was requested.
+    bool substitute(QString *arg);
     void log(const QString &text);
 
     QStringList m_lines;
@@ -72,4 +82,6 @@ private:
     ParamStore m_variables;
     QVector<LoopRecord> m_loops;
     QList<QStringList> m_pending; // batches dispatched while one runs
+    int m_lineStart = 0;          // index of the first line of the current command
+    std::atomic<bool> m_stopRequested{false};
 };

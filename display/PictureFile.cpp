@@ -1,10 +1,10 @@
 #include "display/PictureFile.h"
 
 #include "app/DebugLog.h"
+#include "app/OutputFile.h"
 
 #include <QFileInfo>
 #include <QImageWriter>
-#include <QSaveFile>
 
 namespace {
 
@@ -26,12 +26,12 @@ bool writePicture(const QImage &picture, const QString &fileName) {
     const QString path = pictureFileName(fileName);
     const QString suffix = QFileInfo(path).suffix();
     const QByteArray format = suffix.isEmpty() ? QByteArray("png") : suffix.toLower().toLatin1();
-    QSaveFile file(path);
+    OutputFile file(path);
     if (picture.isNull() || !file.open(QIODevice::WriteOnly)) {
         DebugLog::write(QStringLiteral("Can't save image : ") + path);
         return false;
     }
-    QImageWriter writer(&file, format);
+    QImageWriter writer(file.device(), format);
     if (!writer.write(picture) || !file.commit()) {
         DebugLog::write(QStringLiteral("Can't save image : ") + path);
         return false;

@@ -3,7 +3,7 @@
 // format follows the file name's suffix; a suffix no image writer of this
 // build knows (a picture named ".tif" beside 16-bit TIFF data, say) gets a
 // PNG under the same name with ".png" in place of its suffix, and a name
-// without suffix a PNG under that name. Written through QSaveFile.
+// without suffix a PNG under that name. Written through OutputFile (QSaveFile).
 #include <QImage>
 #include <QString>
 

@@ -2,10 +2,10 @@
 #include "imageio/TiffData.h"
 
 #include "app/DebugLog.h"
+#include "app/OutputFile.h"
 
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <algorithm>
 #include <charconv>
 #include <cmath>
@@ -129,16 +129,16 @@ QString refusal(TIFF *tif, const TiffLayout &l) {
     return QString();
 }
 
-// A QSaveFile seen through libtiff's client procedures.
+// The output file's device seen through libtiff's client procedures.
 tmsize_t saveRead(thandle_t h, void *buf, tmsize_t size) {
-    return tmsize_t(static_cast<QSaveFile *>(h)->read(static_cast<char *>(buf), qint64(size)));
+    return tmsize_t(static_cast<QIODevice *>(h)->read(static_cast<char *>(buf), qint64(size)));
 }
 tmsize_t saveWrite(thandle_t h, void *buf, tmsize_t size) {
     return tmsize_t(
-        static_cast<QSaveFile *>(h)->write(static_cast<const char *>(buf), qint64(size)));
+        static_cast<QIODevice *>(h)->write(static_cast<const char *>(buf), qint64(size)));
 }
 toff_t saveSeek(thandle_t h, toff_t off, int whence) {
-    auto *f = static_cast<QSaveFile *>(h);
+    auto *f = static_cast<QIODevice *>(h);
     qint64 pos = qint64(off);
     if (whence == SEEK_CUR)
         pos += f->pos();
@@ -152,7 +152,7 @@ int saveClose(thandle_t) {
     return 0;
 }
 toff_t saveSize(thandle_t h) {
-    return toff_t(static_cast<QSaveFile *>(h)->size());
+    return toff_t(static_cast<QIODevice *>(h)->size());
 }
 int saveMap(thandle_t, void **, toff_t *) {
     return 0;
@@ -307,7 +307,7 @@ bool writeTiff(const QString &fileName, int width, int height, const void *sampl
         DebugLog::write("Nothing to write to " + fileName);
         return false;
     }
-    QSaveFile out(fileName);
+    OutputFile out(fileName);
     if (!out.open(QIODevice::WriteOnly)) {
         DebugLog::write("Can not open " + fileName + " [" + out.errorString() + "]");
         return false;
@@ -317,8 +317,8 @@ bool writeTiff(const QString &fileName, int width, int height, const void *sampl
     TIFFOpenOptionsSetErrorHandlerExtR(opts, tiffError, &messages);
     TIFFOpenOptionsSetWarningHandlerExtR(opts, tiffWarning, &messages);
     TIFF *tif =
-        TIFFClientOpenExt(QFile::encodeName(fileName).constData(), "w", &out, saveRead, saveWrite,
-                          saveSeek, saveClose, saveSize, saveMap, saveUnmap, opts);
+        TIFFClientOpenExt(QFile::encodeName(fileName).constData(), "w", out.device(), saveRead,
+                          saveWrite, saveSeek, saveClose, saveSize, saveMap, saveUnmap, opts);
     TIFFOpenOptionsFree(opts);
     if (!tif) {
         DebugLog::write("Can not open TIFF for writing " + fileName);
@@ -329,7 +329,7 @@ bool writeTiff(const QString &fileName, int width, int height, const void *sampl
     TIFFClose(tif);
     if (!written || !out.commit()) {
         DebugLog::write("Error on writing TIFF " + fileName);
-        return false; // QSaveFile drops its temporary file: the old file stays
+        return false; // the temporary file is dropped: the old file stays
     }
     return true;
 }

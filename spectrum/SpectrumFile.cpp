@@ -1,11 +1,11 @@
 #include "spectrum/SpectrumFile.h"
 
 #include "app/DebugLog.h"
+#include "app/OutputFile.h"
 #include "spectrum/PhysicalConstants.h"
 #include "spectrum/XafsSpectrum.h"
 
 #include <QFile>
-#include <QSaveFile>
 #include <QTextStream>
 #include <cmath>
 
@@ -103,10 +103,10 @@ bool SpectrumFile::readTwoColumns(const QString &fileName, Spectrum &spectrum) {
 }
 
 bool SpectrumFile::write(const QString &fileName, const XafsSpectrum &s, bool subtractEShift) {
-    QSaveFile file(fileName);
+    OutputFile file(fileName);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Text))
         return false;
-    QTextStream out(&file);
+    QTextStream out(file.device());
     const VictLine &pre = s.pre();
     const VictLine &post = s.post();
     out << "###Lumenstack::XafsSpectrum\n";
@@ -128,7 +128,7 @@ bool SpectrumFile::write(const QString &fileName, const XafsSpectrum &s, bool su
     }
     out.flush();
     if (out.status() != QTextStream::Ok) {
-        file.cancelWriting();
+        file.cancel();
         return false;
     }
     return file.commit();

@@ -2,16 +2,24 @@
 
 #include "app/AppSettings.h"
 #include "app/DebugLog.h"
+#include "app/OutputFile.h"
+#include "batch/LogBound.h"
 #include "ui_BatchCtrl.h"
 
 #include <QFile>
 #include <QFileDialog>
-#include <QSaveFile>
+#include <QTextBlock>
 #include <QTextCursor>
+#include <QTextDocument>
 #include <QTextStream>
 
-BatchCtrl::BatchCtrl(QWidget *parent) : QMainWindow(parent), ui(new Ui::BatchCtrl) {
+BatchCtrl::BatchCtrl(QWidget *parent)
+    : QMainWindow(parent), ui(new Ui::BatchCtrl), m_maxLines(LogBound::DefaultMaxLines),
+      m_maxLineChars(LogBound::DefaultMaxLineChars) {
     ui->setupUi(this);
+    // The log is only appended to: an undo history would keep every
+    // insertion of a long batch a second time.
+    ui->BatchLogs->setUndoRedoEnabled(false);
     m_loadDialog = makeDialog("LoadDialog", false);
     m_saveDialog = makeDialog("SaveDialog", true);
 
@@ -58,15 +66,22 @@ void BatchCtrl::clear() {
 }
 void BatchCtrl::clearLog() {
     ui->BatchLogs->clear();
+    m_droppedLines = 0;
+}
+
+void BatchCtrl::setLogLimits(int maxLines, int maxLineChars) {
+    m_maxLines = qMax(1, maxLines);
+    m_maxLineChars = qMax(1, maxLineChars);
+    dropOldLogLines();
 }
 
 // Written through a text stream, as load reads it, so that both use the same
 // encoding and a saved batch loads back unchanged.
 void BatchCtrl::save(const QString &fileName) {
-    QSaveFile file(fileName);
+    OutputFile file(fileName);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Text))
         return;
-    QTextStream out(&file);
+    QTextStream out(file.device());
     out << batchText();
     out.flush();
     file.commit();
@@ -91,8 +106,33 @@ void BatchCtrl::setBatchFile(const QString &fileName) {
 void BatchCtrl::Log(const QString &text) {
     QTextCursor cursor = ui->BatchLogs->textCursor();
     cursor.movePosition(QTextCursor::End);
-    cursor.insertText(text);
+    cursor.insertText(LogBound::clipLongLines(text, m_maxLineChars));
     ui->BatchLogs->setTextCursor(cursor);
+    dropOldLogLines();
+}
+
+// Lines go in chunks of an eighth of the limit, so a long batch does not pay
+// for a removal at the top of the document on every line. The note line
+// stays first and counts every line dropped since the log was last cleared.
+void BatchCtrl::dropOldLogLines() {
+    QTextDocument *doc = ui->BatchLogs->document();
+    const int note = m_droppedLines > 0 ? 1 : 0;
+    const int excess = doc->blockCount() - note - m_maxLines;
+    if (excess <= m_maxLines / 8)
+        return;
+    QTextCursor cut(doc);
+    cut.movePosition(QTextCursor::Start);
+    cut.movePosition(QTextCursor::NextBlock, QTextCursor::MoveAnchor, note);
+    cut.movePosition(QTextCursor::NextBlock, QTextCursor::KeepAnchor, excess);
+    cut.removeSelectedText();
+    m_droppedLines += excess;
+    QTextCursor head(doc->firstBlock());
+    if (note)
+        head.movePosition(QTextCursor::EndOfBlock, QTextCursor::KeepAnchor);
+    head.insertText(LogBound::droppedNote(m_droppedLines) + (note ? "" : "\n"));
+    QTextCursor end = ui->BatchLogs->textCursor();
+    end.movePosition(QTextCursor::End);
+    ui->BatchLogs->setTextCursor(end);
 }
 
 void BatchCtrl::logMirrored(const QString &text) {

@@ -26,6 +26,11 @@ public:
     // Appends the text to the batch log and mirrors it to the debug log.
     void logMirrored(const QString &text);
 
+    // The log keeps its last maxLines lines (plus a note of the dropped
+    // ones) and cuts lines beyond maxLineChars; LogBound has the defaults.
+    void setLogLimits(int maxLines, int maxLineChars);
+    qint64 droppedLogLines() const { return m_droppedLines; }
+
 signals:
     void doDispatchCmds(QStringList lines);
     void batchStop();
@@ -43,8 +48,12 @@ public slots:
 
 private:
     QFileDialog *makeDialog(const QString &name, bool forSaving);
+    void dropOldLogLines();
 
     Ui::BatchCtrl *ui;
     QFileDialog *m_loadDialog;
     QFileDialog *m_saveDialog;
+    int m_maxLines;
+    int m_maxLineChars;
+    qint64 m_droppedLines = 0;
 };

@@ -148,6 +148,13 @@ void Body::setupBatch() {
     connect(ui->BatchCtrlB, &QPushButton::clicked, m_batchCtrl, &BatchCtrl::show);
     connect(m_batchCtrl, &BatchCtrl::doDispatchCmds, m_batchDispatcher,
             &BatchDispatcher::doDispatchCmds);
+    // The flag is raised at once, so that Stop also ends a long substitution
+    // the dispatcher's thread is inside of; the queued slot then ends the
+    // batch and lowers the flag (connected second, so it always comes after).
+    BatchDispatcher *dispatcher = m_batchDispatcher;
+    connect(
+        m_batchCtrl, &BatchCtrl::batchStop, this, [dispatcher] { dispatcher->requestStop(); },
+        Qt::DirectConnection);
     connect(m_batchCtrl, &BatchCtrl::batchStop, m_batchDispatcher, &BatchDispatcher::batchStopSlot);
     connect(m_batchDispatcher, &BatchDispatcher::Log, m_batchCtrl, &BatchCtrl::Log);
     connect(m_batchDispatcher, &BatchDispatcher::execCmdSig, this, &Body::execCmdSlot);
@@ -808,7 +815,10 @@ void Body::clearI1DarkArea() {
 }
 
 void Body::saveFlatDark() {
-    MeasurementStack::writeFlatDark(QDir::currentPath(), m_stack.width(), m_stack.height());
+    const QDir here = QDir::current();
+    reportIfNotWritten(
+        MeasurementStack::writeFlatDark(here.path(), m_stack.width(), m_stack.height()),
+        here.filePath(QStringLiteral("flat.dat")) + QStringLiteral(", dark.dat"));
 }
 
 // ------------------------------------------------------------------ pictures
@@ -816,8 +826,9 @@ void Body::saveFlatDark() {
 // The picture as shown (format from the suffix, PNG without one) and the
 // colour bar beside it under the tag "cBar".
 void Body::saveImage(const QString &fname) {
-    writePicture(ui->dispA->shownPicture(), fname);
-    writePicture(ui->CBar->picture(), taggedFileName(fname, QStringLiteral("cBar")));
+    reportIfNotWritten(writePicture(ui->dispA->shownPicture(), fname), pictureFileName(fname));
+    const QString bar = taggedFileName(fname, QStringLiteral("cBar"));
+    reportIfNotWritten(writePicture(ui->CBar->picture(), bar), pictureFileName(bar));
 }
 
 void Body::saveImageWNum(const QString &fname, const QString &num) {

@@ -259,6 +259,8 @@ private:
     void registerElemsCommands();
     void elemsRunEnded(bool completed);
     void saveSpectrumSet(const QString &fname, int kind);
+    // States a failed save in the batch log ("Err: ..."); returns ok.
+    bool reportIfNotWritten(bool ok, const QString &fileName);
     void runCommand(EX_CMD_ID id);
 
     SelectDataFiles *panel(Series s) const;

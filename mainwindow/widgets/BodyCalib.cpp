@@ -203,7 +203,7 @@ bool Body::saveEMap(const QString &fname, const Analyzed2DRes &map) {
     const bool images = !m_stack.i1().isEmpty();
     info.dataWidth = images ? m_stack.width() : map.width();
     info.dataHeight = images ? m_stack.height() : map.height();
-    if (!EmpFile::write(name, map, info))
+    if (!reportIfNotWritten(EmpFile::write(name, map, info), name))
         return false;
     m_calibCtrl->setEMPFileName(name);
     return true;

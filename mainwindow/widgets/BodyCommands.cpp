@@ -177,7 +177,9 @@ void Body::registerDisplayCommands() {
     // Exactly (x, y), not through screen pixels.
     done(MOVE_POSITION,
          [this](const CmdLine &c) { ui->dispA->setImageMousePos(intArg(c, 0), intArg(c, 1)); });
-    done(SAVE_SPECTRA, [this](const CmdLine &c) { m_xafsView->saveData(c.arg(0)); });
+    done(SAVE_SPECTRA, [this](const CmdLine &c) {
+        reportIfNotWritten(m_xafsView->saveData(c.arg(0)), c.arg(0));
+    });
     done(CBAR_SET_RANGE, [this](const CmdLine &c) {
         const double lo = numArg(c, 0);
         const double hi = numArg(c, 1);

@@ -59,9 +59,10 @@ void Body::saveAllImages(const QString &fname) {
             if (!rows.at(i)->isInUse())
                 continue;
             const Analyzed2DRes *map = rows.at(i)->map(a);
-            if (map->hasImage())
-                writePicture(map->img(),
-                             taggedFileName(fname, QStringLiteral("%1-%2").arg(i).arg(a)));
+            if (!map->hasImage())
+                continue;
+            const QString name = taggedFileName(fname, QStringLiteral("%1-%2").arg(i).arg(a));
+            reportIfNotWritten(writePicture(map->img(), name), pictureFileName(name));
         }
 }
 
@@ -78,7 +79,8 @@ void Body::saveData(const QString &fname) {
         DebugLog::write(QStringLiteral("selected tiff"));
         saveDataAsTiff(fname, n);
         const QString numbered = taggedFileName(fname, QString::number(n));
-        writePicture(ui->CBar->picture(), taggedFileName(numbered, QStringLiteral("-cBar")));
+        const QString bar = taggedFileName(numbered, QStringLiteral("-cBar"));
+        reportIfNotWritten(writePicture(ui->CBar->picture(), bar), pictureFileName(bar));
     } else {
         DebugLog::write(QStringLiteral("selected text"));
         saveDataAsText(fname, n);
@@ -97,13 +99,15 @@ void Body::saveDataAsTiff(const QString &fname, int n) {
     options.scaleMin = cfg->tiffScaleMin();
     options.scaleMax = cfg->tiffScaleMax();
     options.asAnalyzed = cfg->tiffAsAnalyzed();
-    writeMapTiff(*map, path, options);
+    reportIfNotWritten(writeMapTiff(*map, path, options), path);
 }
 
 void Body::saveDataAsText(const QString &fname, int n) {
     const QString path = numberedDataFileName(fname, n, QStringLiteral("dat"));
     if (const Analyzed2DRes *map = analyzer()->selectedMap())
-        map->writeText(path, saveDataCfg()->textCommaSeparated(), saveDataCfg()->textXYVal());
+        reportIfNotWritten(
+            map->writeText(path, saveDataCfg()->textCommaSeparated(), saveDataCfg()->textXYVal()),
+            path);
 }
 
 // ------------------------------------------------------------------ spectra
@@ -126,7 +130,15 @@ void Body::saveSpectrumSet(const QString &fname, int kind) {
     s.shiftMap = shiftMapView(m_esm, m_esmValid, m_esmOrigin.x(), m_esmOrigin.y());
     s.simpleBackground = targetBackgroundSimple() == 1;
     s.suggestion = suggestElm();
-    writeSpectrumSet(fname, SpectrumSetKind(kind), grid, m_stack, s);
+    reportIfNotWritten(writeSpectrumSet(fname, SpectrumSetKind(kind), grid, m_stack, s), fname);
+}
+
+// Saves are atomic (OutputFile): a failed one leaves the old file. The batch
+// log says so, for the user at the window and for a batch run alike.
+bool Body::reportIfNotWritten(bool ok, const QString &fileName) {
+    if (!ok)
+        m_batchCtrl->logMirrored(QStringLiteral("Err: can not write %1\n").arg(fileName));
+    return ok;
 }
 
 void Body::saveEachNormalizedXafsSpectrum(const QString &fname) {

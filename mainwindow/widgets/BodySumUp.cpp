@@ -12,6 +12,8 @@
 #include "app/DebugLog.h"
 #include "display/PictureFile.h"
 
+#include <QDir>
+
 void Body::setupSumUp() {
     Analyzer *a = analyzer();
     connect(a, &Analyzer::askSumUp, this, &Body::doSumUp);
@@ -30,7 +32,8 @@ void Body::doSumUp() {
     MapRun run;
     runSumUp(run, m_stack, a->sumUpCtrl()->ranges(), grid, *map);
     map->genImg();
-    writePicture(map->img(), QStringLiteral("sumUpImg.png"));
+    reportIfNotWritten(writePicture(map->img(), QStringLiteral("sumUpImg.png")),
+                       QDir::current().filePath(QStringLiteral("sumUpImg.png")));
     DebugLog::writeTimeStamp(QStringLiteral("End Sum Up   "));
     setupResAnalysisImage();
 }

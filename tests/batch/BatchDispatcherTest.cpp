@@ -225,4 +225,45 @@ TEST_F(Dispatcher, StopInterruptsALongControlLoop) {
     EXPECT_TRUE(executor.received.isEmpty());
 }
 
+// Each variable holds two copies of the previous one's key. Defined newest
+// first, one substitution pass expands them all: $v23$ would become 2^23
+// copies of v0's value (the hostile 24-line batch that took minutes and
+// gigabytes before substitution was bounded).
+QStringList doublingVariables(int n) {
+    QStringList lines;
+    for (int k = n - 1; k >= 1; --k)
+        lines << QString(":let v%1 $v%2$$v%2$").arg(k).arg(k - 1);
+    lines << ":let v0 abcdefgh";
+    return lines;
+}
+
+TEST_F(Dispatcher, ExpansionPastTheBoundIsAnErrorNamingTheLineAndTheBatchGoesOn) {
+    QStringList lines = doublingVariables(24);
+    lines << "seek_image $v23$"
+          << ":echo $v23$"
+          << "seek_image $v16$"
+          << "seek_image $v2$";
+    ASSERT_TRUE(runToEnd(lines));
+    EXPECT_TRUE(log.contains("Err: line 25: the text expands beyond 1048576 characters: "
+                             "seek_image $v23$\n"));
+    EXPECT_TRUE(log.contains("Err: line 26: "));
+    ASSERT_EQ(executor.received.size(), 2); // the refused line is not sent
+    EXPECT_EQ(executor.received.at(0).args.value(0).size(), 8 << 16);
+    EXPECT_EQ(executor.commands().last(), "seek_image abcdefghabcdefghabcdefghabcdefgh");
+}
+
+// Stop raises the flag at once (from the window's thread); no line runs
+// while it is up, and the queued batchStopSlot ends the batch and lowers it.
+TEST_F(Dispatcher, StopRequestHaltsLinesUntilTheStopSlotEndsTheBatch) {
+    dispatcher->requestStop();
+    dispatch(doublingVariables(24) << "seek_image $v23$");
+    QThread::msleep(50);
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(executor.received.isEmpty());
+    QMetaObject::invokeMethod(dispatcher, "batchStopSlot");
+    ASSERT_TRUE(TestSupport::waitUntil([&] { return ended == 1; }));
+    ASSERT_TRUE(runToEnd({"seek_image 5"}));
+    EXPECT_EQ(executor.commands(), QStringList({"seek_image 5"}));
+}
+
 #include "BatchDispatcherTest.moc"

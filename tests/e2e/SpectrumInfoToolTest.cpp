@@ -6,6 +6,7 @@
 #include "spectrum/EdgeTable.h"
 #include "spectrum/XafsSpectrum.h"
 
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -142,10 +143,11 @@ TEST(SpectrumInfoToolTest, ExitStatusesAndDegenerateFiles) {
     EXPECT_FALSE(missing.json["ok"].toBool(true));
     EXPECT_EQ(missing.json["points"].toInt(-1), 0);
 
+    // An empty file opens, but holds no spectrum: not ok.
     const QString empty = TestSupport::writeFile(dir, "empty.txt", "");
     const ToolRun e = runTool({empty}, dir.path());
-    EXPECT_EQ(e.result.exitCode, 0);
-    EXPECT_TRUE(e.json["ok"].toBool());
+    EXPECT_EQ(e.result.exitCode, 1);
+    EXPECT_FALSE(e.json["ok"].toBool(true));
     EXPECT_EQ(e.json["points"].toInt(-1), 0);
     EXPECT_TRUE(e.json["lastPoint"].isNull());
     EXPECT_TRUE(e.json["normalizedAt"].toArray().isEmpty());
@@ -175,4 +177,39 @@ TEST(SpectrumInfoToolTest, JumpThresholdRejectsTheEdge) {
     EXPECT_EQ(r.result.exitCode, 0);
     EXPECT_EQ(num(r.json["midx"]), 8984.36029);
     EXPECT_EQ(num(r.json["dMut"]), 0.0);
+}
+
+// Files without a spectrum are refused with "ok": false and status 1 (the
+// readers accept them: they could be opened); a spectrum that cannot be
+// written (a full device) is a failure too, and the device stays a device.
+TEST(SpectrumInfoToolTest, FilesWithoutASpectrumAndFailedWritesExitOne) {
+    QTemporaryDir dir;
+    QByteArray random(4096, 0);
+    for (int i = 0; i < random.size(); ++i)
+        random[i] = char((i * 7919 + 13) % 251);
+    const struct {
+        const char *name;
+        QByteArray bytes;
+    } files[] = {
+        {"comments.txt", "# energy mu\n# nothing else\n"},
+        {"no-offset.dat", "9809     KEK-PF\nMono :  SI(111)  D=  3.13551 A\n"
+                          " 40.0 40.0 1 100000 50000\n 39.9 39.9 1 100000 50000\n"},
+        {"random.bin", random},
+        {"nul.txt", QByteArray("8000 1\n8001 2\n\0\n8002 3\n", 22)},
+        {"latin1.txt", "8000 1\n8001 2 \xe9t\xe9\n8002 3\n"},
+    };
+    for (const auto &f : files) {
+        const ToolRun r = runTool({TestSupport::writeFile(dir, f.name, f.bytes)}, dir.path());
+        EXPECT_EQ(r.result.exitCode, 1) << f.name;
+        EXPECT_FALSE(r.json["ok"].toBool(true)) << f.name;
+        EXPECT_TRUE(r.result.err.contains(f.name)) << f.name;
+    }
+    const QString good = TestSupport::writeFile(dir, "good.txt", copperEdgeText());
+    EXPECT_EQ(runTool({good}, dir.path()).result.exitCode, 0);
+    if (QFileInfo::exists("/dev/full")) {
+        const ToolRun full = runTool({"--write", "/dev/full", good}, dir.path());
+        EXPECT_EQ(full.result.exitCode, 1);
+        EXPECT_TRUE(full.result.err.contains("cannot write /dev/full"));
+        EXPECT_FALSE(QFileInfo("/dev/full").isFile());
+    }
 }

@@ -20,11 +20,11 @@
 // layout of the default energy pattern "(\d|)\d\d\d\d_\d\d\d\d".
 #include "Subcommands.h"
 
+#include "app/OutputFile.h"
 #include "imageio/TiffData.h"
 
 #include <QDir>
 #include <QFile>
-#include <QSaveFile>
 #include <QTextStream>
 #include <cmath>
 #include <cstdio>
@@ -151,12 +151,12 @@ bool writeDark(const QString &outDir) {
 }
 
 bool writeText(const QString &path, const QString &text) {
-    QSaveFile file(path);
+    OutputFile file(path);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Text)) {
         std::fprintf(stderr, "make-demo: cannot write %s\n", qPrintable(path));
         return false;
     }
-    file.write(text.toUtf8());
+    file.device()->write(text.toUtf8());
     return file.commit();
 }
 

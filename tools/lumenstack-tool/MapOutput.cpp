@@ -1,10 +1,10 @@
 #include "MapOutput.h"
 
+#include "app/OutputFile.h"
 #include "imageio/TiffData.h"
 
 #include <QDir>
 #include <QRegularExpression>
-#include <QSaveFile>
 #include <QTextStream>
 #include <cstdio>
 #include <unistd.h>
@@ -30,10 +30,10 @@ void attachProgress(MapRun &run) {
 } // namespace
 
 bool writeMap(const Analyzed2DRes &map, const QString &txtPath) {
-    QSaveFile f(txtPath);
+    OutputFile f(txtPath);
     if (!f.open(QIODevice::WriteOnly | QIODevice::Text))
         return false;
-    QTextStream out(&f);
+    QTextStream out(f.device());
     AnalyzeCond g = map.grid();
     g.reset();
     do {

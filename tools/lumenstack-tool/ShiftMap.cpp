@@ -19,7 +19,6 @@
 #include "imageio/TiffData.h"
 
 #include <QDir>
-#include <QSaveFile>
 #include <QTextStream>
 #include <cstdio>
 #include <vector>

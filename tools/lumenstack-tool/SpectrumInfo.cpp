@@ -7,7 +7,11 @@
 #include "spectrum/ElementTable.h"
 #include "spectrum/XafsSpectrum.h"
 
+#include <QFile>
+#include <QFileInfo>
+#include <QTextCodec>
 #include <cstdio>
+#include <memory>
 
 namespace {
 
@@ -129,6 +133,34 @@ QString report(const Options &o, bool readOk, int plainText, const XafsSpectrum 
     return j.text();
 }
 
+// Why the file is no text file, or the empty text when it is one (or cannot
+// be opened at all: the reader reports that). Text means UTF-8 without NUL
+// bytes; it is read in blocks, so any size costs one block of memory.
+QString notTextReason(const QString &path) {
+    const QFileInfo info(path);
+    if (!info.exists())
+        return QString();
+    if (!info.isFile())
+        return QStringLiteral("not a regular file");
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return QString();
+    std::unique_ptr<QTextDecoder> decoder(QTextCodec::codecForName("UTF-8")->makeDecoder());
+    for (;;) {
+        const QByteArray block = file.read(1 << 16);
+        if (block.isEmpty())
+            break;
+        if (block.contains('\0'))
+            return QStringLiteral("not a text file (NUL bytes)");
+        decoder->toUnicode(block);
+        if (decoder->hasFailure())
+            return QStringLiteral("not a text file (invalid UTF-8)");
+    }
+    if (decoder->needsMoreData())
+        return QStringLiteral("not a text file (invalid UTF-8)");
+    return QString();
+}
+
 } // namespace
 
 int runSpectrumInfo(const QStringList &args) {
@@ -136,13 +168,24 @@ int runSpectrumInfo(const QStringList &args) {
     Options o;
     if (!parse(args, &o))
         return 2;
+    // A file without a single point, or one that is not text, holds no
+    // spectrum: "ok" is false and the exit status 1, although the readers
+    // (whose contract is "the file could be opened") accept such files.
     XafsSpectrum read;
-    const bool readOk = read.readFile(o.file);
+    const QString notText = notTextReason(o.file);
+    const bool opened = notText.isEmpty() && read.readFile(o.file);
+    const bool ok = opened && read.count() > 0;
     const XafsSpectrum x(read, o.file, o.victoreen ? 0 : 1, 0.0, o.suggestion);
-    std::printf("%s\n", report(o, readOk, read.plainText(), x).toUtf8().constData());
+    std::printf("%s\n", report(o, ok, read.plainText(), x).toUtf8().constData());
     std::fflush(stdout);
-    if (!readOk)
+    if (!ok) {
+        const QString why = !notText.isEmpty() ? notText
+                            : !opened          ? QStringLiteral("cannot be read")
+                                               : QStringLiteral("no spectrum point read");
+        std::fprintf(stderr, "lumenstack-tool spectrum-info: %s: %s\n", qPrintable(o.file),
+                     qPrintable(why));
         return 1;
+    }
     if (!o.writeTo.isEmpty() && !x.writeFile(o.writeTo, false)) {
         std::fprintf(stderr, "lumenstack-tool spectrum-info: cannot write %s\n",
                      qPrintable(o.writeTo));

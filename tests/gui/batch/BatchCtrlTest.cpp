@@ -119,3 +119,31 @@ TEST(BatchCtrl, CommandErrorGoesToBothLogs) {
     EXPECT_TRUE(capture.lines().contains("cmd save_image a.png"));
     EXPECT_TRUE(capture.lines().contains("Err: save_image a.png"));
 }
+
+// A batch may log without end: the window keeps its last lines under a note
+// of how many went, and cuts an overlong line (a 10 MB echo), while the debug
+// log still gets everything.
+TEST(BatchCtrl, LogKeepsItsLastLinesAndCutsOverlongOnes) {
+    DebugLog::Capture capture;
+    BatchCtrl ctrl;
+    auto *log = child<QPlainTextEdit>(ctrl, "BatchLogs");
+    EXPECT_FALSE(log->isUndoRedoEnabled());
+    ctrl.setLogLimits(100, 50);
+    for (int i = 1; i <= 1000; ++i)
+        ctrl.Log(QString("line %1\n").arg(i));
+    const QStringList lines = ctrl.logText().split('\n');
+    EXPECT_LE(lines.size(), 100 + 100 / 8 + 2);
+    EXPECT_EQ(lines.first(),
+              QString("[... %1 earlier lines dropped from this window; the debug log keeps them "
+                      "all ...]")
+                  .arg(ctrl.droppedLogLines()));
+    EXPECT_EQ(ctrl.droppedLogLines() + lines.size() - 2, 1000);
+    EXPECT_EQ(lines.at(1), QString("line %1").arg(ctrl.droppedLogLines() + 1));
+    EXPECT_EQ(lines.at(lines.size() - 2), "line 1000");
+
+    ctrl.logMirrored("echo " + QString(10 << 20, 'e'));
+    EXPECT_TRUE(ctrl.logText().endsWith(" ... [10481765 characters cut]"));
+    EXPECT_EQ(capture.lines().last().size(), 5 + (10 << 20));
+    ctrl.clearLog();
+    EXPECT_EQ(ctrl.droppedLogLines(), 0);
+}
