@@ -13,7 +13,8 @@ void ParamStore::set(const QString &key, const QString &value, const QString &re
         m_keyOrder.append(key);
     m_exact.insert(key, Entry{value, rest});
     m_anyCase.insert(upper, Entry{value, rest});
-    m_history.append(HistoryRow{key, upper, value, rest});
+    if (m_keepHistory)
+        m_history.append(HistoryRow{key, upper, value, rest});
 }
 
 bool ParamStore::contains(const QString &key) const {

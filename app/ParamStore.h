@@ -43,6 +43,11 @@ public:
 
     static constexpr int MaxIncludeDepth = 16;
 
+    // Off: set() keeps no history row. For stores set again and again (batch
+    // variables in a loop), whose history nobody reads and which would grow
+    // without end.
+    void setKeepHistory(bool keep) { m_keepHistory = keep; }
+
 private:
     struct Entry {
         QString value;
@@ -56,4 +61,5 @@ private:
     QHash<QString, Entry> m_anyCase;
     QVector<HistoryRow> m_history;
     QStringList m_keyOrder;
+    bool m_keepHistory = true;
 };

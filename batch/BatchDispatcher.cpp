@@ -19,6 +19,7 @@ BatchDispatcher::ControlId BatchDispatcher::controlId(const QString &command) {
 
 BatchDispatcher::BatchDispatcher(QObject *parent) : QObject(parent) {
     CmdLine::registerMetaTypes();
+    m_variables.setKeepHistory(false); // a :let in a long loop would grow it without end
     m_variables.set("$DataRoot$", AppSettings::dataRoot());
     connect(this, &BatchDispatcher::execNextLineSig, this, &BatchDispatcher::execNextLineSlot,
             Qt::QueuedConnection);

@@ -312,6 +312,12 @@ bool writeTiff(const QString &fileName, int width, int height, const void *sampl
         DebugLog::write("Can not open " + fileName + " [" + out.errorString() + "]");
         return false;
     }
+    // A TIFF goes back to its header at the end: a device or pipe cannot hold one.
+    if (out.device()->isSequential()) {
+        DebugLog::write("Can not write a TIFF to a device or pipe : " + fileName);
+        out.cancel();
+        return false;
+    }
     TiffMessages messages{fileName};
     TIFFOpenOptions *opts = TIFFOpenOptionsAlloc();
     TIFFOpenOptionsSetErrorHandlerExtR(opts, tiffError, &messages);

@@ -28,6 +28,14 @@ TEST(ParamStore, ExactAnyCaseAndHistoryViews) {
     EXPECT_EQ(store.allRests("Batch"), QStringList({" x 1", " y 2"}));
     EXPECT_TRUE(store.allRests("nothing").isEmpty());
     EXPECT_EQ(store.keys(), QStringList({"DataRoot", "batch", "BATCH"}));
+
+    ParamStore variables; // batch variables: set a million times in a loop
+    variables.setKeepHistory(false);
+    for (int i = 0; i < 1000; ++i)
+        variables.set("$i$", QString::number(i), QString::number(i));
+    EXPECT_TRUE(variables.history().isEmpty());
+    EXPECT_EQ(variables.value("$i$"), "999");
+    EXPECT_EQ(variables.keys(), QStringList({"$i$"}));
 }
 
 class ConfigReader : public ::testing::Test {

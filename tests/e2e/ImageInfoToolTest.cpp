@@ -3,6 +3,7 @@
 #include "support/TestSupport.h"
 
 #include <QDataStream>
+#include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QTemporaryDir>
@@ -122,4 +123,14 @@ TEST(ImageInfoTool, MaskRepairsAndWriteBackClamps) {
     ASSERT_TRUE(clamped.load(out2));
     EXPECT_EQ(clamped.value(0, 0), 65535);
     EXPECT_EQ(clamped.value(1, 0), 2); // 1.55 rounds to 2
+
+    // A TIFF cannot go to a full device (nor any device): a failure, and the
+    // device is not replaced by a file.
+    if (QFileInfo::exists("/dev/full")) {
+        const auto full =
+            ProgramRun::run(LS_TOOL, {"image-info", "--write-tiff", "/dev/full", txt}, dir.path());
+        EXPECT_EQ(full.exitCode, 1);
+        EXPECT_TRUE(full.err.contains("cannot write /dev/full"));
+        EXPECT_FALSE(QFileInfo("/dev/full").isFile());
+    }
 }

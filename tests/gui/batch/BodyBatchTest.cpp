@@ -6,6 +6,7 @@
 
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTest>
 #include <gtest/gtest.h>
 
@@ -79,4 +80,17 @@ TEST_F(BodyBatch, QuitEmitsFinishing) {
     QSignalSpy finishing(&body, &Body::finishing);
     emit body.batchCtrl()->doDispatchCmds({"Quit"});
     EXPECT_TRUE(waitUntil([&] { return finishing.size() == 1; }));
+}
+
+// Pictures are written whole or not at all; a save that fails is stated in
+// the batch log and the batch goes on.
+TEST_F(BodyBatch, FailedPictureSavesAreStatedInTheBatchLog) {
+    QTemporaryDir dir;
+    Body body;
+    const QString missing = dir.filePath("no-such-folder/pic.png");
+    emit body.batchCtrl()->doDispatchCmds({"save_image " + missing, ":echo done"});
+    ASSERT_TRUE(logHas(body, "echo done"));
+    const QString log = body.batchCtrl()->logText();
+    EXPECT_TRUE(log.contains("Err: can not write " + missing + "\n"));
+    EXPECT_TRUE(log.contains("Err: can not write " + dir.filePath("no-such-folder/pic-cBar.png")));
 }
