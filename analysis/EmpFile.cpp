@@ -177,7 +177,12 @@ bool doubleField(const QString &line, const char *name, double *field, bool *see
     return true;
 }
 
+// Every key begins with a capital letter at the start of the line; other
+// lines (blank, "Record Date", the map widths) end here cheaply, so a header
+// of a million blank lines costs no more than reading it.
 void readHeaderLine(const QString &line, EMPHeader &h, HeaderSeen &seen) {
+    if (line.isEmpty() || !line.at(0).isUpper())
+        return;
     intField(line, "X Offset [pix]", &h.xOffset) || intField(line, "Y Offset [pix]", &h.yOffset) ||
         intField(line, "Width [pix]", &h.width, &seen.width) ||
         intField(line, "Height [pix]", &h.height, &seen.height) ||

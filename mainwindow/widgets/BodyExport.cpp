@@ -10,6 +10,7 @@
 #include "analysis/widgets/LCFReference.h"
 #include "app/AppSettings.h"
 #include "app/DebugLog.h"
+#include "batch/widgets/BatchCtrl.h"
 #include "display/PictureFile.h"
 #include "display/TaggedFileName.h"
 #include "display/widgets/ColorBar.h"

@@ -10,6 +10,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <cmath>
 #include <gtest/gtest.h>
@@ -211,5 +212,10 @@ TEST(SpectrumInfoToolTest, FilesWithoutASpectrumAndFailedWritesExitOne) {
         EXPECT_EQ(full.result.exitCode, 1);
         EXPECT_TRUE(full.result.err.contains("cannot write /dev/full"));
         EXPECT_FALSE(QFileInfo("/dev/full").isFile());
+        QProcess lostOutput; // the JSON itself cannot be written
+        lostOutput.setStandardOutputFile("/dev/full");
+        lostOutput.start(LS_TOOL, {"spectrum-info", good});
+        ASSERT_TRUE(lostOutput.waitForFinished(60000));
+        EXPECT_EQ(lostOutput.exitCode(), 1);
     }
 }

@@ -45,5 +45,12 @@ int main(int argc, char **argv) {
         return 2;
     }
     const QString name = args.takeFirst();
-    return commands.at(name)(args);
+    const int status = commands.at(name)(args);
+    // The JSON on stdout is the result: lost output (a full disk, a closed
+    // pipe) is a failure, not a success with nothing to show.
+    if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
+        std::fprintf(stderr, "lumenstack-tool %s: cannot write the output\n", qPrintable(name));
+        return status != 0 ? status : 1;
+    }
+    return status;
 }
