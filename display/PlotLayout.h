@@ -10,9 +10,9 @@
 struct PlotLayout {
     // Gap between the frame and the data area (pixels).
     static constexpr int kGap = 6;
-    // Room above and right of the frame.
+    // Room above the frame, and right of it for half the last tick label.
     static constexpr int kTop = 8;
-    static constexpr int kRight = 12;
+    static constexpr int kRight = 28;
 
     QRect frame;
     QRect data;
