@@ -8,6 +8,7 @@
 #include "support/TestSupport.h"
 
 #include "batch/widgets/BatchCtrl.h"
+#include "display/widgets/ColorBar.h"
 #include "display/widgets/ImgDispA.h"
 
 #include <QGroupBox>
