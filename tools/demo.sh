@@ -20,4 +20,6 @@ echo "  data/      the synthetic measurement (I1 and I0 series, dark frame, refe
 echo "  spectra/   mu*t spectra of a few points (*-T.dat)"
 echo "  pictures/  the image at the edge and the energy-shift map, each with its colour bar"
 echo "  maps/      LCF fraction map of reference A (picture + colour bar, 16-bit TIFF, text)"
-echo "             and the energy-shift map file (shift.emp) of the calibration against ref_A"
+echo "             and the energy-shift map file (shift.emp) of the calibration against ref_A;"
+echo "             the fit with Non-negative, Sum to 1 and a fixed E0 (fraction-A-fit-options*)"
+echo "             and its standard-error map (sigma-A*)"

@@ -348,10 +348,14 @@ MuTConditions Body::muTConditions() const {
     return c;
 }
 
+// The analyzer's fixed edge (Fit options) is part of the normalisation every
+// spectrum built here gets.
 SuggestElm Body::suggestElm() const {
-    return SuggestElm::fromTexts(ui->UseSuggestElm->isChecked(), ui->SuggestingElm->text(),
-                                 ui->SuggestingEdge->currentIndex(), ui->SuggestingEeV->text(),
-                                 ui->DPreE->text(), ui->DPostS->text(), ui->ThJumpSigma->text());
+    const SuggestElm s =
+        SuggestElm::fromTexts(ui->UseSuggestElm->isChecked(), ui->SuggestingElm->text(),
+                              ui->SuggestingEdge->currentIndex(), ui->SuggestingEeV->text(),
+                              ui->DPreE->text(), ui->DPostS->text(), ui->ThJumpSigma->text());
+    return m_analysis && m_analysis->analyzer ? m_analysis->analyzer->withFixedEdge(s) : s;
 }
 
 void Body::setShiftMapOrigin(int x0, int y0) {

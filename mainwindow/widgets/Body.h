@@ -255,6 +255,11 @@ private:
     // Ends a map run before the measurement it reads changes (waits for it).
     void haltAnalysisRun();
     bool analysisRunMayStart(AnalyzeCond &grid);
+    // The analyzer's fit options that touch the spectra (BodyAnalysis.cpp).
+    void setFixedE0FromArea();
+    void fitNormalizationChanged();
+    bool fixedEdgeRefused(const QString &what);
+    void setFixedE0Command(const CmdLine &c);
     void analysisRunEnded(bool completed);
     void analyzeShownSpectrum();
     void setupElems();
