@@ -258,8 +258,7 @@ bool save(const QString &path, const QByteArray &data, Failure *fail) {
 }
 
 // The lines of a tile's "X Y Val" file, checked against the tile's walk.
-bool tileLines(const Tile &t, const QString &name, std::vector<QByteArray> *lines,
-               Failure *fail) {
+bool tileLines(const Tile &t, const QString &name, std::vector<QByteArray> *lines, Failure *fail) {
     const QString path = QDir(t.dir).filePath(name);
     bool ok = false;
     QByteArray text = readAll(path, &ok);
@@ -318,8 +317,7 @@ bool mergeTiff(const std::vector<Tile> &tiles, const QString &name, const QStrin
         TiffData image;
         // Only the rows the tile's bins paint are read.
         if (!image.load(path, ErrPoints(), TiffData::RowRange{t.py0, t.py1}) ||
-            image.width() != w || image.height() != h ||
-            image.sampleType() != TiffData::Float32) {
+            image.width() != w || image.height() != h || image.sampleType() != TiffData::Float32) {
             fail->text = QString("cannot read %1 as a %2 x %3 float map").arg(path).arg(w).arg(h);
             return false;
         }
@@ -355,7 +353,8 @@ bool readEmp(const QString &path, int w, int h, EmpText *e, Failure *fail) {
         e->rows = data.split('\n');
     }
     if (!ok || sep < 0 || e->rows.size() != h) {
-        fail->text = QString("cannot read %1 as a %2 x %3 energy-shift map").arg(path).arg(w).arg(h);
+        fail->text =
+            QString("cannot read %1 as a %2 x %3 energy-shift map").arg(path).arg(w).arg(h);
         return false;
     }
     return true;
@@ -393,14 +392,16 @@ bool mergeEmp(const std::vector<Tile> &tiles, const Union &u, const QString &nam
                 continue;
             const QList<QByteArray> own = emp[k].rows[y].split(' ');
             if (own.size() != w + 1) {
-                fail->text = QDir(t.dir).filePath(name) + QString(" row %1 is not %2 wide").arg(y).arg(w);
+                fail->text =
+                    QDir(t.dir).filePath(name) + QString(" row %1 is not %2 wide").arg(y).arg(w);
                 return false;
             }
             for (int x = t.px0; x < t.px1; ++x)
                 row[x] = own[x];
         }
         if (row.size() != w + 1) {
-            fail->text = QDir(tiles[0].dir).filePath(name) + QString(" row %1 is not %2 wide").arg(y).arg(w);
+            fail->text =
+                QDir(tiles[0].dir).filePath(name) + QString(" row %1 is not %2 wide").arg(y).arg(w);
             return false;
         }
         merged->append(row.join(' ')).append('\n');
@@ -432,7 +433,8 @@ bool tileFiles(const std::vector<Tile> &tiles, QStringList *names, Failure *fail
         QStringList own = QDir(t.dir).entryList(files, QDir::Name);
         own.removeAll(summaryFileName());
         if (own != *names) {
-            fail->text = QString("the tiles %1 and %2 hold different files").arg(tiles[0].dir, t.dir);
+            fail->text =
+                QString("the tiles %1 and %2 hold different files").arg(tiles[0].dir, t.dir);
             return false;
         }
     }
@@ -483,8 +485,8 @@ QString shiftStats(const QString &out, const Union &u) {
 
 // ---------------------------------------------------------------- summary
 
-bool mergedSummary(const std::vector<Tile> &tiles, const Union &u, const QString &out,
-                   Json *j, Failure *fail) {
+bool mergedSummary(const std::vector<Tile> &tiles, const Union &u, const QString &out, Json *j,
+                   Failure *fail) {
     const QString command = tiles[0].json["command"].toString();
     double seconds = 0;
     int threads = 0;
@@ -492,7 +494,8 @@ bool mergedSummary(const std::vector<Tile> &tiles, const Union &u, const QString
         seconds += t.json["seconds"].toDouble();
         threads = std::max(threads, t.json["threads"].toInt());
         if (t.members.size() != tiles[0].members.size()) {
-            fail->text = QString("the tiles %1 and %2 wrote different summaries").arg(tiles[0].dir, t.dir);
+            fail->text =
+                QString("the tiles %1 and %2 wrote different summaries").arg(tiles[0].dir, t.dir);
             return false;
         }
     }
@@ -530,8 +533,7 @@ bool mergedSummary(const std::vector<Tile> &tiles, const Union &u, const QString
 
 // ---------------------------------------------------------------- the merge
 
-bool mergeFiles(const std::vector<Tile> &tiles, const Union &u, const QString &out,
-                Failure *fail) {
+bool mergeFiles(const std::vector<Tile> &tiles, const Union &u, const QString &out, Failure *fail) {
     QStringList names;
     if (!tileFiles(tiles, &names, fail))
         return false;

@@ -281,8 +281,7 @@ bool loadStack(const StackOptions &o, LoadedStack &out, QString *file, QString *
     }
     if (!loadSeries(o, Series::I1, o.i1Dir, energies, shifts, out, file, why))
         return false;
-    if (!o.i0Dir.isEmpty() &&
-        !loadSeries(o, Series::I0, o.i0Dir, energies, shifts, out, file, why))
+    if (!o.i0Dir.isEmpty() && !loadSeries(o, Series::I0, o.i0Dir, energies, shifts, out, file, why))
         return false;
     if (!o.darkFile.isEmpty() && !out.stack.loadDark(o.darkFile)) {
         *file = o.darkFile;
