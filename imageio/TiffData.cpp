@@ -124,7 +124,7 @@ bool TiffData::assignRows(int width, int height, SampleType type, const RowRange
     const bool typeOk = type == UInt16 || type == UInt32 || type == Float32;
     const int b0 = std::clamp(rows.first, 0, std::max(height, 0));
     const int b1 = std::clamp(rows.end, b0, std::max(height, 0));
-    if (!typeOk || width <= 0 || height <= 0 || b1 <= b0 || !samples ||
+    if (!typeOk || width <= 0 || height <= 0 || (b1 > b0 && !samples) ||
         qint64(width) * height > (qint64(1) << 31)) {
         m_width = m_height = 0;
         return false;
@@ -134,7 +134,8 @@ bool TiffData::assignRows(int width, int height, SampleType type, const RowRange
     startRows(type);
     unsigned char *base = addRowBlock(b0, b1 - b0, false);
     const size_t rowBytes = size_t(width) * size_t(sampleBytes(type));
-    std::memcpy(base, samples, rowBytes * size_t(b1 - b0));
+    if (b1 > b0)
+        std::memcpy(base, samples, rowBytes * size_t(b1 - b0));
     m_rowBegin = b0;
     m_rowEnd = b1;
     for (int y = b0; y < b1; ++y)

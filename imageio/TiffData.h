@@ -59,7 +59,7 @@ public:
     // repaired from stored neighbours only (keep one row of margin), and a
     // band narrower than the image gets no display picture. TIFF files decode
     // only the strips that hold the band; IMG and text images are read whole
-    // and cut. Storage and every access stay as for a whole image.
+    // and cut. A band wholly off the image stores no row (every read is 0).
     bool load(const QString &fileName, const ErrPoints &mask, const RowRange &rows);
     // The stored rows: [storedRowBegin(), storedRowEnd()), the whole image
     // unless a band was read.
@@ -68,8 +68,9 @@ public:
     // For readers that read a band themselves (an HDF5 hyperslab of rows):
     // takes a width x height image of which `samples` holds, row by row, the
     // rows of `rows` cut to [0, height), in the sample type given (UInt16,
-    // UInt32 or Float32). As assign otherwise; false, leaving no data, for a
-    // size, type or band the record cannot hold.
+    // UInt32 or Float32); an empty band needs no samples. As assign
+    // otherwise; false, leaving no data, for a size or type the record cannot
+    // hold.
     bool assignRows(int width, int height, SampleType type, const RowRange &rows,
                     const void *samples);
     // The reader load() would use; NoReader (with the debug message load()

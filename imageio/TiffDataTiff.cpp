@@ -270,8 +270,6 @@ bool TiffData::tiffReadStrips(TIFF *tif, int bitsPerSample) {
     // Only the rows of the band asked for (all by default) are stored.
     const int b0 = std::clamp(m_band.first, 0, m_height);
     const int b1 = std::clamp(m_band.end, b0, m_height);
-    if (b1 <= b0)
-        return false;
     unsigned char *block = addRowBlock(b0, b1 - b0, false);
     m_rowBegin = b0;
     m_rowEnd = b1;
