@@ -128,7 +128,8 @@ TEST(TileMerge, OverlapsGapsOffBinTilesAndOtherRunsAreRefusedByName) {
     };
     const QString a = tile("A", "0 0 30 20", "2 1"), b = tile("B", "30 0 34 20", "2 1"),
                   c = tile("C", "0 21 64 27", "2 1"), off = tile("OFF", "31 0 33 20", "2 1"),
-                  over = tile("OVER", "25 0 10 21", "2 1"), other = tile("BIN", "30 0 34 20", "1 1");
+                  over = tile("OVER", "25 0 10 21", "2 1"),
+                  other = tile("BIN", "30 0 34 20", "1 1");
     struct Case {
         QStringList tiles;
         QString says;
@@ -157,9 +158,10 @@ TEST(TileMerge, OverlapsGapsOffBinTilesAndOtherRunsAreRefusedByName) {
 
 TEST(TileMerge, ClusterScriptRunsTilesAsProcessesThenMergesToTheSingleRun) {
     Demo demo;
-    const QStringList args = demo.stack() + QStringList{"--bin", "2", "2", "--ref",
-                                                        demo.path("ref_A.dat"), "--ref",
-                                                        demo.path("ref_B.dat")};
+    const QStringList args =
+        demo.stack() +
+        QStringList{
+            "--bin", "2", "2", "--ref", demo.path("ref_A.dat"), "--ref", demo.path("ref_B.dat")};
     QString config = QString("TOOL='%1'\nCOMMAND=lcf-map\nARGS=(").arg(LS_TOOL);
     for (const QString &a : args)
         config += "'" + a + "' ";
@@ -171,7 +173,8 @@ TEST(TileMerge, ClusterScriptRunsTilesAsProcessesThenMergesToTheSingleRun) {
     f.close();
 
     const QString script = QString(LS_SOURCE_DIR) + "/examples/cluster/tiles.sh";
-    const auto plan = ProgramRun::run("bash", {script, demo.path("job.conf"), "plan"}, demo.path(""));
+    const auto plan =
+        ProgramRun::run("bash", {script, demo.path("job.conf"), "plan"}, demo.path(""));
     ASSERT_EQ(plan.exitCode, 0) << qPrintable(plan.err);
     EXPECT_EQ(plan.out, "0 0 20 25\n20 0 20 25\n40 0 24 25\n0 25 20 23\n20 25 20 23\n"
                         "40 25 24 23\n");

@@ -384,7 +384,6 @@ bool mergeEmp(const std::vector<Tile> &tiles, const Union &u, const QString &nam
     *merged = emp[0].header.join('\n') + '\n';
     for (int y = 0; y < h; ++y) {
         // Every pixel is written with a blank after it.
-        std::vector<QList<QByteArray>> cells(tiles.size());
         QList<QByteArray> row = emp[0].rows[y].split(' ');
         for (size_t k = 0; k < tiles.size(); ++k) {
             const Tile &t = tiles[k];
