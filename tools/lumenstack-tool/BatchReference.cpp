@@ -2,9 +2,9 @@
 // table and its descriptions; docs/batch-reference.md is this output.
 #include "Subcommands.h"
 
+#include "app/OutputFile.h"
 #include "batch/CommandDocs.h"
 
-#include <QSaveFile>
 #include <cstdio>
 
 int runBatchReference(const QStringList &args) {
@@ -17,8 +17,9 @@ int runBatchReference(const QStringList &args) {
         std::fprintf(stderr, "usage: lumenstack-tool batch-reference [--out FILE]\n");
         return 2;
     }
-    QSaveFile file(args.at(1));
-    if (!file.open(QIODevice::WriteOnly) || file.write(text) != text.size() || !file.commit()) {
+    OutputFile file(args.at(1));
+    if (!file.open(QIODevice::WriteOnly) || file.device()->write(text) != text.size() ||
+        !file.commit()) {
         std::fprintf(stderr, "cannot write %s\n", qPrintable(args.at(1)));
         return 1;
     }

@@ -84,8 +84,8 @@ int emitSummary(const char *command, Json j, const QString &dir) {
     std::fwrite(line.constData(), 1, size_t(line.size()), stdout);
     std::fflush(stdout);
     const QString path = QDir(dir).filePath(summaryFileName());
-    QSaveFile f(path);
-    if (!f.open(QIODevice::WriteOnly) || f.write(line) != line.size() || !f.commit()) {
+    OutputFile f(path);
+    if (!f.open(QIODevice::WriteOnly) || f.device()->write(line) != line.size() || !f.commit()) {
         std::fprintf(stderr, "lumenstack-tool %s: cannot write %s\n", command, qPrintable(path));
         return 1;
     }

@@ -32,6 +32,7 @@
 
 #include "analysis/Calibration.h"
 #include "analysis/LcfRun.h"
+#include "app/OutputFile.h"
 
 #include <QDir>
 #include <QFile>
@@ -39,7 +40,6 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QSaveFile>
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
@@ -250,8 +250,8 @@ bool placeTiles(std::vector<Tile> &tiles, Union *u, Failure *fail) {
 // ---------------------------------------------------------------- files
 
 bool save(const QString &path, const QByteArray &data, Failure *fail) {
-    QSaveFile f(path);
-    if (f.open(QIODevice::WriteOnly) && f.write(data) == data.size() && f.commit())
+    OutputFile f(path);
+    if (f.open(QIODevice::WriteOnly) && f.device()->write(data) == data.size() && f.commit())
         return true;
     fail->text = "cannot write " + path;
     return false;
