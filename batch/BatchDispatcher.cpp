@@ -7,6 +7,7 @@
 #include "batch/Substitution.h"
 
 #include <QHash>
+#include <QTimer>
 
 #include <limits>
 
@@ -71,6 +72,10 @@ void BatchDispatcher::finishBatchExec(int) {
 // loop's time in the event loop, one call per line would grow the stack, and
 // between bursts a stop request gets its turn.
 void BatchDispatcher::execNextLineSlot() {
+    if (m_logsAcknowledged && m_logBacklog.load() > MaxLogBacklog) {
+        QTimer::singleShot(2, this, &BatchDispatcher::execNextLineSlot); // let the window catch up
+        return;
+    }
     for (int n = 0; n < LinesPerEvent; ++n)
         if (m_stopRequested.load() || !runLine())
             return;
@@ -267,5 +272,7 @@ bool BatchDispatcher::substitute(QString *arg) {
 // its progress on the terminal.
 void BatchDispatcher::log(const QString &text) {
     DebugLog::write(text.endsWith('\n') ? text.chopped(1) : text);
+    if (m_logsAcknowledged)
+        m_logBacklog.fetch_add(1);
     emit Log(text);
 }

@@ -44,6 +44,15 @@ public:
     // queued batchStopSlot, which ends the batch and clears the request.
     void requestStop() { m_stopRequested.store(true); }
 
+    // Log back-pressure. A loop of control lines logs faster than a window
+    // can show it, and every line not yet shown waits in the event queue: a
+    // million iterations would queue gigabytes. When the receiver of Log
+    // calls logShown() for each text (enabled by this call), the dispatcher
+    // pauses while more than MaxLogBacklog texts are unshown.
+    void acknowledgeLogs() { m_logsAcknowledged.store(true); }
+    void logShown() { m_logBacklog.fetch_sub(1); }
+    static constexpr int MaxLogBacklog = 1024;
+
 signals:
     void execNextLineSig();
     void execCmdSig(CmdLine cmd, bool inRem);
@@ -84,4 +93,6 @@ private:
     QList<QStringList> m_pending; // batches dispatched while one runs
     int m_lineStart = 0;          // index of the first line of the current command
     std::atomic<bool> m_stopRequested{false};
+    std::atomic<bool> m_logsAcknowledged{false};
+    std::atomic<int> m_logBacklog{0};
 };

@@ -157,7 +157,15 @@ void Body::setupBatch() {
         m_batchCtrl, &BatchCtrl::batchStop, this, [dispatcher] { dispatcher->requestStop(); },
         Qt::DirectConnection);
     connect(m_batchCtrl, &BatchCtrl::batchStop, m_batchDispatcher, &BatchDispatcher::batchStopSlot);
-    connect(m_batchDispatcher, &BatchDispatcher::Log, m_batchCtrl, &BatchCtrl::Log);
+    // Each text shown is acknowledged, so a long loop waits for the window
+    // instead of queueing its log in memory.
+    m_batchDispatcher->acknowledgeLogs();
+    BatchCtrl *batchCtrl = m_batchCtrl;
+    connect(m_batchDispatcher, &BatchDispatcher::Log, m_batchCtrl,
+            [batchCtrl, dispatcher](const QString &text) {
+                batchCtrl->Log(text);
+                dispatcher->logShown();
+            });
     connect(m_batchDispatcher, &BatchDispatcher::execCmdSig, this, &Body::execCmdSlot);
     connect(this, &Body::finishBatchExec, m_batchDispatcher, &BatchDispatcher::finishBatchExec);
     m_batchThread->start();

@@ -266,4 +266,23 @@ TEST_F(Dispatcher, StopRequestHaltsLinesUntilTheStopSlotEndsTheBatch) {
     EXPECT_EQ(executor.commands(), QStringList({"seek_image 5"}));
 }
 
+// With acknowledged logs, texts the window has not shown hold a loop back
+// (instead of piling up in the event queue); once shown, the loop runs on.
+TEST_F(Dispatcher, UnshownLogTextsHoldALongLoopBack) {
+    dispatcher->acknowledgeLogs();
+    dispatch({":for i N 1 20000", ":next i", "seek_image N"});
+    QThread::msleep(300);
+    QCoreApplication::processEvents();
+    QObject::connect(dispatcher, &BatchDispatcher::Log, &executor,
+                     [this] { dispatcher->logShown(); });
+    const int shown = log.count('\n');
+    EXPECT_GT(shown, BatchDispatcher::MaxLogBacklog);
+    EXPECT_LE(shown, BatchDispatcher::MaxLogBacklog + 2 * BatchDispatcher::LinesPerEvent + 1);
+    EXPECT_EQ(ended, 0);
+    for (int i = 0; i < shown; ++i)
+        dispatcher->logShown();
+    ASSERT_TRUE(TestSupport::waitUntil([&] { return ended == 1; }, 120000));
+    EXPECT_EQ(executor.commands(), QStringList({"seek_image 20000"}));
+}
+
 #include "BatchDispatcherTest.moc"
