@@ -7,10 +7,16 @@
 load_I1_files_of_pattern NEW $data$/i1/ *.tif
 load_I0_files_of_pattern NEW $data$/i0/ *.tif
 Use_I0 1
+# The dark frame (data/dark.tif) is chosen in the window with Select Dark: no
+# batch command loads it, so this batch forms mu*t without dark correction.
 # A 5 x 5 pixel bin around each point.
 set_band_w 2
 set_band_h 2
+# Iron K edge, and the suggestion switched on: every spectrum is normalised
+# with fit windows relative to the Fe edge (pre-edge up to 20 eV below it,
+# post-edge from 20 eV above it) instead of windows found from the data.
 Suggesting_Elm Fe
+Suggest_Elm 1
 # Spectra at three points across the mixture (pure oxide-like at the left).
 :for col X 08 56 24
 move_position X 24

@@ -64,6 +64,18 @@ void XafsSpectrum::setNameAndSuggestion(const QString &name, const SuggestElm &s
     m_eShiftValue = 0.0;
 }
 
+XafsSpectrum::FitWindow XafsSpectrum::preFitWindow() const {
+    if (!m_fitted || isEmpty())
+        return {};
+    return {effectiveX(0), m_edgeEstimate + m_preEnd};
+}
+
+XafsSpectrum::FitWindow XafsSpectrum::postFitWindow() const {
+    if (!m_fitted || isEmpty())
+        return {};
+    return {m_edgeEstimate + m_postStart, effectiveX(count() - 1)};
+}
+
 void XafsSpectrum::normalize(int simple) {
     const int n = count();
     if (n == 0)
@@ -72,6 +84,8 @@ void XafsSpectrum::normalize(int simple) {
     smooth(2);
     const bool fixedEdge = m_suggestion.fixedEdge;
     const double edge = fixedEdge ? m_suggestion.fixedEdgeEnergy : firstEdgeEstimate();
+    m_fitted = true;
+    m_edgeEstimate = edge;
     m_pre.fit(*this, effectiveX(0), edge + m_preEnd, simple);
     m_post.fit(*this, edge + m_postStart, effectiveX(n - 1), simple);
     separateLines(edge);

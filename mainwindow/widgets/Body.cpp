@@ -66,6 +66,7 @@ Body::Body(QWidget *parent)
     setupBatch();
     setupSeries();
     setupNavigation();
+    setupStatus();
     setupViews();
     setupDark();
     setupCalibration();
@@ -386,6 +387,7 @@ void Body::clearI1Files() {
     m_resetViewOnShow = true;
     ui->SelectI1Files->clearFiles();
     m_stack.clear(Series::I1);
+    updateImageReadout();
 }
 
 // The display may hold an I0 image even with the I1 series chosen (when that
@@ -399,6 +401,7 @@ void Body::clearI0Files() {
     m_stack.clear(Series::I0);
     if (shownSeries() == Series::I1 && currentImage())
         ui->dispA->setImage(currentImage());
+    updateImageReadout();
 }
 
 void Body::readI1Files(const QStringList &files, bool newFile) {
@@ -446,6 +449,7 @@ void Body::loaded(Series s, TiffData *data, int fNo) {
     SelectDataFiles *p = panel(s);
     data->setEnergy(p->addFile(data->fileName(), fNo));
     m_stack.append(s, data);
+    updateImageReadout();
     const bool showLatest = p->showLatest();
     if (!showLatest && loader(s)->isBusy())
         return;
@@ -492,6 +496,8 @@ void Body::finishedLoad(Series s) {
         m_xafsView->setFollow(false);
         m_bgView->setFollow(false);
     }
+    showLoadFinished(s);
+    updateImageReadout();
     const QVector<TiffData *> &images = m_stack.images(s);
     if (!images.isEmpty())
         panel(s)->setExpTimeMS(images.first()->exposureMs(), m_stack.sameExposure(s));
@@ -519,6 +525,7 @@ void Body::showData(int no) {
         m_resetViewOnShow = false;
     }
     ui->ImgNo->setToolTip(images.at(no)->fileName());
+    updateImageReadout();
     giveProcImage(images.at(no));
     m_xafsView->setMarkerEnergy(images.at(no)->energy());
 }
@@ -594,6 +601,7 @@ void Body::onMouseMovedInDispA() {
     const int my = int(std::floor(p.y()));
     updateProfiles(mx, my);
     updateValueLabels(mx, my);
+    updateCursorReadout(mx, my);
 }
 
 void Body::updateProfiles(int mx, int my) {

@@ -33,7 +33,9 @@ class LoadTiff;
 class MapRun;
 class QButtonGroup;
 class QFileDialog;
+class QLabel;
 class QPainter;
+class QProgressBar;
 class QThread;
 class SaveDataCfg;
 class SelectDataFiles;
@@ -281,6 +283,12 @@ private:
     void setDarkArea(Series s);
     void clearDarkArea(Series s);
     void drawOverlay(QPainter *p);
+    // Status bar and image read-outs (BodyStatus.cpp).
+    void setupStatus();
+    void showLoadProgress(Series s, int done, int total);
+    void showLoadFinished(Series s);
+    void updateImageReadout();
+    void updateCursorReadout(int mx, int my);
     void updateProfiles(int mx, int my);
     void updateValueLabels(int mx, int my);
     void readTotalI0(Spectrum &target, const QString &fname);
@@ -344,4 +352,7 @@ private:
     const TiffData *m_procImage = nullptr;
     Analyzer2 *m_analyzer2 = nullptr;
     DarkCheckRun *m_darkRun = nullptr;
+    QLabel *m_cursorStatus = nullptr;
+    QLabel *m_loadStatus = nullptr;
+    QProgressBar *m_loadBar = nullptr;
 };

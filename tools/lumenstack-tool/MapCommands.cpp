@@ -245,8 +245,7 @@ int runLcfMap(const QStringList &args) {
     Json j = summary(outcome, s, written);
     j.add("refs", Json::array(refs));
     j.add("options", options.text());
-    std::printf("%s\n", qPrintable(j.text()));
-    return 0;
+    return emitSummary("lcf-map", j, m.out);
 }
 
 int runRaMap(const QStringList &args) {
@@ -284,6 +283,5 @@ int runRaMap(const QStringList &args) {
         return 1;
     }
     written << "ratio.txt";
-    std::printf("%s\n", qPrintable(summary(outcome, s, written).text()));
-    return 0;
+    return emitSummary("ra-map", summary(outcome, s, written), m.out);
 }
