@@ -1,6 +1,7 @@
 #include "imageio/ErrPoints.h"
 
 #include "app/DebugLog.h"
+#include "app/TextFileLimits.h"
 #include "app/TextLine.h"
 
 #include <QFile>
@@ -8,6 +9,8 @@
 #include <QMutex>
 #include <QMutexLocker>
 #include <QTextStream>
+#include <algorithm>
+#include <vector>
 
 namespace {
 
@@ -23,38 +26,115 @@ ProcessWideMask &processWideMask() {
 
 } // namespace
 
+// Open addressing with linear probing, at most half full. Keys pass through
+// the splitmix64 finaliser, so neighbouring or regularly spaced points land in
+// unrelated slots. All-ones marks an empty slot; the one point with that key,
+// (-1, -1), is kept aside.
+class ErrPoints::PointSet {
+public:
+    bool contains(quint64 k) const {
+        if (k == Empty)
+            return m_hasEmptyKey;
+        for (size_t i = mix(k) & m_mask;; i = (i + 1) & m_mask) {
+            if (m_slots[i] == k)
+                return true;
+            if (m_slots[i] == Empty)
+                return false;
+        }
+    }
+    void insert(quint64 k) {
+        if (k == Empty) {
+            m_hasEmptyKey = true;
+            return;
+        }
+        if (2 * (m_used + 1) > m_slots.size())
+            rehash(std::max<size_t>(16, 2 * m_slots.size()));
+        if (place(k))
+            ++m_used;
+    }
+
+private:
+    static constexpr quint64 Empty = ~quint64(0);
+    static quint64 mix(quint64 z) {
+        z += 0x9e3779b97f4a7c15ULL;
+        z = (z ^ (z >> 30)) * 0xbf58476d1ce4e5b9ULL;
+        z = (z ^ (z >> 27)) * 0x94d049bb133111ebULL;
+        return z ^ (z >> 31);
+    }
+    // False when the key was there already.
+    bool place(quint64 k) {
+        size_t i = mix(k) & m_mask;
+        for (; m_slots[i] != Empty; i = (i + 1) & m_mask)
+            if (m_slots[i] == k)
+                return false;
+        m_slots[i] = k;
+        return true;
+    }
+    void rehash(size_t size) {
+        std::vector<quint64> old(size, Empty);
+        old.swap(m_slots);
+        m_mask = size - 1;
+        for (const quint64 k : old)
+            if (k != Empty)
+                place(k);
+    }
+
+    std::vector<quint64> m_slots = std::vector<quint64>(1, Empty);
+    size_t m_mask = 0;
+    size_t m_used = 0;
+    bool m_hasEmptyKey = false;
+};
+
 void ErrPoints::addPoint(int x, int y) {
     m_points.append(QPoint(x, y));
-    m_lookup.insert(key(x, y));
+    if (!m_lookup)
+        m_lookup = std::make_shared<PointSet>();
+    else if (m_lookup.use_count() > 1)
+        m_lookup = std::make_shared<PointSet>(*m_lookup);
+    m_lookup->insert(key(x, y));
 }
 
 void ErrPoints::clearPoints() {
     m_points.clear();
-    m_lookup.clear();
+    m_lookup.reset();
 }
 
 bool ErrPoints::contains(int x, int y) const {
-    return m_lookup.contains(key(x, y));
+    return m_lookup && m_lookup->contains(key(x, y));
 }
 
 bool ErrPoints::read(const QString &fileName, bool append) {
     QFile f(fileName);
-    if (!f.open(QIODevice::ReadOnly | QIODevice::Text)) {
-        DebugLog::write("Can't Open error point file : " + fileName);
+    const bool opened = !TextFileLimits::refuseSpecialFile(fileName) &&
+                        f.open(QIODevice::ReadOnly | QIODevice::Text);
+    if (!opened || !TextFileLimits::guarded(fileName, [&] { return readLines(f, append); })) {
+        if (!opened)
+            DebugLog::write("Can't Open error point file : " + fileName);
         m_fileName.clear();
         clearPoints();
         m_use = false;
         return false;
     }
+    return true;
+}
+
+bool ErrPoints::readLines(QFile &f, bool append) {
     m_use = true;
-    m_fileName = QFileInfo(fileName).canonicalFilePath();
+    m_fileName = QFileInfo(f.fileName()).canonicalFilePath();
     if (!append) {
         clearPoints();
         m_use = false;
     }
     QTextStream in(&f);
     QString line;
-    while (in.readLineInto(&line)) {
+    for (qint64 lineNo = 1;; ++lineNo) {
+        const TextFileLimits::LineRead r = TextFileLimits::readLine(in, &line);
+        if (r == TextFileLimits::LineRead::End)
+            return true;
+        if (r == TextFileLimits::LineRead::TooLong) {
+            TextFileLimits::reportTooLong(f.fileName(), lineNo);
+            return false;
+        }
         QStringList items;
         if (TextLine::prefixWithItems(line, 2, "# Size", &items)) {
             m_sizeFirst = items[0].toInt();
@@ -70,7 +150,6 @@ bool ErrPoints::read(const QString &fileName, bool append) {
         const QString y = TextLine::nextItem(rest, &unused);
         addPoint(x.toInt(), y.toInt());
     }
-    return true;
 }
 
 ErrPoints ErrPoints::processWide() {

@@ -2,6 +2,9 @@
 #include "imageio/TiffData.h"
 
 #include "app/DebugLog.h"
+#include "app/TextFileLimits.h"
+#include "imageio/ImageMemory.h"
+#include "imageio/TiffGuard.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -24,6 +27,7 @@ constexpr double MaxCompressionRatio = 2048;
 
 struct TiffMessages {
     QString fileName;
+    TiffGuard::Warnings warnings;
 };
 
 int tiffError(TIFF *, void *user, const char *module, const char *fmt, va_list ap) {
@@ -36,8 +40,14 @@ int tiffError(TIFF *, void *user, const char *module, const char *fmt, va_list a
     return 1; // handled: keep libtiff's default handler off stderr
 }
 
-int tiffWarning(TIFF *, void *, const char *, const char *, va_list) {
-    return 1; // unknown private tags and the like: not worth a log line
+// Unknown private tags and the like are not worth a log line; warnings about
+// the strip tables or the decoding become the refusal of the file.
+int tiffWarning(TIFF *, void *user, const char *module, const char *fmt, va_list ap) {
+    char text[512];
+    std::vsnprintf(text, sizeof text, fmt, ap);
+    if (auto *m = static_cast<TiffMessages *>(user))
+        m->warnings.take(module, QString::fromLocal8Bit(text));
+    return 1;
 }
 
 // Opens through libtiff with errors routed into the debug log and libtiff's
@@ -208,7 +218,9 @@ bool writeStrips(TIFF *tif, int height, const void *samples) {
 bool TiffData::readTiff(const QString &fileName) {
     const qint64 fileSize = QFileInfo(fileName).size();
     clear();
-    TiffMessages messages{fileName};
+    if (TextFileLimits::refuseSpecialFile(fileName))
+        return false;
+    TiffMessages messages{fileName, {}};
     const qint64 allocLimit = std::clamp<qint64>(qint64(fileSize * MaxCompressionRatio),
                                                  qint64(16) << 20, qint64(2) << 30);
     // "m": plain reads instead of a memory map, so a file cut short by another
@@ -219,9 +231,17 @@ bool TiffData::readTiff(const QString &fileName) {
         return false;
     }
     const TiffLayout l = layoutOf(tif);
-    const QString why = refusal(tif, l);
+    QString why = refusal(tif, l);
     if (!why.isEmpty()) {
         DebugLog::write("Unsupported TIFF (" + why + ") " + fileName);
+        TIFFClose(tif);
+        return false;
+    }
+    why = messages.warnings.refusal;
+    if (why.isEmpty())
+        why = TiffGuard::stripTableFault(fileName, tif, fileSize);
+    if (!why.isEmpty()) {
+        DebugLog::write("Damaged TIFF (" + why + ") " + fileName);
         TIFFClose(tif);
         return false;
     }
@@ -236,12 +256,22 @@ bool TiffData::readTiff(const QString &fileName) {
         TIFFClose(tif);
         return false;
     }
+    // 8-bit samples are widened to 16 bits in memory.
+    const qint64 decodedBytes = qint64(l.width) * l.height * (l.bitsPerSample == 32 ? 4 : 2);
+    if (!ImageMemory::fitsBudget(decodedBytes, fileName)) {
+        TIFFClose(tif);
+        return false;
+    }
     m_width = int(l.width);
     m_height = int(l.height);
     m_fileName = fileName;
     m_scanLineSize = int(TIFFScanlineSize(tif));
     resetRange();
-    const bool ok = tiffReadStrips(tif, l.bitsPerSample);
+    TiffGuard::useCheckedDecoder(tif);
+    const bool decoded = tiffReadStrips(tif, l.bitsPerSample);
+    if (decoded && !messages.warnings.refusal.isEmpty())
+        DebugLog::write("Damaged TIFF (" + messages.warnings.refusal + ") " + fileName);
+    const bool ok = decoded && messages.warnings.refusal.isEmpty();
     if (ok) {
         const double seconds = exifExposureSeconds(tif);
         m_exposureMs = 1000 * (seconds >= 0 ? seconds : 0.1);
@@ -265,7 +295,11 @@ bool TiffData::tiffReadStrips(TIFF *tif, int bitsPerSample) {
     if (bitsPerSample == 32)
         type = format == SAMPLEFORMAT_IEEEFP ? Float32 : UInt32;
     startRows(type);
-    unsigned char *block = addRowBlock(0, m_height, false);
+    // Zeroed: no byte of the heap can reach the pixels, whatever a decoder
+    // leaves unwritten.
+    unsigned char *block = addRowBlock(0, m_height, true);
+    if (!block)
+        return false;
     const size_t rowBytes = size_t(m_width) * size_t(sampleBytes(m_sampleType));
 
     if (bitsPerSample == 8) { // widened to 16 bits one scan line at a time
@@ -312,7 +346,7 @@ bool writeTiff(const QString &fileName, int width, int height, const void *sampl
         DebugLog::write("Can not open " + fileName + " [" + out.errorString() + "]");
         return false;
     }
-    TiffMessages messages{fileName};
+    TiffMessages messages{fileName, {}};
     TIFFOpenOptions *opts = TIFFOpenOptionsAlloc();
     TIFFOpenOptionsSetErrorHandlerExtR(opts, tiffError, &messages);
     TIFFOpenOptionsSetWarningHandlerExtR(opts, tiffWarning, &messages);
