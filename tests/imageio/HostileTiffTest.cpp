@@ -6,6 +6,7 @@
 #include "imageio/TiffData.h"
 #include "support/TestSupport.h"
 
+#include <QFile>
 #include <QTemporaryDir>
 #include <QtEndian>
 #include <gtest/gtest.h>
@@ -157,11 +158,15 @@ QList<Case> cases() {
 
 } // namespace
 
+// With LUMENSTACK_CORPUS_OUT set, the cases are also written there (the TIFF
+// folder of the fuzz regression corpus is made so).
 TEST(HostileTiff, StripFaultsRefusedAndAcceptedFilesFullyDecoded) {
     QTemporaryDir dir;
-    const QByteArray expected = pictureRows(H);
+    const QString corpusOut = qEnvironmentVariable("LUMENSTACK_CORPUS_OUT");
     for (const Case &c : cases()) {
         const QString path = TestSupport::writeFile(dir, QString(c.name) + ".tif", c.tiff.bytes());
+        if (!corpusOut.isEmpty())
+            QFile::copy(path, corpusOut + "/" + c.name + ".tif");
         DebugLog::Capture log;
         TiffData d;
         ASSERT_EQ(d.load(path), c.accepted) << c.name << "\n"

@@ -3,6 +3,7 @@
 #include "analysis/Analyzed2DRes.h"
 #include "analysis/EmpFile.h"
 #include "analysis/ImageRegistration.h"
+#include "app/TextFileLimits.h"
 #include "imageio/EnergyOfFiles.h"
 #include "imageio/TiffData.h"
 #include "spectrum/EdgeTable.h"
@@ -42,11 +43,17 @@ QStringList imageFiles(const QString &dir) {
 
 bool readEnergies(const QString &file, QVector<double> *energies) {
     QFile f(file);
-    if (!f.open(QIODevice::ReadOnly | QIODevice::Text))
+    if (TextFileLimits::refuseSpecialFile(file) || !f.open(QIODevice::ReadOnly | QIODevice::Text))
         return false;
     QTextStream in(&f);
-    while (!in.atEnd()) {
-        const QString line = in.readLine().trimmed();
+    QString text;
+    for (;;) {
+        const TextFileLimits::LineRead r = TextFileLimits::readLine(in, &text);
+        if (r == TextFileLimits::LineRead::TooLong)
+            return false;
+        if (r == TextFileLimits::LineRead::End)
+            break;
+        const QString line = text.trimmed();
         if (line.isEmpty() || line.startsWith('#'))
             continue;
         double e = 0;
