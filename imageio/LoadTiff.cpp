@@ -1,9 +1,11 @@
 #include "imageio/LoadTiff.h"
 
+#include "imageio/ImageMemory.h"
 #include "imageio/TiffData.h"
 
 #include <QMetaMethod>
 #include <QMetaType>
+#include <algorithm>
 
 LoadTiff::LoadTiff(QObject *parent) : QObject(parent) {
     qRegisterMetaType<TiffData *>("TiffData*");
@@ -26,8 +28,25 @@ void LoadTiff::loadTiffs(const QStringList &files, bool ignoreLive, int skip, in
     if (m_busy.load())
         return;
     m_busy.store(true);
-    m_index = m_queue.front().cutFirst;
+    startFront();
     emit loadNext();
+}
+
+void LoadTiff::startFront() {
+    const Request &r = m_queue.front();
+    m_index = r.cutFirst;
+    const qint64 files = r.files.size();
+    if (r.cutFirst >= files)
+        return;
+    // Positions cutFirst, cutFirst + skip, ... below files - cutLast; the
+    // first is always read.
+    const qint64 span = std::max<qint64>(files - r.cutLast - r.cutFirst, 1);
+    const qint64 count = (span + r.skip - 1) / r.skip;
+    const QString &first = r.files.at(r.cutFirst);
+    const QString text = ImageMemory::seriesWarning(TiffData::decodedBytes(first), count,
+                                                    ImageMemory::availableBytes(), first);
+    if (!text.isEmpty())
+        emit loadWarning(text);
 }
 
 void LoadTiff::treatQues() {
@@ -52,7 +71,7 @@ void LoadTiff::treatQues() {
         emit finishLoadFiles(id);
         return;
     }
-    m_index = m_queue.front().cutFirst;
+    startFront();
     handOut(data, fNo);
     emit loadNext();
 }

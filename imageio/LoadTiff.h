@@ -35,6 +35,9 @@ signals:
     void loaded(TiffData *data, int fNo);
     // The queue ran empty; id is the loadCmdId of the last request finished.
     void finishLoadFiles(int id);
+    // Sent before a request starts whose images will not fit in the memory
+    // available; the load goes on.
+    void loadWarning(const QString &text);
 
 public slots:
     // Queues a request. skip below 1 counts as 1, negative cuts as 0. The mask
@@ -59,6 +62,9 @@ private:
     // The image at position fNo of the request, or nullptr when it is passed
     // over or cannot be read.
     static TiffData *readFile(const Request &r, int fNo);
+    // The front request is about to start: warn when its images, each the
+    // size of its first one, exceed the available memory.
+    void startFront();
     void handOut(TiffData *data, int fNo);
 
     std::deque<Request> m_queue;

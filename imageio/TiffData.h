@@ -55,6 +55,9 @@ public:
     bool readTextImage(const QString &fileName);
     // Number of header lines, or -1. Sets width and height.
     int readTextImageHeader(const QString &fileName);
+    // Bytes the samples of the file's image would take, from its header
+    // alone; 0 when the header cannot be read.
+    static qint64 decodedBytes(const QString &fileName);
     // Takes width x height samples of the given type (UInt16, UInt32 or
     // Float32), row by row, as an image made in memory (synthetic or computed
     // frames); the range and display are rebuilt. False, leaving no data, for

@@ -194,6 +194,7 @@ void Body::setupLoader(Series s) {
     // The batch waits for the load; the window's own bookkeeping (connected
     // first) is done by then.
     connect(loader, &LoadTiff::finishLoadFiles, this, &Body::finishBatchExec);
+    connect(loader, &LoadTiff::loadWarning, this, &Body::showLoadWarning);
     thread->start();
 }
 
@@ -441,7 +442,9 @@ void Body::loaded(Series s, TiffData *data, int fNo) {
     haltAnalysisRun();
     SelectDataFiles *p = panel(s);
     data->setEnergy(p->addFile(data->fileName(), fNo));
-    m_stack.append(s, data);
+    const QString sizeWarning = m_stack.append(s, data);
+    if (!sizeWarning.isEmpty())
+        showLoadWarning(sizeWarning);
     const bool showLatest = p->showLatest();
     if (!showLatest && loader(s)->isBusy())
         return;

@@ -126,6 +126,9 @@ public slots:
     void loadedI0(TiffData *data, int fNo);
     void finishedLoadI1Files();
     void finishedLoadI0Files();
+    // A warning about a load (images of another size, a series beyond the
+    // memory): debug log, status bar and batch log (BodyLoadWarnings.cpp).
+    void showLoadWarning(const QString &text);
 
     // ---- display and navigation ----
     void showData(int no);
