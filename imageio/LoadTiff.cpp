@@ -28,25 +28,32 @@ void LoadTiff::loadTiffs(const QStringList &files, bool ignoreLive, int skip, in
     if (m_busy.load())
         return;
     m_busy.store(true);
-    startFront();
+    startRequest();
     emit loadNext();
 }
 
-void LoadTiff::startFront() {
+void LoadTiff::startRequest() {
     const Request &r = m_queue.front();
     m_index = r.cutFirst;
-    const qint64 files = r.files.size();
-    if (r.cutFirst >= files)
+    m_done = 0;
+    m_total = plannedFiles(r);
+    if (m_total == 0)
         return;
-    // Positions cutFirst, cutFirst + skip, ... below files - cutLast; the
-    // first is always read.
-    const qint64 span = std::max<qint64>(files - r.cutLast - r.cutFirst, 1);
-    const qint64 count = (span + r.skip - 1) / r.skip;
+    // Every image taken the size of the first one.
     const QString &first = r.files.at(r.cutFirst);
-    const QString text = ImageMemory::seriesWarning(TiffData::decodedBytes(first), count,
+    const QString text = ImageMemory::seriesWarning(TiffData::decodedBytes(first), m_total,
                                                     ImageMemory::availableBytes(), first);
     if (!text.isEmpty())
         emit loadWarning(text);
+}
+
+int LoadTiff::plannedFiles(const Request &r) {
+    const qint64 count = r.files.size();
+    if (r.cutFirst >= count)
+        return 0;
+    const qint64 span = count - qint64(r.cutLast) - r.cutFirst;
+    const qint64 more = span > 0 ? (span + r.skip - 1) / r.skip - 1 : 0;
+    return int(1 + std::max<qint64>(0, more));
 }
 
 void LoadTiff::treatQues() {
@@ -57,9 +64,14 @@ void LoadTiff::treatQues() {
     const bool inList = m_index < count;
     const int fNo = inList ? int(m_index) : 0;
     TiffData *data = inList ? readFile(r, fNo) : nullptr;
+    if (inList)
+        m_done = std::min(m_done + 1, m_total);
+    const int done = m_done;
+    const int total = m_total;
     m_index += r.skip;
     if (inList && m_index < count - r.cutLast) {
         handOut(data, fNo);
+        emit progress(done, total);
         emit loadNext();
         return;
     }
@@ -68,11 +80,13 @@ void LoadTiff::treatQues() {
     if (m_queue.empty()) {
         m_busy.store(false);
         handOut(data, fNo);
+        emit progress(done, total);
         emit finishLoadFiles(id);
         return;
     }
-    startFront();
+    startRequest();
     handOut(data, fNo);
+    emit progress(done, total);
     emit loadNext();
 }
 

@@ -35,6 +35,9 @@ signals:
     void loaded(TiffData *data, int fNo);
     // The queue ran empty; id is the loadCmdId of the last request finished.
     void finishLoadFiles(int id);
+    // After each file of the request being worked on (read or passed over):
+    // done of its total files so far.
+    void progress(int done, int total);
     // Sent before a request starts whose images will not fit in the memory
     // available; the load goes on.
     void loadWarning(const QString &text);
@@ -62,9 +65,12 @@ private:
     // The image at position fNo of the request, or nullptr when it is passed
     // over or cannot be read.
     static TiffData *readFile(const Request &r, int fNo);
-    // The front request is about to start: warn when its images, each the
-    // size of its first one, exceed the available memory.
-    void startFront();
+    // Positions of the list a request reads: the first one whenever it lies
+    // in the list, then every skip-th before the cut at the end.
+    static int plannedFiles(const Request &r);
+    // The front request starts: position, progress, and a warning when its
+    // images will not fit in the available memory.
+    void startRequest();
     void handOut(TiffData *data, int fNo);
 
     std::deque<Request> m_queue;
@@ -73,4 +79,6 @@ private:
     // fields and may be near INT_MAX, and their sum must neither overflow nor
     // wrap back into the list.
     qint64 m_index = 0;
+    int m_done = 0;
+    int m_total = 0;
 };

@@ -14,6 +14,7 @@
 #include <cmath>
 #include <cstdarg>
 #include <cstdio>
+#include <cstring>
 #include <tiffio.h>
 #include <vector>
 
@@ -256,8 +257,10 @@ bool TiffData::readTiff(const QString &fileName) {
         TIFFClose(tif);
         return false;
     }
-    // 8-bit samples are widened to 16 bits in memory.
-    const qint64 decodedBytes = qint64(l.width) * l.height * (l.bitsPerSample == 32 ? 4 : 2);
+    // The rows of the band kept; 8-bit samples are widened to 16 bits.
+    const qint64 first = std::clamp<qint64>(m_band.first, 0, l.height);
+    const qint64 rows = std::clamp<qint64>(m_band.end, first, l.height) - first;
+    const qint64 decodedBytes = qint64(l.width) * rows * (l.bitsPerSample == 32 ? 4 : 2);
     if (!ImageMemory::fitsBudget(decodedBytes, fileName)) {
         TIFFClose(tif);
         return false;
@@ -284,7 +287,8 @@ bool TiffData::readTiff(const QString &fileName) {
     }
     if (ErrPoints::processWide().use())
         repairErrorPoints();
-    rebuildDisplay();
+    if (wholeImageStored())
+        rebuildDisplay();
     return true;
 }
 
@@ -295,18 +299,23 @@ bool TiffData::tiffReadStrips(TIFF *tif, int bitsPerSample) {
     if (bitsPerSample == 32)
         type = format == SAMPLEFORMAT_IEEEFP ? Float32 : UInt32;
     startRows(type);
-    // Zeroed: no byte of the heap can reach the pixels, whatever a decoder
+    // Only the rows of the band asked for (all by default) are stored,
+    // zeroed: no byte of the heap can reach the pixels, whatever a decoder
     // leaves unwritten.
-    unsigned char *block = addRowBlock(0, m_height, true);
-    if (!block)
+    const int b0 = std::clamp(m_band.first, 0, m_height);
+    const int b1 = std::clamp(m_band.end, b0, m_height);
+    unsigned char *block = addRowBlock(b0, b1 - b0, true);
+    if (!block && b1 > b0)
         return false;
+    m_rowBegin = b0;
+    m_rowEnd = b1;
     const size_t rowBytes = size_t(m_width) * size_t(sampleBytes(m_sampleType));
 
     if (bitsPerSample == 8) { // widened to 16 bits one scan line at a time
         std::vector<unsigned char> line(size_t(std::max<tmsize_t>(TIFFScanlineSize(tif), 0)));
         if (line.size() < size_t(m_width))
             return false;
-        for (int y = 0; y < m_height; ++y) {
+        for (int y = b0; y < b1; ++y) {
             if (TIFFReadScanline(tif, line.data(), uint32_t(y), 0) < 0)
                 return false;
             auto *row = reinterpret_cast<quint16 *>(m_rows[size_t(y)]);
@@ -321,14 +330,23 @@ bool TiffData::tiffReadStrips(TIFF *tif, int bitsPerSample) {
     TIFFGetFieldDefaulted(tif, TIFFTAG_ROWSPERSTRIP, &rowsPerStrip);
     rowsPerStrip = std::clamp<uint32_t>(rowsPerStrip, 1, uint32_t(m_height));
     const tstrip_t strips = TIFFNumberOfStrips(tif);
-    for (uint32_t y = 0; y < uint32_t(m_height); y += rowsPerStrip) {
+    std::vector<unsigned char> partial; // a strip that sticks out of the band
+    for (uint32_t y = uint32_t(b0) / rowsPerStrip * rowsPerStrip; y < uint32_t(b1);
+         y += rowsPerStrip) {
         const tstrip_t strip = TIFFComputeStrip(tif, y, 0);
         const uint32_t rows = std::min(rowsPerStrip, uint32_t(m_height) - y);
         const tmsize_t bytes = tmsize_t(rowBytes * rows);
+        const uint32_t from = std::max(y, uint32_t(b0)), to = std::min(y + rows, uint32_t(b1));
+        unsigned char *target = block + rowBytes * (from - uint32_t(b0));
+        const bool whole = from == y && to == y + rows;
+        if (!whole)
+            partial.assign(size_t(bytes), 0);
         if (strip >= strips ||
-            TIFFReadEncodedStrip(tif, strip, block + rowBytes * y, bytes) != bytes)
+            TIFFReadEncodedStrip(tif, strip, whole ? target : partial.data(), bytes) != bytes)
             return false;
-        updateRange(block + rowBytes * y, int(rows) * m_width);
+        if (!whole)
+            std::memcpy(target, partial.data() + rowBytes * (from - y), rowBytes * (to - from));
+        updateRange(target, int(to - from) * m_width);
     }
     return true;
 }

@@ -11,3 +11,9 @@ int runRaMap(const QStringList &args);
 int runShiftMap(const QStringList &args);
 int runAlign(const QStringList &args);
 int runElemMap(const QStringList &args);
+int runBatchReference(const QStringList &args);
+int runMerge(const QStringList &args);
+
+struct CalibStats;
+// The "stats" member of shift-map's JSON line; merge recomputes it.
+QString shiftStatsJson(const CalibStats &s);

@@ -19,7 +19,9 @@ void printUsage() {
                  "  ra-map         residual-absorption maps of a stack\n"
                  "  elem-map       element jump, ratio, ROI and correlation maps of a stack\n"
                  "  shift-map      energy-shift map of a stack against a standard\n"
-                 "  align          registration shifts of a drifted I1 series\n");
+                 "  align          registration shifts of a drifted I1 series\n"
+                 "  batch-reference  the batch-language reference (Markdown)\n"
+                 "  merge          join the map outputs of tiles of one stack\n");
 }
 
 } // namespace
@@ -39,6 +41,8 @@ int main(int argc, char **argv) {
         {"elem-map", runElemMap},
         {"shift-map", runShiftMap},
         {"align", runAlign},
+        {"batch-reference", runBatchReference},
+        {"merge", runMerge},
     };
     if (args.isEmpty() || !commands.count(args.first())) {
         printUsage();
