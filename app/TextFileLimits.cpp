@@ -5,6 +5,7 @@
 #include <QFileInfo>
 #include <QIODevice>
 #include <QTextStream>
+#include <algorithm>
 
 namespace TextFileLimits {
 
@@ -29,8 +30,13 @@ LineRead readLine(QIODevice &device, QByteArray *line) {
         line->clear();
         return LineRead::End;
     }
-    // readLine(n) reads at most n - 1 bytes: the longest line, its CR and LF.
-    *line = device.readLine(qint64(MaxLineChars) + 3);
+    // Read into the caller's buffer, which keeps its capacity from line to
+    // line: room for the longest line, its CR and LF, and the terminating 0.
+    const int room = MaxLineChars + 3;
+    line->reserve(room); // reserved: shrinking to the line keeps the room
+    line->resize(room);
+    const qint64 n = device.readLine(line->data(), room);
+    line->resize(int(std::max<qint64>(n, 0)));
     const bool ended = line->endsWith('\n');
     if (ended)
         line->chop(line->endsWith("\r\n") ? 2 : 1);

@@ -10,6 +10,7 @@
 #include <QMutexLocker>
 #include <QTextStream>
 #include <algorithm>
+#include <charconv>
 #include <vector>
 
 namespace {
@@ -118,6 +119,74 @@ bool ErrPoints::read(const QString &fileName, bool append) {
     return true;
 }
 
+namespace {
+
+enum class FastLine { Point, Blank, Other };
+
+// An item as QString::toInt reads it: the whole item a decimal int with an
+// optional sign, else 0.
+int intOf(const char *begin, const char *end) {
+    if (begin < end && *begin == '+' && end - begin > 1 && begin[1] != '-')
+        ++begin;
+    int v = 0;
+    const auto r = std::from_chars(begin, end, v);
+    return r.ec == std::errc() && r.ptr == end ? v : 0;
+}
+
+bool isAsciiSpace(char c) {
+    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+}
+
+// The common line of a mask, "x y" in plain ASCII, read without building
+// strings: lines with a comment mark, quotes or other than ASCII bytes are
+// left to the general rules.
+FastLine fastPoint(const QByteArray &line, int *x, int *y) {
+    const char *p = line.constData();
+    const char *end = p + line.size();
+    for (const char *q = p; q < end; ++q)
+        if (*q == '#' || *q == '"' || *q == '\'' || uchar(*q) >= 0x80)
+            return FastLine::Other;
+    const char *item[2][2] = {{end, end}, {end, end}};
+    for (int i = 0; i < 2; ++i) {
+        while (p < end && isAsciiSpace(*p))
+            ++p;
+        item[i][0] = p;
+        while (p < end && !isAsciiSpace(*p))
+            ++p;
+        item[i][1] = p;
+    }
+    if (item[0][0] == item[0][1])
+        return FastLine::Blank;
+    *x = intOf(item[0][0], item[0][1]);
+    *y = intOf(item[1][0], item[1][1]);
+    return FastLine::Point;
+}
+
+bool startsWithByteOrderMark(QFile &f) {
+    const QByteArray head = f.peek(3);
+    return head.startsWith("\xEF\xBB\xBF") || head.startsWith("\xFE\xFF") ||
+           head.startsWith("\xFF\xFE");
+}
+
+} // namespace
+
+void ErrPoints::takeLine(const QString &line) {
+    QStringList items;
+    if (TextLine::prefixWithItems(line, 2, "# Size", &items)) {
+        m_sizeFirst = items[0].toInt();
+        m_sizeSecond = items[1].toInt();
+        clearPoints();
+        m_use = false;
+        return;
+    }
+    QString rest, unused;
+    const QString x = TextLine::nextItem(TextLine::stripComment(line).simplified(), &rest);
+    if (x.isEmpty())
+        return;
+    const QString y = TextLine::nextItem(rest, &unused);
+    addPoint(x.toInt(), y.toInt());
+}
+
 bool ErrPoints::readLines(QFile &f, bool append) {
     m_use = true;
     m_fileName = QFileInfo(f.fileName()).canonicalFilePath();
@@ -125,30 +194,36 @@ bool ErrPoints::readLines(QFile &f, bool append) {
         clearPoints();
         m_use = false;
     }
-    QTextStream in(&f);
-    QString line;
+    if (startsWithByteOrderMark(f)) { // UTF-16 or marked UTF-8: the text stream decodes it
+        QTextStream in(&f);
+        QString line;
+        for (qint64 lineNo = 1;; ++lineNo) {
+            const TextFileLimits::LineRead r = TextFileLimits::readLine(in, &line);
+            if (r == TextFileLimits::LineRead::TooLong)
+                TextFileLimits::reportTooLong(f.fileName(), lineNo);
+            if (r != TextFileLimits::LineRead::Line)
+                return r == TextFileLimits::LineRead::End;
+            takeLine(line);
+        }
+    }
+    QByteArray line;
     for (qint64 lineNo = 1;; ++lineNo) {
-        const TextFileLimits::LineRead r = TextFileLimits::readLine(in, &line);
-        if (r == TextFileLimits::LineRead::End)
-            return true;
-        if (r == TextFileLimits::LineRead::TooLong) {
+        const TextFileLimits::LineRead r = TextFileLimits::readLine(f, &line);
+        if (r == TextFileLimits::LineRead::TooLong)
             TextFileLimits::reportTooLong(f.fileName(), lineNo);
-            return false;
+        if (r != TextFileLimits::LineRead::Line)
+            return r == TextFileLimits::LineRead::End;
+        int x = 0, y = 0;
+        switch (fastPoint(line, &x, &y)) {
+        case FastLine::Point:
+            addPoint(x, y);
+            break;
+        case FastLine::Blank:
+            break;
+        case FastLine::Other:
+            takeLine(QString::fromUtf8(line));
+            break;
         }
-        QStringList items;
-        if (TextLine::prefixWithItems(line, 2, "# Size", &items)) {
-            m_sizeFirst = items[0].toInt();
-            m_sizeSecond = items[1].toInt();
-            clearPoints();
-            m_use = false;
-            continue;
-        }
-        QString rest, unused;
-        const QString x = TextLine::nextItem(TextLine::stripComment(line).simplified(), &rest);
-        if (x.isEmpty())
-            continue;
-        const QString y = TextLine::nextItem(rest, &unused);
-        addPoint(x.toInt(), y.toInt());
     }
 }
 

@@ -53,6 +53,8 @@ private:
     // Shared by copies of the mask; a copy that adds points gets its own.
     class PointSet;
     bool readLines(QFile &f, bool append);
+    // One line by the general rules: the "# Size" line or a point.
+    void takeLine(const QString &line);
 
     bool m_use = false;
     QString m_fileName;

@@ -8,7 +8,8 @@
 
 void Body::showLoadWarning(const QString &text) {
     DebugLog::write(text);
-    statusBar()->showMessage(text);
+    // For a minute in place of the cursor read-out, whose place it takes.
+    statusBar()->showMessage(text, 60000);
     if (m_batchCtrl)
         m_batchCtrl->Log("Warn: " + text + "\n");
 }
