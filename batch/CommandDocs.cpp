@@ -198,6 +198,16 @@ const QVector<CommandDoc> &table() {
         {ANALYZER_ELEMS_BG_NROI, Analysis, "any, number", "Background conditions: NROI.",
          C::AtOnce},
         {ANALYZER_EXEC_ELEMS, Analysis, "none", "Element map run.", C::RunEnds},
+        {ANALYZER_SET_LCF_NONNEG, Analysis, "flag",
+         "Fit option Non-negative: no fraction (MLCF: no edge jump) below 0.", C::AtOnce},
+        {ANALYZER_SET_LCF_SUM1, Analysis, "flag",
+         "Fit option Sum to 1: the LCF fractions add up to 1.", C::AtOnce},
+        {ANALYZER_SET_FIXED_E0, Analysis, "flag, E (eV) or auto",
+         "Fit option Fixed E0: every bin normalised at one edge energy, E or, with auto, the "
+         "midpoint energy of the area's summed spectrum; a problem is written to the log.",
+         C::AtOnce},
+        {ANALYZER_SELECT_SIGMA_IMAGE, Analysis, "none",
+         "Shows the standard error (Sigma) of the selected fraction.", C::AtOnce},
 
         {CALIB_SHOW_WINDOW, Calib, "none", "Shows the calibration window.", C::AtOnce},
         {CALIB_LOAD_STD, Calib, "file", "Standard spectrum of the calibration.", C::AtOnce},
@@ -258,7 +268,7 @@ const CommandDoc *find(int id) {
 QStringList undocumentedCommands() {
     ExCmdTable::build();
     QStringList missing;
-    for (int id = 0; id < ExCmdTable::Count; ++id) {
+    for (int id : ExCmdTable::allIds()) {
         const QString name = ExCmdTable::nameOf(id);
         if (ExCmdTable::isExternal(name) && !find(id))
             missing << name;
