@@ -65,6 +65,8 @@ public:
 
     // ---- the record ----
     const QString &fileName() const { return m_fileName; }
+    // Names an image made in memory or read from a container (a stack file).
+    void setFileName(const QString &name) { m_fileName = name; }
     int width() const { return m_width; }
     int height() const { return m_height; }
     int originX() const { return m_originX; }
