@@ -655,3 +655,95 @@ bool Hdf5Stack::readImage(Part part, int k, int y0, int rows, TiffData &out,
         out.repairErrorPoints();
     return true;
 }
+
+// ------------------------------------------------------------------- listing
+
+namespace {
+
+constexpr size_t MaxListed = 10000;
+
+QString typeName(hid_t type) {
+    const size_t bits = H5Tget_size(type) * 8;
+    switch (H5Tget_class(type)) {
+    case H5T_INTEGER:
+        return QString(H5Tget_sign(type) == H5T_SGN_NONE ? "uint%1" : "int%1").arg(bits);
+    case H5T_FLOAT:
+        return QString("float%1").arg(bits);
+    case H5T_STRING:
+        return QStringLiteral("string");
+    case H5T_COMPOUND:
+        return QStringLiteral("compound");
+    default:
+        return QStringLiteral("other");
+    }
+}
+
+struct Listing {
+    std::vector<Hdf5DatasetInfo> *out;
+};
+
+herr_t visitObject(hid_t root, const char *name, const H5O_info_t *info, void *data) {
+    auto *listing = static_cast<Listing *>(data);
+    if (info->type != H5O_TYPE_DATASET)
+        return 0;
+    if (listing->out->size() >= MaxListed)
+        return 1;
+    Handle set(H5Dopen2(root, name, H5P_DEFAULT));
+    if (!set.ok())
+        return 0;
+    Hdf5DatasetInfo d;
+    d.path = "/" + QString::fromUtf8(name);
+    Handle space(H5Dget_space(set.id));
+    Handle type(H5Dget_type(set.id));
+    Handle dcpl(H5Dget_create_plist(set.id));
+    const int rank = std::clamp(H5Sget_simple_extent_ndims(space.id), 0, H5S_MAX_RANK);
+    std::vector<hsize_t> dims(size_t(rank) + 1, 0);
+    H5Sget_simple_extent_dims(space.id, dims.data(), nullptr);
+    d.shape.assign(dims.begin(), dims.begin() + rank);
+    d.type = typeName(type.id);
+    const H5D_layout_t layout = H5Pget_layout(dcpl.id);
+    d.isVirtual = layout == H5D_VIRTUAL;
+    if (layout == H5D_CHUNKED) {
+        std::vector<hsize_t> chunk(size_t(H5S_MAX_RANK), 0);
+        const int n = H5Pget_chunk(dcpl.id, H5S_MAX_RANK, chunk.data());
+        d.chunks.assign(chunk.begin(), chunk.begin() + std::max(0, n));
+    }
+    const int filters = H5Pget_nfilters(dcpl.id);
+    for (int i = 0; i < filters; ++i) {
+        char fname[256] = {0};
+        unsigned flags = 0, config = 0;
+        size_t nValues = 0;
+        const H5Z_filter_t id = H5Pget_filter2(dcpl.id, unsigned(i), &flags, &nValues, nullptr,
+                                               sizeof fname, fname, &config);
+        d.filters << (id == H5Z_FILTER_DEFLATE      ? QStringLiteral("deflate")
+                      : id == H5Z_FILTER_SHUFFLE    ? QStringLiteral("shuffle")
+                      : id == H5Z_FILTER_FLETCHER32 ? QStringLiteral("fletcher32")
+                      : id == H5Z_FILTER_SZIP       ? QStringLiteral("szip")
+                                                    : QString("filter-%1").arg(int(id)));
+    }
+    listing->out->push_back(d);
+    return 0;
+}
+
+} // namespace
+
+bool Hdf5Stack::listDatasets(const QString &fileName, std::vector<Hdf5DatasetInfo> *out,
+                             QString *why) {
+    silenceLibrary();
+    QMutexLocker lock(&libraryLock());
+    if (!isHdf5File(fileName)) {
+        *why = fileName + ": " + (QFile::exists(fileName) ? "not an HDF5 file" : "no such file");
+        return false;
+    }
+    Handle file(H5Fopen(QFile::encodeName(fileName).constData(), H5F_ACC_RDONLY, H5P_DEFAULT));
+    if (!file.ok()) {
+        *why = fileName + ": cannot be opened as HDF5, damaged or truncated" + libraryError();
+        return false;
+    }
+    Listing listing{out};
+    if (H5Ovisit(file.id, H5_INDEX_NAME, H5_ITER_INC, visitObject, &listing) < 0) {
+        *why = fileName + ": cannot list the datasets" + libraryError();
+        return false;
+    }
+    return true;
+}

@@ -21,6 +21,16 @@
 
 class ErrPoints;
 
+// One dataset of a file, as h5-info lists it.
+struct Hdf5DatasetInfo {
+    QString path;
+    std::vector<unsigned long long> shape;
+    QString type;                           // "uint16", "float32", "string", ...
+    std::vector<unsigned long long> chunks; // empty when not chunked
+    QStringList filters;
+    bool isVirtual = false;
+};
+
 class Hdf5Stack {
 public:
     enum Part { Images, Flats, Dark };
@@ -34,6 +44,11 @@ public:
     static bool isHdf5File(const QString &fileName);
     // Turns off the library's printing of its error stack (process-wide).
     static void silenceLibrary();
+
+    // Every dataset of the file (at most 10000), in name order; false with
+    // *why for a file that cannot be opened.
+    static bool listDatasets(const QString &fileName, std::vector<Hdf5DatasetInfo> *out,
+                             QString *why);
 
     bool open(const QString &fileName, const Hdf5Layout &layout);
     void close();

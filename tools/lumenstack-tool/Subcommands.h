@@ -11,3 +11,4 @@ int runRaMap(const QStringList &args);
 int runShiftMap(const QStringList &args);
 int runAlign(const QStringList &args);
 int runElemMap(const QStringList &args);
+int runH5Info(const QStringList &args);

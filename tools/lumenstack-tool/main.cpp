@@ -19,7 +19,8 @@ void printUsage() {
                  "  ra-map         residual-absorption maps of a stack\n"
                  "  elem-map       element jump, ratio, ROI and correlation maps of a stack\n"
                  "  shift-map      energy-shift map of a stack against a standard\n"
-                 "  align          registration shifts of a drifted I1 series\n");
+                 "  align          registration shifts of a drifted I1 series\n"
+                 "  h5-info        datasets of an HDF5 file and the stack layout that fits\n");
 }
 
 } // namespace
@@ -39,6 +40,7 @@ int main(int argc, char **argv) {
         {"elem-map", runElemMap},
         {"shift-map", runShiftMap},
         {"align", runAlign},
+        {"h5-info", runH5Info},
     };
     if (args.isEmpty() || !commands.count(args.first())) {
         printUsage();
