@@ -31,6 +31,7 @@ QString stripComment(const QString &line) {
 } // namespace
 
 bool Hdf5Layout::parse(const QString &text, QString *why) {
+    *this = Hdf5Layout();
     const QStringList lines = text.split('\n');
     for (int n = 0; n < lines.size(); ++n) {
         const QString line = stripComment(lines[n]);
@@ -113,13 +114,12 @@ bool Hdf5Layout::read(const QString &fileOrName, QString *why) {
         *why = "the layout " + fileOrName + " is larger than 64 KiB";
         return false;
     }
-    *this = Hdf5Layout();
-    sourceFile = path;
     QString lineWhy;
     if (!parse(QString::fromUtf8(f.read(MaxLayoutBytes)), &lineWhy)) {
         *why = fileOrName + ": " + lineWhy;
         return false;
     }
+    sourceFile = path;
     if (name.isEmpty())
         name = QFileInfo(path).completeBaseName();
     return true;

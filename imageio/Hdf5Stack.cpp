@@ -521,6 +521,17 @@ bool Hdf5Stack::openOptional(Part part, const QString &entry) {
     return true;
 }
 
+// True when the dataset, or the attribute of "OBJECT@ATTRIBUTE", is there.
+static bool exists(hid_t file, const QString &spec) {
+    const QByteArray object = spec.section('@', 0, 0).toUtf8();
+    if (H5Lexists(file, object.constData(), H5P_DEFAULT) <= 0)
+        return false;
+    if (!spec.contains('@'))
+        return true;
+    const QByteArray name = spec.section('@', 1).toUtf8();
+    return H5Aexists_by_name(file, object.constData(), name.constData(), H5P_DEFAULT) > 0;
+}
+
 bool Hdf5Stack::readExposures() {
     auto valueMs = [this](const QString &entry, std::vector<double> *out) -> bool {
         const bool optional = entry.startsWith('?');
@@ -530,9 +541,7 @@ bool Hdf5Stack::readExposures() {
         if (isNumberText) {
             out->assign(1, number);
         } else {
-            const QString object = spec.section('@', 0, 0);
-            if (optional &&
-                H5Lexists(m_impl->file.id, object.toUtf8().constData(), H5P_DEFAULT) <= 0)
+            if (optional && !exists(m_impl->file.id, spec))
                 return true;
             QString why;
             if (!readNumbers(m_impl->file.id, spec, MaxFrames, out, nullptr, &why))
