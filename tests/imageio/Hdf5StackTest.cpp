@@ -6,6 +6,7 @@
 #include "imageio/Hdf5Stack.h"
 #include "imageio/ErrPoints.h"
 #include "imageio/Hdf5Writer.h"
+#include "imageio/LoadTiff.h"
 #include "support/TestSupport.h"
 
 #include <QFile>
@@ -281,6 +282,30 @@ TEST_F(Hdf5StackTest, BrokenFilesAndLayoutsFailWithOneClearMessage) {
     EXPECT_FALSE(l.parse("images = /a\nenergies = /e\naxes = x,y,energy\n", &why));
     EXPECT_FALSE(l.parse("energies = /e\n", &why));
     EXPECT_FALSE(l.read(dir->filePath("no-layout.ini"), &why));
+}
+
+// The series loader walks a stack's images with skip and cuts as it walks
+// files; each image carries its energy from the file. A stack that cannot be
+// opened still completes its request.
+TEST_F(Hdf5StackTest, LoaderHandsOutTheStackImagesWithTheirEnergies) {
+    LoadTiff loader;
+    QVector<int> fNos;
+    QVector<double> energies;
+    QVector<int> finished;
+    QObject::connect(&loader, &LoadTiff::loaded, [&](TiffData *d, int fNo) {
+        fNos << fNo;
+        energies << (d->energyFromFile() ? d->energy() : -1);
+        delete d;
+    });
+    QObject::connect(&loader, &LoadTiff::finishLoadFiles, [&](int id) { finished << id; });
+    loader.loadStack(file("generic_f64_desc"), "generic", Hdf5Stack::Images, 2, 1, 0,
+                     ErrPoints(), LoadTiff::I1LoadId);
+    loader.loadStack(file("lzf"), "generic", Hdf5Stack::Images, 1, 0, 0, ErrPoints(),
+                     LoadTiff::I0LoadId);
+    ASSERT_TRUE(TestSupport::waitUntil([&] { return !finished.isEmpty(); }));
+    EXPECT_EQ(fNos, QVector<int>({1, 3}));
+    EXPECT_EQ(energies, QVector<double>({7010, 7030}));
+    EXPECT_EQ(finished, QVector<int>({LoadTiff::I0LoadId}));
 }
 
 // Our own writer (the C API), float32 and uint16, compressed and not, reads
