@@ -654,8 +654,10 @@ bool Hdf5Stack::readImage(Part part, int k, int y0, int rows, TiffData &out,
     const Impl::PartSet &p = m_impl->parts[part];
     const int frame = p.perEnergy ? (m_descending ? m_count - 1 - k : k) : 0;
     out.setFileName(QString("%1:%2[%3]").arg(m_fileName, p.path).arg(frame));
-    if (part != Dark)
+    if (part != Dark) {
         out.setEnergy(m_energies.at(size_t(k)));
+        out.setEnergyFromFile(true);
+    }
     const std::vector<double> &exposures = m_impl->exposures;
     out.setExposureMs(part == Dark                           ? m_darkExposureMs
                       : part == Images && !exposures.empty() ? exposures.at(size_t(k))

@@ -82,6 +82,10 @@ public:
     void setExposureMs(double ms) { m_exposureMs = ms; }
     double energy() const { return m_energy; }
     void setEnergy(double eV) { m_energy = eV; }
+    // Set for images whose file gives their energy (a stack file): the series
+    // panel keeps it rather than assigning one from the name or position.
+    bool energyFromFile() const { return m_energyFromFile; }
+    void setEnergyFromFile(bool on) { m_energyFromFile = on; }
     int shiftX() const { return m_shiftX; }
     int shiftY() const { return m_shiftY; }
     // Kept within +-MaxShift: a larger shift already moves every pixel off
@@ -209,6 +213,7 @@ private:
     std::vector<std::unique_ptr<unsigned char[]>> m_blocks; // sample storage
     std::vector<unsigned char *> m_rows;                    // one per row, into m_blocks
     double m_energy = 0;
+    bool m_energyFromFile = false;
     QImage m_display;
     double m_exposureMs = 100;
     int m_shiftX = 0;

@@ -14,8 +14,8 @@ namespace {
 
 QStringList lcfArgs(const QStringList &stack, const QString &out) {
     return QStringList{"lcf-map"} + stack +
-           QStringList{"--bin", "2", "2", "--ref", "ref_A.dat", "--ref", "ref_B.dat",
-                       "--threads", "2", "--out", out};
+           QStringList{"--bin",     "2",         "2", "--ref", "ref_A.dat", "--ref",
+                       "ref_B.dat", "--threads", "2", "--out", out};
 }
 
 TEST(H5StackE2E, TiffAndHdf5GiveTheSameMapsInTheToolAndTheBatch) {
@@ -58,9 +58,9 @@ TEST(H5StackE2E, TiffAndHdf5GiveTheSameMapsInTheToolAndTheBatch) {
         const auto r = ProgramRun::runBatch(d + "/cfg.cfg", d + "/run.bat", d, 120000);
         ASSERT_TRUE(r.finished) << r.err.toStdString();
     }
-    const QByteArray fromTif = TestSupport::readFile(d + "/fraction-tif-0.txt");
+    const QByteArray fromTif = TestSupport::readFile(d + "/fraction-tif-0.dat");
     EXPECT_GT(fromTif.size(), 1000);
-    EXPECT_EQ(fromTif, TestSupport::readFile(d + "/fraction-h5-0.txt"));
+    EXPECT_EQ(fromTif, TestSupport::readFile(d + "/fraction-h5-0.dat"));
 }
 
 TEST(H5StackE2E, BrokenStacksAndArgumentsExitWithAMessage) {
@@ -80,8 +80,8 @@ TEST(H5StackE2E, BrokenStacksAndArgumentsExitWithAMessage) {
         {{"--h5", "text.h5", "--layout", "generic", "--i1", "i1"}, 2, "takes the place of --i1"},
     };
     for (const auto &c : cases) {
-        const auto r = ProgramRun::run(LS_TOOL, QStringList{"ra-map"} + c.args +
-                                                    QStringList{"--out", "o"}, d);
+        const auto r =
+            ProgramRun::run(LS_TOOL, QStringList{"ra-map"} + c.args + QStringList{"--out", "o"}, d);
         EXPECT_EQ(r.exitCode, c.exit) << c.message;
         EXPECT_TRUE(r.err.contains(c.message)) << r.err.toStdString();
     }

@@ -298,8 +298,8 @@ TEST_F(Hdf5StackTest, LoaderHandsOutTheStackImagesWithTheirEnergies) {
         delete d;
     });
     QObject::connect(&loader, &LoadTiff::finishLoadFiles, [&](int id) { finished << id; });
-    loader.loadStack(file("generic_f64_desc"), "generic", Hdf5Stack::Images, 2, 1, 0,
-                     ErrPoints(), LoadTiff::I1LoadId);
+    loader.loadStack(file("generic_f64_desc"), "generic", Hdf5Stack::Images, 2, 1, 0, ErrPoints(),
+                     LoadTiff::I1LoadId);
     loader.loadStack(file("lzf"), "generic", Hdf5Stack::Images, 1, 0, 0, ErrPoints(),
                      LoadTiff::I0LoadId);
     ASSERT_TRUE(TestSupport::waitUntil([&] { return !finished.isEmpty(); }));
