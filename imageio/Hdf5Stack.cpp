@@ -127,14 +127,16 @@ Hdf5Stack::~Hdf5Stack() {
     close();
 }
 
+// The library keeps its error settings per thread: every thread that calls
+// it turns the printing off for itself.
 void Hdf5Stack::silenceLibrary() {
+    thread_local bool silenced = false;
+    if (silenced)
+        return;
     QMutexLocker lock(&libraryLock());
-    static const bool done = [] {
-        H5open();
-        H5Eset_auto2(H5E_DEFAULT, nullptr, nullptr);
-        return true;
-    }();
-    Q_UNUSED(done);
+    H5open();
+    H5Eset_auto2(H5E_DEFAULT, nullptr, nullptr);
+    silenced = true;
 }
 
 bool Hdf5Stack::isHdf5File(const QString &fileName) {
@@ -278,6 +280,7 @@ bool Hdf5Stack::checkStorage(long long id, const QString &path) {
 }
 
 bool Hdf5Stack::open(const QString &fileName, const Hdf5Layout &layout) {
+    silenceLibrary();
     QMutexLocker lock(&libraryLock());
     close();
     m_fileName = fileName;
@@ -580,6 +583,7 @@ bool Hdf5Stack::readExposures() {
 // ------------------------------------------------------------------- reading
 
 bool Hdf5Stack::readRows(Part part, int k, int y0, int rows, void *out) {
+    silenceLibrary();
     QMutexLocker lock(&libraryLock());
     Impl::PartSet &p = m_impl->parts[part];
     if (!isOpen() || !p.present() || k < 0 || k >= count(part) || y0 < 0 || rows < 1 ||

@@ -42,7 +42,8 @@ public:
 
     // True when the file starts with the HDF5 signature (at offset 0).
     static bool isHdf5File(const QString &fileName);
-    // Turns off the library's printing of its error stack (process-wide).
+    // Turns off the library's printing of its error stack for the calling
+    // thread (done by every reading call as well).
     static void silenceLibrary();
 
     // Every dataset of the file (at most 10000), in name order; false with

@@ -66,6 +66,10 @@ TEST(H5StackE2E, TiffAndHdf5GiveTheSameMapsInTheToolAndTheBatch) {
 TEST(H5StackE2E, BrokenStacksAndArgumentsExitWithAMessage) {
     QTemporaryDir dir;
     const QString d = dir.path();
+    ASSERT_EQ(ProgramRun::run(LS_TOOL, {"make-demo", d}, d).exitCode, 0);
+    const QByteArray whole = TestSupport::readFile(d + "/demo.h5");
+    TestSupport::writeFile(dir, "cut.h5", whole.left(whole.size() / 2));
+    TestSupport::writeFile(dir, "missing.ini", "images = /stack/images\nenergies = /a/b\n");
     TestSupport::writeFile(dir, "text.h5", "no HDF5 here\n");
     TestSupport::writeFile(dir, "bad.ini", "[stack]\nimages = /x\nenergies = /e\nunits = eV\n");
     const struct {
@@ -76,6 +80,8 @@ TEST(H5StackE2E, BrokenStacksAndArgumentsExitWithAMessage) {
         {{"--h5", "text.h5", "--layout", "generic"}, 1, "text.h5: not an HDF5 file"},
         {{"--h5", "none.h5", "--layout", "generic"}, 1, "none.h5: no such file"},
         {{"--h5", "text.h5", "--layout", "bad.ini"}, 1, "line 4: unknown key units"},
+        {{"--h5", "cut.h5", "--layout", "generic"}, 1, "cut.h5: cannot be opened as HDF5"},
+        {{"--h5", "demo.h5", "--layout", "missing.ini"}, 1, "demo.h5: /a/b: no such dataset"},
         {{"--h5", "text.h5"}, 2, "--h5 FILE and --layout FILE go together"},
         {{"--h5", "text.h5", "--layout", "generic", "--i1", "i1"}, 2, "takes the place of --i1"},
     };
@@ -84,6 +90,8 @@ TEST(H5StackE2E, BrokenStacksAndArgumentsExitWithAMessage) {
             ProgramRun::run(LS_TOOL, QStringList{"ra-map"} + c.args + QStringList{"--out", "o"}, d);
         EXPECT_EQ(r.exitCode, c.exit) << c.message;
         EXPECT_TRUE(r.err.contains(c.message)) << r.err.toStdString();
+        // The library's own error stack is never printed.
+        EXPECT_FALSE(r.err.contains("HDF5-DIAG")) << r.err.toStdString();
     }
     const auto info = ProgramRun::run(LS_TOOL, {"h5-info", "text.h5"}, d);
     EXPECT_EQ(info.exitCode, 1);
