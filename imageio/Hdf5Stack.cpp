@@ -616,7 +616,9 @@ bool Hdf5Stack::readFrame(Part part, int frame, int y0, int rows, void *out) {
     }
     const hsize_t points = hsize_t(rows) * hsize_t(m_width);
     Handle fileSpace(H5Dget_space(p.dataset.id));
-    Handle memSpace(H5Screate_simple(1, &points, nullptr));
+    // The memory space has the selection's own shape, so the library can
+    // decode a chunk straight into the caller's buffer.
+    Handle memSpace(H5Screate_simple(3 - first, size + first, nullptr));
     const size_t bytes = bytesOf(p.type);
     void *target = out;
     if (m_layout.xFirst) {
