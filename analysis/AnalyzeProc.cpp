@@ -14,6 +14,10 @@ void AnalyzeProc::registerMetaTypes() {
     registerElemMetaTypes();
 }
 
+void AnalyzeProc::setLcfOptions(bool nonNegative, bool sumToOne) {
+    m_engine.setOptions({nonNegative, sumToOne, true});
+}
+
 void AnalyzeProc::setLcfOld(bool f) {
     m_lcfOld = f;
     DebugLog::write(QStringLiteral("lcf old flg ") +

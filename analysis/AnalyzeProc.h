@@ -41,6 +41,8 @@ public slots:
                                double sE0, double eE0, SuggestElm sElm);
     void setContAccess(bool f) { m_contAccess = f; }
     void setLcfOld(bool f);
+    // Constraints (and quality figures) of the following analyses.
+    void setLcfOptions(bool nonNegative, bool sumToOne);
 
     // ---- element analysis ----
     // The element rows' conditions and the background values travel as values,

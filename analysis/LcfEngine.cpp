@@ -1,10 +1,12 @@
 #include "analysis/LcfEngine.h"
 
+#include "analysis/ConstrainedLsq.h"
 #include "app/DebugLog.h"
 #include "spectrum/LinearSolver.h"
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 namespace {
 
@@ -51,10 +53,21 @@ double lookupDelta(const XafsSpectrum &ref) {
 
 const QString NanMessage = QStringLiteral("nan EeV in XafsSpectrum::doubleNormalizedPreBase");
 
+constexpr double NaN = std::numeric_limits<double>::quiet_NaN();
+
+static_assert(ConstrainedLsq::MaxN >= LcfEngine::MaxUnknowns, "constrained solver too small");
+
 } // namespace
 
 struct LcfEngine::Setup {
     NormalEquations eq;
+    // A copy of the normal equations before the solve (which overwrites
+    // them), for the constrained solve and the covariance.
+    ConstrainedLsq::Matrix g;
+    ConstrainedLsq::Vector h;
+    ConstrainedLsq::Vector x;
+    ConstrainedLsq::Matrix c;
+    ConstrainedLsq solver;
 };
 
 LcfEngine::LcfEngine() : m_setup(new Setup) {}
@@ -153,6 +166,11 @@ bool LcfEngine::analyze(LcfKind kind, const XafsSpectrum &sample, const QVector<
         out.amounts.fill(0.0, refs.size());
         out.residual = 0;
         out.fitted = false;
+        if (m_options.quality) {
+            out.sigmas.fill(NaN, refs.size());
+            out.rFactor = NaN;
+            out.chi2 = NaN;
+        }
         if (fitted)
             fitted->assign(Spectrum(), QStringLiteral("anal-LCF"), 1, 0, sElm);
         return true;
@@ -178,6 +196,7 @@ void LcfEngine::fitLcf(const XafsSpectrum &sample, LcfResult &out) {
     NormalEquations &eq = m_setup->eq;
     eq.reset(n);
     double f[MaxUnknowns];
+    int points = 0;
     for (int i = 0; i < m; ++i) {
         const double e = m_energies[i];
         if (!(m_lo <= e && e <= m_hi))
@@ -185,16 +204,78 @@ void LcfEngine::fitLcf(const XafsSpectrum &sample, LcfResult &out) {
         for (int j = 0; j < n; ++j)
             f[j] = m_pre[j * m + i];
         eq.add(n, f, haveY ? dn.y(i) : 0.0);
+        ++points;
     }
-    eq.solve(n);
+    const bool withBounds = constrained(LcfKind::LCF);
+    if (withBounds || m_options.quality)
+        keepNormalEquations(n);
+    const double *x = eq.x.data();
+    if (withBounds) {
+        m_setup->solver.solve(n, 0, m_setup->g, m_setup->h,
+                              {m_options.nonNegative, m_options.sumToOne}, m_setup->x);
+        x = m_setup->x.data();
+    } else {
+        eq.solve(n);
+    }
     const double jump = std::max(0.0, sample.dMut());
     out.fractions.resize(n);
     out.amounts.resize(n);
     for (int j = 0; j < n; ++j) {
-        out.fractions[j] = eq.x[j];
-        out.amounts[j] = eq.x[j] * jump;
+        out.fractions[j] = x[j];
+        out.amounts[j] = x[j] * jump;
     }
     buildCurve(sample, out.fractions.constData());
+    if (m_options.quality)
+        lcfQuality(sample, points, out);
+}
+
+bool LcfEngine::constrained(LcfKind kind) const {
+    if (kind == LcfKind::MLCF)
+        return m_options.nonNegative;
+    return m_options.nonNegative || m_options.sumToOne;
+}
+
+void LcfEngine::keepNormalEquations(int unknowns) {
+    const NormalEquations &eq = m_setup->eq;
+    for (int j = 0; j < unknowns; ++j) {
+        std::copy_n(eq.a[j].begin(), unknowns, m_setup->g[j].begin());
+        m_setup->h[j] = eq.b[j];
+    }
+}
+
+namespace {
+
+double reducedChi2(double rss, int points, int unknowns) {
+    const int nu = points - unknowns;
+    return nu > 0 ? rss / nu : NaN;
+}
+
+} // namespace
+
+// Residual of the fitted curve against the pre-base curve over the fitting
+// range, and the fractions' standard errors from the covariance.
+void LcfEngine::lcfQuality(const XafsSpectrum &sample, int points, LcfResult &out) {
+    const int m = sample.count();
+    const int n = m_n;
+    const Spectrum &dn = sample.doubleNormalizedPreBase();
+    const bool haveY = dn.count() >= m;
+    double rss = 0, sumY2 = 0;
+    for (int i = 0; i < m; ++i) {
+        const double e = m_energies[i];
+        if (!(m_lo <= e && e <= m_hi))
+            continue;
+        const double y = haveY ? dn.y(i) : 0.0;
+        const double d = y - m_curveAt[i];
+        rss += d * d;
+        sumY2 += y * y;
+    }
+    const bool sum1 = m_options.sumToOne;
+    out.rFactor = sumY2 > 0 ? rss / sumY2 : NaN;
+    out.chi2 = reducedChi2(rss, points, n - (sum1 ? 1 : 0));
+    out.sigmas.resize(n);
+    const bool known = m_setup->solver.covariance(n, 0, m_setup->g, sum1, m_setup->c);
+    for (int j = 0; j < n; ++j)
+        out.sigmas[j] = known ? std::sqrt(out.chi2 * std::max(0.0, m_setup->c[j][j])) : NaN;
 }
 
 // Raw mu*t ~ c0 + c1 E' + sum_j c_j q_j: the c_j are the references' absolute
@@ -206,6 +287,7 @@ void LcfEngine::fitMlcf(const XafsSpectrum &sample, LcfResult &out) {
     NormalEquations &eq = m_setup->eq;
     eq.reset(unknowns);
     double f[MaxUnknowns];
+    int points = 0;
     for (int i = 0; i < m; ++i) {
         const double e = m_energies[i];
         if (!(m_lo <= e && e <= m_hi))
@@ -215,20 +297,77 @@ void LcfEngine::fitMlcf(const XafsSpectrum &sample, LcfResult &out) {
         for (int j = 0; j < n; ++j)
             f[2 + j] = m_post[j * m + i];
         eq.add(unknowns, f, sample.y(i));
+        ++points;
     }
-    eq.solve(unknowns);
+    const bool withBounds = constrained(LcfKind::MLCF);
+    if (withBounds || m_options.quality)
+        keepNormalEquations(unknowns);
+    const double *x = eq.x.data();
+    if (withBounds) {
+        // Offset and slope free, the jumps >= 0.
+        m_setup->solver.solve(unknowns, 2, m_setup->g, m_setup->h, {true, false}, m_setup->x);
+        x = m_setup->x.data();
+    } else {
+        eq.solve(unknowns);
+    }
     double sum = 0;
     for (int j = 0; j < n; ++j)
-        sum += eq.x[2 + j];
+        sum += x[2 + j];
     out.fractions.resize(n);
     out.amounts.resize(n);
     for (int j = 0; j < n; ++j) {
-        const double c = std::max(eq.x[2 + j], 0.0);
+        const double c = std::max(x[2 + j], 0.0);
         out.amounts[j] = c;
         // A non-positive sum gives no meaningful shares: every fraction 0.
         out.fractions[j] = sum > 0 ? c / sum : 0.0;
     }
     buildCurve(sample, out.fractions.constData());
+    if (m_options.quality)
+        mlcfQuality(sample, points, x, out);
+}
+
+// The MLCF model against mu*t; the share f_j = c_j / S (S the sum of the
+// jumps) has the gradient (delta_jk - f_j) / S in the jumps c_k.
+void LcfEngine::mlcfQuality(const XafsSpectrum &sample, int points, const double *x,
+                            LcfResult &out) {
+    const int m = sample.count();
+    const int n = m_n;
+    double rss = 0, sumY2 = 0, sum = 0;
+    for (int i = 0; i < m; ++i) {
+        const double e = m_energies[i];
+        if (!(m_lo <= e && e <= m_hi))
+            continue;
+        double fit = x[0] + x[1] * e;
+        for (int j = 0; j < n; ++j)
+            fit += x[2 + j] * m_post[j * m + i];
+        const double y = sample.y(i);
+        rss += (y - fit) * (y - fit);
+        sumY2 += y * y;
+    }
+    for (int j = 0; j < n; ++j)
+        sum += x[2 + j];
+    out.rFactor = sumY2 > 0 ? rss / sumY2 : NaN;
+    out.chi2 = reducedChi2(rss, points, n + 2);
+    out.sigmas.resize(n);
+    const ConstrainedLsq::Matrix &c = m_setup->c;
+    const bool known =
+        sum > 0 && m_setup->solver.covariance(n + 2, 2, m_setup->g, false, m_setup->c);
+    for (int j = 0; j < n; ++j) {
+        if (!known) {
+            out.sigmas[j] = NaN;
+            continue;
+        }
+        const double fj = x[2 + j] / sum;
+        double var = 0;
+        for (int k = 0; k < n; ++k) {
+            const double gk = ((k == j ? 1.0 : 0.0) - fj) / sum;
+            for (int l = 0; l < n; ++l) {
+                const double gl = ((l == j ? 1.0 : 0.0) - fj) / sum;
+                var += gk * c[2 + k][2 + l] * gl;
+            }
+        }
+        out.sigmas[j] = std::sqrt(out.chi2 * std::max(0.0, var));
+    }
 }
 
 // The fitted pre-base curve sum_j c_j r_j at every sample point; its points

@@ -30,6 +30,19 @@ struct LcfReference {
 
 enum class LcfKind { LCF, OldLCF, MLCF };
 
+// Options of a fit; all off gives the plain least-squares fit.
+//  - nonNegative: no coefficient below 0 (LCF fractions; MLCF edge jumps,
+//    whose offset and slope stay free).
+//  - sumToOne: the LCF fractions add up to 1. MLCF fractions are the jumps'
+//    shares and add up to 1 by construction: there the option changes nothing.
+//  - quality: also the standard errors of the fractions, the R-factor and the
+//    reduced chi^2 (LcfResult).
+struct LcfOptions {
+    bool nonNegative = false;
+    bool sumToOne = false;
+    bool quality = false;
+};
+
 struct LcfResult {
     QVector<double> fractions; // one per used reference (all rows when dMut <= 0)
     QVector<double> amounts;
@@ -37,6 +50,22 @@ struct LcfResult {
     // False when the fit was skipped because the sample shows no edge
     // (LCF with dMut <= 0): fractions and amounts are then all 0.
     bool fitted = false;
+    // With LcfOptions::quality, over the points of the fitting range (y the
+    // fitted data: the pre-base double-normalised curve for LCF, mu*t for
+    // MLCF; nu = points - unknowns, + 1 with sum to one):
+    //  - sigmas: per used reference, the standard error of its fraction,
+    //    sqrt(chi2 * C_jj), C = (A^T A)^-1 (projected onto the sum-to-one
+    //    plane when that option is on). MLCF fractions c_j / sum c carry the
+    //    error of the jumps c_j propagated to the share.
+    //  - rFactor = sum (y - fit)^2 / sum y^2;
+    //  - chi2 = sum (y - fit)^2 / nu, the reduced chi^2 with unit weights
+    //    (the residual variance).
+    // NaN means undetermined: no fit made, nu <= 0 (no more points than
+    // unknowns), or a singular A^T A (references that cannot be told apart;
+    // then every sigma of the fit is NaN).
+    QVector<double> sigmas;
+    double rFactor = 0;
+    double chi2 = 0;
 };
 
 // Reads a reference spectrum file and prepares it as a reference row does:
@@ -60,6 +89,8 @@ public:
     // sample energies between calls: the caller promises that the reference
     // spectra do not change (a map run). Results are the same either way.
     void setReferencesFixed(bool fixed);
+    void setOptions(const LcfOptions &options) { m_options = options; }
+    const LcfOptions &options() const { return m_options; }
 
     // Analyses sample against the rows refs over the fitting range [sE0, eE0]
     // (eV). fitted, when given, receives the fitted curve ("anal-LCF" or
@@ -77,6 +108,10 @@ private:
     void lookUpReferences(const XafsSpectrum &sample);
     void fitLcf(const XafsSpectrum &sample, LcfResult &out);
     void fitMlcf(const XafsSpectrum &sample, LcfResult &out);
+    bool constrained(LcfKind kind) const;
+    void keepNormalEquations(int unknowns);
+    void lcfQuality(const XafsSpectrum &sample, int points, LcfResult &out);
+    void mlcfQuality(const XafsSpectrum &sample, int points, const double *x, LcfResult &out);
     void buildCurve(const XafsSpectrum &sample, const double *coefficients);
     const Spectrum &curvePoints();
     double residualOf(const XafsSpectrum &sample);
@@ -84,6 +119,7 @@ private:
 
     std::unique_ptr<Setup> m_setup;
     bool m_referencesFixed = false;
+    LcfOptions m_options;
     // The used references of the current call, in row order.
     std::array<const XafsSpectrum *, MaxReferences> m_used{};
     int m_n = 0;

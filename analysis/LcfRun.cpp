@@ -58,6 +58,7 @@ public:
                           QStringLiteral("Body-AaP")),
           m_s(s) {
         m_engine.setReferencesFixed(true);
+        m_engine.setOptions(s.options);
         for (int i = 0; i < s.refs.size(); ++i)
             if (s.refs.at(i).isUsed())
                 m_usedRows.append(i);
@@ -74,6 +75,17 @@ public:
             out.set(lcfFractionMap(row, rows), ok ? m_result.fractions.at(d) : 0.0);
         }
         out.set(lcfResidualMap(rows), ok ? m_result.residual : 0.0);
+        if (m_s.options.quality)
+            writeQuality(ok, rows, out);
+    }
+
+private:
+    void writeQuality(bool ok, int rows, BinWriter &out) {
+        const double nan = std::nan("");
+        for (int d = 0; d < m_usedRows.size(); ++d)
+            out.set(lcfSigmaMap(m_usedRows.at(d), rows), ok ? m_result.sigmas.at(d) : nan);
+        out.set(lcfRFactorMap(rows), ok ? m_result.rFactor : nan);
+        out.set(lcfChi2Map(rows), ok ? m_result.chi2 : nan);
     }
 
 private:
@@ -121,7 +133,7 @@ QString lcfRunProblem(const LcfRunSettings &s) {
         used += r.isUsed() ? 1 : 0;
     if (used > LcfEngine::MaxReferences)
         return QString("more than %1 references in use").arg(LcfEngine::MaxReferences);
-    return QString();
+    return fixedEdgeProblem(*s.stack, s.suggestion);
 }
 
 MapRun::TaskFactory lcfRunFactory(const LcfRunSettings &s) {

@@ -23,10 +23,13 @@ struct LcfRunSettings {
     LcfKind kind = LcfKind::LCF;
     double sE0 = 0;
     double eE0 = 30000;
+    LcfOptions options; // constraints, and the quality maps
 };
 
 // The map list an LCF/MLCF run writes, for n = refs.size() rows: maps 0..n-1
 // are the rows' amount maps, n..2n-1 their fraction maps, 2n "a2d Zansa".
+// With LcfOptions::quality there follow the rows' sigma maps (2n+1..3n), the
+// R-factor map (3n+1) and the reduced chi^2 map (3n+2).
 inline int lcfAmountMap(int row) {
     return row;
 }
@@ -36,12 +39,22 @@ inline int lcfFractionMap(int row, int rows) {
 inline int lcfResidualMap(int rows) {
     return 2 * rows;
 }
-inline int lcfMapCount(int rows) {
-    return 2 * rows + 1;
+inline int lcfSigmaMap(int row, int rows) {
+    return 2 * rows + 1 + row;
+}
+inline int lcfRFactorMap(int rows) {
+    return 3 * rows + 1;
+}
+inline int lcfChi2Map(int rows) {
+    return 3 * rows + 2;
+}
+inline int lcfMapCount(int rows, bool quality = false) {
+    return quality ? 3 * rows + 3 : 2 * rows + 1;
 }
 
 // Why a run with these settings cannot give a result ("" when it can): no
-// stack, no I1 image, fewer than two rows, too many rows in use.
+// stack, no I1 image, fewer than two rows, too many rows in use, a fixed edge
+// energy outside the stack's energies.
 QString lcfRunProblem(const LcfRunSettings &s);
 
 // A factory for MapRun: one task per thread. The stack's dark areas must be up
@@ -51,7 +64,8 @@ QString lcfRunProblem(const LcfRunSettings &s);
 // Per bin: the energy shift from the shift map, mu*t with the bin half sizes,
 // the XafsSpectrum "Body-AaP", its analysis; row i in use receives amount and
 // fraction d (d counting the used rows), "a2d Zansa" the residual. A bin
-// without a spectrum (centre outside the image) records 0 in the same maps.
+// without a spectrum (centre outside the image) records 0 in the same maps,
+// and NaN in the quality maps (a bin not fitted has no error bar).
 MapRun::TaskFactory lcfRunFactory(const LcfRunSettings &s);
 
 // ---- residual absorption ----

@@ -135,14 +135,27 @@ const char *const Names[ExCmdTable::Count] = {
     "not ex cmd",
 };
 
+const char *const ExtensionNames[ExCmdTable::ExtensionCount] = {
+    "analyzer_set_LCF_nonneg",
+    "analyzer_set_LCF_sum1",
+    "analyzer_set_fixed_E0",
+    "analyzer_select_sigma_image",
+};
+
 struct Table {
     QVector<QString> names;
+    QVector<QString> extensionNames;
     QHash<QString, EX_CMD_ID> idsByUpperName;
 
     Table() {
         for (int id = 0; id < ExCmdTable::Count; ++id) {
             names.append(QString::fromLatin1(Names[id]));
             idsByUpperName.insert(names.last().toUpper(), EX_CMD_ID(id));
+        }
+        for (int k = 0; k < ExCmdTable::ExtensionCount; ++k) {
+            extensionNames.append(QString::fromLatin1(ExtensionNames[k]));
+            idsByUpperName.insert(extensionNames.last().toUpper(),
+                                  EX_CMD_ID(ExCmdTable::FirstExtension + k));
         }
     }
 };
@@ -167,7 +180,19 @@ bool ExCmdTable::isExternal(const QString &name) {
 }
 
 QString ExCmdTable::nameOf(int id) {
+    const int k = id - FirstExtension;
+    if (k >= 0 && k < ExtensionCount)
+        return table().extensionNames.at(k);
     if (id < 0 || id >= Count)
         return QStringLiteral("UnKnow ExCMD id");
     return table().names.at(id);
+}
+
+QVector<EX_CMD_ID> ExCmdTable::allIds() {
+    QVector<EX_CMD_ID> ids;
+    for (int id = 0; id < Count; ++id)
+        ids.append(EX_CMD_ID(id));
+    for (int k = 0; k < ExtensionCount; ++k)
+        ids.append(EX_CMD_ID(FirstExtension + k));
+    return ids;
 }

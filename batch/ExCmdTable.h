@@ -5,6 +5,7 @@
 // (4 = I1 series, 5 = I0 series).
 #include <QMetaType>
 #include <QString>
+#include <QVector>
 
 enum EX_CMD_ID {
     CLEAR_I1_FILES = 0,
@@ -134,11 +135,23 @@ enum EX_CMD_ID {
     CLEAR_I0_DARK_AREA = 124,
     CLEAR_I1_DARK_AREA = 125,
     NOT_EX_CMD = 126,
+    // Commands added to the built-in table. They are numbered from
+    // ExCmdTable::FirstExtension, apart from the built-in identifiers 0..126
+    // and from 127, which names no command, so none of those changes.
+    ANALYZER_SET_LCF_NONNEG = 200,
+    ANALYZER_SET_LCF_SUM1 = 201,
+    ANALYZER_SET_FIXED_E0 = 202,
+    ANALYZER_SELECT_SIGMA_IMAGE = 203,
 };
 
 class ExCmdTable {
 public:
     static constexpr int Count = 127;
+    static constexpr int FirstExtension = 200;
+    static constexpr int ExtensionCount = 4;
+
+    // Every command identifier: 0..Count-1, then the extensions.
+    static QVector<EX_CMD_ID> allIds();
 
     // Builds the table (done on first use as well; safe from any thread).
     static void build();

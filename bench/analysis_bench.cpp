@@ -289,25 +289,43 @@ BenchStack &benchStack() {
     return s;
 }
 
-void BM_LcfRun(benchmark::State &state) {
-    BenchStack &b = benchStack();
+void runLcfMaps(benchmark::State &state, const LcfRunSettings &settings) {
     const AnalyzeCond grid(StackSide, StackSide, 0, 0, 0, 0, StackSide, StackSide);
     std::vector<std::unique_ptr<Analyzed2DRes>> maps;
     QVector<Analyzed2DRes *> list;
-    for (int k = 0; k < lcfMapCount(4); ++k) {
+    for (int k = 0; k < lcfMapCount(4, settings.options.quality); ++k) {
         maps.push_back(std::make_unique<Analyzed2DRes>());
         maps.back()->prepare(grid);
         list.append(maps.back().get());
     }
-    const MapRun::TaskFactory factory = lcfRunFactory(b.settings());
+    const MapRun::TaskFactory factory = lcfRunFactory(settings);
     for (auto _ : state) {
         MapRun run;
         run.run(grid, list, factory, int(state.range(0)));
     }
     state.SetItemsProcessed(state.iterations() * grid.binCount());
 }
+
+void BM_LcfRun(benchmark::State &state) {
+    runLcfMaps(state, benchStack().settings());
+}
 // Arg: threads.
 BENCHMARK(BM_LcfRun)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// The same run with the fit options: 1 = quality maps only, 2 = non-negative
+// and sum to one, 3 = both constraints and the quality maps.
+void BM_LcfRunOptions(benchmark::State &state) {
+    LcfRunSettings s = benchStack().settings();
+    const int options = int(state.range(1));
+    s.options.quality = options != 2;
+    s.options.nonNegative = s.options.sumToOne = options >= 2;
+    runLcfMaps(state, s);
+}
+// Args: threads, options.
+BENCHMARK(BM_LcfRunOptions)
+    ->ArgsProduct({{1, 2}, {1, 2, 3}})
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
 
 // The interactive analysis: one spectrum through the worker, fitted curve
 // included.

@@ -52,6 +52,20 @@ void BM_ReadTiffSeries(benchmark::State &state) {
     state.SetLabel(s.dir.path().toStdString());
 }
 
+// A tile's read: only rows [0, rows) of each image of the same series (the
+// strips that hold them), against the whole images above.
+void BM_ReadTiffBand(benchmark::State &state) {
+    Series &s = series1024();
+    const int rows = int(state.range(0));
+    for (auto _ : state) {
+        for (const QString &f : s.files) {
+            TiffData d;
+            benchmark::DoNotOptimize(d.load(f, ErrPoints(), TiffData::RowRange{0, rows}));
+        }
+    }
+    state.SetBytesProcessed(state.iterations() * s.files.size() * 1024 * rows * 2);
+}
+
 // Same, over the *.tif files of the folder named by LUMENSTACK_BENCH_TIFF_DIR
 // (to compare with other libtiff-based readers on identical files).
 void BM_ReadTiffFolder(benchmark::State &state) {
@@ -182,6 +196,7 @@ void BM_InterpolatedBoxSum5x5Over200(benchmark::State &state) {
 } // namespace
 
 BENCHMARK(BM_ReadTiffSeries)->Unit(benchmark::kMillisecond)->MinTime(3);
+BENCHMARK(BM_ReadTiffBand)->Arg(256)->Arg(1024)->Unit(benchmark::kMillisecond)->MinTime(3);
 BENCHMARK(BM_ReadTiffFolder)->Unit(benchmark::kMillisecond)->MinTime(3);
 BENCHMARK(BM_MemoryPerImage)->Iterations(1);
 BENCHMARK(BM_DisplayRebuild2048)->Unit(benchmark::kMillisecond);

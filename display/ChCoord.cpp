@@ -36,6 +36,13 @@ void ChCoord::applyMargins() {
     m_sy1 = m_y1 - int(m_mBottom * h);
 }
 
+void ChCoord::setPlotArea(int sx0, int sy0, int sx1, int sy1) {
+    m_sx0 = sx0;
+    m_sy0 = sy0;
+    m_sx1 = sx1;
+    m_sy1 = sy1;
+}
+
 void ChCoord::setMargins(double left, double right, double bottom, double top) {
     m_mLeft = left;
     m_mRight = right;

@@ -31,6 +31,9 @@ public:
     // Shrinks the plot area by the margins (fractions of the screen size).
     void applyMargins();
     void setMargins(double left, double right, double bottom, double top);
+    // Sets the plot area directly in pixels (either end of a range may be the
+    // larger one), for plots that lay out their margins from their texts.
+    void setPlotArea(int sx0, int sy0, int sx1, int sy1);
     void setEdgeBands(double bx, double by);
 
     double realToScreenX(double x) const;

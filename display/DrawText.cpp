@@ -15,8 +15,13 @@ void DrawText::draw(QPainter *p, const QRectF &rect, const QString &text, const 
         p->rotate(-90);
         box = QRectF(-rect.height() / 2, -rect.width() / 2, rect.height(), rect.width());
     }
-    if (style.background.isValid())
-        p->fillRect(box, style.background);
+    if (style.background.isValid()) {
+        const QRectF fill =
+            style.fitBackground
+                ? p->boundingRect(box, int(style.align), text).adjusted(-2, -1, 2, 1)
+                : box;
+        p->fillRect(fill, style.background);
+    }
     p->setPen(style.color);
     p->drawText(box, int(style.align), text);
     p->restore();

@@ -15,6 +15,9 @@ public:
         int pointSize = 10;
         QColor color = Qt::black;
         QColor background; // invalid: no background
+        // With a background: fill only a box around the text (padded by
+        // 2 pixels) instead of the whole rectangle.
+        bool fitBackground = false;
     };
 
     // Draws text inside rect (given in unrotated screen coordinates); the

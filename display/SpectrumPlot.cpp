@@ -21,7 +21,7 @@ Range fftMagnitudeWindow(const double *magnitudes, int shown) {
 }
 
 QString extMsg(double dMut, double midx) {
-    return QStringLiteral("dMut = %1, Edge %2 [eV],")
+    return QStringLiteral("dMut = %1, Edge %2 [eV]")
         .arg(QString::asprintf("% 6.3e", dMut))
         .arg(midx, 0, 'g', 6);
 }

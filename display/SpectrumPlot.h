@@ -34,7 +34,7 @@ int fftShownCount(int pointCount);
 // smallest positive normal double.
 Range fftMagnitudeWindow(const double *magnitudes, int shown);
 
-// The line under the plot: "dMut = %1, Edge %2 [eV],".
+// The line under the plot: "dMut = %1, Edge %2 [eV]".
 QString extMsg(double dMut, double midx);
 
 } // namespace SpectrumPlot

@@ -7,10 +7,16 @@
 load_I1_files_of_pattern NEW $data$/i1/ *.tif
 load_I0_files_of_pattern NEW $data$/i0/ *.tif
 Use_I0 1
+# The dark frame (data/dark.tif) is chosen in the window with Select Dark: no
+# batch command loads it, so this batch forms mu*t without dark correction.
 # A 5 x 5 pixel bin around each point.
 set_band_w 2
 set_band_h 2
+# Iron K edge, and the suggestion switched on: every spectrum is normalised
+# with fit windows relative to the Fe edge (pre-edge up to 20 eV below it,
+# post-edge from 20 eV above it) instead of windows found from the data.
 Suggesting_Elm Fe
+Suggest_Elm 1
 # Spectra at three points across the mixture (pure oxide-like at the left).
 :for col X 08 56 24
 move_position X 24
@@ -57,5 +63,29 @@ calib_exec
 select_disp_image 2
 save_image pictures/shift-map.png
 calib_save_map maps/shift.emp
+# ---- Fit options: a constrained fit at one fixed edge, with its error map ----
+# The same 5 x 5 bins fitted again with Non-negative, Sum to 1 and a fixed
+# edge E0 for every bin (the midpoint energy of the summed spectrum of the
+# whole image, "auto"), without the calibration's shift map, which would
+# otherwise correct these spectra. The per-bin edge search above puts each
+# mixed bin's edge between the two compounds' edges; one common edge does not.
+calib_clear_map
+set_band_w 2
+set_band_h 2
+analyzer_set_LCF_nonneg 1
+analyzer_set_LCF_sum1 1
+analyzer_set_fixed_E0 1 auto
+analyzer_exec_LCF
+:echo "constrained LCF done"
+analyzer_select_image 0
+analyzer_select_image_type 0
+select_disp_image 3
+save_image maps/fraction-A-fit-options.png
+saveDataCfg_save_as_text
+save_data maps/fraction-A-fit-options.txt
+# Its standard error per bin (sigma of the fraction of A).
+analyzer_select_sigma_image
+save_image maps/sigma-A.png
+save_data maps/sigma-A.txt
 :echo "demo done: spectra in spectra/, pictures in pictures/, LCF and shift maps in maps/"
 quit

@@ -643,19 +643,21 @@ bool Hdf5Stack::readFrame(Part part, int frame, int y0, int rows, void *out) {
 }
 
 bool Hdf5Stack::readImage(Part part, int k, TiffData &out, const ErrPoints &mask) {
-    return readImage(part, k, 0, m_height, out, mask);
+    return readImage(part, k, TiffData::RowRange(), out, mask);
 }
 
-bool Hdf5Stack::readImage(Part part, int k, int y0, int rows, TiffData &out,
+bool Hdf5Stack::readImage(Part part, int k, const TiffData::RowRange &band, TiffData &out,
                           const ErrPoints &mask) {
-    if (!isOpen() || rows < 1)
-        return fail(datasetPath(part), "no image to read");
-    const size_t bytes = size_t(rows) * size_t(m_width) * bytesOf(sampleType(part));
+    if (!isOpen() || k < 0 || k >= count(part))
+        return fail(datasetPath(part), QString("no image %1").arg(k));
+    const int y0 = std::clamp(band.first, 0, m_height);
+    const int y1 = std::clamp(band.end, y0, m_height);
+    const size_t bytes = size_t(y1 - y0) * size_t(m_width) * bytesOf(sampleType(part));
     std::vector<unsigned char> samples(bytes);
-    if (!readRows(part, k, y0, rows, samples.data()))
+    if (y1 > y0 && !readRows(part, k, y0, y1 - y0, samples.data()))
         return false;
     out.setErrPoints(mask);
-    if (!out.assign(m_width, rows, sampleType(part), samples.data()))
+    if (!out.assignRows(m_width, m_height, sampleType(part), {y0, y1}, samples.data()))
         return fail(datasetPath(part), "the image record cannot hold it");
     const Impl::PartSet &p = m_impl->parts[part];
     const int frame = p.perEnergy ? (m_descending ? m_count - 1 - k : k) : 0;

@@ -76,12 +76,14 @@ public:
     // Rows [y0, y0 + rows) of image k of the part into out (rows x width
     // samples of sampleType(part), row-major).
     bool readRows(Part part, int k, int y0, int rows, void *out);
-    // Image k of the part (rows [y0, y0 + rows) of it in the second form) as
-    // an image record named "FILE:DATASET[index]" with its energy (flats
-    // and the dark carry the energy of image k / none) and exposure; the
-    // mask becomes the record's error-point mask.
+    // Image k of the part as an image record named "FILE:DATASET[index]"
+    // with its energy (flats carry the energy of image k, the dark none) and
+    // exposure; the mask becomes the record's error-point mask. The second
+    // form stores only the band of rows (cut to the image; see
+    // TiffData::assignRows), read by one hyperslab.
     bool readImage(Part part, int k, TiffData &out, const ErrPoints &mask);
-    bool readImage(Part part, int k, int y0, int rows, TiffData &out, const ErrPoints &mask);
+    bool readImage(Part part, int k, const TiffData::RowRange &band, TiffData &out,
+                   const ErrPoints &mask);
 
 private:
     struct Impl;

@@ -7,6 +7,7 @@
 
 #include <QMetaMethod>
 #include <QMetaType>
+#include <algorithm>
 
 LoadTiff::LoadTiff(QObject *parent) : QObject(parent) {
     qRegisterMetaType<TiffData *>("TiffData*");
@@ -57,8 +58,23 @@ void LoadTiff::enqueue(Request r) {
     if (m_busy.load())
         return;
     m_busy.store(true);
-    m_index = m_queue.front().cutFirst;
+    startRequest();
     emit loadNext();
+}
+
+void LoadTiff::startRequest() {
+    m_index = m_queue.front().cutFirst;
+    m_done = 0;
+    m_total = plannedFiles(m_queue.front());
+}
+
+int LoadTiff::plannedFiles(const Request &r) {
+    const qint64 count = r.files.size();
+    if (r.cutFirst >= count)
+        return 0;
+    const qint64 span = count - qint64(r.cutLast) - r.cutFirst;
+    const qint64 more = span > 0 ? (span + r.skip - 1) / r.skip - 1 : 0;
+    return int(1 + std::max<qint64>(0, more));
 }
 
 void LoadTiff::treatQues() {
@@ -69,9 +85,14 @@ void LoadTiff::treatQues() {
     const bool inList = m_index < count;
     const int fNo = inList ? int(m_index) : 0;
     TiffData *data = inList ? readFile(r, fNo) : nullptr;
+    if (inList)
+        m_done = std::min(m_done + 1, m_total);
+    const int done = m_done;
+    const int total = m_total;
     m_index += r.skip;
     if (inList && m_index < count - r.cutLast) {
         handOut(data, fNo);
+        emit progress(done, total);
         emit loadNext();
         return;
     }
@@ -80,11 +101,13 @@ void LoadTiff::treatQues() {
     if (m_queue.empty()) {
         m_busy.store(false);
         handOut(data, fNo);
+        emit progress(done, total);
         emit finishLoadFiles(id);
         return;
     }
-    m_index = m_queue.front().cutFirst;
+    startRequest();
     handOut(data, fNo);
+    emit progress(done, total);
     emit loadNext();
 }
 

@@ -37,6 +37,9 @@ signals:
     void loaded(TiffData *data, int fNo);
     // The queue ran empty; id is the loadCmdId of the last request finished.
     void finishLoadFiles(int id);
+    // After each file of the request being worked on (read or passed over):
+    // done of its total files so far.
+    void progress(int done, int total);
 
 public slots:
     // Queues a request. skip below 1 counts as 1, negative cuts as 0. The mask
@@ -71,6 +74,10 @@ private:
     // The image at position fNo of the request, or nullptr when it is passed
     // over or cannot be read.
     static TiffData *readFile(const Request &r, int fNo);
+    // Positions of the list a request reads: the first one whenever it lies
+    // in the list, then every skip-th before the cut at the end.
+    static int plannedFiles(const Request &r);
+    void startRequest();
     void handOut(TiffData *data, int fNo);
 
     std::deque<Request> m_queue;
@@ -79,4 +86,6 @@ private:
     // fields and may be near INT_MAX, and their sum must neither overflow nor
     // wrap back into the list.
     qint64 m_index = 0;
+    int m_done = 0;
+    int m_total = 0;
 };

@@ -50,12 +50,38 @@ void TiffData::releaseSamples() {
     m_blocks.clear();
     m_blocks.shrink_to_fit();
     m_sampleType = NoData;
+    m_rowBegin = m_rowEnd = 0;
 }
 
 void TiffData::startRows(SampleType type) {
     releaseSamples();
     m_sampleType = type;
     m_rows.assign(size_t(std::max(m_height, 0)), nullptr);
+    m_rowBegin = 0;
+    m_rowEnd = std::max(m_height, 0);
+}
+
+void TiffData::cutToBand() {
+    const int b0 = std::clamp(m_band.first, 0, m_height);
+    const int b1 = std::clamp(m_band.end, b0, m_height);
+    if (!hasData() || (b0 == m_rowBegin && b1 == m_rowEnd))
+        return;
+    const size_t rowBytes = size_t(m_width) * size_t(sampleBytes(m_sampleType));
+    std::unique_ptr<unsigned char[]> band(new unsigned char[rowBytes * size_t(b1 - b0) + 1]);
+    resetRange();
+    for (int y = b0; y < b1; ++y) {
+        unsigned char *row = band.get() + rowBytes * size_t(y - b0);
+        std::memcpy(row, m_rows[size_t(y)], rowBytes);
+        updateRange(row, m_width);
+    }
+    std::fill(m_rows.begin(), m_rows.end(), nullptr);
+    m_blocks.clear();
+    for (int y = b0; y < b1; ++y)
+        m_rows[size_t(y)] = band.get() + rowBytes * size_t(y - b0);
+    m_blocks.push_back(std::move(band));
+    m_rowBegin = b0;
+    m_rowEnd = b1;
+    m_display = QImage();
 }
 
 unsigned char *TiffData::addRowBlock(int firstRow, int rowCount, bool zeroed) {
@@ -88,6 +114,35 @@ bool TiffData::assign(int width, int height, SampleType type, const void *sample
     for (int y = 0; y < height; ++y)
         updateRange(m_rows[size_t(y)], width);
     rebuildDisplay();
+    return true;
+}
+
+bool TiffData::assignRows(int width, int height, SampleType type, const RowRange &rows,
+                          const void *samples) {
+    releaseSamples();
+    resetRange();
+    const bool typeOk = type == UInt16 || type == UInt32 || type == Float32;
+    const int b0 = std::clamp(rows.first, 0, std::max(height, 0));
+    const int b1 = std::clamp(rows.end, b0, std::max(height, 0));
+    if (!typeOk || width <= 0 || height <= 0 || (b1 > b0 && !samples) ||
+        qint64(width) * height > (qint64(1) << 31)) {
+        m_width = m_height = 0;
+        return false;
+    }
+    m_width = width;
+    m_height = height;
+    startRows(type);
+    unsigned char *base = addRowBlock(b0, b1 - b0, false);
+    const size_t rowBytes = size_t(width) * size_t(sampleBytes(type));
+    if (b1 > b0)
+        std::memcpy(base, samples, rowBytes * size_t(b1 - b0));
+    m_rowBegin = b0;
+    m_rowEnd = b1;
+    for (int y = b0; y < b1; ++y)
+        updateRange(m_rows[size_t(y)], width);
+    m_display = QImage();
+    if (wholeImageStored())
+        rebuildDisplay();
     return true;
 }
 
@@ -157,6 +212,16 @@ bool TiffData::load(const QString &fileName, const ErrPoints &mask) {
     return load(fileName);
 }
 
+bool TiffData::load(const QString &fileName, const ErrPoints &mask, const RowRange &rows) {
+    m_errPoints = mask;
+    m_band = rows;
+    const bool ok = load(fileName);
+    if (ok)
+        cutToBand(); // readers that read whole images
+    m_band = RowRange();
+    return ok;
+}
+
 TiffData::Reader TiffData::readerFor(const QString &fileName) {
     QFile f(fileName);
     if (!f.open(QIODevice::ReadOnly)) {
@@ -195,7 +260,7 @@ bool TiffData::load(const QString &fileName) {
 double TiffData::value(int x, int y) const {
     const qint64 sx = qint64(x) - m_shiftX;
     const qint64 sy = qint64(y) - m_shiftY;
-    if (sx < 0 || sy < 0 || sx >= m_width || quint64(sy) >= m_rows.size())
+    if (sx < 0 || sy < m_rowBegin || sx >= m_width || sy >= m_rowEnd)
         return 0;
     const unsigned char *row = m_rows[size_t(sy)];
     switch (m_sampleType) {
@@ -222,7 +287,7 @@ void TiffData::shiftedSpan(int y, int x0, int count, int sx, int sy, double *out
     if (count <= 0)
         return;
     const qint64 storedY = qint64(y) - sy;
-    const bool rowInside = storedY >= 0 && quint64(storedY) < m_rows.size() && hasData();
+    const bool rowInside = storedY >= m_rowBegin && storedY < m_rowEnd && hasData();
     // Output i reads stored column x0 + i - sx: the ones inside the data are
     // i in [ia, ib).
     const qint64 off = qint64(x0) - sx;
@@ -262,8 +327,8 @@ double TiffData::storedSum(qint64 x0, qint64 x1, qint64 y0, qint64 y1) const {
     // Cut to the stored data: the rest reads 0.
     x0 = std::max<qint64>(x0, 0);
     x1 = std::min<qint64>(x1, qint64(m_width) - 1);
-    y0 = std::max<qint64>(y0, 0);
-    y1 = std::min<qint64>(y1, qint64(m_rows.size()) - 1);
+    y0 = std::max<qint64>(y0, m_rowBegin);
+    y1 = std::min<qint64>(y1, qint64(m_rowEnd) - 1);
     if (x0 > x1 || y0 > y1)
         return 0;
     switch (m_sampleType) {
@@ -307,7 +372,7 @@ double TiffData::neighbourMean(int x, int y, bool masked) const {
             if (dx == 0 && dy == 0)
                 continue;
             const int nx = x + dx, ny = y + dy;
-            if (nx < 0 || ny < 0 || nx >= m_width || size_t(ny) >= m_rows.size())
+            if (nx < 0 || ny < m_rowBegin || nx >= m_width || ny >= m_rowEnd)
                 continue;
             if (masked && maskedAt(nx, ny))
                 continue;
@@ -344,7 +409,7 @@ bool TiffData::maskedAt(int x, int y) const {
 void TiffData::repairErrorPoints() {
     for (const QPoint &p : m_errPoints.points()) {
         const qint64 px = qint64(p.x()) - m_originX, py = qint64(p.y()) - m_originY;
-        if (px < 0 || py < 0 || px >= m_width || quint64(py) >= m_rows.size())
+        if (px < 0 || py < m_rowBegin || px >= m_width || py >= m_rowEnd)
             continue;
         const int x = int(px), y = int(py);
         // The points being repaired are bad whatever the mask's switch says

@@ -16,6 +16,7 @@
 #include <QRectF>
 #include <QString>
 #include <QVector>
+#include <climits>
 #include <memory>
 #include <vector>
 
@@ -43,6 +44,35 @@ public:
     // at construction stays).
     bool load(const QString &fileName);
     bool load(const QString &fileName, const ErrPoints &mask);
+
+    // A band of image rows [first, end); by default every row.
+    struct RowRange {
+        int first = 0;
+        int end = INT_MAX;
+    };
+    // Reads only the rows of the band (cut to the image), for scans larger
+    // than memory: a tile of a map run needs only the rows under its bins.
+    // The record keeps the image's full width, height, origin and pixel
+    // coordinates; rows outside the band read as 0 everywhere (value,
+    // shiftedSpan, boxSum, areaAverage, neighbours), rowData gives nullptr for
+    // them, minimum/maximum/sampleSum cover the stored rows, error points are
+    // repaired from stored neighbours only (keep one row of margin), and a
+    // band narrower than the image gets no display picture. TIFF files decode
+    // only the strips that hold the band; IMG and text images are read whole
+    // and cut. A band wholly off the image stores no row (every read is 0).
+    bool load(const QString &fileName, const ErrPoints &mask, const RowRange &rows);
+    // The stored rows: [storedRowBegin(), storedRowEnd()), the whole image
+    // unless a band was read.
+    int storedRowBegin() const { return m_rowBegin; }
+    int storedRowEnd() const { return m_rowEnd; }
+    // For readers that read a band themselves (an HDF5 hyperslab of rows):
+    // takes a width x height image of which `samples` holds, row by row, the
+    // rows of `rows` cut to [0, height), in the sample type given (UInt16,
+    // UInt32 or Float32); an empty band needs no samples. As assign
+    // otherwise; false, leaving no data, for a size or type the record cannot
+    // hold.
+    bool assignRows(int width, int height, SampleType type, const RowRange &rows,
+                    const void *samples);
     // The reader load() would use; NoReader (with the debug message load()
     // writes) for a file that cannot be opened, is shorter than 15 bytes or is
     // of no known kind.
@@ -179,8 +209,12 @@ public:
 
 private:
     static int sampleBytes(SampleType type);
-    // Drops any samples and sizes the row table for the current height.
+    // Drops any samples and sizes the row table for the current height; the
+    // stored band becomes m_band cut to the image.
     void startRows(SampleType type);
+    // Keeps only the stored rows of the band (readers that read whole images).
+    void cutToBand();
+    bool wholeImageStored() const { return m_rowBegin == 0 && m_rowEnd == m_height; }
     // A block for rows [firstRow, firstRow + rowCount) of the current width
     // and sample type, zeroed when asked; the rows point into it.
     unsigned char *addRowBlock(int firstRow, int rowCount, bool zeroed);
@@ -212,6 +246,8 @@ private:
     double m_max;
     std::vector<std::unique_ptr<unsigned char[]>> m_blocks; // sample storage
     std::vector<unsigned char *> m_rows;                    // one per row, into m_blocks
+    RowRange m_band;                                        // rows the next read keeps
+    int m_rowBegin = 0, m_rowEnd = 0;                       // stored rows (others nullptr)
     double m_energy = 0;
     bool m_energyFromFile = false;
     QImage m_display;

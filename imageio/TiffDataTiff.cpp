@@ -11,6 +11,7 @@
 #include <cmath>
 #include <cstdarg>
 #include <cstdio>
+#include <cstring>
 #include <tiffio.h>
 #include <vector>
 
@@ -254,7 +255,8 @@ bool TiffData::readTiff(const QString &fileName) {
     }
     if (ErrPoints::processWide().use())
         repairErrorPoints();
-    rebuildDisplay();
+    if (wholeImageStored())
+        rebuildDisplay();
     return true;
 }
 
@@ -265,14 +267,19 @@ bool TiffData::tiffReadStrips(TIFF *tif, int bitsPerSample) {
     if (bitsPerSample == 32)
         type = format == SAMPLEFORMAT_IEEEFP ? Float32 : UInt32;
     startRows(type);
-    unsigned char *block = addRowBlock(0, m_height, false);
+    // Only the rows of the band asked for (all by default) are stored.
+    const int b0 = std::clamp(m_band.first, 0, m_height);
+    const int b1 = std::clamp(m_band.end, b0, m_height);
+    unsigned char *block = addRowBlock(b0, b1 - b0, false);
+    m_rowBegin = b0;
+    m_rowEnd = b1;
     const size_t rowBytes = size_t(m_width) * size_t(sampleBytes(m_sampleType));
 
     if (bitsPerSample == 8) { // widened to 16 bits one scan line at a time
         std::vector<unsigned char> line(size_t(std::max<tmsize_t>(TIFFScanlineSize(tif), 0)));
         if (line.size() < size_t(m_width))
             return false;
-        for (int y = 0; y < m_height; ++y) {
+        for (int y = b0; y < b1; ++y) {
             if (TIFFReadScanline(tif, line.data(), uint32_t(y), 0) < 0)
                 return false;
             auto *row = reinterpret_cast<quint16 *>(m_rows[size_t(y)]);
@@ -287,14 +294,23 @@ bool TiffData::tiffReadStrips(TIFF *tif, int bitsPerSample) {
     TIFFGetFieldDefaulted(tif, TIFFTAG_ROWSPERSTRIP, &rowsPerStrip);
     rowsPerStrip = std::clamp<uint32_t>(rowsPerStrip, 1, uint32_t(m_height));
     const tstrip_t strips = TIFFNumberOfStrips(tif);
-    for (uint32_t y = 0; y < uint32_t(m_height); y += rowsPerStrip) {
+    std::vector<unsigned char> partial; // a strip that sticks out of the band
+    for (uint32_t y = uint32_t(b0) / rowsPerStrip * rowsPerStrip; y < uint32_t(b1);
+         y += rowsPerStrip) {
         const tstrip_t strip = TIFFComputeStrip(tif, y, 0);
         const uint32_t rows = std::min(rowsPerStrip, uint32_t(m_height) - y);
         const tmsize_t bytes = tmsize_t(rowBytes * rows);
+        const uint32_t from = std::max(y, uint32_t(b0)), to = std::min(y + rows, uint32_t(b1));
+        unsigned char *target = block + rowBytes * (from - uint32_t(b0));
+        const bool whole = from == y && to == y + rows;
+        if (!whole)
+            partial.resize(size_t(bytes));
         if (strip >= strips ||
-            TIFFReadEncodedStrip(tif, strip, block + rowBytes * y, bytes) != bytes)
+            TIFFReadEncodedStrip(tif, strip, whole ? target : partial.data(), bytes) != bytes)
             return false;
-        updateRange(block + rowBytes * y, int(rows) * m_width);
+        if (!whole)
+            std::memcpy(target, partial.data() + rowBytes * (from - y), rowBytes * (to - from));
+        updateRange(target, int(to - from) * m_width);
     }
     return true;
 }

@@ -7,6 +7,9 @@
 #include "measurement/MeasurementStack.h"
 #include "spectrum/XafsSpectrum.h"
 
+#include <QRect>
+#include <QString>
+
 struct BinSpectrumSettings {
     MuTConditions conditions;
     ShiftMapView shiftMap;
@@ -24,3 +27,16 @@ double buildBinSpectrum(const MeasurementStack &stack, int x, int y, const BinSp
 double buildBinSpectrumFromMuT(const MeasurementStack &stack, int x, int y,
                                const BinSpectrumSettings &s, const QString &name,
                                const Spectrum &mut, XafsSpectrum &out);
+
+// "" when the suggestion asks for no fixed edge or its energy lies within the
+// energies of the I1 images; otherwise why a fixed-edge normalisation is
+// refused there: the background windows would have no data on one side.
+QString fixedEdgeProblem(const MeasurementStack &stack, const SuggestElm &s);
+
+// The edge energy for a fixed-edge normalisation taken from the data: the
+// midpoint energy (midx) of the area's summed spectrum, i.e. one bin covering
+// the area (clipped to the image), normalised with the edge search of
+// s.suggestion (its fixed edge ignored). Dark areas must be up to date. False
+// when the area holds no pixel of the image or the spectrum shows no edge.
+bool areaEdgeEnergy(const MeasurementStack &stack, const BinSpectrumSettings &s, const QRect &area,
+                    double *e0);

@@ -162,6 +162,18 @@
 <context>
     <name>Body</name>
     <message>
+        <source>I1 (sample)</source>
+        <translation>I1（試料）</translation>
+    </message>
+    <message>
+        <source>I0 (incident beam)</source>
+        <translation>I0（入射光）</translation>
+    </message>
+    <message>
+        <source>No image</source>
+        <translation>画像なし</translation>
+    </message>
+    <message>
         <source>Dark check stopped</source>
         <translation>ダークチェックを中止しました</translation>
     </message>
@@ -810,6 +822,82 @@
 <context>
     <name>SpectrumView</name>
     <message>
+        <source>Energy (eV)</source>
+        <translation>エネルギー (eV)</translation>
+    </message>
+    <message>
+        <source>mu*t</source>
+        <translation>mu*t</translation>
+    </message>
+    <message>
+        <source>normalised mu*t</source>
+        <translation>規格化 mu*t</translation>
+    </message>
+    <message>
+        <source>Point number</source>
+        <translation>点番号</translation>
+    </message>
+    <message>
+        <source>I1 (counts)</source>
+        <translation>I1（カウント）</translation>
+    </message>
+    <message>
+        <source>Frequency index</source>
+        <translation>周波数番号</translation>
+    </message>
+    <message>
+        <source>FFT magnitude</source>
+        <translation>FFT 振幅</translation>
+    </message>
+    <message>
+        <source>spectrum %1</source>
+        <translation>スペクトル %1</translation>
+    </message>
+    <message>
+        <source>FFT of the I1 sum</source>
+        <translation>I1 和の FFT</translation>
+    </message>
+    <message>
+        <source>I1 sum of the bin</source>
+        <translation>ビンの I1 和</translation>
+    </message>
+    <message>
+        <source>measured</source>
+        <translation>測定</translation>
+    </message>
+    <message>
+        <source>standard</source>
+        <translation>標準</translation>
+    </message>
+    <message>
+        <source>standard background</source>
+        <translation>標準のバックグラウンド</translation>
+    </message>
+    <message>
+        <source>pre-edge line</source>
+        <translation>吸収端前の直線</translation>
+    </message>
+    <message>
+        <source>post-edge line</source>
+        <translation>吸収端後の直線</translation>
+    </message>
+    <message>
+        <source>pre-edge fit window</source>
+        <translation>吸収端前のフィット範囲</translation>
+    </message>
+    <message>
+        <source>post-edge fit window</source>
+        <translation>吸収端後のフィット範囲</translation>
+    </message>
+    <message>
+        <source>edge</source>
+        <translation>吸収端</translation>
+    </message>
+    <message>
+        <source>image energy</source>
+        <translation>画像のエネルギー</translation>
+    </message>
+    <message>
         <source>XAFS</source>
         <translation>XAFS</translation>
     </message>
@@ -1001,6 +1089,33 @@
     <message>
         <source>Use Err Points Mask</source>
         <translation>エラー点マスクを使用</translation>
+    </message>
+</context>
+<context>
+    <name>StatusTexts</name>
+    <message>
+        <source>%1: %2 / %3 files</source>
+        <translation>%1: %2 / %3 ファイル</translation>
+    </message>
+    <message>
+        <source>%1: %2 images loaded</source>
+        <translation>%1: %2 枚の画像を読み込みました</translation>
+    </message>
+    <message>
+        <source>No image</source>
+        <translation>画像なし</translation>
+    </message>
+    <message>
+        <source>Image %1 / %2: %3 eV, %4</source>
+        <translation>画像 %1 / %2: %3 eV, %4</translation>
+    </message>
+    <message>
+        <source>x %1, y %2: %3 counts at %4 eV</source>
+        <translation>x %1, y %2: %3 カウント (%4 eV)</translation>
+    </message>
+    <message>
+        <source>x %1, y %2: %3 in %4</source>
+        <translation>x %1, y %2: %3 (%4)</translation>
     </message>
 </context>
 </TS>

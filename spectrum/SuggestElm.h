@@ -13,6 +13,13 @@ struct SuggestElm {
     double dPreE = -20.0;           // eV relative to the edge
     double dPostS = 20.0;           // eV relative to the edge
     double jumpSigma = 1.0;
+    // Fixed-edge normalisation: every spectrum takes fixedEdgeEnergy (eV, on
+    // its effective energies) as its edge instead of searching its own, with
+    // the pre/post windows relative to it. A mixture of compounds whose
+    // edges differ would otherwise place each bin's edge, and so its windows,
+    // somewhere between them. Off by default.
+    bool fixedEdge = false;
+    double fixedEdgeEnergy = 0;
 
     // The record from the texts of the main window's fields. Numbers are read
     // locale-free; a text that is not a number gives 0.

@@ -64,20 +64,35 @@ void XafsSpectrum::setNameAndSuggestion(const QString &name, const SuggestElm &s
     m_eShiftValue = 0.0;
 }
 
+XafsSpectrum::FitWindow XafsSpectrum::preFitWindow() const {
+    if (!m_fitted || isEmpty())
+        return {};
+    return {effectiveX(0), m_edgeEstimate + m_preEnd};
+}
+
+XafsSpectrum::FitWindow XafsSpectrum::postFitWindow() const {
+    if (!m_fitted || isEmpty())
+        return {};
+    return {m_edgeEstimate + m_postStart, effectiveX(count() - 1)};
+}
+
 void XafsSpectrum::normalize(int simple) {
     const int n = count();
     if (n == 0)
         return;
     m_simple = simple;
     smooth(2);
-    const double edge = firstEdgeEstimate();
+    const bool fixedEdge = m_suggestion.fixedEdge;
+    const double edge = fixedEdge ? m_suggestion.fixedEdgeEnergy : firstEdgeEstimate();
+    m_fitted = true;
+    m_edgeEstimate = edge;
     m_pre.fit(*this, effectiveX(0), edge + m_preEnd, simple);
     m_post.fit(*this, edge + m_postStart, effectiveX(n - 1), simple);
     separateLines(edge);
     m_pre.bridgeAbove(m_post);
     m_post.bridgeBelow(m_pre);
     evaluateLines();
-    m_midx = findMidx();
+    m_midx = fixedEdge ? edge : findMidx();
     m_dMut = m_post.lineValue(m_midx) - m_pre.lineValue(m_midx);
     fillDerivedCurves();
     checkAgainstSuggestion();
@@ -205,7 +220,8 @@ void XafsSpectrum::checkAgainstSuggestion() {
         return;
     const SuggestElm &s = m_suggestion;
     const double es = s.edgeEnergy;
-    const bool outside = m_midx < es + s.dPreE || m_midx > es + s.dPostS;
+    // A fixed edge is where the user put it: only the jump is judged.
+    const bool outside = !s.fixedEdge && (m_midx < es + s.dPreE || m_midx > es + s.dPostS);
     const bool tooSmall =
         m_dMut < m_pre.sigma() * s.jumpSigma && m_dMut < m_post.sigma() * s.jumpSigma;
     if (outside || tooSmall) {

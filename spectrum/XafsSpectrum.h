@@ -63,6 +63,17 @@ public:
     double midx() const { return m_midx; }
     double dMut() const { return m_dMut; }
 
+    // The energy windows (effective energies) the last normalisation fitted the
+    // background lines over: from the first point to the edge estimate plus
+    // preEnd, and from the edge estimate plus postStart to the last point.
+    // Empty (lo = hi = 0) before a normalisation.
+    struct FitWindow {
+        double lo = 0;
+        double hi = 0;
+    };
+    FitWindow preFitWindow() const;
+    FitWindow postFitWindow() const;
+
 private:
     friend class SpectrumFile;
 
@@ -94,6 +105,8 @@ private:
     double m_eShiftValue = 0.0;
     double m_midx = 0.0;
     double m_dMut = 0.0;
+    bool m_fitted = false;
+    double m_edgeEstimate = 0.0;
     // pre(E_i) and post(E_i) of the last normalisation, reused between runs.
     QVector<double> m_preAt;
     QVector<double> m_postAt;

@@ -30,6 +30,8 @@ else
     echo "lcf-map on demo.h5 differs from the TIFF series" >&2
     exit 1
 fi
+# The same LCF as four tiles on separate processes plus a merge, against one run.
+bash "$root/tools/demo-tiles.sh" "$root/build-release/lumenstack-tool" "$out/data" "$out/tiles"
 echo "Demo finished; outputs are in $out:"
 echo "  data/      the synthetic measurement (I1 and I0 series, dark frame, references)"
 echo "  spectra/   mu*t spectra of a few points (*-T.dat)"
@@ -37,3 +39,7 @@ echo "  pictures/  the image at the edge and the energy-shift map, each with its
 echo "  maps/      LCF fraction map of reference A (picture + colour bar, 16-bit TIFF, text)"
 echo "             and the energy-shift map file (shift.emp) of the calibration against ref_A;"
 echo "             lcf-tiff/ and lcf-h5/: lcf-map on the TIFF series and on data/demo.h5"
+echo "             the fit with Non-negative, Sum to 1 and a fixed E0 (fraction-A-fit-options*)"
+echo "             and its standard-error map (sigma-A*)"
+echo "  tiles/     lcf-map as four tiles plus a merge (merged/) and as one run (single/):"
+echo "             the same files bit for bit (examples/cluster/ runs the tiles on Slurm)"

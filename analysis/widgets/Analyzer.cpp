@@ -41,6 +41,8 @@ Analyzer::Analyzer(QWidget *parent) : QFrame(parent), ui(new Ui::Analyzer) {
         return new Analyzed2DRes(QString::fromLatin1(name), this);
     };
     m_zansa = map("a2d Zansa");
+    m_rFactor = map("a2d RFactor");
+    m_chi2 = map("a2d Chi2");
     m_dMut = map("a2d DMut");
     m_rest = map("a2d Rest");
     m_ratio = map("a2d Rati");
@@ -64,6 +66,7 @@ Analyzer::Analyzer(QWidget *parent) : QFrame(parent), ui(new Ui::Analyzer) {
     setupElems();
     setupScales();
     setupMapTools();
+    setupFitOptions();
     connect(ui->AskAnalyze, &QPushButton::clicked, this, &Analyzer::askAnalyze);
     connect(ui->AskRAAnalyze, &QPushButton::clicked, this, &Analyzer::askRAAnalyze);
     connect(ui->ShowView, &QPushButton::clicked, m_view, &SpectrumView::show);
@@ -104,8 +107,33 @@ void Analyzer::setupSelection() {
     m_selection->addButton(ui->ShowRest, m_firstFixedId + SelRest);
     m_selection->addButton(ui->ShowRatio, m_firstFixedId + SelRatioMap);
     m_selection->addButton(ui->ShowZ, m_firstFixedId + SelZansa);
+    m_selection->addButton(ui->ShowRFactor, RFactorSelection);
+    m_selection->addButton(ui->ShowChi2, Chi2Selection);
     connect(m_selection, &QButtonGroup::idClicked, this, &Analyzer::selectedNewRef);
     connect(ui->SelDMut, &QRadioButton::toggled, this, &Analyzer::selectedImgChanged);
+    connect(ui->SelSigma, &QRadioButton::toggled, this, &Analyzer::selectedImgChanged);
+}
+
+// Constraints go to the interactive worker at once; a fixed edge changes the
+// spectra themselves, which the main window rebuilds.
+void Analyzer::setupFitOptions() {
+    for (QCheckBox *b : {ui->NonNegative, ui->SumToOne})
+        connect(b, &QCheckBox::toggled, this, &Analyzer::fitOptionsChanged);
+    connect(ui->FixedE0, &QCheckBox::toggled, this, &Analyzer::normalizationChanged);
+    connect(ui->FixedE0EV, &QLineEdit::editingFinished, this, [this] {
+        if (fixedE0())
+            emit normalizationChanged();
+    });
+    connect(ui->FixedE0FromArea, &QPushButton::clicked, this, &Analyzer::askFixedE0FromArea);
+    fitOptionsChanged();
+}
+
+void Analyzer::fitOptionsChanged() {
+    const LcfOptions o = lcfOptions();
+    QMetaObject::invokeMethod(
+        m_worker, [w = m_worker, o] { w->setLcfOptions(o.nonNegative, o.sumToOne); },
+        Qt::QueuedConnection);
+    reAnalyzeSpectrum();
 }
 
 // Sum-up and map processing live in their own panels; Capture takes the map
@@ -182,6 +210,24 @@ double Analyzer::lcfEnd() const {
     return number(ui->LCFRange2);
 }
 
+LcfOptions Analyzer::lcfOptions() const {
+    return {ui->NonNegative->isChecked(), ui->SumToOne->isChecked(), true};
+}
+
+bool Analyzer::fixedE0() const {
+    return ui->FixedE0->isChecked();
+}
+
+double Analyzer::fixedE0Energy() const {
+    return number(ui->FixedE0EV);
+}
+
+SuggestElm Analyzer::withFixedEdge(SuggestElm s) const {
+    s.fixedEdge = fixedE0();
+    s.fixedEdgeEnergy = fixedE0Energy();
+    return s;
+}
+
 bool Analyzer::dispOnTime() const {
     return ui->DispOnTime->isChecked();
 }
@@ -221,11 +267,16 @@ Analyzed2DRes *Analyzer::selectedMapIn(int mode) const {
     case ModeLCF: {
         if (ui->ShowZ->isChecked())
             return m_zansa;
+        if (ui->ShowRFactor->isChecked())
+            return m_rFactor;
+        if (ui->ShowChi2->isChecked())
+            return m_chi2;
         const int row = selectedReference();
         if (row < 0)
             return nullptr;
-        return m_refs.at(row)->map(ui->SelRatio->isChecked() ? LCFReference::FractionMap
-                                                             : LCFReference::AmountMap);
+        return m_refs.at(row)->map(ui->SelRatio->isChecked()   ? LCFReference::FractionMap
+                                   : ui->SelSigma->isChecked() ? LCFReference::SigmaMap
+                                                               : LCFReference::AmountMap);
     }
     case ModeRA: {
         Analyzed2DRes *m = ui->ShowRest->isChecked()    ? m_rest
@@ -279,6 +330,32 @@ void Analyzer::selectImageType(int type) {
 void Analyzer::selectAnalysisMode(int mode) {
     if (QAbstractButton *b = m_modes->button(mode))
         b->setChecked(true);
+}
+
+void Analyzer::selectSigmaImage() {
+    ui->SelSigma->setChecked(true);
+}
+
+void Analyzer::setNonNegative(bool f) {
+    ui->NonNegative->setChecked(f);
+}
+
+void Analyzer::setSumToOne(bool f) {
+    ui->SumToOne->setChecked(f);
+}
+
+void Analyzer::setFixedE0(bool f) {
+    ui->FixedE0->setChecked(f);
+}
+
+void Analyzer::setFixedE0Energy(double e) {
+    ui->FixedE0EV->setText(g6(e));
+    if (fixedE0())
+        emit normalizationChanged();
+}
+
+void Analyzer::setFitOptionsMessage(const QString &text) {
+    ui->FitOptionsMessage->setText(text);
 }
 
 void Analyzer::setRaEnergy(double e) {

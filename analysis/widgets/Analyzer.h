@@ -31,6 +31,9 @@ class Analyzer : public QFrame {
 public:
     enum Mode { ModeLCF = 0, ModeRA = 1, ModeElem = 2, ModeSumUp = 3, ModeProcMaps = 4 };
     static constexpr int InitialReferences = 4;
+    // Selection ids of the fit-quality maps, far beyond any row's id.
+    static constexpr int RFactorSelection = 1000;
+    static constexpr int Chi2Selection = 1001;
 
     explicit Analyzer(QWidget *parent = nullptr);
     ~Analyzer() override;
@@ -43,12 +46,20 @@ public:
     LcfKind lcfKind() const;
     double lcfStart() const;
     double lcfEnd() const;
+    // The "Fit options": constraints as checked; the quality maps always.
+    LcfOptions lcfOptions() const;
+    bool fixedE0() const;
+    double fixedE0Energy() const;
+    // The suggestion with the fixed edge of the fit options applied.
+    SuggestElm withFixedEdge(SuggestElm s) const;
     bool dispOnTime() const;
     double raEnergy() const;
     double raFactor() const;
     bool isRunning() const { return m_running; }
 
     Analyzed2DRes *zansaMap() const { return m_zansa; }
+    Analyzed2DRes *rFactorMap() const { return m_rFactor; }
+    Analyzed2DRes *chi2Map() const { return m_chi2; }
     Analyzed2DRes *raDMutMap() const { return m_dMut; }
     Analyzed2DRes *raRestMap() const { return m_rest; }
     Analyzed2DRes *raRatioMap() const { return m_ratio; }
@@ -85,6 +96,10 @@ signals:
     // The fixed-scale switch or ranges changed: the shown map is redrawn.
     void scalesChanged();
     void askSumUp();
+    // "E0 from Area": the main window answers with setFixedE0Energy.
+    void askFixedE0FromArea();
+    // A fit option changed that changes the spectra (fixed edge on/off, E0).
+    void normalizationChanged();
 
 public slots:
     void show();
@@ -103,6 +118,14 @@ public slots:
     void setNormalize(bool f);
     void setEnergyCorrection(bool f);
     void setContAccess(bool f);
+    void setNonNegative(bool f);
+    void setSumToOne(bool f);
+    void setFixedE0(bool f);
+    void setFixedE0Energy(double e);
+    // Shows why a fit option was refused ("" clears it).
+    void setFitOptionsMessage(const QString &text);
+    // Shows the sigma map of the selected row.
+    void selectSigmaImage();
     // Analyses s (the spectrum under the cursor) in the LCF mode; while the
     // worker is busy only the latest request is kept and sent afterwards.
     void analyzeSpectrum(const XafsSpectrum &s, const SuggestElm &sElm);
@@ -124,6 +147,8 @@ private:
     void setupScales();
     void setupElems();
     void setupMapTools();
+    void setupFitOptions();
+    void fitOptionsChanged();
     Analyzed2DRes *selectedMapIn(int mode) const;
     void sendToWorker();
     void workerIdle();
@@ -139,6 +164,8 @@ private:
     int m_firstFixedId = InitialReferences; // id of ShowDMuT
 
     Analyzed2DRes *m_zansa = nullptr;
+    Analyzed2DRes *m_rFactor = nullptr;
+    Analyzed2DRes *m_chi2 = nullptr;
     Analyzed2DRes *m_dMut = nullptr;
     Analyzed2DRes *m_rest = nullptr;
     Analyzed2DRes *m_ratio = nullptr;

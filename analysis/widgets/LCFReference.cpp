@@ -29,6 +29,7 @@ LCFReference::LCFReference(int rowIndex, QWidget *parent)
     ui->setupUi(this);
     m_maps[AmountMap] = new Analyzed2DRes(QStringLiteral("LCF Ref 1"), this);
     m_maps[FractionMap] = new Analyzed2DRes(QStringLiteral("LCF Ref 2"), this);
+    m_maps[SigmaMap] = new Analyzed2DRes(QStringLiteral("LCF Ref 3"), this);
     ui->XFS->setSelectText(tr("Select Ref%1").arg(rowIndex + 1));
     ui->XFS->setUse(rowIndex < 2);
     connect(ui->XFS, &XafsFileSelect::newFile, this, &LCFReference::newFile);

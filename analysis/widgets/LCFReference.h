@@ -4,7 +4,8 @@
 // reference, the background form (Victoreen or straight), and read-outs of the
 // last fitted coefficient (R, in percent), the amount (T), and the reference's
 // own edge jump and mid-edge energy. The row owns its reference spectrum and
-// its two result maps, amount ("LCF Ref 1") and fraction ("LCF Ref 2").
+// its result maps: amount ("LCF Ref 1"), fraction ("LCF Ref 2") and the
+// standard error of the fraction ("LCF Ref 3").
 #include "spectrum/XafsSpectrum.h"
 
 #include <QFrame>
@@ -19,8 +20,8 @@ class LCFReference;
 class LCFReference : public QFrame {
     Q_OBJECT
 public:
-    static constexpr int MapsPerReference = 2;
-    enum MapKind { AmountMap = 0, FractionMap = 1 };
+    static constexpr int MapsPerReference = 3;
+    enum MapKind { AmountMap = 0, FractionMap = 1, SigmaMap = 2 };
 
     // rowIndex counts from 0; the selector's button reads "Select Ref<row+1>".
     explicit LCFReference(int rowIndex, QWidget *parent = nullptr);
@@ -35,7 +36,9 @@ public:
     const XafsSpectrum &spectrum() const { return m_spectrum; }
     double deltaE() const { return m_dE; }
     double coefficient() const { return m_coefficient; }
-    Analyzed2DRes *map(int kind) const { return m_maps[kind == FractionMap ? 1 : 0]; }
+    Analyzed2DRes *map(int kind) const {
+        return m_maps[kind == FractionMap ? 1 : kind == SigmaMap ? 2 : 0];
+    }
 
     QRadioButton *showButton() const;
     XafsFileSelect *fileSelect() const;
@@ -68,5 +71,5 @@ private:
     bool m_loaded = false;
     double m_dE = 0;
     double m_coefficient = 0;
-    Analyzed2DRes *m_maps[MapsPerReference] = {nullptr, nullptr};
+    Analyzed2DRes *m_maps[MapsPerReference] = {nullptr, nullptr, nullptr};
 };

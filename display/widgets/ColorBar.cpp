@@ -9,6 +9,8 @@
 namespace {
 const QColor ThresholdColor(0, 192, 255);
 const QColor LabelColor(0, 255, 192);
+// Behind each number, so that it reads on the white as well as the black end.
+const QColor LabelBoxColor(24, 24, 24);
 constexpr int BarWidth = 20;
 constexpr int InitialBarHeight = 600;
 } // namespace
@@ -20,6 +22,10 @@ ColorBar::ColorBar(QWidget *parent) : DispA(parent) {
     connect(this, &DispA::mousePressed0, this, &ColorBar::onMousePressed);
     connect(this, &DispA::mouseReleased0, this, &ColorBar::onMouseReleased);
     paintCBar();
+}
+
+QColor ColorBar::labelBoxColor() {
+    return LabelBoxColor;
 }
 
 void ColorBar::registerAsShared() {
@@ -102,6 +108,8 @@ void ColorBar::drawLabels(QPainter *p) {
     s.angle = 90;
     s.pointSize = 10;
     s.color = LabelColor;
+    s.background = LabelBoxColor;
+    s.fitBackground = true;
     s.align = Qt::AlignRight | Qt::AlignVCenter;
     DrawText::draw(p, QRectF(0, 0, W, box), QString::number(realMaximum(), 'g', 6), s);
     s.align = Qt::AlignLeft | Qt::AlignVCenter;

@@ -35,6 +35,8 @@ public:
 
     Threshold draggedThreshold() const { return m_dragged; }
     bool isDragging() const { return m_dragged != None; }
+    // Fill of the boxes behind the numbers on the bar.
+    static QColor labelBoxColor();
     // The bar as drawn, for saving beside a picture.
     QImage picture() { return renderToImage(); }
 

@@ -23,8 +23,20 @@ void ImgDispA::setImage(const TiffData *image) {
     m_picture = QImage();
     if (image)
         m_view.setImageSize(image->width(), image->height());
+    showImageRangeOnBar();
     updateTransform();
     update();
+}
+
+// An image is rendered over its own value range, so the bar's numbers are
+// that range in counts (a map sets its display range instead).
+void ImgDispA::showImageRangeOnBar() {
+    if (m_resultMode || !m_image || !m_cBar)
+        return;
+    const double lo = m_image->minimum();
+    const double hi = m_image->maximum();
+    if (lo <= hi && (lo != m_cBar->realMinimum() || hi != m_cBar->realMaximum()))
+        m_cBar->setRange(lo, hi);
 }
 
 void ImgDispA::setPicture(const QImage &picture) {
@@ -79,6 +91,7 @@ void ImgDispA::drawImage(QPainter *p) {
         m_map->displayRange(&lo, &hi);
         m_cBar->setRange(lo, hi);
     }
+    showImageRangeOnBar();
     updateTransform();
     const QImage pic = currentPicture();
     if (!pic.isNull())

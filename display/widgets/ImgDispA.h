@@ -73,6 +73,7 @@ protected:
     void resizeEvent(QResizeEvent *event) override;
 
 private:
+    void showImageRangeOnBar();
     QImage currentPicture() const;
     void updateTransform();
     QPointF mouseToImage(const QPoint &pos) const;

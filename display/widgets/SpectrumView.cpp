@@ -25,8 +25,13 @@ const QColor kPreLineColor(0, 192, 220);
 const QColor kPostLineColor(0, 220, 192);
 const QColor kRawColor(255, 192, 0);
 const QColor kFftColor(0, 192, 0);
+const QColor kPreWindowColor(222, 244, 250);
+const QColor kPostWindowColor(222, 250, 240);
+const QColor kLegendBorder(160, 160, 160);
 constexpr int kTickLength = 5;
 constexpr int kLabelPointSize = 12;
+constexpr int kLegendPointSize = 9;
+constexpr int kLegendSwatch = 22;
 
 QPen dashedPen(const QColor &c, const QVector<qreal> &pattern) {
     QPen pen(c, 1);
@@ -173,11 +178,38 @@ void SpectrumView::resetXScale() {
     emit updated();
 }
 
-// The drawing area's transform: y grows upwards, plot area inside the margins.
+QColor SpectrumView::preWindowColor() {
+    return kPreWindowColor;
+}
+
+QColor SpectrumView::postWindowColor() {
+    return kPostWindowColor;
+}
+
+QFont SpectrumView::labelFont() const {
+    QFont font = m_ui->Xafs->font();
+    font.setPointSize(kLabelPointSize);
+    return font;
+}
+
+// The widest tick label of the y window, so that the margin fits the labels.
+int SpectrumView::yLabelWidth(double yLo, double yHi) const {
+    const QFontMetrics fm(labelFont());
+    int w = fm.horizontalAdvance(QStringLiteral("0.0"));
+    for (double v : ChCoord::ticks(std::min(yLo, yHi), std::max(yLo, yHi)).values())
+        w = std::max(w, fm.horizontalAdvance(QString::number(v, 'g', 6)));
+    return w;
+}
+
+// The drawing area's transform: y grows upwards; the data area lies inside
+// the frame with a gap, the margins hold the tick labels and axis titles.
 void SpectrumView::setPlotFrame(double yLo, double yHi, double xLo, double xHi) {
     ChCoord &cc = m_ui->Xafs->cc();
     cc.setScreen(0, m_ui->Xafs->height(), m_ui->Xafs->width(), 0);
-    cc.applyMargins();
+    m_layout = PlotLayout::compute(m_ui->Xafs->size(), QFontMetrics(labelFont()).height(),
+                                   yLabelWidth(yLo, yHi));
+    const QRect &d = m_layout.data;
+    cc.setPlotArea(d.left(), d.bottom(), d.right(), d.top());
     cc.setRealX(xLo, xHi);
     cc.setRealY(yLo, yHi);
 }
@@ -240,6 +272,7 @@ void SpectrumView::onWheelMoved() {
 
 void SpectrumView::draw(QPainter *p) {
     p->save();
+    setAxisTitles();
     if (m_ui->ShowRaw->isChecked()) {
         if (m_ui->ShowFFT->isChecked())
             drawFftDisplay(*p);
@@ -251,6 +284,9 @@ void SpectrumView::draw(QPainter *p) {
         drawEnergyLines(*p);
         drawFrameAndTicks(*p);
     }
+    drawAxisTitles(*p);
+    collectLegend();
+    drawLegend(*p);
     p->restore();
     m_ui->ExtMsg->setText(SpectrumPlot::extMsg(m_target.dMut(), m_target.midx()));
 }
@@ -258,9 +294,9 @@ void SpectrumView::draw(QPainter *p) {
 void SpectrumView::drawSpectra(QPainter &p) {
     const YWindow y = readoutYWindow();
     setPlotFrame(y.lo, y.hi, m_window.xMinShown, m_window.xMaxShown);
-    const ChCoord &cc = m_ui->Xafs->cc();
     p.save();
-    p.setClipRect(QRect(QPoint(cc.sx0(), cc.sy1()), QPoint(cc.sx1(), cc.sy0())));
+    // Curves zoomed beyond the window stop short of the frame line.
+    p.setClipRect(m_layout.frame.adjusted(2, 2, -2, -2));
     if (m_ui->Normalized->isChecked())
         drawNormalizedSpectra(p);
     else
@@ -288,6 +324,7 @@ void SpectrumView::drawNormalizedSpectra(QPainter &p) {
 // differ in absorption, and only their shapes are compared.
 void SpectrumView::drawRawSpectra(QPainter &p) {
     ChCoord &cc = m_ui->Xafs->cc();
+    drawFitWindows(p, m_target);
     if (!m_standard.isEmpty()) {
         cc.setRealY(m_standard.yMin(), m_standard.yMax());
         const QPen stdLines = dashedPen(kStdLineColor, {6, 2});
@@ -406,12 +443,42 @@ void SpectrumView::drawEnergyLines(QPainter &p) {
     }
 }
 
+// Lightly shaded behind the curves: the energies the pre- and post-edge lines
+// were fitted over, so a window that misses the flat parts shows at a glance.
+void SpectrumView::drawFitWindows(QPainter &p, const XafsSpectrum &s) {
+    if (s.isEmpty())
+        return;
+    const ChCoord &cc = m_ui->Xafs->cc();
+    const double eShift = shownShift(s);
+    const QRect &d = m_layout.data;
+    const auto fill = [&](const XafsSpectrum::FitWindow &w, const QColor &c) {
+        const double a = cc.realToScreenX(w.lo - eShift);
+        const double b = cc.realToScreenX(w.hi - eShift);
+        if (!std::isfinite(a) || !std::isfinite(b) || !(b > a))
+            return;
+        p.fillRect(QRectF(QPointF(a, d.top()), QPointF(b, d.bottom() + 1)), c);
+    };
+    fill(s.preFitWindow(), kPreWindowColor);
+    fill(s.postFitWindow(), kPostWindowColor);
+}
+
+void SpectrumView::setAxisTitles() {
+    if (m_ui->ShowRaw->isChecked() && m_ui->ShowFFT->isChecked()) {
+        m_xTitle = tr("Frequency index");
+        m_yTitle = tr("FFT magnitude");
+    } else if (m_ui->ShowRaw->isChecked()) {
+        m_xTitle = tr("Point number");
+        m_yTitle = tr("I1 (counts)");
+    } else {
+        m_xTitle = tr("Energy (eV)");
+        m_yTitle = m_ui->Normalized->isChecked() ? tr("normalised mu*t") : tr("mu*t");
+    }
+}
+
 void SpectrumView::drawFrameAndTicks(QPainter &p) {
     const ChCoord &cc = m_ui->Xafs->cc();
-    const QRect plot(QPoint(cc.sx0(), cc.sy1()), QPoint(cc.sx1(), cc.sy0()));
-    QFont font = p.font();
-    font.setPointSize(kLabelPointSize);
-    const int labelH = QFontMetrics(font).height();
+    const QRect &frame = m_layout.frame;
+    const int labelH = QFontMetrics(labelFont()).height();
     DrawText::Style xLabel;
     xLabel.pointSize = kLabelPointSize;
     xLabel.align = Qt::AlignHCenter | Qt::AlignTop;
@@ -423,19 +490,121 @@ void SpectrumView::drawFrameAndTicks(QPainter &p) {
         ChCoord::ticks(std::min(cc.rx0(), cc.rx1()), std::max(cc.rx0(), cc.rx1()));
     for (double v : xt.values()) {
         const double sx = cc.realToScreenX(v);
-        p.drawLine(QPointF(sx, plot.bottom()), QPointF(sx, plot.bottom() - kTickLength));
-        DrawText::draw(&p, QRectF(sx - 60, plot.bottom() + 2, 120, labelH),
+        p.drawLine(QPointF(sx, frame.bottom()), QPointF(sx, frame.bottom() - kTickLength));
+        DrawText::draw(&p, QRectF(sx - 60, frame.bottom() + 3, 120, labelH),
                        QString::number(v, 'g', 6), xLabel);
     }
     const ChCoord::Ticks yt =
         ChCoord::ticks(std::min(cc.ry0(), cc.ry1()), std::max(cc.ry0(), cc.ry1()));
     for (double v : yt.values()) {
         const double sy = cc.realToScreenY(v);
-        p.drawLine(QPointF(plot.left(), sy), QPointF(plot.left() + kTickLength, sy));
-        DrawText::draw(&p, QRectF(0, sy - labelH / 2.0, plot.left() - 3, labelH),
+        p.drawLine(QPointF(frame.left(), sy), QPointF(frame.left() + kTickLength, sy));
+        DrawText::draw(&p, QRectF(0, sy - labelH / 2.0, frame.left() - 4, labelH),
                        QString::number(v, 'g', 6), yLabel);
     }
     p.setPen(QPen(kFrameColor, 2));
     p.setBrush(Qt::NoBrush);
-    p.drawRect(plot);
+    p.drawRect(frame);
+}
+
+// The x title under the tick labels, the y title upright at the left edge.
+void SpectrumView::drawAxisTitles(QPainter &p) {
+    const QRect &frame = m_layout.frame;
+    const int labelH = QFontMetrics(labelFont()).height();
+    DrawText::Style title;
+    title.pointSize = kLabelPointSize;
+    title.align = Qt::AlignCenter;
+    DrawText::draw(&p, QRectF(frame.left(), frame.bottom() + 3 + labelH, frame.width(), labelH),
+                   m_xTitle, title);
+    title.angle = 90;
+    DrawText::draw(&p, QRectF(2, frame.top(), labelH, frame.height()), m_yTitle, title);
+}
+
+void SpectrumView::addLegend(const QString &label, const QPen &pen, const QColor &fill) {
+    m_legend.append({label, pen, fill});
+}
+
+QString SpectrumView::otherLabel(int i) const {
+    const QString &name = m_others[i].name();
+    if (name.isEmpty() || name == QLatin1String("No Name"))
+        return tr("spectrum %1").arg(i + 1);
+    return name;
+}
+
+// One entry for every kind of line or fill the drawing shows now.
+void SpectrumView::collectLegend() {
+    m_legend.clear();
+    if (m_ui->ShowRaw->isChecked()) {
+        if (m_ui->ShowFFT->isChecked()) {
+            if (SpectrumPlot::fftShownCount(m_raw.count()) > 0)
+                addLegend(tr("FFT of the I1 sum"), QPen(kFftColor));
+        } else if (!m_raw.isEmpty()) {
+            addLegend(tr("I1 sum of the bin"), QPen(kRawColor));
+        }
+        return;
+    }
+    const bool normalized = m_ui->Normalized->isChecked();
+    if (!m_target.isEmpty())
+        addLegend(tr("measured"), QPen(Qt::black, 2));
+    if (!m_standard.isEmpty()) {
+        addLegend(tr("standard"), QPen(kStandardColor));
+        if (!normalized)
+            addLegend(tr("standard background"), dashedPen(kStdLineColor, {6, 2}));
+    }
+    for (int i = 0; i < m_others.size(); ++i)
+        if (m_others[i].visible() && !m_others[i].isEmpty())
+            addLegend(otherLabel(i), otherPen(i));
+    if (!m_target.isEmpty() && !normalized) {
+        addLegend(tr("pre-edge line"), dashedPen(kPreLineColor, {8, 3}));
+        addLegend(tr("post-edge line"), dashedPen(kPostLineColor, {8, 3, 3, 3}));
+        addLegend(tr("pre-edge fit window"), QPen(), kPreWindowColor);
+        addLegend(tr("post-edge fit window"), QPen(), kPostWindowColor);
+    }
+    if (!m_target.isEmpty())
+        addLegend(tr("edge"), QPen(kEdgeColor, 2));
+    if (m_markerEnergy > 0)
+        addLegend(tr("image energy"), QPen(kMarkerColor));
+}
+
+QStringList SpectrumView::legendLabels() const {
+    QStringList labels;
+    for (const LegendEntry &e : m_legend)
+        labels << e.label;
+    return labels;
+}
+
+// A boxed list in the upper left corner of the data area, where the rising
+// absorption curves leave room.
+void SpectrumView::drawLegend(QPainter &p) {
+    if (m_legend.isEmpty())
+        return;
+    QFont font = m_ui->Xafs->font();
+    font.setPointSize(kLegendPointSize);
+    const QFontMetrics fm(font);
+    int textW = 0;
+    for (const LegendEntry &e : m_legend)
+        textW = std::max(textW, fm.horizontalAdvance(e.label));
+    const int rowH = fm.height();
+    const QRect box(m_layout.data.left() + 4, m_layout.data.top() + 4, kLegendSwatch + textW + 14,
+                    rowH * m_legend.size() + 6);
+    p.save();
+    p.setFont(font);
+    p.setPen(QPen(kLegendBorder, 1));
+    p.setBrush(QColor(255, 255, 255, 230));
+    p.drawRect(box);
+    int y = box.top() + 3;
+    for (const LegendEntry &e : m_legend) {
+        const QRect swatch(box.left() + 4, y + 2, kLegendSwatch, rowH - 4);
+        if (e.fill.isValid()) {
+            p.fillRect(swatch, e.fill);
+        } else {
+            p.setPen(e.pen);
+            p.drawLine(swatch.left(), swatch.center().y(), swatch.right(), swatch.center().y());
+        }
+        p.setPen(Qt::black);
+        p.drawText(QRect(swatch.right() + 6, y, textW + 4, rowH), Qt::AlignLeft | Qt::AlignVCenter,
+                   e.label);
+        y += rowH;
+    }
+    p.restore();
 }

@@ -8,6 +8,7 @@
 // setting a target only copies (the point lists are shared, not duplicated)
 // and repainting reuses its buffers.
 #include "display/EnergyWindow.h"
+#include "display/PlotLayout.h"
 #include "display/PolylineRuns.h"
 #include "spectrum/FourierTransform.h"
 #include "spectrum/XafsSpectrum.h"
@@ -58,6 +59,15 @@ public:
     DispA *drawingArea() const;
     // The drawing area as painted at its current size.
     QImage renderPlot();
+    // Frame and data area of the last layout (drawing-area pixels).
+    const PlotLayout &plotLayout() const { return m_layout; }
+    // Axis titles and legend labels of the last drawing.
+    const QString &xAxisTitle() const { return m_xTitle; }
+    const QString &yAxisTitle() const { return m_yTitle; }
+    QStringList legendLabels() const;
+    // Light fills behind the fit windows of the background lines.
+    static QColor preWindowColor();
+    static QColor postWindowColor();
 
 signals:
     void updated();
@@ -81,6 +91,11 @@ private:
         double lo;
         double hi;
     };
+    struct LegendEntry {
+        QString label;
+        QPen pen;
+        QColor fill; // valid: a filled swatch instead of a line
+    };
 
     void connectForm();
     void showSaveDialog();
@@ -103,6 +118,15 @@ private:
     void drawVerticalLine(QPainter &p, double x, const QPen &pen);
     void drawEnergyLines(QPainter &p);
     void drawFrameAndTicks(QPainter &p);
+    void drawAxisTitles(QPainter &p);
+    void drawFitWindows(QPainter &p, const XafsSpectrum &s);
+    void addLegend(const QString &label, const QPen &pen, const QColor &fill = QColor());
+    void collectLegend();
+    void drawLegend(QPainter &p);
+    QString otherLabel(int i) const;
+    void setAxisTitles();
+    QFont labelFont() const;
+    int yLabelWidth(double yLo, double yHi) const;
 
     std::unique_ptr<Ui_SpectrumView> m_ui;
     QFileDialog *m_saveDialog = nullptr;
@@ -116,4 +140,8 @@ private:
     double m_markerEnergy = -1;
     EdgeEnergyTexts m_elementRows;
     PolylineRuns m_runs;
+    PlotLayout m_layout;
+    QString m_xTitle;
+    QString m_yTitle;
+    QVector<LegendEntry> m_legend;
 };

@@ -66,6 +66,7 @@ Body::Body(QWidget *parent)
     setupBatch();
     setupSeries();
     setupNavigation();
+    setupStatus();
     setupViews();
     setupDark();
     setupCalibration();
@@ -349,10 +350,14 @@ MuTConditions Body::muTConditions() const {
     return c;
 }
 
+// The analyzer's fixed edge (Fit options) is part of the normalisation every
+// spectrum built here gets.
 SuggestElm Body::suggestElm() const {
-    return SuggestElm::fromTexts(ui->UseSuggestElm->isChecked(), ui->SuggestingElm->text(),
-                                 ui->SuggestingEdge->currentIndex(), ui->SuggestingEeV->text(),
-                                 ui->DPreE->text(), ui->DPostS->text(), ui->ThJumpSigma->text());
+    const SuggestElm s =
+        SuggestElm::fromTexts(ui->UseSuggestElm->isChecked(), ui->SuggestingElm->text(),
+                              ui->SuggestingEdge->currentIndex(), ui->SuggestingEeV->text(),
+                              ui->DPreE->text(), ui->DPostS->text(), ui->ThJumpSigma->text());
+    return m_analysis && m_analysis->analyzer ? m_analysis->analyzer->withFixedEdge(s) : s;
 }
 
 void Body::setShiftMapOrigin(int x0, int y0) {
@@ -384,6 +389,7 @@ void Body::clearI1Files() {
     m_resetViewOnShow = true;
     ui->SelectI1Files->clearFiles();
     m_stack.clear(Series::I1);
+    updateImageReadout();
 }
 
 // The display may hold an I0 image even with the I1 series chosen (when that
@@ -397,6 +403,7 @@ void Body::clearI0Files() {
     m_stack.clear(Series::I0);
     if (shownSeries() == Series::I1 && currentImage())
         ui->dispA->setImage(currentImage());
+    updateImageReadout();
 }
 
 void Body::readI1Files(const QStringList &files, bool newFile) {
@@ -447,6 +454,7 @@ void Body::loaded(Series s, TiffData *data, int fNo) {
     data->setEnergy(data->energyFromFile() ? p->addFileWithEnergy(data->fileName(), data->energy())
                                            : p->addFile(data->fileName(), fNo));
     m_stack.append(s, data);
+    updateImageReadout();
     const bool showLatest = p->showLatest();
     if (!showLatest && loader(s)->isBusy())
         return;
@@ -493,6 +501,8 @@ void Body::finishedLoad(Series s) {
         m_xafsView->setFollow(false);
         m_bgView->setFollow(false);
     }
+    showLoadFinished(s);
+    updateImageReadout();
     const QVector<TiffData *> &images = m_stack.images(s);
     if (!images.isEmpty())
         panel(s)->setExpTimeMS(images.first()->exposureMs(), m_stack.sameExposure(s));
@@ -520,6 +530,7 @@ void Body::showData(int no) {
         m_resetViewOnShow = false;
     }
     ui->ImgNo->setToolTip(images.at(no)->fileName());
+    updateImageReadout();
     giveProcImage(images.at(no));
     m_xafsView->setMarkerEnergy(images.at(no)->energy());
 }
@@ -595,6 +606,7 @@ void Body::onMouseMovedInDispA() {
     const int my = int(std::floor(p.y()));
     updateProfiles(mx, my);
     updateValueLabels(mx, my);
+    updateCursorReadout(mx, my);
 }
 
 void Body::updateProfiles(int mx, int my) {

@@ -33,7 +33,9 @@ class LoadTiff;
 class MapRun;
 class QButtonGroup;
 class QFileDialog;
+class QLabel;
 class QPainter;
+class QProgressBar;
 class QThread;
 class SaveDataCfg;
 class SelectDataFiles;
@@ -258,6 +260,11 @@ private:
     // Ends a map run before the measurement it reads changes (waits for it).
     void haltAnalysisRun();
     bool analysisRunMayStart(AnalyzeCond &grid);
+    // The analyzer's fit options that touch the spectra (BodyAnalysis.cpp).
+    void setFixedE0FromArea();
+    void fitNormalizationChanged();
+    bool fixedEdgeRefused(const QString &what);
+    void setFixedE0Command(const CmdLine &c);
     void analysisRunEnded(bool completed);
     void analyzeShownSpectrum();
     void setupElems();
@@ -284,6 +291,12 @@ private:
     void setDarkArea(Series s);
     void clearDarkArea(Series s);
     void drawOverlay(QPainter *p);
+    // Status bar and image read-outs (BodyStatus.cpp).
+    void setupStatus();
+    void showLoadProgress(Series s, int done, int total);
+    void showLoadFinished(Series s);
+    void updateImageReadout();
+    void updateCursorReadout(int mx, int my);
     void updateProfiles(int mx, int my);
     void updateValueLabels(int mx, int my);
     void readTotalI0(Spectrum &target, const QString &fname);
@@ -347,4 +360,7 @@ private:
     const TiffData *m_procImage = nullptr;
     Analyzer2 *m_analyzer2 = nullptr;
     DarkCheckRun *m_darkRun = nullptr;
+    QLabel *m_cursorStatus = nullptr;
+    QLabel *m_loadStatus = nullptr;
+    QProgressBar *m_loadBar = nullptr;
 };

@@ -15,6 +15,7 @@
 #include "display/widgets/SpectrumView.h"
 #include "imageio/LoadTiff.h"
 #include "imageio/TiffData.h"
+#include "measurement/BinSpectrum.h"
 #include "ui_Body.h"
 
 #include <cmath>
@@ -42,6 +43,8 @@ void Body::setupAnalysis() {
     connect(a, &Analyzer::askRAAnalyze, this, &Body::startRA2DAnalysis);
     connect(a, &Analyzer::changedSelection, this, &Body::selectedNewRef);
     connect(a, &Analyzer::scalesChanged, this, &Body::setupResAnalysisImage);
+    connect(a, &Analyzer::askFixedE0FromArea, this, &Body::setFixedE0FromArea);
+    connect(a, &Analyzer::normalizationChanged, this, &Body::fitNormalizationChanged);
     connect(run, &MapRun::progress, a, &Analyzer::setProgress);
     connect(run, &MapRun::rowsMerged, this, [this] {
         if (m_analysis->kind == AnalysisState::Run::LCF && analyzer()->dispOnTime())
@@ -95,7 +98,50 @@ bool Body::analysisRunMayStart(AnalyzeCond &grid) {
         DebugLog::write(QStringLiteral("Analysis not started: a calibration is running"));
         return false;
     }
+    if (fixedEdgeRefused(QStringLiteral("Analysis not started")))
+        return false;
     return analysisGrid(grid);
+}
+
+// A fixed edge outside the measured energies would leave one background window
+// without data: every run refuses it, and the panel says why.
+bool Body::fixedEdgeRefused(const QString &what) {
+    const QString problem = fixedEdgeProblem(m_stack, suggestElm());
+    analyzer()->setFitOptionsMessage(problem);
+    if (problem.isEmpty())
+        return false;
+    DebugLog::write(what + QStringLiteral(": ") + problem);
+    return true;
+}
+
+// "E0 from Area": the midpoint energy of the summed spectrum of the area the
+// runs would walk (the selection, else the view).
+void Body::setFixedE0FromArea() {
+    AnalyzeCond grid;
+    if (!analysisGrid(grid))
+        return;
+    BinSpectrumSettings bin;
+    bin.conditions = muTConditions();
+    bin.shiftMap = shiftMapView(m_esm, m_esmValid, m_esmOrigin.x(), m_esmOrigin.y());
+    bin.simpleBackground = targetBackgroundSimple() == 1;
+    bin.suggestion = suggestElm();
+    m_stack.updateDarkAreas(bin.conditions);
+    double e0 = 0;
+    const QRect area(grid.x0, grid.y0, grid.x1 - grid.x0, grid.y1 - grid.y0);
+    if (!areaEdgeEnergy(m_stack, bin, area, &e0)) {
+        analyzer()->setFitOptionsMessage(tr("No edge in the summed spectrum of the area"));
+        return;
+    }
+    analyzer()->setFixedE0Energy(e0);
+    analyzer()->setFitOptionsMessage(QString());
+}
+
+// The spectrum under the cursor is normalised anew with the changed edge.
+void Body::fitNormalizationChanged() {
+    if (m_stack.i1().isEmpty())
+        return;
+    fixedEdgeRefused(QStringLiteral("Fixed E0"));
+    showXafsSpectrum();
 }
 
 // The run's end is handled at once; the finished signal it still sends is
@@ -133,6 +179,7 @@ void Body::startLCF2DAnalysis() {
     s.kind = a->lcfKind();
     s.sE0 = a->lcfStart();
     s.eE0 = a->lcfEnd();
+    s.options = a->lcfOptions();
     const QString problem = lcfRunProblem(s);
     if (!problem.isEmpty()) {
         DebugLog::write(QStringLiteral("LCF not started: ") + problem);
@@ -142,18 +189,25 @@ void Body::startLCF2DAnalysis() {
     a->setProgress(0);
     DebugLog::writeTimeStamp(QStringLiteral("2da 1:"));
     m_stack.updateDarkAreas(s.conditions);
-    QVector<Analyzed2DRes *> maps;
+    // In the run's order (LcfRun.h): amounts, fractions, residual, then the
+    // quality maps: sigmas, R-factor, chi^2.
     const int n = rows.size();
-    for (int k = 0; k < LCFReference::MapsPerReference; ++k)
-        for (int j = 0; j < n; ++j) {
-            Analyzed2DRes *m = rows.at(j)->map(k);
-            m->prepare(grid);
-            m->setNo(j + k * n);
-            maps.append(m);
-        }
-    a->zansaMap()->prepare(grid);
-    a->zansaMap()->setNo(2 * n);
-    maps.append(a->zansaMap());
+    QVector<Analyzed2DRes *> maps(lcfMapCount(n, s.options.quality));
+    for (int j = 0; j < n; ++j) {
+        maps[lcfAmountMap(j)] = rows.at(j)->map(LCFReference::AmountMap);
+        maps[lcfFractionMap(j, n)] = rows.at(j)->map(LCFReference::FractionMap);
+        if (s.options.quality)
+            maps[lcfSigmaMap(j, n)] = rows.at(j)->map(LCFReference::SigmaMap);
+    }
+    maps[lcfResidualMap(n)] = a->zansaMap();
+    if (s.options.quality) {
+        maps[lcfRFactorMap(n)] = a->rFactorMap();
+        maps[lcfChi2Map(n)] = a->chi2Map();
+    }
+    for (int k = 0; k < maps.size(); ++k) {
+        maps[k]->prepare(grid);
+        maps[k]->setNo(k);
+    }
     m_analysis->runMaps = maps;
     DebugLog::writeTimeStamp(QStringLiteral("2da 2:"));
     m_analysis->kind = AnalysisState::Run::LCF;

@@ -6,7 +6,9 @@
 
 #include "analysis/widgets/Analyzer.h"
 #include "app/DebugLog.h"
+#include "batch/widgets/BatchCtrl.h"
 #include "display/widgets/SaveDataCfg.h"
+#include "measurement/BinSpectrum.h"
 #include "ui_Body.h"
 
 #include <algorithm>
@@ -87,6 +89,31 @@ void Body::registerAnalyzerCommands() {
          [=](const CmdLine &c) { a->setEnergyCorrection(flagArg(c, 0)); });
     done(ANALYZER_SELECT_ANALYSIS_MODE,
          [=](const CmdLine &c) { a->selectAnalysisMode(intArg(c, 0)); });
+    // The fit options (commands beyond the built-in table).
+    done(ANALYZER_SET_LCF_NONNEG, [=](const CmdLine &c) { a->setNonNegative(flagArg(c, 0)); });
+    done(ANALYZER_SET_LCF_SUM1, [=](const CmdLine &c) { a->setSumToOne(flagArg(c, 0)); });
+    done(ANALYZER_SET_FIXED_E0, [=](const CmdLine &c) { setFixedE0Command(c); });
+    done(ANALYZER_SELECT_SIGMA_IMAGE, [=](const CmdLine &) { a->selectSigmaImage(); });
+}
+
+// analyzer_set_fixed_E0 flag [E | auto]: the Fixed E0 box := flag; a number
+// goes into the field, "auto" presses "E0 from Area". A refusal is written to
+// the batch log.
+void Body::setFixedE0Command(const CmdLine &c) {
+    Analyzer *a = analyzer();
+    const QString value = c.arg(1).trimmed();
+    bool isNumber = false;
+    const double e0 = value.toDouble(&isNumber);
+    if (isNumber)
+        a->setFixedE0Energy(e0);
+    else if (value.compare(QStringLiteral("auto"), Qt::CaseInsensitive) == 0)
+        setFixedE0FromArea();
+    a->setFixedE0(flagArg(c, 0));
+    const QString problem = fixedEdgeProblem(m_stack, suggestElm());
+    if (!problem.isEmpty()) {
+        DebugLog::write(problem);
+        m_batchCtrl->Log(QStringLiteral("Err: %1\n").arg(problem));
+    }
 }
 
 void Body::registerExportCommands() {

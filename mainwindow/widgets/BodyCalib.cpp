@@ -101,6 +101,8 @@ bool Body::execCalibration() {
                                        "positive and describe a bounded search"));
         return false;
     }
+    if (fixedEdgeRefused(QStringLiteral("Calibration")))
+        return false;
     DebugLog::writeTimeStamp(QStringLiteral("Start Calibration"));
     AnalyzeCond grid;
     analysisGrid(grid);

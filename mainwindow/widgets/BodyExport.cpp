@@ -63,6 +63,12 @@ void Body::saveAllImages(const QString &fname) {
                 writePicture(map->img(),
                              taggedFileName(fname, QStringLiteral("%1-%2").arg(i).arg(a)));
         }
+    // The fit-quality maps of the last LCF/MLCF run.
+    const Analyzed2DRes *rFactor = analyzer()->rFactorMap(), *chi2 = analyzer()->chi2Map();
+    if (rFactor->hasImage())
+        writePicture(rFactor->img(), taggedFileName(fname, QStringLiteral("rfactor")));
+    if (chi2->hasImage())
+        writePicture(chi2->img(), taggedFileName(fname, QStringLiteral("chi2")));
 }
 
 void Body::showSaveDataDialog() {
@@ -119,7 +125,7 @@ void Body::saveEachSpectrum(const QString &fname) {
 
 void Body::saveSpectrumSet(const QString &fname, int kind) {
     AnalyzeCond grid;
-    if (!analysisGrid(grid))
+    if (!analysisGrid(grid) || fixedEdgeRefused(QStringLiteral("Spectra not saved")))
         return;
     BinSpectrumSettings s;
     s.conditions = muTConditions();

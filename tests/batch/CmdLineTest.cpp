@@ -46,3 +46,21 @@ TEST(ExCmdTable, UnknownNamesAndIdentifiers) {
     EXPECT_EQ(ExCmdTable::nameOf(127), "UnKnow ExCMD id");
     EXPECT_EQ(ExCmdTable::nameOf(-1), "UnKnow ExCMD id");
 }
+
+// Commands added after the built-in table keep every built-in identifier and
+// are found by name in any case like the others.
+TEST(ExCmdTableTest, ExtensionCommandsFollowTheBuiltInTable) {
+    const QVector<EX_CMD_ID> ids = ExCmdTable::allIds();
+    ASSERT_EQ(ids.size(), ExCmdTable::Count + ExCmdTable::ExtensionCount);
+    EXPECT_EQ(ids.at(126), NOT_EX_CMD);
+    for (int k = ExCmdTable::Count; k < ids.size(); ++k) {
+        const QString name = ExCmdTable::nameOf(ids.at(k));
+        EXPECT_GT(int(ids.at(k)), int(NOT_EX_CMD));
+        EXPECT_EQ(ExCmdTable::idOf(name.toUpper()), ids.at(k)) << name.toStdString();
+        EXPECT_TRUE(ExCmdTable::isExternal(name));
+    }
+    EXPECT_EQ(ExCmdTable::idOf("analyzer_set_fixed_e0"), ANALYZER_SET_FIXED_E0);
+    EXPECT_EQ(ExCmdTable::nameOf(ANALYZER_SELECT_SIGMA_IMAGE), "analyzer_select_sigma_image");
+    EXPECT_EQ(ExCmdTable::nameOf(ExCmdTable::FirstExtension + ExCmdTable::ExtensionCount),
+              "UnKnow ExCMD id");
+}

@@ -63,8 +63,8 @@ TEST(SpectrumPlot, FftShowsATenthAndExcludesTheZeroFrequencyFromItsWindow) {
 }
 
 TEST(SpectrumPlot, ExtMsgFormat) {
-    EXPECT_EQ(SpectrumPlot::extMsg(0.012345, 8979.123456), "dMut =  1.235e-02, Edge 8979.12 [eV],");
-    EXPECT_EQ(SpectrumPlot::extMsg(-2, 0), "dMut = -2.000e+00, Edge 0 [eV],");
+    EXPECT_EQ(SpectrumPlot::extMsg(0.012345, 8979.123456), "dMut =  1.235e-02, Edge 8979.12 [eV]");
+    EXPECT_EQ(SpectrumPlot::extMsg(-2, 0), "dMut = -2.000e+00, Edge 0 [eV]");
 }
 
 namespace {

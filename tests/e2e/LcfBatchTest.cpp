@@ -111,3 +111,71 @@ TEST(LcfBatch, FractionMapMatchesTheMixtureTheToolAndItsTiff) {
         ASSERT_NEAR(batch.value(it.key()), it.value(), 1e-5 * std::max(1.0, std::fabs(it.value())))
             << it.key().first << " " << it.key().second;
 }
+
+// The fit options by batch: a fixed edge outside the scan is refused (the
+// run does not start, the batch goes on), then a constrained fit at the edge
+// of the summed spectrum gives the numbers of lcf-map with the same options,
+// and its sigma and R-factor maps go out as text and through save_all_images.
+TEST(LcfBatch, FitOptionsMatchTheToolAndExportTheQualityMaps) {
+    QTemporaryDir dir;
+    const QString data = dir.filePath("demo");
+    ASSERT_EQ(ProgramRun::run(LS_TOOL, {"make-demo", data}, dir.path()).exitCode, 0);
+    QDir(dir.path()).mkpath("out");
+    const QString bat = TestSupport::writeFile(dir, "fit.bat",
+                                               QString("load_I1_files_of_pattern NEW %1/i1/ *.tif\n"
+                                                       "load_I0_files_of_pattern NEW %1/i0/ *.tif\n"
+                                                       "Use_I0 1\n"
+                                                       "analyzer_set_LCF_std 0 1 0 %1/ref_A.dat 0\n"
+                                                       "analyzer_set_LCF_std 1 1 0 %1/ref_B.dat 0\n"
+                                                       "analyzer_set_fixed_E0 1 9000\n"
+                                                       "analyzer_exec_LCF\n"
+                                                       "analyzer_set_LCF_nonneg 1\n"
+                                                       "analyzer_set_LCF_sum1 1\n"
+                                                       "analyzer_set_fixed_E0 1 auto\n"
+                                                       "analyzer_exec_LCF\n"
+                                                       "analyzer_select_image 0\n"
+                                                       "analyzer_select_image_type 0\n"
+                                                       "select_disp_image 3\n"
+                                                       "saveDataCfg_save_as_text\n"
+                                                       "saveDataCfg_text_as_xyz\n"
+                                                       "save_data out/frac.txt\n"
+                                                       "analyzer_select_sigma_image\n"
+                                                       "save_data out/sigma.txt\n"
+                                                       "analyzer_select_image 1000\n"
+                                                       "save_data out/rfactor.txt\n"
+                                                       "save_all_images out/all.png\n"
+                                                       "quit\n")
+                                                   .arg(data)
+                                                   .toUtf8());
+    const auto r = ProgramRun::runBatch(dir.filePath("none.cfg"), bat, dir.path(), 180000);
+    ASSERT_TRUE(r.finished) << qPrintable(r.err);
+    ASSERT_EQ(r.exitCode, 0) << qPrintable(r.err);
+    EXPECT_TRUE(r.err.contains("fixed E0 9000 eV is outside the energy range"));
+    EXPECT_EQ(r.err.count("2da 3:"), 1); // the refused run never started
+    for (const char *f : {"out/all-0-1.png", "out/all-0-2.png", "out/all-1-2.png",
+                          "out/all-rfactor.png", "out/all-chi2.png"})
+        EXPECT_TRUE(QFile::exists(dir.filePath(f))) << f;
+
+    const QString cli = dir.filePath("cli");
+    const auto t = ProgramRun::run(LS_TOOL,
+                                   {"lcf-map", "--i1", data + "/i1", "--i0", data + "/i0", "--ref",
+                                    data + "/ref_A.dat", "--ref", data + "/ref_B.dat", "--nonneg",
+                                    "--sum1", "--fixed-e0", "auto", "--quality", "--out", cli},
+                                   dir.path());
+    ASSERT_EQ(t.exitCode, 0) << qPrintable(t.err);
+    const struct {
+        const char *batch, *tool;
+    } pairs[] = {{"out/frac-0.dat", "/ref-1-fraction.txt"},
+                 {"out/sigma-0.dat", "/ref-1-sigma.txt"},
+                 {"out/rfactor-0.dat", "/rfactor.txt"}};
+    for (const auto &p : pairs) {
+        const auto batch = readXYVal(dir.filePath(p.batch));
+        const auto tool = readXYVal(cli + p.tool);
+        ASSERT_EQ(batch.size(), DemoW * DemoH) << p.batch;
+        ASSERT_EQ(tool.keys(), batch.keys()) << p.batch;
+        for (auto it = tool.cbegin(); it != tool.cend(); ++it)
+            ASSERT_NEAR(batch.value(it.key()), it.value(),
+                        1e-5 * std::max(1.0, std::fabs(it.value())))
+                << p.batch << " " << it.key().first << " " << it.key().second;
+    }
+}

@@ -8,6 +8,7 @@
 #include <QTemporaryDir>
 #include <QTextStream>
 #include <cmath>
+#include <cstdio>
 #include <gtest/gtest.h>
 
 namespace {
@@ -124,4 +125,60 @@ TEST(MapTool, RaMapAndExitStatuses) {
         EXPECT_TRUE(r.err.contains(c.inErr)) << qPrintable(r.err);
         EXPECT_TRUE(r.out.isEmpty());
     }
+}
+
+namespace {
+
+// Worst |fraction of A - x / 63| over the map written in dir.
+double worstFractionError(const QString &dir) {
+    QFile f(dir + "/ref-1-fraction.txt");
+    if (!f.open(QIODevice::ReadOnly))
+        return HUGE_VAL;
+    QTextStream t(&f);
+    double worst = 0;
+    while (!t.atEnd()) {
+        const QStringList a = t.readLine().split(' ');
+        if (a.size() == 3)
+            worst = std::max(worst, std::fabs(a[2].toDouble() - a[0].toInt() / 63.0));
+    }
+    return worst;
+}
+
+} // namespace
+
+// On the two-compound demo the per-bin edge search places each mixed bin's
+// edge between the compounds' edges; one fixed edge (taken from the summed
+// spectrum) brings every fraction within 0.02 of the mixture. The quality
+// maps and the options come out with it; an edge outside the scan is refused.
+TEST(MapTool, FixedEdgeAndConstraintsOnTheDemoMixture) {
+    Demo demo;
+    const QString plain = demo.path("plain"), fixed = demo.path("fixed");
+    const auto r1 = ProgramRun::run(LS_TOOL, demo.lcf(plain, 2), demo.path(""));
+    const auto r2 = ProgramRun::run(
+        LS_TOOL, demo.lcf(fixed, 2) + QStringList{"--fixed-e0", "auto", "--nonneg", "--quality"},
+        demo.path(""));
+    ASSERT_EQ(r1.exitCode, 0) << qPrintable(r1.err);
+    ASSERT_EQ(r2.exitCode, 0) << qPrintable(r2.err);
+    const double perBin = worstFractionError(plain), fixedEdge = worstFractionError(fixed);
+    EXPECT_GT(perBin, 0.02);
+    EXPECT_LT(fixedEdge, 0.02);
+    std::printf("worst fraction error: per-bin edge %.4f, fixed edge %.4f\n", perBin, fixedEdge);
+
+    const QJsonObject j = QJsonDocument::fromJson(r2.out.trimmed().toUtf8()).object();
+    const QJsonObject o = j["options"].toObject();
+    EXPECT_TRUE(o["nonneg"].toBool());
+    EXPECT_FALSE(o["sum1"].toBool());
+    EXPECT_NEAR(o["fixedE0"].toDouble(), 7117, 6); // between the edges of A and B
+    for (const char *m : {"ref-1-sigma.txt", "ref-2-sigma.tif", "rfactor.txt", "chi2.tif"})
+        EXPECT_TRUE(QFile::exists(fixed + "/" + m)) << m;
+    EXPECT_FALSE(QFile::exists(plain + "/rfactor.txt"));
+    TiffData sigma;
+    ASSERT_TRUE(sigma.load(fixed + "/ref-1-sigma.tif"));
+    EXPECT_GT(sigma.value(30, 20), 0);
+    EXPECT_LT(sigma.value(30, 20), 0.1);
+
+    const auto refused = ProgramRun::run(
+        LS_TOOL, demo.lcf(demo.path("no"), 1) + QStringList{"--fixed-e0", "9000"}, demo.path(""));
+    EXPECT_EQ(refused.exitCode, 2);
+    EXPECT_TRUE(refused.err.contains("outside the energy range")) << qPrintable(refused.err);
 }

@@ -245,3 +245,29 @@ TEST(LoadTiff, ReadsOneFilePerEvent) {
     EXPECT_EQ(fNos, QVector<int>({0, 1, 2, 3, 4}));
     EXPECT_FALSE(loader.isBusy());
 }
+
+// Progress counts the files of the request being worked on, read or passed
+// over, against the number its skip and cuts leave: 1, 2, ... total.
+TEST(LoadTiff, ProgressCountsThePlannedFilesOfEachRequest) {
+    QTemporaryDir dir;
+    const QStringList files = writeSeries(dir, 10, {4});
+    const struct {
+        int skip, cutFirst, cutLast, total;
+    } cases[] = {{1, 0, 0, 10}, {3, 1, 2, 3}, {1, 9, 5, 1}, {4, 0, 0, 3}, {1, 10, 0, 0}};
+    for (const auto &c : cases) {
+        LoaderHarness h;
+        QVector<QPair<int, int>> seen;
+        QObject::connect(h.loader, &LoadTiff::progress, &h.sink, [&](int done, int total) {
+            seen.append({done, total});
+        });
+        h.request(files, c.skip, c.cutFirst, c.cutLast, LoadTiff::I1LoadId, true);
+        ASSERT_TRUE(h.waitFinished());
+        QVector<QPair<int, int>> expected;
+        for (int k = 1; k <= c.total; ++k)
+            expected.append({k, c.total});
+        if (c.total == 0)
+            expected.append({0, 0});
+        EXPECT_EQ(seen, expected) << "skip " << c.skip << " cuts " << c.cutFirst << " "
+                                  << c.cutLast;
+    }
+}

@@ -282,6 +282,5 @@ int runElemMap(const QStringList &args) {
         return rc;
     Json j = summary(outcome, s, written);
     j.add("elems", elemsJson(m));
-    std::printf("%s\n", qPrintable(j.text()));
-    return 0;
+    return emitSummary("elem-map", j, m.out);
 }

@@ -1,7 +1,8 @@
 // lcf-map and ra-map: the analysis panel's map runs from the command line.
 //
 //   lcf-map [stack options] --ref FILE[:DE[:vic]]... [--mlcf] [--old]
-//           [--range S E] [--threads N] --out DIR
+//           [--range S E] [--nonneg] [--sum1] [--fixed-e0 E|auto] [--quality]
+//           [--threads N] --out DIR
 //   ra-map  [stack options] [--energy E] [--factor F] [--threads N] --out DIR
 //
 // Each map is written as "X Y Val" lines (bin centre, value with 17
@@ -15,6 +16,7 @@
 #include "analysis/LcfRun.h"
 
 #include <QDir>
+#include <QRect>
 #include <cstdio>
 #include <memory>
 
@@ -31,6 +33,9 @@ struct MapArgs {
     QVector<RefArg> refs;
     bool mlcf = false, old = false;
     double sE0 = 0, eE0 = 30000;
+    LcfOptions options;
+    bool fixedE0 = false, fixedE0Auto = false;
+    double e0 = 0;
     double energy = 8200, factor = 1.0;
     int threads = 0;
     QString out;
@@ -41,7 +46,9 @@ int usage(const char *command, const QString &why) {
     if (QByteArray(command) == "lcf-map")
         std::fprintf(stderr, "usage: lumenstack-tool lcf-map [stack options] "
                              "--ref FILE[:DE[:vic]]... [--mlcf] [--old]\n"
-                             "       [--range S E] [--threads N] --out DIR\n");
+                             "       [--range S E] [--nonneg] [--sum1] [--fixed-e0 E|auto] "
+                             "[--quality]\n"
+                             "       [--threads N] --out DIR\n");
     else
         std::fprintf(stderr, "usage: lumenstack-tool ra-map [stack options] [--energy E] "
                              "[--factor F] [--threads N] --out DIR\n");
@@ -98,6 +105,19 @@ QString parse(const char *command, const QStringList &args, MapArgs *m) {
             m->mlcf = true;
         } else if (lcf && a == "--old") {
             m->old = true;
+        } else if (lcf && a == "--nonneg") {
+            m->options.nonNegative = true;
+        } else if (lcf && a == "--sum1") {
+            m->options.sumToOne = true;
+        } else if (lcf && a == "--quality") {
+            m->options.quality = true;
+        } else if (lcf && a == "--fixed-e0" && value(1) == "auto") {
+            m->fixedE0 = m->fixedE0Auto = true;
+            ++i;
+        } else if (lcf && a == "--fixed-e0" && parseNumber(value(1), &v)) {
+            m->fixedE0 = true;
+            m->e0 = v;
+            ++i;
         } else if (lcf && a == "--range" && parseNumber(value(1), &v) &&
                    parseNumber(value(2), &w)) {
             m->sE0 = v;
@@ -123,6 +143,23 @@ QString parse(const char *command, const QStringList &args, MapArgs *m) {
     if (lcf && m->refs.size() > LcfEngine::MaxReferences)
         return QString("at most %1 references").arg(LcfEngine::MaxReferences);
     return QString();
+}
+
+// The fixed edge into the suggestion: the given energy, or with "auto" the
+// midpoint energy of the summed spectrum of the analysed area. A message when
+// it is refused.
+QString fixEdge(const MapArgs &m, LoadedStack &s, SuggestElm &suggestion) {
+    double e0 = m.e0;
+    if (m.fixedE0Auto) {
+        s.stack.updateDarkAreas(s.bin.conditions);
+        const AnalyzeCond &g = s.grid;
+        const QRect area(g.x0, g.y0, g.x1 - g.x0, g.y1 - g.y0);
+        if (!areaEdgeEnergy(s.stack, s.bin, area, &e0))
+            return QStringLiteral("--fixed-e0 auto: the summed spectrum of the area shows no edge");
+    }
+    suggestion.fixedEdge = true;
+    suggestion.fixedEdgeEnergy = e0;
+    return fixedEdgeProblem(s.stack, suggestion);
 }
 
 } // namespace
@@ -155,6 +192,15 @@ int runLcfMap(const QStringList &args) {
     settings.kind = m.mlcf ? LcfKind::MLCF : m.old ? LcfKind::OldLCF : LcfKind::LCF;
     settings.sE0 = m.sE0;
     settings.eE0 = m.eE0;
+    settings.options = m.options;
+    if (m.fixedE0) {
+        const QString edgeProblem = fixEdge(m, s, settings.suggestion);
+        if (!edgeProblem.isEmpty())
+            return usage("lcf-map", edgeProblem);
+    }
+    const QString refused = lcfRunProblem(settings);
+    if (!refused.isEmpty())
+        return usage("lcf-map", refused);
 
     const int rows = settings.refs.size();
     NamedMaps maps;
@@ -165,6 +211,13 @@ int runLcfMap(const QStringList &args) {
         maps.add("LCF Ref 2", i < m.refs.size() ? QString("ref-%1-fraction.txt").arg(i + 1) : "",
                  s.grid);
     maps.add("a2d Zansa", "residual.txt", s.grid);
+    if (m.options.quality) {
+        for (int i = 0; i < rows; ++i)
+            maps.add("LCF Ref 3", i < m.refs.size() ? QString("ref-%1-sigma.txt").arg(i + 1) : "",
+                     s.grid);
+        maps.add("a2d RFactor", "rfactor.txt", s.grid);
+        maps.add("a2d Chi2", "chi2.txt", s.grid);
+    }
 
     RunOutcome outcome;
     QStringList written;
@@ -182,10 +235,17 @@ int runLcfMap(const QStringList &args) {
             .add("midE", spectra[i]->midx());
         refs << r.text();
     }
+    Json options;
+    options.add("nonneg", m.options.nonNegative)
+        .add("sum1", m.options.sumToOne)
+        .add("quality", m.options.quality)
+        .add("fixedE0", settings.suggestion.fixedEdge
+                            ? Json::number(settings.suggestion.fixedEdgeEnergy)
+                            : Json::null());
     Json j = summary(outcome, s, written);
     j.add("refs", Json::array(refs));
-    std::printf("%s\n", qPrintable(j.text()));
-    return 0;
+    j.add("options", options.text());
+    return emitSummary("lcf-map", j, m.out);
 }
 
 int runRaMap(const QStringList &args) {
@@ -223,6 +283,5 @@ int runRaMap(const QStringList &args) {
         return 1;
     }
     written << "ratio.txt";
-    std::printf("%s\n", qPrintable(summary(outcome, s, written).text()));
-    return 0;
+    return emitSummary("ra-map", summary(outcome, s, written), m.out);
 }

@@ -70,8 +70,26 @@ Json summary(const RunOutcome &r, const LoadedStack &s, const QStringList &writt
         .add("binsPerSecond", r.seconds > 0 ? r.bins / r.seconds : 0.0)
         .add("width", s.stack.width())
         .add("height", s.stack.height())
-        .add("maps", Json::array(names));
+        .add("maps", Json::array(names))
+        .add("area", Json::array({QString::number(s.grid.x0), QString::number(s.grid.y0),
+                                  QString::number(s.grid.x1 - s.grid.x0),
+                                  QString::number(s.grid.y1 - s.grid.y0)}))
+        .add("bin", Json::array({QString::number(s.grid.hx), QString::number(s.grid.hy)}));
     return j;
+}
+
+int emitSummary(const char *command, Json j, const QString &dir) {
+    j.addString("command", QString::fromLatin1(command));
+    const QByteArray line = j.text().toUtf8() + '\n';
+    std::fwrite(line.constData(), 1, size_t(line.size()), stdout);
+    std::fflush(stdout);
+    const QString path = QDir(dir).filePath(summaryFileName());
+    QSaveFile f(path);
+    if (!f.open(QIODevice::WriteOnly) || f.write(line) != line.size() || !f.commit()) {
+        std::fprintf(stderr, "lumenstack-tool %s: cannot write %s\n", command, qPrintable(path));
+        return 1;
+    }
+    return 0;
 }
 
 void runMaps(LoadedStack &s, NamedMaps &maps, const MapRun::TaskFactory &factory, int threads,

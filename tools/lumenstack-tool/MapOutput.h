@@ -33,8 +33,20 @@ struct RunOutcome {
     double seconds = 0;
 };
 
-// bins, threads, seconds, binsPerSecond, width, height and the written maps.
+// bins, threads, seconds, binsPerSecond, width, height, the written maps,
+// and what a merge of tiles needs: "area" [x0, y0, w, h] (the walked area in
+// whole pixels) and "bin" [hx, hy].
 Json summary(const RunOutcome &r, const LoadedStack &s, const QStringList &written);
+
+// The name of the file in the output folder that holds the JSON line too.
+inline const char *summaryFileName() {
+    return "summary.json";
+}
+
+// Adds "command", prints the JSON line on stdout and writes it (with a
+// newline) to DIR/summary.json, where `lumenstack-tool merge` finds the
+// tile's grid. Exit status 0, or 1 when the file cannot be written.
+int emitSummary(const char *command, Json j, const QString &dir);
 
 // Runs the maps (a bar on stderr when it is a terminal).
 void runMaps(LoadedStack &s, NamedMaps &maps, const MapRun::TaskFactory &factory, int threads,

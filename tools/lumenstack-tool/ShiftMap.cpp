@@ -104,15 +104,16 @@ QString parse(const QStringList &args, ShiftArgs *m) {
     return QString();
 }
 
-QString statsJson(const CalibStats &s) {
+} // namespace
+
+// max, mean, min and sigma of the shifts (null without any).
+QString shiftStatsJson(const CalibStats &s) {
     Json j;
     const auto value = [&s](double v) { return s.valid ? Json::number(v) : Json::null(); };
     j.add("max", value(s.max)).add("mean", value(s.mean)).add("min", value(s.min));
     j.add("sigma", value(s.sigma));
     return j.text();
 }
-
-} // namespace
 
 int runShiftMap(const QStringList &args) {
     ShiftArgs m;
@@ -162,15 +163,11 @@ int runShiftMap(const QStringList &args) {
         if (!ok)
             return failure("write", path, "write failed");
     }
-    const int bins = s.grid.binCount();
-    Json j;
-    j.add("bins", bins)
-        .add("threads", run.threadCount())
-        .add("seconds", run.seconds())
-        .add("binsPerSecond", run.seconds() > 0 ? bins / run.seconds() : 0.0)
-        .add("width", s.stack.width())
-        .add("height", s.stack.height())
-        .add("stats", statsJson(stats));
-    std::printf("%s\n", qPrintable(j.text()));
-    return 0;
+    RunOutcome outcome;
+    outcome.bins = s.grid.binCount();
+    outcome.threads = run.threadCount();
+    outcome.seconds = run.seconds();
+    Json j = summary(outcome, s, {"shift.txt", "shift.emp"});
+    j.add("stats", shiftStatsJson(stats));
+    return emitSummary("shift-map", j, m.out);
 }

@@ -12,6 +12,8 @@
 #include <QFile>
 #include <QRegularExpression>
 #include <QTextStream>
+#include <algorithm>
+#include <climits>
 #include <cmath>
 
 namespace {
@@ -58,8 +60,20 @@ bool readEnergies(const QString &file, QVector<double> *energies) {
     return true;
 }
 
+// The vertical registration shift of each I1 image, as applyShifts sets them
+// (a later line for an image wins); 0 for I0 and unnamed images.
+int verticalShift(const QVector<Registration::ShiftEntry> &shifts, int index) {
+    int dy = 0;
+    for (const Registration::ShiftEntry &e : shifts)
+        if (e.index == index)
+            dy = std::clamp(e.dy, -TiffData::MaxShift, TiffData::MaxShift);
+    return dy;
+}
+
 bool loadSeries(const StackOptions &o, Series series, const QString &dir,
-                const QVector<double> &energies, LoadedStack &out, QString *file, QString *why) {
+                const QVector<double> &energies, const QVector<Registration::ShiftEntry> &shifts,
+                LoadedStack &out, QString *file, QString *why) {
+    const TiffData::RowRange rows = rowsNeeded(o);
     const QStringList files = imageFiles(dir);
     if (files.isEmpty()) {
         *file = dir;
@@ -76,7 +90,8 @@ bool loadSeries(const StackOptions &o, Series series, const QString &dir,
     eof.factor = EnergyOfFiles::factorForPattern(o.energyPattern);
     for (int i = 0; i < files.size(); ++i) {
         auto *image = new TiffData;
-        if (!image->load(files[i])) {
+        const int dy = series == Series::I1 ? verticalShift(shifts, i) : 0;
+        if (!image->load(files[i], ErrPoints::processWide(), rowsOfImage(rows, dy))) {
             delete image;
             *file = files[i];
             *why = QStringLiteral("cannot read the image");
@@ -110,10 +125,8 @@ bool loadShiftMap(const StackOptions &o, LoadedStack &out) {
 
 // The registration shifts of the I1 images, as the image processor stores
 // them: every spectrum and map then reads the images through them.
-bool applyShifts(const QString &file, MeasurementStack &stack, QString *why) {
-    QVector<Registration::ShiftEntry> entries;
-    if (!Registration::readShiftFile(file, entries, why))
-        return false;
+bool applyShifts(const QVector<Registration::ShiftEntry> &entries, MeasurementStack &stack,
+                 QString *why) {
     for (const Registration::ShiftEntry &e : entries) {
         if (e.index >= stack.i1().size()) {
             *why = QString("a shift for image %1 of %2").arg(e.index).arg(stack.i1().size());
@@ -124,8 +137,10 @@ bool applyShifts(const QString &file, MeasurementStack &stack, QString *why) {
     return true;
 }
 
-// The series, flat and dark of an HDF5 stack, one image at a time.
-bool loadHdf5Stack(const StackOptions &o, LoadedStack &out, QString *file, QString *why) {
+// The series, flat and dark of an HDF5 stack, one image at a time; of each
+// image only the rows the analysed area needs (a hyperslab of rows).
+bool loadHdf5Stack(const StackOptions &o, const QVector<Registration::ShiftEntry> &shifts,
+                   LoadedStack &out, QString *file, QString *why) {
     Hdf5Layout layout;
     if (!layout.read(o.layoutFile, why)) {
         *file = o.layoutFile;
@@ -140,12 +155,14 @@ bool loadHdf5Stack(const StackOptions &o, LoadedStack &out, QString *file, QStri
     if (!h5.open(o.h5File, layout))
         return failed();
     const ErrPoints mask = ErrPoints::processWide();
+    const TiffData::RowRange rows = rowsNeeded(o);
     const std::pair<Hdf5Stack::Part, Series> series[] = {{Hdf5Stack::Images, Series::I1},
                                                          {Hdf5Stack::Flats, Series::I0}};
     for (const auto &[part, s] : series) {
         for (int k = 0; k < h5.count(part); ++k) {
             auto image = std::make_unique<TiffData>();
-            if (!h5.readImage(part, k, *image, mask))
+            const int dy = s == Series::I1 ? verticalShift(shifts, k) : 0;
+            if (!h5.readImage(part, k, rowsOfImage(rows, dy), *image, mask))
                 return failed();
             out.stack.append(s, image.release());
         }
@@ -283,7 +300,31 @@ QString checkStackOptions(const StackOptions &o) {
     return QString();
 }
 
+TiffData::RowRange rowsNeeded(const StackOptions &o) {
+    if (!o.hasArea)
+        return TiffData::RowRange();
+    // Bin centres cy = y0 + hy + k * sy read rows cy - hy .. cy + hy.
+    const AnalyzeCond g(1, 1, o.hx, o.hy, o.areaX, o.areaY, o.areaW, o.areaH);
+    const qint64 first = qint64(g.y0) - 1;
+    const qint64 end = qint64(g.y0) + qint64(g.binsY() - 1) * g.sy + 2 * g.hy + 2;
+    return {int(std::max<qint64>(first, INT_MIN)), int(std::min<qint64>(end, INT_MAX))};
+}
+
+TiffData::RowRange rowsOfImage(const TiffData::RowRange &rows, int dy) {
+    const TiffData::RowRange whole;
+    if (rows.first <= 0 && rows.end == whole.end)
+        return whole;
+    const auto clampInt = [](qint64 v) { return int(std::clamp<qint64>(v, INT_MIN, INT_MAX)); };
+    return {clampInt(qint64(rows.first) - dy), clampInt(qint64(rows.end) - dy)};
+}
+
 bool loadStack(const StackOptions &o, LoadedStack &out, QString *file, QString *why) {
+    // The shifts first: they say which rows of each image the area reads.
+    QVector<Registration::ShiftEntry> shifts;
+    if (!o.shiftsFile.isEmpty() && !Registration::readShiftFile(o.shiftsFile, shifts, why)) {
+        *file = o.shiftsFile;
+        return false;
+    }
     QVector<double> energies;
     if (!o.energiesFile.isEmpty() && !readEnergies(o.energiesFile, &energies)) {
         *file = o.energiesFile;
@@ -291,12 +332,12 @@ bool loadStack(const StackOptions &o, LoadedStack &out, QString *file, QString *
         return false;
     }
     if (!o.h5File.isEmpty()) {
-        if (!loadHdf5Stack(o, out, file, why))
+        if (!loadHdf5Stack(o, shifts, out, file, why))
             return false;
-    } else if (!loadSeries(o, Series::I1, o.i1Dir, energies, out, file, why)) {
+    } else if (!loadSeries(o, Series::I1, o.i1Dir, energies, shifts, out, file, why)) {
         return false;
     }
-    if (!o.i0Dir.isEmpty() && !loadSeries(o, Series::I0, o.i0Dir, energies, out, file, why))
+    if (!o.i0Dir.isEmpty() && !loadSeries(o, Series::I0, o.i0Dir, energies, shifts, out, file, why))
         return false;
     if (!o.darkFile.isEmpty() && !out.stack.loadDark(o.darkFile)) {
         *file = o.darkFile;
@@ -304,7 +345,7 @@ bool loadStack(const StackOptions &o, LoadedStack &out, QString *file, QString *
         return false;
     }
     out.stack.takeGeometryFromFirstI1();
-    if (!o.shiftsFile.isEmpty() && !applyShifts(o.shiftsFile, out.stack, why)) {
+    if (!o.shiftsFile.isEmpty() && !applyShifts(shifts, out.stack, why)) {
         *file = o.shiftsFile;
         return false;
     }

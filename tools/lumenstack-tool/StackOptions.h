@@ -80,7 +80,19 @@ struct LoadedStack {
 
 // Reads the series, energies and dark frame, sets up the conditions and the
 // grid. False when an input cannot be read: *file names it, *why says why.
+// With --area only the rows the area's bins read are loaded from each image
+// (rowsNeeded, moved by the image's registration shift), so a tile of a scan
+// larger than memory fits; the dark frame is read whole.
 bool loadStack(const StackOptions &o, LoadedStack &out, QString *file, QString *why);
+
+// The image rows [first, end) the bins of the area read (every row without
+// --area), with one row of margin on each side for the error-point repair,
+// which takes the neighbours of a bad pixel. An image registered with a
+// shift dy reads these rows at stored rows moved by -dy (rowsOfImage). A
+// reader that reads bands (TIFF strips, HDF5 row hyperslabs) stores only
+// these; see TiffData::load(file, mask, rows) and TiffData::assignRows.
+TiffData::RowRange rowsNeeded(const StackOptions &o);
+TiffData::RowRange rowsOfImage(const TiffData::RowRange &rows, int dy);
 
 // Parses a number argument ("" when sound).
 bool parseNumber(const QString &text, double *v);

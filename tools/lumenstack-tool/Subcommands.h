@@ -12,3 +12,9 @@ int runShiftMap(const QStringList &args);
 int runAlign(const QStringList &args);
 int runElemMap(const QStringList &args);
 int runH5Info(const QStringList &args);
+int runBatchReference(const QStringList &args);
+int runMerge(const QStringList &args);
+
+struct CalibStats;
+// The "stats" member of shift-map's JSON line; merge recomputes it.
+QString shiftStatsJson(const CalibStats &s);

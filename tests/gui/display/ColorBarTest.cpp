@@ -116,7 +116,7 @@ TEST_F(ColorBarTest, RenderingShowsRampThresholdsAndLabels) {
     EXPECT_EQ(img.pixelColor(1, 225), QColor(0, 192, 255));
     // Below the lower threshold black, above the upper white, red-yellow between.
     EXPECT_EQ(img.pixelColor(1, 280), QColor(0, 0, 0));
-    EXPECT_EQ(img.pixelColor(1, 20), QColor(255, 255, 255));
+    EXPECT_EQ(img.pixelColor(1, 60), QColor(255, 255, 255)); // below the maximum's label
     const QColor mid = img.pixelColor(1, 150);
     EXPECT_EQ(mid.red(), 255);
     EXPECT_EQ(mid.blue(), 0);
@@ -128,4 +128,26 @@ TEST_F(ColorBarTest, RenderingShowsRampThresholdsAndLabels) {
             if (img.pixelColor(x, y).green() > 150 && img.pixelColor(x, y).red() < 100)
                 ++labelPixels;
     EXPECT_GT(labelPixels, 10);
+}
+
+// The numbers at both ends sit on dark boxes, legible on the white end of the
+// RGB map and on the black end alike, in both picture formats.
+TEST_F(ColorBarTest, LabelsAtBothEndsSitOnDarkBoxes) {
+    bar.resize(20, 300);
+    bar.setFrameShape(QFrame::NoFrame);
+    bar.setRange(-12.5, 40000);
+    for (QImage::Format format : {QImage::Format_RGB888, QImage::Format_Grayscale8}) {
+        bar.setFormat(format);
+        const QImage img = bar.renderToImage();
+        const auto boxPixels = [&](int y0, int y1) {
+            int n = 0;
+            for (int y = y0; y < y1; ++y)
+                for (int x = 0; x < img.width(); ++x)
+                    n += img.pixelColor(x, y) == ColorBar::labelBoxColor();
+            return n;
+        };
+        EXPECT_GT(boxPixels(0, 100), 100) << "top, format " << format;
+        EXPECT_GT(boxPixels(200, 300), 100) << "bottom, format " << format;
+        EXPECT_EQ(boxPixels(110, 190), 0);
+    }
 }

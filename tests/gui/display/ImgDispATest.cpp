@@ -107,8 +107,13 @@ TEST_F(ImgDispATest, ShowsALoadedImageThroughItsDisplayPicture) {
     ASSERT_TRUE(TiffData::write16BitTiff(path, 8, 8, samples.data()));
     TiffData image;
     ASSERT_TRUE(image.load(path));
+    ColorBar bar;
+    d.setColorBar(&bar);
     d.setImage(&image);
     EXPECT_EQ(d.viewWindow(), QRectF(0, 0, 8, 8));
+    // The bar's numbers are the image's counts.
+    EXPECT_DOUBLE_EQ(bar.realMinimum(), 100);
+    EXPECT_DOUBLE_EQ(bar.realMaximum(), 5000);
     const QImage shot = d.renderToImage();
     EXPECT_LT(qGray(shot.pixel(50, 100)), 20);
     EXPECT_GT(qGray(shot.pixel(350, 100)), 235);

@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QFileDialog>
+#include <QFontMetrics>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -226,7 +227,7 @@ TEST_F(SpectrumViewTest, NormalizedPlotDrawsCurvesEdgeAndMarker) {
     // Background lines belong to the raw plot only.
     EXPECT_EQ(countColour(img, qRgb(0, 192, 220)), 0);
     EXPECT_TRUE(child<QLabel>("ExtMsg")->text().startsWith("dMut = "));
-    EXPECT_TRUE(child<QLabel>("ExtMsg")->text().endsWith(" [eV],"));
+    EXPECT_TRUE(child<QLabel>("ExtMsg")->text().endsWith(" [eV]"));
 }
 
 TEST_F(SpectrumViewTest, UnnormalizedPlotDrawsBackgroundLines) {
@@ -352,4 +353,98 @@ TEST_F(SpectrumViewTest, DegenerateSpectraDrawAndReadOutSafely) {
     child<QCheckBox>("ShowFFT")->setChecked(false);
     const QImage img = view.renderPlot();
     EXPECT_EQ(countColour(img, qRgb(255, 192, 0)), 0);
+}
+
+TEST_F(SpectrumViewTest, AxisTitlesAndLegendFollowTheMode) {
+    view.setStandard(edgeSpectrum(8900, 9100, 8980));
+    view.setTarget(edgeSpectrum(8900, 9100, 9000));
+    view.setRaw(rawSpectrum(40));
+    view.setMarkerEnergy(8950);
+    const struct {
+        bool normalized, raw, fft;
+        const char *x, *y, *inLegend, *notInLegend;
+    } cases[] = {
+        {true, false, false, "Energy (eV)", "normalised mu*t", "image energy", "pre-edge line"},
+        {false, false, false, "Energy (eV)", "mu*t", "pre-edge fit window", "I1 sum of the bin"},
+        {true, true, false, "Point number", "I1 (counts)", "I1 sum of the bin", "measured"},
+        {true, true, true, "Frequency index", "FFT magnitude", "FFT of the I1 sum", "standard"},
+    };
+    for (const auto &c : cases) {
+        view.setNormalize(c.normalized);
+        child<QCheckBox>("ShowRaw")->setChecked(c.raw);
+        child<QCheckBox>("ShowFFT")->setChecked(c.fft);
+        const QImage img = view.renderPlot();
+        EXPECT_EQ(view.xAxisTitle(), c.x);
+        EXPECT_EQ(view.yAxisTitle(), c.y);
+        EXPECT_TRUE(view.legendLabels().contains(c.inLegend)) << c.inLegend;
+        EXPECT_FALSE(view.legendLabels().contains(c.notInLegend)) << c.notInLegend;
+        // The titles are painted: dark text under the tick labels and left of them.
+        const QRect f = view.plotLayout().frame;
+        const int dark = [&] {
+            int n = 0;
+            QFont font = area->font();
+            font.setPointSize(12);
+            for (int y = f.bottom() + 3 + QFontMetrics(font).height(); y < img.height(); ++y)
+                for (int x = f.left(); x < f.right(); ++x)
+                    n += qGray(img.pixel(x, y)) < 100;
+            for (int y = f.top(); y < f.bottom(); ++y)
+                for (int x = 0; x < 16; ++x)
+                    n += qGray(img.pixel(x, y)) < 100;
+            return n;
+        }();
+        EXPECT_GT(dark, 40) << c.x;
+    }
+}
+
+// Curves keep a gap to the frame: every frame pixel keeps the frame colour,
+// also with the window zoomed so that the curves run out of it.
+TEST_F(SpectrumViewTest, CurvesNeverTouchTheFrame) {
+    view.setStandard(edgeSpectrum(8900, 9100, 8980));
+    view.setTarget(edgeSpectrum(8900, 9100, 9000));
+    const QRgb frameColour = qRgb(192, 192, 192);
+    for (int zoom = 0; zoom < 2; ++zoom)
+        for (bool normalized : {true, false}) {
+            view.setNormalize(normalized);
+            const QImage img = view.renderPlot();
+            const QRect f = view.plotLayout().frame;
+            int offFrame = 0;
+            for (int x = f.left(); x <= f.right(); ++x)
+                offFrame += (img.pixel(x, f.top()) != frameColour) +
+                            (img.pixel(x, f.bottom()) != frameColour);
+            for (int y = f.top(); y <= f.bottom(); ++y)
+                offFrame += (img.pixel(f.left(), y) != frameColour) +
+                            (img.pixel(f.right(), y) != frameColour);
+            EXPECT_EQ(offFrame, 0) << "zoom " << zoom << " normalized " << normalized;
+            // The extreme points lie inside the data area, clear of the frame.
+            const ChCoord &cc = area->cc();
+            const XafsSpectrum &t = view.target();
+            const QRect d = view.plotLayout().data;
+            EXPECT_TRUE(f.adjusted(3, 3, -3, -3).contains(d));
+            if (zoom == 0) {
+                EXPECT_GE(cc.realToScreenX(t.x(0)), d.left());
+                EXPECT_LE(cc.realToScreenX(t.x(t.count() - 1)), d.right());
+            }
+            // Zoom in around the middle for the second round.
+            if (zoom == 0 && !normalized)
+                wheel(area->width() / 2, area->height() / 2, 360);
+        }
+}
+
+TEST_F(SpectrumViewTest, FitWindowsAreShadedInTheRawPlotOnly) {
+    view.setTarget(edgeSpectrum(8900, 9100, 9000));
+    const XafsSpectrum &t = view.target();
+    const auto shadeAt = [&](const XafsSpectrum::FitWindow &w) {
+        const QImage img = view.renderPlot();
+        const ChCoord &cc = area->cc();
+        const QRect d = view.plotLayout().data;
+        return img.pixelColor(int(cc.realToScreenX((w.lo + w.hi) / 2)),
+                              d.top() + d.height() * 6 / 10);
+    };
+    ASSERT_LT(t.preFitWindow().lo, t.preFitWindow().hi);
+    ASSERT_LT(t.postFitWindow().lo, t.postFitWindow().hi);
+    view.setNormalize(false);
+    EXPECT_EQ(shadeAt(t.preFitWindow()), SpectrumView::preWindowColor());
+    EXPECT_EQ(shadeAt(t.postFitWindow()), SpectrumView::postWindowColor());
+    view.setNormalize(true);
+    EXPECT_EQ(shadeAt(t.preFitWindow()), QColor(Qt::white));
 }

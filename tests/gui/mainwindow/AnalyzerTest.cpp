@@ -17,6 +17,7 @@
 
 #include <QButtonGroup>
 #include <QCheckBox>
+#include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -144,6 +145,44 @@ TEST(AnalyzerPanel, FormDefaultsSelectionIdsAndSelectedMap) {
     EXPECT_DOUBLE_EQ(a.references()[0]->map(LCFReference::FractionMap)->fixMax(), 0.8);
     EXPECT_DOUBLE_EQ(a.raRatioMap()->fixMax(), 0.8);
     EXPECT_DOUBLE_EQ(a.zansaMap()->fixMax(), 1.0);
+}
+
+// The "Fit options" group: all off at start; the boxes, the E0 field and the
+// slots the batch reaches agree; the quality maps sit in the selection.
+TEST(AnalyzerPanel, FitOptionsAndQualityMapSelection) {
+    Analyzer a;
+    EXPECT_EQ(child<QGroupBox>(&a, "FitOptions")->title(), "Fit options");
+    for (const char *b : {"NonNegative", "SumToOne", "FixedE0"})
+        EXPECT_FALSE(child<QCheckBox>(&a, b)->isChecked()) << b;
+    child<QPushButton>(&a, "FixedE0FromArea");
+    EXPECT_FALSE(a.lcfOptions().nonNegative || a.lcfOptions().sumToOne);
+    EXPECT_TRUE(a.lcfOptions().quality);
+    EXPECT_FALSE(a.withFixedEdge(SuggestElm()).fixedEdge);
+
+    QSignalSpy renormalise(&a, &Analyzer::normalizationChanged);
+    a.setNonNegative(true);
+    a.setSumToOne(true);
+    a.setFixedE0Energy(7115.25);
+    EXPECT_EQ(renormalise.size(), 0); // the edge is not in use yet
+    a.setFixedE0(true);
+    EXPECT_EQ(renormalise.size(), 1);
+    EXPECT_TRUE(a.lcfOptions().nonNegative && a.lcfOptions().sumToOne);
+    EXPECT_EQ(child<QLineEdit>(&a, "FixedE0EV")->text(), "7115.25");
+    const SuggestElm s = a.withFixedEdge(SuggestElm());
+    EXPECT_TRUE(s.fixedEdge);
+    EXPECT_DOUBLE_EQ(s.fixedEdgeEnergy, 7115.25);
+
+    a.selectImage(1);
+    a.selectSigmaImage();
+    ASSERT_NE(a.selectedMap(), nullptr);
+    EXPECT_EQ(a.selectedMap(), a.references()[1]->map(LCFReference::SigmaMap));
+    EXPECT_EQ(a.selectedMap()->name(), "LCF Ref 3");
+    a.selectImage(Analyzer::RFactorSelection);
+    EXPECT_EQ(a.selectedMap(), a.rFactorMap());
+    EXPECT_EQ(child<QRadioButton>(&a, "ShowChi2"),
+              a.selectionGroup()->button(Analyzer::Chi2Selection));
+    a.selectImage(Analyzer::Chi2Selection);
+    EXPECT_EQ(a.selectedMap()->name(), "a2d Chi2");
 }
 
 TEST(AnalyzerPanel, SaveDataCfgDefaultsAndSlots) {

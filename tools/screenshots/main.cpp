@@ -1,0 +1,102 @@
+// lumenstack-screenshots DATA OUT: the pictures of docs/quick-start.md. Builds
+// the real main window (English, style Fusion), drives it through the batch
+// language on the demo measurement of "lumenstack-tool make-demo DATA", and
+// grabs the windows a new user meets into small PNG files in OUT. Run it
+// with -platform offscreen; tools/screenshots.sh does all of it.
+#include "analysis/widgets/Analyzer.h"
+#include "app/AppSettings.h"
+#include "batch/ExCmdTable.h"
+#include "batch/widgets/BatchCtrl.h"
+#include "display/ColorMap.h"
+#include "display/widgets/SpectrumView.h"
+#include "mainwindow/widgets/Body.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QImage>
+#include <QThread>
+#include <cstdio>
+
+namespace {
+
+// Runs the lines and waits until the batch log shows the echo after them.
+bool runBatch(Body &body, const QStringList &lines, const QString &tag) {
+    emit body.batchCtrl()->doDispatchCmds(lines + QStringList{":echo " + tag});
+    QElapsedTimer timer;
+    timer.start();
+    while (!body.batchCtrl()->logText().contains("echo " + tag)) {
+        if (timer.elapsed() > 300000)
+            return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+        QThread::msleep(5);
+    }
+    QCoreApplication::processEvents();
+    return true;
+}
+
+// At most 960 pixels wide; tools/screenshots.sh reduces the colours after.
+bool save(QWidget *w, const QString &path) {
+    QCoreApplication::processEvents();
+    QImage img = w->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    if (img.width() > 960)
+        img = img.scaledToWidth(960, Qt::SmoothTransformation);
+    const bool ok = img.save(path, "PNG", 9);
+    std::printf("%s %s\n", ok ? "wrote" : "FAILED", qPrintable(path));
+    return ok;
+}
+
+} // namespace
+
+int main(int argc, char **argv) {
+    AppSettings::resetDefaults();
+    ColorMap::rgbTable();
+    ExCmdTable::build();
+    QApplication app(argc, argv);
+    QApplication::setStyle("Fusion");
+    const QStringList args = QCoreApplication::arguments();
+    if (args.size() != 3) {
+        std::fprintf(stderr, "usage: lumenstack-screenshots -platform offscreen DATA OUT\n");
+        return 2;
+    }
+    const QString data = QDir(args.at(1)).absolutePath();
+    const QString out = args.at(2);
+    QDir().mkpath(out);
+
+    Body body;
+    body.resize(1180, 800);
+    body.show();
+    bool ok = runBatch(body,
+                       {"load_I1_files_of_pattern NEW " + data + "/i1/ *.tif",
+                        "load_I0_files_of_pattern NEW " + data + "/i0/ *.tif", "Use_I0 1",
+                        "set_band_w 2", "set_band_h 2", "Suggesting_Elm Fe", "Suggest_Elm 1",
+                        "seek_image 28", "move_position 40 24"},
+                       "loaded");
+    ok = ok && save(&body, out + "/main-window.png");
+
+    SpectrumView *view = body.xafsView();
+    view->resize(720, 520);
+    view->show();
+    ok = ok && runBatch(body, {"xafs_view_normalize 0", "move_position 40 24"}, "raw");
+    ok = ok && save(view, out + "/spectrum-view.png");
+    ok = ok && runBatch(body, {"xafs_view_normalize 1"}, "normalised");
+    ok = ok && save(view, out + "/spectrum-normalised.png");
+
+    ok = ok &&
+         runBatch(body,
+                  {"analyzer_show_window", "analyzer_set_LCF_std 0 1 0 " + data + "/ref_A.dat 0",
+                   "analyzer_set_LCF_std 1 1 0 " + data + "/ref_B.dat 0", "move_position 40 24"},
+                  "refs");
+    Analyzer *analyzer = body.analyzer();
+    ok = ok && save(analyzer, out + "/analyzer.png");
+    analyzer->view()->resize(720, 520);
+    analyzer->view()->show();
+    ok = ok && save(analyzer->view(), out + "/analyzing-spectrum.png");
+    ok = ok &&
+         runBatch(body,
+                  {"analyzer_exec_LCF", "analyzer_select_image 0", "analyzer_select_image_type 0",
+                   "select_disp_image 3", "move_position 40 24"},
+                  "lcf");
+    ok = ok && save(&body, out + "/fraction-map.png");
+    return ok ? 0 : 1;
+}
