@@ -24,18 +24,27 @@ TEST(H5StackE2E, TiffAndHdf5GiveTheSameMapsInTheToolAndTheBatch) {
     ASSERT_EQ(ProgramRun::run(LS_TOOL, {"make-demo", d}, d).exitCode, 0);
     ASSERT_TRUE(QFile::exists(d + "/demo.h5"));
 
-    const auto tif = ProgramRun::run(
-        LS_TOOL, lcfArgs({"--i1", "i1", "--i0", "i0", "--dark", "dark.tif"}, "out-tif"), d);
-    const auto h5 = ProgramRun::run(
-        LS_TOOL, lcfArgs({"--h5", "demo.h5", "--layout", "demo-layout.ini"}, "out-h5"), d);
-    ASSERT_EQ(tif.exitCode, 0) << tif.err.toStdString();
-    ASSERT_EQ(h5.exitCode, 0) << h5.err.toStdString();
-    const QStringList maps = QDir(d + "/out-tif").entryList(QDir::Files, QDir::Name);
-    ASSERT_EQ(maps.size(), 10);
-    for (const QString &m : maps) {
-        const QByteArray a = TestSupport::readFile(d + "/out-tif/" + m);
-        EXPECT_FALSE(a.isEmpty()) << m.toStdString();
-        EXPECT_EQ(a, TestSupport::readFile(d + "/out-h5/" + m)) << m.toStdString();
+    // The whole stack, and a tile that reads only the rows of its area.
+    for (const QStringList &area : {QStringList(), QStringList{"--area", "10", "8", "30", "20"}}) {
+        const auto tif = ProgramRun::run(
+            LS_TOOL,
+            lcfArgs(QStringList{"--i1", "i1", "--i0", "i0", "--dark", "dark.tif"} + area,
+                    "out-tif"),
+            d);
+        const auto h5 = ProgramRun::run(
+            LS_TOOL,
+            lcfArgs(QStringList{"--h5", "demo.h5", "--layout", "demo-layout.ini"} + area, "out-h5"),
+            d);
+        ASSERT_EQ(tif.exitCode, 0) << tif.err.toStdString();
+        ASSERT_EQ(h5.exitCode, 0) << h5.err.toStdString();
+        const QStringList maps =
+            QDir(d + "/out-tif").entryList({"*.txt", "*.tif"}, QDir::Files, QDir::Name);
+        ASSERT_EQ(maps.size(), 10);
+        for (const QString &m : maps) {
+            const QByteArray a = TestSupport::readFile(d + "/out-tif/" + m);
+            EXPECT_FALSE(a.isEmpty()) << m.toStdString();
+            EXPECT_EQ(a, TestSupport::readFile(d + "/out-h5/" + m)) << m.toStdString();
+        }
     }
 
     // The GUI path: the same batch with the series loaded from the stack file
