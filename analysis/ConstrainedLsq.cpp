@@ -119,7 +119,6 @@ bool ConstrainedLsq::solve(int n, int firstBounded, const Matrix &g, const Vecto
     // them it would need another elimination, which no fit here asks for.
     if (options.sumToOne && firstBounded > 0)
         return false;
-    m_firstBounded = firstBounded;
     if (options.nonNegative && !options.sumToOne) {
         scale(n, g, h);
         activeSet(n, firstBounded, m_gs, m_hs, false, x);

@@ -30,8 +30,9 @@ public:
         bool sumToOne = false;
     };
 
-    // Solves the problem of n unknowns into x. False when n is out of range
-    // or the constraints cannot be met (sum to one without bounded unknowns).
+    // Solves the problem of n unknowns into x. False (x untouched) when n or
+    // firstBounded is out of range, or for sum to one beside free unknowns,
+    // which no fit here asks for.
     bool solve(int n, int firstBounded, const Matrix &g, const Vector &h, Options options,
                Vector &x);
 
@@ -69,6 +70,5 @@ private:
     std::array<int, MaxN> m_passive{};
     std::array<bool, MaxN> m_inPassive{};
     int m_passiveCount = 0;
-    int m_firstBounded = 0;
     Vector m_z{};
 };

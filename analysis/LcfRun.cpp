@@ -88,7 +88,6 @@ private:
         out.set(lcfChi2Map(rows), ok ? m_result.chi2 : nan);
     }
 
-private:
     const LcfRunSettings m_s;
     QVector<int> m_usedRows;
     LcfEngine m_engine;

@@ -198,6 +198,19 @@ const QVector<CommandDoc> &table() {
         {ANALYZER_ELEMS_BG_NROI, Analysis, "any, number", "Background conditions: NROI.",
          C::AtOnce},
         {ANALYZER_EXEC_ELEMS, Analysis, "none", "Element map run.", C::RunEnds},
+        {ANALYZER_SET_LCF_NONNEG, Analysis, "flag",
+         "Fit option Non-negative: no LCF fraction (MLCF jump) below 0.", C::AtOnce},
+        {ANALYZER_SET_LCF_SUM1, Analysis, "flag",
+         "Fit option Sum to 1: the LCF fractions add up to 1 (MLCF shares do anyway).", C::AtOnce},
+        {ANALYZER_SET_FIXED_E0, Analysis, "flag, number or auto",
+         "Fit option Fixed E0: every spectrum is normalised with this edge energy (eV) instead "
+         "of its own edge search; auto takes the midpoint energy of the summed spectrum of the "
+         "area. An E0 outside the measured energies is reported as an error and runs refuse it.",
+         C::AtOnce},
+        {ANALYZER_SELECT_SIGMA_IMAGE, Analysis, "none",
+         "Shows the standard-error map of the selected reference row (R-factor and reduced "
+         "chi2: analyzer_select_image 1000 and 1001).",
+         C::AtOnce},
 
         {CALIB_SHOW_WINDOW, Calib, "none", "Shows the calibration window.", C::AtOnce},
         {CALIB_LOAD_STD, Calib, "file", "Standard spectrum of the calibration.", C::AtOnce},
@@ -258,7 +271,7 @@ const CommandDoc *find(int id) {
 QStringList undocumentedCommands() {
     ExCmdTable::build();
     QStringList missing;
-    for (int id = 0; id < ExCmdTable::Count; ++id) {
+    for (const EX_CMD_ID id : ExCmdTable::allIds()) {
         const QString name = ExCmdTable::nameOf(id);
         if (ExCmdTable::isExternal(name) && !find(id))
             missing << name;

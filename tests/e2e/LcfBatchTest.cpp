@@ -125,6 +125,8 @@ TEST(LcfBatch, FitOptionsMatchTheToolAndExportTheQualityMaps) {
                                                QString("load_I1_files_of_pattern NEW %1/i1/ *.tif\n"
                                                        "load_I0_files_of_pattern NEW %1/i0/ *.tif\n"
                                                        "Use_I0 1\n"
+                                                       "set_band_w 0\n"
+                                                       "set_band_h 0\n"
                                                        "analyzer_set_LCF_std 0 1 0 %1/ref_A.dat 0\n"
                                                        "analyzer_set_LCF_std 1 1 0 %1/ref_B.dat 0\n"
                                                        "analyzer_set_fixed_E0 1 9000\n"

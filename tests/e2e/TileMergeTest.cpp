@@ -79,6 +79,10 @@ TEST(TileMerge, TilesMergeIntoTheSingleRunForEverySplit) {
          QStringList{"lcf-map", "--bin", "2", "2"} + lcf,
          "5 4 50 40",
          {"5 4 25 20", "30 4 25 20", "5 24 25 20", "30 24 25 20"}},
+        {"constrained lcf-map with its quality maps, two tiles across",
+         QStringList{"lcf-map", "--bin", "1", "1", "--nonneg", "--sum1", "--quality"} + lcf,
+         "",
+         {"0 0 33 48", "33 0 31 48"}},
         {"lcf-map, 7 x 7 bins running off the image",
          QStringList{"lcf-map", "--bin", "3", "3"} + lcf,
          "0 0 70 48",
@@ -130,6 +134,18 @@ TEST(TileMerge, OverlapsGapsOffBinTilesAndOtherRunsAreRefusedByName) {
                   c = tile("C", "0 21 64 27", "2 1"), off = tile("OFF", "31 0 33 20", "2 1"),
                   over = tile("OVER", "25 0 10 21", "2 1"),
                   other = tile("BIN", "30 0 34 20", "1 1");
+    // Two lcf-map halves fitted with different options (e.g. --fixed-e0 auto,
+    // which fixes each tile's edge from its own area).
+    const auto lcfTile = [&](const QString &name, const QString &area, const QStringList &opts) {
+        const auto r = demo.tool(QStringList{"lcf-map", "--ref", demo.path("ref_A.dat"), "--ref",
+                                             demo.path("ref_B.dat")} +
+                                 opts + demo.stack() + QStringList{"--area"} + area.split(' ') +
+                                 QStringList{"--out", demo.path(name)});
+        EXPECT_EQ(r.exitCode, 0) << qPrintable(r.err);
+        return demo.path(name);
+    };
+    const QString plainHalf = lcfTile("LCF1", "0 0 32 48", {}),
+                  nonnegHalf = lcfTile("LCF2", "32 0 32 48", {"--nonneg"});
     struct Case {
         QStringList tiles;
         QString says;
@@ -142,6 +158,7 @@ TEST(TileMerge, OverlapsGapsOffBinTilesAndOtherRunsAreRefusedByName) {
         {{a, off, c}, "off the bins", {off}},
         {{a, other, c}, "not of one run", {a, other}},
         {{a, demo.path("nothing"), c}, "cannot read", {demo.path("nothing")}},
+        {{plainHalf, nonnegHalf}, "differ in \"options\"", {plainHalf, nonnegHalf}},
     };
     for (const Case &k : cases) {
         SCOPED_TRACE(qPrintable(k.says));
@@ -151,7 +168,8 @@ TEST(TileMerge, OverlapsGapsOffBinTilesAndOtherRunsAreRefusedByName) {
         EXPECT_TRUE(r.err.contains(k.says)) << qPrintable(r.err);
         for (const QString &t : k.named)
             EXPECT_TRUE(r.err.contains(t)) << qPrintable(r.err);
-        EXPECT_FALSE(QFile::exists(out + "/summary.json"));
+        // A refused merge writes nothing at all.
+        EXPECT_TRUE(QDir(out).entryList(QDir::Files).isEmpty());
     }
     EXPECT_EQ(demo.tool({"merge", a}).exitCode, 2);
 }

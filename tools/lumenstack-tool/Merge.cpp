@@ -484,50 +484,67 @@ QString shiftStats(const QString &out, const Union &u) {
 
 // ---------------------------------------------------------------- summary
 
-bool mergedSummary(const std::vector<Tile> &tiles, const Union &u, const QString &out, Json *j,
-                   Failure *fail) {
+// Members every tile must share; the others are recomputed for the union.
+bool isPerTileMember(const QString &key, const QString &command) {
+    return key == "bins" || key == "threads" || key == "seconds" || key == "binsPerSecond" ||
+           key == "area" || (key == "stats" && command == "shift-map");
+}
+
+// Checked before anything is written, so a refused merge leaves OUT as it was.
+bool summariesAgree(const std::vector<Tile> &tiles, Failure *fail) {
     const QString command = tiles[0].json["command"].toString();
-    double seconds = 0;
-    int threads = 0;
     for (const Tile &t : tiles) {
-        seconds += t.json["seconds"].toDouble();
-        threads = std::max(threads, t.json["threads"].toInt());
         if (t.members.size() != tiles[0].members.size()) {
             fail->text =
                 QString("the tiles %1 and %2 wrote different summaries").arg(tiles[0].dir, t.dir);
             return false;
         }
     }
-    const int bins = u.grid.binCount();
     for (const auto &kv : tiles[0].members) {
-        const QString &key = kv.first;
-        if (key == "bins")
-            j->add(key, bins);
-        else if (key == "threads")
-            j->add(key, threads);
-        else if (key == "seconds")
-            j->add(key, seconds);
-        else if (key == "binsPerSecond")
-            j->add(key, seconds > 0 ? bins / seconds : 0.0);
-        else if (key == "area")
-            j->add(key, Json::array({QString::number(u.grid.x0), QString::number(u.grid.y0),
-                                     QString::number(u.grid.x1 - u.grid.x0),
-                                     QString::number(u.grid.y1 - u.grid.y0)}));
-        else if (key == "stats" && command == "shift-map")
-            j->add(key, shiftStats(out, u));
-        else {
-            for (const Tile &t : tiles) {
-                const QString *v = memberOf(t.members, key);
-                if (!v || *v != kv.second) {
-                    fail->text = QString("the tiles %1 and %2 differ in \"%3\"")
-                                     .arg(tiles[0].dir, t.dir, key);
-                    return false;
-                }
+        if (isPerTileMember(kv.first, command))
+            continue;
+        for (const Tile &t : tiles) {
+            const QString *v = memberOf(t.members, kv.first);
+            if (!v || *v != kv.second) {
+                fail->text = QString("the tiles %1 and %2 differ in \"%3\"")
+                                 .arg(tiles[0].dir, t.dir, kv.first);
+                return false;
             }
-            j->add(key, kv.second);
         }
     }
     return true;
+}
+
+Json mergedSummary(const std::vector<Tile> &tiles, const Union &u, const QString &out) {
+    const QString command = tiles[0].json["command"].toString();
+    double seconds = 0;
+    int threads = 0;
+    for (const Tile &t : tiles) {
+        seconds += t.json["seconds"].toDouble();
+        threads = std::max(threads, t.json["threads"].toInt());
+    }
+    const int bins = u.grid.binCount();
+    Json j;
+    for (const auto &kv : tiles[0].members) {
+        const QString &key = kv.first;
+        if (key == "bins")
+            j.add(key, bins);
+        else if (key == "threads")
+            j.add(key, threads);
+        else if (key == "seconds")
+            j.add(key, seconds);
+        else if (key == "binsPerSecond")
+            j.add(key, seconds > 0 ? bins / seconds : 0.0);
+        else if (key == "area")
+            j.add(key, Json::array({QString::number(u.grid.x0), QString::number(u.grid.y0),
+                                    QString::number(u.grid.x1 - u.grid.x0),
+                                    QString::number(u.grid.y1 - u.grid.y0)}));
+        else if (key == "stats" && command == "shift-map")
+            j.add(key, shiftStats(out, u));
+        else
+            j.add(key, kv.second);
+    }
+    return j;
 }
 
 // ---------------------------------------------------------------- the merge
@@ -592,12 +609,15 @@ int runMerge(const QStringList &args) {
     bool ok = true;
     for (int k = 0; ok && k < dirs.size(); ++k)
         ok = readTile(dirs[k], &tiles[size_t(k)], &fail);
-    ok = ok && sameRunOf(tiles, &fail) && placeTiles(tiles, &u, &fail);
+    ok = ok && sameRunOf(tiles, &fail) && summariesAgree(tiles, &fail) &&
+         placeTiles(tiles, &u, &fail);
     if (ok && !QDir().mkpath(out)) {
         fail.text = "cannot create " + out;
         ok = false;
     }
-    ok = ok && mergeFiles(tiles, u, out, &fail) && mergedSummary(tiles, u, out, &j, &fail);
+    ok = ok && mergeFiles(tiles, u, out, &fail);
+    if (ok)
+        j = mergedSummary(tiles, u, out);
     if (!ok) {
         std::fprintf(stderr, "lumenstack-tool merge: %s\n", qPrintable(fail.text));
         return 1;

@@ -1,5 +1,6 @@
 // lumenstack-tool: the core library's command-line client for scripts.
 #include "Subcommands.h"
+#include "spectrum/EdgeTable.h"
 
 #include <QGuiApplication>
 #include <cstdio>
@@ -33,6 +34,8 @@ int main(int argc, char **argv) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QGuiApplication app(argc, argv);
     QStringList args = QCoreApplication::arguments().mid(1);
+    // Edge energies for --suggest and the element maps.
+    loadEdgeTable();
     const std::map<QString, std::function<int(const QStringList &)>> commands = {
         {"spectrum-info", runSpectrumInfo},
         {"image-info", runImageInfo},
