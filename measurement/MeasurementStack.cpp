@@ -94,6 +94,10 @@ bool MeasurementStack::loadDark(const QString &fileName) {
     return true;
 }
 
+void MeasurementStack::setDark(std::unique_ptr<TiffData> image) {
+    m_dark = std::move(image);
+}
+
 void MeasurementStack::clearDark() {
     m_dark.reset();
 }

@@ -115,6 +115,8 @@ public:
     // ---- dark frame ----
     // Reads the file as the dark frame; on failure no dark frame stays.
     bool loadDark(const QString &fileName);
+    // Takes an image read elsewhere (a stack file's dark) as the dark frame.
+    void setDark(std::unique_ptr<TiffData> image);
     void clearDark();
     const TiffData *dark() const { return m_dark.get(); }
     // Dark bin sum scaled from the dark frame's exposure to the series'; 0

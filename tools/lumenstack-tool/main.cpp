@@ -21,6 +21,7 @@ void printUsage() {
                  "  elem-map       element jump, ratio, ROI and correlation maps of a stack\n"
                  "  shift-map      energy-shift map of a stack against a standard\n"
                  "  align          registration shifts of a drifted I1 series\n"
+                 "  h5-info        datasets of an HDF5 file and the stack layout that fits\n"
                  "  batch-reference  the batch-language reference (Markdown)\n"
                  "  merge          join the map outputs of tiles of one stack\n");
 }
@@ -44,6 +45,7 @@ int main(int argc, char **argv) {
         {"elem-map", runElemMap},
         {"shift-map", runShiftMap},
         {"align", runAlign},
+        {"h5-info", runH5Info},
         {"batch-reference", runBatchReference},
         {"merge", runMerge},
     };
