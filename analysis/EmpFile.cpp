@@ -3,6 +3,7 @@
 #include "analysis/Analyzed2DRes.h"
 #include "app/DebugLog.h"
 #include "app/OutputFile.h"
+#include "app/TextFileLimits.h"
 #include "app/TextLine.h"
 #include "spectrum/PhysicalConstants.h"
 
@@ -370,7 +371,7 @@ bool reasonable(const EMPHeader &h, qint64 dataBytes, const QString &fileName) {
 
 LoadResult EmpFile::load(const QString &fileName, Analyzed2DRes &map, const LoadOptions &o) {
     QFile file(fileName);
-    if (!file.open(QIODevice::ReadOnly)) {
+    if (TextFileLimits::refuseSpecialFile(fileName) || !file.open(QIODevice::ReadOnly)) {
         DebugLog::write(QStringLiteral("Can not open ") + fileName);
         return failed(LoadStatus::CannotOpen, EMPHeader());
     }

@@ -1,6 +1,7 @@
 #include "analysis/ImageRegistration.h"
 
 #include "app/OutputFile.h"
+#include "app/TextFileLimits.h"
 #include "display/ColorMap.h"
 #include "imageio/TiffData.h"
 #include "spectrum/FourierTransform.h"
@@ -257,7 +258,8 @@ void gridPicture(const BinaryImage &grid, const ColorMap &map, QImage &out) {
 bool readShiftFile(const QString &fileName, QVector<ShiftEntry> &out, QString *error) {
     out.clear();
     QFile f(fileName);
-    if (!f.open(QIODevice::ReadOnly | QIODevice::Text)) {
+    if (TextFileLimits::refuseSpecialFile(fileName) ||
+        !f.open(QIODevice::ReadOnly | QIODevice::Text)) {
         if (error)
             *error = QStringLiteral("Can not open ") + fileName;
         return false;

@@ -1,6 +1,7 @@
 #include "app/ParamStore.h"
 
 #include "app/DebugLog.h"
+#include "app/TextFileLimits.h"
 #include "app/TextLine.h"
 
 #include <QFile>
@@ -63,16 +64,27 @@ void ParamStore::readConfigFile(const QString &path, QStringList *openFiles) {
                             .arg(path));
         return;
     }
+    if (TextFileLimits::refuseSpecialFile(path))
+        return;
     QFile file(path);
     if (path.isEmpty() || !file.open(QIODevice::ReadOnly | QIODevice::Text)) {
         DebugLog::write("Can't open config file : " + path);
         return;
     }
     openFiles->append(canonical);
-    QTextStream in(&file);
-    QString line;
-    while (in.readLineInto(&line))
-        readConfigLine(line, openFiles);
+    // Entries read before a fault stay, as with any unreadable file.
+    TextFileLimits::guarded(path, [&] {
+        QTextStream in(&file);
+        QString line;
+        for (qint64 lineNo = 1;; ++lineNo) {
+            const TextFileLimits::LineRead r = TextFileLimits::readLine(in, &line);
+            if (r == TextFileLimits::LineRead::TooLong)
+                TextFileLimits::reportTooLong(path, lineNo);
+            if (r != TextFileLimits::LineRead::Line)
+                return true;
+            readConfigLine(line, openFiles);
+        }
+    });
     openFiles->removeLast();
 }
 

@@ -1,8 +1,10 @@
 // Image input: reading series of 16-bit TIFFs, rebuilding the display picture,
 // and the per-bin box sums over a series that every spectrum is built from.
+#include "imageio/ErrPoints.h"
 #include "imageio/TiffData.h"
 
 #include <QDir>
+#include <QFile>
 #include <QGuiApplication>
 #include <QTemporaryDir>
 #include <benchmark/benchmark.h>
@@ -195,6 +197,42 @@ void BM_InterpolatedBoxSum5x5Over200(benchmark::State &state) {
 
 } // namespace
 
+// Error-point files of 1M points: a line x, 2x (keys that collide in a weak
+// hash of 64-bit keys), a filled 1000 x 1000 block, and scattered points.
+QString maskFile(int shape) {
+    static QTemporaryDir dir;
+    const QString path = dir.filePath(QString("mask%1.txt").arg(shape));
+    if (QFile::exists(path))
+        return path;
+    QFile f(path);
+    f.open(QIODevice::WriteOnly);
+    QByteArray text = "# Size 4096 4096\n";
+    quint32 v = 7;
+    for (int i = 0; i < 1000000; ++i) {
+        int x = i, y = 2 * i;
+        if (shape == 1) {
+            x = i % 1000;
+            y = i / 1000;
+        } else if (shape == 2) {
+            v = v * 1664525u + 1013904223u;
+            x = int(v >> 16);
+            y = int(v & 0xffff);
+        }
+        text += QByteArray::number(x) + ' ' + QByteArray::number(y) + '\n';
+    }
+    f.write(text);
+    return path;
+}
+
+void BM_ReadErrPoints1M(benchmark::State &state) {
+    const QString path = maskFile(int(state.range(0)));
+    for (auto _ : state) {
+        ErrPoints mask;
+        benchmark::DoNotOptimize(mask.read(path));
+        benchmark::DoNotOptimize(mask.contains(3, 6));
+    }
+}
+
 BENCHMARK(BM_ReadTiffSeries)->Unit(benchmark::kMillisecond)->MinTime(3);
 BENCHMARK(BM_ReadTiffBand)->Arg(256)->Arg(1024)->Unit(benchmark::kMillisecond)->MinTime(3);
 BENCHMARK(BM_ReadTiffFolder)->Unit(benchmark::kMillisecond)->MinTime(3);
@@ -203,3 +241,4 @@ BENCHMARK(BM_DisplayRebuild2048)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_WritePixel2048)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_BoxSum5x5Over200)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_InterpolatedBoxSum5x5Over200)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_ReadErrPoints1M)->Arg(0)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond);

@@ -1,6 +1,7 @@
 #include "imageio/EnergyOfFiles.h"
 
 #include "app/DebugLog.h"
+#include "app/TextFileLimits.h"
 
 #include <QFile>
 #include <QRegularExpression>
@@ -131,27 +132,42 @@ bool EnergyOfFiles::deltaOf(double start, double end, int n, double *delta) {
 
 bool EnergyOfFiles::readRefFile(const QString &path, QVector<double> *energies) {
     QFile f(path);
-    if (!f.open(QIODevice::ReadOnly | QIODevice::Text)) {
+    if (TextFileLimits::refuseSpecialFile(path) || !f.open(QIODevice::ReadOnly | QIODevice::Text)) {
         DebugLog::write("Can't open ref file " + path);
         return false;
     }
-    QTextStream in(&f);
-    const QStringList head = in.readLine().simplified().split(' ', Qt::SkipEmptyParts);
     energies->clear();
-    DebugLog::write("reading simple");
-    // Files of the 9809 beamline format carry their table after the "Offset"
-    // line, with the angle in the second column.
-    const bool beamlineFormat = !head.isEmpty() && head.first() == "9809";
-    bool inTable = !beamlineFormat;
-    while (!in.atEnd()) {
-        const QString line = in.readLine();
-        if (!inTable) {
-            inTable = line.simplified().startsWith("Offset");
-            continue;
+    const bool read = TextFileLimits::guarded(path, [&] {
+        QTextStream in(&f);
+        QString line;
+        if (TextFileLimits::readLine(in, &line) == TextFileLimits::LineRead::TooLong) {
+            TextFileLimits::reportTooLong(path, 1);
+            return false;
         }
-        double angle = 0;
-        if (angleOfDataLine(line, beamlineFormat, &angle))
-            appendIfFinite(energies, angle);
-    }
-    return true;
+        const QStringList head = line.simplified().split(' ', Qt::SkipEmptyParts);
+        DebugLog::write("reading simple");
+        // Files of the 9809 beamline format carry their table after the
+        // "Offset" line, with the angle in the second column.
+        const bool beamlineFormat = !head.isEmpty() && head.first() == "9809";
+        bool inTable = !beamlineFormat;
+        for (qint64 lineNo = 2;; ++lineNo) {
+            const TextFileLimits::LineRead r = TextFileLimits::readLine(in, &line);
+            if (r == TextFileLimits::LineRead::End)
+                return true;
+            if (r == TextFileLimits::LineRead::TooLong) {
+                TextFileLimits::reportTooLong(path, lineNo);
+                return false;
+            }
+            if (!inTable) {
+                inTable = line.simplified().startsWith("Offset");
+                continue;
+            }
+            double angle = 0;
+            if (angleOfDataLine(line, beamlineFormat, &angle))
+                appendIfFinite(energies, angle);
+        }
+    });
+    if (!read)
+        energies->clear();
+    return read;
 }

@@ -8,9 +8,11 @@
 // exists for the whole run; reach it through processWide() and the setters
 // below, which are safe from any thread.
 #include <QPoint>
-#include <QSet>
 #include <QString>
 #include <QVector>
+#include <memory>
+
+class QFile;
 
 class ErrPoints {
 public:
@@ -46,11 +48,18 @@ public:
 
 private:
     static quint64 key(int x, int y) { return (quint64(quint32(x)) << 32) | quint32(y); }
+    // The points as a hash set of their 64-bit keys, spread by a strong mixer
+    // so that no pattern of points (a line x, 2x, ...) piles into one bucket.
+    // Shared by copies of the mask; a copy that adds points gets its own.
+    class PointSet;
+    bool readLines(QFile &f, bool append);
+    // One line by the general rules: the "# Size" line or a point.
+    void takeLine(const QString &line);
 
     bool m_use = false;
     QString m_fileName;
     QVector<QPoint> m_points;
-    QSet<quint64> m_lookup; // the same points, for constant-time contains()
+    std::shared_ptr<PointSet> m_lookup; // the same points, for constant-time contains()
     int m_sizeFirst = 0;
     int m_sizeSecond = 0;
 };

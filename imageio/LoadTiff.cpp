@@ -1,6 +1,10 @@
 #include "imageio/LoadTiff.h"
 
+#include "imageio/Hdf5Stack.h"
+#include "imageio/ImageMemory.h"
 #include "imageio/TiffData.h"
+
+#include "app/DebugLog.h"
 
 #include <QMetaMethod>
 #include <QMetaType>
@@ -22,8 +26,36 @@ void LoadTiff::loadTiffs(const QStringList &files, bool ignoreLive, int skip, in
     // A request whose first position lies at or beyond its list (an empty
     // list included) is queued like any other and finishes without reading,
     // so whoever waits for it still gets finishLoadFiles.
-    m_queue.push_back(Request{files, ignoreLive, qMax(1, skip), qMax(0, cutFirst), qMax(0, cutLast),
-                              errPs, loadCmdId});
+    enqueue(Request{files, ignoreLive, qMax(1, skip), qMax(0, cutFirst), qMax(0, cutLast), errPs,
+                    loadCmdId, nullptr, 0});
+}
+
+void LoadTiff::loadStack(const QString &file, const QString &layoutFile, int part, int skip,
+                         int cutFirst, int cutLast, const ErrPoints &errPs, int loadCmdId) {
+    auto stack = std::make_shared<Hdf5Stack>();
+    Hdf5Layout layout;
+    QString why;
+    if (!layout.read(layoutFile, &why))
+        DebugLog::write(file + ": " + why);
+    else
+        stack->open(file, layout); // a failure leaves no images, its message logged
+    enqueue(Request{{},
+                    false,
+                    qMax(1, skip),
+                    qMax(0, cutFirst),
+                    qMax(0, cutLast),
+                    errPs,
+                    loadCmdId,
+                    stack,
+                    qBound(0, part, int(Hdf5Stack::Dark))});
+}
+
+qint64 LoadTiff::Request::count() const {
+    return stack ? stack->count(Hdf5Stack::Part(part)) : files.size();
+}
+
+void LoadTiff::enqueue(Request r) {
+    m_queue.push_back(std::move(r));
     if (m_busy.load())
         return;
     m_busy.store(true);
@@ -32,9 +64,18 @@ void LoadTiff::loadTiffs(const QStringList &files, bool ignoreLive, int skip, in
 }
 
 void LoadTiff::startRequest() {
-    m_index = m_queue.front().cutFirst;
+    const Request &r = m_queue.front();
+    m_index = r.cutFirst;
     m_done = 0;
-    m_total = plannedFiles(m_queue.front());
+    m_total = plannedFiles(r);
+    if (m_total == 0)
+        return;
+    // Every image taken the size of the first one.
+    const QString &first = r.files.at(r.cutFirst);
+    const QString text = ImageMemory::seriesWarning(TiffData::decodedBytes(first), m_total,
+                                                    ImageMemory::availableBytes(), first);
+    if (!text.isEmpty())
+        emit loadWarning(text);
 }
 
 int LoadTiff::plannedFiles(const Request &r) {
@@ -50,7 +91,7 @@ void LoadTiff::treatQues() {
     if (m_queue.empty())
         return;
     const Request &r = m_queue.front();
-    const qint64 count = r.files.size();
+    const qint64 count = r.count();
     const bool inList = m_index < count;
     const int fNo = inList ? int(m_index) : 0;
     TiffData *data = inList ? readFile(r, fNo) : nullptr;
@@ -81,6 +122,13 @@ void LoadTiff::treatQues() {
 }
 
 TiffData *LoadTiff::readFile(const Request &r, int fNo) {
+    if (r.stack) {
+        auto *image = new TiffData;
+        if (r.stack->readImage(Hdf5Stack::Part(r.part), fNo, *image, r.errPs))
+            return image;
+        delete image; // the reader has written why to the debug log
+        return nullptr;
+    }
     const QString &f = r.files.at(fNo);
     if (r.ignoreLive && f.contains(QLatin1String("Live")))
         return nullptr;

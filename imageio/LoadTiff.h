@@ -10,8 +10,10 @@
 #include <QStringList>
 #include <atomic>
 #include <deque>
+#include <memory>
 
 class TiffData;
+class Hdf5Stack;
 
 class LoadTiff : public QObject {
     Q_OBJECT
@@ -38,6 +40,9 @@ signals:
     // After each file of the request being worked on (read or passed over):
     // done of its total files so far.
     void progress(int done, int total);
+    // Sent before a request starts whose images will not fit in the memory
+    // available; the load goes on.
+    void loadWarning(const QString &text);
 
 public slots:
     // Queues a request. skip below 1 counts as 1, negative cuts as 0. The mask
@@ -45,6 +50,12 @@ public slots:
     // series' mask do not reach a load already asked for.
     void loadTiffs(const QStringList &files, bool ignoreLive, int skip, int cutFirst, int cutLast,
                    const ErrPoints &errPs, int loadCmdId);
+    // Queues the images of one part of an HDF5 stack (part: Hdf5Stack::Part,
+    // Images for I1, Flats for I0) as a request whose positions are the
+    // stack's images; skip and cuts work as for files. A stack that cannot be
+    // opened (its message in the debug log) is a request without images.
+    void loadStack(const QString &file, const QString &layoutFile, int part, int skip, int cutFirst,
+                   int cutLast, const ErrPoints &errPs, int loadCmdId);
     // One step: reads one file of the first request.
     void treatQues();
 
@@ -57,7 +68,11 @@ private:
         int cutLast = 0;
         ErrPoints errPs;
         int loadCmdId = 0;
+        std::shared_ptr<Hdf5Stack> stack; // set: positions are the stack's images
+        int part = 0;
+        qint64 count() const;
     };
+    void enqueue(Request r);
 
     // The image at position fNo of the request, or nullptr when it is passed
     // over or cannot be read.
@@ -65,6 +80,8 @@ private:
     // Positions of the list a request reads: the first one whenever it lies
     // in the list, then every skip-th before the cut at the end.
     static int plannedFiles(const Request &r);
+    // The front request starts: position, progress, and a warning when its
+    // images will not fit in the available memory.
     void startRequest();
     void handOut(TiffData *data, int fNo);
 

@@ -3,6 +3,7 @@
 #include <climits>
 
 #include "app/DebugLog.h"
+#include "app/TextFileLimits.h"
 
 #include <QFile>
 #include <QMetaType>
@@ -11,6 +12,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <new>
 
 namespace {
 
@@ -86,10 +88,16 @@ void TiffData::cutToBand() {
 
 unsigned char *TiffData::addRowBlock(int firstRow, int rowCount, bool zeroed) {
     const size_t rowBytes = size_t(m_width) * size_t(sampleBytes(m_sampleType));
-    // Readers that fill every byte skip the zeroing pass over the image.
-    std::unique_ptr<unsigned char[]> block(zeroed ? new unsigned char[rowBytes * size_t(rowCount)]()
-                                                  : new unsigned char[rowBytes * size_t(rowCount)]);
+    // Readers that fill every byte skip the zeroing pass over the image. An
+    // allocation the system refuses is a failed read, not an exception.
+    const size_t bytes = rowBytes * size_t(rowCount);
+    std::unique_ptr<unsigned char[]> block(zeroed ? new (std::nothrow) unsigned char[bytes]()
+                                                  : new (std::nothrow) unsigned char[bytes]);
     unsigned char *base = block.get();
+    if (!base) {
+        DebugLog::write(QString("Out of memory for an image of %1 bytes").arg(bytes));
+        return nullptr;
+    }
     for (int r = 0; r < rowCount; ++r)
         m_rows[size_t(firstRow + r)] = base + rowBytes * size_t(r);
     m_blocks.push_back(std::move(block));
@@ -109,6 +117,11 @@ bool TiffData::assign(int width, int height, SampleType type, const void *sample
     m_height = height;
     startRows(type);
     unsigned char *base = addRowBlock(0, height, false);
+    if (!base) {
+        releaseSamples();
+        m_width = m_height = 0;
+        return false;
+    }
     const size_t rowBytes = size_t(width) * size_t(sampleBytes(type));
     std::memcpy(base, samples, rowBytes * size_t(height));
     for (int y = 0; y < height; ++y)
@@ -223,6 +236,8 @@ bool TiffData::load(const QString &fileName, const ErrPoints &mask, const RowRan
 }
 
 TiffData::Reader TiffData::readerFor(const QString &fileName) {
+    if (TextFileLimits::refuseSpecialFile(fileName))
+        return NoReader;
     QFile f(fileName);
     if (!f.open(QIODevice::ReadOnly)) {
         DebugLog::write("Can not open (1) " + fileName);

@@ -85,6 +85,9 @@ public:
     bool readTextImage(const QString &fileName);
     // Number of header lines, or -1. Sets width and height.
     int readTextImageHeader(const QString &fileName);
+    // Bytes the samples of the file's image would take, from its header
+    // alone; 0 when the header cannot be read.
+    static qint64 decodedBytes(const QString &fileName);
     // Takes width x height samples of the given type (UInt16, UInt32 or
     // Float32), row by row, as an image made in memory (synthetic or computed
     // frames); the range and display are rebuilt. False, leaving no data, for
@@ -95,6 +98,8 @@ public:
 
     // ---- the record ----
     const QString &fileName() const { return m_fileName; }
+    // Names an image made in memory or read from a container (a stack file).
+    void setFileName(const QString &name) { m_fileName = name; }
     int width() const { return m_width; }
     int height() const { return m_height; }
     int originX() const { return m_originX; }
@@ -110,6 +115,10 @@ public:
     void setExposureMs(double ms) { m_exposureMs = ms; }
     double energy() const { return m_energy; }
     void setEnergy(double eV) { m_energy = eV; }
+    // Set for images whose file gives their energy (a stack file): the series
+    // panel keeps it rather than assigning one from the name or position.
+    bool energyFromFile() const { return m_energyFromFile; }
+    void setEnergyFromFile(bool on) { m_energyFromFile = on; }
     int shiftX() const { return m_shiftX; }
     int shiftY() const { return m_shiftY; }
     // Kept within +-MaxShift: a larger shift already moves every pixel off
@@ -243,6 +252,7 @@ private:
     RowRange m_band;                                        // rows the next read keeps
     int m_rowBegin = 0, m_rowEnd = 0;                       // stored rows (others nullptr)
     double m_energy = 0;
+    bool m_energyFromFile = false;
     QImage m_display;
     double m_exposureMs = 100;
     int m_shiftX = 0;

@@ -4,6 +4,8 @@
 #include "imageio/TiffData.h"
 
 #include "app/DebugLog.h"
+#include "app/TextFileLimits.h"
+#include "imageio/ImageMemory.h"
 
 #include <QFile>
 #include <QtEndian>
@@ -48,6 +50,8 @@ double exposureMsOf(const QString &text) {
 } // namespace
 
 qint64 TiffData::readImgHeader(const QString &fileName) {
+    if (TextFileLimits::refuseSpecialFile(fileName))
+        return 0;
     QFile f(fileName);
     if (!f.open(QIODevice::ReadOnly)) {
         DebugLog::write("Can not open " + fileName + " [" + QString::number(int(f.error())) + "]");
@@ -99,8 +103,14 @@ bool TiffData::readImg(const QString &fileName) {
                         fileName);
         return false;
     }
+    if (!ImageMemory::fitsBudget(needed, fileName))
+        return false;
     startRows(type);
     unsigned char *block = addRowBlock(0, m_height, false);
+    if (!block) {
+        releaseSamples();
+        return false;
+    }
     if (f.read(reinterpret_cast<char *>(block), needed) != needed) {
         DebugLog::write(
             QString("invalid file size. expected (h,w) = %1 %2").arg(m_height).arg(m_width));

@@ -4,7 +4,9 @@
 #include "imageio/TiffData.h"
 
 #include "app/DebugLog.h"
+#include "app/TextFileLimits.h"
 #include "app/TextLine.h"
+#include "imageio/ImageMemory.h"
 
 #include <QFile>
 #include <algorithm>
@@ -43,6 +45,8 @@ double thirdItem(const QByteArray &line) {
 } // namespace
 
 int TiffData::readTextImageHeader(const QString &fileName) {
+    if (TextFileLimits::refuseSpecialFile(fileName))
+        return -1;
     QFile f(fileName);
     if (!f.open(QIODevice::ReadOnly | QIODevice::Text)) {
         DebugLog::write("Can not open " + fileName + " [" + QString::number(int(f.error())) + "]");
@@ -50,8 +54,16 @@ int TiffData::readTextImageHeader(const QString &fileName) {
     }
     qint64 x0 = 0, x1 = 0, y0 = 0, y1 = 0;
     int lines = 0;
-    while (!f.atEnd()) {
-        const QString line = QString::fromUtf8(f.readLine());
+    QByteArray bytes;
+    for (;;) {
+        const TextFileLimits::LineRead r = TextFileLimits::readLine(f, &bytes);
+        if (r == TextFileLimits::LineRead::TooLong) {
+            TextFileLimits::reportTooLong(fileName, lines + 1);
+            return -1;
+        }
+        if (r == TextFileLimits::LineRead::End)
+            break;
+        const QString line = QString::fromUtf8(bytes);
         QString rest;
         if (!TextLine::nextItem(line, &rest).startsWith('#'))
             break;
@@ -102,17 +114,33 @@ bool TiffData::readTextImage(const QString &fileName) {
             fileName);
         return false;
     }
+    if (!ImageMemory::fitsBudget(pixels * qint64(sizeof(float)), fileName))
+        return false;
+    QByteArray line;
     for (int i = 0; i < headerLines; ++i)
-        f.readLine();
+        TextFileLimits::readLine(f, &line); // their length was checked by the header pass
     m_fileName = fileName;
     m_exposureMs = 100;
     resetRange();
     startRows(Float32);
-    addRowBlock(0, m_height, true); // missing lines read as 0
+    if (!addRowBlock(0, m_height, true)) { // missing lines read as 0
+        releaseSamples();
+        return false;
+    }
+    qint64 lineNo = headerLines;
     for (int y = 0; y < m_height; ++y) {
         float *row = reinterpret_cast<float *>(m_rows[size_t(y)]);
-        for (int x = 0; x < m_width && !f.atEnd(); ++x) {
-            const double v = thirdItem(f.readLine()) * 500;
+        for (int x = 0; x < m_width; ++x) {
+            const TextFileLimits::LineRead r = TextFileLimits::readLine(f, &line);
+            if (r == TextFileLimits::LineRead::End)
+                break;
+            if (r == TextFileLimits::LineRead::TooLong) {
+                TextFileLimits::reportTooLong(fileName, lineNo + 1);
+                releaseSamples();
+                return false;
+            }
+            ++lineNo;
+            const double v = thirdItem(line) * 500;
             row[x] = v > 0 ? float(v) : 0.0f; // negative (and NaN) values stored as 0
         }
         updateRange(row, m_width);

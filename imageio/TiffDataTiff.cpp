@@ -3,6 +3,9 @@
 
 #include "app/DebugLog.h"
 #include "app/OutputFile.h"
+#include "app/TextFileLimits.h"
+#include "imageio/ImageMemory.h"
+#include "imageio/TiffGuard.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -25,6 +28,7 @@ constexpr double MaxCompressionRatio = 2048;
 
 struct TiffMessages {
     QString fileName;
+    TiffGuard::Warnings warnings;
 };
 
 int tiffError(TIFF *, void *user, const char *module, const char *fmt, va_list ap) {
@@ -37,8 +41,14 @@ int tiffError(TIFF *, void *user, const char *module, const char *fmt, va_list a
     return 1; // handled: keep libtiff's default handler off stderr
 }
 
-int tiffWarning(TIFF *, void *, const char *, const char *, va_list) {
-    return 1; // unknown private tags and the like: not worth a log line
+// Unknown private tags and the like are not worth a log line; warnings about
+// the strip tables or the decoding become the refusal of the file.
+int tiffWarning(TIFF *, void *user, const char *module, const char *fmt, va_list ap) {
+    char text[512];
+    std::vsnprintf(text, sizeof text, fmt, ap);
+    if (auto *m = static_cast<TiffMessages *>(user))
+        m->warnings.take(module, QString::fromLocal8Bit(text));
+    return 1;
 }
 
 // Opens through libtiff with errors routed into the debug log and libtiff's
@@ -209,7 +219,9 @@ bool writeStrips(TIFF *tif, int height, const void *samples) {
 bool TiffData::readTiff(const QString &fileName) {
     const qint64 fileSize = QFileInfo(fileName).size();
     clear();
-    TiffMessages messages{fileName};
+    if (TextFileLimits::refuseSpecialFile(fileName))
+        return false;
+    TiffMessages messages{fileName, {}};
     const qint64 allocLimit = std::clamp<qint64>(qint64(fileSize * MaxCompressionRatio),
                                                  qint64(16) << 20, qint64(2) << 30);
     // "m": plain reads instead of a memory map, so a file cut short by another
@@ -220,9 +232,17 @@ bool TiffData::readTiff(const QString &fileName) {
         return false;
     }
     const TiffLayout l = layoutOf(tif);
-    const QString why = refusal(tif, l);
+    QString why = refusal(tif, l);
     if (!why.isEmpty()) {
         DebugLog::write("Unsupported TIFF (" + why + ") " + fileName);
+        TIFFClose(tif);
+        return false;
+    }
+    why = messages.warnings.refusal;
+    if (why.isEmpty())
+        why = TiffGuard::stripTableFault(fileName, tif, fileSize);
+    if (!why.isEmpty()) {
+        DebugLog::write("Damaged TIFF (" + why + ") " + fileName);
         TIFFClose(tif);
         return false;
     }
@@ -237,12 +257,24 @@ bool TiffData::readTiff(const QString &fileName) {
         TIFFClose(tif);
         return false;
     }
+    // The rows of the band kept; 8-bit samples are widened to 16 bits.
+    const qint64 first = std::clamp<qint64>(m_band.first, 0, l.height);
+    const qint64 rows = std::clamp<qint64>(m_band.end, first, l.height) - first;
+    const qint64 decodedBytes = qint64(l.width) * rows * (l.bitsPerSample == 32 ? 4 : 2);
+    if (!ImageMemory::fitsBudget(decodedBytes, fileName)) {
+        TIFFClose(tif);
+        return false;
+    }
     m_width = int(l.width);
     m_height = int(l.height);
     m_fileName = fileName;
     m_scanLineSize = int(TIFFScanlineSize(tif));
     resetRange();
-    const bool ok = tiffReadStrips(tif, l.bitsPerSample);
+    TiffGuard::useCheckedDecoder(tif);
+    const bool decoded = tiffReadStrips(tif, l.bitsPerSample);
+    if (decoded && !messages.warnings.refusal.isEmpty())
+        DebugLog::write("Damaged TIFF (" + messages.warnings.refusal + ") " + fileName);
+    const bool ok = decoded && messages.warnings.refusal.isEmpty();
     if (ok) {
         const double seconds = exifExposureSeconds(tif);
         m_exposureMs = 1000 * (seconds >= 0 ? seconds : 0.1);
@@ -267,10 +299,14 @@ bool TiffData::tiffReadStrips(TIFF *tif, int bitsPerSample) {
     if (bitsPerSample == 32)
         type = format == SAMPLEFORMAT_IEEEFP ? Float32 : UInt32;
     startRows(type);
-    // Only the rows of the band asked for (all by default) are stored.
+    // Only the rows of the band asked for (all by default) are stored,
+    // zeroed: no byte of the heap can reach the pixels, whatever a decoder
+    // leaves unwritten.
     const int b0 = std::clamp(m_band.first, 0, m_height);
     const int b1 = std::clamp(m_band.end, b0, m_height);
-    unsigned char *block = addRowBlock(b0, b1 - b0, false);
+    unsigned char *block = addRowBlock(b0, b1 - b0, true);
+    if (!block && b1 > b0)
+        return false;
     m_rowBegin = b0;
     m_rowEnd = b1;
     const size_t rowBytes = size_t(m_width) * size_t(sampleBytes(m_sampleType));
@@ -304,7 +340,7 @@ bool TiffData::tiffReadStrips(TIFF *tif, int bitsPerSample) {
         unsigned char *target = block + rowBytes * (from - uint32_t(b0));
         const bool whole = from == y && to == y + rows;
         if (!whole)
-            partial.resize(size_t(bytes));
+            partial.assign(size_t(bytes), 0);
         if (strip >= strips ||
             TIFFReadEncodedStrip(tif, strip, whole ? target : partial.data(), bytes) != bytes)
             return false;
@@ -334,7 +370,7 @@ bool writeTiff(const QString &fileName, int width, int height, const void *sampl
         out.cancel();
         return false;
     }
-    TiffMessages messages{fileName};
+    TiffMessages messages{fileName, {}};
     TIFFOpenOptions *opts = TIFFOpenOptionsAlloc();
     TIFFOpenOptionsSetErrorHandlerExtR(opts, tiffError, &messages);
     TIFFOpenOptionsSetWarningHandlerExtR(opts, tiffWarning, &messages);

@@ -13,15 +13,32 @@ MeasurementStack::~MeasurementStack() {
 
 // ------------------------------------------------------------------ series
 
-void MeasurementStack::append(Series s, TiffData *image) {
-    if (image)
-        list(s).append(image);
+QString MeasurementStack::append(Series s, TiffData *image) {
+    if (!image)
+        return QString();
+    QVector<TiffData *> &images = list(s);
+    images.append(image);
+    const TiffData *first = images.first();
+    bool &warned = m_sizeWarned[s == Series::I1 ? 0 : 1];
+    if (warned || (image->width() == first->width() && image->height() == first->height()))
+        return QString();
+    warned = true;
+    return QString("%1 is %2 x %3 pixels, not %4 x %5 like the first image of the %6 series (%7); "
+                   "outside its size it reads 0")
+        .arg(image->fileName())
+        .arg(image->width())
+        .arg(image->height())
+        .arg(first->width())
+        .arg(first->height())
+        .arg(s == Series::I1 ? "I1" : "I0")
+        .arg(first->fileName());
 }
 
 void MeasurementStack::clear(Series s) {
     QVector<TiffData *> &images = list(s);
     qDeleteAll(images);
     images.clear();
+    m_sizeWarned[s == Series::I1 ? 0 : 1] = false;
     // The values belonged to the deleted images; the next use recomputes them
     // for whatever is loaded then.
     area(s).values.clear();
@@ -75,6 +92,10 @@ bool MeasurementStack::loadDark(const QString &fileName) {
     }
     m_dark = std::move(image);
     return true;
+}
+
+void MeasurementStack::setDark(std::unique_ptr<TiffData> image) {
+    m_dark = std::move(image);
 }
 
 void MeasurementStack::clearDark() {

@@ -87,7 +87,11 @@ public:
     const QVector<TiffData *> &images(Series s) const { return s == Series::I1 ? m_i1 : m_i0; }
     const QVector<TiffData *> &i1() const { return m_i1; }
     const QVector<TiffData *> &i0() const { return m_i0; }
-    void append(Series s, TiffData *image);
+    // Appends the image. The first image of the series whose size differs
+    // from the series' first image gives the warning text (empty otherwise):
+    // such a series loads, but the smaller images read 0 outside their size,
+    // so the spectra there fill with mu*t = 1 points.
+    QString append(Series s, TiffData *image);
     // Deletes the images; the dark-area values are recomputed on next use.
     void clear(Series s);
     // Registration shift of image `index` (pixel (x, y) reads the stored
@@ -111,6 +115,8 @@ public:
     // ---- dark frame ----
     // Reads the file as the dark frame; on failure no dark frame stays.
     bool loadDark(const QString &fileName);
+    // Takes an image read elsewhere (a stack file's dark) as the dark frame.
+    void setDark(std::unique_ptr<TiffData> image);
     void clearDark();
     const TiffData *dark() const { return m_dark.get(); }
     // Dark bin sum scaled from the dark frame's exposure to the series'; 0
@@ -184,6 +190,7 @@ private:
 
     QVector<TiffData *> m_i1;
     QVector<TiffData *> m_i0;
+    bool m_sizeWarned[2] = {false, false}; // per series, until it is cleared
     std::unique_ptr<TiffData> m_dark;
     DarkArea m_da1;
     DarkArea m_da0;

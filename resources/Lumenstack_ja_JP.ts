@@ -783,12 +783,36 @@
         <source>Use Err Points Mask</source>
         <translation>エラー点マスクを使用</translation>
     </message>
+    <message>
+        <source>HDF5 Stack Layout:</source>
+        <translation>HDF5 スタックのレイアウト:</translation>
+    </message>
+    <message>
+        <source>How an HDF5 stack file is read: its image, energy, flat and dark datasets</source>
+        <translation>HDF5 スタックファイルの読み方: 画像、エネルギー、フラット、ダークのデータセット</translation>
+    </message>
+    <message>
+        <source>Layout File...</source>
+        <translation>レイアウトファイル...</translation>
+    </message>
+    <message>
+        <source>Stack Layouts (*.ini)</source>
+        <translation>スタックレイアウト (*.ini)</translation>
+    </message>
+    <message>
+        <source>Any Files (* *.*)</source>
+        <translation>すべてのファイル (* *.*)</translation>
+    </message>
 </context>
 <context>
     <name>SelectImgDialog</name>
     <message>
         <source>PRXM Files, IMG Files, Tiff Files (*.dat *.img *.tif *.tiff)</source>
         <translation>PRXM ファイル、IMG ファイル、TIFF ファイル (*.dat *.img *.tif *.tiff)</translation>
+    </message>
+    <message>
+        <source>HDF5 Stacks (*.h5 *.hdf5 *.hdf *.nxs)</source>
+        <translation>HDF5 スタック (*.h5 *.hdf5 *.hdf *.nxs)</translation>
     </message>
     <message>
         <source>Any Files (* *.*)</source>

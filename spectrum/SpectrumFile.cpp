@@ -2,6 +2,7 @@
 
 #include "app/DebugLog.h"
 #include "app/OutputFile.h"
+#include "app/TextFileLimits.h"
 #include "spectrum/PhysicalConstants.h"
 #include "spectrum/XafsSpectrum.h"
 
@@ -29,11 +30,40 @@ void logCannotOpen(const QString &fileName) {
     DebugLog::write(QStringLiteral("Can not open ") + fileName);
 }
 
+bool openText(QFile &file) {
+    if (TextFileLimits::refuseSpecialFile(file.fileName()))
+        return false;
+    if (file.open(QIODevice::ReadOnly | QIODevice::Text))
+        return true;
+    logCannotOpen(file.fileName());
+    return false;
+}
+
+// Calls take(line) for every line of the file; false (logged) when a line is
+// beyond the bound or memory runs out.
+template <typename Take> bool forEachLine(QFile &file, Take &&take) {
+    return TextFileLimits::guarded(file.fileName(), [&] {
+        QTextStream in(&file);
+        QString line;
+        for (qint64 lineNo = 1;; ++lineNo) {
+            const TextFileLimits::LineRead r = TextFileLimits::readLine(in, &line);
+            if (r == TextFileLimits::LineRead::End)
+                return true;
+            if (r == TextFileLimits::LineRead::TooLong) {
+                TextFileLimits::reportTooLong(file.fileName(), lineNo);
+                return false;
+            }
+            take(line);
+        }
+    });
+}
+
 } // namespace
 
 bool SpectrumFile::is9809(const QString &fileName) {
     QFile file(fileName);
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
+    if (TextFileLimits::refuseSpecialFile(fileName) ||
+        !file.open(QIODevice::ReadOnly | QIODevice::Text))
         return false;
     // Only the head of the first line matters; a file without line breaks
     // must not be read whole for that. The head goes through a text stream as
@@ -53,15 +83,11 @@ bool SpectrumFile::read9809(const QString &fileName, XafsSpectrum &spectrum) {
     spectrum.m_i0.clear();
     spectrum.m_i1.clear();
     QFile file(fileName);
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Text)) {
-        logCannotOpen(fileName);
+    if (!openText(file))
         return false;
-    }
-    QTextStream in(&file);
     double D = defaultLatticeSpacing;
     bool inData = false;
-    QString line;
-    while (in.readLineInto(&line)) {
+    const bool read = forEachLine(file, [&](const QString &line) {
         const QStringList tokens = tokensOf(line);
         if (!inData) {
             if (!tokens.isEmpty())
@@ -69,10 +95,10 @@ bool SpectrumFile::read9809(const QString &fileName, XafsSpectrum &spectrum) {
             for (int j = 0; j + 1 < tokens.size(); ++j)
                 if (tokens.at(j) == QLatin1String("D="))
                     D = numberOf(tokens.at(j + 1));
-            continue;
+            return;
         }
         if (tokens.size() <= 4)
-            continue;
+            return;
         const double E = braggEnergy(numberOf(tokens.at(1)), D);
         const double i0 = numberOf(tokens.at(3));
         const double i1 = numberOf(tokens.at(4));
@@ -80,26 +106,29 @@ bool SpectrumFile::read9809(const QString &fileName, XafsSpectrum &spectrum) {
         spectrum.addPoint(E, mu);
         spectrum.m_i0.addPoint(E, i0);
         spectrum.m_i1.addPoint(E, i1);
+    });
+    if (!read) {
+        spectrum.clear();
+        spectrum.m_i0.clear();
+        spectrum.m_i1.clear();
     }
-    return true;
+    return read;
 }
 
 bool SpectrumFile::readTwoColumns(const QString &fileName, Spectrum &spectrum) {
     spectrum.clear();
     QFile file(fileName);
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Text)) {
-        logCannotOpen(fileName);
+    if (!openText(file))
         return false;
-    }
-    QTextStream in(&file);
-    QString line;
-    while (in.readLineInto(&line)) {
+    const bool read = forEachLine(file, [&](const QString &line) {
         const QStringList tokens = tokensOf(line);
         if (tokens.size() <= 1 || tokens.first().startsWith(QLatin1Char('#')))
-            continue;
+            return;
         spectrum.addPoint(numberOf(tokens.at(0)), numberOf(tokens.at(1)));
-    }
-    return true;
+    });
+    if (!read)
+        spectrum.clear();
+    return read;
 }
 
 bool SpectrumFile::write(const QString &fileName, const XafsSpectrum &s, bool subtractEShift) {

@@ -15,6 +15,21 @@ mkdir -p "$out/spectra" "$out/pictures" "$out/maps"
 "$root/build-release/lumenstack-tool" make-demo "$out/data" >/dev/null
 cd "$out"
 "$root/build-release/lumenstack" -platform offscreen -e -b "$root/examples/demo.bat" -x
+# The same stack from its HDF5 copy (data/demo.h5): lcf-map on the TIFF series
+# and on the HDF5 file must give the same maps, byte for byte.
+tool="$root/build-release/lumenstack-tool"
+rm -rf "$out/maps/lcf-tiff" "$out/maps/lcf-h5"
+lcf=(--bin 2 2 --ref data/ref_A.dat --ref data/ref_B.dat)
+"$tool" lcf-map --i1 data/i1 --i0 data/i0 --dark data/dark.tif "${lcf[@]}" \
+    --out "$out/maps/lcf-tiff" >/dev/null
+"$tool" lcf-map --h5 data/demo.h5 --layout data/demo-layout.ini "${lcf[@]}" \
+    --out "$out/maps/lcf-h5" >/dev/null
+if diff -r "$out/maps/lcf-tiff" "$out/maps/lcf-h5" >/dev/null; then
+    echo "lcf-map on demo.h5 gives the same maps as on the TIFF series"
+else
+    echo "lcf-map on demo.h5 differs from the TIFF series" >&2
+    exit 1
+fi
 # The same LCF as four tiles on separate processes plus a merge, against one run.
 bash "$root/tools/demo-tiles.sh" "$root/build-release/lumenstack-tool" "$out/data" "$out/tiles"
 echo "Demo finished; outputs are in $out:"
@@ -23,6 +38,7 @@ echo "  spectra/   mu*t spectra of a few points (*-T.dat)"
 echo "  pictures/  the image at the edge and the energy-shift map, each with its colour bar"
 echo "  maps/      LCF fraction map of reference A (picture + colour bar, 16-bit TIFF, text)"
 echo "             and the energy-shift map file (shift.emp) of the calibration against ref_A;"
+echo "             lcf-tiff/ and lcf-h5/: lcf-map on the TIFF series and on data/demo.h5"
 echo "             the fit with Non-negative, Sum to 1 and a fixed E0 (fraction-A-fit-options*)"
 echo "             and its standard-error map (sigma-A*)"
 echo "  tiles/     lcf-map as four tiles plus a merge (merged/) and as one run (single/):"

@@ -3,6 +3,7 @@
 #include "app/AppSettings.h"
 #include "app/DebugLog.h"
 #include "app/OutputFile.h"
+#include "batch/BatchFile.h"
 #include "batch/LogBound.h"
 #include "ui_BatchCtrl.h"
 
@@ -88,15 +89,9 @@ void BatchCtrl::save(const QString &fileName) {
 }
 
 void BatchCtrl::load(const QString &fileName) {
-    QFile file(fileName);
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
-        return;
-    QTextStream in(&file);
     QString text;
-    QString line;
-    while (in.readLineInto(&line))
-        text += line + '\n';
-    ui->BatchCmds->setPlainText(text);
+    if (BatchFile::read(fileName, &text))
+        ui->BatchCmds->setPlainText(text);
 }
 
 void BatchCtrl::setBatchFile(const QString &fileName) {

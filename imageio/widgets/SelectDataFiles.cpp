@@ -56,6 +56,16 @@ double SelectDataFiles::addFile(const QString &path, int fNo) {
     return energy;
 }
 
+double SelectDataFiles::addFileWithEnergy(const QString &path, double energy) {
+    m_ui->Selected->addItem(path, energy);
+    updateCount();
+    return energy;
+}
+
+QString SelectDataFiles::stackLayout() const {
+    return m_additionalSetup->stackLayout();
+}
+
 int SelectDataFiles::skip() const {
     return m_ui->Skip->text().toInt();
 }

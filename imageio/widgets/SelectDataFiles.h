@@ -25,6 +25,11 @@ public:
     // Appends a loaded file to Selected with its energy from the energy-of-files
     // panel, updates Count and returns the energy (eV).
     double addFile(const QString &path, int fNo);
+    // The same for an image whose file gave its energy (a stack file).
+    double addFileWithEnergy(const QString &path, double energy);
+    // The stack layout chosen in the additional setup (a file or a shipped
+    // layout), for HDF5 stack files.
+    QString stackLayout() const;
 
     // Loading options as typed; texts that are not numbers read as 0.
     int skip() const;

@@ -1,6 +1,7 @@
 #include "imageio/widgets/SelectDataFilesAdditionalSetup.h"
 
 #include "app/AppSettings.h"
+#include "imageio/Hdf5Layout.h"
 #include "ui_SelectDataFilesAdditionalSetup.h"
 
 #include <QFileDialog>
@@ -23,6 +24,33 @@ SelectDataFilesAdditionalSetup::SelectDataFilesAdditionalSetup(QWidget *parent)
     connect(m_ui->UseErrPs, &QCheckBox::toggled, this,
             &SelectDataFilesAdditionalSetup::toggledUseErrPs);
     errPsDefSelected(AppSettings::params().valueAnyCase("ErrPoints"));
+
+    for (const QString &shipped : Hdf5Layout::shippedFiles())
+        m_ui->StackLayout->addItem(Hdf5Layout::shippedName(shipped), shipped);
+    m_ui->StackLayout->setCurrentIndex(std::max(0, m_ui->StackLayout->findText("generic")));
+    m_layoutDialog = new QFileDialog(this);
+    m_layoutDialog->setOption(QFileDialog::DontUseNativeDialog);
+    m_layoutDialog->setFileMode(QFileDialog::ExistingFile);
+    m_layoutDialog->setNameFilters({tr("Stack Layouts (*.ini)"), tr("Any Files (* *.*)")});
+    m_layoutDialog->setDirectory(AppSettings::dataRoot());
+    connect(m_ui->SelectStackLayout, &QPushButton::clicked, m_layoutDialog, &QFileDialog::show);
+    connect(m_layoutDialog, &QFileDialog::fileSelected, this,
+            &SelectDataFilesAdditionalSetup::setStackLayout);
+}
+
+QString SelectDataFilesAdditionalSetup::stackLayout() const {
+    return m_ui->StackLayout->currentData().toString();
+}
+
+void SelectDataFilesAdditionalSetup::setStackLayout(const QString &fileOrName) {
+    int i = m_ui->StackLayout->findText(fileOrName);
+    if (i < 0)
+        i = m_ui->StackLayout->findData(fileOrName);
+    if (i < 0) {
+        m_ui->StackLayout->addItem(fileOrName, fileOrName);
+        i = m_ui->StackLayout->count() - 1;
+    }
+    m_ui->StackLayout->setCurrentIndex(i);
 }
 
 SelectDataFilesAdditionalSetup::~SelectDataFilesAdditionalSetup() = default;

@@ -24,6 +24,12 @@ public:
     void setShowLatest(bool on);
     bool ignoreLive() const;
     QFileDialog *errPsDialog() const { return m_errPsDialog; }
+    // The layout HDF5 stack files are read with: a layout file's path or a
+    // shipped layout's resource path (default: the generic layout).
+    QString stackLayout() const;
+    // Chooses a shipped layout by name, or a layout file (added to the list).
+    void setStackLayout(const QString &fileOrName);
+    QFileDialog *layoutDialog() const { return m_layoutDialog; }
     // Folder where the mask file dialog starts (DataRoot until set).
     void setDataRoot(const QString &folder);
 
@@ -41,5 +47,6 @@ public slots:
 private:
     std::unique_ptr<Ui::SelectDataFilesAdditionalSetup> m_ui;
     QFileDialog *m_errPsDialog = nullptr;
+    QFileDialog *m_layoutDialog = nullptr;
     ErrPoints m_errPoints;
 };

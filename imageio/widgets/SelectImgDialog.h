@@ -8,6 +8,7 @@ class SelectImgDialog : public QFileDialog {
 public:
     static const char *const ImageFilter;
     static const char *const AnyFilter;
+    static const char *const StackFilter;
 
     // Starts in DataRoot.
     explicit SelectImgDialog(QWidget *parent = nullptr);

@@ -198,18 +198,21 @@ void Body::setupLoader(Series s) {
         m_i1Thread = thread;
         m_i1Loader = loader;
         connect(this, &Body::loadI1Files, loader, &LoadTiff::loadTiffs);
+        connect(this, &Body::loadI1Stack, loader, &LoadTiff::loadStack);
         connect(loader, &LoadTiff::loaded, this, &Body::loadedI1);
         connect(loader, &LoadTiff::finishLoadFiles, this, &Body::finishedLoadI1Files);
     } else {
         m_i0Thread = thread;
         m_i0Loader = loader;
         connect(this, &Body::loadI0Files, loader, &LoadTiff::loadTiffs);
+        connect(this, &Body::loadI0Stack, loader, &LoadTiff::loadStack);
         connect(loader, &LoadTiff::loaded, this, &Body::loadedI0);
         connect(loader, &LoadTiff::finishLoadFiles, this, &Body::finishedLoadI0Files);
     }
     // The batch waits for the load; the window's own bookkeeping (connected
     // first) is done by then.
     connect(loader, &LoadTiff::finishLoadFiles, this, &Body::finishBatchExec);
+    connect(loader, &LoadTiff::loadWarning, this, &Body::showLoadWarning);
     thread->start();
 }
 
@@ -439,6 +442,8 @@ void Body::readFiles(Series s, const QStringList &files, bool) {
     const int skip = p->skip() <= 0 ? 1 : p->skip();
     const int cutFirst = std::max(0, p->cutFirst());
     const int cutLast = std::max(0, p->cutLast());
+    if (readStack(s, files, skip, cutFirst, cutLast))
+        return;
     if (s == Series::I1)
         emit loadI1Files(files, p->ignoreLive(), skip, cutFirst, cutLast, p->errPoints(),
                          LOAD_I1_FILES);
@@ -462,8 +467,11 @@ void Body::loaded(Series s, TiffData *data, int fNo) {
         return;
     haltAnalysisRun();
     SelectDataFiles *p = panel(s);
-    data->setEnergy(p->addFile(data->fileName(), fNo));
-    m_stack.append(s, data);
+    data->setEnergy(data->energyFromFile() ? p->addFileWithEnergy(data->fileName(), data->energy())
+                                           : p->addFile(data->fileName(), fNo));
+    const QString sizeWarning = m_stack.append(s, data);
+    if (!sizeWarning.isEmpty())
+        showLoadWarning(sizeWarning);
     updateImageReadout();
     const bool showLatest = p->showLatest();
     if (!showLatest && loader(s)->isBusy())
@@ -779,7 +787,7 @@ void Body::showAnalyzedVals() {
 
 void Body::selectedDark(const QString &fname) {
     clearDark(); // ends a map run first
-    if (m_stack.loadDark(fname)) {
+    if (loadDark(fname)) {
         ui->DarkFileName->setText(QFileInfo(fname).fileName());
         ui->DarkExpTime->setText(g6(m_stack.dark()->exposureMs()));
     }

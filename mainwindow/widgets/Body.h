@@ -113,6 +113,11 @@ signals:
                      const ErrPoints &errPs, int id);
     void loadI0Files(const QStringList &files, bool ignoreLive, int skip, int cutFirst, int cutLast,
                      const ErrPoints &errPs, int id);
+    // An HDF5 stack file with its layout (BodyStack.cpp).
+    void loadI1Stack(const QString &file, const QString &layout, int part, int skip, int cutFirst,
+                     int cutLast, const ErrPoints &errPs, int id);
+    void loadI0Stack(const QString &file, const QString &layout, int part, int skip, int cutFirst,
+                     int cutLast, const ErrPoints &errPs, int id);
     void finishing();
     void finishBatchExec(int id);
 
@@ -128,6 +133,9 @@ public slots:
     void loadedI0(TiffData *data, int fNo);
     void finishedLoadI1Files();
     void finishedLoadI0Files();
+    // A warning about a load (images of another size, a series beyond the
+    // memory): debug log, status bar and batch log (BodyLoadWarnings.cpp).
+    void showLoadWarning(const QString &text);
 
     // ---- display and navigation ----
     void showData(int no);
@@ -275,6 +283,9 @@ private:
     double expTimeMs(Series s) const;
     double darkExpMs() const;
     void readFiles(Series s, const QStringList &files, bool newFile);
+    bool readStack(Series s, const QStringList &files, int skip, int cutFirst, int cutLast);
+    // The dark frame from an image file, or from an HDF5 stack's dark.
+    bool loadDark(const QString &fileName);
     void loaded(Series s, TiffData *data, int fNo);
     void bringI1ViewUpToDate();
     void finishedLoad(Series s);

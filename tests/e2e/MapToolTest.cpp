@@ -88,6 +88,17 @@ TEST(MapTool, LcfMapRecoversTheDemoMixtureTheSameForAnyThreadCount) {
     EXPECT_EQ(tif.sampleType(), TiffData::Float32);
     EXPECT_EQ(tif.width(), DemoW);
     EXPECT_NEAR(tif.value(63, 20), 1.0, 0.04);
+
+    // With the element suggestion the bins take edge-relative windows at the
+    // Fe K edge (the edge table must be read for that) and fit the same.
+    const QString out3 = demo.path("out3");
+    const auto r3 = ProgramRun::run(
+        LS_TOOL, demo.lcf(out3, 2) + QStringList{"--suggest", "Fe", "K"}, demo.path(""));
+    ASSERT_EQ(r3.exitCode, 0) << qPrintable(r3.err);
+    TiffData suggested;
+    ASSERT_TRUE(suggested.load(out3 + "/ref-1-fraction.tif"));
+    EXPECT_NEAR(suggested.value(63, 20), 1.0, 0.05);
+    EXPECT_NEAR(suggested.value(0, 20), 0.0, 0.05);
 }
 
 TEST(MapTool, RaMapAndExitStatuses) {

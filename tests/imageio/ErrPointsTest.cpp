@@ -74,3 +74,32 @@ TEST(ErrPoints, ProcessWideMaskIsShared) {
     ErrPoints::setProcessWide(saved);
     EXPECT_FALSE(ErrPoints::processWide().contains(3, 4));
 }
+
+// Points on the line (x, 2x) all collided in the former hash of 64-bit keys;
+// the lookup must stay exact for them, for the point whose key is all ones,
+// for duplicates and for neighbours off the line. A copy shares the points
+// until one side adds more.
+TEST(ErrPoints, LookupExactForCollidingPatternsAndCopiesDiverge) {
+    ErrPoints m;
+    const int n = 50000;
+    for (int x = 0; x < n; ++x)
+        m.addPoint(x, 2 * x);
+    m.addPoint(-1, -1);
+    m.addPoint(7, 14); // a duplicate
+    for (int x = 0; x < n; x += 7) {
+        ASSERT_TRUE(m.contains(x, 2 * x)) << x;
+        ASSERT_FALSE(m.contains(x, 2 * x + 1)) << x;
+        ASSERT_FALSE(m.contains(2 * x + 1, x)) << x;
+    }
+    EXPECT_TRUE(m.contains(-1, -1));
+    EXPECT_FALSE(m.contains(-1, -2));
+    EXPECT_EQ(m.points().size(), n + 2);
+    ErrPoints copy = m;
+    copy.addPoint(3, 3);
+    EXPECT_TRUE(copy.contains(3, 3));
+    EXPECT_FALSE(m.contains(3, 3));
+    EXPECT_TRUE(copy.contains(n - 1, 2 * (n - 1)));
+    m.clearPoints();
+    EXPECT_FALSE(m.contains(0, 0));
+    EXPECT_TRUE(copy.contains(0, 0));
+}

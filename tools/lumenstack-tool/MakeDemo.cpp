@@ -15,12 +15,19 @@
 //   OUTDIR/i0/demo_i0_EEEEE_FFFF.tif   incident beam, one per energy
 //   OUTDIR/dark.tif                    dark frame (same exposure, 100 ms)
 //   OUTDIR/ref_A.dat, OUTDIR/ref_B.dat reference mu*t, "energy mu" per line
+//   OUTDIR/demo.h5                     the same I1, I0 and dark as one HDF5 stack:
+//                                      /stack/images and /stack/flat [energy, y, x]
+//                                      uint16 (deflate, one chunk per image),
+//                                      /stack/energy (eV), /stack/dark [y, x]
+//   OUTDIR/demo-layout.ini             its stack layout (lcf-map --h5 --layout)
 //   OUTDIR/README.txt                  this description
 // The energy is in the file name as "EEEEE_FFFF" (eV with 4 decimals), the
 // layout of the default energy pattern "(\d|)\d\d\d\d_\d\d\d\d".
 #include "Subcommands.h"
 
 #include "app/OutputFile.h"
+#include "imageio/EnergyOfFiles.h"
+#include "imageio/Hdf5Writer.h"
 #include "imageio/TiffData.h"
 
 #include <QDir>
@@ -118,7 +125,14 @@ bool writeFrame(const QString &path, const std::vector<quint16> &samples) {
     return false;
 }
 
-bool writeSeries(const QString &outDir, const std::vector<double> &energies, Noise &noise) {
+// Every frame of both series, kept for the HDF5 copy of the stack.
+struct DemoFrames {
+    std::vector<std::vector<quint16>> i1, i0;
+    std::vector<double> energies; // as the TIFF names give them
+};
+
+bool writeSeries(const QString &outDir, const std::vector<double> &energies, Noise &noise,
+                 DemoFrames &frames) {
     std::vector<quint16> i1(size_t(kWidth) * kHeight);
     std::vector<quint16> i0(i1.size());
     for (double e : energies) {
@@ -135,19 +149,55 @@ bool writeSeries(const QString &outDir, const std::vector<double> &energies, Noi
             }
         }
         const QString tag = energyTag(e);
-        if (!writeFrame(outDir + "/i1/demo_i1_" + tag + ".tif", i1) ||
-            !writeFrame(outDir + "/i0/demo_i0_" + tag + ".tif", i0))
+        const QString i1Name = outDir + "/i1/demo_i1_" + tag + ".tif";
+        if (!writeFrame(i1Name, i1) || !writeFrame(outDir + "/i0/demo_i0_" + tag + ".tif", i0))
             return false;
+        frames.i1.push_back(i1);
+        frames.i0.push_back(i0);
+        // The energy a TIFF run reads from the name, so both runs agree bit for bit.
+        frames.energies.push_back(
+            EnergyOfFiles::energyOfFile(EofSettings(), i1Name, int(frames.energies.size())));
     }
     return true;
 }
 
-bool writeDark(const QString &outDir) {
+std::vector<quint16> darkFrame() {
     std::vector<quint16> dark(size_t(kWidth) * kHeight);
     for (int y = 0; y < kHeight; ++y)
         for (int x = 0; x < kWidth; ++x)
             dark[size_t(y) * kWidth + size_t(x)] = clamp16(darkSignal(x, y));
-    return writeFrame(outDir + "/dark.tif", dark);
+    return dark;
+}
+
+bool writeText(const QString &path, const QString &text);
+
+bool writeHdf5Stack(const QString &outDir, const DemoFrames &frames) {
+    Hdf5Writer h5(outDir + "/demo.h5");
+    const int n = int(frames.i1.size());
+    const std::vector<quint16> dark = darkFrame();
+    const bool ok = h5.writeFrames("/stack/images", Hdf5Writer::UInt16, n, kHeight, kWidth, 6,
+                                   [&](int k) { return frames.i1[size_t(k)].data(); }) &&
+                    h5.writeFrames("/stack/flat", Hdf5Writer::UInt16, n, kHeight, kWidth, 6,
+                                   [&](int k) { return frames.i0[size_t(k)].data(); }) &&
+                    h5.writeFrames("/stack/dark", Hdf5Writer::UInt16, 1, kHeight, kWidth, 0,
+                                   [&](int) { return dark.data(); }) &&
+                    h5.writeDoubles("/stack/energy", frames.energies, "eV") &&
+                    h5.writeAttribute("/stack/images", "exposure_ms", 100) && h5.commit();
+    if (!ok) {
+        std::fprintf(stderr, "make-demo: %s\n", qPrintable(h5.error()));
+        return false;
+    }
+    return writeText(outDir + "/demo-layout.ini",
+                     "# The demo stack in demo.h5 (lumenstack-tool lcf-map --h5 demo.h5 "
+                     "--layout demo-layout.ini)\n"
+                     "[stack]\nname = demo\nimages = /stack/images\naxes = energy,y,x\n"
+                     "energies = /stack/energy\nenergy_unit = eV\nflat = /stack/flat\n"
+                     "dark = /stack/dark\nexposure = /stack/images@exposure_ms\n"
+                     "exposure_unit = ms\n");
+}
+
+bool writeDark(const QString &outDir) {
+    return writeFrame(outDir + "/dark.tif", darkFrame());
 }
 
 bool writeText(const QString &path, const QString &text) {
@@ -175,6 +225,8 @@ QString readme() {
                           "i1/  transmitted intensity, i0/  incident beam; energy in the name as "
                           "EEEEE_FFFF eV\n"
                           "dark.tif  dark frame (100 ms, like every frame)\n"
+                          "demo.h5  the same stack as one HDF5 file, described by "
+                          "demo-layout.ini\n"
                           "ref_A.dat  metal-like compound, edge 7112 eV\n"
                           "ref_B.dat  oxide-like compound, edge 7124 eV, white line\n"
                           "mu*t = 0.2 + t(y) * (fA(x) * muA + (1 - fA(x)) * muB)\n"
@@ -200,8 +252,9 @@ int runMakeDemo(const QStringList &args) {
         return 1;
     }
     Noise noise;
-    const bool ok = writeSeries(outDir, demoEnergies(), noise) && writeDark(outDir) &&
-                    writeReference(outDir + "/ref_A.dat", muA) &&
+    DemoFrames frames;
+    const bool ok = writeSeries(outDir, demoEnergies(), noise, frames) && writeDark(outDir) &&
+                    writeHdf5Stack(outDir, frames) && writeReference(outDir + "/ref_A.dat", muA) &&
                     writeReference(outDir + "/ref_B.dat", muB) &&
                     writeText(outDir + "/README.txt", readme());
     if (!ok)

@@ -3,7 +3,9 @@
 #include "analysis/Analyzed2DRes.h"
 #include "analysis/EmpFile.h"
 #include "analysis/ImageRegistration.h"
+#include "app/TextFileLimits.h"
 #include "imageio/EnergyOfFiles.h"
+#include "imageio/Hdf5Stack.h"
 #include "imageio/TiffData.h"
 #include "spectrum/EdgeTable.h"
 
@@ -44,11 +46,17 @@ QStringList imageFiles(const QString &dir) {
 
 bool readEnergies(const QString &file, QVector<double> *energies) {
     QFile f(file);
-    if (!f.open(QIODevice::ReadOnly | QIODevice::Text))
+    if (TextFileLimits::refuseSpecialFile(file) || !f.open(QIODevice::ReadOnly | QIODevice::Text))
         return false;
     QTextStream in(&f);
-    while (!in.atEnd()) {
-        const QString line = in.readLine().trimmed();
+    QString text;
+    for (;;) {
+        const TextFileLimits::LineRead r = TextFileLimits::readLine(in, &text);
+        if (r == TextFileLimits::LineRead::TooLong)
+            return false;
+        if (r == TextFileLimits::LineRead::End)
+            break;
+        const QString line = text.trimmed();
         if (line.isEmpty() || line.startsWith('#'))
             continue;
         double e = 0;
@@ -136,6 +144,45 @@ bool applyShifts(const QVector<Registration::ShiftEntry> &entries, MeasurementSt
     return true;
 }
 
+// The series, flat and dark of an HDF5 stack, one image at a time; of each
+// image only the rows the analysed area needs (a hyperslab of rows).
+bool loadHdf5Stack(const StackOptions &o, const QVector<Registration::ShiftEntry> &shifts,
+                   LoadedStack &out, QString *file, QString *why) {
+    Hdf5Layout layout;
+    if (!layout.read(o.layoutFile, why)) {
+        *file = o.layoutFile;
+        return false;
+    }
+    Hdf5Stack h5;
+    const auto failed = [&] {
+        *file = o.h5File;
+        *why = h5.error();
+        return false;
+    };
+    if (!h5.open(o.h5File, layout))
+        return failed();
+    const ErrPoints mask = ErrPoints::processWide();
+    const TiffData::RowRange rows = rowsNeeded(o);
+    const std::pair<Hdf5Stack::Part, Series> series[] = {{Hdf5Stack::Images, Series::I1},
+                                                         {Hdf5Stack::Flats, Series::I0}};
+    for (const auto &[part, s] : series) {
+        for (int k = 0; k < h5.count(part); ++k) {
+            auto image = std::make_unique<TiffData>();
+            const int dy = s == Series::I1 ? verticalShift(shifts, k) : 0;
+            if (!h5.readImage(part, k, rowsOfImage(rows, dy), *image, mask))
+                return failed();
+            out.stack.append(s, image.release());
+        }
+    }
+    if (h5.count(Hdf5Stack::Dark) > 0 && o.darkFile.isEmpty()) {
+        auto dark = std::make_unique<TiffData>();
+        if (!h5.readImage(Hdf5Stack::Dark, 0, *dark, mask))
+            return failed();
+        out.stack.setDark(std::move(dark));
+    }
+    return true;
+}
+
 } // namespace
 
 bool parseNumber(const QString &text, double *v) {
@@ -148,6 +195,7 @@ bool parseNumber(const QString &text, double *v) {
 
 const char *stackOptionsUsage() {
     return "  stack: --i1 DIR [--i0 DIR] [--energies FILE | --energy-pattern PATTERN]\n"
+           "         | --h5 FILE --layout FILE|generic|facility|nexus\n"
            "         [--dark FILE] [--shifts FILE] [--bin HX HY] [--area X Y W H] "
            "[--fluorescence]\n"
            "         [--victoreen] [--suggest SYMBOL EDGE [--dpre E] [--dpost E]\n"
@@ -165,6 +213,7 @@ OptionTaken takeStackOption(const QStringList &args, int &i, StackOptions &o, QS
         {"--dark", 1},       {"--bin", 2},       {"--area", 4},       {"--fluorescence", 0},
         {"--victoreen", 0},  {"--suggest", 2},   {"--dpre", 1},       {"--dpost", 1},
         {"--jump-sigma", 1}, {"--shift-map", 1}, {"--shift-edge", 1}, {"--shifts", 1},
+        {"--h5", 1},         {"--layout", 1},
     };
     int values = -1;
     for (const Spec &s : specs)
@@ -189,6 +238,10 @@ OptionTaken takeStackOption(const QStringList &args, int &i, StackOptions &o, QS
         o.energyPattern = v[0];
     else if (a == "--dark")
         o.darkFile = v[0];
+    else if (a == "--h5")
+        o.h5File = v[0];
+    else if (a == "--layout")
+        o.layoutFile = v[0];
     else if (a == "--shifts")
         o.shiftsFile = v[0];
     else if (a == "--fluorescence")
@@ -240,8 +293,14 @@ OptionTaken takeStackOption(const QStringList &args, int &i, StackOptions &o, QS
 }
 
 QString checkStackOptions(const StackOptions &o) {
-    if (o.i1Dir.isEmpty())
-        return QStringLiteral("--i1 DIR is required");
+    if (!o.h5File.isEmpty() || !o.layoutFile.isEmpty()) {
+        if (o.h5File.isEmpty() || o.layoutFile.isEmpty())
+            return QStringLiteral("--h5 FILE and --layout FILE go together");
+        if (!o.i1Dir.isEmpty() || !o.i0Dir.isEmpty() || !o.energiesFile.isEmpty())
+            return QStringLiteral("--h5 takes the place of --i1, --i0 and --energies");
+    } else if (o.i1Dir.isEmpty()) {
+        return QStringLiteral("--i1 DIR (or --h5 FILE --layout FILE) is required");
+    }
     if (o.suggest &&
         SuggestElm::suggestedEdgeEnergyText(o.suggestSymbol, o.suggestEdge, "").isEmpty())
         return "--suggest: unknown element " + o.suggestSymbol;
@@ -279,8 +338,12 @@ bool loadStack(const StackOptions &o, LoadedStack &out, QString *file, QString *
         *why = QStringLiteral("cannot read the energies");
         return false;
     }
-    if (!loadSeries(o, Series::I1, o.i1Dir, energies, shifts, out, file, why))
+    if (!o.h5File.isEmpty()) {
+        if (!loadHdf5Stack(o, shifts, out, file, why))
+            return false;
+    } else if (!loadSeries(o, Series::I1, o.i1Dir, energies, shifts, out, file, why)) {
         return false;
+    }
     if (!o.i0Dir.isEmpty() && !loadSeries(o, Series::I0, o.i0Dir, energies, shifts, out, file, why))
         return false;
     if (!o.darkFile.isEmpty() && !out.stack.loadDark(o.darkFile)) {
@@ -296,7 +359,7 @@ bool loadStack(const StackOptions &o, LoadedStack &out, QString *file, QString *
     MuTConditions &c = out.bin.conditions;
     c.hx = o.hx;
     c.hy = o.hy;
-    c.useI0 = !o.i0Dir.isEmpty();
+    c.useI0 = !out.stack.i0().isEmpty();
     c.fluo = o.fluorescence;
     c.i1ExpMs = out.stack.i1().first()->exposureMs();
     c.i0ExpMs = c.useI0 ? out.stack.i0().first()->exposureMs() : 0;

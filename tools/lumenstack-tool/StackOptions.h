@@ -6,7 +6,10 @@
 //   --i0 DIR                 optional incident-beam series
 //   --energies FILE          one energy (eV) per line, in file order, both series
 //   --energy-pattern PATTERN energy from the file names (default)
-//   --dark FILE              dark frame
+//   --h5 FILE --layout L     instead of --i1/--i0/--energies: the stack in one
+//                            HDF5 file, described by a layout file or the name
+//                            of a shipped layout (generic, facility, nexus)
+//   --dark FILE              dark frame (overrides a layout's dark)
 //   --shifts FILE            registration shifts of the I1 images, one line
 //                            "index dx dy [score]" each (as align writes them)
 //   --bin HX HY              bin half sizes (default 0 0)
@@ -37,6 +40,8 @@ struct StackOptions {
     QString energiesFile;
     QString energyPattern = QStringLiteral("(\\d|)\\d\\d\\d\\d_\\d\\d\\d\\d");
     QString darkFile;
+    QString h5File;
+    QString layoutFile;
     QString shiftsFile;
     int hx = 0, hy = 0;
     bool hasArea = false;

@@ -11,6 +11,7 @@ int runRaMap(const QStringList &args);
 int runShiftMap(const QStringList &args);
 int runAlign(const QStringList &args);
 int runElemMap(const QStringList &args);
+int runH5Info(const QStringList &args);
 int runBatchReference(const QStringList &args);
 int runMerge(const QStringList &args);
 

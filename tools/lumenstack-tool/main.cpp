@@ -1,5 +1,6 @@
 // lumenstack-tool: the core library's command-line client for scripts.
 #include "Subcommands.h"
+#include "spectrum/EdgeTable.h"
 
 #include <QGuiApplication>
 #include <cstdio>
@@ -20,6 +21,7 @@ void printUsage() {
                  "  elem-map       element jump, ratio, ROI and correlation maps of a stack\n"
                  "  shift-map      energy-shift map of a stack against a standard\n"
                  "  align          registration shifts of a drifted I1 series\n"
+                 "  h5-info        datasets of an HDF5 file and the stack layout that fits\n"
                  "  batch-reference  the batch-language reference (Markdown)\n"
                  "  merge          join the map outputs of tiles of one stack\n");
 }
@@ -32,6 +34,8 @@ int main(int argc, char **argv) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QGuiApplication app(argc, argv);
     QStringList args = QCoreApplication::arguments().mid(1);
+    // Edge energies for --suggest and the element maps.
+    loadEdgeTable();
     const std::map<QString, std::function<int(const QStringList &)>> commands = {
         {"spectrum-info", runSpectrumInfo},
         {"image-info", runImageInfo},
@@ -41,6 +45,7 @@ int main(int argc, char **argv) {
         {"elem-map", runElemMap},
         {"shift-map", runShiftMap},
         {"align", runAlign},
+        {"h5-info", runH5Info},
         {"batch-reference", runBatchReference},
         {"merge", runMerge},
     };

@@ -73,7 +73,28 @@ TEST(SelectDataFiles, NamedWidgetsAndTexts) {
     EXPECT_TRUE(d->testOption(QFileDialog::DontUseNativeDialog));
     EXPECT_EQ(d->nameFilters(),
               QStringList({"PRXM Files, IMG Files, Tiff Files (*.dat *.img *.tif *.tiff)",
-                           "Any Files (* *.*)"}));
+                           "HDF5 Stacks (*.h5 *.hdf5 *.hdf *.nxs)", "Any Files (* *.*)"}));
+}
+
+// The additional setup offers the shipped stack layouts (generic first
+// chosen) and takes a layout file, which the panel hands to the loader.
+TEST(SelectDataFiles, StackLayoutChoice) {
+    SelectDataFiles p;
+    auto *combo = child<QComboBox>(*p.additionalSetup(), "StackLayout");
+    ASSERT_NE(combo, nullptr);
+    ASSERT_NE(child<QPushButton>(*p.additionalSetup(), "SelectStackLayout"), nullptr);
+    QStringList names;
+    for (int i = 0; i < combo->count(); ++i)
+        names << combo->itemText(i);
+    EXPECT_EQ(names, QStringList({"facility", "generic", "nexus"}));
+    EXPECT_EQ(p.stackLayout(), ":/layouts/generic.ini");
+    p.additionalSetup()->setStackLayout("nexus");
+    EXPECT_EQ(p.stackLayout(), ":/layouts/nexus.ini");
+    p.additionalSetup()->layoutDialog()->fileSelected("/data/beamline.ini");
+    EXPECT_EQ(p.stackLayout(), "/data/beamline.ini");
+    EXPECT_EQ(combo->count(), 4);
+    EXPECT_DOUBLE_EQ(p.addFileWithEnergy("scan.h5:/stack/images[3]", 7112.5), 7112.5);
+    EXPECT_EQ(selected(p)->itemData(0).toDouble(), 7112.5);
 }
 
 TEST(SelectDataFiles, DialogSelectionEmitsFilesWithReplaceOrAdd) {

@@ -25,6 +25,7 @@
 #include <QRadioButton>
 #include <QSignalSpy>
 #include <QSlider>
+#include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QThread>
@@ -589,4 +590,35 @@ TEST_F(BodyTest, MouseAndNavigationWhileTwoHundredFilesLoad) {
     for (int k = 0; k < images.size(); ++k)
         EXPECT_EQ(images.at(k)->fileName(), files.at(k));
     EXPECT_EQ(child<QComboBox>("Selected")->count(), 200);
+}
+
+// Loads that need saying: an image of another size in a series (it would read
+// 0 outside its size), and a series that will not fit in memory. Both load on;
+// the warning names the file, in the status bar and the batch log.
+TEST_F(BodyTest, LoadWarningsInTheStatusBarAndTheBatchLog) {
+    QStringList files = writeSeries("s", 2, false);
+    QByteArray small = imgFile([](int, int) { return 5.0; }, "0.1");
+    small[4] = char(W - 2); // width in the header; the samples run short, which is fine
+    small.truncate(64 + int(uchar(small[2])) + (W - 2) * H * 2);
+    files.insert(1, TestSupport::writeFile(dir, "s_07005_0000.img", small));
+    ASSERT_TRUE(load(i1Panel, files));
+    EXPECT_EQ(body.stack().i1().size(), 3);
+    const QString status = body.statusBar()->currentMessage();
+    EXPECT_TRUE(status.contains("s_07005_0000.img is 10 x 9 pixels, not 12 x 9"))
+        << status.toStdString();
+    EXPECT_TRUE(body.batchCtrl()->logText().contains("Warn: "))
+        << body.batchCtrl()->logText().toStdString();
+
+    // 64k x 64k samples of 4 bytes claimed by a bare header, twenty times.
+    QByteArray huge(64, '\0');
+    const QByteArray comment = "BytesPerPixel=4";
+    huge[0] = 'I';
+    huge[1] = 'M';
+    huge[2] = char(comment.size());
+    huge[4] = huge[5] = huge[6] = huge[7] = char(0xff);
+    const QString hugeFile = TestSupport::writeFile(dir, "huge.img", huge + comment);
+    ASSERT_TRUE(
+        load(i0Panel, QStringList() << hugeFile << QVector<QString>(19, hugeFile).toList()));
+    EXPECT_TRUE(body.statusBar()->currentMessage().contains("20 images like " + hugeFile))
+        << body.statusBar()->currentMessage().toStdString();
 }

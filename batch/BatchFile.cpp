@@ -1,0 +1,39 @@
+#include "batch/BatchFile.h"
+
+#include "app/DebugLog.h"
+#include "app/TextFileLimits.h"
+
+#include <QFile>
+#include <QTextStream>
+
+namespace BatchFile {
+
+bool read(const QString &fileName, QString *text) {
+    text->clear();
+    if (TextFileLimits::refuseSpecialFile(fileName))
+        return false;
+    QFile file(fileName);
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Text)) {
+        DebugLog::write("Can not open batch file " + fileName);
+        return false;
+    }
+    const bool ok = TextFileLimits::guarded(fileName, [&] {
+        QTextStream in(&file);
+        QString line;
+        for (qint64 lineNo = 1;; ++lineNo) {
+            const TextFileLimits::LineRead r = TextFileLimits::readLine(in, &line);
+            if (r == TextFileLimits::LineRead::End)
+                return true;
+            if (r == TextFileLimits::LineRead::TooLong) {
+                TextFileLimits::reportTooLong(fileName, lineNo);
+                return false;
+            }
+            *text += line + '\n';
+        }
+    });
+    if (!ok)
+        text->clear();
+    return ok;
+}
+
+} // namespace BatchFile

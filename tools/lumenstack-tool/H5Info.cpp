@@ -1,0 +1,71 @@
+// h5-info FILE: one JSON line with the datasets of an HDF5 file (path, shape,
+// type, chunks, filters) and the first shipped layout that opens it as a stack
+// ("layout": null when none does), with the stack's size and energy range.
+#include "Json.h"
+#include "Subcommands.h"
+#include "imageio/Hdf5Stack.h"
+
+#include <cstdio>
+
+namespace {
+
+QString numbers(const std::vector<unsigned long long> &values) {
+    QStringList items;
+    for (unsigned long long v : values)
+        items << QString::number(v);
+    return Json::array(items);
+}
+
+QString datasetJson(const Hdf5DatasetInfo &d) {
+    QStringList filters;
+    for (const QString &f : d.filters)
+        filters << Json::string(f);
+    Json j;
+    j.addString("path", d.path).add("shape", numbers(d.shape)).addString("type", d.type);
+    j.add("chunks", d.chunks.empty() ? Json::null() : numbers(d.chunks));
+    j.add("filters", Json::array(filters)).add("virtual", d.isVirtual);
+    return j.text();
+}
+
+// The first shipped layout that opens the file, described; null when none.
+QString matchingLayout(const QString &file) {
+    for (const QString &shipped : Hdf5Layout::shippedFiles()) {
+        Hdf5Layout layout;
+        QString why;
+        Hdf5Stack stack;
+        if (!layout.read(shipped, &why) || !stack.open(file, layout))
+            continue;
+        Json j;
+        j.addString("name", layout.name).add("images", stack.count(Hdf5Stack::Images));
+        j.add("width", stack.width()).add("height", stack.height());
+        j.add("flats", stack.count(Hdf5Stack::Flats)).add("dark", stack.count(Hdf5Stack::Dark));
+        j.add("firstEnergy", stack.energy(0));
+        j.add("lastEnergy", stack.energy(stack.count(Hdf5Stack::Images) - 1));
+        return j.text();
+    }
+    return Json::null();
+}
+
+} // namespace
+
+int runH5Info(const QStringList &args) {
+    if (args.size() != 1 || args.first().startsWith("--")) {
+        std::fprintf(stderr, "usage: lumenstack-tool h5-info FILE\n");
+        return 2;
+    }
+    const QString file = args.first();
+    std::vector<Hdf5DatasetInfo> datasets;
+    QString why;
+    if (!Hdf5Stack::listDatasets(file, &datasets, &why)) {
+        std::fprintf(stderr, "lumenstack-tool h5-info: %s\n", qPrintable(why));
+        return 1;
+    }
+    QStringList items;
+    for (const Hdf5DatasetInfo &d : datasets)
+        items << datasetJson(d);
+    Json j;
+    j.addString("file", file).add("datasets", Json::array(items));
+    j.add("layout", matchingLayout(file));
+    std::printf("%s\n", qPrintable(j.text()));
+    return 0;
+}
