@@ -14,6 +14,10 @@ void MapRun::prepareRun(const AnalyzeCond &grid, const QVector<Analyzed2DRes *> 
                         TaskFactory factory, int threads) {
     m_grid = grid;
     m_maps = maps;
+    // The workers read the list at once: it must own its storage before they
+    // start, or the first non-const access of one would reallocate it under
+    // the others (the caller's copy shares it).
+    m_maps.detach();
     m_factory = std::move(factory);
     m_threads = threads > 0 ? threads : std::max(1, QThread::idealThreadCount());
     m_rows = grid.binsY();
@@ -100,7 +104,7 @@ void MapRun::work() {
 
 void MapRun::runBlock(BinTask &task, int block, std::vector<MapRange> &ranges) {
     BinWriter out;
-    out.m_maps = m_maps.data();
+    out.m_maps = m_maps.constData();
     out.m_ranges = ranges.data();
     out.m_hx = m_grid.hx;
     out.m_hy = m_grid.hy;
