@@ -626,8 +626,11 @@ bool Hdf5Stack::readFrame(Part part, int frame, int y0, int rows, void *out) {
     const bool decoded = p.chunksType == p.type &&
                          p.chunks.read(frame, qint64(start[1]), qint64(size[1]), qint64(start[2]),
                                        qint64(size[2]), target) == Hdf5Chunks::Done;
-    if (!decoded && !readByLibrary(part, start + first, size + first, target))
-        return fail(p.path, QString("image %1 cannot be read").arg(frame) + libraryError());
+    if (!decoded) {
+        QMutexLocker lock(&hdf5LibraryLock()); // the error stack is the library's too
+        if (!readByLibrary(part, start + first, size + first, target))
+            return fail(p.path, QString("image %1 cannot be read").arg(frame) + libraryError());
+    }
     if (m_layout.xFirst) {
         // The [x][y] band into [y][x] rows.
         const auto *src = reinterpret_cast<const unsigned char *>(m_buffer.data());
