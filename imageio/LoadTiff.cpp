@@ -54,6 +54,14 @@ qint64 LoadTiff::Request::count() const {
     return stack ? stack->count(Hdf5Stack::Part(part)) : files.size();
 }
 
+qint64 LoadTiff::Request::imageBytes() const {
+    if (!stack)
+        return TiffData::decodedBytes(files.at(cutFirst));
+    const auto p = Hdf5Stack::Part(part);
+    return qint64(stack->width()) * stack->height() *
+           (stack->sampleType(p) == TiffData::UInt16 ? 2 : 4);
+}
+
 void LoadTiff::enqueue(Request r) {
     m_queue.push_back(std::move(r));
     if (m_busy.load())
@@ -71,15 +79,15 @@ void LoadTiff::startRequest() {
     if (m_total == 0)
         return;
     // Every image taken the size of the first one.
-    const QString &first = r.files.at(r.cutFirst);
-    const QString text = ImageMemory::seriesWarning(TiffData::decodedBytes(first), m_total,
-                                                    ImageMemory::availableBytes(), first);
+    const QString first = r.stack ? r.stack->fileName() : r.files.at(r.cutFirst);
+    const QString text =
+        ImageMemory::seriesWarning(r.imageBytes(), m_total, ImageMemory::availableBytes(), first);
     if (!text.isEmpty())
         emit loadWarning(text);
 }
 
 int LoadTiff::plannedFiles(const Request &r) {
-    const qint64 count = r.files.size();
+    const qint64 count = r.count();
     if (r.cutFirst >= count)
         return 0;
     const qint64 span = count - qint64(r.cutLast) - r.cutFirst;

@@ -71,6 +71,7 @@ private:
         std::shared_ptr<Hdf5Stack> stack; // set: positions are the stack's images
         int part = 0;
         qint64 count() const;
+        qint64 imageBytes() const; // of one decoded image
     };
     void enqueue(Request r);
 

@@ -400,6 +400,9 @@ TEST_F(Hdf5StackTest, LoaderHandsOutTheStackImagesWithTheirEnergies) {
         delete d;
     });
     QObject::connect(&loader, &LoadTiff::finishLoadFiles, [&](int id) { finished << id; });
+    QVector<QPair<int, int>> progress;
+    QObject::connect(&loader, &LoadTiff::progress,
+                     [&](int done, int total) { progress << qMakePair(done, total); });
     loader.loadStack(file("generic_f64_desc"), "generic", Hdf5Stack::Images, 2, 1, 0, ErrPoints(),
                      LoadTiff::I1LoadId);
     loader.loadStack(file("lzf"), "generic", Hdf5Stack::Images, 1, 0, 0, ErrPoints(),
@@ -408,6 +411,8 @@ TEST_F(Hdf5StackTest, LoaderHandsOutTheStackImagesWithTheirEnergies) {
     EXPECT_EQ(fNos, QVector<int>({1, 3}));
     EXPECT_EQ(energies, QVector<double>({7010, 7030}));
     EXPECT_EQ(finished, QVector<int>({LoadTiff::I0LoadId}));
+    // Progress counts the stack's images as it counts files.
+    EXPECT_EQ(progress, (QVector<QPair<int, int>>{{1, 2}, {2, 2}, {0, 0}}));
 }
 
 // Our own writer (the C API), float32 and uint16, compressed and not, reads
