@@ -1,6 +1,7 @@
 #include "e2e/ProgramRun.h"
 #include "imageio/TiffData.h"
 
+#include <QDir>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -136,6 +137,18 @@ TEST(MapTool, RaMapAndExitStatuses) {
         EXPECT_TRUE(r.err.contains(c.inErr)) << qPrintable(r.err);
         EXPECT_TRUE(r.out.isEmpty());
     }
+    // An image of another size is warned of, and the run goes on.
+    const QStringList i1 = QDir(demo.path("i1")).entryList(QDir::Files, QDir::Name);
+    const std::vector<quint16> small(64, 100);
+    ASSERT_TRUE(TiffData::write16BitTiff(demo.path("i1/" + i1.last()), 8, 8, small.data()));
+    const auto mixed = ProgramRun::run(LS_TOOL,
+                                       QStringList{"ra-map"} + demo.stack() +
+                                           QStringList{"--energy", "7300", "--out", out},
+                                       demo.path(""));
+    EXPECT_EQ(mixed.exitCode, 0);
+    EXPECT_TRUE(mixed.err.contains("warning: ") &&
+                mixed.err.contains("is 8 x 8 pixels, not 64 x 48 like the first image of the I1"))
+        << qPrintable(mixed.err);
 }
 
 namespace {

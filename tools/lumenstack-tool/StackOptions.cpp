@@ -16,6 +16,7 @@
 #include <algorithm>
 #include <climits>
 #include <cmath>
+#include <cstdio>
 
 namespace {
 
@@ -106,7 +107,10 @@ bool loadSeries(const StackOptions &o, Series series, const QString &dir,
         }
         image->setEnergy(o.energiesFile.isEmpty() ? EnergyOfFiles::energyOfFile(eof, files[i], i)
                                                   : energies[i]);
-        out.stack.append(series, image);
+        // Mixed sizes read 0 outside the smaller images: said, as in the window.
+        const QString warning = out.stack.append(series, image);
+        if (!warning.isEmpty())
+            std::fprintf(stderr, "lumenstack-tool: warning: %s\n", qPrintable(warning));
     }
     return true;
 }
