@@ -627,9 +627,10 @@ TEST_F(BodyTest, StackDarkTakenUnlessADarkWasChosen) {
         ASSERT_EQ(body.stack().i1().size(), 3);
         ASSERT_TRUE(body.stack().dark());
         EXPECT_DOUBLE_EQ(body.stack().dark()->value(3, 4), darkPixel(3, 4) + step.darkValueOffset);
-        EXPECT_EQ(child<QLabel>("DarkFileName")->text(), step.darkName);
+        EXPECT_EQ(child<QLabel>("DarkFileName")->text().toStdString(), step.darkName);
         const bool taken = step.darkName == QString(step.stack);
-        EXPECT_EQ(child<QLineEdit>("DarkExpTime")->text(), step.chooseDark ? "50" : "100");
+        EXPECT_EQ(child<QLineEdit>("DarkExpTime")->text().toStdString(),
+                  step.chooseDark ? "50" : "100");
         EXPECT_EQ(log.contains("Dark image taken from " + file + ":/stack/dark"), taken);
     }
 }
