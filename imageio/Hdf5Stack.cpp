@@ -2,6 +2,7 @@
 
 #include "app/DebugLog.h"
 #include "imageio/ErrPoints.h"
+#include "imageio/Hdf5Chunks.h"
 
 #include <QFile>
 #include <QMutex>
@@ -19,13 +20,6 @@ constexpr double MaxCompressionRatio = 1100;
 // Beyond any detector: 2^20 pixels a side, 2^20 energies.
 constexpr hsize_t MaxSide = hsize_t(1) << 20;
 constexpr hsize_t MaxFrames = hsize_t(1) << 20;
-
-// The serial HDF5 library is not safe for concurrent use; the I1 and I0
-// loaders each read in a thread of their own.
-QRecursiveMutex &libraryLock() {
-    static QRecursiveMutex lock;
-    return lock;
-}
 
 // Closes an HDF5 identifier of any kind when it goes out of scope.
 struct Handle {
@@ -112,6 +106,13 @@ struct Hdf5Stack::Impl {
         bool averaged = false;  // many frames averaged into one for all
         std::vector<float> mean;
         TiffData::SampleType type = TiffData::UInt16;
+        // Decodes the chunks itself where it can, for samples kept as chunksType.
+        Hdf5Chunks chunks;
+        TiffData::SampleType chunksType = TiffData::UInt16;
+        void prepareChunks(hid_t memType) {
+            chunksType = type;
+            chunks.prepare(dataset.id, memType);
+        }
         bool present() const { return dataset.ok() || averaged; }
     };
     Handle file;
@@ -133,7 +134,7 @@ void Hdf5Stack::silenceLibrary() {
     thread_local bool silenced = false;
     if (silenced)
         return;
-    QMutexLocker lock(&libraryLock());
+    QMutexLocker lock(&hdf5LibraryLock());
     H5open();
     H5Eset_auto2(H5E_DEFAULT, nullptr, nullptr);
     silenced = true;
@@ -147,7 +148,7 @@ bool Hdf5Stack::isHdf5File(const QString &fileName) {
 }
 
 void Hdf5Stack::close() {
-    QMutexLocker lock(&libraryLock());
+    QMutexLocker lock(&hdf5LibraryLock());
     m_impl = std::make_unique<Impl>();
     m_width = m_height = m_count = 0;
     m_energies.clear();
@@ -281,7 +282,7 @@ bool Hdf5Stack::checkStorage(long long id, const QString &path) {
 
 bool Hdf5Stack::open(const QString &fileName, const Hdf5Layout &layout) {
     silenceLibrary();
-    QMutexLocker lock(&libraryLock());
+    QMutexLocker lock(&hdf5LibraryLock());
     close();
     m_fileName = fileName;
     m_layout = layout;
@@ -359,6 +360,7 @@ bool Hdf5Stack::openImages() {
     p.frames = int(dims[0]);
     p.perEnergy = true;
     p.type = recordTypeFor(type.id);
+    p.prepareChunks(memTypeFor(p.type));
     m_count = int(dims[0]);
     m_width = int(w);
     m_height = int(h);
@@ -503,6 +505,7 @@ bool Hdf5Stack::openOptional(Part part, const QString &entry) {
     p.rank = rank;
     p.frames = int(dims[0]);
     p.type = recordTypeFor(type.id);
+    p.prepareChunks(memTypeFor(p.type));
     p.perEnergy = part == Flats && p.frames == m_count && m_count > 1;
     if (p.perEnergy || p.frames == 1)
         return true;
@@ -584,7 +587,6 @@ bool Hdf5Stack::readExposures() {
 
 bool Hdf5Stack::readRows(Part part, int k, int y0, int rows, void *out) {
     silenceLibrary();
-    QMutexLocker lock(&libraryLock());
     Impl::PartSet &p = m_impl->parts[part];
     if (!isOpen() || !p.present() || k < 0 || k >= count(part) || y0 < 0 || rows < 1 ||
         y0 > m_height - rows)
@@ -615,20 +617,16 @@ bool Hdf5Stack::readFrame(Part part, int frame, int y0, int rows, void *out) {
         size[2] = hsize_t(m_width);
     }
     const hsize_t points = hsize_t(rows) * hsize_t(m_width);
-    Handle fileSpace(H5Dget_space(p.dataset.id));
-    // The memory space has the selection's own shape, so the library can
-    // decode a chunk straight into the caller's buffer.
-    Handle memSpace(H5Screate_simple(3 - first, size + first, nullptr));
     const size_t bytes = bytesOf(p.type);
     void *target = out;
     if (m_layout.xFirst) {
         m_buffer.resize((points * bytes + sizeof(float) - 1) / sizeof(float));
         target = m_buffer.data();
     }
-    if (H5Sselect_hyperslab(fileSpace.id, H5S_SELECT_SET, start + first, nullptr, size + first,
-                            nullptr) < 0 ||
-        H5Dread(p.dataset.id, memTypeFor(p.type), memSpace.id, fileSpace.id, H5P_DEFAULT, target) <
-            0)
+    const bool decoded = p.chunksType == p.type &&
+                         p.chunks.read(frame, qint64(start[1]), qint64(size[1]), qint64(start[2]),
+                                       qint64(size[2]), target) == Hdf5Chunks::Done;
+    if (!decoded && !readByLibrary(part, start + first, size + first, target))
         return fail(p.path, QString("image %1 cannot be read").arg(frame) + libraryError());
     if (m_layout.xFirst) {
         // The [x][y] band into [y][x] rows.
@@ -642,6 +640,19 @@ bool Hdf5Stack::readFrame(Part part, int frame, int y0, int rows, void *out) {
     return true;
 }
 
+bool Hdf5Stack::readByLibrary(Part part, const unsigned long long *start,
+                              const unsigned long long *size, void *out) {
+    QMutexLocker lock(&hdf5LibraryLock());
+    const Impl::PartSet &p = m_impl->parts[part];
+    Handle fileSpace(H5Dget_space(p.dataset.id));
+    // The memory space has the selection's own shape, so the library can
+    // decode a chunk straight into the caller's buffer.
+    Handle memSpace(H5Screate_simple(p.rank == 3 ? 3 : 2, size, nullptr));
+    return H5Sselect_hyperslab(fileSpace.id, H5S_SELECT_SET, start, nullptr, size, nullptr) >= 0 &&
+           H5Dread(p.dataset.id, memTypeFor(p.type), memSpace.id, fileSpace.id, H5P_DEFAULT, out) >=
+               0;
+}
+
 bool Hdf5Stack::readImage(Part part, int k, TiffData &out, const ErrPoints &mask) {
     return readImage(part, k, TiffData::RowRange(), out, mask);
 }
@@ -652,12 +663,17 @@ bool Hdf5Stack::readImage(Part part, int k, const TiffData::RowRange &band, Tiff
         return fail(datasetPath(part), QString("no image %1").arg(k));
     const int y0 = std::clamp(band.first, 0, m_height);
     const int y1 = std::clamp(band.end, y0, m_height);
-    const size_t bytes = size_t(y1 - y0) * size_t(m_width) * bytesOf(sampleType(part));
-    std::vector<unsigned char> samples(bytes);
-    if (y1 > y0 && !readRows(part, k, y0, y1 - y0, samples.data()))
-        return false;
     out.setErrPoints(mask);
-    if (!out.assignRows(m_width, m_height, sampleType(part), {y0, y1}, samples.data()))
+    bool readFailed = false;
+    // The rows are decoded straight into the record's storage.
+    const bool assigned =
+        out.assignRows(m_width, m_height, sampleType(part), {y0, y1}, [&](void *base) {
+            readFailed = !readRows(part, k, y0, y1 - y0, base);
+            return !readFailed;
+        });
+    if (readFailed)
+        return false;
+    if (!assigned)
         return fail(datasetPath(part), "the image record cannot hold it");
     const Impl::PartSet &p = m_impl->parts[part];
     const int frame = p.perEnergy ? (m_descending ? m_count - 1 - k : k) : 0;
@@ -749,7 +765,7 @@ herr_t visitObject(hid_t root, const char *name, const H5O_info_t *info, void *d
 bool Hdf5Stack::listDatasets(const QString &fileName, std::vector<Hdf5DatasetInfo> *out,
                              QString *why) {
     silenceLibrary();
-    QMutexLocker lock(&libraryLock());
+    QMutexLocker lock(&hdf5LibraryLock());
     if (!isHdf5File(fileName)) {
         *why = fileName + ": " + (QFile::exists(fileName) ? "not an HDF5 file" : "no such file");
         return false;

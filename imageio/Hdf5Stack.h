@@ -93,6 +93,8 @@ private:
     bool openOptional(Part part, const QString &path);
     bool readExposures();
     bool readFrame(Part part, int frame, int y0, int rows, void *out);
+    bool readByLibrary(Part part, const unsigned long long *start, const unsigned long long *size,
+                       void *out);
     bool checkStorage(long long id, const QString &path);
 
     std::unique_ptr<Impl> m_impl;

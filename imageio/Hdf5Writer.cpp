@@ -50,6 +50,8 @@ bool Hdf5Writer::writeFrames(const QString &path, Type type, int frames, int hei
     if (deflateLevel > 0) {
         const hsize_t chunk[3] = {1, hsize_t(height), hsize_t(width)};
         H5Pset_chunk(dcpl, 3, chunk);
+        if (m_shuffle)
+            H5Pset_shuffle(dcpl);
         H5Pset_deflate(dcpl, unsigned(deflateLevel));
     }
     const hid_t lcpl = linkPlist();

@@ -24,6 +24,10 @@ public:
     // contiguously; 1..9 uses one chunk per frame, deflate-compressed.
     bool writeFrames(const QString &path, Type type, int frames, int height, int width,
                      int deflateLevel, const std::function<const void *(int)> &frame);
+    // Compressed frames written after this store their bytes shuffled
+    // (byte 0 of every sample, then byte 1, ...) before deflate, which packs
+    // detector counts tighter and inflates faster.
+    void setShuffle(bool on) { m_shuffle = on; }
     // A vector of doubles, with a "units" attribute when units is not empty.
     bool writeDoubles(const QString &path, const std::vector<double> &values,
                       const QString &units = QString());
@@ -38,5 +42,6 @@ private:
     QString m_fileName;
     QString m_partName;
     long long m_file = -1;
+    bool m_shuffle = false;
     QString m_error;
 };

@@ -132,13 +132,29 @@ bool TiffData::assign(int width, int height, SampleType type, const void *sample
 
 bool TiffData::assignRows(int width, int height, SampleType type, const RowRange &rows,
                           const void *samples) {
+    const size_t rowBytes = size_t(std::max(width, 0)) * size_t(sampleBytes(type));
+    const int b0 = std::clamp(rows.first, 0, std::max(height, 0));
+    const int b1 = std::clamp(rows.end, b0, std::max(height, 0));
+    if (b1 > b0 && !samples) {
+        releaseSamples();
+        m_width = m_height = 0;
+        return false;
+    }
+    return assignRows(width, height, type, rows, [&](void *base) {
+        if (b1 > b0)
+            std::memcpy(base, samples, rowBytes * size_t(b1 - b0));
+        return true;
+    });
+}
+
+bool TiffData::assignRows(int width, int height, SampleType type, const RowRange &rows,
+                          const std::function<bool(void *)> &fill) {
     releaseSamples();
     resetRange();
     const bool typeOk = type == UInt16 || type == UInt32 || type == Float32;
     const int b0 = std::clamp(rows.first, 0, std::max(height, 0));
     const int b1 = std::clamp(rows.end, b0, std::max(height, 0));
-    if (!typeOk || width <= 0 || height <= 0 || (b1 > b0 && !samples) ||
-        qint64(width) * height > (qint64(1) << 31)) {
+    if (!typeOk || width <= 0 || height <= 0 || qint64(width) * height > (qint64(1) << 31)) {
         m_width = m_height = 0;
         return false;
     }
@@ -146,9 +162,11 @@ bool TiffData::assignRows(int width, int height, SampleType type, const RowRange
     m_height = height;
     startRows(type);
     unsigned char *base = addRowBlock(b0, b1 - b0, false);
-    const size_t rowBytes = size_t(width) * size_t(sampleBytes(type));
-    if (b1 > b0)
-        std::memcpy(base, samples, rowBytes * size_t(b1 - b0));
+    if (b1 > b0 && (!base || !fill(base))) {
+        releaseSamples();
+        m_width = m_height = 0;
+        return false;
+    }
     m_rowBegin = b0;
     m_rowEnd = b1;
     for (int y = b0; y < b1; ++y)

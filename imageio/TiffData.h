@@ -17,6 +17,7 @@
 #include <QString>
 #include <QVector>
 #include <climits>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -73,6 +74,11 @@ public:
     // hold.
     bool assignRows(int width, int height, SampleType type, const RowRange &rows,
                     const void *samples);
+    // The same, with fill(base) writing the band's rows straight into the
+    // record's storage (no copy of an image in between); false, leaving no
+    // data, when fill does.
+    bool assignRows(int width, int height, SampleType type, const RowRange &rows,
+                    const std::function<bool(void *base)> &fill);
     // The reader load() would use; NoReader (with the debug message load()
     // writes) for a file that cannot be opened, is shorter than 15 bytes or is
     // of no known kind.

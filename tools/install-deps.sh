@@ -3,7 +3,7 @@
 set -euo pipefail
 packages=(cmake g++ make pkg-config qtbase5-dev qttools5-dev-tools qttools5-dev libtiff-dev
           libtiff-tools libfftw3-dev zlib1g-dev libgtest-dev libbenchmark-dev
-          libhdf5-dev hdf5-tools fonts-ipafont-gothic
+          libhdf5-dev hdf5-tools libdeflate-dev fonts-ipafont-gothic
           python3 python3-tifffile python3-pil python3-numpy python3-scipy python3-h5py imagemagick)
 missing=()
 for p in "${packages[@]}"; do

@@ -123,7 +123,7 @@ TEST(H5StackE2E, H5InfoListsTheDatasetsAndTheMatchingLayout) {
     EXPECT_EQ(r.out.count('\n'), 1);
     EXPECT_TRUE(r.out.contains(R"({"path": "/stack/images", "shape": [77, 48, 64], )"
                                R"("type": "uint16", "chunks": [1, 48, 64], )"
-                               R"("filters": ["deflate"], "virtual": false})"))
+                               R"("filters": ["shuffle", "deflate"], "virtual": false})"))
         << r.out.toStdString();
     EXPECT_TRUE(r.out.contains(R"("layout": {"name": "generic", "images": 77, "width": 64, )"
                                R"("height": 48, "flats": 77, "dark": 1)"))

@@ -5,6 +5,7 @@
 // message naming the file and the dataset.
 #include "imageio/Hdf5Stack.h"
 #include "imageio/ErrPoints.h"
+#include "imageio/Hdf5Chunks.h"
 #include "imageio/Hdf5Writer.h"
 #include "imageio/LoadTiff.h"
 #include "support/TestSupport.h"
@@ -13,6 +14,7 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+#include <hdf5.h>
 
 namespace {
 
@@ -24,7 +26,7 @@ double sampleAt(int k, int x, int y) {
 }
 
 const char *Writers = R"(
-import sys, numpy as np, h5py
+import sys, zlib, numpy as np, h5py
 d = sys.argv[1]
 E, H, W = 5, 6, 7
 img = np.fromfunction(lambda k, y, x: (k * 37 + y * 11 + x * 3) % 200 + 1, (E, H, W))
@@ -66,6 +68,23 @@ with h5py.File(f'{d}/xfirst_u8.h5', 'w') as f:
     f['/d'] = np.transpose(img, (0, 2, 1)).astype('u1')
     f['/d'].attrs['energies'] = eng
     f['/flat'] = np.full((W, H), 9, 'i2')
+
+# Chunk storage decoded without the library: tiles with partial edge chunks
+# (rows 4 + 2, columns 3 + 3 + 1) and the byte shuffle; a frame whose filters
+# were skipped (stored plain), one only deflated, one never written (fill
+# value) and one damaged.
+generic('tiles_u16', img.astype('u2'), eng, chunks=(1, 4, 3), compression='gzip', shuffle=True)
+generic('tiles_f4', img.astype('f4'), eng, chunks=(1, 4, 3), compression='gzip', shuffle=True)
+with h5py.File(f'{d}/mixed.h5', 'w') as f:
+    ds = f.create_dataset('/stack/images', shape=(E, H, W), dtype='u2', chunks=(1, H, W),
+                          compression='gzip', shuffle=True, fillvalue=7)
+    ds[0] = img[0]
+    ds.id.write_direct_chunk((1, 0, 0), img[1].astype('u2').tobytes(), filter_mask=3)
+    ds.id.write_direct_chunk((2, 0, 0), zlib.compress(img[2].astype('u2').tobytes()),
+                             filter_mask=1)
+    ds.id.write_direct_chunk((4, 0, 0), b'\x78\x9c' + bytes(range(40)), filter_mask=0)
+    f['/stack/energy'] = eng
+    f['/stack/energy'].attrs['units'] = 'eV'
 
 # Broken files
 generic('nonmono', img.astype('u2'), np.array([7000.0, 7010, 7005, 7030, 7045]))
@@ -215,6 +234,80 @@ TEST_F(Hdf5StackTest, EveryLayoutAxisOrderAndTypeReadsTheSamplesAndEnergies) {
             EXPECT_EQ(dark.value(3, 2), c.dark);
         }
     }
+}
+
+// Chunks the reader decodes itself give exactly what the library gives, for
+// whole frames and odd blocks across partial edge chunks; chunks it does not
+// understand (never written, damaged) are left to the library.
+TEST_F(Hdf5StackTest, ChunksDecodedDirectlyMatchTheLibrary) {
+    struct Block {
+        long long row0, rows, col0, cols;
+    };
+    Hdf5Stack::silenceLibrary();
+    const Block blocks[] = {{0, H, 0, W}, {1, 4, 2, 5}, {5, 1, 6, 1}, {3, 2, 0, W}};
+    const struct {
+        const char *file;
+        hid_t memType;
+        size_t sampleBytes;
+        int decodedFrames; // frames [0, n) decode here
+    } cases[] = {{"tiles_u16", H5T_NATIVE_UINT16, 2, E},
+                 {"tiles_f4", H5T_NATIVE_FLOAT, 4, E},
+                 {"facility", H5T_NATIVE_FLOAT, 4, E},
+                 {"mixed", H5T_NATIVE_UINT16, 2, 3}};
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.file);
+        const QByteArray name = QFile::encodeName(file(c.file));
+        const hid_t f = H5Fopen(name.constData(), H5F_ACC_RDONLY, H5P_DEFAULT);
+        const hid_t set =
+            H5Dopen2(f, QByteArray(c.file) == "facility" ? "/measurement/sample" : "/stack/images",
+                     H5P_DEFAULT);
+        Hdf5Chunks chunks;
+        ASSERT_TRUE(chunks.prepare(set, c.memType));
+        for (int frame = 0; frame < c.decodedFrames; ++frame) {
+            for (const Block &b : blocks) {
+                std::vector<char> mine(size_t(b.rows * b.cols) * c.sampleBytes, 1);
+                std::vector<char> theirs(mine.size(), 2);
+                ASSERT_EQ(chunks.read(frame, b.row0, b.rows, b.col0, b.cols, mine.data()),
+                          Hdf5Chunks::Done);
+                const hsize_t start[3] = {hsize_t(frame), hsize_t(b.row0), hsize_t(b.col0)};
+                const hsize_t count[3] = {1, hsize_t(b.rows), hsize_t(b.cols)};
+                const hid_t space = H5Dget_space(set);
+                const hid_t mem = H5Screate_simple(3, count, nullptr);
+                H5Sselect_hyperslab(space, H5S_SELECT_SET, start, nullptr, count, nullptr);
+                ASSERT_GE(H5Dread(set, c.memType, mem, space, H5P_DEFAULT, theirs.data()), 0);
+                H5Sclose(space);
+                H5Sclose(mem);
+                EXPECT_EQ(mine, theirs) << frame << " " << b.row0 << " " << b.col0;
+            }
+        }
+        std::vector<char> out(size_t(H * W) * c.sampleBytes);
+        for (int frame = c.decodedFrames; frame < E; ++frame)
+            EXPECT_EQ(chunks.read(frame, 0, H, 0, W, out.data()), Hdf5Chunks::UseLibrary);
+        EXPECT_EQ(chunks.read(0, 0, H + 1, 0, W, out.data()), Hdf5Chunks::UseLibrary);
+        H5Dclose(set);
+        H5Fclose(f);
+    }
+    // Through the stack: the unwritten frame reads as the fill value, the
+    // damaged one fails with the library's message, and the rest are right.
+    Hdf5Stack stack;
+    ASSERT_TRUE(stack.open(file("mixed"), shipped("generic"))) << stack.error().toStdString();
+    for (int k = 0; k < E; ++k) {
+        TiffData image;
+        const bool read = stack.readImage(Hdf5Stack::Images, k, image, ErrPoints());
+        EXPECT_EQ(read, k != 4) << k;
+        if (k == 4)
+            EXPECT_TRUE(stack.error().contains("/stack/images: image 4 cannot be read"));
+        else
+            EXPECT_EQ(image.value(6, 5), k == E - 2 ? 7 : sampleAt(k, 6, 5)) << k;
+    }
+    // A type the chunks do not hold, or storage that is not chunked, is not taken.
+    const QByteArray u32 = QFile::encodeName(file("generic_u32"));
+    const hid_t f = H5Fopen(u32.constData(), H5F_ACC_RDONLY, H5P_DEFAULT);
+    const hid_t set = H5Dopen2(f, "/stack/images", H5P_DEFAULT);
+    Hdf5Chunks chunks;
+    EXPECT_FALSE(chunks.prepare(set, H5T_NATIVE_UINT32));
+    H5Dclose(set);
+    H5Fclose(f);
 }
 
 // A band of rows reads the same samples as the whole image, in both orders.

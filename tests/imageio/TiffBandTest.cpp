@@ -91,8 +91,9 @@ TEST(TiffBand, BandReadsTheWholeImagesRowsAndZeroOutside) {
             band.shiftedSpan(y, -2, 13, 0, 0, b.data());
             EXPECT_EQ(b, inside ? a : std::vector<double>(13, 0.0)) << y;
             // A box wholly inside the band sums the same bits as the whole image.
-            if (y - 1 >= c.expectFirst && y + 1 < c.expectEnd)
+            if (y - 1 >= c.expectFirst && y + 1 < c.expectEnd) {
                 EXPECT_EQ(band.boxSum(4, y, 3, 1), whole.boxSum(4, y, 3, 1)) << y;
+            }
         }
         // A band off the image (rows a registration shift moved away) stores none.
         TiffData off;

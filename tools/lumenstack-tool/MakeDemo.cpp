@@ -175,14 +175,19 @@ bool writeHdf5Stack(const QString &outDir, const DemoFrames &frames) {
     Hdf5Writer h5(outDir + "/demo.h5");
     const int n = int(frames.i1.size());
     const std::vector<quint16> dark = darkFrame();
-    const bool ok = h5.writeFrames("/stack/images", Hdf5Writer::UInt16, n, kHeight, kWidth, 6,
-                                   [&](int k) { return frames.i1[size_t(k)].data(); }) &&
-                    h5.writeFrames("/stack/flat", Hdf5Writer::UInt16, n, kHeight, kWidth, 6,
-                                   [&](int k) { return frames.i0[size_t(k)].data(); }) &&
-                    h5.writeFrames("/stack/dark", Hdf5Writer::UInt16, 1, kHeight, kWidth, 0,
-                                   [&](int) { return dark.data(); }) &&
-                    h5.writeDoubles("/stack/energy", frames.energies, "eV") &&
-                    h5.writeAttribute("/stack/images", "exposure_ms", 100) && h5.commit();
+    // The images byte-shuffled before deflate, the flats deflated only: both
+    // ways facilities write their stacks.
+    h5.setShuffle(true);
+    bool ok = h5.writeFrames("/stack/images", Hdf5Writer::UInt16, n, kHeight, kWidth, 6,
+                             [&](int k) { return frames.i1[size_t(k)].data(); });
+    h5.setShuffle(false);
+    ok = ok &&
+         h5.writeFrames("/stack/flat", Hdf5Writer::UInt16, n, kHeight, kWidth, 6,
+                        [&](int k) { return frames.i0[size_t(k)].data(); }) &&
+         h5.writeFrames("/stack/dark", Hdf5Writer::UInt16, 1, kHeight, kWidth, 0,
+                        [&](int) { return dark.data(); }) &&
+         h5.writeDoubles("/stack/energy", frames.energies, "eV") &&
+         h5.writeAttribute("/stack/images", "exposure_ms", 100) && h5.commit();
     if (!ok) {
         std::fprintf(stderr, "make-demo: %s\n", qPrintable(h5.error()));
         return false;
