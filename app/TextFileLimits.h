@@ -7,11 +7,10 @@
 // pipes, directories) are refused before they are opened, since reading them
 // may never end or block for ever.
 #include <QByteArray>
+#include <QFile>
 #include <QString>
+#include <QTextStream>
 #include <new>
-
-class QIODevice;
-class QTextStream;
 
 namespace TextFileLimits {
 
@@ -42,6 +41,25 @@ template <typename Read> bool guarded(const QString &fileName, Read &&read) {
         reportOutOfMemory(fileName);
         return false;
     }
+}
+
+// Calls take(line) for every line of the open file; false (logged) when a
+// line is beyond the bound or memory runs out.
+template <typename Take> bool forEachLine(QFile &file, Take &&take) {
+    return guarded(file.fileName(), [&] {
+        QTextStream in(&file);
+        QString line;
+        for (qint64 lineNo = 1;; ++lineNo) {
+            const LineRead r = readLine(in, &line);
+            if (r == LineRead::End)
+                return true;
+            if (r == LineRead::TooLong) {
+                reportTooLong(file.fileName(), lineNo);
+                return false;
+            }
+            take(line);
+        }
+    });
 }
 
 } // namespace TextFileLimits

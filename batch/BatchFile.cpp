@@ -17,20 +17,8 @@ bool read(const QString &fileName, QString *text) {
         DebugLog::write("Can not open batch file " + fileName);
         return false;
     }
-    const bool ok = TextFileLimits::guarded(fileName, [&] {
-        QTextStream in(&file);
-        QString line;
-        for (qint64 lineNo = 1;; ++lineNo) {
-            const TextFileLimits::LineRead r = TextFileLimits::readLine(in, &line);
-            if (r == TextFileLimits::LineRead::End)
-                return true;
-            if (r == TextFileLimits::LineRead::TooLong) {
-                TextFileLimits::reportTooLong(fileName, lineNo);
-                return false;
-            }
-            *text += line + '\n';
-        }
-    });
+    const bool ok =
+        TextFileLimits::forEachLine(file, [&](const QString &line) { *text += line + '\n'; });
     if (!ok)
         text->clear();
     return ok;

@@ -39,24 +39,7 @@ bool openText(QFile &file) {
     return false;
 }
 
-// Calls take(line) for every line of the file; false (logged) when a line is
-// beyond the bound or memory runs out.
-template <typename Take> bool forEachLine(QFile &file, Take &&take) {
-    return TextFileLimits::guarded(file.fileName(), [&] {
-        QTextStream in(&file);
-        QString line;
-        for (qint64 lineNo = 1;; ++lineNo) {
-            const TextFileLimits::LineRead r = TextFileLimits::readLine(in, &line);
-            if (r == TextFileLimits::LineRead::End)
-                return true;
-            if (r == TextFileLimits::LineRead::TooLong) {
-                TextFileLimits::reportTooLong(file.fileName(), lineNo);
-                return false;
-            }
-            take(line);
-        }
-    });
-}
+using TextFileLimits::forEachLine;
 
 } // namespace
 
