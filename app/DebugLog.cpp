@@ -20,6 +20,9 @@ Sinks &sinks() {
     return s;
 }
 
+// Depth of the Mute objects alive in this thread.
+thread_local int muteDepth = 0;
+
 bool quiet() {
     static const bool q = qEnvironmentVariableIntValue("LUMENSTACK_QUIET_LOG") == 1;
     return q;
@@ -28,6 +31,8 @@ bool quiet() {
 } // namespace
 
 void write(const QString &text) {
+    if (muteDepth > 0)
+        return;
     Sinks &s = sinks();
     QMutexLocker lock(&s.mutex);
     for (auto it = s.captures.begin(); it != s.captures.end(); ++it)
@@ -58,6 +63,14 @@ Capture::~Capture() {
     Sinks &s = sinks();
     QMutexLocker lock(&s.mutex);
     s.captures.remove(m_id);
+}
+
+Mute::Mute() {
+    ++muteDepth;
+}
+
+Mute::~Mute() {
+    --muteDepth;
 }
 
 QStringList Capture::lines() const {

@@ -33,4 +33,16 @@ private:
     int m_id;
 };
 
+// Drops every message the calling thread writes while it lives (nesting
+// allowed): neither printed nor captured. For probing whose failures are
+// expected and say nothing to the user, such as trying every shipped layout
+// on a file to find the one that fits. Other threads log as before.
+class Mute {
+public:
+    Mute();
+    ~Mute();
+    Mute(const Mute &) = delete;
+    Mute &operator=(const Mute &) = delete;
+};
+
 } // namespace DebugLog

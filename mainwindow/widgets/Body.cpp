@@ -201,6 +201,7 @@ void Body::setupLoader(Series s) {
         connect(this, &Body::loadI1Stack, loader, &LoadTiff::loadStack);
         connect(loader, &LoadTiff::loaded, this, &Body::loadedI1);
         connect(loader, &LoadTiff::finishLoadFiles, this, &Body::finishedLoadI1Files);
+        connect(loader, &LoadTiff::finishLoadFiles, this, &Body::takeStackDark);
     } else {
         m_i0Thread = thread;
         m_i0Loader = loader;

@@ -286,6 +286,10 @@ private:
     bool readStack(Series s, const QStringList &files, int skip, int cutFirst, int cutLast);
     // The dark frame from an image file, or from an HDF5 stack's dark.
     bool loadDark(const QString &fileName);
+    // After an I1 load from an HDF5 stack: that stack's dark becomes the dark
+    // frame when the layout names one the file holds and no dark is set (or
+    // only one taken from an earlier stack); a chosen dark stays.
+    void takeStackDark();
     void loaded(Series s, TiffData *data, int fNo);
     void bringI1ViewUpToDate();
     void finishedLoad(Series s);
@@ -322,6 +326,16 @@ private:
     QString m_errPointsFile;
 
     MeasurementStack m_stack;
+    // The HDF5 stack (file and layout) of the latest I1 load request, whose
+    // dark takeStackDark looks at; empty when that request held no stack.
+    struct StackSource {
+        QString file;
+        QString layout;
+    };
+    StackSource m_i1StackSource;
+    // The dark frame was taken from a stack, not chosen: the next stack's
+    // dark may replace it.
+    bool m_darkFromStack = false;
     LoadTiff *m_i1Loader = nullptr;
     LoadTiff *m_i0Loader = nullptr;
     QThread *m_i1Thread = nullptr;

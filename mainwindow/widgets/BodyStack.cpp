@@ -4,7 +4,10 @@
 // the stack's sample images, the I0 series its flat images. The layout is a
 // ".ini" file given in the same list, else the one chosen in the panel's
 // additional setup. A dark chosen as an HDF5 file is that stack's dark image,
-// read with the I1 panel's layout.
+// read with the I1 panel's layout. When an I1 load from a stack ends and no
+// dark is set, the stack's own dark (if its layout names one the file holds)
+// is taken, read with the layout the load used; a dark the user chose stays,
+// one taken from an earlier stack gives way to the new stack's.
 #include "mainwindow/widgets/Body.h"
 
 #include "app/DebugLog.h"
@@ -12,6 +15,40 @@
 #include "imageio/ErrPoints.h"
 #include "imageio/Hdf5Stack.h"
 #include "imageio/widgets/SelectDataFiles.h"
+#include "ui_Body.h"
+
+#include <QFileInfo>
+#include <utility>
+
+namespace {
+
+enum class StackDark { Read, NoneNamed, Failed };
+
+// The dark image of an HDF5 stack as the layout describes it, into *dark,
+// and the dataset it came from. Failures to read the layout, open the stack
+// or read the image are logged (the readers name file and dataset).
+StackDark readStackDark(const QString &file, const QString &layoutFile,
+                        std::unique_ptr<TiffData> *dark, QString *dataset) {
+    Hdf5Layout layout;
+    QString why;
+    if (!layout.read(layoutFile, &why)) {
+        DebugLog::write(file + ": " + why);
+        return StackDark::Failed;
+    }
+    Hdf5Stack stack;
+    if (!stack.open(file, layout))
+        return StackDark::Failed;
+    if (stack.count(Hdf5Stack::Dark) == 0)
+        return StackDark::NoneNamed;
+    auto image = std::make_unique<TiffData>();
+    if (!stack.readImage(Hdf5Stack::Dark, 0, *image, ErrPoints::processWide()))
+        return StackDark::Failed;
+    *dark = std::move(image);
+    *dataset = stack.datasetPath(Hdf5Stack::Dark);
+    return StackDark::Read;
+}
+
+} // namespace
 
 bool Body::readStack(Series s, const QStringList &files, int skip, int cutFirst, int cutLast) {
     QString stackFile, layout;
@@ -21,6 +58,8 @@ bool Body::readStack(Series s, const QStringList &files, int skip, int cutFirst,
         else if (stackFile.isEmpty() && Hdf5Stack::isHdf5File(f))
             stackFile = f;
     }
+    if (s == Series::I1)
+        m_i1StackSource = {};
     if (stackFile.isEmpty())
         return false;
     if (files.size() > (layout.isEmpty() ? 1 : 2))
@@ -28,6 +67,8 @@ bool Body::readStack(Series s, const QStringList &files, int skip, int cutFirst,
     const SelectDataFiles *p = panel(s);
     if (layout.isEmpty())
         layout = p->stackLayout();
+    if (s == Series::I1)
+        m_i1StackSource = {stackFile, layout};
     if (s == Series::I1)
         emit loadI1Stack(stackFile, layout, Hdf5Stack::Images, skip, cutFirst, cutLast,
                          p->errPoints(), LOAD_I1_FILES);
@@ -38,22 +79,40 @@ bool Body::readStack(Series s, const QStringList &files, int skip, int cutFirst,
 }
 
 bool Body::loadDark(const QString &fileName) {
+    m_darkFromStack = false; // chosen by the user, from a stack file or not
     if (!Hdf5Stack::isHdf5File(fileName))
         return m_stack.loadDark(fileName);
-    Hdf5Layout layout;
-    QString why;
-    if (!layout.read(panel(Series::I1)->stackLayout(), &why)) {
-        DebugLog::write(fileName + ": " + why);
+    std::unique_ptr<TiffData> dark;
+    QString dataset;
+    switch (readStackDark(fileName, panel(Series::I1)->stackLayout(), &dark, &dataset)) {
+    case StackDark::Read:
+        m_stack.setDark(std::move(dark));
+        return true;
+    case StackDark::NoneNamed:
+        DebugLog::write(fileName + ": the layout names no dark image");
         return false;
+    case StackDark::Failed:
+        break;
     }
-    Hdf5Stack stack;
-    auto dark = std::make_unique<TiffData>();
-    if (!stack.open(fileName, layout) || stack.count(Hdf5Stack::Dark) == 0 ||
-        !stack.readImage(Hdf5Stack::Dark, 0, *dark, ErrPoints::processWide())) {
-        if (stack.isOpen())
-            DebugLog::write(fileName + ": the layout names no dark image");
-        return false;
-    }
+    return false;
+}
+
+// Connected after finishedLoadI1Files and before finishBatchExec: a batch's
+// next command already sees the dark, and the load still answers once.
+void Body::takeStackDark() {
+    const StackSource source = std::exchange(m_i1StackSource, StackSource());
+    if (m_closing || source.file.isEmpty() || m_stack.i1().isEmpty() ||
+        (m_stack.dark() && !m_darkFromStack))
+        return;
+    std::unique_ptr<TiffData> dark;
+    QString dataset;
+    if (readStackDark(source.file, source.layout, &dark, &dataset) != StackDark::Read)
+        return;
+    haltAnalysisRun();
     m_stack.setDark(std::move(dark));
-    return true;
+    m_darkFromStack = true;
+    ui->DarkFileName->setText(QFileInfo(source.file).fileName());
+    ui->DarkExpTime->setText(QString::number(m_stack.dark()->exposureMs(), 'g', 6));
+    DebugLog::write("Dark image taken from " + source.file + ":" + dataset);
+    showXafsSpectrum();
 }

@@ -3,6 +3,7 @@
 // ("layout": null when none does), with the stack's size and energy range.
 #include "Json.h"
 #include "Subcommands.h"
+#include "app/DebugLog.h"
 #include "imageio/Hdf5Stack.h"
 
 #include <cstdio>
@@ -28,7 +29,10 @@ QString datasetJson(const Hdf5DatasetInfo &d) {
 }
 
 // The first shipped layout that opens the file, described; null when none.
+// A layout that does not fit is the expected answer here, not a failure: its
+// reader message is muted.
 QString matchingLayout(const QString &file) {
+    const DebugLog::Mute probing;
     for (const QString &shipped : Hdf5Layout::shippedFiles()) {
         Hdf5Layout layout;
         QString why;

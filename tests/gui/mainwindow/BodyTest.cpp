@@ -10,6 +10,7 @@
 #include "display/widgets/CrossSView.h"
 #include "display/widgets/ImgDispA.h"
 #include "display/widgets/SpectrumView.h"
+#include "imageio/Hdf5Writer.h"
 #include "imageio/LoadTiff.h"
 #include "imageio/TiffData.h"
 #include "imageio/widgets/SelectDataFiles.h"
@@ -559,6 +560,79 @@ TEST(XafsFileSelectTest, ChoosingAndClearing) {
     EXPECT_EQ(cleared.size(), 1);
     select.setUse(true);
     EXPECT_TRUE(select.isUse());
+}
+
+// An I1 load from an HDF5 stack takes the stack's dark when no dark is set or
+// only one from an earlier stack, through the panel and the batch (answered
+// once); a chosen dark stays, and a stack without a dark changes nothing.
+TEST_F(BodyTest, StackDarkTakenUnlessADarkWasChosen) {
+    // Three images and, with darkOffset >= 0, a dark of darkPixel + offset.
+    const auto writeStack = [&](const QString &name, int darkOffset) {
+        std::vector<std::vector<quint16>> frames(4, std::vector<quint16>(W * H));
+        for (int k = 0; k < 4; ++k)
+            for (int y = 0; y < H; ++y)
+                for (int x = 0; x < W; ++x)
+                    frames[k][size_t(y * W + x)] =
+                        quint16(k < 3 ? i1Pixel(k, x, y) : darkPixel(x, y) + darkOffset);
+        const auto frame = [&](int k) { return frames[size_t(k)].data(); };
+        Hdf5Writer h5(dir.filePath(name));
+        bool ok = h5.writeFrames("/stack/images", Hdf5Writer::UInt16, 3, H, W, 0, frame) &&
+                  h5.writeDoubles("/stack/energy", {7000, 7010, 7020}, "eV") &&
+                  h5.writeAttribute("/stack/images", "exposure_ms", 100);
+        if (darkOffset >= 0)
+            ok = ok && h5.writeFrames("/stack/dark", Hdf5Writer::UInt16, 1, H, W, 0,
+                                      [&](int) { return frame(3); });
+        EXPECT_TRUE(ok && h5.commit()) << h5.error().toStdString();
+        return dir.filePath(name);
+    };
+    const QString layout = TestSupport::writeFile(
+        dir, "layout.ini",
+        "[stack]\nimages = /stack/images\nenergies = /stack/energy\nenergy_unit = eV\n"
+        "dark = ?/stack/dark\nexposure = /stack/images@exposure_ms\n");
+    const QString chosen = TestSupport::writeFile(dir, "dark.img", imgFile(darkPixel, "0.05"));
+    const struct {
+        const char *stack;
+        int darkOffset;
+        bool chooseDark;
+        bool clearDark;
+        const char *darkName;
+        int darkValueOffset;
+    } steps[] = {
+        {"scan.h5", 0, false, false, "scan.h5", 0},   // none set: taken
+        {"next.h5", 7, false, false, "next.h5", 7},   // one from a stack gives way
+        {"plain.h5", -1, false, false, "next.h5", 7}, // no dark in the stack
+        {"scan.h5", 0, true, false, "dark.img", 0},   // a chosen dark stays
+        {"scan.h5", 0, false, true, "scan.h5", 0},    // cleared: taken again
+    };
+    bool first = true;
+    for (const auto &step : steps) {
+        SCOPED_TRACE(step.darkName);
+        const QString file = writeStack(step.stack, step.darkOffset);
+        if (step.chooseDark)
+            body.selectedDark(chosen);
+        if (step.clearDark)
+            body.clearDark();
+        DebugLog::Capture log;
+        QSignalSpy done(&body, &Body::finishBatchExec);
+        if (first) // the panel's own layout (generic)
+            ASSERT_TRUE(load(i1Panel, {file}));
+        else
+            ASSERT_TRUE(runBatch({"load_I1_files NEW " + file + " " + layout}, "loaded"));
+        first = false;
+        QTest::qWait(50);
+        int loadAnswers = 0;
+        for (const QList<QVariant> &answer : done)
+            loadAnswers += answer.at(0).toInt() == LOAD_I1_FILES;
+        EXPECT_EQ(loadAnswers, 1);
+        ASSERT_EQ(body.stack().i1().size(), 3);
+        ASSERT_TRUE(body.stack().dark());
+        EXPECT_DOUBLE_EQ(body.stack().dark()->value(3, 4), darkPixel(3, 4) + step.darkValueOffset);
+        EXPECT_EQ(child<QLabel>("DarkFileName")->text().toStdString(), step.darkName);
+        const bool taken = step.darkName == QString(step.stack);
+        EXPECT_EQ(child<QLineEdit>("DarkExpTime")->text().toStdString(),
+                  step.chooseDark ? "50" : "100");
+        EXPECT_EQ(log.contains("Dark image taken from " + file + ":/stack/dark"), taken);
+    }
 }
 
 } // namespace
