@@ -10,6 +10,7 @@
 #include "batch/widgets/BatchCtrl.h"
 #include "display/widgets/SaveDataCfg.h"
 #include "display/widgets/SpectrumView.h"
+#include "gui/mainwindow/BodyBatchRun.h"
 #include "imageio/TiffData.h"
 #include "imageio/widgets/SelectDataFiles.h"
 #include "mainwindow/widgets/Body.h"
@@ -234,9 +235,7 @@ protected:
         return files;
     }
     bool runBatch(const QStringList &lines, const QString &until) {
-        emit body.batchCtrl()->doDispatchCmds(lines + QStringList{":echo " + until});
-        return waitUntil([&] { return body.batchCtrl()->logText().contains("echo " + until); },
-                         60000);
+        return runBatchUntil(body, lines, until, 60000);
     }
     QTemporaryDir dir;
     QString refA, refB;

@@ -9,6 +9,7 @@
 #include "analysis/widgets/SumUpCtrl.h"
 #include "batch/widgets/BatchCtrl.h"
 #include "display/widgets/SpectrumView.h"
+#include "gui/mainwindow/BodyBatchRun.h"
 #include "imageio/TiffData.h"
 #include "mainwindow/widgets/Body.h"
 #include "support/TestSupport.h"
@@ -72,9 +73,7 @@ protected:
         return folder;
     }
     bool runBatch(const QStringList &lines, const QString &until) {
-        emit body.batchCtrl()->doDispatchCmds(lines + QStringList{":echo " + until});
-        return waitUntil([&] { return body.batchCtrl()->logText().contains("echo " + until); },
-                         60000);
+        return runBatchUntil(body, lines, until, 60000);
     }
     template <typename T> T *field(const char *name) { return calib->findChild<T *>(name); }
     QString text(const char *name) { return field<QLineEdit>(name)->text(); }

@@ -10,6 +10,7 @@
 #include "batch/widgets/BatchCtrl.h"
 #include "display/widgets/ColorBar.h"
 #include "display/widgets/ImgDispA.h"
+#include "gui/mainwindow/BodyBatchRun.h"
 
 #include <QGroupBox>
 #include <QLabel>
@@ -55,8 +56,7 @@ protected:
         return waitUntil([&] { return done.size() >= 1; });
     }
     bool runBatch(const QStringList &lines, const QString &until) {
-        emit body.batchCtrl()->doDispatchCmds(lines + QStringList{":echo " + until});
-        return waitUntil([&] { return body.batchCtrl()->logText().contains("echo " + until); });
+        return runBatchUntil(body, lines, until);
     }
     QString text(const char *name) { return body.findChild<QLabel *>(name)->text(); }
 

@@ -10,6 +10,7 @@
 #include "display/widgets/CrossSView.h"
 #include "display/widgets/ImgDispA.h"
 #include "display/widgets/SpectrumView.h"
+#include "gui/mainwindow/BodyBatchRun.h"
 #include "imageio/Hdf5Writer.h"
 #include "imageio/LoadTiff.h"
 #include "imageio/TiffData.h"
@@ -120,8 +121,7 @@ protected:
         return s;
     }
     bool runBatch(const QStringList &lines, const QString &until) {
-        emit body.batchCtrl()->doDispatchCmds(lines + QStringList{":echo " + until});
-        return waitUntil([&] { return body.batchCtrl()->logText().contains("echo " + until); });
+        return runBatchUntil(body, lines, until);
     }
 
     QTemporaryDir dir;
