@@ -40,6 +40,29 @@ void unshuffle(const unsigned char *in, size_t bytes, size_t sampleSize, unsigne
 
 } // namespace
 
+namespace {
+
+// The buffers one reading thread decodes in, kept between reads; several
+// threads may read one dataset at once, each with its own.
+struct Scratch {
+    std::vector<unsigned char> packed;   // the chunk as stored
+    std::vector<unsigned char> inflated; // after deflate
+    std::vector<unsigned char> plain;    // after shuffle
+    unsigned skipped = 0;                // the fetched chunk's mask of filters not applied
+    libdeflate_decompressor *inflater = nullptr;
+    ~Scratch() {
+        if (inflater)
+            libdeflate_free_decompressor(inflater);
+    }
+    static Scratch &ofThisThread() {
+        thread_local Scratch scratch;
+        return scratch;
+    }
+};
+
+} // namespace
+
+// What is known of the dataset; not changed by reads.
 struct Hdf5Chunks::State {
     hid_t dataset = -1;
     int rank = 0;
@@ -50,19 +73,10 @@ struct Hdf5Chunks::State {
     hsize_t fileBytes = 0;
     int deflateBit = -1; // position in the pipeline, for the chunk's filter mask
     int shuffleBit = -1;
-    libdeflate_decompressor *inflater = nullptr;
-    std::vector<unsigned char> packed;   // the chunk as stored
-    std::vector<unsigned char> inflated; // after deflate
-    std::vector<unsigned char> plain;    // after shuffle
-    unsigned skipped = 0;                // the fetched chunk's mask of filters not applied
 
-    ~State() {
-        if (inflater)
-            libdeflate_free_decompressor(inflater);
-    }
     bool readFilters(hid_t dcpl);
-    bool fetch(int frame, hsize_t chunkRow, hsize_t chunkCol);
-    const unsigned char *decode(unsigned char *direct);
+    bool fetch(int frame, hsize_t chunkRow, hsize_t chunkCol, Scratch &sc) const;
+    const unsigned char *decode(unsigned char *direct, Scratch &sc) const;
 };
 
 Hdf5Chunks::Hdf5Chunks() : m_state(std::make_unique<State>()) {}
@@ -115,9 +129,7 @@ bool Hdf5Chunks::prepare(long long dataset, long long memType) {
     ok = ok && s.chunk[0] == 1 && s.chunk[1] > 0 && s.chunk[2] > 0 && s.chunk[1] <= s.dims[1] &&
          s.chunk[2] <= s.dims[2] && s.sampleSize > 0 &&
          s.chunk[1] * s.chunk[2] <= MaxChunkBytes / s.sampleSize;
-    if (ok && s.deflateBit >= 0)
-        s.inflater = libdeflate_alloc_decompressor();
-    if (!ok || (s.deflateBit >= 0 && !s.inflater)) {
+    if (!ok) {
         m_state = std::make_unique<State>();
         return false;
     }
@@ -128,7 +140,7 @@ bool Hdf5Chunks::prepare(long long dataset, long long memType) {
 
 // The stored bytes of one chunk into `packed`; false for a chunk that was
 // never written (the library supplies its fill value) or cannot be read.
-bool Hdf5Chunks::State::fetch(int frame, hsize_t chunkRow, hsize_t chunkCol) {
+bool Hdf5Chunks::State::fetch(int frame, hsize_t chunkRow, hsize_t chunkCol, Scratch &sc) const {
     const hsize_t offset3[3] = {hsize_t(frame), chunkRow * chunk[1], chunkCol * chunk[2]};
     const hsize_t *offset = offset3 + (rank == 3 ? 0 : 1);
     QMutexLocker lock(&hdf5LibraryLock());
@@ -138,31 +150,33 @@ bool Hdf5Chunks::State::fetch(int frame, hsize_t chunkRow, hsize_t chunkCol) {
     if (H5Dget_chunk_storage_size(dataset, offset, &stored) < 0 || stored == 0 ||
         stored > chunkBytes + chunkBytes / 64 + 1024 || stored > fileBytes)
         return false;
-    packed.resize(size_t(stored));
+    sc.packed.resize(size_t(stored));
     uint32_t mask = 0;
-    if (H5Dread_chunk(dataset, H5P_DEFAULT, offset, &mask, packed.data()) < 0)
+    if (H5Dread_chunk(dataset, H5P_DEFAULT, offset, &mask, sc.packed.data()) < 0)
         return false;
-    skipped = mask;
+    sc.skipped = mask;
     return true;
 }
 
 // The plain samples of the fetched chunk, decoded into `direct` when it is
 // given and the chunk needs no further step, else into a buffer of ours;
 // null when the chunk does not decode to exactly its size.
-const unsigned char *Hdf5Chunks::State::decode(unsigned char *direct) {
-    const size_t storedBytes = packed.size();
-    const bool deflated = deflateBit >= 0 && !(skipped & (1u << deflateBit));
-    const bool shuffled = shuffleBit >= 0 && !(skipped & (1u << shuffleBit));
-    const unsigned char *data = packed.data();
+const unsigned char *Hdf5Chunks::State::decode(unsigned char *direct, Scratch &sc) const {
+    const size_t storedBytes = sc.packed.size();
+    const bool deflated = deflateBit >= 0 && !(sc.skipped & (1u << deflateBit));
+    const bool shuffled = shuffleBit >= 0 && !(sc.skipped & (1u << shuffleBit));
+    const unsigned char *data = sc.packed.data();
     if (deflated) {
+        if (!sc.inflater && !(sc.inflater = libdeflate_alloc_decompressor()))
+            return nullptr;
         unsigned char *target = direct && !shuffled ? direct : nullptr;
         if (!target) {
-            inflated.resize(chunkBytes);
-            target = inflated.data();
+            sc.inflated.resize(chunkBytes);
+            target = sc.inflated.data();
         }
         size_t got = 0;
-        if (libdeflate_zlib_decompress(inflater, packed.data(), storedBytes, target, chunkBytes,
-                                       &got) != LIBDEFLATE_SUCCESS ||
+        if (libdeflate_zlib_decompress(sc.inflater, sc.packed.data(), storedBytes, target,
+                                       chunkBytes, &got) != LIBDEFLATE_SUCCESS ||
             got != chunkBytes)
             return nullptr;
         data = target;
@@ -173,16 +187,17 @@ const unsigned char *Hdf5Chunks::State::decode(unsigned char *direct) {
         return data;
     unsigned char *target = direct;
     if (!target) {
-        plain.resize(chunkBytes);
-        target = plain.data();
+        sc.plain.resize(chunkBytes);
+        target = sc.plain.data();
     }
     unshuffle(data, chunkBytes, sampleSize, target);
     return target;
 }
 
 Hdf5Chunks::Result Hdf5Chunks::read(int frame, long long row0, long long rows, long long col0,
-                                    long long cols, void *out) {
-    State &s = *m_state;
+                                    long long cols, void *out) const {
+    const State &s = *m_state;
+    Scratch &sc = Scratch::ofThisThread();
     if (!usable() || frame < 0 || hsize_t(frame) >= s.dims[0] || row0 < 0 || col0 < 0 || rows < 1 ||
         cols < 1 || hsize_t(row0 + rows) > s.dims[1] || hsize_t(col0 + cols) > s.dims[2])
         return UseLibrary;
@@ -191,13 +206,13 @@ Hdf5Chunks::Result Hdf5Chunks::read(int frame, long long row0, long long rows, l
     auto *dst = static_cast<unsigned char *>(out);
     for (hsize_t cr = r0 / s.chunk[1]; cr * s.chunk[1] < r1; ++cr) {
         for (hsize_t cc = c0 / s.chunk[2]; cc * s.chunk[2] < c1; ++cc) {
-            if (!s.fetch(frame, cr, cc))
+            if (!s.fetch(frame, cr, cc, sc))
                 return UseLibrary;
             const hsize_t top = cr * s.chunk[1], left = cc * s.chunk[2];
             // A chunk that is exactly the block decodes straight into it.
             const bool whole = top == r0 && left == c0 && s.chunk[1] == hsize_t(rows) &&
                                s.chunk[2] == hsize_t(cols);
-            const unsigned char *plain = s.decode(whole ? dst : nullptr);
+            const unsigned char *plain = s.decode(whole ? dst : nullptr, sc);
             if (!plain)
                 return UseLibrary;
             if (whole) {

@@ -38,9 +38,10 @@ public:
 
     // The block rows [row0, row0 + rows) x columns [col0, col0 + cols) of
     // frame `frame` (0 for rank 2) in the dataset's own axis order (the
-    // last axis fastest) into out, rows x cols samples.
+    // last axis fastest) into out, rows x cols samples. Threads may read at
+    // once: each decodes in buffers of its own.
     Result read(int frame, long long row0, long long rows, long long col0, long long cols,
-                void *out);
+                void *out) const;
 
 private:
     struct State;

@@ -8,9 +8,11 @@
 #include <QMutex>
 #include <QMutexLocker>
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstring>
 #include <hdf5.h>
+#include <thread>
 
 namespace {
 
@@ -152,8 +154,6 @@ void Hdf5Stack::close() {
     m_impl = std::make_unique<Impl>();
     m_width = m_height = m_count = 0;
     m_energies.clear();
-    m_buffer.clear();
-    m_buffer.shrink_to_fit();
 }
 
 bool Hdf5Stack::isOpen() const {
@@ -161,9 +161,16 @@ bool Hdf5Stack::isOpen() const {
 }
 
 bool Hdf5Stack::fail(const QString &dataset, const QString &why) {
-    m_error = m_fileName + (dataset.isEmpty() ? QString() : ": " + dataset) + ": " + why;
-    DebugLog::write(m_error);
+    const QString text = m_fileName + (dataset.isEmpty() ? QString() : ": " + dataset) + ": " + why;
+    DebugLog::write(text);
+    QMutexLocker lock(&m_errorLock);
+    m_error = text;
     return false;
+}
+
+QString Hdf5Stack::error() const {
+    QMutexLocker lock(&m_errorLock);
+    return m_error;
 }
 
 int Hdf5Stack::count(Part part) const {
@@ -286,7 +293,10 @@ bool Hdf5Stack::open(const QString &fileName, const Hdf5Layout &layout) {
     close();
     m_fileName = fileName;
     m_layout = layout;
-    m_error.clear();
+    {
+        QMutexLocker errorLock(&m_errorLock);
+        m_error.clear();
+    }
     if (!QFile::exists(fileName))
         return fail(QString(), "no such file");
     if (!isHdf5File(fileName))
@@ -297,11 +307,8 @@ bool Hdf5Stack::open(const QString &fileName, const Hdf5Layout &layout) {
         return fail(QString(), "cannot be opened as HDF5, damaged or truncated" + libraryError());
     const bool ok = openImages() && openEnergies() && openOptional(Flats, layout.flat) &&
                     openOptional(Dark, layout.dark) && readExposures();
-    if (!ok) {
-        const QString why = m_error;
-        close();
-        m_error = why;
-    }
+    if (!ok)
+        close(); // the message stays
     return ok;
 }
 
@@ -587,7 +594,7 @@ bool Hdf5Stack::readExposures() {
 
 bool Hdf5Stack::readRows(Part part, int k, int y0, int rows, void *out) {
     silenceLibrary();
-    Impl::PartSet &p = m_impl->parts[part];
+    const Impl::PartSet &p = m_impl->parts[part];
     if (!isOpen() || !p.present() || k < 0 || k >= count(part) || y0 < 0 || rows < 1 ||
         y0 > m_height - rows)
         return fail(p.path, QString("no image %1, rows %2..%3").arg(k).arg(y0).arg(y0 + rows));
@@ -603,7 +610,7 @@ bool Hdf5Stack::readRows(Part part, int k, int y0, int rows, void *out) {
 }
 
 bool Hdf5Stack::readFrame(Part part, int frame, int y0, int rows, void *out) {
-    Impl::PartSet &p = m_impl->parts[part];
+    const Impl::PartSet &p = m_impl->parts[part];
     hsize_t start[3] = {hsize_t(frame), 0, 0};
     hsize_t size[3] = {1, 0, 0};
     const int first = p.rank == 3 ? 0 : 1;
@@ -618,10 +625,11 @@ bool Hdf5Stack::readFrame(Part part, int frame, int y0, int rows, void *out) {
     }
     const hsize_t points = hsize_t(rows) * hsize_t(m_width);
     const size_t bytes = bytesOf(p.type);
+    std::vector<unsigned char> transposed; // [x][y] as stored
     void *target = out;
     if (m_layout.xFirst) {
-        m_buffer.resize((points * bytes + sizeof(float) - 1) / sizeof(float));
-        target = m_buffer.data();
+        transposed.resize(points * bytes);
+        target = transposed.data();
     }
     const bool decoded = p.chunksType == p.type &&
                          p.chunks.read(frame, qint64(start[1]), qint64(size[1]), qint64(start[2]),
@@ -633,7 +641,7 @@ bool Hdf5Stack::readFrame(Part part, int frame, int y0, int rows, void *out) {
     }
     if (m_layout.xFirst) {
         // The [x][y] band into [y][x] rows.
-        const auto *src = reinterpret_cast<const unsigned char *>(m_buffer.data());
+        const unsigned char *src = transposed.data();
         auto *dst = static_cast<unsigned char *>(out);
         for (int x = 0; x < m_width; ++x)
             for (int y = 0; y < rows; ++y)
@@ -692,6 +700,30 @@ bool Hdf5Stack::readImage(Part part, int k, const TiffData::RowRange &band, Tiff
     if (ErrPoints::processWide().use())
         out.repairErrorPoints();
     return true;
+}
+
+std::vector<std::unique_ptr<TiffData>>
+Hdf5Stack::readImages(Part part, const std::vector<int> &ks,
+                      const std::vector<TiffData::RowRange> &bands, const ErrPoints &mask,
+                      int threads) {
+    std::vector<std::unique_ptr<TiffData>> images(ks.size());
+    std::atomic<size_t> next{0};
+    auto work = [&] {
+        for (size_t i = next++; i < ks.size(); i = next++) {
+            auto image = std::make_unique<TiffData>();
+            const TiffData::RowRange band = bands.empty() ? TiffData::RowRange() : bands.at(i);
+            if (readImage(part, ks[i], band, *image, mask))
+                images[i] = std::move(image);
+        }
+    };
+    const size_t workers = std::min(ks.size(), size_t(std::max(threads, 1)));
+    std::vector<std::thread> pool;
+    for (size_t t = 1; t < workers; ++t)
+        pool.emplace_back(work);
+    work();
+    for (std::thread &t : pool)
+        t.join();
+    return images;
 }
 
 // ------------------------------------------------------------------- listing

@@ -15,6 +15,7 @@
 #include "imageio/Hdf5Layout.h"
 #include "imageio/TiffData.h"
 
+#include <QMutex>
 #include <QString>
 #include <memory>
 #include <vector>
@@ -54,7 +55,7 @@ public:
     bool open(const QString &fileName, const Hdf5Layout &layout);
     void close();
     bool isOpen() const;
-    const QString &error() const { return m_error; }
+    QString error() const;
     const QString &fileName() const { return m_fileName; }
     const Hdf5Layout &layout() const { return m_layout; }
 
@@ -84,6 +85,15 @@ public:
     bool readImage(Part part, int k, TiffData &out, const ErrPoints &mask);
     bool readImage(Part part, int k, const TiffData::RowRange &band, TiffData &out,
                    const ErrPoints &mask);
+    // Images ks of the part (bands[i] the rows kept of image ks[i]; all rows
+    // when bands is empty), read on up to `threads` threads at once: each
+    // thread fetches its chunks under the library lock and decodes them
+    // alongside the others. readImage may be called from several threads the
+    // same way. An entry stays null for an image that cannot be read (error()
+    // and the debug log say why).
+    std::vector<std::unique_ptr<TiffData>> readImages(Part part, const std::vector<int> &ks,
+                                                      const std::vector<TiffData::RowRange> &bands,
+                                                      const ErrPoints &mask, int threads);
 
 private:
     struct Impl;
@@ -99,6 +109,7 @@ private:
 
     std::unique_ptr<Impl> m_impl;
     QString m_fileName;
+    mutable QMutex m_errorLock; // reads may fail on several threads at once
     QString m_error;
     Hdf5Layout m_layout;
     QString m_imagesPath;
@@ -110,5 +121,4 @@ private:
     std::vector<double> m_energies;
     double m_exposureMs = 100;
     double m_darkExposureMs = 100;
-    std::vector<float> m_buffer; // one band of rows, reused
 };

@@ -8,6 +8,7 @@
 
 #include <QMetaMethod>
 #include <QMetaType>
+#include <QThread>
 #include <algorithm>
 
 LoadTiff::LoadTiff(QObject *parent) : QObject(parent) {
@@ -26,8 +27,16 @@ void LoadTiff::loadTiffs(const QStringList &files, bool ignoreLive, int skip, in
     // A request whose first position lies at or beyond its list (an empty
     // list included) is queued like any other and finishes without reading,
     // so whoever waits for it still gets finishLoadFiles.
-    enqueue(Request{files, ignoreLive, qMax(1, skip), qMax(0, cutFirst), qMax(0, cutLast), errPs,
-                    loadCmdId, nullptr, 0});
+    enqueue(Request{files,
+                    ignoreLive,
+                    qMax(1, skip),
+                    qMax(0, cutFirst),
+                    qMax(0, cutLast),
+                    errPs,
+                    loadCmdId,
+                    nullptr,
+                    0,
+                    {}});
 }
 
 void LoadTiff::loadStack(const QString &file, const QString &layoutFile, int part, int skip,
@@ -47,7 +56,8 @@ void LoadTiff::loadStack(const QString &file, const QString &layoutFile, int par
                     errPs,
                     loadCmdId,
                     stack,
-                    qBound(0, part, int(Hdf5Stack::Dark))});
+                    qBound(0, part, int(Hdf5Stack::Dark)),
+                    {}});
 }
 
 qint64 LoadTiff::Request::count() const {
@@ -98,7 +108,7 @@ int LoadTiff::plannedFiles(const Request &r) {
 void LoadTiff::treatQues() {
     if (m_queue.empty())
         return;
-    const Request &r = m_queue.front();
+    Request &r = m_queue.front();
     const qint64 count = r.count();
     const bool inList = m_index < count;
     const int fNo = inList ? int(m_index) : 0;
@@ -129,14 +139,30 @@ void LoadTiff::treatQues() {
     emit loadNext();
 }
 
-TiffData *LoadTiff::readFile(const Request &r, int fNo) {
-    if (r.stack) {
-        auto *image = new TiffData;
-        if (r.stack->readImage(Hdf5Stack::Part(r.part), fNo, *image, r.errPs))
-            return image;
-        delete image; // the reader has written why to the debug log
-        return nullptr;
+TiffData *LoadTiff::readStackImage(Request &r, int fNo) {
+    if (r.ready.empty() || r.ready.front().first != fNo) {
+        r.ready.clear();
+        const int threads = std::max(1, QThread::idealThreadCount());
+        const qint64 end = r.count() - r.cutLast;
+        std::vector<int> positions;
+        for (qint64 k = fNo; int(positions.size()) < threads; k += r.skip) {
+            positions.push_back(int(k));
+            if (k + r.skip >= end || k + r.skip >= r.count())
+                break;
+        }
+        // An image that cannot be read stays null; the reader logged why.
+        auto images = r.stack->readImages(Hdf5Stack::Part(r.part), positions, {}, r.errPs, threads);
+        for (size_t i = 0; i < positions.size(); ++i)
+            r.ready.emplace_back(positions[i], std::move(images[i]));
     }
+    TiffData *image = r.ready.front().second.release();
+    r.ready.pop_front();
+    return image;
+}
+
+TiffData *LoadTiff::readFile(Request &r, int fNo) {
+    if (r.stack)
+        return readStackImage(r, fNo);
     const QString &f = r.files.at(fNo);
     if (r.ignoreLive && f.contains(QLatin1String("Live")))
         return nullptr;

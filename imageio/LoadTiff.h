@@ -11,6 +11,7 @@
 #include <atomic>
 #include <deque>
 #include <memory>
+#include <utility>
 
 class TiffData;
 class Hdf5Stack;
@@ -70,6 +71,8 @@ private:
         int loadCmdId = 0;
         std::shared_ptr<Hdf5Stack> stack; // set: positions are the stack's images
         int part = 0;
+        // Stack images read ahead, by position, until their turn.
+        std::deque<std::pair<qint64, std::unique_ptr<TiffData>>> ready;
         qint64 count() const;
         qint64 imageBytes() const; // of one decoded image
     };
@@ -77,7 +80,11 @@ private:
 
     // The image at position fNo of the request, or nullptr when it is passed
     // over or cannot be read.
-    static TiffData *readFile(const Request &r, int fNo);
+    static TiffData *readFile(Request &r, int fNo);
+    // A stack's image at position fNo: decoding is the cost of a compressed
+    // stack, so the positions the walk takes next are read together, one per
+    // core, and handed out in turn.
+    static TiffData *readStackImage(Request &r, int fNo);
     // Positions of the list a request reads: the first one whenever it lies
     // in the list, then every skip-th before the cut at the end.
     static int plannedFiles(const Request &r);

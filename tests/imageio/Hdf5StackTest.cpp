@@ -291,15 +291,23 @@ TEST_F(Hdf5StackTest, ChunksDecodedDirectlyMatchTheLibrary) {
     // damaged one fails with the library's message, and the rest are right.
     Hdf5Stack stack;
     ASSERT_TRUE(stack.open(file("mixed"), shipped("generic"))) << stack.error().toStdString();
+    // Read on three threads at once, bands as asked, the same as one by one.
+    const std::vector<TiffData::RowRange> bands = {{0, H}, {2, 6}, {0, H}, {5, 6}, {0, H}};
+    const auto images = stack.readImages(Hdf5Stack::Images, {0, 1, 2, 3, 4}, bands, ErrPoints(), 3);
+    ASSERT_EQ(images.size(), size_t(E));
     for (int k = 0; k < E; ++k) {
         TiffData image;
         const bool read = stack.readImage(Hdf5Stack::Images, k, image, ErrPoints());
         EXPECT_EQ(read, k != 4) << k;
-        if (k == 4)
+        EXPECT_EQ(bool(images[size_t(k)]), k != 4) << k;
+        if (k == 4) {
             EXPECT_TRUE(stack.error().contains("/stack/images: image 4 cannot be read"));
-        else
+        } else {
             EXPECT_EQ(image.value(6, 5), k == E - 2 ? 7 : sampleAt(k, 6, 5)) << k;
+            EXPECT_EQ(images[size_t(k)]->value(6, 5), image.value(6, 5)) << k;
+        }
     }
+    EXPECT_EQ(images[1]->storedRowBegin(), 2);
     // A type the chunks do not hold, or storage that is not chunked, is not taken.
     const QByteArray u32 = QFile::encodeName(file("generic_u32"));
     const hid_t f = H5Fopen(u32.constData(), H5F_ACC_RDONLY, H5P_DEFAULT);
@@ -413,6 +421,14 @@ TEST_F(Hdf5StackTest, LoaderHandsOutTheStackImagesWithTheirEnergies) {
     EXPECT_EQ(finished, QVector<int>({LoadTiff::I0LoadId}));
     // Progress counts the stack's images as it counts files.
     EXPECT_EQ(progress, (QVector<QPair<int, int>>{{1, 2}, {2, 2}, {0, 0}}));
+    // Images read ahead on several threads arrive in order; one that cannot
+    // be read is passed over.
+    fNos.clear();
+    finished.clear();
+    loader.loadStack(file("mixed"), "generic", Hdf5Stack::Images, 1, 0, 0, ErrPoints(),
+                     LoadTiff::I1LoadId);
+    ASSERT_TRUE(TestSupport::waitUntil([&] { return !finished.isEmpty(); }));
+    EXPECT_EQ(fNos, QVector<int>({0, 1, 2, 3}));
 }
 
 // Our own writer (the C API), float32 and uint16, compressed and not, reads

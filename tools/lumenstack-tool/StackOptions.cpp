@@ -13,6 +13,7 @@
 #include <QFile>
 #include <QRegularExpression>
 #include <QTextStream>
+#include <QThread>
 #include <algorithm>
 #include <climits>
 #include <cmath>
@@ -148,7 +149,7 @@ bool applyShifts(const QVector<Registration::ShiftEntry> &entries, MeasurementSt
     return true;
 }
 
-// The series, flat and dark of an HDF5 stack, one image at a time; of each
+// The series, flat and dark of an HDF5 stack, decoded on every core; of each
 // image only the rows the analysed area needs (a hyperslab of rows).
 bool loadHdf5Stack(const StackOptions &o, const QVector<Registration::ShiftEntry> &shifts,
                    LoadedStack &out, QString *file, QString *why) {
@@ -169,11 +170,18 @@ bool loadHdf5Stack(const StackOptions &o, const QVector<Registration::ShiftEntry
     const TiffData::RowRange rows = rowsNeeded(o);
     const std::pair<Hdf5Stack::Part, Series> series[] = {{Hdf5Stack::Images, Series::I1},
                                                          {Hdf5Stack::Flats, Series::I0}};
+    // Decoding compressed chunks is the cost of a load: every core decodes.
+    const int threads = std::max(1, QThread::idealThreadCount());
     for (const auto &[part, s] : series) {
+        std::vector<int> ks;
+        std::vector<TiffData::RowRange> bands;
         for (int k = 0; k < h5.count(part); ++k) {
-            auto image = std::make_unique<TiffData>();
-            const int dy = s == Series::I1 ? verticalShift(shifts, k) : 0;
-            if (!h5.readImage(part, k, rowsOfImage(rows, dy), *image, mask))
+            ks.push_back(k);
+            bands.push_back(rowsOfImage(rows, s == Series::I1 ? verticalShift(shifts, k) : 0));
+        }
+        auto images = h5.readImages(part, ks, bands, mask, threads);
+        for (auto &image : images) {
+            if (!image)
                 return failed();
             out.stack.append(s, image.release());
         }
