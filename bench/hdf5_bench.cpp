@@ -162,4 +162,36 @@ BENCHMARK(BM_LoadHdf5Deflate)
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime();
 
+// Wall time when the images are decoded on several threads, as the loader
+// does (one image per core, read ahead in turn). Arg 0 as above; arg 1 the
+// threads.
+void BM_LoadHdf5Threads(benchmark::State &state) {
+    Data &d = Data::get();
+    const QString file = state.range(0) ? d.h5Shuffled : d.h5;
+    const int threads = int(state.range(1));
+    Hdf5Layout layout;
+    QString why;
+    layout.parse("images = /stack/images\nenergies = /stack/energy\n", &why);
+    for (auto _ : state) {
+        Hdf5Stack stack;
+        if (!stack.open(file, layout))
+            state.SkipWithError("cannot open the stack");
+        const int n = stack.count(Hdf5Stack::Images);
+        for (int k = 0; k < n; k += threads) {
+            std::vector<int> ks;
+            for (int j = k; j < std::min(n, k + threads); ++j)
+                ks.push_back(j);
+            for (const auto &image :
+                 stack.readImages(Hdf5Stack::Images, ks, {}, ErrPoints(), threads))
+                if (!image)
+                    state.SkipWithError("cannot read an image");
+        }
+    }
+    count(state);
+}
+BENCHMARK(BM_LoadHdf5Threads)
+    ->ArgsProduct({{0, 1}, {2}})
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+
 } // namespace
