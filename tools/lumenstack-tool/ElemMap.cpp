@@ -261,6 +261,7 @@ int runElemMap(const QStringList &args) {
         return usage(why);
     LoadedStack s;
     QString file, problem;
+    m.stack.decodeThreads = m.threads; // --threads bounds the load too
     if (!loadStack(m.stack, s, &file, &problem)) {
         std::fprintf(stderr, "lumenstack-tool elem-map: cannot read %s: %s\n", qPrintable(file),
                      qPrintable(problem));

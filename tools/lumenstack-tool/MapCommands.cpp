@@ -171,6 +171,7 @@ int runLcfMap(const QStringList &args) {
         return usage("lcf-map", why);
     LoadedStack s;
     QString file, problem;
+    m.stack.decodeThreads = m.threads; // --threads bounds the load too
     if (!loadStack(m.stack, s, &file, &problem))
         return inputError("lcf-map", file, problem);
     // The rows as the panel holds them: at least four, the given ones in use.
@@ -255,6 +256,7 @@ int runRaMap(const QStringList &args) {
         return usage("ra-map", why);
     LoadedStack s;
     QString file, problem;
+    m.stack.decodeThreads = m.threads; // --threads bounds the load too
     if (!loadStack(m.stack, s, &file, &problem))
         return inputError("ra-map", file, problem);
     RaRunSettings settings;

@@ -121,6 +121,7 @@ int runShiftMap(const QStringList &args) {
         return usage(why);
     LoadedStack s;
     QString file, problem;
+    m.stack.decodeThreads = m.threads; // --threads bounds the load too
     if (!loadStack(m.stack, s, &file, &problem))
         return failure("read", file, problem);
     XafsSpectrum standard;
@@ -155,7 +156,7 @@ int runShiftMap(const QStringList &args) {
     info.dataWidth = s.stack.width();
     info.dataHeight = s.stack.height();
     // shift.txt with shift.tif beside it, as every map subcommand writes a map.
-    for (const QString &name : {"shift.txt", "shift.emp"}) {
+    for (const QString name : {"shift.txt", "shift.emp"}) {
         const QString path = dir.filePath(name);
         const bool ok =
             name.endsWith("txt") ? writeMap(map, path) : EmpFile::write(path, map, info);

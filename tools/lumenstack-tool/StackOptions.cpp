@@ -171,7 +171,8 @@ bool loadHdf5Stack(const StackOptions &o, const QVector<Registration::ShiftEntry
     const std::pair<Hdf5Stack::Part, Series> series[] = {{Hdf5Stack::Images, Series::I1},
                                                          {Hdf5Stack::Flats, Series::I0}};
     // Decoding compressed chunks is the cost of a load: every core decodes.
-    const int threads = std::max(1, QThread::idealThreadCount());
+    const int threads =
+        o.decodeThreads > 0 ? o.decodeThreads : std::max(1, QThread::idealThreadCount());
     for (const auto &[part, s] : series) {
         std::vector<int> ks;
         std::vector<TiffData::RowRange> bands;

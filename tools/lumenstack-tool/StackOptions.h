@@ -43,6 +43,7 @@ struct StackOptions {
     QString h5File;
     QString layoutFile;
     QString shiftsFile;
+    int decodeThreads = 0; // threads decoding an HDF5 stack; 0: every core
     int hx = 0, hy = 0;
     bool hasArea = false;
     double areaX = 0, areaY = 0, areaW = 0, areaH = 0;
