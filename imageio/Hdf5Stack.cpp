@@ -312,6 +312,32 @@ bool Hdf5Stack::open(const QString &fileName, const Hdf5Layout &layout) {
     return ok;
 }
 
+// Opens the part's dataset at path: it must exist, open and hold numbers.
+// Its rank into *rank and, for rank 2 or 3, its sizes into dims with the
+// frames first (dims[0] left as it is for rank 2); its record type into the
+// part.
+bool Hdf5Stack::openPartDataset(Part part, const QString &path, int *rank,
+                                unsigned long long *dims) {
+    const hid_t file = m_impl->file.id;
+    Impl::PartSet &p = m_impl->parts[part];
+    p.path = path;
+    const QByteArray p8 = path.toUtf8();
+    if (H5Lexists(file, p8.constData(), H5P_DEFAULT) <= 0)
+        return fail(path, "no such dataset");
+    p.dataset = Handle(H5Dopen2(file, p8.constData(), H5P_DEFAULT));
+    if (!p.dataset.ok())
+        return fail(path, whyNotOpened(file, path));
+    Handle space(H5Dget_space(p.dataset.id));
+    Handle type(H5Dget_type(p.dataset.id));
+    if (!isNumber(type.id))
+        return fail(path, "the samples are not numbers");
+    *rank = H5Sget_simple_extent_ndims(space.id);
+    if (*rank == 2 || *rank == 3)
+        H5Sget_simple_extent_dims(space.id, dims + 3 - *rank, nullptr);
+    p.type = recordTypeFor(type.id);
+    return true;
+}
+
 bool Hdf5Stack::openImages() {
     m_imagesPath = m_layout.images;
     m_energiesPath = m_layout.energies;
@@ -337,24 +363,14 @@ bool Hdf5Stack::openImages() {
         }
     }
     Impl::PartSet &p = m_impl->parts[Images];
-    p.path = m_imagesPath;
-    const QByteArray path = m_imagesPath.toUtf8();
-    if (H5Lexists(file, path.constData(), H5P_DEFAULT) <= 0)
-        return fail(m_imagesPath, "no such dataset");
-    p.dataset = Handle(H5Dopen2(file, path.constData(), H5P_DEFAULT));
-    if (!p.dataset.ok())
-        return fail(m_imagesPath, whyNotOpened(file, m_imagesPath));
-    Handle space(H5Dget_space(p.dataset.id));
-    Handle type(H5Dget_type(p.dataset.id));
-    if (!isNumber(type.id))
-        return fail(m_imagesPath, "the samples are not numbers");
     hsize_t dims[3] = {0, 0, 0};
-    const int rank = H5Sget_simple_extent_ndims(space.id);
+    int rank = 0;
+    if (!openPartDataset(Images, m_imagesPath, &rank, dims))
+        return false;
     if (rank != 3)
         return fail(m_imagesPath, QString("rank %1, expected 3 ([energy, y, x] or "
                                           "[energy, x, y])")
                                       .arg(rank));
-    H5Sget_simple_extent_dims(space.id, dims, nullptr);
     const hsize_t w = m_layout.xFirst ? dims[1] : dims[2];
     const hsize_t h = m_layout.xFirst ? dims[2] : dims[1];
     if (dims[0] < 1 || w < 1 || h < 1 || dims[0] > MaxFrames || w > MaxSide || h > MaxSide ||
@@ -366,7 +382,6 @@ bool Hdf5Stack::openImages() {
     p.rank = 3;
     p.frames = int(dims[0]);
     p.perEnergy = true;
-    p.type = recordTypeFor(type.id);
     p.prepareChunks(memTypeFor(p.type));
     m_count = int(dims[0]);
     m_width = int(w);
@@ -481,23 +496,11 @@ bool Hdf5Stack::openOptional(Part part, const QString &entry) {
     if (optional && H5Lexists(file, p8.constData(), H5P_DEFAULT) <= 0)
         return true;
     Impl::PartSet &p = m_impl->parts[part];
-    p.path = path;
-    if (H5Lexists(file, p8.constData(), H5P_DEFAULT) <= 0)
-        return fail(path, "no such dataset");
-    p.dataset = Handle(H5Dopen2(file, p8.constData(), H5P_DEFAULT));
-    if (!p.dataset.ok())
-        return fail(path, whyNotOpened(file, path));
-    Handle space(H5Dget_space(p.dataset.id));
-    Handle type(H5Dget_type(p.dataset.id));
-    if (!isNumber(type.id))
-        return fail(path, "the samples are not numbers");
-    const int rank = H5Sget_simple_extent_ndims(space.id);
     hsize_t dims[3] = {1, 0, 0};
-    if (rank == 2)
-        H5Sget_simple_extent_dims(space.id, dims + 1, nullptr);
-    else if (rank == 3)
-        H5Sget_simple_extent_dims(space.id, dims, nullptr);
-    else
+    int rank = 0;
+    if (!openPartDataset(part, path, &rank, dims))
+        return false;
+    if (rank != 2 && rank != 3)
         return fail(path, QString("rank %1, expected 2 or 3").arg(rank));
     const hsize_t w = m_layout.xFirst ? dims[1] : dims[2];
     const hsize_t h = m_layout.xFirst ? dims[2] : dims[1];
@@ -511,7 +514,6 @@ bool Hdf5Stack::openOptional(Part part, const QString &entry) {
         return false;
     p.rank = rank;
     p.frames = int(dims[0]);
-    p.type = recordTypeFor(type.id);
     p.prepareChunks(memTypeFor(p.type));
     p.perEnergy = part == Flats && p.frames == m_count && m_count > 1;
     if (p.perEnergy || p.frames == 1)

@@ -99,6 +99,7 @@ private:
     struct Impl;
     bool fail(const QString &dataset, const QString &why);
     bool openImages();
+    bool openPartDataset(Part part, const QString &path, int *rank, unsigned long long *dims);
     bool openEnergies();
     bool openOptional(Part part, const QString &path);
     bool readExposures();
