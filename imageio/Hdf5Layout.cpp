@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <utility>
 
 // The shipped layouts are compiled into this static library; the resource
 // must be registered by hand (outside any namespace).
@@ -30,6 +31,19 @@ QString stripComment(const QString &line) {
 
 } // namespace
 
+// The member a key that takes its value as it stands fills, or null.
+QString *Hdf5Layout::textEntry(const QString &key) {
+    const std::pair<const char *, QString Hdf5Layout::*> entries[] = {
+        {"name", &Hdf5Layout::name},         {"images", &Hdf5Layout::images},
+        {"nxdata", &Hdf5Layout::nxdata},     {"energies", &Hdf5Layout::energies},
+        {"flat", &Hdf5Layout::flat},         {"dark", &Hdf5Layout::dark},
+        {"exposure", &Hdf5Layout::exposure}, {"dark_exposure", &Hdf5Layout::darkExposure}};
+    for (const auto &[name, member] : entries)
+        if (key == QLatin1String(name))
+            return &(this->*member);
+    return nullptr;
+}
+
 bool Hdf5Layout::parse(const QString &text, QString *why) {
     *this = Hdf5Layout();
     const QStringList lines = text.split('\n');
@@ -45,22 +59,8 @@ bool Hdf5Layout::parse(const QString &text, QString *why) {
             *why = where + "expected key = value";
             return false;
         }
-        if (key == "name")
-            name = value;
-        else if (key == "images")
-            images = value;
-        else if (key == "nxdata")
-            nxdata = value;
-        else if (key == "energies")
-            energies = value;
-        else if (key == "flat")
-            flat = value;
-        else if (key == "dark")
-            dark = value;
-        else if (key == "exposure")
-            exposure = value;
-        else if (key == "dark_exposure")
-            darkExposure = value;
+        if (QString *entry = textEntry(key))
+            *entry = value;
         else if (key == "axes") {
             const QString axes = QString(value).remove(' ').toLower();
             if (axes != "energy,y,x" && axes != "energy,x,y") {

@@ -49,4 +49,7 @@ struct Hdf5Layout {
     // The layouts that ship with the program (resource paths), and their names.
     static QStringList shippedFiles();
     static QString shippedName(const QString &resourcePath);
+
+private:
+    QString *textEntry(const QString &key);
 };
