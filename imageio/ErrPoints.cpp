@@ -194,18 +194,9 @@ bool ErrPoints::readLines(QFile &f, bool append) {
         clearPoints();
         m_use = false;
     }
-    if (startsWithByteOrderMark(f)) { // UTF-16 or marked UTF-8: the text stream decodes it
-        QTextStream in(&f);
-        QString line;
-        for (qint64 lineNo = 1;; ++lineNo) {
-            const TextFileLimits::LineRead r = TextFileLimits::readLine(in, &line);
-            if (r == TextFileLimits::LineRead::TooLong)
-                TextFileLimits::reportTooLong(f.fileName(), lineNo);
-            if (r != TextFileLimits::LineRead::Line)
-                return r == TextFileLimits::LineRead::End;
-            takeLine(line);
-        }
-    }
+    // UTF-16 or marked UTF-8: the text stream decodes it.
+    if (startsWithByteOrderMark(f))
+        return TextFileLimits::forEachLine(f, [this](const QString &line) { takeLine(line); });
     QByteArray line;
     for (qint64 lineNo = 1;; ++lineNo) {
         const TextFileLimits::LineRead r = TextFileLimits::readLine(f, &line);
