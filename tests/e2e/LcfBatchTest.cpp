@@ -21,6 +21,18 @@ namespace {
 
 constexpr int DemoW = 64, DemoH = 48;
 
+// The demo stack with I0 and references A and B, single-pixel bins.
+QString demoLcfLines(const QString &data) {
+    return QString("load_I1_files_of_pattern NEW %1/i1/ *.tif\n"
+                   "load_I0_files_of_pattern NEW %1/i0/ *.tif\n"
+                   "Use_I0 1\n"
+                   "set_band_w 0\n"
+                   "set_band_h 0\n"
+                   "analyzer_set_LCF_std 0 1 0 %1/ref_A.dat 0\n"
+                   "analyzer_set_LCF_std 1 1 0 %1/ref_B.dat 0\n")
+        .arg(data);
+}
+
 // "X Y Val" lines (space or comma separated) keyed by bin centre.
 QMap<QPair<int, int>, double> readXYVal(const QString &path) {
     QMap<QPair<int, int>, double> values;
@@ -43,30 +55,23 @@ TEST(LcfBatch, FractionMapMatchesTheMixtureTheToolAndItsTiff) {
     const QString data = dir.filePath("demo");
     ASSERT_EQ(ProgramRun::run(LS_TOOL, {"make-demo", data}, dir.path()).exitCode, 0);
     QDir(dir.path()).mkpath("out");
-    const QString bat = TestSupport::writeFile(dir, "lcf.bat",
-                                               QString("load_I1_files_of_pattern NEW %1/i1/ *.tif\n"
-                                                       "load_I0_files_of_pattern NEW %1/i0/ *.tif\n"
-                                                       "Use_I0 1\n"
-                                                       "set_band_w 0\n"
-                                                       "set_band_h 0\n"
-                                                       "analyzer_set_LCF_std 0 1 0 %1/ref_A.dat 0\n"
-                                                       "analyzer_set_LCF_std 1 1 0 %1/ref_B.dat 0\n"
-                                                       "analyzer_exec_LCF\n"
-                                                       "analyzer_select_image 0\n"
-                                                       "analyzer_select_image_type 0\n"
-                                                       "select_disp_image 3\n"
-                                                       "saveDataCfg_save_as_text\n"
-                                                       "saveDataCfg_text_as_ssv\n"
-                                                       "save_data out/frac.txt\n"
-                                                       "saveDataCfg_save_as_tiff\n"
-                                                       "saveDataCfg_tiff_fix_scale 1\n"
-                                                       "saveDataCfg_tiff_scale_min 0\n"
-                                                       "saveDataCfg_tiff_scale_max 1\n"
-                                                       "save_data out/frac.tif\n"
-                                                       "save_image out/frac.png\n"
-                                                       "quit\n")
-                                                   .arg(data)
-                                                   .toUtf8());
+    const QString bat =
+        TestSupport::writeFile(dir, "lcf.bat",
+                               (demoLcfLines(data) + QString("analyzer_exec_LCF\n"
+                                                             "analyzer_select_image 0\n"
+                                                             "analyzer_select_image_type 0\n"
+                                                             "select_disp_image 3\n"
+                                                             "saveDataCfg_save_as_text\n"
+                                                             "saveDataCfg_text_as_ssv\n"
+                                                             "save_data out/frac.txt\n"
+                                                             "saveDataCfg_save_as_tiff\n"
+                                                             "saveDataCfg_tiff_fix_scale 1\n"
+                                                             "saveDataCfg_tiff_scale_min 0\n"
+                                                             "saveDataCfg_tiff_scale_max 1\n"
+                                                             "save_data out/frac.tif\n"
+                                                             "save_image out/frac.png\n"
+                                                             "quit\n"))
+                                   .toUtf8());
     const auto r = ProgramRun::runBatch(dir.filePath("none.cfg"), bat, dir.path(), 180000);
     ASSERT_TRUE(r.finished) << qPrintable(r.err);
     ASSERT_EQ(r.exitCode, 0) << qPrintable(r.err);
@@ -121,34 +126,27 @@ TEST(LcfBatch, FitOptionsMatchTheToolAndExportTheQualityMaps) {
     const QString data = dir.filePath("demo");
     ASSERT_EQ(ProgramRun::run(LS_TOOL, {"make-demo", data}, dir.path()).exitCode, 0);
     QDir(dir.path()).mkpath("out");
-    const QString bat = TestSupport::writeFile(dir, "fit.bat",
-                                               QString("load_I1_files_of_pattern NEW %1/i1/ *.tif\n"
-                                                       "load_I0_files_of_pattern NEW %1/i0/ *.tif\n"
-                                                       "Use_I0 1\n"
-                                                       "set_band_w 0\n"
-                                                       "set_band_h 0\n"
-                                                       "analyzer_set_LCF_std 0 1 0 %1/ref_A.dat 0\n"
-                                                       "analyzer_set_LCF_std 1 1 0 %1/ref_B.dat 0\n"
-                                                       "analyzer_set_fixed_E0 1 9000\n"
-                                                       "analyzer_exec_LCF\n"
-                                                       "analyzer_set_LCF_nonneg 1\n"
-                                                       "analyzer_set_LCF_sum1 1\n"
-                                                       "analyzer_set_fixed_E0 1 auto\n"
-                                                       "analyzer_exec_LCF\n"
-                                                       "analyzer_select_image 0\n"
-                                                       "analyzer_select_image_type 0\n"
-                                                       "select_disp_image 3\n"
-                                                       "saveDataCfg_save_as_text\n"
-                                                       "saveDataCfg_text_as_xyz\n"
-                                                       "save_data out/frac.txt\n"
-                                                       "analyzer_select_sigma_image\n"
-                                                       "save_data out/sigma.txt\n"
-                                                       "analyzer_select_image 1000\n"
-                                                       "save_data out/rfactor.txt\n"
-                                                       "save_all_images out/all.png\n"
-                                                       "quit\n")
-                                                   .arg(data)
-                                                   .toUtf8());
+    const QString bat =
+        TestSupport::writeFile(dir, "fit.bat",
+                               (demoLcfLines(data) + QString("analyzer_set_fixed_E0 1 9000\n"
+                                                             "analyzer_exec_LCF\n"
+                                                             "analyzer_set_LCF_nonneg 1\n"
+                                                             "analyzer_set_LCF_sum1 1\n"
+                                                             "analyzer_set_fixed_E0 1 auto\n"
+                                                             "analyzer_exec_LCF\n"
+                                                             "analyzer_select_image 0\n"
+                                                             "analyzer_select_image_type 0\n"
+                                                             "select_disp_image 3\n"
+                                                             "saveDataCfg_save_as_text\n"
+                                                             "saveDataCfg_text_as_xyz\n"
+                                                             "save_data out/frac.txt\n"
+                                                             "analyzer_select_sigma_image\n"
+                                                             "save_data out/sigma.txt\n"
+                                                             "analyzer_select_image 1000\n"
+                                                             "save_data out/rfactor.txt\n"
+                                                             "save_all_images out/all.png\n"
+                                                             "quit\n"))
+                                   .toUtf8());
     const auto r = ProgramRun::runBatch(dir.filePath("none.cfg"), bat, dir.path(), 180000);
     ASSERT_TRUE(r.finished) << qPrintable(r.err);
     ASSERT_EQ(r.exitCode, 0) << qPrintable(r.err);
