@@ -53,8 +53,15 @@ double EnergyOfFiles::energyOfFile(const EofSettings &s, const QString &path, in
 
 double EnergyOfFiles::energyFromName(const QString &pattern, double factor, const QString &path,
                                      int fileNo) {
+    return energyFromName(QRegularExpression(pattern), factor, path, fileNo);
+}
+
+double EnergyOfFiles::energyFromName(const QRegularExpression &pattern, double factor,
+                                     const QString &path, int fileNo, bool *matched) {
     // The first match anywhere in the path counts, folder names included.
-    const QRegularExpressionMatch m = QRegularExpression(pattern).match(path);
+    const QRegularExpressionMatch m = pattern.match(path);
+    if (matched)
+        *matched = m.hasMatch();
     double number = fileNo;
     if (m.hasMatch()) {
         QString text = m.captured(0).toUpper();

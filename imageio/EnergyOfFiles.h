@@ -3,6 +3,7 @@
 // (eV) comes from a number embedded in its path, from its position in the
 // selected list (even steps in energy or in monochromator angle), or from a
 // reference spectrum file listing the monochromator angles.
+#include <QRegularExpression>
 #include <QString>
 #include <QStringList>
 #include <QVector>
@@ -42,6 +43,10 @@ public:
 
     static double energyFromName(const QString &pattern, double factor, const QString &path,
                                  int fileNo);
+    // The same with the pattern compiled once, for whole series; *matched
+    // (when given) tells whether the pattern was found in the path.
+    static double energyFromName(const QRegularExpression &pattern, double factor,
+                                 const QString &path, int fileNo, bool *matched = nullptr);
     static double energyByCalc(const EofSettings &s, int fileNo);
     static double energyFromRef(const QVector<double> &refEnergies, int fileNo);
 
