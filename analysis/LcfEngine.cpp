@@ -438,15 +438,3 @@ void LcfEngine::emitCurve(LcfKind kind, const SuggestElm &sElm, XafsSpectrum *fi
                    kind == LcfKind::MLCF ? QStringLiteral("anal-MLCF") : QStringLiteral("anal-LCF"),
                    1, 0, sElm);
 }
-
-bool loadLcfReference(const QString &fileName, double dE, bool victoreen, XafsSpectrum &out) {
-    XafsSpectrum ref;
-    if (!ref.readFile(fileName) || ref.isEmpty())
-        return false;
-    ref.setShifted(true);
-    ref.setShift(dE);
-    ref.normalize(victoreen ? 0 : 1);
-    ref.setEShiftValue(dE);
-    out = ref;
-    return true;
-}

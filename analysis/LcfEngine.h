@@ -11,6 +11,7 @@
 // One engine per thread: every buffer is kept between calls, so analysing a
 // spectrum of the same length as the previous one allocates nothing. The
 // normal equations live in a fixed array.
+#include "analysis/LcfReferenceFile.h" // loadLcfReference(): how rows are built
 #include "spectrum/XafsSpectrum.h"
 
 #include <QMetaType>
@@ -67,12 +68,6 @@ struct LcfResult {
     double rFactor = 0;
     double chi2 = 0;
 };
-
-// Reads a reference spectrum file and prepares it as a reference row does:
-// dE as energy offset (and eShiftValue), then normalised with the straight
-// background, or the Victoreen form when victoreen. False when the file
-// cannot be read or holds no points.
-bool loadLcfReference(const QString &fileName, double dE, bool victoreen, XafsSpectrum &out);
 
 class LcfEngine {
 public:

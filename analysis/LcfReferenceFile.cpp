@@ -1,0 +1,83 @@
+#include "analysis/LcfReferenceFile.h"
+
+#include "spectrum/XafsSpectrum.h"
+
+#include <cmath>
+
+namespace {
+
+// The points whose effective energy lies in [from, to], offset kept.
+Spectrum withinRange(const Spectrum &s, double from, double to) {
+    Spectrum kept;
+    kept.setShifted(s.shifted());
+    kept.setShift(s.shift());
+    for (int i = 0; i < s.count(); ++i)
+        if (from <= s.effectiveX(i) && s.effectiveX(i) <= to)
+            kept.addPoint(s.x(i), s.y(i));
+    return kept;
+}
+
+} // namespace
+
+bool loadLcfReference(const LcfReferenceSource &src, const SuggestElm &suggestion,
+                      XafsSpectrum &out, QString *why, ReferenceFile::Result *read) {
+    XafsSpectrum ref;
+    const ReferenceFile::Result r = ReferenceFile::read(src.file, src.column, ref);
+    if (read)
+        *read = r;
+    if (why)
+        *why = r.message;
+    if (!r.ok)
+        return false;
+    ref.setShifted(true);
+    ref.setShift(src.dE);
+    const bool likeSample =
+        (suggestion.use || suggestion.fixedEdge) && src.sampleFrom < src.sampleTo;
+    if (likeSample) {
+        const Spectrum kept = withinRange(ref, src.sampleFrom, src.sampleTo);
+        if (kept.isEmpty()) {
+            if (why)
+                *why = QStringLiteral("no point of the reference lies in the sample's energy "
+                                      "range %1 to %2 eV")
+                           .arg(src.sampleFrom)
+                           .arg(src.sampleTo);
+            return false;
+        }
+        static_cast<Spectrum &>(ref) = kept;
+    }
+    // As a bin spectrum is built: the suggestion sets the windows (and the
+    // fixed edge), then the normalisation runs on the effective energies.
+    ref.setNameAndSuggestion(ref.name(), suggestion);
+    ref.normalize(src.victoreen ? 0 : 1);
+    ref.setEShiftValue(src.dE);
+    out = ref;
+    return true;
+}
+
+bool loadLcfReference(const QString &fileName, double dE, bool victoreen, XafsSpectrum &out) {
+    LcfReferenceSource src;
+    src.file = fileName;
+    src.dE = dE;
+    src.victoreen = victoreen;
+    return loadLcfReference(src, SuggestElm(), out, nullptr);
+}
+
+QString lcfReferenceProblem(const XafsSpectrum &ref, const SuggestElm &suggestion) {
+    if (ref.isEmpty())
+        return QStringLiteral("the reference holds no points");
+    const QString jump = QString::number(ref.dMut(), 'g', 5);
+    const QString mid = QString::number(ref.midx(), 'f', 1);
+    if (!(ref.dMut() > 0))
+        return QStringLiteral("edge jump dMut %1 at %2 eV is not positive: no edge found%3")
+            .arg(jump, mid,
+                 suggestion.use ? QStringLiteral(" near the suggested %1 eV")
+                                      .arg(suggestion.edgeEnergy, 0, 'f', 1)
+                                : QString());
+    if (suggestion.use && std::fabs(ref.midx() - suggestion.edgeEnergy) > LcfReferenceEdgeTolerance)
+        return QStringLiteral("mid-edge energy %1 eV lies more than %2 eV from the suggested "
+                              "edge %3 eV")
+            .arg(mid)
+            .arg(LcfReferenceEdgeTolerance)
+            .arg(suggestion.edgeEnergy, 0, 'f', 1);
+    return QString();
+}
