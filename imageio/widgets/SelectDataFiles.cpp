@@ -24,6 +24,12 @@ SelectDataFiles::SelectDataFiles(QWidget *parent)
     connectWidgets();
 }
 
+// The two series' setups are separate windows: each says whose it is.
+void SelectDataFiles::nameEnergySetup(const QString &seriesTitle) {
+    const QString setup = tr("Energy of Files Setup");
+    m_eofSetup->setWindowTitle(seriesTitle.isEmpty() ? setup : seriesTitle + " - " + setup);
+}
+
 SelectDataFiles::~SelectDataFiles() = default;
 
 void SelectDataFiles::connectWidgets() {
@@ -34,6 +40,7 @@ void SelectDataFiles::connectWidgets() {
         emit filesSelected(files, m_ui->LoadNewFiles->isChecked());
     });
     connect(m_ui->Clear, &QPushButton::clicked, this, &SelectDataFiles::clear);
+    connect(this, &QWidget::windowTitleChanged, this, &SelectDataFiles::nameEnergySetup);
     connect(m_ui->EngOfFilesSetup, &QPushButton::clicked, this, [this] { showWindow(m_eofSetup); });
     connect(m_ui->AdditionalSetup, &QPushButton::clicked, this,
             [this] { showWindow(m_additionalSetup); });
@@ -52,12 +59,14 @@ void SelectDataFiles::showWindow(QWidget *w) {
 double SelectDataFiles::addFile(const QString &path, int fNo) {
     const double energy = m_eofSetup->energyOfFile(path, fNo);
     m_ui->Selected->addItem(path, energy);
+    m_eofSetup->appendSeriesFile({path, fNo, energy});
     updateCount();
     return energy;
 }
 
 double SelectDataFiles::addFileWithEnergy(const QString &path, double energy) {
     m_ui->Selected->addItem(path, energy);
+    m_eofSetup->appendSeriesFile({path, -1, energy});
     updateCount();
     return energy;
 }
@@ -104,7 +113,24 @@ void SelectDataFiles::newImageSelected(int i) {
 
 void SelectDataFiles::clearFiles() {
     m_ui->Selected->clear();
+    m_eofSetup->clearSeriesFiles();
     updateCount();
+}
+
+void SelectDataFiles::followEnergySetupOf(const SelectDataFiles *leader) {
+    m_eofSetup->followSettingsOf(leader->eofSetup());
+}
+
+bool SelectDataFiles::energiesFromLeader() const {
+    return m_eofSetup->followsLeader();
+}
+
+QMap<QString, QString> SelectDataFiles::rememberedValues() const {
+    return m_eofSetup->rememberedValues();
+}
+
+void SelectDataFiles::restoreRemembered(const QMap<QString, QString> &values) {
+    m_eofSetup->restoreRemembered(values);
 }
 
 void SelectDataFiles::updateCount() {

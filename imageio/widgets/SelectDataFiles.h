@@ -5,6 +5,7 @@
 #include "imageio/ErrPoints.h"
 
 #include <QFrame>
+#include <QMap>
 #include <QRectF>
 #include <QStringList>
 #include <memory>
@@ -48,6 +49,16 @@ public:
     // Folder where the file dialogs start (DataRoot until set).
     void setDataRoot(const QString &folder);
 
+    // This (I0) panel may take its energies from the energy setup of the
+    // panel given (I1): its box SameAsI1 appears, ticked. A batch command
+    // that sets one of this panel's energy fields unticks it.
+    void followEnergySetupOf(const SelectDataFiles *leader);
+    bool energiesFromLeader() const;
+
+    // The energy setup's fields remembered between runs, by object name.
+    QMap<QString, QString> rememberedValues() const;
+    void restoreRemembered(const QMap<QString, QString> &values);
+
 signals:
     void currentIndexChanged(int idx);
     void filesSelected(const QStringList &files, bool newFile);
@@ -83,6 +94,7 @@ public slots:
 private:
     void updateCount();
     void connectWidgets();
+    void nameEnergySetup(const QString &seriesTitle);
     static void showWindow(QWidget *w);
 
     std::unique_ptr<Ui::SelectDataFiles> m_ui;

@@ -157,3 +157,70 @@ TEST(EOFSetup, ReferenceFileByBatchAndByDialog) {
     EXPECT_EQ(p.refEnergies().size(), 2);
     EXPECT_EQ(text(p, "RefFilePath"), ref);
 }
+
+namespace {
+
+// Loaded files as the series panel hands them over, with the energies the
+// default setup gave them.
+void loadSeries(EOFSetup *p, const QString &tmpl, const QStringList &tags) {
+    for (int i = 0; i < tags.size(); ++i) {
+        const QString path = tmpl.arg(tags[i]);
+        p->appendSeriesFile({path, i, EnergyOfFiles::energyOfFile(EofSettings(), path, i)});
+    }
+}
+
+bool shown(const QWidget &w, const char *name) {
+    return !child<QWidget>(w, name)->isHidden();
+}
+
+} // namespace
+
+// The preview follows the fields as they are typed; its offers put right the
+// two cases users met: the default pattern on "..._7030.00eV" names, and keV
+// numbers read without the factor.
+TEST(EOFSetup, PreviewWarnsAndOffersAsTheFieldsChange) {
+    EOFSetup p;
+    p.show();
+    loadSeries(&p, "/d/FeK_sample_%1eV.tif", {"0000_7030.00", "0001_7031.00", "0002_7032.00"});
+    EXPECT_TRUE(p.previewText().startsWith("3 files, 0.703 eV to 2.7032 eV"));
+    EXPECT_TRUE(p.warningsText().contains("FeK_sample_0000_7030.00eV.tif gets 0.703 eV"));
+    EXPECT_FALSE(shown(p, "UseSuggestedFactor")); // no keV: far too wide for one scan
+    ASSERT_TRUE(shown(p, "UseSuggestedPattern"));
+    QTest::mouseClick(child<QPushButton>(p, "UseSuggestedPattern"), Qt::LeftButton);
+    EXPECT_EQ(text(p, "Pattern"), "\\d\\d\\d\\d\\.\\d\\deV");
+    EXPECT_EQ(child<QComboBox>(p, "PatternList")->currentIndex(), 6);
+    EXPECT_TRUE(p.previewText().startsWith("3 files, 7030 eV to 7032 eV, step 1 eV"));
+    EXPECT_TRUE(p.previewText().contains("FeK_sample_0002_7032.00eV.tif  7032 eV"));
+    // Only the note that the loaded images still carry the old energies.
+    EXPECT_TRUE(p.warningsText().startsWith("The loaded images still carry"));
+    EXPECT_FALSE(shown(p, "UseSuggestedPattern"));
+
+    // A pattern without unit on keV names: the factor is offered.
+    p.clearSeriesFiles();
+    loadSeries(&p, "/d/s_%1KeV.tif", {"07_250000", "07_251000"});
+    QLineEdit *pattern = child<QLineEdit>(p, "Pattern");
+    pattern->selectAll();
+    QTest::keyClicks(pattern, "\\d\\d_\\d\\d\\d\\d\\d\\d");
+    EXPECT_TRUE(p.previewText().contains("s_07_250000KeV.tif  7.25 eV"));
+    ASSERT_TRUE(shown(p, "UseSuggestedFactor"));
+    QTest::mouseClick(child<QPushButton>(p, "UseSuggestedFactor"), Qt::LeftButton);
+    EXPECT_EQ(text(p, "Factor"), "1000");
+    EXPECT_TRUE(p.previewText().contains("s_07_250000KeV.tif  7250 eV"));
+
+    // Typing the unit into the pattern brings the factor at once, before the
+    // edit is finished; typing it out takes it back.
+    child<QLineEdit>(p, "Factor")->setText("1");
+    QTest::keyClicks(pattern, "KeV");
+    EXPECT_EQ(text(p, "Factor"), "1000");
+    QTest::keyClick(pattern, Qt::Key_Backspace);
+    EXPECT_EQ(text(p, "Factor"), "1");
+
+    // Other modes preview too; a broken pattern is named.
+    child<QRadioButton>(p, "FromFileNum")->setChecked(true);
+    child<QRadioButton>(p, "EvenInEnergy")->setChecked(true);
+    edit(p, "Start", "7000");
+    EXPECT_TRUE(p.previewText().startsWith("2 files, 7000 eV to 7001 eV"));
+    child<QRadioButton>(p, "FromFileName")->setChecked(true);
+    pattern->setText("(\\d");
+    EXPECT_TRUE(p.warningsText().contains("no valid regular expression"));
+}

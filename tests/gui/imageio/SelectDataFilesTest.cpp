@@ -249,3 +249,57 @@ TEST(SelectDataFiles, StartsFromDataRootAndConfiguredMask) {
     EXPECT_TRUE(p.errPoints().contains(5, 6));
     EXPECT_FALSE(p.errPoints().use()); // UseErrPs is off
 }
+
+// One energy setup for both series: I0 follows I1 until a batch command (or
+// the user) gives it its own.
+TEST(SelectDataFiles, I0TakesTheI1EnergySetupUntilGivenItsOwn) {
+    SelectDataFiles i1, i0;
+    i1.setWindowTitle("I1 Data");
+    EXPECT_EQ(i1.eofSetup()->windowTitle(), "I1 Data - Energy of Files Setup");
+    EXPECT_TRUE(child<QCheckBox>(*i1.eofSetup(), "SameAsI1")->isHidden());
+    i0.followEnergySetupOf(&i1);
+    QCheckBox *same = child<QCheckBox>(*i0.eofSetup(), "SameAsI1");
+    EXPECT_FALSE(same->isHidden());
+    EXPECT_TRUE(same->isChecked());
+    EXPECT_FALSE(child<QWidget>(*i0.eofSetup(), "OwnSetup")->isEnabled());
+
+    i1.setEngByNameRegExp("\\d\\d\\d\\d\\.\\d\\deV");
+    EXPECT_DOUBLE_EQ(i0.addFile("/d/FeK_0000_7030.00eV.tif", 0), 7030);
+    EXPECT_TRUE(i0.eofSetup()->previewText().startsWith("Energies from the I1 energy setup."));
+    EXPECT_TRUE(i1.energiesFromLeader() == false && i0.energiesFromLeader());
+
+    i0.setEngByNameFactor(2); // a batch line for I0: its own settings from now on
+    EXPECT_FALSE(same->isChecked());
+    EXPECT_TRUE(child<QWidget>(*i0.eofSetup(), "OwnSetup")->isEnabled());
+    EXPECT_DOUBLE_EQ(i0.addFile("/d/FeK_0000_7030.00eV.tif", 0), 2 * 0.703);
+}
+
+// What is written at the end of a run and put back at the next start.
+TEST(SelectDataFiles, EnergySetupIsRememberedByFieldName) {
+    SelectDataFiles i1, i0, next1, next0;
+    i0.followEnergySetupOf(&i1);
+    next0.followEnergySetupOf(&next1);
+    QLineEdit *pattern = child<QLineEdit>(*i0.eofSetup(), "Pattern");
+    i0.setEngByNameRegExp("E(\\d+)x"); // leaves I1
+    i0.setEngByNameFactor(0.5);
+    i1.setEngByCalc(true);
+    i1.setEngCalcStart(7000.5);
+    i1.setDispUnit(1);
+    const QMap<QString, QString> v0 = i0.rememberedValues();
+    EXPECT_EQ(v0.value("Pattern"), "E(\\d+)x");
+    EXPECT_EQ(v0.value("SameAsI1"), "0");
+    EXPECT_FALSE(i1.rememberedValues().contains("SameAsI1"));
+
+    next1.restoreRemembered(i1.rememberedValues());
+    next0.restoreRemembered(v0);
+    EXPECT_FALSE(next0.energiesFromLeader());
+    EXPECT_EQ(child<QLineEdit>(*next0.eofSetup(), "Pattern")->text(), pattern->text());
+    EXPECT_EQ(child<QLineEdit>(*next0.eofSetup(), "Factor")->text(), "0.5");
+    EXPECT_EQ(child<QComboBox>(*next0.eofSetup(), "PatternList")->currentText(), "E(\\d+)x");
+    const EofSettings a = i1.eofSetup()->settings(), b = next1.eofSetup()->settings();
+    EXPECT_EQ(b.mode, EofSettings::Mode::FromFileNum);
+    EXPECT_EQ(b.unit, EofSettings::Unit::KEV);
+    EXPECT_EQ(b.start, a.start);
+    EXPECT_EQ(b.end, a.end);
+    EXPECT_EQ(b.delta, a.delta);
+}
