@@ -6,6 +6,7 @@ struct Settings {
     QString dataRoot = AppSettings::DefaultRoot;
     QString batchRoot = AppSettings::DefaultRoot;
     bool showAnalyzer2Button = false;
+    QString rememberPath;
     ParamStore params;
 };
 
@@ -38,10 +39,18 @@ void AppSettings::setShowAnalyzer2Button(bool show) {
     settings().showAnalyzer2Button = show;
 }
 
+QString AppSettings::rememberPath() {
+    return settings().rememberPath;
+}
+void AppSettings::setRememberPath(const QString &path) {
+    settings().rememberPath = path;
+}
+
 void AppSettings::resetDefaults() {
     setDataRoot(DefaultRoot);
     setBatchRoot(DefaultRoot);
     setShowAnalyzer2Button(false);
+    setRememberPath(QString());
 }
 
 ParamStore &AppSettings::params() {

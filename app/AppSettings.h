@@ -19,7 +19,14 @@ public:
     static void setBatchRoot(const QString &folder);
     static void setShowAnalyzer2Button(bool show);
 
-    // Back to the start-up defaults (both folders "C:/Data", button hidden).
+    // The configuration file the windows' remembered fields are written to
+    // when the main window closes (and read from at start); empty: nothing
+    // is remembered, as in a batch run from the command line or in tests.
+    static QString rememberPath();
+    static void setRememberPath(const QString &path);
+
+    // Back to the start-up defaults (both folders "C:/Data", button hidden,
+    // nothing remembered).
     static void resetDefaults();
 
     // The process-wide store of options and configuration entries.

@@ -42,6 +42,16 @@ QString configPath(const ParamStore &store, const QString &appDir) {
     return path;
 }
 
+bool configGiven(const ParamStore &store) {
+    return store.contains("-c") || store.contains("-config");
+}
+
+QString rememberPath(const ParamStore &store, const QString &appDir) {
+    if (configGiven(store))
+        return configPath(store, appDir);
+    return QDir(appDir).absoluteFilePath("config.cfg");
+}
+
 void settleSettings(const ParamStore &store) {
     if (store.contains("DataRoot"))
         AppSettings::setDataRoot(store.value("DataRoot"));

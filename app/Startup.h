@@ -21,6 +21,11 @@ void collectOptions(const QStringList &args, ParamStore *store);
 // "config.cfg" in appDir (canonical, empty when absent), replaced by the value
 // of "-c" and then by that of "-config".
 QString configPath(const ParamStore &store, const QString &appDir);
+// True when the configuration was named on the command line ("-c", "-config").
+bool configGiven(const ParamStore &store);
+// The file remembered fields are written to: the configuration named on the
+// command line, else "config.cfg" in appDir, which need not exist yet.
+QString rememberPath(const ParamStore &store, const QString &appDir);
 
 // DataRoot, BatchRoot and ShowAnalyzer2Button from the configuration keys and
 // then the options "-d", "-br", "-showA2B".

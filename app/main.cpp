@@ -23,12 +23,20 @@ int main(int argc, char **argv) {
     QTranslator translator;
     QApplication::setStyle("Fusion");
 
-    DebugLog::write(QCoreApplication::applicationDirPath());
-    const QString cfgPath = Startup::configPath(params, QCoreApplication::applicationDirPath());
+    const QString appDir = QCoreApplication::applicationDirPath();
+    DebugLog::write(appDir);
+    const QString cfgPath = Startup::configPath(params, appDir);
     DebugLog::write("cfg file " + cfgPath);
-    params.readConfigFile(cfgPath);
+    // No config.cfg beside the program is the ordinary first start, not a
+    // fault; a file named on the command line that is missing is reported.
+    if (!cfgPath.isEmpty() || Startup::configGiven(params))
+        params.readConfigFile(cfgPath);
     Startup::settleSettings(params);
     const Startup::Options options = Startup::options(params);
+    // A batch run from the command line does the same every time: it
+    // neither takes remembered fields nor writes them.
+    if (!options.execBatch)
+        AppSettings::setRememberPath(Startup::rememberPath(params, appDir));
 
     if (!options.noTranslation && translator.load(":/Lumenstack_ja_JP"))
         QCoreApplication::installTranslator(&translator);
