@@ -130,6 +130,8 @@ QString lcfRunProblem(const LcfRunSettings &s) {
     int used = 0;
     for (const LcfReference &r : s.refs)
         used += r.isUsed() ? 1 : 0;
+    if (used == 0)
+        return QStringLiteral("no reference spectrum in use: load one in a row and tick its Use box");
     if (used > LcfEngine::MaxReferences)
         return QString("more than %1 references in use").arg(LcfEngine::MaxReferences);
     return fixedEdgeProblem(*s.stack, s.suggestion);

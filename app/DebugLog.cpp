@@ -22,6 +22,8 @@ Sinks &sinks() {
 
 // Depth of the Mute objects alive in this thread.
 thread_local int muteDepth = 0;
+// The innermost ThreadCapture alive in this thread.
+thread_local ThreadCapture *threadCapture = nullptr;
 
 bool quiet() {
     static const bool q = qEnvironmentVariableIntValue("LUMENSTACK_QUIET_LOG") == 1;
@@ -33,6 +35,8 @@ bool quiet() {
 void write(const QString &text) {
     if (muteDepth > 0)
         return;
+    for (ThreadCapture *c = threadCapture; c; c = c->m_outer)
+        c->m_lines.append(text);
     Sinks &s = sinks();
     QMutexLocker lock(&s.mutex);
     for (auto it = s.captures.begin(); it != s.captures.end(); ++it)
@@ -63,6 +67,14 @@ Capture::~Capture() {
     Sinks &s = sinks();
     QMutexLocker lock(&s.mutex);
     s.captures.remove(m_id);
+}
+
+ThreadCapture::ThreadCapture() : m_outer(threadCapture) {
+    threadCapture = this;
+}
+
+ThreadCapture::~ThreadCapture() {
+    threadCapture = m_outer;
 }
 
 Mute::Mute() {

@@ -33,6 +33,24 @@ private:
     int m_id;
 };
 
+// Collects the messages the calling thread writes while it lives (they are
+// still printed and captured as usual): the reason a reader gave for refusing
+// one file, without the messages other threads write meanwhile.
+class ThreadCapture {
+public:
+    ThreadCapture();
+    ~ThreadCapture();
+    ThreadCapture(const ThreadCapture &) = delete;
+    ThreadCapture &operator=(const ThreadCapture &) = delete;
+
+    const QStringList &lines() const { return m_lines; }
+
+private:
+    friend void write(const QString &text);
+    QStringList m_lines;
+    ThreadCapture *m_outer;
+};
+
 // Drops every message the calling thread writes while it lives (nesting
 // allowed): neither printed nor captured. For probing whose failures are
 // expected and say nothing to the user, such as trying every shipped layout

@@ -44,10 +44,13 @@ void LoadTiff::loadStack(const QString &file, const QString &layoutFile, int par
     auto stack = std::make_shared<Hdf5Stack>();
     Hdf5Layout layout;
     QString why;
-    if (!layout.read(layoutFile, &why))
+    DebugLog::ThreadCapture reasons;
+    if (!layout.read(layoutFile, &why)) {
         DebugLog::write(file + ": " + why);
-    else
-        stack->open(file, layout); // a failure leaves no images, its message logged
+        emit fileSkipped(file, why);
+    } else if (!stack->open(file, layout)) { // a failure leaves no images
+        emit fileSkipped(file, reasons.lines().join(QStringLiteral("; ")));
+    }
     enqueue(Request{{},
                     false,
                     qMax(1, skip),
@@ -112,7 +115,10 @@ void LoadTiff::treatQues() {
     const qint64 count = r.count();
     const bool inList = m_index < count;
     const int fNo = inList ? int(m_index) : 0;
-    TiffData *data = inList ? readFile(r, fNo) : nullptr;
+    QString why;
+    TiffData *data = inList ? readFile(r, fNo, &why) : nullptr;
+    if (inList && !data && !why.isEmpty())
+        emit fileSkipped(r.stack ? r.stack->fileName() : r.files.at(fNo), why);
     if (inList)
         m_done = std::min(m_done + 1, m_total);
     const int done = m_done;
@@ -139,7 +145,7 @@ void LoadTiff::treatQues() {
     emit loadNext();
 }
 
-TiffData *LoadTiff::readStackImage(Request &r, int fNo) {
+TiffData *LoadTiff::readStackImage(Request &r, int fNo, QString *why) {
     if (r.ready.empty() || r.ready.front().first != fNo) {
         r.ready.clear();
         const int threads = std::max(1, QThread::idealThreadCount());
@@ -157,19 +163,25 @@ TiffData *LoadTiff::readStackImage(Request &r, int fNo) {
     }
     TiffData *image = r.ready.front().second.release();
     r.ready.pop_front();
+    if (!image)
+        *why = QStringLiteral("image %1 cannot be read (the debug log says why)").arg(fNo);
     return image;
 }
 
-TiffData *LoadTiff::readFile(Request &r, int fNo) {
+TiffData *LoadTiff::readFile(Request &r, int fNo, QString *why) {
     if (r.stack)
-        return readStackImage(r, fNo);
+        return readStackImage(r, fNo, why);
     const QString &f = r.files.at(fNo);
+    // Left out as asked: not a failure.
     if (r.ignoreLive && f.contains(QLatin1String("Live")))
         return nullptr;
     auto *data = new TiffData;
+    DebugLog::ThreadCapture reasons;
     if (data->load(f, r.errPs))
         return data;
-    // The reader has written why to the debug log.
+    *why = reasons.lines().join(QStringLiteral("; "));
+    if (why->isEmpty())
+        *why = QStringLiteral("not a readable image");
     delete data;
     return nullptr;
 }

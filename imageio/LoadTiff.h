@@ -44,6 +44,9 @@ signals:
     // Sent before a request starts whose images will not fit in the memory
     // available; the load goes on.
     void loadWarning(const QString &text);
+    // A file of the request (or an image of a stack, or a stack that cannot
+    // be opened) could not be read; reason is what the reader said.
+    void fileSkipped(const QString &file, const QString &reason);
 
 public slots:
     // Queues a request. skip below 1 counts as 1, negative cuts as 0. The mask
@@ -80,11 +83,11 @@ private:
 
     // The image at position fNo of the request, or nullptr when it is passed
     // over or cannot be read.
-    static TiffData *readFile(Request &r, int fNo);
+    static TiffData *readFile(Request &r, int fNo, QString *why);
     // A stack's image at position fNo: decoding is the cost of a compressed
     // stack, so the positions the walk takes next are read together, one per
     // core, and handed out in turn.
-    static TiffData *readStackImage(Request &r, int fNo);
+    static TiffData *readStackImage(Request &r, int fNo, QString *why);
     // Positions of the list a request reads: the first one whenever it lies
     // in the list, then every skip-th before the cut at the end.
     static int plannedFiles(const Request &r);

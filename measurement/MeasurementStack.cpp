@@ -4,6 +4,7 @@
 #include "imageio/TiffData.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <cmath>
 
 MeasurementStack::~MeasurementStack() {
@@ -18,6 +19,10 @@ QString MeasurementStack::append(Series s, TiffData *image) {
         return QString();
     QVector<TiffData *> &images = list(s);
     images.append(image);
+    if (s == Series::I0) {
+        m_i0Lo = images.size() == 1 ? image->energy() : std::min(m_i0Lo, image->energy());
+        m_i0Hi = images.size() == 1 ? image->energy() : std::max(m_i0Hi, image->energy());
+    }
     const TiffData *first = images.first();
     bool &warned = m_sizeWarned[s == Series::I1 ? 0 : 1];
     if (warned || (image->width() == first->width() && image->height() == first->height()))
@@ -72,6 +77,78 @@ bool MeasurementStack::sameExposure(Series s) const {
     return true;
 }
 
+// ------------------------------------------------------------------ I1 against I0
+
+bool MeasurementStack::coveredByI0(double energy, const MuTConditions &c) const {
+    if (!c.useI0 || m_i0.size() < 2 || m_totalI0OfI1.count() > 0)
+        return true;
+    // Energies read from file names carry rounding: a hair beyond the I0
+    // range is still the same energy.
+    const double tolerance = 1e-6 * std::max(1.0, std::fabs(energy));
+    return energy >= m_i0Lo - tolerance && energy <= m_i0Hi + tolerance;
+}
+
+namespace {
+
+QString eV(double e) {
+    return QString::number(e, 'f', 2) + QStringLiteral(" eV");
+}
+
+// "a.tif (7125.00 eV), b.tif (7130.00 eV) and 21 more".
+QString namedImages(const QVector<const TiffData *> &images) {
+    constexpr int Named = 3;
+    QStringList names;
+    for (int i = 0; i < images.size() && i < Named; ++i)
+        names << QStringLiteral("%1 (%2)").arg(QFileInfo(images.at(i)->fileName()).fileName(),
+                                               eV(images.at(i)->energy()));
+    QString text = names.join(QStringLiteral(", "));
+    if (images.size() > Named)
+        text += QStringLiteral(" and %1 more").arg(images.size() - Named);
+    return text;
+}
+
+} // namespace
+
+QStringList MeasurementStack::i0Mismatch() const {
+    QStringList problems;
+    if (m_i1.isEmpty() || m_i0.isEmpty())
+        return problems;
+    const TiffData &a = *m_i1.first();
+    const TiffData &b = *m_i0.first();
+    if (a.width() != b.width() || a.height() != b.height())
+        problems << QStringLiteral("The I0 images are %1 x %2 pixels, the I1 images %3 x %4: "
+                                   "I0 does not describe the beam on these pixels")
+                        .arg(b.width())
+                        .arg(b.height())
+                        .arg(a.width())
+                        .arg(a.height());
+    if (m_i0.size() < 2)
+        return problems;
+    MuTConditions withI0;
+    withI0.useI0 = true;
+    QVector<const TiffData *> outside;
+    int inside = 0;
+    for (const TiffData *image : m_i1) {
+        if (coveredByI0(image->energy(), withI0))
+            ++inside;
+        else
+            outside << image;
+    }
+    if (!outside.isEmpty())
+        problems << QStringLiteral("I0 covers %1 to %2 only: %3 of the %4 I1 energies lie outside "
+                                   "it and are left out of the spectra: %5")
+                        .arg(eV(m_i0Lo), eV(m_i0Hi))
+                        .arg(outside.size())
+                        .arg(m_i1.size())
+                        .arg(namedImages(outside));
+    if (inside > 0 && 2 * m_i0.size() < inside)
+        problems << QStringLiteral("I0 has %1 images for the %2 I1 energies it covers: too few "
+                                   "for the interpolation to follow the I1 steps")
+                        .arg(m_i0.size())
+                        .arg(inside);
+    return problems;
+}
+
 void MeasurementStack::takeGeometryFromFirstI1() {
     if (m_i1.isEmpty())
         return;
@@ -83,10 +160,12 @@ void MeasurementStack::takeGeometryFromFirstI1() {
 
 // ------------------------------------------------------------------ dark
 
-bool MeasurementStack::loadDark(const QString &fileName) {
-    clearDark();
+bool MeasurementStack::loadDark(const QString &fileName, QString *why) {
     auto image = std::make_unique<TiffData>();
+    DebugLog::ThreadCapture reasons;
     if (!image->load(fileName)) {
+        if (why)
+            *why = reasons.lines().join(QStringLiteral("; "));
         DebugLog::write(QStringLiteral("Can not read the dark file : ") + fileName);
         return false;
     }
@@ -198,7 +277,8 @@ void MeasurementStack::computeMuT(int x, int y, const MuTConditions &c, Spectrum
             r = i0At(image.energy(), x, y, c.hx, c.hy) - d0;
         if (totalCount > 0)
             r = i < totalCount ? m_totalI0OfI1.y(i) : 0.0;
-        out.addPoint(image.energy(), muOf(r, s - d1, c.fluo));
+        if (coveredByI0(image.energy(), c))
+            out.addPoint(image.energy(), muOf(r, s - d1, c.fluo));
     }
 }
 
@@ -211,6 +291,9 @@ void MeasurementStack::computeMuTRow(int y, int firstX, int stepX, int count,
     row.dark1.resize(size_t(row.count));
     row.dark0.resize(size_t(row.count));
     row.inside.resize(size_t(row.count));
+    row.covered.resize(size_t(images));
+    for (int i = 0; i < images; ++i)
+        row.covered[size_t(i)] = coveredByI0(m_i1.at(i)->energy(), c) ? 1 : 0;
     for (int b = 0; b < row.count; ++b) {
         const int x = firstX + b * stepX;
         row.inside[size_t(b)] = inside(x, y) ? 1 : 0;
@@ -285,7 +368,8 @@ void MeasurementStack::muTOfRowBin(const MuTRow &row, int b, Spectrum &out) cons
         return;
     const double *mu = row.mu.data() + size_t(b) * size_t(row.images);
     for (int i = 0; i < row.images; ++i)
-        out.addPoint(m_i1.at(i)->energy(), mu[i]);
+        if (row.covered[size_t(i)])
+            out.addPoint(m_i1.at(i)->energy(), mu[i]);
 }
 
 void MeasurementStack::buildRaw(int x, int y, int hx, int hy, Spectrum &out) const {

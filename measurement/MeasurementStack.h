@@ -59,6 +59,7 @@ struct MuTRow {
     std::vector<double> dark0;               // per bin
     std::vector<char> inside;                // per bin: centre inside the image
     std::vector<double> span1, spanA, spanB; // bin sums of one image (I1, I0 pair)
+    std::vector<char> covered;               // per image: its energy lies within I0's
 };
 
 struct MuTConditions {
@@ -104,6 +105,19 @@ public:
     // True when every image of the series has the first image's exposure.
     bool sameExposure(Series s) const;
 
+    // ---- I1 against I0 ----
+    // An I1 point is left out of the spectra when I0 is used (a series of
+    // more than one image, no total-I0 spectrum) and its energy lies outside
+    // the I0 energies: the incident beam there would be extrapolated, and a
+    // ratio against a made-up I0 is not a measurement.
+    bool coveredByI0(double energy, const MuTConditions &c) const;
+    // What does not match between the series when I0 is used, one message
+    // each: I0 covering a smaller energy range than I1 (naming the I1
+    // energies left out), images of other sizes, and an I0 too sparse for the
+    // interpolation to follow I1 (fewer than half as many images over the
+    // range). Empty when they match or either series is empty.
+    QStringList i0Mismatch() const;
+
     // ---- geometry, taken from the first I1 image ----
     void takeGeometryFromFirstI1();
     int width() const { return m_width; }
@@ -113,8 +127,9 @@ public:
     bool inside(int x, int y) const { return x >= 0 && x < m_width && y >= 0 && y < m_height; }
 
     // ---- dark frame ----
-    // Reads the file as the dark frame; on failure no dark frame stays.
-    bool loadDark(const QString &fileName);
+    // Reads the file as the dark frame; on failure the dark frame already
+    // loaded stays and *why (when given) says what was wrong.
+    bool loadDark(const QString &fileName, QString *why = nullptr);
     // Takes an image read elsewhere (a stack file's dark) as the dark frame.
     void setDark(std::unique_ptr<TiffData> image);
     void clearDark();
@@ -191,6 +206,8 @@ private:
     QVector<TiffData *> m_i1;
     QVector<TiffData *> m_i0;
     bool m_sizeWarned[2] = {false, false}; // per series, until it is cleared
+    double m_i0Lo = 0; // energy range of the I0 images
+    double m_i0Hi = 0;
     std::unique_ptr<TiffData> m_dark;
     DarkArea m_da1;
     DarkArea m_da0;

@@ -67,8 +67,22 @@ Analyzer::Analyzer(QWidget *parent) : QFrame(parent), ui(new Ui::Analyzer) {
     setupScales();
     setupMapTools();
     setupFitOptions();
-    connect(ui->AskAnalyze, &QPushButton::clicked, this, &Analyzer::askAnalyze);
-    connect(ui->AskRAAnalyze, &QPushButton::clicked, this, &Analyzer::askRAAnalyze);
+    // Each group's Analyze runs that group's analysis: its mode is chosen
+    // first, whatever the mode boxes at the top said.
+    connect(ui->AskAnalyze, &QPushButton::clicked, this, [this] {
+        selectAnalysisMode(ModeLCF);
+        emit askAnalyze();
+    });
+    connect(ui->AskRAAnalyze, &QPushButton::clicked, this, [this] {
+        selectAnalysisMode(ModeRA);
+        emit askRAAnalyze();
+    });
+    m_runMessage = new QLabel(this);
+    m_runMessage->setObjectName(QStringLiteral("RunMessage"));
+    m_runMessage->setStyleSheet(QStringLiteral("color: rgb(176, 0, 0);"));
+    m_runMessage->setWordWrap(true);
+    m_runMessage->hide();
+    ui->Layout->insertWidget(0, m_runMessage);
     connect(ui->ShowView, &QPushButton::clicked, m_view, &SpectrumView::show);
     connect(ui->AddRef, &QPushButton::clicked, this, &Analyzer::addNewRef);
     for (QLineEdit *e : {ui->LCFRange1, ui->LCFRange2})
@@ -106,12 +120,45 @@ void Analyzer::setupSelection() {
     m_selection->addButton(ui->ShowDMuT, m_firstFixedId + SelDMuT);
     m_selection->addButton(ui->ShowRest, m_firstFixedId + SelRest);
     m_selection->addButton(ui->ShowRatio, m_firstFixedId + SelRatioMap);
-    m_selection->addButton(ui->ShowZ, m_firstFixedId + SelZansa);
-    m_selection->addButton(ui->ShowRFactor, RFactorSelection);
-    m_selection->addButton(ui->ShowChi2, Chi2Selection);
     connect(m_selection, &QButtonGroup::idClicked, this, &Analyzer::selectedNewRef);
+    setupMapTypes();
+}
+
+// Amount, fraction and sigma belong to the row chosen; residual, R-factor and
+// chi^2 to the fit as a whole. They are one choice: picking a row's kind
+// while a whole-fit map shows comes back to the row chosen, picking a row
+// while one shows comes back to the row's kind used last.
+void Analyzer::setupMapTypes() {
+    ui->SelDMut->setAutoExclusive(false);
+    ui->SelRatio->setAutoExclusive(false);
+    ui->SelSigma->setAutoExclusive(false);
+    m_mapTypes = new QButtonGroup(this);
+    m_mapTypes->setExclusive(true);
+    m_mapTypes->addButton(ui->SelDMut, 0);
+    m_mapTypes->addButton(ui->SelRatio, 1);
+    m_mapTypes->addButton(ui->SelSigma, 2);
+    m_mapTypes->addButton(ui->ShowZ, m_firstFixedId + SelZansa);
+    m_mapTypes->addButton(ui->ShowRFactor, RFactorSelection);
+    m_mapTypes->addButton(ui->ShowChi2, Chi2Selection);
+    connect(m_mapTypes, &QButtonGroup::idClicked, this, &Analyzer::mapTypeClicked);
     connect(ui->SelDMut, &QRadioButton::toggled, this, &Analyzer::selectedImgChanged);
     connect(ui->SelSigma, &QRadioButton::toggled, this, &Analyzer::selectedImgChanged);
+}
+
+bool Analyzer::rowMapTypeChecked() const {
+    const int id = m_mapTypes->checkedId();
+    return id >= 0 && id <= 2;
+}
+
+void Analyzer::mapTypeClicked(int id) {
+    if (id >= 0 && id <= 2)
+        m_lastRowMapType = id;
+    emit changedSelection();
+}
+
+void Analyzer::referenceShowClicked() {
+    if (!rowMapTypeChecked())
+        m_mapTypes->button(m_lastRowMapType)->setChecked(true);
 }
 
 // Constraints go to the interactive worker at once; a fixed edge changes the
@@ -143,7 +190,10 @@ void Analyzer::setupMapTools() {
     ui->SumUpBaseLayout->addWidget(m_sumUpCtrl);
     m_mapProc = new MapProcCtrl(m_eShift1, m_eShift2, m_processed, this);
     ui->ProcMapsBaseLayout->addWidget(m_mapProc);
-    connect(m_sumUpCtrl, &SumUpCtrl::askSumUp, this, &Analyzer::askSumUp);
+    connect(m_sumUpCtrl, &SumUpCtrl::askSumUp, this, [this] {
+        selectAnalysisMode(ModeSumUp);
+        emit askSumUp();
+    });
     connect(m_mapProc, &MapProcCtrl::askAnalyzeCond, this, &Analyzer::askAnalyzeCond);
     connect(m_mapProc, &MapProcCtrl::changedSelection, this, &Analyzer::changedSelection);
     connect(m_modes, &QButtonGroup::idToggled, this, [this](int id, bool on) {
@@ -172,6 +222,8 @@ void Analyzer::setupElems() {
     m_elems = new ElemPanel(m_elemsCor, m_elemsCorTh, m_worker, ui->ElemGroup);
     ui->ElemBaseLayout->addWidget(m_elems);
     connect(m_elems, &ElemPanel::changedSelection, this, &Analyzer::changedSelection);
+    // Connected before the main window starts the run on the same signal.
+    connect(m_elems, &ElemPanel::askAnalyzeElems, this, [this] { selectAnalysisMode(ModeElem); });
     connect(m_elems, &ElemPanel::rowsRebuilt, this, &Analyzer::applyScales);
     applyScales();
 }
@@ -314,17 +366,23 @@ void Analyzer::setLCFMode(int f) {
 }
 
 void Analyzer::selectImage(int id) {
-    if (QAbstractButton *b = m_selection->button(id)) {
+    if (QAbstractButton *b = m_mapTypes->button(id); b && id > 2) {
         b->setChecked(true);
         emit changedSelection();
+    } else if (QAbstractButton *row = m_selection->button(id)) {
+        row->setChecked(true);
+        selectedNewRef(id);
     }
 }
 
+// While a map of the whole fit shows, the kind is kept for the next row
+// chosen: the map on display stays what the batch chose.
 void Analyzer::selectImageType(int type) {
-    if (type == 0)
-        ui->SelRatio->setChecked(true);
-    else if (type == 1)
-        ui->SelDMut->setChecked(true);
+    if (type != 0 && type != 1)
+        return;
+    m_lastRowMapType = type == 0 ? 1 : 0;
+    if (rowMapTypeChecked())
+        m_mapTypes->button(m_lastRowMapType)->setChecked(true);
 }
 
 void Analyzer::selectAnalysisMode(int mode) {
@@ -334,6 +392,7 @@ void Analyzer::selectAnalysisMode(int mode) {
 
 void Analyzer::selectSigmaImage() {
     ui->SelSigma->setChecked(true);
+    m_lastRowMapType = 2;
 }
 
 void Analyzer::setNonNegative(bool f) {
@@ -352,6 +411,18 @@ void Analyzer::setFixedE0Energy(double e) {
     ui->FixedE0EV->setText(g6(e));
     if (fixedE0())
         emit normalizationChanged();
+}
+
+void Analyzer::setReferenceSuggestion(const SuggestElm &suggestion) {
+    m_referenceSuggestion = suggestion;
+    for (LCFReference *r : m_refs)
+        r->setSuggestion(suggestion);
+    reAnalyzeSpectrum();
+}
+
+void Analyzer::setRunMessage(const QString &text) {
+    m_runMessage->setText(text);
+    m_runMessage->setVisible(!text.isEmpty());
 }
 
 void Analyzer::setFitOptionsMessage(const QString &text) {
@@ -499,6 +570,7 @@ void Analyzer::showAnalysis() {
 void Analyzer::addNewRef() {
     const int row = m_refs.size();
     auto *ref = new LCFReference(row, ui->RefBase);
+    ref->setSuggestion(m_referenceSuggestion);
     static_cast<QGridLayout *>(ui->RefBase->layout())->addWidget(ref, row, 0);
     const int id = row < m_firstFixedId ? row : row + FixedCount;
     m_selection->addButton(ref->showButton(), id);
@@ -509,7 +581,9 @@ void Analyzer::addNewRef() {
     applyScales();
 }
 
-void Analyzer::selectedNewRef(int) {
+void Analyzer::selectedNewRef(int id) {
+    if (id < m_firstFixedId || id >= m_firstFixedId + FixedCount)
+        referenceShowClicked();
     emit changedSelection();
 }
 

@@ -20,6 +20,7 @@ class LCFReference;
 class MapProcCtrl;
 class SumUpCtrl;
 class QButtonGroup;
+class QLabel;
 class QThread;
 class SpectrumView;
 namespace Ui {
@@ -77,6 +78,9 @@ public:
     int numberOfResults() const;
 
     QButtonGroup *selectionGroup() const { return m_selection; }
+    // Amount, fraction, sigma (ids 0..2) and the whole-fit maps (ids of
+    // selectImage): one exclusive choice.
+    QButtonGroup *mapTypeGroup() const { return m_mapTypes; }
     SpectrumView *view() const { return m_view; }
     ElemPanel *elemPanel() const { return m_elems; }
     AnalyzeProc *worker() const { return m_worker; }
@@ -124,6 +128,11 @@ public slots:
     void setFixedE0Energy(double e);
     // Shows why a fit option was refused ("" clears it).
     void setFitOptionsMessage(const QString &text);
+    // Shows, at the top of the panel, why an analysis was refused ("" clears).
+    void setRunMessage(const QString &text);
+    // The normalisation of the sample spectra (suggestion and fixed edge):
+    // every reference row is normalised the same way.
+    void setReferenceSuggestion(const SuggestElm &suggestion);
     // Shows the sigma map of the selected row.
     void selectSigmaImage();
     // Analyses s (the spectrum under the cursor) in the LCF mode; while the
@@ -157,9 +166,21 @@ private:
     QVector<Analyzed2DRes *> dMutScaledMaps() const;
     QVector<Analyzed2DRes *> ratioScaledMaps() const;
 
+    void setupMapTypes();
+    void mapTypeClicked(int id);
+    void referenceShowClicked();
+    bool rowMapTypeChecked() const;
+
     Ui::Analyzer *ui;
     QButtonGroup *m_modes = nullptr;
     QButtonGroup *m_selection = nullptr;
+    // The kind of LCF map shown: a row's amount, fraction or sigma, or one of
+    // the maps of the whole fit (residual, R-factor, chi^2). One exclusive
+    // group, so only one kind ever shows as chosen.
+    QButtonGroup *m_mapTypes = nullptr;
+    int m_lastRowMapType = 0; // of amount, fraction, sigma: the one to come back to
+    QLabel *m_runMessage = nullptr;
+    SuggestElm m_referenceSuggestion;
     QVector<LCFReference *> m_refs;
     int m_firstFixedId = InitialReferences; // id of ShowDMuT
 

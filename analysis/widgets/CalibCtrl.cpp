@@ -1,12 +1,15 @@
 #include "analysis/widgets/CalibCtrl.h"
 
 #include "analysis/EmpFile.h"
+#include "analysis/LcfReferenceFile.h"
 #include "analysis/widgets/XafsFileSelect.h"
 #include "app/AppSettings.h"
+#include "app/UserMessages.h"
 #include "ui_CalibCtrl.h"
 
 #include <QButtonGroup>
 #include <QFileDialog>
+#include <QFileInfo>
 
 namespace {
 
@@ -112,28 +115,43 @@ void CalibCtrl::showStats(const CalibStats &s) {
     put(ui->DESigma, s.sigma);
 }
 
-// A file that cannot be read, or holds no point, leaves no standard: the
-// selector is emptied and announces it.
+bool CalibCtrl::readStandard(const QString &fname, XafsSpectrum *out, QString *why) const {
+    return loadLcfReference({fname, 0, ui->StdBGVictreen->isChecked(), 0}, m_suggestion, *out, why);
+}
+
+// A file that cannot be read, or holds no point, leaves the standard in use
+// as it was (none before the first), and says why.
 void CalibCtrl::newFile(const QString &fname) {
     XafsSpectrum read;
-    if (!read.readFile(fname) || read.count() == 0) {
-        m_stdLoaded = false;
-        m_std = XafsSpectrum();
-        ui->SelectStd->clear();
+    QString why;
+    if (!readStandard(fname, &read, &why)) {
+        UserMessages::refuse(tr("Calibration standard not read from %1: %2%3")
+                                 .arg(QFileInfo(fname).fileName(), why,
+                                      m_stdLoaded ? tr("; the standard in use stays") : QString()));
+        const QSignalBlocker block(ui->SelectStd);
+        ui->SelectStd->revertTo(m_stdLoaded ? m_stdFile : QString());
         return;
     }
     m_std = read;
+    m_stdFile = fname;
     m_stdLoaded = true;
-    m_std.normalize(ui->StdBGVictreen->isChecked() ? 0 : 1);
     ui->EdgeEeV->setText(g6(m_std.midx()));
     emit newStdFileLoaded();
 }
 
-void CalibCtrl::stdBGToggled(bool victoreen) {
+void CalibCtrl::stdBGToggled(bool) {
     if (!m_stdLoaded)
         return;
-    m_std.normalize(victoreen ? 0 : 1);
+    XafsSpectrum read;
+    QString why;
+    if (readStandard(m_stdFile, &read, &why))
+        m_std = read;
     emit newStdFileLoaded();
+}
+
+void CalibCtrl::setSuggestion(const SuggestElm &suggestion) {
+    m_suggestion = suggestion;
+    stdBGToggled(true);
 }
 
 void CalibCtrl::loadStd(const QString &fname) {

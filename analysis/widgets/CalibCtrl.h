@@ -40,6 +40,9 @@ public:
     void setEMPFileName(const QString &name);
     // The four statistics fields (6 significant digits); empty when invalid.
     void showStats(const CalibStats &s);
+    // The normalisation of the bins' spectra (element suggestion, fixed
+    // edge): the standard is normalised the same way, anew when it changes.
+    void setSuggestion(const SuggestElm &suggestion);
 
 signals:
     void newStdFileLoaded();
@@ -60,10 +63,14 @@ public slots:
 
 private:
     QFileDialog *mapDialog(QFileDialog::AcceptMode mode);
+    // Reads and normalises the standard; false (why said) when it cannot.
+    bool readStandard(const QString &fname, XafsSpectrum *out, QString *why) const;
 
     Ui::CalibCtrl *ui;
     XafsSpectrum m_std;
     bool m_stdLoaded = false;
+    QString m_stdFile;
+    SuggestElm m_suggestion;
     QFileDialog *m_saveDialog = nullptr;
     QFileDialog *m_loadDialog = nullptr;
 };

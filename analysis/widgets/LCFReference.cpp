@@ -1,10 +1,15 @@
 #include "analysis/widgets/LCFReference.h"
 
 #include "analysis/Analyzed2DRes.h"
-#include "analysis/LcfEngine.h"
+#include "analysis/LcfReferenceFile.h"
 #include "analysis/widgets/XafsFileSelect.h"
+#include "app/UserMessages.h"
 
 #include "ui_LCFReference.h"
+
+#include <QComboBox>
+#include <QFileInfo>
+#include <QRegularExpression>
 
 namespace {
 
@@ -21,6 +26,21 @@ bool victoreenArgument(const QString &isVic) {
     const int n = isVic.toInt(&ok);
     return ok && n > 0;
 }
+
+// "FILE@COL" names the column holding mu of a file with more than two, as
+// the command line's --ref does; a file whose own name ends so is taken whole.
+void splitColumn(const QString &name, QString *file, int *column) {
+    static const QRegularExpression withColumn(QStringLiteral("^(.+)@([1-9][0-9]{0,2})$"));
+    const QRegularExpressionMatch m = withColumn.match(name);
+    if (m.hasMatch() && !QFileInfo::exists(name)) {
+        *file = m.captured(1);
+        *column = m.captured(2).toInt();
+        return;
+    }
+    *file = name;
+}
+
+const char *const ProblemStyle = "color: rgb(176, 0, 0);";
 
 } // namespace
 
@@ -40,6 +60,13 @@ LCFReference::LCFReference(int rowIndex, QWidget *parent)
         emit newFileSelected();
     });
     connect(ui->DeltaE, &QLineEdit::editingFinished, this, &LCFReference::deltaEEdited);
+    m_columnChoice = new QComboBox(this);
+    m_columnChoice->setObjectName(QStringLiteral("MuColumn"));
+    m_columnChoice->setToolTip(tr("The file has more than two columns: choose the one holding mu"));
+    m_columnChoice->hide();
+    ui->Layout->insertWidget(ui->Layout->indexOf(ui->XFS) + 1, m_columnChoice);
+    connect(m_columnChoice, QOverload<int>::of(&QComboBox::activated), this,
+            &LCFReference::columnChosen);
 }
 
 LCFReference::~LCFReference() {
@@ -47,7 +74,19 @@ LCFReference::~LCFReference() {
 }
 
 bool LCFReference::isInUse() const {
-    return ui->XFS->isUse() && ui->XFS->isLoaded() && m_loaded;
+    return ui->XFS->isUse() && ui->XFS->isLoaded() && m_loaded && m_problem.isEmpty();
+}
+
+void LCFReference::setSuggestion(const SuggestElm &suggestion) {
+    const SuggestElm &a = m_suggestion;
+    const SuggestElm &b = suggestion;
+    const bool same = a.use == b.use && a.Z == b.Z && a.edge == b.edge &&
+                      a.edgeEnergy == b.edgeEnergy && a.dPreE == b.dPreE && a.dPostS == b.dPostS &&
+                      a.jumpSigma == b.jumpSigma && a.fixedEdge == b.fixedEdge &&
+                      a.fixedEdgeEnergy == b.fixedEdgeEnergy;
+    m_suggestion = suggestion;
+    if (!same && m_loaded)
+        reload();
 }
 
 QRadioButton *LCFReference::showButton() const {
@@ -75,19 +114,113 @@ void LCFReference::clearedFile() {
 }
 
 // The reference is read as the command-line runs read it: dE as energy offset
-// (the offset always in force), then normalised with the chosen background.
-// Changing dE or the background form reads it anew.
+// (the offset always in force), then normalised with the chosen background and
+// the sample's suggestion. Changing dE, the background form or the suggestion
+// reads it anew. A file that cannot be read leaves the reference in use as it
+// was; one with more than two columns waits for the user to choose mu's.
 void LCFReference::reload() {
-    m_loaded = ui->XFS->isLoaded() &&
-               loadLcfReference(ui->XFS->fileName(), m_dE, ui->IsVictreen->isChecked(), m_spectrum);
-    if (!m_loaded) {
+    const QString chosen = ui->XFS->fileName();
+    if (!ui->XFS->isLoaded() || chosen.isEmpty()) {
+        m_loaded = false;
         m_spectrum = XafsSpectrum();
-        ui->DMut->clear();
-        ui->MidE->clear();
+        m_heldFile.clear();
+        m_problem.clear();
+        m_columnChoice->hide();
+        showReadouts();
         return;
     }
-    ui->DMut->setText(g6(m_spectrum.dMut()));
-    ui->MidE->setText(g6(m_spectrum.midx()));
+    QString file;
+    int column = chosen == m_heldFile ? m_column : 0;
+    splitColumn(chosen, &file, &column);
+    XafsSpectrum read;
+    QString why;
+    ReferenceFile::Result result;
+    if (!loadLcfReference({file, m_dE, ui->IsVictreen->isChecked(), column}, m_suggestion, read,
+                          &why, &result)) {
+        if (result.needsColumn) {
+            offerColumns(chosen, result.labels, result.columns);
+            return;
+        }
+        UserMessages::refuse(tr("Reference %1 not read from %2: %3%4")
+                                 .arg(m_row + 1)
+                                 .arg(QFileInfo(file).fileName(), why,
+                                      m_loaded ? tr("; the reference in use stays") : QString()));
+        const QSignalBlocker block(ui->XFS);
+        ui->XFS->revertTo(m_loaded ? m_heldFile : QString());
+        return;
+    }
+    m_columnChoice->setVisible(column > 0 && m_columnChoice->count() > 0);
+    m_spectrum = read;
+    m_loaded = true;
+    m_heldFile = chosen;
+    m_column = column;
+    const QString problem = lcfReferenceProblem(m_spectrum, m_suggestion);
+    if (!problem.isEmpty() && problem != m_problem)
+        UserMessages::warn(tr("Reference %1 (%2): %3; it is left out of the fit until this is "
+                              "fixed")
+                               .arg(m_row + 1)
+                               .arg(QFileInfo(file).fileName(), problem));
+    if (!why.isEmpty())
+        UserMessages::info(
+            tr("Reference %1 (%2): %3").arg(m_row + 1).arg(QFileInfo(file).fileName(), why));
+    m_problem = problem;
+    showReadouts();
+}
+
+void LCFReference::showReadouts() {
+    ui->DMut->setText(m_loaded ? g6(m_spectrum.dMut()) : QString());
+    ui->MidE->setText(m_loaded ? g6(m_spectrum.midx()) : QString());
+    for (QWidget *w : {static_cast<QWidget *>(ui->DMut), static_cast<QWidget *>(ui->MidE)}) {
+        w->setStyleSheet(m_problem.isEmpty() ? QString() : QString::fromLatin1(ProblemStyle));
+        w->setToolTip(m_problem);
+    }
+}
+
+// The row is out of use until a column is chosen; the choice reads the file.
+void LCFReference::offerColumns(const QString &file, const QStringList &labels, int columns) {
+    m_loaded = false;
+    m_spectrum = XafsSpectrum();
+    m_heldFile = file;
+    m_column = 0;
+    m_problem = tr("choose the column holding mu");
+    showReadouts();
+    m_columnChoice->clear();
+    m_columnChoice->addItem(tr("mu column?"), 0);
+    for (int c = 2; c <= columns; ++c) {
+        const QString label = c - 1 < labels.size() ? labels.at(c - 1) : QString();
+        m_columnChoice->addItem(
+            label.isEmpty() ? tr("column %1").arg(c) : tr("column %1: %2").arg(c).arg(label), c);
+    }
+    m_columnChoice->show();
+    UserMessages::warn(tr("Reference %1 (%2) has %3 columns: choose the one holding mu in the "
+                          "row (in a batch: FILE@COLUMN)")
+                           .arg(m_row + 1)
+                           .arg(QFileInfo(file).fileName())
+                           .arg(columns));
+}
+
+void LCFReference::columnChosen(int index) {
+    const int column = m_columnChoice->itemData(index).toInt();
+    if (column <= 0)
+        return;
+    QString file;
+    int ignored = 0;
+    splitColumn(ui->XFS->fileName(), &file, &ignored);
+    XafsSpectrum read;
+    QString why;
+    if (!loadLcfReference({file, m_dE, ui->IsVictreen->isChecked(), column}, m_suggestion, read,
+                          &why)) {
+        UserMessages::refuse(tr("Reference %1: column %2 of %3 gives no spectrum: %4")
+                                 .arg(m_row + 1)
+                                 .arg(column)
+                                 .arg(QFileInfo(file).fileName(), why));
+        return;
+    }
+    m_column = column;
+    m_heldFile = ui->XFS->fileName();
+    m_loaded = true;
+    reload();
+    emit newFileSelected();
 }
 
 void LCFReference::deltaEEdited() {

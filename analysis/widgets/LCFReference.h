@@ -6,11 +6,13 @@
 // own edge jump and mid-edge energy. The row owns its reference spectrum and
 // its result maps: amount ("LCF Ref 1"), fraction ("LCF Ref 2") and the
 // standard error of the fraction ("LCF Ref 3").
+#include "spectrum/SuggestElm.h"
 #include "spectrum/XafsSpectrum.h"
 
 #include <QFrame>
 
 class Analyzed2DRes;
+class QComboBox;
 class QRadioButton;
 class XafsFileSelect;
 namespace Ui {
@@ -28,8 +30,16 @@ public:
     ~LCFReference() override;
 
     int rowIndex() const { return m_row; }
-    // In use: the use box is checked and a reference spectrum was read.
+    // In use: the use box is checked, a reference spectrum was read and
+    // nothing is wrong with it (problem() is empty).
     bool isInUse() const;
+    // Why the reference is left out of the fit: its edge jump is not
+    // positive, or its edge lies far from the suggested one ("" when fine).
+    QString problem() const { return m_problem; }
+    // The normalisation every sample spectrum gets (element suggestion,
+    // fixed edge): the reference is normalised the same way, and anew when
+    // it changes, so the fit compares like with like.
+    void setSuggestion(const SuggestElm &suggestion);
     bool isLoaded() const { return m_loaded; }
     // The reference as read and normalised; its energy offset (shift value
     // and shift, flag always set) is the row's dE.
@@ -64,7 +74,17 @@ public slots:
 private:
     void deltaEEdited();
     void reload();
+    void showReadouts();
+    void offerColumns(const QString &file, const QStringList &labels, int columns);
+    void columnChosen(int index);
 
+    // The file the row's spectrum came from ("" when none), and the column
+    // holding mu when the file has more than two (0: decided by its layout).
+    QString m_heldFile;
+    int m_column = 0;
+    SuggestElm m_suggestion;
+    QString m_problem;
+    QComboBox *m_columnChoice = nullptr;
     Ui::LCFReference *ui;
     int m_row;
     XafsSpectrum m_spectrum;

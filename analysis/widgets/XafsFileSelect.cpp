@@ -39,6 +39,12 @@ void XafsFileSelect::fileSelected(const QString &fname) {
     emit newFile(fname);
 }
 
+void XafsFileSelect::revertTo(const QString &fname) {
+    m_fileName = fname;
+    m_loaded = !fname.isEmpty();
+    ui->Selected->setText(fname);
+}
+
 void XafsFileSelect::clear() {
     m_fileName.clear();
     m_loaded = false;

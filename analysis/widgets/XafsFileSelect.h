@@ -20,6 +20,9 @@ public:
     bool isLoaded() const { return m_loaded; }
     bool isUse() const;
     void setSelectText(const QString &text);
+    // Shows fname as the file in use again, without announcing a new file:
+    // after a chosen file was refused, the one still in use (empty: none).
+    void revertTo(const QString &fname);
     QFileDialog *fileDialog() const { return m_dialog; }
 
 signals:

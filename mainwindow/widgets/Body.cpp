@@ -7,6 +7,7 @@
 #include "analysis/widgets/XafsFileSelect.h"
 #include "app/AppSettings.h"
 #include "app/DebugLog.h"
+#include "app/UserMessages.h"
 #include "batch/BatchDispatcher.h"
 #include "batch/widgets/BatchCtrl.h"
 #include "display/PictureFile.h"
@@ -67,15 +68,18 @@ Body::Body(QWidget *parent)
     setupSeries();
     setupNavigation();
     setupStatus();
+    setupMessages();
     setupViews();
     setupDark();
     setupCalibration();
     setupAnalysis();
+    setupReferenceNormalisation();
     setupExport();
     setupSumUp();
     setupImgProc();
     setupAnalyzer2();
     registerCommands();
+    restoreRememberedFields();
     takeErrPointsFromConfig();
     dispatchConfigBatchLines();
 }
@@ -184,6 +188,8 @@ void Body::setupSeries() {
     connect(ui->SelectI0Files, &SelectDataFiles::setDarkArea, this, &Body::setI0DarkArea);
     connect(ui->SelectI1Files, &SelectDataFiles::clearDarkArea, this, &Body::clearI1DarkArea);
     connect(ui->SelectI0Files, &SelectDataFiles::clearDarkArea, this, &Body::clearI0DarkArea);
+    // One energy setup for both series unless I0 is given its own.
+    ui->SelectI0Files->followEnergySetupOf(ui->SelectI1Files);
 }
 
 // One loader per series, in a thread of its own. The busy state is the
@@ -241,6 +247,7 @@ void Body::setupNavigation() {
         connect(e, &QLineEdit::editingFinished, this, [this] { showXafsSpectrum(); });
     for (QCheckBox *c : {ui->FluoType, ui->UseI0})
         connect(c, &QCheckBox::toggled, this, [this] { showXafsSpectrum(); });
+    connect(ui->UseI0, &QCheckBox::toggled, this, &Body::reportSeriesMismatch);
 }
 
 void Body::setupViews() {
@@ -333,6 +340,7 @@ void Body::quitCmd(const CmdLine &) {
 }
 
 void Body::closeEvent(QCloseEvent *event) {
+    saveRememberedFields();
     emit finishing();
     QMainWindow::closeEvent(event);
 }
@@ -424,18 +432,20 @@ void Body::clearI0Files() {
 }
 
 void Body::readI1Files(const QStringList &files, bool newFile) {
-    if (newFile) {
-        clearI1Files();
-        m_xafsView->setFollow(true);
-        m_bgView->setFollow(true);
-    }
-    readFiles(Series::I1, files, newFile);
+    loadSeries(Series::I1, files, newFile, SeriesKept::UntilFirstImage);
 }
 
 void Body::readI0Files(const QStringList &files, bool newFile) {
-    if (newFile)
-        clearI0Files();
-    readFiles(Series::I0, files, newFile);
+    loadSeries(Series::I0, files, newFile, SeriesKept::UntilFirstImage);
+}
+
+void Body::loadSeries(Series s, const QStringList &files, bool newSeries, SeriesKept kept) {
+    if (newSeries && s == Series::I1) {
+        m_xafsView->setFollow(true);
+        m_bgView->setFollow(true);
+    }
+    beginLoad(s, newSeries, kept);
+    readFiles(s, files, newSeries);
 }
 
 void Body::readFiles(Series s, const QStringList &files, bool) {
@@ -467,6 +477,7 @@ void Body::loaded(Series s, TiffData *data, int fNo) {
     if (m_closing || !data)
         return;
     haltAnalysisRun();
+    replaceSeriesOnFirstImage(s);
     SelectDataFiles *p = panel(s);
     data->setEnergy(data->energyFromFile() ? p->addFileWithEnergy(data->fileName(), data->energy())
                                            : p->addFile(data->fileName(), fNo));
@@ -525,6 +536,7 @@ void Body::finishedLoad(Series s) {
     const QVector<TiffData *> &images = m_stack.images(s);
     if (!images.isEmpty())
         panel(s)->setExpTimeMS(images.first()->exposureMs(), m_stack.sameExposure(s));
+    reportLoadEnd(s);
 }
 
 // ------------------------------------------------------------------ display
@@ -734,13 +746,17 @@ void Body::cBarUpdated() {
 
 // ------------------------------------------------------------------ spectra
 
+// A file that yields no spectrum leaves the one in use as it was.
 void Body::readTotalI0(Spectrum &target, const QString &fname) {
-    haltAnalysisRun();
     XafsSpectrum read;
-    if (read.readFile(fname))
-        target = read;
-    else
-        target.clear();
+    if (!read.readFile(fname) || read.isEmpty()) {
+        UserMessages::refuse(tr("Total I0 not read from %1: no spectrum in the file; the one in "
+                                "use stays")
+                                 .arg(QFileInfo(fname).fileName()));
+        return;
+    }
+    haltAnalysisRun();
+    target = read;
 }
 
 void Body::newTotalI0ofI1File(const QString &fname) {
@@ -754,9 +770,13 @@ void Body::newTotalI0ofI0File(const QString &fname) {
 
 void Body::selectedBG(const QString &fname) {
     XafsSpectrum read;
-    m_bgLoaded = read.readFile(fname);
-    if (!m_bgLoaded)
+    if (!read.readFile(fname) || read.isEmpty()) {
+        UserMessages::refuse(tr("Background spectrum not read from %1: no spectrum in the file%2")
+                                 .arg(QFileInfo(fname).fileName(),
+                                      m_bgLoaded ? tr("; the one in use stays") : QString()));
         return;
+    }
+    m_bgLoaded = true;
     m_bg.assign(read, QStringLiteral("BG"), 1, 0, suggestElm());
     m_bgView->setTarget(m_bg);
     m_bgView->show();
@@ -786,12 +806,21 @@ void Body::showAnalyzedVals() {
 
 // ------------------------------------------------------------------ dark
 
+// A dark file that cannot be read leaves the dark frame in use as it was.
 void Body::selectedDark(const QString &fname) {
-    clearDark(); // ends a map run first
-    if (loadDark(fname)) {
-        ui->DarkFileName->setText(QFileInfo(fname).fileName());
-        ui->DarkExpTime->setText(g6(m_stack.dark()->exposureMs()));
+    haltAnalysisRun();
+    QString why;
+    if (!loadDark(fname, &why)) {
+        UserMessages::refuse(tr("Dark frame not loaded from %1: %2. %3")
+                                 .arg(QFileInfo(fname).fileName(),
+                                      why.isEmpty() ? tr("not a readable image") : why,
+                                      m_stack.dark() ? tr("The dark frame in use stays.")
+                                                     : tr("No dark frame is in use.")));
+        return;
     }
+    ui->DarkFileName->setText(QFileInfo(fname).fileName());
+    ui->DarkExpTime->setText(g6(m_stack.dark()->exposureMs()));
+    ui->DarkValue->clear();
     showXafsSpectrum();
 }
 

@@ -31,6 +31,8 @@ struct EMPHeader;
 class ErrPoints;
 class LoadTiff;
 class MapRun;
+class MessagesWindow;
+struct UserMessage;
 class QButtonGroup;
 class QFileDialog;
 class QLabel;
@@ -134,8 +136,10 @@ public slots:
     void finishedLoadI1Files();
     void finishedLoadI0Files();
     // A warning about a load (images of another size, a series beyond the
-    // memory): debug log, status bar and batch log (BodyLoadWarnings.cpp).
+    // memory): posted to the user messages (BodyLoadWarnings.cpp).
     void showLoadWarning(const QString &text);
+    // A user message: status bar, the Messages list, and the batch log.
+    void showUserMessage(const UserMessage &message);
 
     // ---- display and navigation ----
     void showData(int no);
@@ -245,6 +249,12 @@ private:
     void setupSuggestion();
     void takeErrPointsFromConfig();
     void dispatchConfigBatchLines();
+    // ---- fields remembered between runs (BodyRemembered.cpp) ----
+    // Put back from the configuration's remembered block, and written to it
+    // when the window closes; both only when AppSettings::rememberPath() is
+    // set (not in batch runs from the command line, nor in tests).
+    void restoreRememberedFields();
+    void saveRememberedFields();
     void registerCommands();
     void registerSeriesCommands();
     void registerEnergyCommands();
@@ -263,6 +273,13 @@ private:
     // Ends a map run before the measurement it reads changes (waits for it).
     void haltAnalysisRun();
     bool analysisRunMayStart(AnalyzeCond &grid);
+    // An analysis that cannot run says why, in the panel and to the user.
+    void refuseRun(const QString &why);
+    // The reference rows and the calibration standard are normalised as the
+    // sample spectra are; when the suggestion or the fixed edge changed they
+    // are normalised anew (cheap when nothing changed).
+    void setupReferenceNormalisation();
+    void referenceNormalisationChanged();
     // The analyzer's fit options that touch the spectra (BodyAnalysis.cpp).
     void setFixedE0FromArea();
     void fitNormalizationChanged();
@@ -285,7 +302,8 @@ private:
     void readFiles(Series s, const QStringList &files, bool newFile);
     bool readStack(Series s, const QStringList &files, int skip, int cutFirst, int cutLast);
     // The dark frame from an image file, or from an HDF5 stack's dark.
-    bool loadDark(const QString &fileName);
+    // On failure the dark frame in use stays and *why says what was wrong.
+    bool loadDark(const QString &fileName, QString *why);
     // After an I1 load from an HDF5 stack: that stack's dark becomes the dark
     // frame when the layout names one the file holds and no dark is set (or
     // only one taken from an earlier stack); a chosen dark stays.
@@ -309,6 +327,31 @@ private:
     void updateProfiles(int mx, int my);
     void updateValueLabels(int mx, int my);
     void readTotalI0(Spectrum &target, const QString &fname);
+    // ---- loads that never lose what was loaded (BodyLoadWarnings.cpp) ----
+    // A new series replaces the loaded one only when its first image has
+    // arrived: a selection of which nothing can be read leaves the series
+    // as it was. Every file the loader could not read is listed when the
+    // load ends.
+    struct SeriesLoad {
+        bool replacePending = false;
+        int received = 0;
+        QStringList skipped; // "file: reason"
+    };
+    SeriesLoad &seriesLoad(Series s) { return m_seriesLoads[s == Series::I1 ? 0 : 1]; }
+    // A batch's load of a new series replaces the old one at once, so that a
+    // series of which nothing could be read is not silently taken for it by
+    // the batch's next steps; a load chosen in the window keeps the old
+    // series until an image of the new one has arrived.
+    enum class SeriesKept { No, UntilFirstImage };
+    void loadSeries(Series s, const QStringList &files, bool newSeries, SeriesKept kept);
+    void beginLoad(Series s, bool newSeries, SeriesKept kept);
+    void replaceSeriesOnFirstImage(Series s);
+    void replaceSeries(Series s);
+    void noteSkippedFile(Series s, const QString &file, const QString &reason);
+    void reportLoadEnd(Series s);
+    // When I0 is used: the ways the two series do not match, each said once.
+    void reportSeriesMismatch();
+    void setupMessages();
     int panelIndex(Series s) const;
     void setupImgProc();
     void setupAnalyzer2();
@@ -379,6 +422,11 @@ private:
     const TiffData *m_procImage = nullptr;
     Analyzer2 *m_analyzer2 = nullptr;
     DarkCheckRun *m_darkRun = nullptr;
+    SeriesLoad m_seriesLoads[2];
+    SuggestElm m_referenceSuggestion;
+    bool m_referenceSuggestionSet = false;
+    QStringList m_reportedMismatch;
+    MessagesWindow *m_messages = nullptr;
     QLabel *m_cursorStatus = nullptr;
     QLabel *m_loadStatus = nullptr;
     QProgressBar *m_loadBar = nullptr;

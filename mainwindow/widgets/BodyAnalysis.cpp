@@ -9,8 +9,10 @@
 #include "analysis/LcfRun.h"
 #include "analysis/MapRun.h"
 #include "analysis/widgets/Analyzer.h"
+#include "analysis/widgets/CalibCtrl.h"
 #include "analysis/widgets/LCFReference.h"
 #include "app/DebugLog.h"
+#include "app/UserMessages.h"
 #include "display/widgets/ImgDispA.h"
 #include "display/widgets/SpectrumView.h"
 #include "imageio/LoadTiff.h"
@@ -18,6 +20,9 @@
 #include "measurement/BinSpectrum.h"
 #include "ui_Body.h"
 
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLineEdit>
 #include <cmath>
 
 Analyzer *Body::analyzer() const {
@@ -59,6 +64,36 @@ void Body::setupAnalysis() {
     setupElems();
 }
 
+// ------------------------------------------------------------------ references
+
+void Body::setupReferenceNormalisation() {
+    const auto changed = [this] {
+        referenceNormalisationChanged();
+        showXafsSpectrum();
+    };
+    connect(ui->UseSuggestElm, &QCheckBox::toggled, this, changed);
+    connect(ui->SuggestingEdge, QOverload<int>::of(&QComboBox::currentIndexChanged), this, changed);
+    for (QLineEdit *e :
+         {ui->SuggestingElm, ui->SuggestingEeV, ui->DPreE, ui->DPostS, ui->ThJumpSigma})
+        connect(e, &QLineEdit::editingFinished, this, changed);
+    referenceNormalisationChanged();
+}
+
+void Body::referenceNormalisationChanged() {
+    const SuggestElm s = suggestElm();
+    const SuggestElm &o = m_referenceSuggestion;
+    if (m_referenceSuggestionSet && s.use == o.use && s.Z == o.Z && s.edge == o.edge &&
+        s.edgeEnergy == o.edgeEnergy && s.dPreE == o.dPreE && s.dPostS == o.dPostS &&
+        s.jumpSigma == o.jumpSigma && s.fixedEdge == o.fixedEdge &&
+        s.fixedEdgeEnergy == o.fixedEdgeEnergy)
+        return;
+    m_referenceSuggestion = s;
+    m_referenceSuggestionSet = true;
+    analyzer()->setReferenceSuggestion(s);
+    if (m_calibCtrl)
+        m_calibCtrl->setSuggestion(s);
+}
+
 // ------------------------------------------------------------------ grid
 
 bool Body::analysisGrid(AnalyzeCond &ac) const {
@@ -88,19 +123,28 @@ bool Body::analysisRunMayStart(AnalyzeCond &grid) {
         stop2DAnalysis();
         return false;
     }
-    if (m_stack.i1().isEmpty())
+    if (m_stack.i1().isEmpty()) {
+        refuseRun(tr("no I1 images are loaded"));
         return false;
+    }
     if (m_i1Loader->isBusy() || m_i0Loader->isBusy()) {
-        DebugLog::write(QStringLiteral("Analysis not started: files are still loading"));
+        refuseRun(tr("files are still loading"));
         return false;
     }
     if (isCalibrating()) {
-        DebugLog::write(QStringLiteral("Analysis not started: a calibration is running"));
+        refuseRun(tr("a calibration is running"));
         return false;
     }
     if (fixedEdgeRefused(QStringLiteral("Analysis not started")))
         return false;
+    analyzer()->setRunMessage(QString());
     return analysisGrid(grid);
+}
+
+void Body::refuseRun(const QString &why) {
+    const QString text = tr("Analysis not started: %1").arg(why);
+    analyzer()->setRunMessage(text);
+    UserMessages::refuse(text);
 }
 
 // A fixed edge outside the measured energies would leave one background window
@@ -110,7 +154,7 @@ bool Body::fixedEdgeRefused(const QString &what) {
     analyzer()->setFitOptionsMessage(problem);
     if (problem.isEmpty())
         return false;
-    DebugLog::write(what + QStringLiteral(": ") + problem);
+    UserMessages::refuse(what + QStringLiteral(": ") + problem);
     return true;
 }
 
@@ -138,6 +182,7 @@ void Body::setFixedE0FromArea() {
 
 // The spectrum under the cursor is normalised anew with the changed edge.
 void Body::fitNormalizationChanged() {
+    referenceNormalisationChanged();
     if (m_stack.i1().isEmpty())
         return;
     fixedEdgeRefused(QStringLiteral("Fixed E0"));
@@ -162,6 +207,7 @@ void Body::startLCF2DAnalysis() {
     AnalyzeCond grid;
     if (!analysisRunMayStart(grid))
         return;
+    referenceNormalisationChanged();
     Analyzer *a = analyzer();
     const QVector<LCFReference *> &rows = a->references();
     // The run reads copies of the references (point lists shared, not copied).
@@ -182,7 +228,7 @@ void Body::startLCF2DAnalysis() {
     s.options = a->lcfOptions();
     const QString problem = lcfRunProblem(s);
     if (!problem.isEmpty()) {
-        DebugLog::write(QStringLiteral("LCF not started: ") + problem);
+        refuseRun(problem);
         return;
     }
     a->setContAccess(true);
@@ -324,6 +370,7 @@ void Body::analyzeShownSpectrum() {
     Analyzer *a = analyzer();
     if (a->isRunning() || !(a->isVisible() || a->view()->isVisible()))
         return;
+    referenceNormalisationChanged();
     a->analyzeAndShowSpectrum(m_shown, suggestElm());
 }
 

@@ -83,6 +83,7 @@ bool Body::execCalibration() {
         c.run.stop();
         return false;
     }
+    referenceNormalisationChanged(); // the standard as the bins are normalised
     if (m_stack.i1().isEmpty())
         return false;
     if (isAnalysisRunning() || m_i1Loader->isBusy() || m_i0Loader->isBusy()) {

@@ -5,6 +5,7 @@
 #include "mainwindow/widgets/Body.h"
 
 #include "app/DebugLog.h"
+#include "app/UserMessages.h"
 #include "display/widgets/ColorBar.h"
 #include "display/widgets/ImgDispA.h"
 #include "display/widgets/SpectrumView.h"
@@ -55,10 +56,7 @@ void Body::loadCommand(Series s, const CmdLine &cmd) {
         emit finishBatchExec(s == Series::I1 ? LOAD_I1_FILES : LOAD_I0_FILES);
         return;
     }
-    if (s == Series::I1)
-        readI1Files(files, isNew(cmd));
-    else
-        readI0Files(files, isNew(cmd));
+    loadSeries(s, files, isNew(cmd), SeriesKept::No);
 }
 
 // The folder's files matching the filters, in name order so a series loads
@@ -72,10 +70,11 @@ void Body::loadOfPatternCommand(Series s, const CmdLine &cmd) {
     QStringList files = QDir(folder).entryList(cmd.args.mid(2), QDir::Files, QDir::Name);
     for (QString &name : files)
         name.prepend(folder);
-    if (s == Series::I1)
-        readI1Files(files, isNew(cmd));
-    else
-        readI0Files(files, isNew(cmd));
+    if (files.isEmpty())
+        UserMessages::warn(tr("%1: no file in %2 matches %3")
+                               .arg(s == Series::I1 ? "I1" : "I0", folder,
+                                    cmd.args.mid(2).join(QLatin1Char(' '))));
+    loadSeries(s, files, isNew(cmd), SeriesKept::No);
 }
 
 void Body::registerSeriesCommands() {
@@ -211,21 +210,31 @@ void Body::registerOtherCommands() {
         });
     };
     registerCommand(QUIT, [this](const CmdLine &cmd) { quitCmd(cmd); });
-    done(SUGGEST_ELM, [this](const CmdLine &c) {
+    // The references are normalised with the suggestion the batch sets.
+    const auto suggestion = [this, done](EX_CMD_ID id,
+                                         std::function<void(const CmdLine &)> effect) {
+        done(id, [this, effect](const CmdLine &c) {
+            effect(c);
+            referenceNormalisationChanged();
+        });
+    };
+    suggestion(SUGGEST_ELM, [this](const CmdLine &c) {
         ui->UseSuggestElm->setChecked(flagArg(c, 0));
         newElmSuggested();
     });
-    done(SUGGESTING_ELM, [this](const CmdLine &c) {
+    suggestion(SUGGESTING_ELM, [this](const CmdLine &c) {
         ui->SuggestingElm->setText(c.arg(0));
         newElmSuggested();
     });
-    done(SUGGESTING_EDGE, [this](const CmdLine &c) {
+    suggestion(SUGGESTING_EDGE, [this](const CmdLine &c) {
         const int edge = intArg(c, 0);
         if (edge >= 0 && edge < ui->SuggestingEdge->count())
             ui->SuggestingEdge->setCurrentIndex(edge);
         newElmSuggested();
     });
-    done(SUGGESTING_EDGE_EV, [this](const CmdLine &c) { ui->SuggestingEeV->setText(c.arg(0)); });
-    done(SUGGESTING_PRE_END_EV, [this](const CmdLine &c) { ui->DPreE->setText(c.arg(0)); });
-    done(SUGGESTING_POST_START_EV, [this](const CmdLine &c) { ui->DPostS->setText(c.arg(0)); });
+    suggestion(SUGGESTING_EDGE_EV,
+               [this](const CmdLine &c) { ui->SuggestingEeV->setText(c.arg(0)); });
+    suggestion(SUGGESTING_PRE_END_EV, [this](const CmdLine &c) { ui->DPreE->setText(c.arg(0)); });
+    suggestion(SUGGESTING_POST_START_EV,
+               [this](const CmdLine &c) { ui->DPostS->setText(c.arg(0)); });
 }

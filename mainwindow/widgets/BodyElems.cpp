@@ -15,6 +15,8 @@
 #include "display/widgets/ImgDispA.h"
 #include "ui_Body.h"
 
+#include <algorithm>
+
 void Body::setupElems() {
     ElemPanel *p = analyzer()->elemPanel();
     connect(p, &ElemPanel::askAnalyzeElems, this, &Body::startElems2DAnalysis);
@@ -40,6 +42,11 @@ void Body::startElems2DAnalysis() {
     if (!analysisRunMayStart(grid))
         return;
     ElemPanel *p = analyzer()->elemPanel();
+    const QVector<ElemCtrl *> &rows = p->rows();
+    if (std::none_of(rows.begin(), rows.end(), [](const ElemCtrl *r) { return r->isUse(); })) {
+        refuseRun(tr("no element row in use: add an element and tick its Use box"));
+        return;
+    }
     auto setup = std::make_shared<ElemRunSetup>(p->runSetup());
     setup->stack = &m_stack;
     setup->mut = muTConditions();

@@ -1,15 +1,163 @@
-// Warnings about loads: said where the user looks, not only in the debug log.
+// What the user is told about loads and inputs: every message goes through the
+// user-message hub, which the status bar, the Messages window and the batch
+// log all show. A load never loses the series already loaded: the new one
+// replaces it only when its first image has arrived, and every file that
+// could not be read is listed when the load ends.
 #include "mainwindow/widgets/Body.h"
 
-#include "app/DebugLog.h"
+#include "app/AppSettings.h"
+#include "app/UserMessages.h"
 #include "batch/widgets/BatchCtrl.h"
+#include "imageio/LoadTiff.h"
+#include "mainwindow/widgets/MessagesWindow.h"
+#include "ui_Body.h"
 
+#include <QFileInfo>
+#include <QRegularExpression>
 #include <QStatusBar>
+#include <utility>
+
+namespace {
+
+QString seriesName(Series s) {
+    return s == Series::I1 ? QStringLiteral("I1") : QStringLiteral("I0");
+}
+
+// The skipped files of a load, at most a handful named in full.
+QString skippedList(const QStringList &skipped) {
+    constexpr int Named = 5;
+    QString text = skipped.mid(0, Named).join(QStringLiteral("; "));
+    if (skipped.size() > Named)
+        text += QStringLiteral("; and %1 more (each is listed in Messages)")
+                    .arg(skipped.size() - Named);
+    return text;
+}
+
+} // namespace
+
+void Body::setupMessages() {
+    UserMessages &hub = UserMessages::hub();
+    m_messages = new MessagesWindow(hub, this);
+    m_messages->setWindowFlag(Qt::Window);
+    connect(&hub, &UserMessages::messagePosted, this, &Body::showUserMessage);
+    connect(ui->ShowMessages, &QPushButton::clicked, m_messages, [this] {
+        m_messages->show();
+        m_messages->raise();
+    });
+    for (Series s : {Series::I1, Series::I0})
+        connect(loader(s), &LoadTiff::fileSkipped, this,
+                [this, s](const QString &file, const QString &reason) {
+                    noteSkippedFile(s, file, reason);
+                });
+}
 
 void Body::showLoadWarning(const QString &text) {
-    DebugLog::write(text);
+    UserMessages::warn(text);
+}
+
+void Body::showUserMessage(const UserMessage &message) {
+    if (m_closing)
+        return;
     // For a minute in place of the cursor read-out, whose place it takes.
-    statusBar()->showMessage(text, 60000);
-    if (m_batchCtrl)
-        m_batchCtrl->Log("Warn: " + text + "\n");
+    statusBar()->showMessage(message.text, 60000);
+    if (!m_batchCtrl)
+        return;
+    const QString tag = message.level == UserMessage::Level::Refusal   ? QStringLiteral("Refused: ")
+                        : message.level == UserMessage::Level::Warning ? QStringLiteral("Warn: ")
+                                                                       : QStringLiteral("Info: ");
+    m_batchCtrl->Log(tag + message.text + "\n");
+}
+
+// ------------------------------------------------------------------ loads
+
+void Body::beginLoad(Series s, bool newSeries, SeriesKept kept) {
+    SeriesLoad &load = seriesLoad(s);
+    // A second request while the first still runs: the two end as one load.
+    if (!loader(s)->isBusy()) {
+        load.received = 0;
+        load.skipped.clear();
+    }
+    if (!newSeries)
+        return;
+    load.replacePending = kept == SeriesKept::UntilFirstImage;
+    if (kept == SeriesKept::No)
+        replaceSeries(s);
+}
+
+void Body::replaceSeriesOnFirstImage(Series s) {
+    SeriesLoad &load = seriesLoad(s);
+    ++load.received;
+    if (std::exchange(load.replacePending, false))
+        replaceSeries(s);
+}
+
+void Body::replaceSeries(Series s) {
+    const bool hadDark = m_stack.dark() != nullptr && !m_darkFromStack;
+    if (s == Series::I0) {
+        clearI0Files();
+        return;
+    }
+    const bool hadSeries = !m_stack.i1().isEmpty();
+    clearI1Files();
+    if (!hadDark || !hadSeries)
+        return;
+    // The dark frame was chosen for the series just replaced.
+    const QString dark = ui->DarkFileName->text();
+    if (AppSettings::params().valueAnyCase(QStringLiteral("ClearDarkOnNewSeries")).toInt() == 1) {
+        clearDark();
+        UserMessages::info(tr("A new I1 series: the dark frame %1 was cleared "
+                              "(ClearDarkOnNewSeries in the configuration)")
+                               .arg(dark));
+    } else {
+        UserMessages::warn(tr("A new I1 series: the dark frame %1 of the previous series stays "
+                              "applied (Clear Dark removes it; ClearDarkOnNewSeries 1 in the "
+                              "configuration clears it with every new series)")
+                               .arg(dark));
+    }
+}
+
+void Body::noteSkippedFile(Series s, const QString &file, const QString &reason) {
+    QString why = reason;
+    // The readers often begin their reason with the file's path.
+    if (why.startsWith(file))
+        why = why.mid(file.size()).remove(QRegularExpression(QStringLiteral("^[:\\s]+")));
+    seriesLoad(s).skipped << QFileInfo(file).fileName() + QStringLiteral(": ") + why;
+}
+
+void Body::reportLoadEnd(Series s) {
+    SeriesLoad &load = seriesLoad(s);
+    const QString name = seriesName(s);
+    const int kept = m_stack.images(s).size();
+    if (std::exchange(load.replacePending, false) ||
+        (load.received == 0 && !load.skipped.isEmpty())) {
+        const QString why =
+            load.skipped.isEmpty() ? tr("no file could be read") : skippedList(load.skipped);
+        if (kept > 0)
+            UserMessages::refuse(tr("%1: no readable image in the files chosen; the %2 images "
+                                    "loaded before are kept. %3")
+                                     .arg(name)
+                                     .arg(kept)
+                                     .arg(why));
+        else
+            UserMessages::refuse(
+                tr("%1: no readable image in the files chosen. %2").arg(name, why));
+    } else if (!load.skipped.isEmpty()) {
+        UserMessages::warn(tr("%1: %2 file(s) skipped: %3")
+                               .arg(name)
+                               .arg(load.skipped.size())
+                               .arg(skippedList(load.skipped)));
+    }
+    for (const QString &line : load.skipped.mid(5))
+        UserMessages::info(name + QStringLiteral(" skipped ") + line);
+    load.skipped.clear();
+    load.received = 0;
+    reportSeriesMismatch();
+}
+
+void Body::reportSeriesMismatch() {
+    const QStringList problems = muTConditions().useI0 ? m_stack.i0Mismatch() : QStringList();
+    for (const QString &p : problems)
+        if (!m_reportedMismatch.contains(p))
+            UserMessages::warn(p);
+    m_reportedMismatch = problems;
 }

@@ -78,20 +78,26 @@ bool Body::readStack(Series s, const QStringList &files, int skip, int cutFirst,
     return true;
 }
 
-bool Body::loadDark(const QString &fileName) {
-    m_darkFromStack = false; // chosen by the user, from a stack file or not
-    if (!Hdf5Stack::isHdf5File(fileName))
-        return m_stack.loadDark(fileName);
+bool Body::loadDark(const QString &fileName, QString *why) {
+    if (!Hdf5Stack::isHdf5File(fileName)) {
+        if (!m_stack.loadDark(fileName, why))
+            return false;
+        m_darkFromStack = false; // chosen by the user
+        return true;
+    }
     std::unique_ptr<TiffData> dark;
     QString dataset;
+    DebugLog::ThreadCapture reasons;
     switch (readStackDark(fileName, panel(Series::I1)->stackLayout(), &dark, &dataset)) {
     case StackDark::Read:
         m_stack.setDark(std::move(dark));
+        m_darkFromStack = false; // chosen by the user, from a stack file
         return true;
     case StackDark::NoneNamed:
-        DebugLog::write(fileName + ": the layout names no dark image");
+        *why = QStringLiteral("the layout names no dark image");
         return false;
     case StackDark::Failed:
+        *why = reasons.lines().join(QStringLiteral("; "));
         break;
     }
     return false;

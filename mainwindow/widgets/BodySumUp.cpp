@@ -24,9 +24,20 @@ void Body::setupSumUp() {
 // the picture lands in the working folder.
 void Body::doSumUp() {
     AnalyzeCond grid;
-    if (isAnalysisRunning() || isCalibrating() || !analysisGrid(grid))
+    if (isAnalysisRunning() || isCalibrating())
         return;
     Analyzer *a = analyzer();
+    if (m_stack.i1().isEmpty()) {
+        refuseRun(tr("no I1 images are loaded"));
+        return;
+    }
+    if (a->sumUpCtrl()->ranges().isEmpty()) {
+        refuseRun(tr("no range of images to sum: add one with Add"));
+        return;
+    }
+    if (!analysisGrid(grid))
+        return;
+    a->setRunMessage(QString());
     Analyzed2DRes *map = a->sumUpMap();
     DebugLog::writeTimeStamp(QStringLiteral("Start Sum Up "));
     MapRun run;

@@ -103,27 +103,47 @@ TEST_F(MeasurementStackTest, TransmissionWithoutI0IsMinusLogOfTheBinMean) {
     EXPECT_NEAR(out.y(1), i1Sum(1, 4, 3, 1, 2) / 15.0, 1e-9);
 }
 
-TEST_F(MeasurementStackTest, I0IsInterpolatedInEnergyAndExtrapolatedAtBothEnds) {
+// Beyond the I0 energies the incident beam is unknown: those I1 points are
+// left out, not extrapolated, and the mismatch names them.
+TEST_F(MeasurementStackTest, I0IsInterpolatedInsideItsRangeAndPointsOutsideAreLeftOut) {
     loadI1(3); // 7000, 7010, 7020
     MuTConditions c;
     c.useI0 = true;
     c.hx = 2;
     c.hy = 1;
-    // I0 at 7005 and 7015: 7000 extrapolates below, 7010 interpolates, 7020
-    // extrapolates above.
     loadI0({7005, 7015});
     stack.buildMuT(3, 2, c, out);
-    ASSERT_EQ(out.count(), 3);
-    const double a = i0Sum(0, 3, 2, 2, 1);
-    const double b = i0Sum(1, 3, 2, 2, 1);
-    const double expectR[3] = {a - 0.5 * (b - a), 0.5 * (a + b), b + 0.5 * (b - a)};
-    for (int i = 0; i < 3; ++i)
-        EXPECT_NEAR(out.y(i), std::log(expectR[i] / i1Sum(i, 3, 2, 2, 1)), 1e-12) << i;
-
-    // Fluorescence with I0: v / r.
+    ASSERT_EQ(out.count(), 1);
+    EXPECT_DOUBLE_EQ(out.x(0), 7010);
+    const double r = 0.5 * (i0Sum(0, 3, 2, 2, 1) + i0Sum(1, 3, 2, 2, 1));
+    EXPECT_NEAR(out.y(0), std::log(r / i1Sum(1, 3, 2, 2, 1)), 1e-12);
     c.fluo = true;
     stack.buildMuT(3, 2, c, out);
-    EXPECT_NEAR(out.y(1), i1Sum(1, 3, 2, 2, 1) / expectR[1], 1e-12);
+    EXPECT_NEAR(out.y(0), i1Sum(1, 3, 2, 2, 1) / r, 1e-12);
+    const QStringList problems = stack.i0Mismatch();
+    ASSERT_EQ(problems.size(), 1);
+    EXPECT_TRUE(problems.first().contains("I0 covers 7005.00 eV to 7015.00 eV only: 2 of the 3"))
+        << problems.first().toStdString();
+    EXPECT_TRUE(problems.first().contains("img0.tif (7000.00 eV), img2.tif (7020.00 eV)"));
+
+    // Without I0 every point stays.
+    c.useI0 = false;
+    stack.buildMuT(3, 2, c, out);
+    EXPECT_EQ(out.count(), 3);
+}
+
+// Other sizes and an I0 too sparse to follow the I1 steps are named too.
+TEST_F(MeasurementStackTest, I0OfOtherSizeOrTooFewImagesIsNamed) {
+    loadI1(6); // 7000 .. 7050
+    stack.append(Series::I0, image([](int x, int y) { return i0Pixel(0, x, y); }, 6990, W / 2, H));
+    stack.append(Series::I0, image([](int x, int y) { return i0Pixel(1, x, y); }, 7060, W / 2, H));
+    const QStringList problems = stack.i0Mismatch();
+    ASSERT_EQ(problems.size(), 2) << problems.join('\n').toStdString();
+    EXPECT_TRUE(problems[0].contains("The I0 images are 4 x 6 pixels, the I1 images 8 x 6"));
+    EXPECT_TRUE(problems[1].contains("I0 has 2 images for the 6 I1 energies"));
+    stack.clear(Series::I0);
+    loadI0({6990, 7020, 7060});
+    EXPECT_TRUE(stack.i0Mismatch().isEmpty());
 }
 
 TEST_F(MeasurementStackTest, I0OfOneImageOrEqualEnergies) {
@@ -309,11 +329,14 @@ TEST_F(MeasurementStackTest, FlatAndDarkFilesNeedAnImageSize) {
     EXPECT_DOUBLE_EQ(dark.boxSum(2, 4, 2, 4), 0.0);
 }
 
-TEST_F(MeasurementStackTest, UnreadableDarkLeavesNoDark) {
+TEST_F(MeasurementStackTest, UnreadableDarkKeepsTheDarkInUse) {
     loadI1(1);
     ASSERT_TRUE(stack.loadDark(darkFile()));
-    EXPECT_FALSE(stack.loadDark(dir.filePath("missing.tif")));
-    EXPECT_EQ(stack.dark(), nullptr);
+    const TiffData *inUse = stack.dark();
+    QString why;
+    EXPECT_FALSE(stack.loadDark(dir.filePath("missing.tif"), &why));
+    EXPECT_EQ(stack.dark(), inUse);
+    EXPECT_FALSE(why.isEmpty());
 }
 
 } // namespace

@@ -4,6 +4,7 @@
 #include "analysis/widgets/Analyzer.h"
 #include "analysis/AnalyzeProc.h"
 #include "analysis/Analyzed2DRes.h"
+#include "analysis/widgets/ElemPanel.h"
 #include "analysis/widgets/LCFReference.h"
 #include "analysis/widgets/XafsFileSelect.h"
 #include "app/DebugLog.h"
@@ -18,6 +19,7 @@
 
 #include <QButtonGroup>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -103,7 +105,7 @@ TEST(AnalyzerPanel, FormDefaultsSelectionIdsAndSelectedMap) {
     a.addNewRef();
     QButtonGroup *g = a.selectionGroup();
     EXPECT_EQ(g->button(4)->objectName(), "ShowDMuT");
-    EXPECT_EQ(g->button(7)->objectName(), "ShowZ");
+    EXPECT_EQ(a.mapTypeGroup()->button(7)->objectName(), "ShowZ");
     EXPECT_EQ(g->button(8), a.references()[4]->showButton());
     QSignalSpy changed(&a, &Analyzer::changedSelection);
     struct Pick {
@@ -181,7 +183,7 @@ TEST(AnalyzerPanel, FitOptionsAndQualityMapSelection) {
     a.selectImage(Analyzer::RFactorSelection);
     EXPECT_EQ(a.selectedMap(), a.rFactorMap());
     EXPECT_EQ(child<QRadioButton>(&a, "ShowChi2"),
-              a.selectionGroup()->button(Analyzer::Chi2Selection));
+              a.mapTypeGroup()->button(Analyzer::Chi2Selection));
     a.selectImage(Analyzer::Chi2Selection);
     EXPECT_EQ(a.selectedMap()->name(), "a2d Chi2");
 }
@@ -276,9 +278,50 @@ TEST_F(AnalyzerRun, InteractiveFitAndReferenceRows) {
             LCFReference *row = a->references()[2];
             EXPECT_EQ(child<QCheckBox>(row, "IsVictreen")->isChecked(), v.checked) << v.arg;
             EXPECT_EQ(child<QLineEdit>(row, "DeltaE")->text(), "1.5");
-            EXPECT_EQ(row->isInUse(), file == refA) << qPrintable(file);
-            EXPECT_DOUBLE_EQ(row->spectrum().shift(), file == refA ? 1.5 : 0.0);
+            // A file that cannot be read leaves the reference in use.
+            EXPECT_TRUE(row->isInUse()) << qPrintable(file);
+            EXPECT_EQ(row->fileSelect()->fileName(), refA);
+            EXPECT_DOUBLE_EQ(row->spectrum().shift(), 1.5);
         }
+}
+
+// References are normalised as the sample is (the suggestion's windows); a
+// file of several columns asks which holds mu; a reference whose edge is not
+// where the suggestion says is marked and left out of the fit.
+TEST_F(AnalyzerRun, ReferenceRowsFollowTheSuggestionAndSayWhatIsWrong) {
+    Analyzer *a = body.analyzer();
+    LCFReference *row = a->references()[0];
+    a->setLCFStd(0, true, 0, refA, "0");
+    const double plainMid = row->spectrum().midx();
+    ASSERT_TRUE(runBatch({"Suggest_Elm 1", "Suggesting_Elm Fe", "Suggesting_Edge 0"}, "fe"));
+    EXPECT_TRUE(row->spectrum().suggestion().use);
+    EXPECT_NEAR(row->spectrum().midx(), 7112, 2) << plainMid;
+    EXPECT_TRUE(row->isInUse());
+
+    // mu in the third of four columns: the row offers the columns.
+    QByteArray four;
+    for (double e = 6950; e <= 7350; e += 1)
+        four += QByteArray::number(e) + " 100000 " + QByteArray::number(muA(e), 'g', 12) + " 7\n";
+    const QString fourFile = TestSupport::writeFile(dir, "four.dat", four);
+    a->setLCFStd(1, true, 0, fourFile, "0");
+    LCFReference *second = a->references()[1];
+    auto *columns = child<QComboBox>(second, "MuColumn");
+    EXPECT_TRUE(columns->isVisibleTo(second));
+    EXPECT_FALSE(second->isInUse());
+    columns->setCurrentIndex(columns->findData(3));
+    emit columns->activated(columns->currentIndex());
+    EXPECT_TRUE(second->isInUse());
+    EXPECT_NEAR(second->spectrum().midx(), row->spectrum().midx(), 1e-9);
+    a->setLCFStd(1, true, 0, fourFile + "@2", "0"); // the batch's form: a flat column
+    EXPECT_FALSE(second->isInUse());
+    EXPECT_FALSE(second->problem().isEmpty());
+    EXPECT_EQ(child<QLineEdit>(second, "DMut")->toolTip(), second->problem());
+
+    // B's edge lies 12 eV above A's: within reach of an Fe K suggestion, but
+    // not of one 40 eV below it.
+    ASSERT_TRUE(runBatch({"Suggesting_Edge_eV 7072"}, "low"));
+    EXPECT_FALSE(row->isInUse());
+    EXPECT_FALSE(row->problem().isEmpty());
 }
 
 // Batch lines: a run that cannot start answers at once; a run answers when
@@ -325,4 +368,57 @@ TEST_F(AnalyzerRun, BatchRunStopAndExport) {
     body.startLCF2DAnalysis();
     ASSERT_TRUE(waitUntil([&] { return !body.isAnalysisRunning(); }));
     EXPECT_TRUE(frac->hasImage());
+}
+
+// Only one kind of LCF map ever shows as chosen. Each group's Analyze runs
+// its own analysis whatever the mode boxes said; one that cannot run says
+// why in the panel and never leaves an all-zero map behind.
+TEST_F(AnalyzerRun, EachAnalyzeRunsItsOwnAnalysisOrSaysWhyNot) {
+    Analyzer *a = body.analyzer();
+    const auto chosenKinds = [a] {
+        int n = 0;
+        for (QAbstractButton *b : a->mapTypeGroup()->buttons())
+            n += b->isChecked() ? 1 : 0;
+        return n;
+    };
+    a->selectImage(1);
+    child<QRadioButton>(a, "SelRatio")->click();
+    child<QRadioButton>(a, "ShowRFactor")->click();
+    EXPECT_EQ(chosenKinds(), 1);
+    EXPECT_EQ(a->selectedMap(), a->rFactorMap());
+    a->references()[0]->showButton()->click(); // a row brings its kind back
+    EXPECT_EQ(chosenKinds(), 1);
+    EXPECT_EQ(a->selectedMap(), a->references()[0]->map(LCFReference::FractionMap));
+
+    QLabel *message = child<QLabel>(a, "RunMessage");
+    child<QPushButton>(a->elemPanel(), "AskAnalyzeElems")->click();
+    EXPECT_EQ(a->mode(), Analyzer::ModeElem);
+    EXPECT_TRUE(message->text().contains("no I1 images are loaded"))
+        << message->text().toStdString();
+
+    QSignalSpy loaded(&body, &Body::finishBatchExec);
+    emit body.findChild<SelectDataFiles *>("SelectI1Files")->filesSelected(writeStack(), true);
+    ASSERT_TRUE(waitUntil([&] { return loaded.size() >= 1; }, 60000));
+    a->selectAnalysisMode(Analyzer::ModeLCF);
+    child<QPushButton>(a->elemPanel(), "AskAnalyzeElems")->click();
+    EXPECT_EQ(a->mode(), Analyzer::ModeElem);
+    EXPECT_TRUE(message->text().contains("no element row in use"));
+    EXPECT_FALSE(body.isAnalysisRunning());
+
+    a->selectAnalysisMode(Analyzer::ModeSumUp);
+    child<QPushButton>(a, "AskAnalyze")->click();
+    EXPECT_EQ(a->mode(), Analyzer::ModeLCF);
+    EXPECT_TRUE(message->text().contains("no reference spectrum in use"));
+    EXPECT_FALSE(body.isAnalysisRunning());
+
+    // With an element row the element group's run goes, from the LCF mode too.
+    ASSERT_TRUE(runBatch({"analyzer_target_elements Fe"}, "rows"));
+    a->selectAnalysisMode(Analyzer::ModeLCF);
+    child<QPushButton>(a->elemPanel(), "AskAnalyzeElems")->click();
+    EXPECT_EQ(a->mode(), Analyzer::ModeElem);
+    EXPECT_TRUE(message->isHidden());
+    ASSERT_TRUE(waitUntil([&] { return !body.isAnalysisRunning(); }, 60000));
+    ASSERT_NE(a->selectedMap(), nullptr);
+    EXPECT_TRUE(a->selectedMap()->name().startsWith("Fe"))
+        << a->selectedMap()->name().toStdString();
 }

@@ -5,6 +5,7 @@
 #include "analysis/Analyzed2DRes.h"
 #include "analysis/widgets/XafsFileSelect.h"
 #include "app/DebugLog.h"
+#include "app/UserMessages.h"
 #include "batch/widgets/BatchCtrl.h"
 #include "display/widgets/ColorBar.h"
 #include "display/widgets/CrossSView.h"
@@ -15,12 +16,14 @@
 #include "imageio/LoadTiff.h"
 #include "imageio/TiffData.h"
 #include "imageio/widgets/SelectDataFiles.h"
+#include "mainwindow/widgets/MessagesWindow.h"
 #include "support/TestSupport.h"
 
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -123,11 +126,21 @@ protected:
     bool runBatch(const QStringList &lines, const QString &until) {
         return runBatchUntil(body, lines, until);
     }
+    // The messages said since the last call, as the Messages window lists them.
+    QString newMessages() {
+        const auto *w = body.findChild<MessagesWindow *>("MessagesWindow");
+        QStringList texts;
+        for (int i = seenMessages; i < w->count(); ++i)
+            texts << w->textAt(i);
+        seenMessages = w->count();
+        return texts.join('\n');
+    }
 
     QTemporaryDir dir;
     Body body;
     SelectDataFiles *i1Panel = nullptr;
     SelectDataFiles *i0Panel = nullptr;
+    int seenMessages = body.findChild<MessagesWindow *>("MessagesWindow")->count();
 };
 
 TEST_F(BodyTest, LoadsThroughThePanelWithEnergiesFromNames) {
@@ -693,6 +706,66 @@ TEST_F(BodyTest, LoadWarningsInTheStatusBarAndTheBatchLog) {
     const QString hugeFile = TestSupport::writeFile(dir, "huge.img", huge + comment);
     ASSERT_TRUE(
         load(i0Panel, QStringList() << hugeFile << QVector<QString>(19, hugeFile).toList()));
-    EXPECT_TRUE(body.statusBar()->currentMessage().contains("20 images like " + hugeFile))
-        << body.statusBar()->currentMessage().toStdString();
+    EXPECT_TRUE(newMessages().contains("20 images like " + hugeFile));
+}
+
+// A load that yields no image leaves the loaded series as it was and says which
+// files were refused and why; one that reads some files lists those it skipped.
+TEST_F(BodyTest, BadLoadsKeepTheLoadedSeriesAndNameEveryFileSkipped) {
+    ASSERT_TRUE(load(i1Panel, writeSeries("s", 4, false)));
+    newMessages();
+    const QString textAsTif = TestSupport::writeFile(dir, "notes.tif", "not an image at all\n");
+    const QString spectrum =
+        TestSupport::writeFile(dir, "foil.dat", "# E mu\n7000 0.1\n7010 0.2\n7020 1.1\n");
+    for (const QString &bad : {textAsTif, spectrum}) {
+        ASSERT_TRUE(load(i1Panel, {bad}));
+        EXPECT_EQ(body.stack().i1().size(), 4) << qPrintable(bad);
+        EXPECT_EQ(child<QComboBox>("Selected")->count(), 4);
+        EXPECT_NE(body.currentImage(), nullptr);
+        const QString said = newMessages();
+        EXPECT_TRUE(said.contains("Refused: I1: no readable image in the files chosen; the 4 "
+                                  "images loaded before are kept. " +
+                                  QFileInfo(bad).fileName() + ": "))
+            << said.toStdString();
+    }
+    // A dark frame and two spectra chosen together: the image is loaded, the
+    // spectra are named.
+    const QString dark = TestSupport::writeFile(dir, "dark.img", imgFile(darkPixel, "0.1"));
+    const QString other = TestSupport::writeFile(dir, "ref.dat", "7000 1\n7010 2\n");
+    ASSERT_TRUE(load(i1Panel, {dark, spectrum, other}));
+    EXPECT_EQ(body.stack().i1().size(), 1);
+    const QString said = newMessages();
+    EXPECT_TRUE(said.contains("I1: 2 file(s) skipped: foil.dat: ")) << said.toStdString();
+    EXPECT_TRUE(said.contains("; ref.dat: "));
+    EXPECT_EQ(body.statusBar()->currentMessage().isEmpty(), false);
+    EXPECT_TRUE(body.batchCtrl()->logText().contains("Warn: I1: 2 file(s) skipped"));
+}
+
+// A dark frame belongs to the series it was chosen for: a new series says it
+// stays. A dark file that cannot be read leaves the one in use.
+TEST_F(BodyTest, DarkFrameOfThePreviousSeriesIsNamedAndNeverLostToABadFile) {
+    ASSERT_TRUE(load(i1Panel, writeSeries("s", 2, false)));
+    body.selectedDark(TestSupport::writeFile(dir, "dark.img", imgFile(darkPixel, "0.1")));
+    const TiffData *dark = body.stack().dark();
+    ASSERT_NE(dark, nullptr);
+    body.selectedDark(dir.filePath("missing.img"));
+    EXPECT_EQ(body.stack().dark(), dark);
+    EXPECT_EQ(child<QLabel>("DarkFileName")->text(), "dark.img");
+    EXPECT_TRUE(newMessages().contains("Refused: Dark frame not loaded from missing.img"));
+    ASSERT_TRUE(load(i1Panel, writeSeries("t", 2, false)));
+    EXPECT_EQ(body.stack().dark(), dark);
+    EXPECT_TRUE(newMessages().contains("the dark frame dark.img of the previous series stays"));
+}
+
+// I0 covering less than I1: the I1 energies outside are named and left out
+// of the spectra.
+TEST_F(BodyTest, I0CoveringLessThanI1IsNamedAndItsGapLeftOut) {
+    ASSERT_TRUE(load(i1Panel, writeSeries("s", 4, false)));
+    ASSERT_TRUE(load(i0Panel, writeSeries("r", 2, true)));
+    child<QCheckBox>("UseI0")->setChecked(true);
+    EXPECT_TRUE(newMessages().contains("I0 covers 7000.00 eV to 7010.00 eV only: 2 of the 4 I1 "
+                                       "energies lie outside it"));
+    body.showXafsSpectrum(5, 6);
+    ASSERT_EQ(shown().count(), 2);
+    EXPECT_DOUBLE_EQ(shown().x(1), 7010);
 }
