@@ -1,6 +1,7 @@
 #include "ProgramRun.h"
 #include "support/TestSupport.h"
 
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -56,13 +57,24 @@ TEST(StartupBatch, MissingConfigurationAndQuitFromConfigurationBatchWithTranslat
     ASSERT_TRUE(r.finished);
     EXPECT_EQ(r.exitCode, 0);
     EXPECT_TRUE(r.err.contains("Can't open config file : " + dir.filePath("none.cfg")));
+    EXPECT_FALSE(QFileInfo::exists(dir.filePath("none.cfg"))); // a batch run remembers nothing
 
-    const QString cfg = writeFile(dir, "quit.cfg", "batch :echo bye\nbatch quit\n");
+    // Without a configuration beside the program nothing is said.
+    const ProgramRun::Result d =
+        ProgramRun::run(LS_PROGRAM, {"-platform", "offscreen", "-e", "-b", bat, "-x"}, dir.path());
+    ASSERT_TRUE(d.finished);
+    EXPECT_FALSE(d.err.contains("Can't open config file")) << d.err.toStdString();
+
+    // A session (no -x) writes the fields to remember into its configuration.
+    const QString cfg =
+        writeFile(dir, "quit.cfg", "batch :echo bye\nbatch set_band_w 3\nbatch quit\n");
     const ProgramRun::Result q =
         ProgramRun::run(LS_PROGRAM, {"-platform", "offscreen", "-config", cfg}, dir.path());
     ASSERT_TRUE(q.finished);
     EXPECT_EQ(q.exitCode, 0);
     EXPECT_TRUE(inOrder(q.err, {"echo bye", "quit : "}));
+    EXPECT_TRUE(inOrder(QString::fromUtf8(TestSupport::readFile(cfg)),
+                        {"batch quit\n", "Remember Body/HWidth \"3\""}));
 }
 
 TEST(StartupBatch, RemarkBlockCommandsAreReportedNotRun) {
