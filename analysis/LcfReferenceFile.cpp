@@ -67,17 +67,20 @@ QString lcfReferenceProblem(const XafsSpectrum &ref, const SuggestElm &suggestio
         return QStringLiteral("the reference holds no points");
     const QString jump = QString::number(ref.dMut(), 'g', 5);
     const QString mid = QString::number(ref.midx(), 'f', 1);
+    const QString edge = QString::number(suggestion.edgeEnergy, 'f', 1);
+    // With the suggestion on, a jump the normalisation rejected reads 0 with
+    // the mid-edge energy set to the suggested edge.
+    if (!(ref.dMut() > 0) && suggestion.use)
+        return QStringLiteral("edge jump dMut %1 is not positive: no edge found in the "
+                              "suggested window around %2 eV")
+            .arg(jump, edge);
     if (!(ref.dMut() > 0))
-        return QStringLiteral("edge jump dMut %1 at %2 eV is not positive: no edge found%3")
-            .arg(jump, mid,
-                 suggestion.use ? QStringLiteral(" near the suggested %1 eV")
-                                      .arg(suggestion.edgeEnergy, 0, 'f', 1)
-                                : QString());
+        return QStringLiteral("edge jump dMut %1 at %2 eV is not positive").arg(jump, mid);
     if (suggestion.use && std::fabs(ref.midx() - suggestion.edgeEnergy) > LcfReferenceEdgeTolerance)
         return QStringLiteral("mid-edge energy %1 eV lies more than %2 eV from the suggested "
                               "edge %3 eV")
             .arg(mid)
             .arg(LcfReferenceEdgeTolerance)
-            .arg(suggestion.edgeEnergy, 0, 'f', 1);
+            .arg(edge);
     return QString();
 }

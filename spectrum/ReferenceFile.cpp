@@ -431,3 +431,10 @@ QString ReferenceFile::layoutName(Layout layout) {
     }
     return QStringLiteral("unknown");
 }
+
+QString ReferenceFile::splitColumnSuffix(const QString &text, int *column) {
+    static const QRegularExpression suffix(QStringLiteral("@(\\d{1,4})$"));
+    const QRegularExpressionMatch m = suffix.match(text);
+    *column = m.hasMatch() ? m.captured(1).toInt() : 0;
+    return m.hasMatch() ? text.left(m.capturedStart()) : text;
+}

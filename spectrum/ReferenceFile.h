@@ -52,6 +52,11 @@ public:
 
     static QString layoutName(Layout layout);
 
+    // "FILE@COL" as the command line gives a reference: the file name, and
+    // the 1-based mu column in *column (0 when the text does not end in "@"
+    // and digits, so a file name may hold '@').
+    static QString splitColumnSuffix(const QString &text, int *column);
+
     // Energies that all lie in this range (inclusive) are taken as keV.
     static constexpr double KeVLow = 0.1, KeVHigh = 200;
 };

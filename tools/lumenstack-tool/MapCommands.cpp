@@ -1,6 +1,6 @@
 // lcf-map and ra-map: the analysis panel's map runs from the command line.
 //
-//   lcf-map [stack options] --ref FILE[:DE[:vic]]... [--mlcf] [--old]
+//   lcf-map [stack options] --ref FILE[:DE[:vic]][@COL]... [--mlcf] [--old]
 //           [--range S E] [--nonneg] [--sum1] [--fixed-e0 E|auto] [--quality]
 //           [--threads N] --out DIR
 //   ra-map  [stack options] [--energy E] [--factor F] [--threads N] --out DIR
@@ -10,13 +10,22 @@
 // map beside it. One JSON line on stdout sums up the run; a progress bar goes
 // to stderr when it is a terminal. Exit 0, 1 (an input cannot be read) or 2
 // (bad arguments).
+//
+// The references are read in any layout ReferenceFile takes (COL: the 1-based
+// column holding mu, for text with more than two numeric columns) and
+// normalised with the stack's element suggestion and fixed edge, as the bin
+// spectra are. A reference that cannot be read or shows no usable edge is
+// refused (exit 1).
 #include "MapOutput.h"
 #include "Subcommands.h"
 
+#include "analysis/LcfReferenceFile.h"
 #include "analysis/LcfRun.h"
+#include "spectrum/ReferenceFile.h"
 
 #include <QDir>
 #include <QRect>
+#include <algorithm>
 #include <cstdio>
 #include <memory>
 
@@ -26,6 +35,7 @@ struct RefArg {
     QString file;
     double dE = 0;
     bool victoreen = false;
+    int column = 0;
 };
 
 struct MapArgs {
@@ -45,7 +55,7 @@ int usage(const char *command, const QString &why) {
     std::fprintf(stderr, "lumenstack-tool %s: %s\n", command, qPrintable(why));
     if (QByteArray(command) == "lcf-map")
         std::fprintf(stderr, "usage: lumenstack-tool lcf-map [stack options] "
-                             "--ref FILE[:DE[:vic]]... [--mlcf] [--old]\n"
+                             "--ref FILE[:DE[:vic]][@COL]... [--mlcf] [--old]\n"
                              "       [--range S E] [--nonneg] [--sum1] [--fixed-e0 E|auto] "
                              "[--quality]\n"
                              "       [--threads N] --out DIR\n");
@@ -62,9 +72,13 @@ int inputError(const char *command, const QString &file, const QString &why) {
     return 1;
 }
 
-// FILE[:DE[:vic]], read from the right so that a file name may hold ':'.
+// FILE[:DE[:vic]][@COL], read from the right so that a file name may hold ':'
+// (and '@' when no column follows).
 bool parseRef(const QString &text, RefArg *r) {
-    QStringList parts = text.split(':');
+    const QString head = ReferenceFile::splitColumnSuffix(text, &r->column);
+    if (head.size() != text.size() && r->column < 1) // "@0"
+        return false;
+    QStringList parts = head.split(':');
     if (parts.size() >= 3 && parts.last().compare("vic", Qt::CaseInsensitive) == 0) {
         r->victoreen = true;
         parts.removeLast();
@@ -98,7 +112,7 @@ QString parse(const char *command, const QStringList &args, MapArgs *m) {
         } else if (lcf && a == "--ref") {
             RefArg r;
             if (!parseRef(value(1), &r))
-                return "--ref takes FILE[:DE[:vic]]";
+                return "--ref takes FILE[:DE[:vic]][@COL]";
             m->refs.append(r);
             ++i;
         } else if (lcf && a == "--mlcf") {
@@ -162,6 +176,48 @@ QString fixEdge(const MapArgs &m, LoadedStack &s, SuggestElm &suggestion) {
     return fixedEdgeProblem(s.stack, suggestion);
 }
 
+// The energy range of the I1 images, which the bin spectra span.
+void imageEnergyRange(const MeasurementStack &stack, double *from, double *to) {
+    const QVector<TiffData *> &images = stack.i1();
+    *from = images.isEmpty() ? 0 : images.first()->energy();
+    *to = *from;
+    for (const TiffData *image : images) {
+        *from = std::min(*from, image->energy());
+        *to = std::max(*to, image->energy());
+    }
+}
+
+int refuseReference(const QString &file, const QString &why) {
+    std::fprintf(stderr, "lumenstack-tool lcf-map: reference %s refused: %s\n", qPrintable(file),
+                 qPrintable(why));
+    return 1;
+}
+
+// Reads and normalises the references with the run's final suggestion (fixed
+// edge included) over the energy range of the stack's images. 0, or the exit
+// status after a message naming the file.
+int loadReferences(const MapArgs &m, const MeasurementStack &stack, const SuggestElm &suggestion,
+                   std::vector<std::unique_ptr<XafsSpectrum>> &spectra) {
+    double from = 0, to = 0;
+    imageEnergyRange(stack, &from, &to);
+    for (const RefArg &r : m.refs) {
+        spectra.push_back(std::make_unique<XafsSpectrum>());
+        QString why;
+        ReferenceFile::Result read;
+        if (!loadLcfReference({r.file, r.dE, r.victoreen, r.column, from, to}, suggestion,
+                              *spectra.back(), &why, &read))
+            return inputError("lcf-map", r.file,
+                              read.needsColumn ? why + " (--ref FILE@COL)" : why);
+        if (!why.isEmpty())
+            std::fprintf(stderr, "lumenstack-tool lcf-map: %s: %s\n", qPrintable(r.file),
+                         qPrintable(why));
+        const QString problem = lcfReferenceProblem(*spectra.back(), suggestion);
+        if (!problem.isEmpty())
+            return refuseReference(r.file, problem);
+    }
+    return 0;
+}
+
 } // namespace
 
 int runLcfMap(const QStringList &args) {
@@ -174,17 +230,7 @@ int runLcfMap(const QStringList &args) {
     m.stack.decodeThreads = m.threads; // --threads bounds the load too
     if (!loadStack(m.stack, s, &file, &problem))
         return inputError("lcf-map", file, problem);
-    // The rows as the panel holds them: at least four, the given ones in use.
-    std::vector<std::unique_ptr<XafsSpectrum>> spectra;
     LcfRunSettings settings;
-    for (const RefArg &r : m.refs) {
-        spectra.push_back(std::make_unique<XafsSpectrum>());
-        if (!loadLcfReference(r.file, r.dE, r.victoreen, *spectra.back()))
-            return inputError("lcf-map", r.file, "not a spectrum file");
-        settings.refs.append({spectra.back().get(), true});
-    }
-    while (settings.refs.size() < 4)
-        settings.refs.append({nullptr, false});
     settings.stack = &s.stack;
     settings.conditions = s.bin.conditions;
     settings.shiftMap = s.bin.shiftMap;
@@ -199,6 +245,15 @@ int runLcfMap(const QStringList &args) {
         if (!edgeProblem.isEmpty())
             return usage("lcf-map", edgeProblem);
     }
+    // The rows as the panel holds them: at least four, the given ones in use.
+    std::vector<std::unique_ptr<XafsSpectrum>> spectra;
+    const int refsRead = loadReferences(m, s.stack, settings.suggestion, spectra);
+    if (refsRead != 0)
+        return refsRead;
+    for (const auto &spectrum : spectra)
+        settings.refs.append({spectrum.get(), true});
+    while (settings.refs.size() < 4)
+        settings.refs.append({nullptr, false});
     const QString refused = lcfRunProblem(settings);
     if (!refused.isEmpty())
         return usage("lcf-map", refused);
@@ -232,6 +287,7 @@ int runLcfMap(const QStringList &args) {
         r.addString("file", m.refs[i].file)
             .add("dE", m.refs[i].dE)
             .add("victoreen", m.refs[i].victoreen)
+            .add("column", m.refs[i].column)
             .add("dMut", spectra[i]->dMut())
             .add("midE", spectra[i]->midx());
         refs << r.text();

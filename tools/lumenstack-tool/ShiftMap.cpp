@@ -1,7 +1,7 @@
 // shift-map: the energy calibration of every bin against a standard, as the
 // calibration window runs it.
 //
-//   shift-map [stack options] --std FILE [--std-victoreen] [--method dmidx|innerp]
+//   shift-map [stack options] --std FILE[@COL] [--std-victoreen] [--method dmidx|innerp]
 //             [--de-step X] [--de-min X] [--de-range X] [--crystal "Si(111)"]
 //             [--threads N] --out DIR
 //
@@ -9,6 +9,8 @@
 // digits), DIR/shift.tif (32-bit float, whole map) and DIR/shift.emp (the
 // energy-shift map file at the standard's edge energy). One JSON line on
 // stdout. Exit 0, 1 (an input cannot be read or written) or 2 (bad arguments).
+// The standard is read in any reference layout (COL: its 1-based mu column)
+// and normalised with the stack's element suggestion, as the bins are.
 #include "Json.h"
 #include "MapOutput.h"
 #include "StackOptions.h"
@@ -16,7 +18,9 @@
 
 #include "analysis/Calibration.h"
 #include "analysis/EmpFile.h"
+#include "analysis/LcfReferenceFile.h"
 #include "imageio/TiffData.h"
+#include "spectrum/ReferenceFile.h"
 
 #include <QDir>
 #include <QTextStream>
@@ -28,6 +32,7 @@ namespace {
 struct ShiftArgs {
     StackOptions stack;
     QString std;
+    int stdColumn = 0;
     bool stdVictoreen = false;
     CalibMethod method = CalibMethod::DMidx;
     CalibSteps steps;
@@ -38,7 +43,7 @@ struct ShiftArgs {
 
 int usage(const QString &why) {
     std::fprintf(stderr, "lumenstack-tool shift-map: %s\n", qPrintable(why));
-    std::fprintf(stderr, "usage: lumenstack-tool shift-map [stack options] --std FILE "
+    std::fprintf(stderr, "usage: lumenstack-tool shift-map [stack options] --std FILE[@COL] "
                          "[--std-victoreen]\n"
                          "       [--method dmidx|innerp] [--de-step X] [--de-min X] "
                          "[--de-range X]\n"
@@ -73,7 +78,7 @@ QString parse(const QStringList &args, ShiftArgs *m) {
             return a + " needs a value";
         ++i;
         if (a == "--std")
-            m->std = next;
+            m->std = ReferenceFile::splitColumnSuffix(next, &m->stdColumn);
         else if (a == "--out")
             m->out = next;
         else if (a == "--method" && (next == "dmidx" || next == "innerp"))
@@ -125,9 +130,10 @@ int runShiftMap(const QStringList &args) {
     if (!loadStack(m.stack, s, &file, &problem))
         return failure("read", file, problem);
     XafsSpectrum standard;
-    if (!standard.readFile(m.std) || standard.count() == 0)
-        return failure("read", m.std, "not a spectrum file");
-    standard.normalize(m.stdVictoreen ? 0 : 1);
+    QString whyNot;
+    if (!loadLcfReference({m.std, 0, m.stdVictoreen, m.stdColumn}, s.bin.suggestion, standard,
+                          &whyNot))
+        return failure("read", m.std, whyNot);
     if (!standardHasEdge(standard))
         return failure("use", m.std, "the standard has no edge");
 

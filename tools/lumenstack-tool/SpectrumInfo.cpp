@@ -1,10 +1,13 @@
 // spectrum-info: reads a spectrum file, normalises it as the main window would
-// and prints one JSON object with the numbers a script checks.
+// and prints one JSON object with the numbers a script checks. Every layout a
+// reference may have is read (ReferenceFile); --column N names the mu column
+// of text with more than two numeric columns.
 #include "Json.h"
 #include "Subcommands.h"
 
 #include "spectrum/EdgeTable.h"
 #include "spectrum/ElementTable.h"
+#include "spectrum/ReferenceFile.h"
 #include "spectrum/XafsSpectrum.h"
 
 #include <QFile>
@@ -17,6 +20,7 @@ namespace {
 
 struct Options {
     bool victoreen = false;
+    int column = 0;
     SuggestElm suggestion;
     QString writeTo;
     QString file;
@@ -25,7 +29,8 @@ struct Options {
 void printUsage() {
     std::fprintf(stderr,
                  "usage: lumenstack-tool spectrum-info [--victoreen] [--suggest SYMBOL EDGE]\n"
-                 "         [--dpre X] [--dpost X] [--jump-sigma X] [--write OUT] FILE\n");
+                 "         [--dpre X] [--dpost X] [--jump-sigma X] [--column N] [--write OUT] "
+                 "FILE\n");
 }
 
 bool fail(const QString &message) {
@@ -70,6 +75,13 @@ bool parse(const QStringList &args, Options *o) {
         } else if (a == "--jump-sigma") {
             if (!takeNumber(args, i, &o->suggestion.jumpSigma))
                 return false;
+        } else if (a == "--column") {
+            double column = 0;
+            if (!takeNumber(args, i, &column))
+                return false;
+            if (column < 2 || column > 9999 || column != int(column))
+                return fail("--column takes the 1-based mu column, 2 or more");
+            o->column = int(column);
         } else if (a == "--write") {
             if (i + 1 >= args.size())
                 return fail("--write needs a file name");
@@ -104,7 +116,17 @@ QString lineJson(const VictLine &l) {
     return j.text();
 }
 
-QString report(const Options &o, bool readOk, int plainText, const XafsSpectrum &x) {
+// "9809", "xdi", or "two-column" for the other text layouts (energy and one
+// mu column taken from them).
+QString formatName(ReferenceFile::Layout layout) {
+    if (layout == ReferenceFile::Layout::Beamline9809)
+        return QStringLiteral("9809");
+    if (layout == ReferenceFile::Layout::Xdi)
+        return QStringLiteral("xdi");
+    return QStringLiteral("two-column");
+}
+
+QString report(const Options &o, const ReferenceFile::Result &read, const XafsSpectrum &x) {
     const int n = x.count();
     QStringList first;
     for (int i = 0; i < qMin(3, n); ++i)
@@ -116,8 +138,11 @@ QString report(const Options &o, bool readOk, int plainText, const XafsSpectrum 
             normalizedAt << Json::number(i < dn.count() ? dn.y(i) : 0.0);
     Json j;
     j.addString("file", o.file)
-        .addString("format", plainText ? "two-column" : "9809")
-        .add("ok", readOk)
+        .addString("format", formatName(read.layout))
+        .addString("layout", ReferenceFile::layoutName(read.layout))
+        .add("columns", read.columns)
+        .add("keV", read.energiesInKeV)
+        .add("ok", read.ok)
         .add("points", n)
         .add("xMin", x.xMin())
         .add("xMax", x.xMax())
@@ -173,19 +198,20 @@ int runSpectrumInfo(const QStringList &args) {
     // (whose contract is "the file could be opened") accept such files.
     XafsSpectrum read;
     const QString notText = notTextReason(o.file);
-    const bool opened = notText.isEmpty() && read.readFile(o.file);
-    const bool ok = opened && read.count() > 0;
+    ReferenceFile::Result r;
+    if (notText.isEmpty())
+        r = ReferenceFile::read(o.file, o.column, read);
     const XafsSpectrum x(read, o.file, o.victoreen ? 0 : 1, 0.0, o.suggestion);
-    std::printf("%s\n", report(o, ok, read.plainText(), x).toUtf8().constData());
+    std::printf("%s\n", report(o, r, x).toUtf8().constData());
     std::fflush(stdout);
-    if (!ok) {
-        const QString why = !notText.isEmpty() ? notText
-                            : !opened          ? QStringLiteral("cannot be read")
-                                               : QStringLiteral("no spectrum point read");
+    const QString note = !notText.isEmpty() ? notText
+                         : r.needsColumn    ? r.message + " (--column N)"
+                                            : r.message;
+    if (!note.isEmpty())
         std::fprintf(stderr, "lumenstack-tool spectrum-info: %s: %s\n", qPrintable(o.file),
-                     qPrintable(why));
+                     qPrintable(note));
+    if (!r.ok)
         return 1;
-    }
     if (!o.writeTo.isEmpty() && !x.writeFile(o.writeTo, false)) {
         std::fprintf(stderr, "lumenstack-tool spectrum-info: cannot write %s\n",
                      qPrintable(o.writeTo));
