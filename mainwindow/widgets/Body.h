@@ -349,6 +349,7 @@ private:
     void replaceSeries(Series s);
     void noteSkippedFile(Series s, const QString &file, const QString &reason);
     void reportLoadEnd(Series s);
+    void reportEnergies(Series s);
     // When I0 is used: the ways the two series do not match, each said once.
     void reportSeriesMismatch();
     void setupMessages();

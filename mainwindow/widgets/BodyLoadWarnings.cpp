@@ -8,7 +8,11 @@
 #include "app/AppSettings.h"
 #include "app/UserMessages.h"
 #include "batch/widgets/BatchCtrl.h"
+#include "imageio/EnergyCheck.h"
 #include "imageio/LoadTiff.h"
+#include "imageio/TiffData.h"
+#include "imageio/widgets/EOFSetup.h"
+#include "imageio/widgets/SelectDataFiles.h"
 #include "mainwindow/widgets/MessagesWindow.h"
 #include "ui_Body.h"
 
@@ -149,9 +153,37 @@ void Body::reportLoadEnd(Series s) {
     }
     for (const QString &line : load.skipped.mid(5))
         UserMessages::info(name + QStringLiteral(" skipped ") + line);
+    const bool loadedImages = load.received > 0;
     load.skipped.clear();
     load.received = 0;
+    if (loadedImages)
+        reportEnergies(s);
     reportSeriesMismatch();
+}
+
+// The energies the series' images were given: out of range, not ascending or
+// repeated, each said with the file at fault, and with the fix when one is at
+// hand (the factor of a series in keV, a preset pattern that fits the names).
+void Body::reportEnergies(Series s) {
+    QStringList files;
+    QVector<double> energies;
+    for (const TiffData *image : m_stack.images(s)) {
+        files << image->fileName();
+        energies << image->energy();
+    }
+    const QStringList warnings = EnergyCheck::seriesWarnings(files, energies);
+    for (const QString &w : warnings)
+        UserMessages::warn(seriesName(s) + QStringLiteral(": ") + w);
+    const EofSettings settings = panel(s)->eofSetup()->effectiveSettings();
+    if (EnergyCheck::offersKeVFactor(settings, energies)) {
+        UserMessages::warn(seriesName(s) + QStringLiteral(": ") +
+                           EnergyCheck::keVFactorOffer(energies));
+    } else if (!warnings.isEmpty() && settings.mode == EofSettings::Mode::FromFileName) {
+        const QString suggested = EnergyCheck::suggestedPattern(files);
+        if (!suggested.isEmpty() && suggested != settings.pattern)
+            UserMessages::warn(seriesName(s) + QStringLiteral(": ") +
+                               EnergyCheck::patternOffer(suggested, files));
+    }
 }
 
 void Body::reportSeriesMismatch() {

@@ -737,6 +737,7 @@ TEST_F(BodyTest, BadLoadsKeepTheLoadedSeriesAndNameEveryFileSkipped) {
     const QString said = newMessages();
     EXPECT_TRUE(said.contains("I1: 2 file(s) skipped: foil.dat: ")) << said.toStdString();
     EXPECT_TRUE(said.contains("; ref.dat: "));
+    EXPECT_TRUE(said.contains("I1: dark.img gets 0 eV, below 100 eV")) << said.toStdString();
     EXPECT_EQ(body.statusBar()->currentMessage().isEmpty(), false);
     EXPECT_TRUE(body.batchCtrl()->logText().contains("Warn: I1: 2 file(s) skipped"));
 }
