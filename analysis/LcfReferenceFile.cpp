@@ -1,7 +1,10 @@
 #include "analysis/LcfReferenceFile.h"
 
+#include "imageio/TiffData.h"
+#include "measurement/MeasurementStack.h"
 #include "spectrum/XafsSpectrum.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -52,6 +55,16 @@ bool loadLcfReference(const LcfReferenceSource &src, const SuggestElm &suggestio
     ref.setEShiftValue(src.dE);
     out = ref;
     return true;
+}
+
+void setSampleRange(const MeasurementStack &stack, LcfReferenceSource *src) {
+    const QVector<TiffData *> &images = stack.i1();
+    src->sampleFrom = images.isEmpty() ? 0 : images.first()->energy();
+    src->sampleTo = src->sampleFrom;
+    for (const TiffData *image : images) {
+        src->sampleFrom = std::min(src->sampleFrom, image->energy());
+        src->sampleTo = std::max(src->sampleTo, image->energy());
+    }
 }
 
 bool loadLcfReference(const QString &fileName, double dE, bool victoreen, XafsSpectrum &out) {

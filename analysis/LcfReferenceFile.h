@@ -12,6 +12,7 @@
 
 #include <QString>
 
+class MeasurementStack;
 class XafsSpectrum;
 
 // A reference row's file: dE (eV) moves its energies onto the sample's, the
@@ -27,6 +28,10 @@ struct LcfReferenceSource {
     double sampleFrom = 0;
     double sampleTo = 0;
 };
+
+// The energy range of the stack's I1 images, which its bin spectra span, as
+// sampleFrom / sampleTo of the references fitted to them (0, 0 without images).
+void setSampleRange(const MeasurementStack &stack, LcfReferenceSource *src);
 
 // Farthest (eV) a reference's mid-edge energy may lie from the suggested edge.
 constexpr double LcfReferenceEdgeTolerance = 30;

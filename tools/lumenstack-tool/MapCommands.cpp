@@ -25,7 +25,6 @@
 
 #include <QDir>
 #include <QRect>
-#include <algorithm>
 #include <cstdio>
 #include <memory>
 
@@ -176,17 +175,6 @@ QString fixEdge(const MapArgs &m, LoadedStack &s, SuggestElm &suggestion) {
     return fixedEdgeProblem(s.stack, suggestion);
 }
 
-// The energy range of the I1 images, which the bin spectra span.
-void imageEnergyRange(const MeasurementStack &stack, double *from, double *to) {
-    const QVector<TiffData *> &images = stack.i1();
-    *from = images.isEmpty() ? 0 : images.first()->energy();
-    *to = *from;
-    for (const TiffData *image : images) {
-        *from = std::min(*from, image->energy());
-        *to = std::max(*to, image->energy());
-    }
-}
-
 int refuseReference(const QString &file, const QString &why) {
     std::fprintf(stderr, "lumenstack-tool lcf-map: reference %s refused: %s\n", qPrintable(file),
                  qPrintable(why));
@@ -198,14 +186,13 @@ int refuseReference(const QString &file, const QString &why) {
 // status after a message naming the file.
 int loadReferences(const MapArgs &m, const MeasurementStack &stack, const SuggestElm &suggestion,
                    std::vector<std::unique_ptr<XafsSpectrum>> &spectra) {
-    double from = 0, to = 0;
-    imageEnergyRange(stack, &from, &to);
     for (const RefArg &r : m.refs) {
         spectra.push_back(std::make_unique<XafsSpectrum>());
+        LcfReferenceSource src{r.file, r.dE, r.victoreen, r.column};
+        setSampleRange(stack, &src);
         QString why;
         ReferenceFile::Result read;
-        if (!loadLcfReference({r.file, r.dE, r.victoreen, r.column, from, to}, suggestion,
-                              *spectra.back(), &why, &read))
+        if (!loadLcfReference(src, suggestion, *spectra.back(), &why, &read))
             return inputError("lcf-map", r.file,
                               read.needsColumn ? why + " (--ref FILE@COL)" : why);
         if (!why.isEmpty())
