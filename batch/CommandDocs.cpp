@@ -312,6 +312,13 @@ once, loads when the files are read, map runs and the calibration when they
 have ended. The dark frame is chosen in the window (Select Dark): no batch
 command loads it.
 
+The I0 series takes its energies from the I1 energy setup (box Same as I1 of
+the I0 setup, on at start) until a command sets one of its own energy fields
+(`set_i0_energy_pattern` or any `eng_..._i0`): from then on it uses its own
+setup, as set. A pattern set without a factor keeps the factor it had. A batch
+run from the command line (`-x`) starts from the built-in setup, not from
+the fields the program remembers between sessions.
+
 ## Arguments
 
 - integer: a decimal integer; text that is not a number reads 0.
