@@ -26,13 +26,16 @@ struct XdiColumn {
     QString unit;  // lower case, may be empty
 };
 
-// Fields of a data or header line: split at commas when there are any (CSV,
-// empty trailing fields dropped), else at runs of whitespace (blanks, tabs).
-// Quotes around a field go.
+// Fields of a data or header line: split at semicolons or else commas when
+// there are any (CSV; empty trailing fields dropped), else at runs of
+// whitespace (blanks, tabs). Quotes around a field go.
 QStringList fieldsOf(const QString &line) {
     QStringList fields;
-    if (line.contains(QLatin1Char(','))) {
-        fields = line.split(QLatin1Char(','));
+    const QChar separator = line.contains(QLatin1Char(';'))   ? QLatin1Char(';')
+                            : line.contains(QLatin1Char(',')) ? QLatin1Char(',')
+                                                              : QChar();
+    if (!separator.isNull()) {
+        fields = line.split(separator);
         while (!fields.isEmpty() && fields.last().trimmed().isEmpty())
             fields.removeLast();
     } else {

@@ -9,10 +9,11 @@
 //    mu is the "mutrans" or "mu" column, else ln(i0/itrans) (transmission),
 //    else ifluor/i0 (fluorescence, "ifluor" or "iF"). The energy column is the
 //    one labelled "energy", in eV or keV as its unit says;
-//  - delimited text: whitespace-, comma- or tab-separated numbers, leading
-//    header lines and "#" comment lines skipped. The first column is the
-//    energy. With two columns the second is mu; with more the caller names the
-//    mu column, and the read fails asking for it (needsColumn) until it does.
+//  - delimited text: whitespace-, tab-, comma- or semicolon-separated numbers
+//    (with a decimal point), leading header lines and "#" comment lines
+//    skipped. The first column is the energy. With two columns the second is
+//    mu; with more the caller names the mu column, and the read fails asking
+//    for it (needsColumn) until it does.
 //
 // Energies in keV are recognised: a keV label in XDI, a header label naming
 // keV, or (without an eV label) every energy between 0.1 and 200 multiply

@@ -36,6 +36,8 @@ const QByteArray fourColumns = "E i0 it mu\n7000 1e5 5e4 0.5\n7010 1e5 4e4 0.7\n
 const Case cases[] = {
     {"csv with a header line", "Energy (eV),mu\n7000,0.1\n7010,0.2\n7020,0.3\n", 0, true, false, 3,
      7000, 0.1, 2, false, Layout::Delimited, "Energy (eV)|mu", ""},
+    {"semicolons, quoted header", "\"E\";\"mu\";\n7000;0.1;\n7010;0.2;\n", 0, true, false, 2, 7000,
+     0.1, 2, false, Layout::Delimited, "E|mu", ""},
     {"tab-separated, commented header", "# E\tmu\n7000\t0.1\n7010\t0.2\n", 0, true, false, 2, 7000,
      0.1, 2, false, Layout::Delimited, "E|mu", ""},
     {"four columns ask for mu", fourColumns, 0, false, true, 0, 0, 0, 4, false, Layout::Delimited,
