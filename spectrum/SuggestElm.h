@@ -33,6 +33,14 @@ struct SuggestElm {
     static QString suggestedEdgeEnergyText(const QString &symbol, int edge,
                                            const QString &currentText);
 
+    // Every field equal: a spectrum normalised with either is normalised alike.
+    bool operator==(const SuggestElm &o) const {
+        return use == o.use && Z == o.Z && edge == o.edge && edgeEnergy == o.edgeEnergy &&
+               dPreE == o.dPreE && dPostS == o.dPostS && jumpSigma == o.jumpSigma &&
+               fixedEdge == o.fixedEdge && fixedEdgeEnergy == o.fixedEdgeEnergy;
+    }
+    bool operator!=(const SuggestElm &o) const { return !(*this == o); }
+
     // Registers SuggestElm and XafsSpectrum for queued connections (idempotent).
     static void registerMetaTypes();
 };

@@ -413,10 +413,13 @@ void Analyzer::setFixedE0Energy(double e) {
         emit normalizationChanged();
 }
 
-void Analyzer::setReferenceSuggestion(const SuggestElm &suggestion) {
+void Analyzer::setReferenceSuggestion(const SuggestElm &suggestion, double sampleFrom,
+                                      double sampleTo) {
     m_referenceSuggestion = suggestion;
+    m_sampleFrom = sampleFrom;
+    m_sampleTo = sampleTo;
     for (LCFReference *r : m_refs)
-        r->setSuggestion(suggestion);
+        r->setSuggestion(suggestion, sampleFrom, sampleTo);
     reAnalyzeSpectrum();
 }
 
@@ -570,7 +573,7 @@ void Analyzer::showAnalysis() {
 void Analyzer::addNewRef() {
     const int row = m_refs.size();
     auto *ref = new LCFReference(row, ui->RefBase);
-    ref->setSuggestion(m_referenceSuggestion);
+    ref->setSuggestion(m_referenceSuggestion, m_sampleFrom, m_sampleTo);
     static_cast<QGridLayout *>(ui->RefBase->layout())->addWidget(ref, row, 0);
     const int id = row < m_firstFixedId ? row : row + FixedCount;
     m_selection->addButton(ref->showButton(), id);

@@ -132,7 +132,7 @@ public slots:
     void setRunMessage(const QString &text);
     // The normalisation of the sample spectra (suggestion and fixed edge):
     // every reference row is normalised the same way.
-    void setReferenceSuggestion(const SuggestElm &suggestion);
+    void setReferenceSuggestion(const SuggestElm &suggestion, double sampleFrom, double sampleTo);
     // Shows the sigma map of the selected row.
     void selectSigmaImage();
     // Analyses s (the spectrum under the cursor) in the LCF mode; while the
@@ -181,6 +181,8 @@ private:
     int m_lastRowMapType = 0; // of amount, fraction, sigma: the one to come back to
     QLabel *m_runMessage = nullptr;
     SuggestElm m_referenceSuggestion;
+    double m_sampleFrom = 0;
+    double m_sampleTo = 0;
     QVector<LCFReference *> m_refs;
     int m_firstFixedId = InitialReferences; // id of ShowDMuT
 

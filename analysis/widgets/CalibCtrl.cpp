@@ -116,7 +116,8 @@ void CalibCtrl::showStats(const CalibStats &s) {
 }
 
 bool CalibCtrl::readStandard(const QString &fname, XafsSpectrum *out, QString *why) const {
-    return loadLcfReference({fname, 0, ui->StdBGVictreen->isChecked(), 0}, m_suggestion, *out, why);
+    return loadLcfReference({fname, 0, ui->StdBGVictreen->isChecked(), 0, m_sampleFrom, m_sampleTo},
+                            m_suggestion, *out, why);
 }
 
 // A file that cannot be read, or holds no point, leaves the standard in use
@@ -149,8 +150,10 @@ void CalibCtrl::stdBGToggled(bool) {
     emit newStdFileLoaded();
 }
 
-void CalibCtrl::setSuggestion(const SuggestElm &suggestion) {
+void CalibCtrl::setSuggestion(const SuggestElm &suggestion, double sampleFrom, double sampleTo) {
     m_suggestion = suggestion;
+    m_sampleFrom = sampleFrom;
+    m_sampleTo = sampleTo;
     stdBGToggled(true);
 }
 

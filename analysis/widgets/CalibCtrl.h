@@ -42,7 +42,7 @@ public:
     void showStats(const CalibStats &s);
     // The normalisation of the bins' spectra (element suggestion, fixed
     // edge): the standard is normalised the same way, anew when it changes.
-    void setSuggestion(const SuggestElm &suggestion);
+    void setSuggestion(const SuggestElm &suggestion, double sampleFrom, double sampleTo);
 
 signals:
     void newStdFileLoaded();
@@ -71,6 +71,8 @@ private:
     bool m_stdLoaded = false;
     QString m_stdFile;
     SuggestElm m_suggestion;
+    double m_sampleFrom = 0;
+    double m_sampleTo = 0;
     QFileDialog *m_saveDialog = nullptr;
     QFileDialog *m_loadDialog = nullptr;
 };

@@ -77,14 +77,12 @@ bool LCFReference::isInUse() const {
     return ui->XFS->isUse() && ui->XFS->isLoaded() && m_loaded && m_problem.isEmpty();
 }
 
-void LCFReference::setSuggestion(const SuggestElm &suggestion) {
-    const SuggestElm &a = m_suggestion;
-    const SuggestElm &b = suggestion;
-    const bool same = a.use == b.use && a.Z == b.Z && a.edge == b.edge &&
-                      a.edgeEnergy == b.edgeEnergy && a.dPreE == b.dPreE && a.dPostS == b.dPostS &&
-                      a.jumpSigma == b.jumpSigma && a.fixedEdge == b.fixedEdge &&
-                      a.fixedEdgeEnergy == b.fixedEdgeEnergy;
+void LCFReference::setSuggestion(const SuggestElm &suggestion, double sampleFrom, double sampleTo) {
+    const bool same =
+        suggestion == m_suggestion && sampleFrom == m_sampleFrom && sampleTo == m_sampleTo;
     m_suggestion = suggestion;
+    m_sampleFrom = sampleFrom;
+    m_sampleTo = sampleTo;
     if (!same && m_loaded)
         reload();
 }
@@ -135,8 +133,7 @@ void LCFReference::reload() {
     XafsSpectrum read;
     QString why;
     ReferenceFile::Result result;
-    if (!loadLcfReference({file, m_dE, ui->IsVictreen->isChecked(), column}, m_suggestion, read,
-                          &why, &result)) {
+    if (!loadLcfReference(source(file, column), m_suggestion, read, &why, &result)) {
         if (result.needsColumn) {
             offerColumns(chosen, result.labels, result.columns);
             return;
@@ -165,6 +162,10 @@ void LCFReference::reload() {
             tr("Reference %1 (%2): %3").arg(m_row + 1).arg(QFileInfo(file).fileName(), why));
     m_problem = problem;
     showReadouts();
+}
+
+LcfReferenceSource LCFReference::source(const QString &file, int column) const {
+    return {file, m_dE, ui->IsVictreen->isChecked(), column, m_sampleFrom, m_sampleTo};
 }
 
 void LCFReference::showReadouts() {
@@ -208,8 +209,7 @@ void LCFReference::columnChosen(int index) {
     splitColumn(ui->XFS->fileName(), &file, &ignored);
     XafsSpectrum read;
     QString why;
-    if (!loadLcfReference({file, m_dE, ui->IsVictreen->isChecked(), column}, m_suggestion, read,
-                          &why)) {
+    if (!loadLcfReference(source(file, column), m_suggestion, read, &why)) {
         UserMessages::refuse(tr("Reference %1: column %2 of %3 gives no spectrum: %4")
                                  .arg(m_row + 1)
                                  .arg(column)

@@ -13,6 +13,7 @@
 
 class Analyzed2DRes;
 class QComboBox;
+struct LcfReferenceSource;
 class QRadioButton;
 class XafsFileSelect;
 namespace Ui {
@@ -39,7 +40,9 @@ public:
     // The normalisation every sample spectrum gets (element suggestion,
     // fixed edge): the reference is normalised the same way, and anew when
     // it changes, so the fit compares like with like.
-    void setSuggestion(const SuggestElm &suggestion);
+    // sampleFrom..sampleTo: the energy range of the sample spectra (the
+    // stack's), to which the reference's background windows are confined.
+    void setSuggestion(const SuggestElm &suggestion, double sampleFrom, double sampleTo);
     bool isLoaded() const { return m_loaded; }
     // The reference as read and normalised; its energy offset (shift value
     // and shift, flag always set) is the row's dE.
@@ -75,6 +78,7 @@ private:
     void deltaEEdited();
     void reload();
     void showReadouts();
+    LcfReferenceSource source(const QString &file, int column) const;
     void offerColumns(const QString &file, const QStringList &labels, int columns);
     void columnChosen(int index);
 
@@ -83,6 +87,8 @@ private:
     QString m_heldFile;
     int m_column = 0;
     SuggestElm m_suggestion;
+    double m_sampleFrom = 0;
+    double m_sampleTo = 0;
     QString m_problem;
     QComboBox *m_columnChoice = nullptr;
     Ui::LCFReference *ui;

@@ -425,6 +425,8 @@ private:
     DarkCheckRun *m_darkRun = nullptr;
     SeriesLoad m_seriesLoads[2];
     SuggestElm m_referenceSuggestion;
+    double m_referenceFrom = 0;
+    double m_referenceTo = 0;
     bool m_referenceSuggestionSet = false;
     QStringList m_reportedMismatch;
     MessagesWindow *m_messages = nullptr;

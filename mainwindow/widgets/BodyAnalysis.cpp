@@ -6,6 +6,7 @@
 #include "mainwindow/widgets/BodyAnalysisState.h"
 
 #include "analysis/Analyzed2DRes.h"
+#include "analysis/LcfReferenceFile.h"
 #include "analysis/LcfRun.h"
 #include "analysis/MapRun.h"
 #include "analysis/widgets/Analyzer.h"
@@ -81,17 +82,18 @@ void Body::setupReferenceNormalisation() {
 
 void Body::referenceNormalisationChanged() {
     const SuggestElm s = suggestElm();
-    const SuggestElm &o = m_referenceSuggestion;
-    if (m_referenceSuggestionSet && s.use == o.use && s.Z == o.Z && s.edge == o.edge &&
-        s.edgeEnergy == o.edgeEnergy && s.dPreE == o.dPreE && s.dPostS == o.dPostS &&
-        s.jumpSigma == o.jumpSigma && s.fixedEdge == o.fixedEdge &&
-        s.fixedEdgeEnergy == o.fixedEdgeEnergy)
+    LcfReferenceSource range;
+    setSampleRange(m_stack, &range);
+    if (m_referenceSuggestionSet && s == m_referenceSuggestion &&
+        range.sampleFrom == m_referenceFrom && range.sampleTo == m_referenceTo)
         return;
     m_referenceSuggestion = s;
+    m_referenceFrom = range.sampleFrom;
+    m_referenceTo = range.sampleTo;
     m_referenceSuggestionSet = true;
-    analyzer()->setReferenceSuggestion(s);
+    analyzer()->setReferenceSuggestion(s, range.sampleFrom, range.sampleTo);
     if (m_calibCtrl)
-        m_calibCtrl->setSuggestion(s);
+        m_calibCtrl->setSuggestion(s, range.sampleFrom, range.sampleTo);
 }
 
 // ------------------------------------------------------------------ grid

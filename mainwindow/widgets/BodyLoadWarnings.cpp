@@ -159,6 +159,7 @@ void Body::reportLoadEnd(Series s) {
     if (loadedImages)
         reportEnergies(s);
     reportSeriesMismatch();
+    referenceNormalisationChanged(); // the references span the new series' energies
 }
 
 // The energies the series' images were given: out of range, not ascending or
