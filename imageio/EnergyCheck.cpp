@@ -137,12 +137,10 @@ void fillSteps(const QVector<double> &e, EnergyCheck::Preview *p) {
 }
 
 QString stepText(const EnergyCheck::Preview &p) {
-    if (p.count < 2)
-        return QString();
     const double spread = p.maxStepEv - p.minStepEv;
     if (spread <= 1e-6 * std::max(1.0, std::fabs(p.meanStepEv)))
-        return ", step " + EnergyCheck::evText(p.meanStepEv);
-    return QString(", step %1 on average (%2 to %3)")
+        return "step " + EnergyCheck::evText(p.meanStepEv);
+    return QString("step %1 on average (%2 to %3)")
         .arg(EnergyCheck::evText(p.meanStepEv), EnergyCheck::evText(p.minStepEv),
              EnergyCheck::evText(p.maxStepEv));
 }
@@ -197,10 +195,12 @@ QString EnergyCheck::previewText(const Preview &p) {
     if (p.count == 0)
         return QStringLiteral("No files in this series yet: load them to see their energies.");
     QStringList lines;
-    lines << QString("%1 file%2, %3 to %4%5")
+    lines << QString("%1 file%2, %3 to %4")
                  .arg(p.count)
                  .arg(p.count == 1 ? "" : "s")
-                 .arg(evText(p.minEv), evText(p.maxEv), stepText(p));
+                 .arg(evText(p.minEv), evText(p.maxEv));
+    if (p.count > 1)
+        lines << stepText(p);
     int previous = -1;
     for (const Row &r : p.rows) {
         if (previous >= 0 && r.index > previous + 1)

@@ -51,7 +51,8 @@ public:
     // first, middleRows evenly spread and the last file, and the warnings.
     static Preview preview(const QStringList &files, const QVector<double> &energiesEv,
                            int middleRows = 3);
-    // The preview as lines of text: a summary line, then "index  name  energy".
+    // The preview as lines of text: count and range, the step, then
+    // "index  name  energy" per row.
     static QString previewText(const Preview &p);
 
     // At most one line per fault, each naming the first file at fault and

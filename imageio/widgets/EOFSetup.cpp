@@ -22,6 +22,11 @@ QString shortNumber(double v) {
 // Loads deliver their images one by one; the preview is rebuilt once they
 // pause rather than once per image.
 constexpr int SeriesPreviewDelayMs = 100;
+// Room for the note, count and range, step, five files and two gaps.
+constexpr int PreviewLines = 10;
+constexpr int PreviewMarginPx = 12;
+// Three warnings and an offer fit without scrolling in a window of the usual width.
+constexpr int WarningLines = 6;
 
 } // namespace
 
@@ -33,6 +38,10 @@ EOFSetup::EOFSetup(QWidget *parent)
     m_ui->UseSuggestedPattern->hide();
     m_ui->EnergyWarnings->hide();
     m_ui->EnergyPreview->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+    m_ui->EnergyPreview->setMinimumHeight(
+        m_ui->EnergyPreview->fontMetrics().lineSpacing() * PreviewLines + PreviewMarginPx);
+    m_ui->EnergyWarnings->setFixedHeight(
+        m_ui->EnergyWarnings->fontMetrics().lineSpacing() * WarningLines + PreviewMarginPx);
     m_ui->PatternList->addItems(EnergyOfFiles::presetPatterns());
     m_ui->PatternList->setCurrentIndex(0);
     m_ui->Pattern->setText(EnergyOfFiles::presetPatterns().first());
@@ -319,7 +328,7 @@ QString EOFSetup::previewText() {
 QString EOFSetup::warningsText() {
     if (m_previewStale)
         updatePreview();
-    return m_ui->EnergyWarnings->text();
+    return m_ui->EnergyWarnings->toPlainText();
 }
 
 void EOFSetup::fieldsChanged() {
@@ -353,7 +362,7 @@ void EOFSetup::updatePreview() {
         notes << EnergyCheck::patternError(s.pattern);
     notes << p.warnings << loadedEnergyNote(energies) << offers(s, energies);
     notes.removeAll(QString());
-    m_ui->EnergyWarnings->setText(notes.join('\n'));
+    m_ui->EnergyWarnings->setPlainText(notes.join('\n'));
     m_ui->EnergyWarnings->setVisible(!notes.isEmpty());
 }
 

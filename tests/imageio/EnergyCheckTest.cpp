@@ -161,8 +161,8 @@ TEST(EnergyCheck, PreviewOfALongSeriesStaysShort) {
     EXPECT_DOUBLE_EQ(p.maxStepEv, 1);
     EXPECT_TRUE(p.warnings.isEmpty());
     const QString text = EnergyCheck::previewText(p);
-    EXPECT_TRUE(text.startsWith("500 files, 7000 eV to 7374 eV, step 0.749499 eV on average "
-                                "(0.5 eV to 1 eV)"))
+    EXPECT_TRUE(text.startsWith("500 files, 7000 eV to 7374 eV\n"
+                                "step 0.749499 eV on average (0.5 eV to 1 eV)\n"))
         << text.toStdString();
     EXPECT_TRUE(text.contains("scan_0499.tif  7374 eV"));
 

@@ -189,7 +189,7 @@ TEST(EOFSetup, PreviewWarnsAndOffersAsTheFieldsChange) {
     QTest::mouseClick(child<QPushButton>(p, "UseSuggestedPattern"), Qt::LeftButton);
     EXPECT_EQ(text(p, "Pattern"), "\\d\\d\\d\\d\\.\\d\\deV");
     EXPECT_EQ(child<QComboBox>(p, "PatternList")->currentIndex(), 6);
-    EXPECT_TRUE(p.previewText().startsWith("3 files, 7030 eV to 7032 eV, step 1 eV"));
+    EXPECT_TRUE(p.previewText().startsWith("3 files, 7030 eV to 7032 eV\nstep 1 eV\n"));
     EXPECT_TRUE(p.previewText().contains("FeK_sample_0002_7032.00eV.tif  7032 eV"));
     // Only the note that the loaded images still carry the old energies.
     EXPECT_TRUE(p.warningsText().startsWith("The loaded images still carry"));
