@@ -1,8 +1,10 @@
-// The configuration reader ("key value" lines, comments, INCLUDE), and the
-// text-line helpers on every line of the input.
+// The configuration reader ("key value" lines, comments, INCLUDE), the
+// remembered block (read back from the entries, and replaced in the text as
+// a save does), and the text-line helpers on every line of the input.
 #include "FuzzSupport.h"
 
 #include "app/ParamStore.h"
+#include "app/RememberedFields.h"
 #include "app/TextLine.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
@@ -12,6 +14,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     store.readConfigFile(path);
     volatile int sink = store.allRests("batch").size() + store.keys().size();
     const QString text = QString::fromUtf8(reinterpret_cast<const char *>(data), int(size));
+    const RememberedFields::Values remembered = RememberedFields::fromStore(store);
+    sink = sink + RememberedFields::replaceBlock(text, remembered).size();
     for (const QString &line : text.split('\n')) {
         QStringList items;
         QString cut = line;
