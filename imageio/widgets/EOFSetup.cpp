@@ -19,8 +19,8 @@ QString shortNumber(double v) {
     return QString::number(v, 'g', 6);
 }
 
-// Loads deliver their images one by one; the preview is rebuilt once they
-// pause rather than once per image.
+// Loads deliver their images one by one; while they arrive the preview is
+// rebuilt at this interval rather than once per image.
 constexpr int SeriesPreviewDelayMs = 100;
 // Room for the note, count and range, step, five files and two gaps.
 constexpr int PreviewLines = 10;
@@ -53,6 +53,13 @@ EOFSetup::EOFSetup(QWidget *parent)
     m_refDialog->setAcceptMode(QFileDialog::AcceptOpen);
     m_refDialog->setNameFilters({tr("XAFS Data File (*.dat)"), tr("Any Files (* *.*)")});
     m_refDialog->setDirectory(AppSettings::dataRoot());
+    m_seriesTimer = new QTimer(this);
+    m_seriesTimer->setSingleShot(true);
+    m_seriesTimer->setInterval(SeriesPreviewDelayMs);
+    connect(m_seriesTimer, &QTimer::timeout, this, [this] {
+        if (m_previewStale)
+            updatePreview();
+    });
     connectFields();
 }
 
@@ -307,11 +314,8 @@ void EOFSetup::useSuggestedPattern() {
 void EOFSetup::appendSeriesFile(const SeriesFile &file) {
     m_series.append(file);
     m_previewStale = true;
-    if (isVisible())
-        QTimer::singleShot(SeriesPreviewDelayMs, this, [this] {
-            if (m_previewStale)
-                updatePreview();
-        });
+    if (isVisible() && !m_seriesTimer->isActive())
+        m_seriesTimer->start();
 }
 
 void EOFSetup::clearSeriesFiles() {

@@ -12,6 +12,7 @@
 #include <memory>
 
 class QFileDialog;
+class QTimer;
 namespace Ui {
 class EngOfFilesSetup;
 }
@@ -111,6 +112,7 @@ private:
     QVector<double> m_refEnergies;
     const EOFSetup *m_leader = nullptr;
     QVector<SeriesFile> m_series;
+    QTimer *m_seriesTimer = nullptr;
     // The factor the pattern in the field implies (1, or 1000 for keV).
     double m_patternFactor = 1;
     QString m_suggestedPattern;
