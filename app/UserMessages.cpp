@@ -53,7 +53,8 @@ void UserMessages::clear() {
 }
 
 QString UserMessages::format(const UserMessage &m) {
-    const QString prefix =
-        m.level == UserMessage::Level::Refusal ? QStringLiteral("Refused: ") : QString();
+    const QString prefix = m.level == UserMessage::Level::Refusal ? QStringLiteral("Refused: ")
+                           : m.level == UserMessage::Level::Error ? QStringLiteral("Err: ")
+                                                                  : QString();
     return m.time.toString(QStringLiteral("hh:mm:ss")) + QStringLiteral("  ") + prefix + m.text;
 }

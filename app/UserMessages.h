@@ -12,7 +12,8 @@
 #include <QVector>
 
 struct UserMessage {
-    enum class Level { Info, Warning, Refusal };
+    // Error: something asked for failed (a file not written).
+    enum class Level { Info, Warning, Refusal, Error };
     QDateTime time;
     Level level = Level::Warning;
     QString text;
@@ -28,6 +29,7 @@ public:
     static void info(const QString &text) { hub().post(UserMessage::Level::Info, text); }
     static void warn(const QString &text) { hub().post(UserMessage::Level::Warning, text); }
     static void refuse(const QString &text) { hub().post(UserMessage::Level::Refusal, text); }
+    static void error(const QString &text) { hub().post(UserMessage::Level::Error, text); }
 
     void post(UserMessage::Level level, const QString &text);
     // Every message posted so far, oldest first (at most MaxKept).
@@ -35,7 +37,8 @@ public:
     void clear();
 
     static constexpr int MaxKept = 10000;
-    // "hh:mm:ss  text", with "Refused: " before refusals.
+    // "hh:mm:ss  text", with "Refused: " before refusals and "Err: " before
+    // errors.
     static QString format(const UserMessage &m);
 
 signals:

@@ -6,6 +6,7 @@
 
 #include "analysis/widgets/Analyzer.h"
 #include "app/DebugLog.h"
+#include "app/UserMessages.h"
 #include "batch/widgets/BatchCtrl.h"
 #include "display/widgets/SaveDataCfg.h"
 #include "measurement/BinSpectrum.h"
@@ -110,10 +111,8 @@ void Body::setFixedE0Command(const CmdLine &c) {
         setFixedE0FromArea();
     a->setFixedE0(flagArg(c, 0));
     const QString problem = fixedEdgeProblem(m_stack, suggestElm());
-    if (!problem.isEmpty()) {
-        DebugLog::write(problem);
-        m_batchCtrl->Log(QStringLiteral("Err: %1\n").arg(problem));
-    }
+    if (!problem.isEmpty())
+        UserMessages::error(problem);
 }
 
 void Body::registerExportCommands() {

@@ -9,10 +9,13 @@
 #include "analysis/MapRun.h"
 #include "analysis/widgets/CalibCtrl.h"
 #include "app/DebugLog.h"
+#include "app/UserMessages.h"
 #include "display/widgets/ImgDispA.h"
 #include "display/widgets/SpectrumView.h"
 #include "imageio/LoadTiff.h"
 #include "ui_Body.h"
+
+#include <QFileInfo>
 
 #include <QRadioButton>
 
@@ -87,19 +90,19 @@ bool Body::execCalibration() {
     if (m_stack.i1().isEmpty())
         return false;
     if (isAnalysisRunning() || m_i1Loader->isBusy() || m_i0Loader->isBusy()) {
-        DebugLog::write(QStringLiteral("Calibration not started: files are loading or a map run "
-                                       "is going on"));
+        UserMessages::refuse(tr("Calibration not started: files are loading or a map run is "
+                                "going on"));
         return false;
     }
     if (!m_calibCtrl->hasStandard() || !standardHasEdge(m_calibCtrl->standard())) {
-        DebugLog::write(QStringLiteral("Calibration: no standard spectrum with an edge"));
+        UserMessages::refuse(tr("Calibration not started: no standard spectrum with an edge"));
         return false;
     }
     c.conditions.method = m_calibCtrl->method();
     c.conditions.steps = m_calibCtrl->steps();
     if (c.conditions.method == CalibMethod::InnerP && !c.conditions.steps.valid()) {
-        DebugLog::write(QStringLiteral("Calibration: E-step, Min. E-step and E-range must be "
-                                       "positive and describe a bounded search"));
+        UserMessages::refuse(tr("Calibration not started: E-step, Min. E-step and E-range must "
+                                "be positive and describe a bounded search"));
         return false;
     }
     if (fixedEdgeRefused(QStringLiteral("Calibration")))
@@ -196,7 +199,7 @@ bool Body::saveEMap(const QString &fname, const Analyzed2DRes &map) {
         info.stdEdgeEnergy = m_esmFileEnergy;
     info.spacing = m_calibCtrl->spacing();
     if (!map.hasGrids() || !(info.stdEdgeEnergy > 0)) {
-        DebugLog::write(QStringLiteral("No energy shift map to save : ") + name);
+        UserMessages::refuse(tr("No energy shift map to save : ") + name);
         return false;
     }
     info.xOffset = m_calibCtrl->xOffset();
@@ -222,7 +225,7 @@ void Body::loadEMap(const QString &fname) {
 bool Body::loadMap(const QString &fname, Analyzed2DRes &map, EMPHeader &header) {
     DebugLog::write(QStringLiteral("loading emap ") + fname);
     if (&map == m_esm && isCalibrating()) {
-        DebugLog::write(QStringLiteral("Calibration running: not loading ") + fname);
+        UserMessages::refuse(tr("Calibration running: not loading ") + fname);
         header.valid = false;
         return false;
     }
@@ -235,10 +238,15 @@ bool Body::loadMap(const QString &fname, Analyzed2DRes &map, EMPHeader &header) 
     if (&map == m_esm)
         haltAnalysisRun();
     const QString name = map.name();
+    DebugLog::ThreadCapture reasons;
     const EmpFile::LoadResult r = EmpFile::load(fname, map, o);
     header = r.header;
-    if (!r.ok())
+    if (!r.ok()) {
+        UserMessages::refuse(
+            tr("Map not loaded from %1: %2; the map in use stays")
+                .arg(QFileInfo(fname).fileName(), reasons.lines().join(QStringLiteral("; "))));
         return false;
+    }
     map.setName(name);
     if (&map == m_esm) {
         const EMPHeader &h = r.header;

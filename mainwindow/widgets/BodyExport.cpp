@@ -10,6 +10,7 @@
 #include "analysis/widgets/LCFReference.h"
 #include "app/AppSettings.h"
 #include "app/DebugLog.h"
+#include "app/UserMessages.h"
 #include "batch/widgets/BatchCtrl.h"
 #include "display/PictureFile.h"
 #include "display/TaggedFileName.h"
@@ -144,7 +145,7 @@ void Body::saveSpectrumSet(const QString &fname, int kind) {
 // log says so, for the user at the window and for a batch run alike.
 bool Body::reportIfNotWritten(bool ok, const QString &fileName) {
     if (!ok)
-        m_batchCtrl->logMirrored(QStringLiteral("Err: can not write %1\n").arg(fileName));
+        UserMessages::error(QStringLiteral("can not write %1").arg(fileName));
     return ok;
 }
 

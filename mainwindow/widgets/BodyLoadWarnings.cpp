@@ -67,6 +67,7 @@ void Body::showUserMessage(const UserMessage &message) {
     if (!m_batchCtrl)
         return;
     const QString tag = message.level == UserMessage::Level::Refusal   ? QStringLiteral("Refused: ")
+                        : message.level == UserMessage::Level::Error   ? QStringLiteral("Err: ")
                         : message.level == UserMessage::Level::Warning ? QStringLiteral("Warn: ")
                                                                        : QStringLiteral("Info: ");
     m_batchCtrl->Log(tag + message.text + "\n");

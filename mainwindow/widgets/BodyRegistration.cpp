@@ -8,6 +8,7 @@
 #include "analysis/widgets/ImgProc.h"
 #include "app/AppSettings.h"
 #include "app/DebugLog.h"
+#include "app/UserMessages.h"
 #include "display/widgets/ImgDispA.h"
 #include "imageio/ErrPoints.h"
 #include "imageio/TiffData.h"
@@ -46,7 +47,7 @@ void Body::setupAnalyzer2() {
         QString status = !completed ? tr("Dark check stopped")
                                     : tr("%1 dark points in all images").arg(r.pointsLeft);
         if (!r.message.isEmpty()) {
-            DebugLog::write(r.message);
+            UserMessages::warn(r.message);
             status = r.message;
         }
         m_analyzer2->setDarkCheckStatus(status);
@@ -151,7 +152,7 @@ void Body::darkCheck() {
     const DarkCheckParams p = m_analyzer2->darkCheckParams();
     const QString why = DarkCheck::validate(p);
     if (!why.isEmpty()) {
-        DebugLog::write(why);
+        UserMessages::refuse(why);
         m_analyzer2->setDarkCheckStatus(why);
         return;
     }

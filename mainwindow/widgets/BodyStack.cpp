@@ -11,6 +11,7 @@
 #include "mainwindow/widgets/Body.h"
 
 #include "app/DebugLog.h"
+#include "app/UserMessages.h"
 #include "batch/ExCmdTable.h"
 #include "imageio/ErrPoints.h"
 #include "imageio/Hdf5Stack.h"
@@ -63,7 +64,7 @@ bool Body::readStack(Series s, const QStringList &files, int skip, int cutFirst,
     if (stackFile.isEmpty())
         return false;
     if (files.size() > (layout.isEmpty() ? 1 : 2))
-        DebugLog::write("Only the HDF5 stack is loaded of the files given with " + stackFile);
+        UserMessages::warn("Only the HDF5 stack is loaded of the files given with " + stackFile);
     const SelectDataFiles *p = panel(s);
     if (layout.isEmpty())
         layout = p->stackLayout();

@@ -43,7 +43,7 @@ QString MessagesWindow::textAt(int row) const {
 
 void MessagesWindow::append(const UserMessage &message) {
     auto *item = new QListWidgetItem(UserMessages::format(message), m_list);
-    if (message.level == UserMessage::Level::Refusal)
+    if (message.level == UserMessage::Level::Refusal || message.level == UserMessage::Level::Error)
         item->setForeground(QBrush(QColor(176, 0, 0)));
     else if (message.level == UserMessage::Level::Warning)
         item->setForeground(QBrush(QColor(150, 90, 0)));
