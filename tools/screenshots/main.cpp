@@ -9,7 +9,10 @@
 #include "batch/widgets/BatchCtrl.h"
 #include "display/ColorMap.h"
 #include "display/widgets/SpectrumView.h"
+#include "imageio/widgets/EOFSetup.h"
+#include "imageio/widgets/SelectDataFiles.h"
 #include "mainwindow/widgets/Body.h"
+#include "mainwindow/widgets/MessagesWindow.h"
 
 #include <QApplication>
 #include <QDir>
@@ -74,6 +77,13 @@ int main(int argc, char **argv) {
                        "loaded");
     ok = ok && save(&body, out + "/main-window.png");
 
+    // The energy setup of the I1 series with the energies its files got.
+    auto *i1Panel = body.findChild<SelectDataFiles *>(QStringLiteral("SelectI1Files"));
+    EOFSetup *setup = i1Panel->eofSetup();
+    setup->show();
+    ok = ok && save(setup, out + "/energy-setup.png");
+    setup->hide();
+
     SpectrumView *view = body.xafsView();
     view->resize(720, 520);
     view->show();
@@ -98,5 +108,19 @@ int main(int argc, char **argv) {
                    "select_disp_image 3", "move_position 40 24"},
                   "lcf");
     ok = ok && save(&body, out + "/fraction-map.png");
+
+    // A reference spectrum chosen as I1 by mistake: refused, the series
+    // stays, and the Messages window says why.
+    bool loadEnded = false;
+    QObject::connect(&body, &Body::finishBatchExec, &body, [&loadEnded] { loadEnded = true; });
+    emit i1Panel->filesSelected({data + "/ref_A.dat"}, true);
+    QElapsedTimer timer;
+    timer.start();
+    while (!loadEnded && timer.elapsed() < 60000)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+    auto *messages = body.findChild<MessagesWindow *>(QStringLiteral("MessagesWindow"));
+    messages->resize(760, 220);
+    messages->show();
+    ok = ok && save(messages, out + "/messages.png");
     return ok ? 0 : 1;
 }
