@@ -382,26 +382,28 @@ bool mergeEmp(const std::vector<Tile> &tiles, const Union &u, const QString &nam
             return false;
     setEmpArea(emp[0].header, u.grid);
     *merged = emp[0].header.join('\n') + '\n';
+    // Every pixel is written with a blank after it: a row of w pixels splits
+    // into w + 1 fields. Each row is checked before a pixel of it is used.
+    const auto rowOf = [&](size_t k, int y, QList<QByteArray> *row) {
+        *row = emp[k].rows[y].split(' ');
+        if (row->size() == w + 1)
+            return true;
+        fail->text =
+            QDir(tiles[k].dir).filePath(name) + QString(" row %1 is not %2 wide").arg(y).arg(w);
+        return false;
+    };
     for (int y = 0; y < h; ++y) {
-        // Every pixel is written with a blank after it.
-        QList<QByteArray> row = emp[0].rows[y].split(' ');
+        QList<QByteArray> row, own;
+        if (!rowOf(0, y, &row))
+            return false;
         for (size_t k = 0; k < tiles.size(); ++k) {
             const Tile &t = tiles[k];
             if (y < t.py0 || y >= t.py1)
                 continue;
-            const QList<QByteArray> own = emp[k].rows[y].split(' ');
-            if (own.size() != w + 1) {
-                fail->text =
-                    QDir(t.dir).filePath(name) + QString(" row %1 is not %2 wide").arg(y).arg(w);
+            if (!rowOf(k, y, &own))
                 return false;
-            }
             for (int x = t.px0; x < t.px1; ++x)
                 row[x] = own[x];
-        }
-        if (row.size() != w + 1) {
-            fail->text =
-                QDir(tiles[0].dir).filePath(name) + QString(" row %1 is not %2 wide").arg(y).arg(w);
-            return false;
         }
         merged->append(row.join(' ')).append('\n');
     }
