@@ -13,10 +13,14 @@
 
 #include "ui_Analyzer.h"
 
+#include <QBoxLayout>
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QGridLayout>
+#include <QProgressBar>
 #include <QThread>
+#include <algorithm>
+#include <cmath>
 
 namespace {
 
@@ -83,6 +87,23 @@ Analyzer::Analyzer(QWidget *parent) : QFrame(parent), ui(new Ui::Analyzer) {
     m_runMessage->setWordWrap(true);
     m_runMessage->hide();
     ui->Layout->insertWidget(0, m_runMessage);
+    const auto progressBar = [this](const char *name) {
+        auto *bar = new QProgressBar(this);
+        bar->setObjectName(QString::fromLatin1(name));
+        bar->setRange(0, 1000);
+        bar->setTextVisible(false);
+        bar->setMaximumWidth(140);
+        return bar;
+    };
+    m_lcfBar = progressBar("RunProgress");
+    ui->LCFRunLayout->insertWidget(ui->LCFRunLayout->indexOf(ui->Progress) + 1, m_lcfBar);
+    m_raBar = progressBar("RAProgress");
+    const int raAt = ui->AskRAAnalyze->parentWidget()->layout()->indexOf(ui->AskRAAnalyze);
+    if (auto *box = qobject_cast<QBoxLayout *>(ui->AskRAAnalyze->parentWidget()->layout()))
+        box->insertWidget(raAt + 1, m_raBar);
+    for (QPushButton *b : {ui->AskAnalyze, ui->AskRAAnalyze})
+        b->setToolTip(tr("Runs the analysis over the selected area (the view without one); "
+                         "reads Stop while it runs"));
     connect(ui->ShowView, &QPushButton::clicked, m_view, &SpectrumView::show);
     connect(ui->AddRef, &QPushButton::clicked, this, &Analyzer::addNewRef);
     for (QLineEdit *e : {ui->LCFRange1, ui->LCFRange2})
@@ -479,7 +500,34 @@ void Analyzer::setContAccess(bool f) {
 }
 
 void Analyzer::setProgress(double perCent) {
-    ui->Progress->setText(QString::asprintf("%5.2f", perCent));
+    const QString text = QString::asprintf("%5.2f %%", perCent);
+    const int steps = int(std::lround(std::clamp(perCent, 0.0, 100.0) * 10));
+    if (m_runningMode == ModeRA) {
+        m_raBar->setValue(steps);
+        return;
+    }
+    if (m_runningMode == ModeElem) {
+        m_elems->setElemsProgress(perCent);
+        return;
+    }
+    ui->Progress->setText(text);
+    m_lcfBar->setValue(steps);
+}
+
+void Analyzer::setRunState(int mode, bool running) {
+    QPushButton *button = mode == ModeLCF  ? ui->AskAnalyze
+                          : mode == ModeRA ? ui->AskRAAnalyze
+                                           : nullptr;
+    if (button)
+        button->setText(running ? tr("Stop") : tr("Analyze"));
+    if (mode == ModeElem)
+        m_elems->setRunning(running);
+    if (running) {
+        m_runningMode = mode;
+        setProgress(0);
+    } else if (m_runningMode == mode) {
+        m_runningMode = -1;
+    }
 }
 
 void Analyzer::noticedNewZ(double z) {

@@ -21,6 +21,7 @@ class MapProcCtrl;
 class SumUpCtrl;
 class QButtonGroup;
 class QLabel;
+class QProgressBar;
 class QThread;
 class SpectrumView;
 namespace Ui {
@@ -130,6 +131,11 @@ public slots:
     void setFitOptionsMessage(const QString &text);
     // Shows, at the top of the panel, why an analysis was refused ("" clears).
     void setRunMessage(const QString &text);
+    // A map run of the group of `mode` (ModeLCF, ModeRA, ModeElem) started
+    // or ended: its Analyze button reads "Stop" meanwhile, and its progress
+    // starts at 0.
+    void setRunState(int mode, bool running);
+    int runningMode() const { return m_runningMode; }
     // The normalisation of the sample spectra (suggestion and fixed edge):
     // every reference row is normalised the same way.
     void setReferenceSuggestion(const SuggestElm &suggestion, double sampleFrom, double sampleTo);
@@ -180,6 +186,9 @@ private:
     QButtonGroup *m_mapTypes = nullptr;
     int m_lastRowMapType = 0; // of amount, fraction, sigma: the one to come back to
     QLabel *m_runMessage = nullptr;
+    QProgressBar *m_lcfBar = nullptr;
+    QProgressBar *m_raBar = nullptr;
+    int m_runningMode = -1;
     SuggestElm m_referenceSuggestion;
     double m_sampleFrom = 0;
     double m_sampleTo = 0;

@@ -7,6 +7,10 @@
 
 #include "ui_ElemPanel.h"
 
+#include <QProgressBar>
+#include <algorithm>
+#include <cmath>
+
 #include <QButtonGroup>
 #include <QGridLayout>
 
@@ -43,6 +47,14 @@ ElemPanel::ElemPanel(Analyzed2DRes *cor, Analyzed2DRes *corTh, AnalyzeProc *work
 
     connect(ui->AElemNames, &QLineEdit::editingFinished, this, &ElemPanel::newElems);
     connect(ui->AskAnalyzeElems, &QPushButton::clicked, this, &ElemPanel::askAnalyzeElems);
+    ui->AskAnalyzeElems->setToolTip(tr("Runs the element analysis over the selected area; reads "
+                                       "Stop while it runs"));
+    m_progressBar = new QProgressBar(this);
+    m_progressBar->setObjectName(QStringLiteral("ElemsProgressBar"));
+    m_progressBar->setRange(0, 1000);
+    m_progressBar->setTextVisible(false);
+    m_progressBar->setMaximumWidth(140);
+    ui->NamesLayout->insertWidget(ui->NamesLayout->indexOf(ui->ElemsProgress) + 1, m_progressBar);
     connect(ui->SetSTD, &QPushButton::clicked, this, &ElemPanel::setElemsStd);
     connect(ui->ReCalcCor, &QPushButton::clicked, this, &ElemPanel::recalcCorMap);
     connect(ui->CorTh, &QLineEdit::editingFinished, this, &ElemPanel::newCorTh);
@@ -143,6 +155,9 @@ QVector<Analyzed2DRes *> ElemPanel::runMaps() const {
 
 void ElemPanel::setRunning(bool on) {
     m_running = on;
+    ui->AskAnalyzeElems->setText(on ? tr("Stop") : tr("Analyze"));
+    if (on)
+        setElemsProgress(0);
 }
 
 // ------------------------------------------------------------------ rows
@@ -282,7 +297,8 @@ void ElemPanel::recalcCorMap() {
 }
 
 void ElemPanel::setElemsProgress(double perCent) {
-    ui->ElemsProgress->setText(QString::asprintf("%5.2f", perCent));
+    ui->ElemsProgress->setText(QString::asprintf("%5.2f %%", perCent));
+    m_progressBar->setValue(int(std::lround(std::clamp(perCent, 0.0, 100.0) * 10)));
 }
 
 // ------------------------------------------------------------------ batch

@@ -16,6 +16,7 @@ class AnalyzeProc;
 class Analyzed2DRes;
 class ElemCtrl;
 class QButtonGroup;
+class QProgressBar;
 namespace Ui {
 class ElemPanel;
 }
@@ -118,6 +119,7 @@ private:
     double m_corTh = 0.999;
     int m_aboveShown = -1; // -1: no colour set yet
     bool m_running = false;
+    QProgressBar *m_progressBar = nullptr;
     bool m_workerBusy = false;
     bool m_pending = false;
     XafsSpectrum m_next;

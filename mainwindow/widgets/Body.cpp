@@ -74,6 +74,7 @@ Body::Body(QWidget *parent)
     setupCalibration();
     setupAnalysis();
     setupReferenceNormalisation();
+    setupRunControl();
     setupExport();
     setupSumUp();
     setupImgProc();
@@ -336,10 +337,15 @@ void Body::execCmdSlot(CmdLine cmd, bool inRem) {
 
 // No answer to the dispatcher: the program closes.
 void Body::quitCmd(const CmdLine &) {
+    m_quitRequested = true;
     emit finishing();
 }
 
 void Body::closeEvent(QCloseEvent *event) {
+    if (!closeMayProceed()) {
+        event->ignore();
+        return;
+    }
     saveRememberedFields();
     emit finishing();
     QMainWindow::closeEvent(event);

@@ -275,6 +275,15 @@ private:
     bool analysisRunMayStart(AnalyzeCond &grid);
     // An analysis that cannot run says why, in the panel and to the user.
     void refuseRun(const QString &why);
+    // Run control (BodyRunControl.cpp): the group's button and progress, the
+    // elapsed and remaining time in the status bar, Stop from the batch
+    // window, and a question before the window closes on a run.
+    void setupRunControl();
+    void runStarted(int mode);
+    void runProgressed(double percent);
+    void runEnded();
+    void batchStopped();
+    bool closeMayProceed();
     // The reference rows and the calibration standard are normalised as the
     // sample spectra are; when the suggestion or the fixed edge changed they
     // are normalised anew (cheap when nothing changed).
@@ -430,6 +439,10 @@ private:
     bool m_referenceSuggestionSet = false;
     QStringList m_reportedMismatch;
     MessagesWindow *m_messages = nullptr;
+    QLabel *m_runTime = nullptr;
+    qint64 m_runStartMs = -1; // of the run going on, -1 without one
+    int m_runMode = -1;
+    bool m_quitRequested = false;
     QLabel *m_cursorStatus = nullptr;
     QLabel *m_loadStatus = nullptr;
     QProgressBar *m_loadBar = nullptr;

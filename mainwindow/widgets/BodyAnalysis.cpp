@@ -259,7 +259,9 @@ void Body::startLCF2DAnalysis() {
     m_analysis->runMaps = maps;
     DebugLog::writeTimeStamp(QStringLiteral("2da 2:"));
     m_analysis->kind = AnalysisState::Run::LCF;
+    runStarted(Analyzer::ModeLCF);
     if (!m_analysis->run->start(grid, maps, lcfRunFactory(s))) {
+        runEnded();
         m_analysis->kind = AnalysisState::Run::None;
         a->setContAccess(false);
     }
@@ -279,6 +281,7 @@ void Body::analysisRunEnded(bool completed) {
     const AnalysisState::Run kind = m_analysis->kind;
     m_analysis->kind = AnalysisState::Run::None;
     analyzer()->setContAccess(false);
+    runEnded();
     if (m_closing)
         return;
     if (kind == AnalysisState::Run::LCF) {
@@ -331,7 +334,9 @@ void Body::startRA2DAnalysis() {
     m_analysis->runMaps = maps;
     a->setContAccess(true);
     m_analysis->kind = AnalysisState::Run::RA;
+    runStarted(Analyzer::ModeRA);
     if (!m_analysis->run->start(grid, maps, raRunFactory(s))) {
+        runEnded();
         m_analysis->kind = AnalysisState::Run::None;
         a->setContAccess(false);
     }

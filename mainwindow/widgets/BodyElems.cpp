@@ -59,12 +59,11 @@ void Body::startElems2DAnalysis() {
     }
     m_analysis->runMaps = maps;
     m_analysis->kind = AnalysisState::Run::Elems;
-    p->setRunning(true);
     analyzer()->setContAccess(true);
-    p->setElemsProgress(0);
+    runStarted(Analyzer::ModeElem);
     if (!m_analysis->run->start(grid, maps, elemTaskFactory(setup))) {
         m_analysis->kind = AnalysisState::Run::None;
-        p->setRunning(false);
+        runEnded();
         analyzer()->setContAccess(false);
     }
 }

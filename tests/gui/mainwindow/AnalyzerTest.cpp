@@ -8,6 +8,7 @@
 #include "analysis/widgets/LCFReference.h"
 #include "analysis/widgets/XafsFileSelect.h"
 #include "app/DebugLog.h"
+#include "app/UserMessages.h"
 #include "batch/widgets/BatchCtrl.h"
 #include "display/widgets/SaveDataCfg.h"
 #include "display/widgets/SpectrumView.h"
@@ -23,6 +24,7 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSignalSpy>
@@ -218,20 +220,20 @@ protected:
         refA = TestSupport::writeFile(dir, "refA.dat", referenceText(muA));
         refB = TestSupport::writeFile(dir, "refB.dat", referenceText(muB));
     }
-    // I1 frames of the mixture fA = x / (W - 1), no I0: mu*t = -ln(I1) + const.
-    QStringList writeStack() {
+    // I1 frames of the mixture fA = x / (w - 1), no I0: mu*t = -ln(I1) + const.
+    QStringList writeStack(int w = W, int h = H) {
         QStringList files;
-        std::vector<quint16> px(W * H);
+        std::vector<quint16> px(size_t(w) * h);
         for (double e : energies()) {
-            for (int y = 0; y < H; ++y)
-                for (int x = 0; x < W; ++x) {
-                    const double f = double(x) / (W - 1);
-                    px[y * W + x] = quint16(
+            for (int y = 0; y < h; ++y)
+                for (int x = 0; x < w; ++x) {
+                    const double f = double(x) / (w - 1);
+                    px[size_t(y) * w + x] = quint16(
                         std::lround(60000 * std::exp(-(0.2 + f * muA(e) + (1 - f) * muB(e)))));
                 }
             const QString name =
                 dir.filePath(QStringLiteral("s_%1_0000.tif").arg(int(e), 5, 10, QChar('0')));
-            EXPECT_TRUE(TiffData::write16BitTiff(name, W, H, px.data()));
+            EXPECT_TRUE(TiffData::write16BitTiff(name, w, h, px.data()));
             files << name;
         }
         return files;
@@ -421,4 +423,37 @@ TEST_F(AnalyzerRun, EachAnalyzeRunsItsOwnAnalysisOrSaysWhyNot) {
     ASSERT_NE(a->selectedMap(), nullptr);
     EXPECT_TRUE(a->selectedMap()->name().startsWith("Fe"))
         << a->selectedMap()->name().toStdString();
+}
+
+// While a run goes its Analyze reads Stop and the status bar shows its time;
+// Stop in the batch window ends the map run too, the maps keeping the bins
+// done; the next run starts from 0.
+TEST_F(AnalyzerRun, RunsStopFromTheButtonAndFromTheBatchWindow) {
+    Analyzer *a = body.analyzer();
+    QSignalSpy loaded(&body, &Body::finishBatchExec);
+    emit body.findChild<SelectDataFiles *>("SelectI1Files")
+        ->filesSelected(writeStack(160, 120), true);
+    ASSERT_TRUE(waitUntil([&] { return loaded.size() >= 1; }, 60000));
+    a->setLCFStd(0, true, 0, refA, "0");
+    a->setLCFStd(1, true, 0, refB, "0");
+    auto *button = child<QPushButton>(a, "AskAnalyze");
+    auto *runTime = body.findChild<QLabel *>("RunTime");
+    for (const char *how : {"button", "batch"}) {
+        button->click();
+        ASSERT_TRUE(body.isAnalysisRunning()) << how;
+        EXPECT_EQ(button->text(), "Stop");
+        EXPECT_EQ(child<QProgressBar>(a, "RunProgress")->value(), 0);
+        EXPECT_FALSE(runTime->isHidden());
+        if (QString(how) == "button")
+            button->click();
+        else
+            emit body.batchCtrl()->batchStop();
+        ASSERT_TRUE(waitUntil([&] { return !body.isAnalysisRunning(); }, 60000)) << how;
+        EXPECT_EQ(button->text(), "Analyze");
+        EXPECT_TRUE(runTime->isHidden());
+        EXPECT_LT(child<QProgressBar>(a, "RunProgress")->value(), 1000) << how;
+        EXPECT_TRUE(a->references()[0]->map(LCFReference::FractionMap)->hasGrids());
+    }
+    const QVector<UserMessage> said = UserMessages::hub().messages();
+    EXPECT_TRUE(said.last().text.contains("Stop: the map run was stopped with the batch"));
 }
