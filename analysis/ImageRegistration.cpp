@@ -4,15 +4,11 @@
 #include "app/TextFileLimits.h"
 #include "display/ColorMap.h"
 #include "imageio/TiffData.h"
-#include "spectrum/FourierTransform.h"
 
 #include <QFile>
-#include <QMutexLocker>
 #include <QTextStream>
 #include <algorithm>
 #include <cmath>
-#include <cstring>
-#include <fftw3.h>
 
 namespace Registration {
 
@@ -277,12 +273,14 @@ bool readShiftFile(const QString &fileName, QVector<ShiftEntry> &out, QString *e
         ShiftEntry e;
         if (items.size() >= 3) {
             e.index = items[0].toInt(&ok[0]);
-            e.dx = items[1].toInt(&ok[1]);
-            e.dy = items[2].toInt(&ok[2]);
+            e.dx = items[1].toDouble(&ok[1]);
+            e.dy = items[2].toDouble(&ok[2]);
             if (items.size() >= 4)
                 e.score = items[3].toDouble(&ok[3]);
         }
-        if (!(ok[0] && ok[1] && ok[2] && ok[3]) || e.index < 0) {
+        const auto inRange = [](double d) { return std::fabs(d) <= TiffData::MaxShift; };
+        if (!(ok[0] && ok[1] && ok[2] && ok[3]) || e.index < 0 || !inRange(e.dx) ||
+            !inRange(e.dy)) {
             if (error)
                 *error = QStringLiteral("%1:%2: expected \"index dx dy score\"")
                              .arg(fileName)
@@ -300,149 +298,19 @@ bool writeShiftFile(const QString &fileName, const QVector<ShiftEntry> &entries)
     if (!f.open(QIODevice::WriteOnly | QIODevice::Text))
         return false;
     QTextStream ts(f.device());
+    // Whole pixels print as integers, so such a file reads as before; ten
+    // digits keep steps of 1/upsample exact. "+ 0.0" turns -0 into 0.
+    const auto pixels = [](double d) { return QString::number(d + 0.0, 'g', 10); };
     for (const ShiftEntry &e : entries)
-        ts << e.index << ' ' << e.dx << ' ' << e.dy << ' ' << QString::number(e.score, 'g', 6)
-           << '\n';
+        ts << e.index << ' ' << pixels(e.dx) << ' ' << pixels(e.dy) << ' '
+           << QString::number(e.score, 'g', 6) << '\n';
     ts.flush();
     return f.commit();
 }
 
+int wholePixels(double shift) {
+    const double limit = TiffData::MaxShift;
+    return std::isfinite(shift) ? int(std::round(std::clamp(shift, -limit, limit))) : 0;
+}
+
 } // namespace Registration
-
-// ------------------------------------------------------------------ phase correlation
-
-PhaseCorrelator::~PhaseCorrelator() {
-    release();
-}
-
-void PhaseCorrelator::release() {
-    {
-        QMutexLocker lock(&fftwPlannerMutex());
-        if (m_forward)
-            fftw_destroy_plan(static_cast<fftw_plan>(m_forward));
-        if (m_inverse)
-            fftw_destroy_plan(static_cast<fftw_plan>(m_inverse));
-    }
-    fftw_free(m_real);
-    fftw_free(m_spec);
-    fftw_free(m_ref);
-    m_forward = m_inverse = nullptr;
-    m_real = nullptr;
-    m_spec = m_ref = nullptr;
-    m_w = m_h = 0;
-    m_hasRef = false;
-}
-
-bool PhaseCorrelator::setSize(int w, int h) {
-    if (w == m_w && h == m_h && m_forward)
-        return true;
-    release();
-    if (w <= 0 || h <= 0)
-        return false;
-    const size_t n = size_t(w) * size_t(h), nc = size_t(h) * size_t(w / 2 + 1);
-    m_real = static_cast<double *>(fftw_malloc(sizeof(double) * n));
-    m_spec = fftw_malloc(sizeof(fftw_complex) * nc);
-    m_ref = fftw_malloc(sizeof(fftw_complex) * nc);
-    if (!m_real || !m_spec || !m_ref) {
-        release();
-        return false;
-    }
-    auto *spec = static_cast<fftw_complex *>(m_spec);
-    {
-        QMutexLocker lock(&fftwPlannerMutex());
-        m_forward = fftw_plan_dft_r2c_2d(h, w, m_real, spec, FFTW_ESTIMATE);
-        m_inverse = fftw_plan_dft_c2r_2d(h, w, spec, m_real, FFTW_ESTIMATE);
-    }
-    if (!m_forward || !m_inverse) {
-        release();
-        return false;
-    }
-    m_w = w;
-    m_h = h;
-    // A Hann window takes the image's borders to 0, so the cut edges of the
-    // frame do not correlate with themselves at shift 0.
-    const auto hann = [](int n) {
-        std::vector<double> v(size_t(n), 1.0);
-        for (int i = 0; i < n && n > 1; ++i)
-            v[size_t(i)] = 0.5 - 0.5 * std::cos(2 * M_PI * i / (n - 1));
-        return v;
-    };
-    m_winX = hann(w);
-    m_winY = hann(h);
-    return true;
-}
-
-void PhaseCorrelator::loadWindowed(const TiffData &image) {
-    // The mean is taken out first, so the window does not imprint its own
-    // shape (which sits at shift 0) on the correlation.
-    double sum = 0;
-    for (int y = 0; y < m_h; ++y) {
-        double *row = m_real + size_t(y) * size_t(m_w);
-        image.shiftedRow(y, 0, 0, row);
-        for (int x = 0; x < m_w; ++x)
-            sum += row[x];
-    }
-    const double mean = sum / (double(m_w) * double(m_h));
-    for (int y = 0; y < m_h; ++y) {
-        double *row = m_real + size_t(y) * size_t(m_w);
-        const double wy = m_winY[size_t(y)];
-        for (int x = 0; x < m_w; ++x)
-            row[x] = (row[x] - mean) * wy * m_winX[size_t(x)];
-    }
-}
-
-bool PhaseCorrelator::setReference(const TiffData &reference) {
-    m_hasRef = false;
-    if (!reference.hasData() || !setSize(reference.width(), reference.height()))
-        return false;
-    loadWindowed(reference);
-    fftw_execute(static_cast<fftw_plan>(m_forward));
-    const size_t nc = size_t(m_h) * size_t(m_w / 2 + 1);
-    std::memcpy(m_ref, m_spec, sizeof(fftw_complex) * nc);
-    m_hasRef = true;
-    return true;
-}
-
-bool PhaseCorrelator::correlate(const TiffData &image, int *dx, int *dy, double *peak,
-                                int maxShift) {
-    *dx = *dy = 0;
-    *peak = 0;
-    if (!m_hasRef || !image.hasData() || image.width() != m_w || image.height() != m_h)
-        return false;
-    loadWindowed(image);
-    fftw_execute(static_cast<fftw_plan>(m_forward));
-    auto *s = static_cast<fftw_complex *>(m_spec);
-    const auto *r = static_cast<const fftw_complex *>(m_ref);
-    const size_t nc = size_t(m_h) * size_t(m_w / 2 + 1);
-    // Normalised cross-power spectrum R * conj(S) / |R * conj(S)|: its inverse
-    // peaks at the shift that lays the image over the reference.
-    for (size_t i = 0; i < nc; ++i) {
-        const double re = r[i][0] * s[i][0] + r[i][1] * s[i][1];
-        const double im = r[i][1] * s[i][0] - r[i][0] * s[i][1];
-        const double m = std::hypot(re, im);
-        s[i][0] = m > 1e-300 ? re / m : 0.0;
-        s[i][1] = m > 1e-300 ? im / m : 0.0;
-    }
-    fftw_execute(static_cast<fftw_plan>(m_inverse));
-    const size_t n = size_t(m_w) * size_t(m_h);
-    // Index i of the transform is shift i, or i - size past the middle.
-    const auto wrap = [](int i, int size) { return i > size / 2 ? i - size : i; };
-    const qint64 limit = maxShift >= 0 ? maxShift : qint64(1) << 40;
-    double best = -HUGE_VAL;
-    for (int y = 0; y < m_h; ++y) {
-        const int sy = wrap(y, m_h);
-        if (std::llabs(sy) > limit)
-            continue;
-        const double *row = m_real + size_t(y) * size_t(m_w);
-        for (int x = 0; x < m_w; ++x) {
-            const int sx = wrap(x, m_w);
-            if (row[x] > best && std::llabs(sx) <= limit) {
-                best = row[x];
-                *dx = sx;
-                *dy = sy;
-            }
-        }
-    }
-    *peak = best / double(n); // a perfect match sums to n
-    return true;
-}

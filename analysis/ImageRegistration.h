@@ -2,7 +2,8 @@
 // Registration of drifted images: the edge image of an image (read through its
 // registration shift), its binary image above a threshold, the normalised
 // scalar product of a binary image against a reference under a trial shift,
-// the hill climb over trial shifts, and FFT phase correlation.
+// the hill climb over trial shifts, and the shift files (phase correlation is
+// in PhaseCorrelation.h).
 //
 // Shift convention everywhere: a shift (sx, sy) moves an image so that its
 // pixel (x - sx, y - sy) lands on (x, y) -- the same meaning as a TiffData
@@ -101,56 +102,21 @@ void gridPicture(const EdgeImage &grid, const ColorMap &map, QImage &out);
 void gridPicture(const BinaryImage &grid, const ColorMap &map, QImage &out);
 
 // ---- shift files: one line per image, "index dx dy score" ----
+// dx and dy are pixels, whole or with decimals (sub-pixel registration);
+// files of whole pixels read as before.
 struct ShiftEntry {
     int index = 0;
-    int dx = 0;
-    int dy = 0;
+    double dx = 0;
+    double dy = 0;
     double score = 0;
 };
-// False (with the reason) for a file that cannot be read or a malformed line;
+// False (with the reason) for a file that cannot be read or a malformed line
+// (a shift that is no finite number or beyond +-TiffData::MaxShift included);
 // lines that are empty or start with "#" are skipped.
 bool readShiftFile(const QString &fileName, QVector<ShiftEntry> &out, QString *error);
 bool writeShiftFile(const QString &fileName, const QVector<ShiftEntry> &entries);
+// A shift in whole pixels, as the pixel readers apply it: rounded to the
+// nearest pixel (halves away from 0).
+int wholePixels(double shift);
 
 } // namespace Registration
-
-// FFT phase correlation of two images of one size with integer shifts. The
-// plans and buffers are made once per size and reused; FFTW planning is
-// serialised with the other transforms of the program.
-class PhaseCorrelator {
-public:
-    PhaseCorrelator() = default;
-    ~PhaseCorrelator();
-    PhaseCorrelator(const PhaseCorrelator &) = delete;
-    PhaseCorrelator &operator=(const PhaseCorrelator &) = delete;
-
-    // Takes the reference (read without its registration shift, a Hann window
-    // applied): its transform is kept for every later image. False for an
-    // empty image.
-    bool setReference(const TiffData &reference);
-    bool hasReference() const { return m_hasRef; }
-    // The shift (dx, dy) that lays the image (read without its registration
-    // shift) over the reference, and the normalised correlation peak (about
-    // 1 for a clean match, near 0 for no match). maxShift >= 0 looks for the
-    // peak only within +-maxShift. False when the sizes differ or no
-    // reference was set.
-    bool correlate(const TiffData &image, int *dx, int *dy, double *peak, int maxShift = -1);
-    int width() const { return m_w; }
-    int height() const { return m_h; }
-
-private:
-    bool setSize(int w, int h);
-    void release();
-    void loadWindowed(const TiffData &image);
-
-    int m_w = 0;
-    int m_h = 0;
-    bool m_hasRef = false;
-    double *m_real = nullptr; // w * h real samples
-    void *m_spec = nullptr;   // fftw_complex[h * (w/2+1)], the image's transform
-    void *m_ref = nullptr;    // fftw_complex[h * (w/2+1)], the reference's
-    void *m_forward = nullptr;
-    void *m_inverse = nullptr;
-    std::vector<double> m_winX;
-    std::vector<double> m_winY;
-};

@@ -3,6 +3,7 @@
 // dark check over a series of 200 images held in memory.
 #include "analysis/DarkCheck.h"
 #include "analysis/ImageRegistration.h"
+#include "analysis/PhaseCorrelation.h"
 #include "imageio/TiffData.h"
 
 #include <benchmark/benchmark.h>
@@ -69,14 +70,13 @@ void BM_PhaseCorrelation(benchmark::State &state) {
     auto img = detectorImage(5, -3, 2);
     PhaseCorrelator pc;
     pc.setReference(*ref);
-    int dx = 0, dy = 0;
-    double peak = 0;
+    PhaseMatch m;
     for (auto _ : state) {
-        pc.correlate(*img, &dx, &dy, &peak);
-        benchmark::DoNotOptimize(peak);
+        pc.correlate(*img, &m);
+        benchmark::DoNotOptimize(m.score);
     }
-    state.counters["dx"] = dx;
-    state.counters["dy"] = dy;
+    state.counters["dx"] = m.dx;
+    state.counters["dy"] = m.dy;
 }
 BENCHMARK(BM_PhaseCorrelation)->Unit(benchmark::kMillisecond);
 

@@ -1,6 +1,7 @@
 // Edge detection through the registration shift, the score, the hill climb
 // (order, strict improvement, stops) and drift recovery by both methods.
 #include "analysis/ImageRegistration.h"
+#include "analysis/PhaseCorrelation.h"
 #include "imageio/TiffData.h"
 #include "support/DriftSeries.h"
 #include "support/TestSupport.h"
@@ -206,10 +207,9 @@ TEST(ImageRegistration, BothMethodsRecoverKnownDrifts) {
             sx = r.sx;
             sy = r.sy;
             edgeOk = edgeOk && QPoint(sx, sy) == -d[i];
-            int px, py;
-            double peak;
-            ASSERT_TRUE(pc.correlate(*img, &px, &py, &peak));
-            phaseOk = phaseOk && QPoint(px, py) == -d[i];
+            PhaseMatch m;
+            ASSERT_TRUE(pc.correlate(*img, &m));
+            phaseOk = phaseOk && QPointF(m.dx, m.dy) == -QPointF(d[i]);
         }
         EXPECT_EQ(edgeOk, c.edgeFinds) << "contrast " << c.contrast << " noise " << c.noise;
         EXPECT_EQ(phaseOk, c.phaseFinds) << "contrast " << c.contrast << " noise " << c.noise;
@@ -219,10 +219,9 @@ TEST(ImageRegistration, BothMethodsRecoverKnownDrifts) {
     ASSERT_TRUE(pc.setReference(*DriftSeries::image({}, {0, 0}, 0)));
     DriftSeries::Options small;
     small.width = 40;
-    int x, y;
-    double peak;
-    EXPECT_FALSE(pc.correlate(*DriftSeries::image(small, {0, 0}, 0), &x, &y, &peak));
-    EXPECT_FALSE(PhaseCorrelator().correlate(*DriftSeries::image({}, {0, 0}, 0), &x, &y, &peak));
+    PhaseMatch m;
+    EXPECT_FALSE(pc.correlate(*DriftSeries::image(small, {0, 0}, 0), &m));
+    EXPECT_FALSE(PhaseCorrelator().correlate(*DriftSeries::image({}, {0, 0}, 0), &m));
 }
 
 TEST(ImageRegistration, ShiftFiles) {
@@ -244,5 +243,22 @@ TEST(ImageRegistration, ShiftFiles) {
     }
     TestSupport::writeFile(dir, "ok.txt", "# index dx dy score\n\n2 1 1\n");
     EXPECT_TRUE(Registration::readShiftFile(dir.filePath("ok.txt"), back, &err));
+    // Sub-pixel shifts, written in steps of 1/20 without rounding noise.
+    const QVector<Registration::ShiftEntry> fine = {{0, 0.35, -1.05, 0.9}, {1, -0.0, 2, 1}};
+    ASSERT_TRUE(Registration::writeShiftFile(path, fine));
+    EXPECT_EQ(TestSupport::readFile(path), QByteArray("0 0.35 -1.05 0.9\n1 0 2 1\n"));
+    ASSERT_TRUE(Registration::readShiftFile(path, back, &err));
+    EXPECT_EQ(back[0].dx, 0.35);
+    EXPECT_EQ(back[0].dy, -1.05);
+    for (const char *bad : {"1 nan 0 1\n", "1 0 inf 1\n", "1 1e9 0 1\n"}) {
+        TestSupport::writeFile(dir, "bad.txt", bad);
+        EXPECT_FALSE(Registration::readShiftFile(dir.filePath("bad.txt"), back, &err)) << bad;
+    }
+    const struct {
+        double shift;
+        int whole;
+    } rounding[] = {{0.49, 0}, {0.5, 1}, {-1.5, -2}, {2.7, 3}, {1e12, TiffData::MaxShift}};
+    for (const auto &r : rounding)
+        EXPECT_EQ(Registration::wholePixels(r.shift), r.whole) << r.shift;
     EXPECT_FALSE(Registration::readShiftFile(dir.filePath("none.txt"), back, &err));
 }

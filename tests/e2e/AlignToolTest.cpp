@@ -1,6 +1,7 @@
 // lumenstack-tool align on a drifted series written as TIFF files (both
-// methods), its refusals, and an LCF map of a drifted demo stack read through
-// --shifts matching the map of the stack that never drifted.
+// methods, sub-pixel drifts across an edge, the suspect marks), on an HDF5
+// stack, its refusals and --help, and an LCF map of a drifted demo stack read
+// through --shifts matching the map of the stack that never drifted.
 #include "analysis/ImageRegistration.h"
 #include "e2e/ProgramRun.h"
 #include "imageio/TiffData.h"
@@ -8,6 +9,8 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QTemporaryDir>
@@ -87,6 +90,9 @@ TEST(AlignTool, RecoversDriftsAndRefusesBadInput) {
         {{"--i1", dir.filePath("i1"), "--threshold", "1"}, 2, "--threshold"},
         {{"--i1", dir.filePath("i1"), "--reference", "99"}, 2, "only 9 images"},
         {{"--i1", dir.filePath("i1"), "--shifts", "x"}, 2, "--shifts"},
+        {{"--i1", dir.filePath("i1"), "--upsample", "0"}, 2, "--upsample"},
+        {{"--i1", dir.filePath("i1"), "--method", "edge", "--chain"}, 2, "--method phase"},
+        {{"--i1", dir.filePath("i1"), "--max-jump", "-1"}, 2, "--max-jump"},
         {{"--i1", dir.filePath("none")}, 1, "none"},
     };
     for (const auto &c : cases) {
@@ -96,6 +102,96 @@ TEST(AlignTool, RecoversDriftsAndRefusesBadInput) {
         EXPECT_EQ(r.exitCode, c.exit) << qPrintable(c.args.join(' '));
         EXPECT_TRUE(r.err.contains(c.err)) << qPrintable(r.err);
     }
+}
+
+namespace {
+
+struct AlignRun {
+    ProgramRun::Result run;
+    QJsonObject json;
+    QVector<Registration::ShiftEntry> shifts;
+};
+
+AlignRun align(const QTemporaryDir &dir, const QStringList &args) {
+    AlignRun a;
+    const QString out = dir.filePath("shifts.txt");
+    a.run = ProgramRun::run(LS_TOOL, QStringList{"align"} + args + QStringList{"--out", out},
+                            dir.path());
+    a.json = QJsonDocument::fromJson(a.run.out.trimmed().toUtf8()).object();
+    QString why;
+    Registration::readShiftFile(out, a.shifts, &why);
+    return a;
+}
+
+} // namespace
+
+// Sub-pixel drifts of a series whose contrast changes across the edge, found
+// by the default method against the first image; the same series where one
+// compound's contrast reverses: its own images fail and are marked suspect,
+// their gradients hold.
+TEST(AlignTool, SubPixelDriftsAcrossTheEdgeAndSuspects) {
+    QTemporaryDir dir;
+    QDir(dir.path()).mkdir("change");
+    QDir(dir.path()).mkdir("reverse");
+    DriftSeries::EdgeOptions o;
+    o.noise = 150;
+    const QVector<QPointF> d = DriftSeries::edgeDrifts(o.images, false);
+    for (int i = 0; i < o.images; ++i) {
+        const QString name = QString("/s_%1_0000.tif").arg(8000 + i, 5, 10, QChar('0'));
+        o.bAbove = 0.3;
+        ASSERT_TRUE(write(*DriftSeries::edgeImage(o, d[i], i), dir.filePath("change") + name));
+        o.bAbove = -1;
+        ASSERT_TRUE(write(*DriftSeries::edgeImage(o, d[i], i), dir.filePath("reverse") + name));
+    }
+    const struct {
+        const char *folder;
+        QStringList extra;
+        bool suspects;
+    } cases[] = {
+        {"change", {"--threads", "2"}, false},
+        {"reverse", {}, true},
+        {"reverse", {"--gradient"}, false},
+    };
+    for (const auto &c : cases) {
+        const AlignRun a =
+            align(dir, QStringList{"--i1", dir.filePath(c.folder), "--upsample", "20"} + c.extra);
+        ASSERT_EQ(a.run.exitCode, 0) << qPrintable(a.run.err);
+        EXPECT_EQ(a.json["method"].toString(), "phase");
+        EXPECT_EQ(a.json["upsample"].toInt(), 20);
+        EXPECT_EQ(!a.json["suspect"].toArray().isEmpty(), c.suspects) << c.folder;
+        EXPECT_EQ(a.run.err.contains("suspect images"), c.suspects) << qPrintable(a.run.err);
+        ASSERT_EQ(a.shifts.size(), o.images);
+        for (int i = 0; i < o.images && !c.suspects; ++i) {
+            EXPECT_NEAR(a.shifts[i].dx, d[0].x() - d[i].x(), 0.2) << c.folder << " " << i;
+            EXPECT_NEAR(a.shifts[i].dy, d[0].y() - d[i].y(), 0.2) << c.folder << " " << i;
+        }
+    }
+}
+
+// The demo's HDF5 stack through --h5 --layout; --help on every subcommand.
+TEST(AlignTool, Hdf5StackAndHelp) {
+    QTemporaryDir dir;
+    ASSERT_EQ(ProgramRun::run(LS_TOOL, {"make-demo", dir.path()}, dir.path()).exitCode, 0);
+    const AlignRun a = align(dir, {"--h5", dir.filePath("demo.h5"), "--layout",
+                                   dir.filePath("demo-layout.ini"), "--upsample", "4"});
+    ASSERT_EQ(a.run.exitCode, 0) << qPrintable(a.run.err);
+    EXPECT_EQ(a.shifts.size(), QDir(dir.filePath("i1")).entryList(QDir::Files).size());
+    // The demo does not drift. Its compounds change smoothly along x, with
+    // borders only along y (the thick band): only dy is determined.
+    for (const Registration::ShiftEntry &e : a.shifts)
+        EXPECT_LE(std::fabs(e.dy), 0.25) << e.index;
+    for (const char *command :
+         {"spectrum-info", "image-info", "make-demo", "lcf-map", "ra-map", "elem-map", "shift-map",
+          "align", "h5-info", "batch-reference", "merge"}) {
+        const auto r = ProgramRun::run(LS_TOOL, {command, "--help"}, dir.path());
+        EXPECT_EQ(r.exitCode, 0) << command;
+        EXPECT_TRUE(r.out.startsWith(QString("usage: lumenstack-tool ") + command))
+            << qPrintable(r.out);
+    }
+    EXPECT_FALSE(QFileInfo::exists(dir.filePath("--help"))); // make-demo wrote nothing
+    const auto top = ProgramRun::run(LS_TOOL, {"--help"}, dir.path());
+    EXPECT_EQ(top.exitCode, 0);
+    EXPECT_TRUE(top.out.contains("align"));
 }
 
 TEST(AlignTool, LcfMapThroughShiftsMatchesTheUndriftedStack) {

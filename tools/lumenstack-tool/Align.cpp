@@ -1,16 +1,27 @@
-// align [stack options] [--reference K] [--method edge|phase] [--threshold X]
-//       [--max-shift N] --out FILE
+// align [stack options] [--method phase|edge] [--reference K] [--chain]
+//       [--gradient] [--upsample N] [--max-shift N] [--threshold X]
+//       [--min-score X] [--max-jump P] [--threads N] --out FILE
 //
-// Registration shifts of every I1 image against image K, written as one line
-// "index dx dy score" per image: the file --shifts of the map subcommands
-// reads. One JSON line on stdout sums up the run.
+// Registration shifts of every I1 image against image K (default 0, the first
+// image of a scan, below the edge), written as one line "index dx dy score"
+// per image: the file --shifts of the map subcommands reads. One JSON line on
+// stdout sums up the run; the suspect images are also named on stderr.
 //
+// phase (default): phase correlation of the mean-free, Hann-windowed images
+//        (see analysis/PhaseCorrelation.h), refined to 1/N pixel by
+//        --upsample N; --gradient correlates gradient magnitudes (contrast
+//        that reverses across the edge); --chain correlates each image with
+//        its neighbour nearer K and adds the shifts up. The score is the
+//        normalised correlation peak. Runs on --threads N (default every
+//        core); the shifts do not depend on N.
 // edge:  the image processor's edge/binary score with its hill climb; the
 //        binary images are the edges above X (0..1) of each image's edge
 //        range (default 0.3, the slider at 300). The climb of an image starts
 //        from the shift found for its neighbour nearer K, as when stepping
-//        through the series in the window.
-// phase: FFT phase correlation; the score is the normalised correlation peak.
+//        through the series in the window. Whole pixels only.
+//
+// Suspect: a score below --min-score, or a shift more than --max-jump pixels
+// from the median of its neighbours (SeriesAlignment::suspects).
 //
 // Exit 0, 1 (an input cannot be read or images differ in size), 2 (bad
 // arguments).
@@ -19,6 +30,7 @@
 #include "Subcommands.h"
 
 #include "analysis/ImageRegistration.h"
+#include "analysis/SeriesAlignment.h"
 #include "imageio/TiffData.h"
 
 #include <QElapsedTimer>
@@ -30,23 +42,74 @@ namespace {
 
 struct AlignArgs {
     StackOptions stack;
-    int reference = 0;
-    bool phase = false;
+    SeriesAlignOptions series;
+    bool edge = false;
     double threshold = 0.3;
-    int maxShift = 50;
+    double minScore = 0.02;
+    double maxJump = 3;
     QString out;
 };
 
 int usage(const QString &why) {
-    std::fprintf(stderr,
-                 "lumenstack-tool align: %s\n"
-                 "usage: lumenstack-tool align --i1 DIR [--reference K] [--method edge|phase]\n"
-                 "       [--threshold X] [--max-shift N] --out FILE\n",
-                 qPrintable(why));
+    std::fprintf(stderr, "lumenstack-tool align: %s\n%s", qPrintable(why),
+                 subcommandUsage("align"));
     return 2;
 }
 
+bool takeFlag(const QString &o, AlignArgs *a) {
+    if (o == "--chain")
+        a->series.chain = true;
+    else if (o == "--gradient")
+        a->series.phase.gradient = true;
+    else
+        return false;
+    return true;
+}
+
+// The value of an option that takes one; false when it is out of range.
+bool takeValue(const QString &o, const QString &v, AlignArgs *a, bool *known) {
+    bool ok = true;
+    *known = true;
+    if (o == "--reference") {
+        a->series.reference = v.toInt(&ok);
+        return ok && a->series.reference >= 0;
+    }
+    if (o == "--method") {
+        a->edge = v == "edge";
+        return v == "edge" || v == "phase";
+    }
+    if (o == "--threshold") {
+        a->threshold = v.toDouble(&ok);
+        return ok && a->threshold >= 0 && a->threshold < 1;
+    }
+    if (o == "--max-shift") {
+        a->series.phase.maxShift = v.toInt(&ok);
+        return ok && a->series.phase.maxShift >= 0;
+    }
+    if (o == "--upsample") {
+        a->series.phase.upsample = v.toInt(&ok);
+        return ok && a->series.phase.upsample >= 1 && a->series.phase.upsample <= 1000;
+    }
+    if (o == "--threads") {
+        a->series.threads = v.toInt(&ok);
+        return ok && a->series.threads >= 0 && a->series.threads <= 1024;
+    }
+    if (o == "--min-score")
+        return parseNumber(v, &a->minScore);
+    if (o == "--max-jump")
+        return parseNumber(v, &a->maxJump) && a->maxJump >= 0;
+    if (o == "--out") {
+        a->out = v;
+        return true;
+    }
+    *known = false;
+    return false;
+}
+
 QString parse(const QStringList &args, AlignArgs *a) {
+    a->series.phase.maxShift = 50;
+    a->series.threads = 0;
+    bool phaseOnly = false;
     for (int i = 0; i < args.size(); ++i) {
         QString why;
         const OptionTaken t = takeStackOption(args, i, a->stack, &why);
@@ -55,30 +118,23 @@ QString parse(const QStringList &args, AlignArgs *a) {
         if (t == OptionTaken::Yes)
             continue;
         const QString &o = args[i];
+        if (takeFlag(o, a)) {
+            phaseOnly = true;
+            continue;
+        }
         if (i + 1 >= args.size())
             return o.startsWith("--") ? o + " needs a value" : "unexpected argument " + o;
         const QString v = args[++i];
-        bool ok = true;
-        if (o == "--reference") {
-            a->reference = v.toInt(&ok);
-            ok = ok && a->reference >= 0;
-        } else if (o == "--method") {
-            ok = v == "edge" || v == "phase";
-            a->phase = v == "phase";
-        } else if (o == "--threshold") {
-            a->threshold = v.toDouble(&ok);
-            ok = ok && a->threshold >= 0 && a->threshold < 1;
-        } else if (o == "--max-shift") {
-            a->maxShift = v.toInt(&ok);
-            ok = ok && a->maxShift >= 0;
-        } else if (o == "--out") {
-            a->out = v;
-        } else {
+        bool known = false;
+        const bool ok = takeValue(o, v, a, &known);
+        if (!known)
             return "unknown option " + o;
-        }
         if (!ok)
             return "bad value for " + o + ": " + v;
+        phaseOnly = phaseOnly || o == "--upsample";
     }
+    if (a->edge && phaseOnly)
+        return "--chain, --gradient and --upsample go with --method phase";
     if (!a->stack.shiftsFile.isEmpty())
         return "--shifts is read by the map subcommands; align writes the shifts";
     if (a->out.isEmpty())
@@ -102,6 +158,54 @@ QVector<int> walkFrom(int k, int n) {
     return order;
 }
 
+QVector<Registration::ShiftEntry> alignByEdges(const QVector<const TiffData *> &images,
+                                               const AlignArgs &a) {
+    const int n = images.size(), k = a.series.reference;
+    QVector<Registration::ShiftEntry> shifts(n);
+    EdgeImage edge;
+    BinaryImage ref, bin;
+    binaryOf(*images[k], a.threshold, edge, ref);
+    for (const int i : walkFrom(k, n)) {
+        Registration::ShiftEntry &e = shifts[i];
+        e.index = i;
+        const int from = i > k ? i - 1 : i < k ? i + 1 : i;
+        binaryOf(*images[i], a.threshold, edge, bin);
+        const int sx = int(shifts[from].dx), sy = int(shifts[from].dy);
+        const ClimbResult r = Registration::hillClimb(
+            bin, ref, sx, sy, Registration::score(bin, ref, sx, sy), a.series.phase.maxShift);
+        e.dx = r.sx;
+        e.dy = r.sy;
+        e.score = r.score;
+    }
+    return shifts;
+}
+
+QString summary(const AlignArgs &a, const QVector<Registration::ShiftEntry> &shifts,
+                const QVector<int> &suspect, double seconds) {
+    double largest = 0;
+    double lowest = shifts.isEmpty() ? 0 : HUGE_VAL;
+    for (const Registration::ShiftEntry &e : shifts) {
+        largest = std::max({largest, std::fabs(e.dx), std::fabs(e.dy)});
+        lowest = std::min(lowest, e.score);
+    }
+    QStringList marked;
+    for (const int i : suspect)
+        marked << QString::number(i);
+    Json j;
+    j.add("images", shifts.size())
+        .add("reference", a.series.reference)
+        .addString("method", a.edge ? "edge" : "phase")
+        .add("upsample", a.edge ? 1 : a.series.phase.upsample)
+        .add("chain", a.series.chain)
+        .add("gradient", a.series.phase.gradient)
+        .addString("out", a.out)
+        .add("max_abs_shift", largest)
+        .add("min_score", lowest)
+        .add("suspect", Json::array(marked))
+        .add("seconds", seconds);
+    return j.text();
+}
+
 } // namespace
 
 int runAlign(const QStringList &args) {
@@ -116,61 +220,38 @@ int runAlign(const QStringList &args) {
                      qPrintable(problem));
         return 1;
     }
-    const QVector<TiffData *> &images = s.stack.i1();
+    QVector<const TiffData *> images;
+    for (const TiffData *t : s.stack.i1())
+        images << t;
     const int n = images.size();
-    if (a.reference >= n)
-        return usage(QString("--reference %1 but only %2 images").arg(a.reference).arg(n));
-    for (int i = 0; i < n; ++i) {
-        if (images[i]->width() != images[a.reference]->width() ||
-            images[i]->height() != images[a.reference]->height()) {
-            std::fprintf(stderr, "lumenstack-tool align: image %d: size mis-match\n", i);
-            return 1;
-        }
-    }
+    if (a.series.reference >= n)
+        return usage(QString("--reference %1 but only %2 images").arg(a.series.reference).arg(n));
     QElapsedTimer clock;
     clock.start();
-    QVector<Registration::ShiftEntry> shifts(n);
-    EdgeImage edge;
-    BinaryImage ref, bin;
-    PhaseCorrelator pc;
-    if (a.phase)
-        pc.setReference(*images[a.reference]);
-    else
-        binaryOf(*images[a.reference], a.threshold, edge, ref);
-    for (const int i : walkFrom(a.reference, n)) {
-        Registration::ShiftEntry &e = shifts[i];
-        e.index = i;
-        if (a.phase) {
-            pc.correlate(*images[i], &e.dx, &e.dy, &e.score, a.maxShift);
-            continue;
-        }
-        const int from = i > a.reference ? i - 1 : i < a.reference ? i + 1 : i;
-        binaryOf(*images[i], a.threshold, edge, bin);
-        const int sx = shifts[from].dx, sy = shifts[from].dy;
-        const ClimbResult r = Registration::hillClimb(
-            bin, ref, sx, sy, Registration::score(bin, ref, sx, sy), a.maxShift);
-        e.dx = r.sx;
-        e.dy = r.sy;
-        e.score = r.score;
+    QVector<Registration::ShiftEntry> shifts;
+    problem = SeriesAlignment::check(images, a.series.reference);
+    if (problem.isEmpty() && a.edge)
+        shifts = alignByEdges(images, a);
+    else if (problem.isEmpty())
+        SeriesAlignment::align(images, a.series, shifts, &problem);
+    if (!problem.isEmpty()) {
+        std::fprintf(stderr, "lumenstack-tool align: %s\n", qPrintable(problem));
+        return 1;
     }
     if (!Registration::writeShiftFile(a.out, shifts)) {
         std::fprintf(stderr, "lumenstack-tool align: cannot write %s\n", qPrintable(a.out));
         return 1;
     }
-    int largest = 0;
-    double lowest = n > 0 ? HUGE_VAL : 0;
-    for (const Registration::ShiftEntry &e : shifts) {
-        largest = std::max({largest, std::abs(e.dx), std::abs(e.dy)});
-        lowest = std::min(lowest, e.score);
+    const QVector<int> suspect = SeriesAlignment::suspects(shifts, a.minScore, a.maxJump);
+    if (!suspect.isEmpty()) {
+        QStringList list;
+        for (const int i : suspect)
+            list << QString::number(i);
+        std::fprintf(stderr,
+                     "lumenstack-tool align: suspect images (score below %g or a jump of more "
+                     "than %g pixels): %s\n",
+                     a.minScore, a.maxJump, qPrintable(list.join(' ')));
     }
-    Json j;
-    j.add("images", n)
-        .add("reference", a.reference)
-        .addString("method", a.phase ? "phase" : "edge")
-        .addString("out", a.out)
-        .add("max_abs_shift", largest)
-        .add("min_score", lowest)
-        .add("seconds", clock.elapsed() / 1000.0);
-    QTextStream(stdout) << j.text() << '\n';
+    QTextStream(stdout) << summary(a, shifts, suspect, clock.elapsed() / 1000.0) << '\n';
     return 0;
 }

@@ -75,7 +75,7 @@ int verticalShift(const QVector<Registration::ShiftEntry> &shifts, int index) {
     int dy = 0;
     for (const Registration::ShiftEntry &e : shifts)
         if (e.index == index)
-            dy = std::clamp(e.dy, -TiffData::MaxShift, TiffData::MaxShift);
+            dy = Registration::wholePixels(e.dy);
     return dy;
 }
 
@@ -144,7 +144,10 @@ bool applyShifts(const QVector<Registration::ShiftEntry> &entries, MeasurementSt
             *why = QString("a shift for image %1 of %2").arg(e.index).arg(stack.i1().size());
             return false;
         }
-        stack.setImageShift(Series::I1, e.index, e.dx, e.dy);
+        // The pixel readers move images by whole pixels: a sub-pixel shift
+        // from align is applied to the nearest pixel.
+        stack.setImageShift(Series::I1, e.index, Registration::wholePixels(e.dx),
+                            Registration::wholePixels(e.dy));
     }
     return true;
 }

@@ -15,6 +15,12 @@ int runH5Info(const QStringList &args);
 int runBatchReference(const QStringList &args);
 int runMerge(const QStringList &args);
 
+// The usage text of a subcommand ("" for an unknown name); with the stack
+// options for the subcommands that read a stack.
+const char *subcommandUsage(const QString &name);
+// Whether the arguments ask for the usage (--help or -h).
+bool wantsHelp(const QStringList &args);
+
 struct CalibStats;
 // The "stats" member of shift-map's JSON line; merge recomputes it.
 QString shiftStatsJson(const CalibStats &s);

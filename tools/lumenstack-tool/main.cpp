@@ -9,21 +9,21 @@
 
 namespace {
 
-void printUsage() {
-    std::fprintf(stderr,
-                 "usage: lumenstack-tool SUBCOMMAND [OPTIONS] ...\n"
-                 "subcommands:\n"
-                 "  spectrum-info  read a spectrum file, normalise it, print JSON\n"
-                 "  image-info     read image files, print one JSON line per file\n"
-                 "  make-demo      write a synthetic measurement into a folder\n"
-                 "  lcf-map        LCF/MLCF fraction, amount and residual maps of a stack\n"
-                 "  ra-map         residual-absorption maps of a stack\n"
-                 "  elem-map       element jump, ratio, ROI and correlation maps of a stack\n"
-                 "  shift-map      energy-shift map of a stack against a standard\n"
-                 "  align          registration shifts of a drifted I1 series\n"
-                 "  h5-info        datasets of an HDF5 file and the stack layout that fits\n"
-                 "  batch-reference  the batch-language reference (Markdown)\n"
-                 "  merge          join the map outputs of tiles of one stack\n");
+void printUsage(FILE *to) {
+    std::fprintf(
+        to, "usage: lumenstack-tool SUBCOMMAND [OPTIONS] ...  (SUBCOMMAND --help: its options)\n"
+            "subcommands:\n"
+            "  spectrum-info  read a spectrum file, normalise it, print JSON\n"
+            "  image-info     read image files, print one JSON line per file\n"
+            "  make-demo      write a synthetic measurement into a folder\n"
+            "  lcf-map        LCF/MLCF fraction, amount and residual maps of a stack\n"
+            "  ra-map         residual-absorption maps of a stack\n"
+            "  elem-map       element jump, ratio, ROI and correlation maps of a stack\n"
+            "  shift-map      energy-shift map of a stack against a standard\n"
+            "  align          registration shifts of a drifted I1 series\n"
+            "  h5-info        datasets of an HDF5 file and the stack layout that fits\n"
+            "  batch-reference  the batch-language reference (Markdown)\n"
+            "  merge          join the map outputs of tiles of one stack\n");
 }
 
 } // namespace
@@ -49,11 +49,19 @@ int main(int argc, char **argv) {
         {"batch-reference", runBatchReference},
         {"merge", runMerge},
     };
+    if (!args.isEmpty() && wantsHelp({args.first()})) {
+        printUsage(stdout);
+        return 0;
+    }
     if (args.isEmpty() || !commands.count(args.first())) {
-        printUsage();
+        printUsage(stderr);
         return 2;
     }
     const QString name = args.takeFirst();
+    if (wantsHelp(args)) {
+        std::fprintf(stdout, "%s", subcommandUsage(name));
+        return 0;
+    }
     const int status = commands.at(name)(args);
     // The JSON on stdout is the result: lost output (a full disk, a closed
     // pipe) is a failure, not a success with nothing to show.

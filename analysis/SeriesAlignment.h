@@ -1,0 +1,55 @@
+#pragma once
+// Registration of a whole drifted series by phase correlation, and the
+// plausibility check of the shifts found.
+//
+// Against a reference: every image is correlated with image K. Pick K below
+// the absorption edge (the first image of a scan is): there the transmitted
+// intensity is high and the noise low, and phase correlation, which keys on
+// the borders of the compounds rather than their contrast, still finds them
+// above the edge where the contrast has changed.
+//
+// Chained: every image is correlated with its neighbour nearer K, and the
+// shifts add up outward from K. Neighbours differ little in contrast, so this
+// holds where even the phase of the borders changes over the series; its
+// errors add up along the chain.
+//
+// Images are handed out to a pool of threads, each with its own correlator.
+// An image's shift depends only on the images, never on the thread that took
+// it or on the order: the shifts are the same for any thread count.
+#include "analysis/ImageRegistration.h"
+#include "analysis/PhaseCorrelation.h"
+
+#include <QString>
+#include <QVector>
+#include <atomic>
+
+class TiffData;
+
+struct SeriesAlignOptions {
+    PhaseOptions phase;
+    int reference = 0;
+    bool chain = false;
+    int threads = 1; // <= 0: one per core
+};
+
+namespace SeriesAlignment {
+
+// Why the series cannot be aligned against image `reference` ("" when it
+// can): no images, no such reference, or images of different sizes.
+QString check(const QVector<const TiffData *> &images, int reference);
+
+// The shift of every image (entry i for image i, the reference at 0 0 with
+// score 1). False with *why when the series is empty, the reference is not
+// one of its images, the sizes differ or a stop was asked for (*stop set).
+bool align(const QVector<const TiffData *> &images, const SeriesAlignOptions &options,
+           QVector<Registration::ShiftEntry> &out, QString *why,
+           const std::atomic<bool> *stop = nullptr);
+
+// The images whose shift is not to be trusted: a score below minScore, or a
+// shift more than maxJump pixels (in x or y) from the median of its four
+// nearest neighbours -- a drift moves the sample smoothly, a false peak lands
+// far off. maxJump < 0 checks no jumps. Ascending image indices.
+QVector<int> suspects(const QVector<Registration::ShiftEntry> &shifts, double minScore,
+                      double maxJump);
+
+} // namespace SeriesAlignment
