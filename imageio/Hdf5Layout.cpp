@@ -105,6 +105,11 @@ bool Hdf5Layout::read(const QString &fileOrName, QString *why) {
             if (shippedName(shipped) == fileOrName)
                 path = shipped;
     }
+    if (QFileInfo::exists(path) && !QFileInfo(path).isFile()) {
+        // A pipe would block the read for ever.
+        *why = "the layout " + fileOrName + " is not a regular file (a folder, pipe or device)";
+        return false;
+    }
     QFile f(path);
     if (!f.open(QIODevice::ReadOnly)) {
         *why = "cannot open the layout " + fileOrName;

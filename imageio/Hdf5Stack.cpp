@@ -1,12 +1,16 @@
 #include "imageio/Hdf5Stack.h"
 
 #include "app/DebugLog.h"
+#include "app/TextFileLimits.h"
 #include "imageio/ErrPoints.h"
 #include "imageio/Hdf5Chunks.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QMutex>
 #include <QMutexLocker>
+#include <QRegularExpression>
 #include <algorithm>
 #include <atomic>
 #include <cmath>
@@ -143,6 +147,9 @@ void Hdf5Stack::silenceLibrary() {
 }
 
 bool Hdf5Stack::isHdf5File(const QString &fileName) {
+    // A pipe or device could block the read of the signature for ever.
+    if (TextFileLimits::refuseSpecialFile(fileName))
+        return false;
     QFile f(fileName);
     if (!f.open(QIODevice::ReadOnly))
         return false;
@@ -222,6 +229,50 @@ size_t bytesOf(TiffData::SampleType type) {
     return type == TiffData::UInt16 ? 2 : 4;
 }
 
+// External links are followed to regular files only: the library would open
+// a pipe or device named as the target and block for ever. The library looks
+// for a relative target beside the linking file too.
+herr_t refuseSpecialTargets(const char *parentFile, const char *, const char *targetFile,
+                            const char *, unsigned *, hid_t, void *) {
+    const QString target = QFile::decodeName(targetFile);
+    const QDir parentDir = QFileInfo(QFile::decodeName(parentFile)).dir();
+    for (const QString &candidate :
+         {target, parentDir.filePath(target), parentDir.filePath(QFileInfo(target).fileName())}) {
+        const QFileInfo info(candidate);
+        if (info.exists() && !info.isFile())
+            return -1;
+    }
+    return 0;
+}
+
+// The link access of every path the stack opens, and the dataset access
+// (which includes the link access) of every dataset it opens.
+hid_t accessList(hid_t kind) {
+    const hid_t list = H5Pcreate(kind);
+    H5Pset_elink_cb(list, refuseSpecialTargets, nullptr);
+    return list;
+}
+
+hid_t linkAccess() {
+    static const hid_t access = accessList(H5P_LINK_ACCESS);
+    return access;
+}
+
+hid_t datasetAccess() {
+    static const hid_t access = accessList(H5P_DATASET_ACCESS);
+    return access;
+}
+
+// Why the file is no HDF5 file to open ("" when it is one).
+QString whyNotHdf5(const QString &fileName) {
+    const QFileInfo info(fileName);
+    if (!info.exists())
+        return QStringLiteral("no such file");
+    if (!info.isFile())
+        return QStringLiteral("not a regular file (a folder, pipe or device)");
+    return Hdf5Stack::isHdf5File(fileName) ? QString() : QStringLiteral("not an HDF5 file");
+}
+
 bool isNumber(hid_t type) {
     const H5T_class_t c = H5Tget_class(type);
     return c == H5T_INTEGER || c == H5T_FLOAT;
@@ -234,14 +285,14 @@ bool isNumber(hid_t type) {
 static QString whyNotOpened(hid_t file, const QString &path) {
     const QByteArray p = path.toUtf8();
     H5L_info_t info;
-    if (H5Lexists(file, p.constData(), H5P_DEFAULT) <= 0)
+    if (H5Lexists(file, p.constData(), linkAccess()) <= 0)
         return QStringLiteral("no such dataset");
-    if (H5Lget_info(file, p.constData(), &info, H5P_DEFAULT) >= 0 &&
+    if (H5Lget_info(file, p.constData(), &info, linkAccess()) >= 0 &&
         info.type == H5L_TYPE_EXTERNAL) {
         std::vector<char> value(std::min<size_t>(info.u.val_size, 65536) + 1, 0);
         const char *target = nullptr, *object = nullptr;
         unsigned flags = 0;
-        if (H5Lget_val(file, p.constData(), value.data(), value.size(), H5P_DEFAULT) >= 0 &&
+        if (H5Lget_val(file, p.constData(), value.data(), value.size(), linkAccess()) >= 0 &&
             H5Lunpack_elink_val(value.data(), value.size(), &flags, &target, &object) >= 0)
             return QString("an external link to %1:%2 that cannot be opened")
                 .arg(QString::fromUtf8(target), QString::fromUtf8(object));
@@ -297,10 +348,9 @@ bool Hdf5Stack::open(const QString &fileName, const Hdf5Layout &layout) {
         QMutexLocker errorLock(&m_errorLock);
         m_error.clear();
     }
-    if (!QFile::exists(fileName))
-        return fail(QString(), "no such file");
-    if (!isHdf5File(fileName))
-        return fail(QString(), "not an HDF5 file");
+    const QString notHdf5 = whyNotHdf5(fileName);
+    if (!notHdf5.isEmpty())
+        return fail(QString(), notHdf5);
     m_impl->file =
         Handle(H5Fopen(QFile::encodeName(fileName).constData(), H5F_ACC_RDONLY, H5P_DEFAULT));
     if (!m_impl->file.ok())
@@ -322,9 +372,9 @@ bool Hdf5Stack::openPartDataset(Part part, const QString &path, int *rank,
     Impl::PartSet &p = m_impl->parts[part];
     p.path = path;
     const QByteArray p8 = path.toUtf8();
-    if (H5Lexists(file, p8.constData(), H5P_DEFAULT) <= 0)
+    if (H5Lexists(file, p8.constData(), linkAccess()) <= 0)
         return fail(path, "no such dataset");
-    p.dataset = Handle(H5Dopen2(file, p8.constData(), H5P_DEFAULT));
+    p.dataset = Handle(H5Dopen2(file, p8.constData(), datasetAccess()));
     if (!p.dataset.ok())
         return fail(path, whyNotOpened(file, path));
     Handle space(H5Dget_space(p.dataset.id));
@@ -344,9 +394,9 @@ bool Hdf5Stack::openImages() {
     const hid_t file = m_impl->file.id;
     if (!m_layout.nxdata.isEmpty()) {
         const QByteArray g = m_layout.nxdata.toUtf8();
-        if (H5Lexists(file, g.constData(), H5P_DEFAULT) <= 0)
+        if (H5Lexists(file, g.constData(), linkAccess()) <= 0)
             return fail(m_layout.nxdata, "no such NXdata group");
-        Handle group(H5Oopen(file, g.constData(), H5P_DEFAULT));
+        Handle group(H5Oopen(file, g.constData(), linkAccess()));
         if (!group.ok())
             return fail(m_layout.nxdata, whyNotOpened(file, m_layout.nxdata));
         const QString signal = readStringAttribute(group.id, "signal");
@@ -395,11 +445,11 @@ static bool readNumbers(hid_t file, const QString &spec, hsize_t limit, std::vec
                         QString *unit, QString *why) {
     const int at = spec.lastIndexOf('@');
     const QByteArray object = (at >= 0 ? spec.left(at) : spec).toUtf8();
-    if (H5Lexists(file, object.constData(), H5P_DEFAULT) <= 0 && object != "/") {
+    if (H5Lexists(file, object.constData(), linkAccess()) <= 0 && object != "/") {
         *why = "no such dataset";
         return false;
     }
-    Handle obj(H5Oopen(file, object.constData(), H5P_DEFAULT));
+    Handle obj(H5Oopen(file, object.constData(), linkAccess()));
     if (!obj.ok()) {
         *why = whyNotOpened(file, QString::fromUtf8(object));
         return false;
@@ -419,7 +469,7 @@ static bool readNumbers(hid_t file, const QString &spec, hsize_t limit, std::vec
             *why = "not a dataset";
             return false;
         }
-        data = Handle(H5Dopen2(file, object.constData(), H5P_DEFAULT));
+        data = Handle(H5Dopen2(file, object.constData(), datasetAccess()));
         space = Handle(H5Dget_space(data.id));
         type = Handle(H5Dget_type(data.id));
     }
@@ -466,10 +516,11 @@ bool Hdf5Stack::openEnergies() {
                                                   "energy_unit = eV or keV in the layout")
                                         : "unknown energy unit " + unit);
     const double factor = u == "kev" ? 1000.0 : 1.0;
+    // Checked in eV: a finite value in keV may overflow on the way there.
     for (double &e : values) {
-        if (!std::isfinite(e))
-            return fail(m_energiesPath, "an energy is not a finite number");
         e *= factor;
+        if (!std::isfinite(e))
+            return fail(m_energiesPath, "an energy is not a finite number of eV");
     }
     m_descending = values.size() > 1 && values[1] < values[0];
     if (m_descending)
@@ -493,7 +544,7 @@ bool Hdf5Stack::openOptional(Part part, const QString &entry) {
         return true;
     const hid_t file = m_impl->file.id;
     const QByteArray p8 = path.toUtf8();
-    if (optional && H5Lexists(file, p8.constData(), H5P_DEFAULT) <= 0)
+    if (optional && H5Lexists(file, p8.constData(), linkAccess()) <= 0)
         return true;
     Impl::PartSet &p = m_impl->parts[part];
     hsize_t dims[3] = {1, 0, 0};
@@ -504,12 +555,14 @@ bool Hdf5Stack::openOptional(Part part, const QString &entry) {
         return fail(path, QString("rank %1, expected 2 or 3").arg(rank));
     const hsize_t w = m_layout.xFirst ? dims[1] : dims[2];
     const hsize_t h = m_layout.xFirst ? dims[2] : dims[1];
-    if (w != hsize_t(m_width) || h != hsize_t(m_height) || dims[0] < 1 || dims[0] > MaxFrames)
+    if (w != hsize_t(m_width) || h != hsize_t(m_height))
         return fail(path, QString("size %1 x %2 differs from the images' %3 x %4")
                               .arg(w)
                               .arg(h)
                               .arg(m_width)
                               .arg(m_height));
+    if (dims[0] < 1 || dims[0] > MaxFrames)
+        return fail(path, QString("%1 frames, expected 1 to %2").arg(dims[0]).arg(MaxFrames));
     if (!checkStorage(p.dataset.id, path))
         return false;
     p.rank = rank;
@@ -539,22 +592,27 @@ bool Hdf5Stack::openOptional(Part part, const QString &entry) {
 // True when the dataset, or the attribute of "OBJECT@ATTRIBUTE", is there.
 static bool exists(hid_t file, const QString &spec) {
     const QByteArray object = spec.section('@', 0, 0).toUtf8();
-    if (H5Lexists(file, object.constData(), H5P_DEFAULT) <= 0)
+    if (H5Lexists(file, object.constData(), linkAccess()) <= 0)
         return false;
     if (!spec.contains('@'))
         return true;
     const QByteArray name = spec.section('@', 1).toUtf8();
-    return H5Aexists_by_name(file, object.constData(), name.constData(), H5P_DEFAULT) > 0;
+    return H5Aexists_by_name(file, object.constData(), name.constData(), linkAccess()) > 0;
 }
 
 bool Hdf5Stack::readExposures() {
     auto valueMs = [this](const QString &entry, std::vector<double> *out) -> bool {
         const bool optional = entry.startsWith('?');
         const QString spec = optional ? entry.mid(1) : entry;
+        // A number too large for a double (1e400) is still a number, not a
+        // dataset path: it is refused below as not finite.
+        static const QRegularExpression numberSyntax(
+            "^\\s*[-+]?(\\d+\\.?\\d*|\\.\\d+)([eE][-+]?\\d+)?\\s*$|^\\s*[-+]?(inf|nan)\\s*$",
+            QRegularExpression::CaseInsensitiveOption);
         bool isNumberText = false;
         const double number = spec.toDouble(&isNumberText);
-        if (isNumberText) {
-            out->assign(1, number);
+        if (isNumberText || numberSyntax.match(spec).hasMatch()) {
+            out->assign(1, isNumberText ? number : HUGE_VAL);
         } else {
             if (optional && !exists(m_impl->file.id, spec))
                 return true;
@@ -760,7 +818,7 @@ herr_t visitObject(hid_t root, const char *name, const H5O_info_t *info, void *d
         return 0;
     if (listing->out->size() >= MaxListed)
         return 1;
-    Handle set(H5Dopen2(root, name, H5P_DEFAULT));
+    Handle set(H5Dopen2(root, name, datasetAccess()));
     if (!set.ok())
         return 0;
     Hdf5DatasetInfo d;
@@ -803,8 +861,9 @@ bool Hdf5Stack::listDatasets(const QString &fileName, std::vector<Hdf5DatasetInf
                              QString *why) {
     silenceLibrary();
     QMutexLocker lock(&hdf5LibraryLock());
-    if (!isHdf5File(fileName)) {
-        *why = fileName + ": " + (QFile::exists(fileName) ? "not an HDF5 file" : "no such file");
+    const QString notHdf5 = whyNotHdf5(fileName);
+    if (!notHdf5.isEmpty()) {
+        *why = fileName + ": " + notHdf5;
         return false;
     }
     Handle file(H5Fopen(QFile::encodeName(fileName).constData(), H5F_ACC_RDONLY, H5P_DEFAULT));

@@ -31,10 +31,12 @@ struct ShiftMapView {
     int height = 0;
     int x0 = 0;
     int y0 = 0;
-    double at(int mx, int my) const {
+    // Map pixel (mx, my); 64-bit, since a position on the detector minus the
+    // map's offset (any int a map file gives) may leave the range of int.
+    double at(qint64 mx, qint64 my) const {
         if (!values || mx < 0 || my < 0 || mx >= width || my >= height)
             return 0;
-        return values[mx + qsizetype(my) * width];
+        return values[mx + my * width];
     }
 };
 
@@ -184,7 +186,7 @@ public:
     // Energy shift of image point (x, y) from the shift map placed on the
     // detector; 0 outside the map or without one.
     double shiftAt(const ShiftMapView &map, int x, int y) const {
-        return map.at(x + m_originX - map.x0, y + m_originY - map.y0);
+        return map.at(qint64(x) + m_originX - map.x0, qint64(y) + m_originY - map.y0);
     }
 
     // Writes "flat.dat" (all 1) and "dark.dat" (all 0) as 16-bit TIFFs of the
@@ -206,7 +208,7 @@ private:
     QVector<TiffData *> m_i1;
     QVector<TiffData *> m_i0;
     bool m_sizeWarned[2] = {false, false}; // per series, until it is cleared
-    double m_i0Lo = 0; // energy range of the I0 images
+    double m_i0Lo = 0;                     // energy range of the I0 images
     double m_i0Hi = 0;
     std::unique_ptr<TiffData> m_dark;
     DarkArea m_da1;

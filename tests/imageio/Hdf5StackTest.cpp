@@ -112,6 +112,23 @@ with h5py.File(f'{d}/badflat.h5', 'w') as f:
     f['/stack/images'] = img.astype('u2')
     f['/stack/energy'] = eng
     f['/stack/flat'] = np.ones((E, H + 1, W), 'u2')
+with h5py.File(f'{d}/kev_inf.h5', 'w') as f:
+    f['/stack/images'] = img.astype('u2')
+    f['/stack/energy'] = np.array([7.0, 7.01, 7.02, 7.03, 1e306])
+    f['/stack/energy'].attrs['units'] = 'keV'
+# Pipes block a reader for ever: as the file, and as an external link's target.
+import os
+os.mkfifo(f'{d}/fifo.h5')
+os.mkfifo(f'{d}/fifo_target')
+with h5py.File(f'{d}/extfifo.h5', 'w') as f:
+    f['/stack/images'] = h5py.ExternalLink(f'{d}/fifo_target', '/data')
+    f['/stack/energy'] = eng
+    f['/stack/energy'].attrs['units'] = 'eV'
+with h5py.File(f'{d}/noflats.h5', 'w') as f:
+    f['/stack/images'] = img.astype('u2')
+    f['/stack/energy'] = eng
+    f['/stack/energy'].attrs['units'] = 'eV'
+    f.create_dataset('/stack/flat', shape=(0, H, W), dtype='u2')
 with h5py.File(f'{d}/nounit.h5', 'w') as f:
     f['/stack/images'] = img.astype('u2')
     f['/stack/energy'] = eng
@@ -366,6 +383,14 @@ TEST_F(Hdf5StackTest, BrokenFilesAndLayoutsFailWithOneClearMessage) {
          "/stack/images@none: no such attribute"},
         {"nonmono", generic, "/stack/energy: the energies are not monotonic (at index 2"},
         {"count", generic, "/stack/energy: 4 energies for 5 images"},
+        {"kev_inf", layout("images = /stack/images\nenergies = /stack/energy\n"),
+         "/stack/energy: an energy is not a finite number of eV"},
+        {"fifo", generic, "not a regular file"},
+        {"extfifo", generic, "/stack/images: an external link to"},
+        {"noflats", generic, "/stack/flat: 0 frames, expected 1 to 1048576"},
+        {"generic_u16",
+         layout("images = /stack/images\nenergies = /stack/energy\nexposure = 1e400\n"),
+         "1e400: an exposure time is not a positive number"},
         {"rank", generic, "/stack/images: rank 2"},
         {"absurd", generic, "/stack/images: absurd size 2097152 x 4096 x 4096"},
         {"unwritten", generic, "/stack/images: 420 bytes of samples but only 0 bytes stored"},

@@ -6,6 +6,7 @@
 
 #include <QDir>
 #include <QTemporaryDir>
+#include <climits>
 #include <cmath>
 #include <cstring>
 #include <functional>
@@ -314,6 +315,9 @@ TEST_F(MeasurementStackTest, ShiftMapLookupUsesTheDetectorOrigin) {
     EXPECT_DOUBLE_EQ(stack.shiftAt(shiftMapView(&map, true, -2, 0), -1, 2), 3.5);
     EXPECT_DOUBLE_EQ(stack.shiftAt(shiftMapView(&map, false, -2, 0), -1, 2), 0.0);
     EXPECT_DOUBLE_EQ(stack.shiftAt(shiftMapView(&map, true, 0, 0), 10, 2), 0.0);
+    // Offsets at the ends of int (as a map file may give) read off the map.
+    for (int offset : {INT_MIN, INT_MAX})
+        EXPECT_DOUBLE_EQ(stack.shiftAt(shiftMapView(&map, true, offset, offset), 1, 2), 0.0);
 }
 
 TEST_F(MeasurementStackTest, FlatAndDarkFilesNeedAnImageSize) {
