@@ -18,7 +18,9 @@ struct AnalyzeCond {
     AnalyzeCond() = default;
     // Area (x, y, w, h) in pixels; a negative step means "bins tile the area"
     // (2*half+1). A step of zero is treated the same way, since it would never
-    // leave the first bin. Negative half sizes count as 0.
+    // leave the first bin. Negative half sizes count as 0, half sizes above
+    // 2^28 as 2^28 and coordinates beyond +-2^30 as +-2^30: no image comes
+    // near them, and the walk's sums then never overflow.
     AnalyzeCond(int W, int H, int hx, int hy, double x, double y, double w, double h, int sx = -1,
                 int sy = -1);
 
@@ -30,7 +32,7 @@ struct AnalyzeCond {
     // Number of bins per row and of bin rows the walk visits (each at least 1).
     int binsX() const;
     int binsY() const;
-    int binCount() const { return binsX() * binsY(); }
+    qint64 binCount() const { return qint64(binsX()) * binsY(); }
 
     // True when the current bin centre lies inside the W x H image.
     bool centreInside() const { return cx >= 0 && cx < W && cy >= 0 && cy < H; }

@@ -1,5 +1,6 @@
 #include "analysis/AnalyzeCond.h"
 
+#include <climits>
 #include <gtest/gtest.h>
 #include <vector>
 
@@ -96,4 +97,25 @@ TEST(AnalyzeCond, ResetReturnsToTheFirstBin) {
     EXPECT_EQ(g.cx, 1);
     EXPECT_EQ(g.cy, 1);
     EXPECT_TRUE(g.newRow);
+}
+
+TEST(AnalyzeCond, AbsurdHalfSizesAndAreasStayDefinedAndFinish) {
+    struct Case {
+        int hx, hy;
+        double x, y, w, h;
+        qint64 bins;
+    };
+    const Case cases[] = {
+        {INT_MAX, 1500000000, 0, 0, 64, 48, 1}, // one bin, the half sizes pinned
+        {1 << 30, 0, -1e10, 0, 2e10, 1, 4},     // bins of 2^29 + 1 over +-2^30 pixels
+        {0, 0, -1e10, -1e10, 2e10, 2e10, qint64(INT_MAX) * INT_MAX}, // counted, not walked
+    };
+    for (const Case &c : cases) {
+        const AnalyzeCond g(64, 48, c.hx, c.hy, c.x, c.y, c.w, c.h);
+        EXPECT_LE(g.hx, 1 << 28);
+        EXPECT_GT(g.sx, 0);
+        EXPECT_EQ(g.binCount(), c.bins) << c.hx << " " << c.x;
+        if (c.bins < 100)
+            EXPECT_EQ(qint64(walk(g).size()), c.bins);
+    }
 }
