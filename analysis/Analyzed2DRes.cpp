@@ -525,6 +525,8 @@ MapSamples16 Analyzed2DRes::tiffDataForSave(bool fixedScale, double scaleMin, do
         lo = scaleMin;
         hi = scaleMax;
     }
+    out.lo = lo;
+    out.hi = hi;
     if (asAnalyzed) {
         out.width = m_grid.binsX();
         out.height = m_grid.binsY();
@@ -541,6 +543,12 @@ MapSamples16 Analyzed2DRes::tiffDataForSave(bool fixedScale, double scaleMin, do
     }
     m_pointsWritten = int(out.samples.size());
     return out;
+}
+
+std::vector<char> Analyzed2DRes::analysedCells() const {
+    std::vector<double> covered(size_t(qMax(m_grid.W, 0)) * size_t(qMax(m_grid.H, 0)), 0.0);
+    forEachBin(m_grid, [&](const AnalyzeCond &g) { fillBin(covered, g.cx, g.cy, 1.0); });
+    return std::vector<char>(covered.begin(), covered.end());
 }
 
 bool Analyzed2DRes::writeText(const QString &path, bool csv, bool list) const {

@@ -42,6 +42,8 @@ struct MapSamples16 {
     int width = 0;
     int height = 0;
     std::vector<quint16> samples;
+    double lo = 0; // the values 0 and 65535 stand for
+    double hi = 0;
     bool isNull() const { return samples.empty(); }
 };
 
@@ -117,6 +119,9 @@ public:
     // line, or matrix form with one line per bin row (the file begins with an
     // empty line). Separator "," when csv, else " ". False on failure (logged).
     bool writeText(const QString &path, bool csv, bool list) const;
+    // Per cell (row-major, width x height): 1 where a bin of the walk covers
+    // it, 0 where no bin was analysed.
+    std::vector<char> analysedCells() const;
 
 public slots:
     void clear();

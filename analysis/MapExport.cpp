@@ -7,15 +7,90 @@
 #include "imageio/TiffData.h"
 #include "spectrum/XafsSpectrum.h"
 
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QTextStream>
 #include <algorithm>
+#include <limits>
+
+QString mapUnits(const QString &mapName) {
+    static const struct {
+        const char *name;
+        const char *units;
+    } known[] = {{"LCF Ref 1", "mu*t"}, {"LCF Ref 2", "fraction"},   {"LCF Ref 3", "fraction"},
+                 {"a2d Zansa", "mu*t"}, {"a2d RFactor", "R-factor"}, {"a2d Chi2", "chi^2"},
+                 {"a2d DMut", "mu*t"},  {"a2d Rest", "mu*t"},        {"a2d Rati", "ratio"},
+                 {"a2d esm", "eV"},     {"E-Shift Map 1", "eV"},     {"E-Shift Map 2", "eV"}};
+    for (const auto &k : known)
+        if (mapName == QLatin1String(k.name))
+            return QString::fromLatin1(k.units);
+    return QString();
+}
+
+QString mapDescription(const Analyzed2DRes &map) {
+    const AnalyzeCond &g = map.grid();
+    // The origin is the top-left pixel of the analysed area.
+    return QStringLiteral("Lumenstack map; name=%1; units=%2; bin=%3 %4; origin=%5 %6; size=%7 %8")
+        .arg(map.name(), mapUnits(map.name()))
+        .arg(g.hx)
+        .arg(g.hy)
+        .arg(g.x0)
+        .arg(g.y0)
+        .arg(map.width())
+        .arg(map.height());
+}
 
 bool writeMapTiff(Analyzed2DRes &map, const QString &path, const MapTiffOptions &options) {
-    const MapSamples16 s = map.tiffDataForSave(options.fixedScale, options.scaleMin,
-                                               options.scaleMax, options.asAnalyzed);
+    MapSamples16 s = map.tiffDataForSave(options.fixedScale, options.scaleMin, options.scaleMax,
+                                         options.asAnalyzed);
     if (s.isNull())
         return false;
-    return TiffData::write16BitTiff(path, s.width, s.height, s.samples.data());
+    if (!options.asAnalyzed) {
+        const std::vector<char> analysed = map.analysedCells();
+        for (size_t i = 0; i < s.samples.size() && i < analysed.size(); ++i)
+            if (!analysed[i])
+                s.samples[i] = 0;
+    }
+    const QString description =
+        mapDescription(map) +
+        QStringLiteral("; scale=%1 %2; unanalysed=0").arg(s.lo, 0, 'g', 17).arg(s.hi, 0, 'g', 17);
+    return TiffData::write16BitTiff(path, s.width, s.height, s.samples.data(), description);
+}
+
+bool writeMapFloatTiff(const Analyzed2DRes &map, const QString &path) {
+    const double *v = map.showProcessed() ? map.processedValues() : map.values();
+    if (!map.hasGrids() || !v)
+        return false;
+    const std::vector<char> analysed = map.analysedCells();
+    std::vector<float> samples(analysed.size());
+    for (size_t i = 0; i < samples.size(); ++i)
+        samples[i] = analysed[i] ? float(v[i]) : std::numeric_limits<float>::quiet_NaN();
+    return TiffData::writeFloat32Tiff(path, map.width(), map.height(), samples.data(),
+                                      mapDescription(map));
+}
+
+bool writeMapSidecar(const Analyzed2DRes &map, const QString &dataPath,
+                     const QStringList &columns) {
+    const AnalyzeCond &g = map.grid();
+    QJsonObject o;
+    o.insert(QStringLiteral("file"), QFileInfo(dataPath).fileName());
+    o.insert(QStringLiteral("map"), map.name());
+    o.insert(QStringLiteral("units"), mapUnits(map.name()));
+    o.insert(QStringLiteral("columns"), QJsonArray::fromStringList(columns));
+    o.insert(QStringLiteral("bin"), QJsonArray{g.hx, g.hy});
+    o.insert(QStringLiteral("origin"), QJsonArray{g.x0, g.y0});
+    o.insert(QStringLiteral("size"), QJsonArray{map.width(), map.height()});
+    OutputFile file(dataPath + QStringLiteral(".json"));
+    if (!file.open(QIODevice::WriteOnly))
+        return false;
+    const QByteArray bytes = QJsonDocument(o).toJson();
+    if (file.device()->write(bytes) != bytes.size()) {
+        file.cancel();
+        return false;
+    }
+    return file.commit();
 }
 
 QString numberedDataFileName(const QString &name, int n, const QString &suffix) {

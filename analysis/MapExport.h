@@ -8,6 +8,7 @@
 #include "measurement/MeasurementStack.h"
 
 #include <QString>
+#include <QStringList>
 
 class Analyzed2DRes;
 
@@ -18,9 +19,28 @@ struct MapTiffOptions {
     bool asAnalyzed = false; // one sample per analysed bin instead of the full map
 };
 
-// The map converted to 16 bits and written as an uncompressed TIFF. False
-// (nothing written) when the map has no grids or the file cannot be written.
+// The map converted to 16 bits and written as an uncompressed TIFF. Its
+// ImageDescription records the scale ("scale=LO HI": sample s stands for
+// LO + s / 65535 (HI - LO)) so the values can be recovered; cells no bin was
+// analysed in are written as 0 ("unanalysed=0"). False (nothing written)
+// when the map has no grids or the file cannot be written.
 bool writeMapTiff(Analyzed2DRes &map, const QString &path, const MapTiffOptions &options);
+
+// The map's values (its processed values when it shows those) as a 32-bit
+// float TIFF, the form the command-line runs write, with NaN in the cells no
+// bin was analysed in and the map's name, units, bin and origin in its
+// ImageDescription.
+bool writeMapFloatTiff(const Analyzed2DRes &map, const QString &path);
+
+// Beside a text export: "<file>.json" naming the map, its units, the columns
+// and the bin and origin, so the numbers can be read without the window.
+bool writeMapSidecar(const Analyzed2DRes &map, const QString &dataPath, const QStringList &columns);
+
+// The units of a map, by its name ("" when the map has none of its own).
+QString mapUnits(const QString &mapName);
+
+// "Lumenstack map; name=...; units=...; bin=HX HY; origin=X0 Y0; size=W H".
+QString mapDescription(const Analyzed2DRes &map);
 
 // The name a numbered data file is saved under: "base-n.suffix" in the folder
 // of name (the name's own suffix is replaced).

@@ -207,13 +207,13 @@ public:
     // ---- writing ----
     // Uncompressed 16-bit single-sample TIFF of width x height samples, row by
     // row. Written through a temporary file, so a failure leaves any existing
-    // file untouched.
+    // file untouched. A description, when given, goes into ImageDescription.
     static bool write16BitTiff(const QString &fileName, int width, int height,
-                               const quint16 *samples);
+                               const quint16 *samples, const QString &description = QString());
     // An uncompressed 32-bit float TIFF (one sample per pixel, row-major),
     // written through QSaveFile; false (logged) when it cannot be written.
     static bool writeFloat32Tiff(const QString &fileName, int width, int height,
-                                 const float *samples);
+                                 const float *samples, const QString &description = QString());
     static bool writeConstantTiff(const QString &fileName, int width, int height, quint16 value);
 
 private:

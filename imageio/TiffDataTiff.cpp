@@ -175,6 +175,7 @@ struct WriteLayout {
     int bitsPerSample = 16;
     int sampleFormat = SAMPLEFORMAT_UINT;
     uint32_t rowsPerStrip = 0;
+    QByteArray description; // ImageDescription, written only when not empty
 };
 
 bool setHeaderFields(TIFF *tif, int width, int height, const WriteLayout &l) {
@@ -189,7 +190,9 @@ bool setHeaderFields(TIFF *tif, int width, int height, const WriteLayout &l) {
            (l.sampleFormat == SAMPLEFORMAT_UINT ||
             TIFFSetField(tif, TIFFTAG_SAMPLEFORMAT, l.sampleFormat)) &&
            TIFFSetField(tif, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG) &&
-           TIFFSetField(tif, TIFFTAG_ORIENTATION, ORIENTATION_TOPLEFT);
+           TIFFSetField(tif, TIFFTAG_ORIENTATION, ORIENTATION_TOPLEFT) &&
+           (l.description.isEmpty() ||
+            TIFFSetField(tif, TIFFTAG_IMAGEDESCRIPTION, l.description.constData()));
 }
 
 bool writeStrips(TIFF *tif, int height, const void *samples) {
@@ -395,15 +398,17 @@ bool writeTiff(const QString &fileName, int width, int height, const void *sampl
 } // namespace
 
 bool TiffData::write16BitTiff(const QString &fileName, int width, int height,
-                              const quint16 *samples) {
+                              const quint16 *samples, const QString &description) {
     WriteLayout layout;
     layout.rowsPerStrip = uint32_t(std::max(width, 0));
+    layout.description = description.toUtf8();
     return writeTiff(fileName, width, height, samples, layout);
 }
 
 bool TiffData::writeFloat32Tiff(const QString &fileName, int width, int height,
-                                const float *samples) {
+                                const float *samples, const QString &description) {
     WriteLayout layout;
+    layout.description = description.toUtf8();
     layout.bitsPerSample = 32;
     layout.sampleFormat = SAMPLEFORMAT_IEEEFP;
     // Strips of about 64 KiB, as readers expect of an uncompressed file.

@@ -2,6 +2,9 @@
 
 #include "ui_SaveDataCfg.h"
 
+#include <QCheckBox>
+#include <QGridLayout>
+
 namespace {
 
 QString g6(double v) {
@@ -12,8 +15,22 @@ QString g6(double v) {
 
 SaveDataCfg::SaveDataCfg(QWidget *parent) : QFrame(parent), ui(new Ui::SaveDataCfg) {
     ui->setupUi(this);
+    m_asFloat = new QCheckBox(tr("32-bit float values (NaN where not analysed)"), ui->TiffCfg);
+    m_asFloat->setObjectName(QStringLiteral("TiffAsFloat"));
+    m_asFloat->setToolTip(tr("The numbers of the map, as the command-line runs write them, "
+                             "with the map's name, units, bin and origin in the file"));
+    if (auto *grid = qobject_cast<QGridLayout *>(ui->TiffCfg->layout()))
+        grid->addWidget(m_asFloat, grid->rowCount(), 0, 1, 4);
     connect(ui->SaveAsTiff, &QRadioButton::toggled, this, &SaveDataCfg::toggledSaveAs);
     toggledSaveAs(ui->SaveAsTiff->isChecked());
+}
+
+bool SaveDataCfg::tiffAsFloat() const {
+    return m_asFloat->isChecked();
+}
+
+void SaveDataCfg::setSaveTiffAsFloat(bool f) {
+    m_asFloat->setChecked(f);
 }
 
 SaveDataCfg::~SaveDataCfg() {

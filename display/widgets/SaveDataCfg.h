@@ -5,6 +5,7 @@
 // of values per bin row). The main window reads the choice when it saves.
 #include <QFrame>
 
+class QCheckBox;
 namespace Ui {
 class SaveDataCfg;
 }
@@ -20,6 +21,9 @@ public:
     double tiffScaleMin() const;
     double tiffScaleMax() const;
     bool tiffAsAnalyzed() const;
+    // The TIFF holds the map's values as 32-bit floats (NaN where no bin
+    // was analysed) instead of a 16-bit picture of them.
+    bool tiffAsFloat() const;
     bool textCommaSeparated() const;
     bool textXYVal() const;
 
@@ -32,6 +36,7 @@ public slots:
     void setSaveTiffScaleMin(double v);
     void setSaveTiffScaleMax(double v);
     void setSaveTiffAsAnalyzed(bool f);
+    void setSaveTiffAsFloat(bool f);
     void setSaveTextAsCSV();
     void setSaveTextAsSSV();
     void setSaveTextAsXYVal();
@@ -39,4 +44,5 @@ public slots:
 
 private:
     Ui::SaveDataCfg *ui;
+    QCheckBox *m_asFloat = nullptr;
 };

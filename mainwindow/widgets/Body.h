@@ -230,6 +230,8 @@ public slots:
     void saveData(const QString &fname);
     void saveDataAsTiff(const QString &fname, int n);
     void saveDataAsText(const QString &fname, int n);
+    // The shown result map as a picture at its own resolution (no overlay).
+    void saveMapPicture(const QString &fname);
     void saveEachSpectrum(const QString &fname);
     void saveEachNormalizedXafsSpectrum(const QString &fname);
     void saveEachRawXafsSpectrum(const QString &fname);
@@ -302,6 +304,8 @@ private:
     void saveSpectrumSet(const QString &fname, int kind);
     // States a failed save in the batch log ("Err: ..."); returns ok.
     bool reportIfNotWritten(bool ok, const QString &fileName);
+    // Says so when a file was saved under another name than the one chosen.
+    void reportChangedName(const QString &chosen, const QString &written);
     void runCommand(EX_CMD_ID id);
 
     SelectDataFiles *panel(Series s) const;

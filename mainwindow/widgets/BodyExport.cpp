@@ -19,6 +19,7 @@
 #include "ui_Body.h"
 
 #include <QFileDialog>
+#include <QFileInfo>
 #include <algorithm>
 
 namespace {
@@ -49,6 +50,9 @@ void Body::setupExport() {
     connect(ui->SaveData, &QPushButton::clicked, this, &Body::showSaveDataDialog);
     connect(st.dataDialog, &QFileDialog::fileSelected, this, &Body::saveData);
     connect(ui->SaveEachSpectrum, &QPushButton::clicked, st.spectraDialog, &QFileDialog::show);
+    auto *mapPictureDialog = saveDialog(this, {tr("Image File (*.png)"), tr("Any Files (* *.*)")});
+    connect(ui->SaveMapPicture, &QPushButton::clicked, mapPictureDialog, &QFileDialog::show);
+    connect(mapPictureDialog, &QFileDialog::fileSelected, this, &Body::saveMapPicture);
     connect(st.spectraDialog, &QFileDialog::fileSelected, this, &Body::saveEachSpectrum);
 }
 
@@ -99,9 +103,16 @@ void Body::saveDataAsTiff(const QString &fname, int n) {
     const QString path = numberedDataFileName(fname, n, QStringLiteral("tif"));
     DebugLog::write(QStringLiteral("saveDataAsTiff"));
     Analyzed2DRes *map = analyzer()->selectedMap();
-    if (!map)
+    if (!map) {
+        UserMessages::refuse(tr("No map to save: run an analysis or choose a map first"));
         return;
+    }
+    reportChangedName(fname, path);
     const SaveDataCfg *cfg = saveDataCfg();
+    if (cfg->tiffAsFloat()) {
+        reportIfNotWritten(writeMapFloatTiff(*map, path), path);
+        return;
+    }
     MapTiffOptions options;
     options.fixedScale = cfg->tiffFixedScale();
     options.scaleMin = cfg->tiffScaleMin();
@@ -110,12 +121,38 @@ void Body::saveDataAsTiff(const QString &fname, int n) {
     reportIfNotWritten(writeMapTiff(*map, path, options), path);
 }
 
+// The text keeps its layout (other programs read it); what the numbers are
+// goes into a JSON file beside it.
 void Body::saveDataAsText(const QString &fname, int n) {
     const QString path = numberedDataFileName(fname, n, QStringLiteral("dat"));
-    if (const Analyzed2DRes *map = analyzer()->selectedMap())
-        reportIfNotWritten(
-            map->writeText(path, saveDataCfg()->textCommaSeparated(), saveDataCfg()->textXYVal()),
-            path);
+    const Analyzed2DRes *map = analyzer()->selectedMap();
+    if (!map) {
+        UserMessages::refuse(tr("No map to save: run an analysis or choose a map first"));
+        return;
+    }
+    reportChangedName(fname, path);
+    const bool xyVal = saveDataCfg()->textXYVal();
+    if (!reportIfNotWritten(map->writeText(path, saveDataCfg()->textCommaSeparated(), xyVal), path))
+        return;
+    const QStringList columns = xyVal ? QStringList{"X", "Y", mapUnits(map->name())}
+                                      : QStringList{"one line of values per row of bins"};
+    reportIfNotWritten(writeMapSidecar(*map, path, columns), path + QStringLiteral(".json"));
+}
+
+void Body::reportChangedName(const QString &chosen, const QString &written) {
+    if (QFileInfo(chosen).fileName() != QFileInfo(written).fileName())
+        UserMessages::info(tr("Saved as %1 (the map's number and the format's suffix added to %2)")
+                               .arg(QFileInfo(written).fileName(), QFileInfo(chosen).fileName()));
+}
+
+// The map alone at its own resolution, one pixel a cell, without the cursor.
+void Body::saveMapPicture(const QString &fname) {
+    const Analyzed2DRes *map = analyzer()->selectedMap();
+    if (!map || !map->hasImage()) {
+        UserMessages::refuse(tr("No map to save: run an analysis or choose a map first"));
+        return;
+    }
+    reportIfNotWritten(writePicture(map->img(), fname), pictureFileName(fname));
 }
 
 // ------------------------------------------------------------------ spectra

@@ -6,9 +6,11 @@
 #include "measurement/MeasurementStack.h"
 
 #include <QFile>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <cmath>
 #include <gtest/gtest.h>
+#include <tiffio.h>
 #include <vector>
 
 namespace {
@@ -127,4 +129,60 @@ TEST_F(MapExportTest, NumberedNamesAndMapTiffs) {
         EXPECT_NEAR(t.value(c.asAnalyzed ? 1 : 5, c.asAnalyzed ? 1 : 2), 0.5 * 65535, 1.0)
             << c.asAnalyzed;
     }
+}
+
+namespace {
+
+QString tiffDescription(const QString &path) {
+    TIFF *tif = TIFFOpen(path.toLocal8Bit().constData(), "r");
+    if (!tif)
+        return {};
+    char *text = nullptr;
+    const QString d = TIFFGetField(tif, TIFFTAG_IMAGEDESCRIPTION, &text) ? text : "";
+    TIFFClose(tif);
+    return d;
+}
+
+} // namespace
+
+// The numbers come back out of the files: the float TIFF holds them (NaN
+// where no bin was analysed), the 16-bit TIFF records the scale that recovers
+// them within one step, and the text export's JSON says what they are.
+TEST_F(MapExportTest, MapValuesComeBackFromTheFloatAndThe16BitTiff) {
+    Analyzed2DRes map("LCF Ref 2");
+    map.prepare(grid);
+    const double values[2][3] = {{0.125, -0.25, 0.75}, {1.5, 0.0, 0.3}};
+    for (int i = 0; i < 2; ++i)
+        for (int j = 0; j < 3; ++j)
+            map.setData(2 + 3 * i, 1 + j, 1, 0, values[i][j]);
+    const QString floatPath = dir.filePath("f.tif");
+    ASSERT_TRUE(writeMapFloatTiff(map, floatPath));
+    TiffData f;
+    ASSERT_TRUE(f.load(floatPath));
+    EXPECT_EQ(f.sampleType(), TiffData::Float32);
+    EXPECT_DOUBLE_EQ(f.value(5, 2), float(values[1][1]));
+    EXPECT_DOUBLE_EQ(f.value(1, 3), float(values[0][2])); // the bin's left cell
+    EXPECT_TRUE(std::isnan(f.value(0, 0)));               // left of the area
+    EXPECT_TRUE(tiffDescription(floatPath).startsWith(
+        "Lumenstack map; name=LCF Ref 2; units=fraction; bin=1 0; origin=1 1; size=7 5"));
+
+    const QString path16 = dir.filePath("s.tif");
+    ASSERT_TRUE(writeMapTiff(map, path16, MapTiffOptions()));
+    const QString d = tiffDescription(path16);
+    const QRegularExpressionMatch m = QRegularExpression("scale=(\\S+) (\\S+);").match(d);
+    ASSERT_TRUE(m.hasMatch()) << d.toStdString();
+    const double lo = m.captured(1).toDouble(), hi = m.captured(2).toDouble();
+    TiffData t;
+    ASSERT_TRUE(t.load(path16));
+    const double step = (hi - lo) / 65535;
+    for (int i = 0; i < 2; ++i)
+        for (int j = 0; j < 3; ++j)
+            EXPECT_NEAR(lo + t.value(2 + 3 * i, 1 + j) * step, values[i][j], step);
+    EXPECT_TRUE(d.contains("unanalysed=0"));
+    EXPECT_EQ(t.value(0, 0), 0);
+
+    ASSERT_TRUE(writeMapSidecar(map, dir.filePath("m.dat"), {"X", "Y", "fraction"}));
+    const QString json = fileLines(dir.filePath("m.dat.json")).join(' ');
+    for (const char *part : {"\"map\": \"LCF Ref 2\"", "\"units\": \"fraction\"", "\"X\""})
+        EXPECT_TRUE(json.contains(part)) << part;
 }

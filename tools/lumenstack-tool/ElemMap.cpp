@@ -117,6 +117,8 @@ QString parseArgs(const QStringList &args, ElemArgs *m) {
             ++i;
         } else if (a == "--threads" && wholeNumber(next, 1, 1024, &m->threads)) {
             ++i;
+        } else if (a == "--threads") {
+            return threadsUsage();
         } else {
             return "bad or unknown argument " + a;
         }
@@ -262,11 +264,8 @@ int runElemMap(const QStringList &args) {
     LoadedStack s;
     QString file, problem;
     m.stack.decodeThreads = m.threads; // --threads bounds the load too
-    if (!loadStack(m.stack, s, &file, &problem)) {
-        std::fprintf(stderr, "lumenstack-tool elem-map: cannot read %s: %s\n", qPrintable(file),
-                     qPrintable(problem));
-        return 1;
-    }
+    if (!loadStack(m.stack, s, &file, &problem))
+        return loadFailure("elem-map", file, problem);
     auto setup = std::make_shared<ElemRunSetup>(m.setup);
     setup->stack = &s.stack;
     setup->mut = s.bin.conditions;

@@ -18,6 +18,7 @@ public:
     Json &add(const QString &key, const QString &formattedValue);
     Json &add(const QString &key, double v) { return add(key, number(v)); }
     Json &add(const QString &key, int v) { return add(key, QString::number(v)); }
+    Json &add(const QString &key, qint64 v) { return add(key, QString::number(v)); }
     Json &add(const QString &key, bool v) { return add(key, boolean(v)); }
     Json &addString(const QString &key, const QString &s) { return add(key, string(s)); }
     QString text() const;

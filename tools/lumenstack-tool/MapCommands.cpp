@@ -25,6 +25,7 @@
 
 #include <QDir>
 #include <QRect>
+#include <cmath>
 #include <cstdio>
 #include <memory>
 
@@ -82,10 +83,13 @@ bool parseRef(const QString &text, RefArg *r) {
         r->victoreen = true;
         parts.removeLast();
     }
-    if (parts.size() >= 2 && parseNumber(parts.last(), &r->dE))
+    if (parts.size() >= 2 && parseNumber(parts.last(), &r->dE)) {
+        if (!(std::fabs(r->dE) <= MaxEnergy))
+            return false; // NaN, infinite or beyond any edge
         parts.removeLast();
-    else if (r->victoreen)
+    } else if (r->victoreen) {
         return false;
+    }
     r->file = parts.join(':');
     return !r->file.isEmpty();
 }
@@ -111,7 +115,8 @@ QString parse(const char *command, const QStringList &args, MapArgs *m) {
         } else if (lcf && a == "--ref") {
             RefArg r;
             if (!parseRef(value(1), &r))
-                return "--ref takes FILE[:DE[:vic]][@COL]";
+                return QString("--ref takes FILE[:DE[:vic]][@COL], DE a shift within +-%1 eV")
+                    .arg(MaxEnergy);
             m->refs.append(r);
             ++i;
         } else if (lcf && a == "--mlcf") {
@@ -128,20 +133,30 @@ QString parse(const char *command, const QStringList &args, MapArgs *m) {
             m->fixedE0 = m->fixedE0Auto = true;
             ++i;
         } else if (lcf && a == "--fixed-e0" && parseNumber(value(1), &v)) {
+            if (!std::isfinite(v))
+                return QStringLiteral("--fixed-e0 takes a finite energy or auto");
             m->fixedE0 = true;
             m->e0 = v;
             ++i;
         } else if (lcf && a == "--range" && parseNumber(value(1), &v) &&
                    parseNumber(value(2), &w)) {
+            if (!(v < w))
+                return "--range S E takes a start below the end";
             m->sE0 = v;
             m->eE0 = w;
             i += 2;
         } else if (!lcf && a == "--energy" && parseNumber(value(1), &v)) {
+            if (!(v > 0 && v <= MaxEnergy))
+                return QString("--energy takes an energy above 0 and up to %1 eV").arg(MaxEnergy);
             m->energy = v;
             ++i;
         } else if (!lcf && a == "--factor" && parseNumber(value(1), &v)) {
+            if (!std::isfinite(v))
+                return QStringLiteral("--factor takes a finite number");
             m->factor = v;
             ++i;
+        } else if (a == "--threads") {
+            return threadsUsage();
         } else {
             return "bad or unknown argument " + a;
         }
@@ -216,7 +231,7 @@ int runLcfMap(const QStringList &args) {
     QString file, problem;
     m.stack.decodeThreads = m.threads; // --threads bounds the load too
     if (!loadStack(m.stack, s, &file, &problem))
-        return inputError("lcf-map", file, problem);
+        return loadFailure("lcf-map", file, problem);
     LcfRunSettings settings;
     settings.stack = &s.stack;
     settings.conditions = s.bin.conditions;
@@ -301,7 +316,7 @@ int runRaMap(const QStringList &args) {
     QString file, problem;
     m.stack.decodeThreads = m.threads; // --threads bounds the load too
     if (!loadStack(m.stack, s, &file, &problem))
-        return inputError("ra-map", file, problem);
+        return loadFailure("ra-map", file, problem);
     RaRunSettings settings;
     settings.stack = &s.stack;
     settings.conditions = s.bin.conditions;

@@ -81,14 +81,16 @@ Json summary(const RunOutcome &r, const LoadedStack &s, const QStringList &writt
 int emitSummary(const char *command, Json j, const QString &dir) {
     j.addString("command", QString::fromLatin1(command));
     const QByteArray line = j.text().toUtf8() + '\n';
-    std::fwrite(line.constData(), 1, size_t(line.size()), stdout);
-    std::fflush(stdout);
+    // The line goes to stdout only once the file holds it: a summary on
+    // stdout says the run's output is complete.
     const QString path = QDir(dir).filePath(summaryFileName());
     OutputFile f(path);
     if (!f.open(QIODevice::WriteOnly) || f.device()->write(line) != line.size() || !f.commit()) {
         std::fprintf(stderr, "lumenstack-tool %s: cannot write %s\n", command, qPrintable(path));
         return 1;
     }
+    std::fwrite(line.constData(), 1, size_t(line.size()), stdout);
+    std::fflush(stdout);
     return 0;
 }
 

@@ -28,7 +28,7 @@ struct NamedMaps {
 };
 
 struct RunOutcome {
-    int bins = 0;
+    qint64 bins = 0;
     int threads = 0;
     double seconds = 0;
 };
@@ -43,9 +43,10 @@ inline const char *summaryFileName() {
     return "summary.json";
 }
 
-// Adds "command", prints the JSON line on stdout and writes it (with a
-// newline) to DIR/summary.json, where `lumenstack-tool merge` finds the
-// tile's grid. Exit status 0, or 1 when the file cannot be written.
+// Adds "command", writes the JSON line (with a newline) to DIR/summary.json,
+// where `lumenstack-tool merge` finds the tile's grid, then prints it on
+// stdout. Exit status 0, or 1 (nothing printed) when the file cannot be
+// written.
 int emitSummary(const char *command, Json j, const QString &dir);
 
 // Runs the maps (a bar on stderr when it is a terminal).

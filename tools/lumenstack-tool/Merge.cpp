@@ -25,14 +25,17 @@
 // whole map) and shift-map's shift statistics. In summary.json "bins" and
 // "area" are the union's, "threads" the most any tile used, "seconds" the sum
 // of the tiles' run times; every other member must agree between the tiles.
-// Exit 0, 1 (a tile cannot be read, does not fit, or the output cannot be
-// written) or 2 (bad arguments).
+// A tile's area is cut to the image as its run cut it; pipes and devices
+// among a tile's files are refused unread. Exit 0, 1 (a tile cannot be read,
+// does not fit, or the output cannot be written) or 2 (bad arguments, or
+// --out naming one of the tiles, which the merge would overwrite).
 #include "MapOutput.h"
 #include "Subcommands.h"
 
 #include "analysis/Calibration.h"
 #include "analysis/LcfRun.h"
 #include "app/OutputFile.h"
+#include "app/TextFileLimits.h"
 
 #include <QDir>
 #include <QFile>
@@ -137,9 +140,11 @@ const QString *memberOf(const Members &m, const QString &key) {
     return nullptr;
 }
 
+// A tile's file; a pipe or device (or a link to one) is refused unread, since
+// it may block for ever or never end.
 QByteArray readAll(const QString &path, bool *ok) {
     QFile f(path);
-    *ok = f.open(QIODevice::ReadOnly);
+    *ok = !TextFileLimits::refuseSpecialFile(path) && f.open(QIODevice::ReadOnly);
     return *ok ? f.readAll() : QByteArray();
 }
 
@@ -161,8 +166,15 @@ bool readTile(const QString &dir, Tile *t, Failure *fail) {
         fail->text = path + " has no area, bin, image size or command";
         return false;
     }
-    t->grid = AnalyzeCond(w, h, bin[0].toInt(), bin[1].toInt(), area[0].toInt(), area[1].toInt(),
-                          area[2].toInt(), area[3].toInt());
+    // The grid as the tile's run placed it: bins within the image, the area
+    // cut to it (as the run cut its --area).
+    const double rect[4] = {area[0].toDouble(), area[1].toDouble(), area[2].toDouble(),
+                            area[3].toDouble()};
+    QString why;
+    if (gridOnImage(w, h, bin[0].toInt(), bin[1].toInt(), rect, &t->grid, &why) != GridFit::Fits) {
+        fail->text = path + ": " + why;
+        return false;
+    }
     return true;
 }
 
@@ -187,6 +199,13 @@ bool sameRunOf(const std::vector<Tile> &tiles, Failure *fail) {
     return true;
 }
 
+QString tileDirs(const std::vector<Tile> &tiles) {
+    QStringList dirs;
+    for (const Tile &t : tiles)
+        dirs << t.dir;
+    return dirs.join(", ");
+}
+
 bool placeTiles(std::vector<Tile> &tiles, Union *u, Failure *fail) {
     const AnalyzeCond &g0 = tiles.front().grid;
     int x0 = g0.x0, y0 = g0.y0, x1 = g0.x1, y1 = g0.y1;
@@ -196,6 +215,19 @@ bool placeTiles(std::vector<Tile> &tiles, Union *u, Failure *fail) {
     }
     u->grid = AnalyzeCond(g0.W, g0.H, g0.hx, g0.hy, x0, y0, x1 - x0, y1 - y0);
     const int sx = u->grid.sx, sy = u->grid.sy, nx = u->grid.binsX(), ny = u->grid.binsY();
+    // Tiles that neither overlap nor leave a gap hold exactly the union's
+    // bins: more bins in the union than in the tiles is a gap, found here
+    // before the owner of every bin is stored.
+    qint64 tileBins = 0;
+    for (const Tile &t : tiles)
+        tileBins += t.grid.binCount();
+    if (u->grid.binCount() > tileBins) {
+        fail->text = QString("the tiles %1 leave a gap: they hold %2 of the %3 bins of their union")
+                         .arg(tileDirs(tiles))
+                         .arg(tileBins)
+                         .arg(u->grid.binCount());
+        return false;
+    }
     u->owner.assign(size_t(nx) * size_t(ny), -1);
     for (int k = 0; k < int(tiles.size()); ++k) {
         Tile &t = tiles[size_t(k)];
@@ -214,9 +246,11 @@ bool placeTiles(std::vector<Tile> &tiles, Union *u, Failure *fail) {
         t.bx0 = (t.grid.x0 - x0) / sx;
         t.by0 = (t.grid.y0 - y0) / sy;
         t.px0 = std::clamp(t.grid.x0, 0, g0.W);
-        t.px1 = std::clamp(t.grid.x0 + t.grid.binsX() * sx, t.px0, g0.W);
+        t.px1 =
+            int(std::clamp(t.grid.x0 + qint64(t.grid.binsX()) * sx, qint64(t.px0), qint64(g0.W)));
         t.py0 = std::clamp(t.grid.y0, 0, g0.H);
-        t.py1 = std::clamp(t.grid.y0 + t.grid.binsY() * sy, t.py0, g0.H);
+        t.py1 =
+            int(std::clamp(t.grid.y0 + qint64(t.grid.binsY()) * sy, qint64(t.py0), qint64(g0.H)));
         for (int by = t.by0; by < t.by0 + t.grid.binsY(); ++by) {
             for (int bx = t.bx0; bx < t.bx0 + t.grid.binsX(); ++bx) {
                 int &o = u->owner[size_t(bx) + size_t(by) * size_t(nx)];
@@ -234,14 +268,11 @@ bool placeTiles(std::vector<Tile> &tiles, Union *u, Failure *fail) {
     }
     const auto gap = std::find(u->owner.begin(), u->owner.end(), -1);
     if (gap != u->owner.end()) {
-        const int i = int(gap - u->owner.begin());
-        QStringList dirs;
-        for (const Tile &t : tiles)
-            dirs << t.dir;
+        const size_t i = size_t(gap - u->owner.begin());
         fail->text = QString("the tiles %1 leave a gap: none holds the bin centred at (%2, %3)")
-                         .arg(dirs.join(", "))
-                         .arg(x0 + u->grid.hx + (i % nx) * sx)
-                         .arg(y0 + u->grid.hy + (i / nx) * sy);
+                         .arg(tileDirs(tiles))
+                         .arg(x0 + u->grid.hx + qint64(i % size_t(nx)) * sx)
+                         .arg(y0 + u->grid.hy + qint64(i / size_t(nx)) * sy);
         return false;
     }
     return true;
@@ -262,19 +293,21 @@ bool tileLines(const Tile &t, const QString &name, std::vector<QByteArray> *line
     const QString path = QDir(t.dir).filePath(name);
     bool ok = false;
     QByteArray text = readAll(path, &ok);
-    if (ok && text.endsWith('\n'))
+    if (!ok) {
+        fail->text = "cannot read " + path;
+        return false;
+    }
+    if (text.endsWith('\n'))
         text.chop(1);
     *lines = {};
-    if (ok) {
-        for (const QByteArray &line : text.split('\n'))
-            lines->push_back(line);
-    }
+    for (const QByteArray &line : text.split('\n'))
+        lines->push_back(line);
     AnalyzeCond g = t.grid;
     g.reset();
     size_t i = 0;
     do {
         const QByteArray head = QByteArray::number(g.cx) + ' ' + QByteArray::number(g.cy) + ' ';
-        if (!ok || i >= lines->size() || !(*lines)[i].startsWith(head)) {
+        if (i >= lines->size() || !(*lines)[i].startsWith(head)) {
             fail->text = path + QString(" does not hold the tile's bins (bin centred at (%1, %2))")
                                     .arg(g.cx)
                                     .arg(g.cy);
@@ -311,16 +344,24 @@ bool mergeText(const std::vector<Tile> &tiles, const Union &u, const QString &na
 bool mergeTiff(const std::vector<Tile> &tiles, const QString &name, const QString &outPath,
                Failure *fail) {
     const int w = tiles.front().grid.W, h = tiles.front().grid.H;
+    const auto refuse = [&](const QString &path) {
+        fail->text = QString("cannot read %1 as a %2 x %3 float map").arg(path).arg(w).arg(h);
+        return false;
+    };
+    // The image size of the summaries is taken only once the files show it.
+    for (const Tile &t : tiles) {
+        const QString path = QDir(t.dir).filePath(name);
+        if (TiffData::decodedBytes(path) != qint64(sizeof(float)) * w * h)
+            return refuse(path);
+    }
     std::vector<float> merged(size_t(w) * size_t(h), 0.0f);
     for (const Tile &t : tiles) {
         const QString path = QDir(t.dir).filePath(name);
         TiffData image;
         // Only the rows the tile's bins paint are read.
         if (!image.load(path, ErrPoints(), TiffData::RowRange{t.py0, t.py1}) ||
-            image.width() != w || image.height() != h || image.sampleType() != TiffData::Float32) {
-            fail->text = QString("cannot read %1 as a %2 x %3 float map").arg(path).arg(w).arg(h);
-            return false;
-        }
+            image.width() != w || image.height() != h || image.sampleType() != TiffData::Float32)
+            return refuse(path);
         for (int y = t.py0; y < t.py1; ++y) {
             const float *row = static_cast<const float *>(image.rowData(y));
             std::memcpy(&merged[size_t(y) * size_t(w) + size_t(t.px0)], row + t.px0,
@@ -525,7 +566,7 @@ Json mergedSummary(const std::vector<Tile> &tiles, const Union &u, const QString
         seconds += t.json["seconds"].toDouble();
         threads = std::max(threads, t.json["threads"].toInt());
     }
-    const int bins = u.grid.binCount();
+    const qint64 bins = u.grid.binCount();
     Json j;
     for (const auto &kv : tiles[0].members) {
         const QString &key = kv.first;
@@ -581,6 +622,15 @@ bool mergeFiles(const std::vector<Tile> &tiles, const Union &u, const QString &o
     return true;
 }
 
+// The first of dirs that is the folder `out` (through links too); "" when none.
+QString sameFolderAs(const QString &out, const QStringList &dirs) {
+    const QString target = QFileInfo(out).canonicalFilePath();
+    for (const QString &dir : dirs)
+        if (!target.isEmpty() && QFileInfo(dir).canonicalFilePath() == target)
+            return dir;
+    return QString();
+}
+
 int usage(const QString &why) {
     std::fprintf(stderr, "lumenstack-tool merge: %s\n", qPrintable(why));
     std::fprintf(stderr, "usage: lumenstack-tool merge --out DIR TILEDIR...\n");
@@ -604,6 +654,10 @@ int runMerge(const QStringList &args) {
         return usage("--out DIR is required");
     if (dirs.isEmpty())
         return usage("at least one TILEDIR is required");
+    const QString tileAsOut = sameFolderAs(out, dirs);
+    if (!tileAsOut.isEmpty())
+        return usage(QString("--out %1 is the tile folder %2: the merge would overwrite the tile")
+                         .arg(out, tileAsOut));
     Failure fail;
     std::vector<Tile> tiles(size_t(dirs.size()));
     Union u;

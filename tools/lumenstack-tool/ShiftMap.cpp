@@ -93,6 +93,8 @@ QString parse(const QStringList &args, ShiftArgs *m) {
             m->crystal = next;
         else if (a == "--threads" && number && v >= 1 && v <= 1024 && v == int(v))
             m->threads = int(v);
+        else if (a == "--threads")
+            return threadsUsage();
         else
             return "bad or unknown argument " + a + " " + next;
     }
@@ -128,7 +130,7 @@ int runShiftMap(const QStringList &args) {
     QString file, problem;
     m.stack.decodeThreads = m.threads; // --threads bounds the load too
     if (!loadStack(m.stack, s, &file, &problem))
-        return failure("read", file, problem);
+        return loadFailure("shift-map", file, problem);
     XafsSpectrum standard;
     QString whyNot;
     if (!loadLcfReference({m.std, 0, m.stdVictoreen, m.stdColumn}, s.bin.suggestion, standard,

@@ -46,27 +46,33 @@ QStringList imageFiles(const QString &dir) {
     return files;
 }
 
-bool readEnergies(const QString &file, QVector<double> *energies) {
+// One energy per line, rising from line to line (the images are taken in
+// file order). "" when read, else why not.
+QString readEnergies(const QString &file, QVector<double> *energies) {
     QFile f(file);
     if (TextFileLimits::refuseSpecialFile(file) || !f.open(QIODevice::ReadOnly | QIODevice::Text))
-        return false;
+        return QStringLiteral("cannot read the energies");
     QTextStream in(&f);
     QString text;
-    for (;;) {
+    for (int lineNo = 1;; ++lineNo) {
         const TextFileLimits::LineRead r = TextFileLimits::readLine(in, &text);
         if (r == TextFileLimits::LineRead::TooLong)
-            return false;
+            return QString("line %1 is too long").arg(lineNo);
         if (r == TextFileLimits::LineRead::End)
-            break;
+            return QString();
         const QString line = text.trimmed();
         if (line.isEmpty() || line.startsWith('#'))
             continue;
         double e = 0;
-        if (!parseNumber(line.section(QRegularExpression("\\s+"), 0, 0), &e))
-            return false;
+        if (!parseNumber(line.section(QRegularExpression("\\s+"), 0, 0), &e) || !std::isfinite(e))
+            return QString("line %1 holds no finite energy").arg(lineNo);
+        if (!energies->isEmpty() && !(e > energies->last()))
+            return QString("line %1: %2 eV does not rise above %3 eV")
+                .arg(lineNo)
+                .arg(e)
+                .arg(energies->last());
         energies->append(e);
     }
-    return true;
 }
 
 // The vertical registration shift of each I1 image, as applyShifts sets them
@@ -89,14 +95,13 @@ bool loadSeries(const StackOptions &o, Series series, const QString &dir,
         *why = QStringLiteral("no image files");
         return false;
     }
-    if (!o.energiesFile.isEmpty() && energies.size() < files.size()) {
+    if (!o.energiesFile.isEmpty() && energies.size() != files.size()) {
         *file = o.energiesFile;
         *why = QString("%1 energies for %2 files").arg(energies.size()).arg(files.size());
         return false;
     }
-    EofSettings eof;
-    eof.pattern = o.energyPattern;
-    eof.factor = EnergyOfFiles::factorForPattern(o.energyPattern);
+    const double factor = EnergyOfFiles::factorForPattern(o.energyPattern);
+    const QRegularExpression pattern(o.energyPattern);
     for (int i = 0; i < files.size(); ++i) {
         auto *image = new TiffData;
         const int dy = series == Series::I1 ? verticalShift(shifts, i) : 0;
@@ -106,8 +111,16 @@ bool loadSeries(const StackOptions &o, Series series, const QString &dir,
             *why = QStringLiteral("cannot read the image");
             return false;
         }
-        image->setEnergy(o.energiesFile.isEmpty() ? EnergyOfFiles::energyOfFile(eof, files[i], i)
-                                                  : energies[i]);
+        bool named = true;
+        image->setEnergy(o.energiesFile.isEmpty()
+                             ? EnergyOfFiles::energyFromName(pattern, factor, files[i], i, &named)
+                             : energies[i]);
+        if (!named) {
+            delete image;
+            *file = files[i];
+            *why = "the energy pattern " + o.energyPattern + " matches nothing in the name";
+            return false;
+        }
         // Mixed sizes read 0 outside the smaller images: said, as in the window.
         const QString warning = out.stack.append(series, image);
         if (!warning.isEmpty())
@@ -250,9 +263,13 @@ OptionTaken takeStackOption(const QStringList &args, int &i, StackOptions &o, QS
         o.i0Dir = v[0];
     else if (a == "--energies")
         o.energiesFile = v[0];
-    else if (a == "--energy-pattern")
+    else if (a == "--energy-pattern") {
         o.energyPattern = v[0];
-    else if (a == "--dark")
+        if (!QRegularExpression(o.energyPattern).isValid()) {
+            *why = "--energy-pattern " + o.energyPattern + " is not a valid regular expression";
+            return OptionTaken::Error;
+        }
+    } else if (a == "--dark")
         o.darkFile = v[0];
     else if (a == "--h5")
         o.h5File = v[0];
@@ -279,6 +296,10 @@ OptionTaken takeStackOption(const QStringList &args, int &i, StackOptions &o, QS
         }
         o.hasArea = true;
         o.areaX = r[0], o.areaY = r[1], o.areaW = r[2], o.areaH = r[3];
+        if (!std::isfinite(o.areaX) || !std::isfinite(o.areaY)) {
+            *why = "--area takes a finite corner X Y";
+            return OptionTaken::Error;
+        }
         if (!(o.areaW >= 1 && o.areaH >= 1)) {
             *why = "--area needs a width and height of at least 1";
             return OptionTaken::Error;
@@ -286,8 +307,8 @@ OptionTaken takeStackOption(const QStringList &args, int &i, StackOptions &o, QS
     } else if (a == "--shift-map") {
         o.shiftMapFile = v[0];
     } else if (a == "--shift-edge") {
-        if (!parseNumber(v[0], &o.shiftEdge) || !(o.shiftEdge > 0)) {
-            *why = "--shift-edge takes a positive energy";
+        if (!parseNumber(v[0], &o.shiftEdge) || !(o.shiftEdge > 0 && o.shiftEdge <= MaxEnergy)) {
+            *why = QString("--shift-edge takes an energy above 0 and up to %1 eV").arg(MaxEnergy);
             return OptionTaken::Error;
         }
     } else if (a == "--suggest") {
@@ -299,8 +320,8 @@ OptionTaken takeStackOption(const QStringList &args, int &i, StackOptions &o, QS
             return OptionTaken::Error;
         }
     } else {
-        if (!parseNumber(v[0], &num)) {
-            *why = a + " takes a number";
+        if (!parseNumber(v[0], &num) || !std::isfinite(num)) {
+            *why = a + " takes a finite number";
             return OptionTaken::Error;
         }
         (a == "--dpre" ? o.dPre : a == "--dpost" ? o.dPost : o.jumpSigma) = v[0];
@@ -349,10 +370,12 @@ bool loadStack(const StackOptions &o, LoadedStack &out, QString *file, QString *
         return false;
     }
     QVector<double> energies;
-    if (!o.energiesFile.isEmpty() && !readEnergies(o.energiesFile, &energies)) {
-        *file = o.energiesFile;
-        *why = QStringLiteral("cannot read the energies");
-        return false;
+    if (!o.energiesFile.isEmpty()) {
+        *why = readEnergies(o.energiesFile, &energies);
+        if (!why->isEmpty()) {
+            *file = o.energiesFile;
+            return false;
+        }
     }
     if (!o.h5File.isEmpty()) {
         if (!loadHdf5Stack(o, shifts, out, file, why))
@@ -391,8 +414,57 @@ bool loadStack(const StackOptions &o, LoadedStack &out, QString *file, QString *
         *why = QStringLiteral("not a usable energy-shift map file");
         return false;
     }
+    *why = placeGrid(o, out);
+    return why->isEmpty();
+}
+
+GridFit gridOnImage(int w, int h, int hx, int hy, const double area[4], AnalyzeCond *grid,
+                    QString *why) {
+    const qint64 binW = 2 * qint64(hx) + 1, binH = 2 * qint64(hy) + 1;
+    if (binW > w || binH > h) {
+        *why = QString("bins of %1 x %2 pixels are larger than the %3 x %4 image")
+                   .arg(binW)
+                   .arg(binH)
+                   .arg(w)
+                   .arg(h);
+        return GridFit::BinTooLarge;
+    }
+    // The area in whole pixels as the walk takes it, then cut to the image:
+    // what lies outside has no pixels to bin.
+    const AnalyzeCond asked(w, h, hx, hy, area[0], area[1], area[2], area[3]);
+    const int x0 = std::clamp(asked.x0, 0, w), x1 = std::clamp(asked.x1, 0, w);
+    const int y0 = std::clamp(asked.y0, 0, h), y1 = std::clamp(asked.y1, 0, h);
+    if (x1 <= x0 || y1 <= y0) {
+        *why = QString("nothing of the area lies on the %1 x %2 image").arg(w).arg(h);
+        return GridFit::AreaOutside;
+    }
+    *grid = AnalyzeCond(w, h, hx, hy, x0, y0, x1 - x0, y1 - y0);
+    return GridFit::Fits;
+}
+
+QString placeGrid(const StackOptions &o, LoadedStack &out) {
     const int w = out.stack.width(), h = out.stack.height();
-    out.grid = o.hasArea ? AnalyzeCond(w, h, o.hx, o.hy, o.areaX, o.areaY, o.areaW, o.areaH)
-                         : AnalyzeCond(w, h, o.hx, o.hy, 0, 0, w, h);
-    return true;
+    const double whole[4] = {0, 0, double(w), double(h)};
+    const double asked[4] = {o.areaX, o.areaY, o.areaW, o.areaH};
+    QString why;
+    switch (gridOnImage(w, h, o.hx, o.hy, o.hasArea ? asked : whole, &out.grid, &why)) {
+    case GridFit::Fits:
+        return QString();
+    case GridFit::BinTooLarge:
+        return QString("--bin %1 %2: ").arg(o.hx).arg(o.hy) + why;
+    case GridFit::AreaOutside:
+        break;
+    }
+    return QString("--area %1 %2 %3 %4: ").arg(o.areaX).arg(o.areaY).arg(o.areaW).arg(o.areaH) +
+           why;
+}
+
+int loadFailure(const char *command, const QString &file, const QString &why) {
+    if (file.isEmpty()) {
+        std::fprintf(stderr, "lumenstack-tool %s: %s\n", command, qPrintable(why));
+        return 2;
+    }
+    std::fprintf(stderr, "lumenstack-tool %s: cannot read %s: %s\n", command, qPrintable(file),
+                 qPrintable(why));
+    return 1;
 }

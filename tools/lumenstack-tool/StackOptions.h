@@ -4,7 +4,8 @@
 //
 //   --i1 DIR                 every image file of the folder, in name order
 //   --i0 DIR                 optional incident-beam series
-//   --energies FILE          one energy (eV) per line, in file order, both series
+//   --energies FILE          one energy (eV) per line, in file order, both
+//                            series: finite, rising, one per file
 //   --energy-pattern PATTERN energy from the file names (default)
 //   --h5 FILE --layout L     instead of --i1/--i0/--energies: the stack in one
 //                            HDF5 file, described by a layout file or the name
@@ -13,7 +14,8 @@
 //   --shifts FILE            registration shifts of the I1 images, one line
 //                            "index dx dy [score]" each (as align writes them)
 //   --bin HX HY              bin half sizes (default 0 0)
-//   --area X Y W H           analysed area (default the whole image)
+//   --area X Y W H           analysed area (default the whole image), cut to
+//                            the image; bins must fit the image
 //   --fluorescence           mu = I1 / I0 instead of ln(I0 / I1)
 //   --victoreen              Victoreen background for the bin spectra
 //   --suggest SYMBOL EDGE, --dpre E, --dpost E, --jump-sigma S
@@ -61,6 +63,9 @@ struct StackOptions {
 
 enum class OptionTaken { No, Yes, Error };
 
+// The highest energy an option takes (eV), far above every absorption edge.
+constexpr double MaxEnergy = 1e6;
+
 // Consumes args[i] (and its values, advancing i) when it is a stack option.
 // Error: *why says what is wrong with it.
 OptionTaken takeStackOption(const QStringList &args, int &i, StackOptions &o, QString *why);
@@ -80,11 +85,26 @@ struct LoadedStack {
 };
 
 // Reads the series, energies and dark frame, sets up the conditions and the
-// grid. False when an input cannot be read: *file names it, *why says why.
+// grid. False when an input cannot be read: *file names it, *why says why;
+// or when the options do not fit the images (placeGrid): *file is empty.
 // With --area only the rows the area's bins read are loaded from each image
 // (rowsNeeded, moved by the image's registration shift), so a tile of a scan
 // larger than memory fits; the dark frame is read whole.
 bool loadStack(const StackOptions &o, LoadedStack &out, QString *file, QString *why);
+
+// The grid of a run over a w x h image: the area {x, y, width, height} in
+// whole pixels cut to the image; otherwise *why says what does not fit.
+enum class GridFit { Fits, BinTooLarge, AreaOutside };
+GridFit gridOnImage(int w, int h, int hx, int hy, const double area[4], AnalyzeCond *grid,
+                    QString *why);
+
+// gridOnImage for the loaded images and the options (--area, else the whole
+// image): "" when sound, else why not, naming the option.
+QString placeGrid(const StackOptions &o, LoadedStack &out);
+
+// The message for a failed loadStack; the exit status: 1 when a file cannot
+// be read, 2 when the options do not fit the images.
+int loadFailure(const char *command, const QString &file, const QString &why);
 
 // The image rows [first, end) the bins of the area read (every row without
 // --area), with one row of margin on each side for the error-point repair,
@@ -94,6 +114,11 @@ bool loadStack(const StackOptions &o, LoadedStack &out, QString *file, QString *
 // these; see TiffData::load(file, mask, rows) and TiffData::assignRows.
 TiffData::RowRange rowsNeeded(const StackOptions &o);
 TiffData::RowRange rowsOfImage(const TiffData::RowRange &rows, int dy);
+
+// What --threads takes, said when its value is not that.
+inline QString threadsUsage() {
+    return QStringLiteral("--threads takes a whole number from 1 to 1024");
+}
 
 // Parses a number argument ("" when sound).
 bool parseNumber(const QString &text, double *v);
