@@ -181,3 +181,23 @@ TEST(HostileInput, EveryTextReaderBoundsItsLines) {
     ASSERT_EQ(p.allRests("DataRoot").size(), 2);
     EXPECT_EQ(p.allRests("DataRoot").first().trimmed().size(), 100000);
 }
+
+// Bin half sizes of 2^31 - 1 and 1.5e9 in the window: the element run and its
+// correlation maps finish instead of walking the map pixel by pixel for ever.
+TEST(HostileInput, WindowRunsWithAbsurdBinsFinish) {
+    QTemporaryDir dir;
+    ASSERT_EQ(ProgramRun::run(LS_TOOL, {"make-demo", dir.path()}, dir.path()).exitCode, 0);
+    const QString cfg = dir.filePath("config.cfg"), bat = dir.filePath("run.bat");
+    QFile c(cfg), b(bat);
+    ASSERT_TRUE(c.open(QIODevice::WriteOnly) && b.open(QIODevice::WriteOnly));
+    b.write(QString("load_I1_files NEW %1 %2\nset_band_w 2147483647\nset_band_h 1500000000\n"
+                    "analyzer_target_elements \"Fe\"\nanalyzer_exec_elems\nquit\n")
+                .arg(dir.filePath("demo.h5"), dir.filePath("demo-layout.ini"))
+                .toUtf8());
+    c.close();
+    b.close();
+    const ProgramRun::Result run = ProgramRun::runBatch(cfg, bat, dir.path(), 60000);
+    EXPECT_TRUE(run.finished);
+    EXPECT_EQ(run.exitCode, 0) << run.err.toStdString();
+    EXPECT_FALSE(run.err.contains("runtime error")) << run.err.toStdString();
+}
