@@ -801,8 +801,14 @@ void Body::newElmSuggested() {
         ui->SuggestingElm->text(), ui->SuggestingEdge->currentIndex(), ui->SuggestingEeV->text()));
 }
 
+// The values of the map on display (else the analysis panel's selected map,
+// else the energy-shift map) into the debug log.
 void Body::showAnalyzedVals() {
-    const Analyzed2DRes *map = m_esm;
+    const Analyzed2DRes *map = shownMap();
+    if (!map)
+        map = analyzer()->selectedMap();
+    if (!map)
+        map = m_esm;
     DebugLog::write(QStringLiteral("vals of ") + map->name());
     for (int y = 0; y < map->height(); ++y)
         for (int x = 0; x < map->width(); ++x)

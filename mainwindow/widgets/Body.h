@@ -182,6 +182,7 @@ public slots:
     void setImgShift(int dx, int dy);
     void clearAllShifts();
     void showProcImg(bool f);
+    void deglitchShownMap();
     void startCollectQInfo();
     void darkCheck();
     void useErrPMaskToggled(bool f);
@@ -309,6 +310,8 @@ private:
     void runCommand(EX_CMD_ID id);
 
     SelectDataFiles *panel(Series s) const;
+    // The result map on display (shift map or the panel's), nullptr for images.
+    Analyzed2DRes *shownMap() const;
     Series shownSeries() const;
     double expTimeMs(Series s) const;
     double darkExpMs() const;

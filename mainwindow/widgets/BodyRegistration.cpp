@@ -4,6 +4,7 @@
 // and the error-point mask switch.
 #include "analysis/Analyzed2DRes.h"
 #include "analysis/DarkCheck.h"
+#include "analysis/widgets/Analyzer.h"
 #include "analysis/widgets/Analyzer2.h"
 #include "analysis/widgets/ImgProc.h"
 #include "app/AppSettings.h"
@@ -27,6 +28,7 @@ void Body::setupImgProc() {
     connect(m_imgProc, &ImgProc::imgShift, this, &Body::setImgShift);
     connect(m_imgProc, &ImgProc::askClearAllShifts, this, &Body::clearAllShifts);
     connect(ui->ShowProcImg, &QAbstractButton::toggled, this, &Body::showProcImg);
+    connect(ui->DeGlitch, &QPushButton::clicked, this, &Body::deglitchShownMap);
 }
 
 void Body::setupAnalyzer2() {
@@ -128,12 +130,41 @@ void Body::refreshShiftedImage(const TiffData *image) {
 // The shown map between its values and its processed values. Until the
 // analysis panel hands over its current map, the window's map is the
 // energy-shift map.
+// The map on display, the energy-shift map or the analysis panel's selected
+// map, switches between its values and its processed (deglitched) values.
 void Body::showProcImg(bool f) {
-    m_esm->selectProcImg(f);
-    if ((ui->ShowShiftMap->isChecked() || ui->ShowResAnalysis->isChecked()) && m_esmValid &&
-        m_esm->hasGrids())
-        ui->dispA->setResultMode(true, m_esm);
+    Analyzed2DRes *map = shownMap();
+    if (!map || !map->hasGrids())
+        return;
+    map->selectProcImg(f);
+    map->genImg();
+    ui->dispA->setResultMode(true, map);
     ui->dispA->update();
+}
+
+// The first deglitch filter on the map on display, with the factor and ratio
+// of the fields; the processed values are shown.
+void Body::deglitchShownMap() {
+    Analyzed2DRes *map = shownMap();
+    if (!map || !map->hasGrids()) {
+        UserMessages::refuse(tr("DeGlitch: no result map on display"));
+        return;
+    }
+    map->setDeglitchConds(ui->DeGlitchFactor->text().toDouble(),
+                          ui->DeGlitchRatio->text().toDouble());
+    map->deglitch();
+    if (ui->ShowProcImg->isChecked())
+        showProcImg(true);
+    else
+        ui->ShowProcImg->setChecked(true); // shows the processed values
+}
+
+Analyzed2DRes *Body::shownMap() const {
+    if (ui->ShowShiftMap->isChecked())
+        return m_esmValid ? m_esm : nullptr;
+    if (ui->ShowResAnalysis->isChecked())
+        return analyzer()->selectedMap();
+    return nullptr;
 }
 
 // ------------------------------------------------------------------ detector checks

@@ -358,6 +358,19 @@ TEST_F(AnalyzerRun, BatchRunStopAndExport) {
     EXPECT_EQ(frac->name(), "LCF Ref 2");
     for (int x = 0; x < W; ++x)
         EXPECT_NEAR(frac->valueAt(x, 2), double(x) / (W - 1), 0.03) << x;
+    EXPECT_TRUE(QFile::exists(dir.filePath("frac-0.dat.json")));
+
+    // DeGlitch and Proc. Img act on the map on display, not the shift map;
+    // Chk Vals dumps that map.
+    body.findChild<QPushButton *>("DeGlitch")->click();
+    auto *processed = body.findChild<QPushButton *>("ShowProcImg");
+    EXPECT_TRUE(processed->isChecked());
+    EXPECT_TRUE(frac->showProcessed());
+    EXPECT_FALSE(body.shiftMap()->showProcessed());
+    processed->click();
+    EXPECT_FALSE(frac->showProcessed());
+    body.findChild<QPushButton *>("CheckVals")->click();
+    EXPECT_TRUE(log.contains("vals of LCF Ref 2"));
     QFile text(dir.filePath("frac-0.dat"));
     ASSERT_TRUE(text.open(QIODevice::ReadOnly));
     const QList<QByteArray> lines = text.readAll().split('\n');
