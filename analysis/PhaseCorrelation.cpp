@@ -211,62 +211,62 @@ double PhaseCorrelator::integerPeak(int *px, int *py) const {
 // inner sums (h x R) cost h (w/2 + 1) R multiply-adds, the outer R R h.
 double PhaseCorrelator::refine(int px, int py, double *dx, double *dy) {
     const int U = m_options.upsample;
-    const int R = int(std::ceil(1.5 * U));
-    const int centre = R / 2;
-    const size_t wc = size_t(m_wc), h = size_t(m_h);
-    m_scratch.resize(2 * (size_t(R) * wc + h * size_t(R) + size_t(R) * h));
-    double *kx = m_scratch.data();           // R x wc complex
-    double *inner = kx + 2 * size_t(R) * wc; // h x R complex
-    double *ky = inner + 2 * h * size_t(R);  // R x h complex
-    const auto at = [&](int k, int peak) { return peak + double(k - centre) / U; };
-    for (int k = 0; k < R; ++k) {
-        const double x = at(k, px);
-        for (size_t v = 0; v < wc; ++v) {
-            const bool single = v == 0 || (m_w % 2 == 0 && v == wc - 1);
-            const double a = 2 * M_PI * double(v) * x / m_w, weight = single ? 1 : 2;
-            kx[2 * (k * wc + v)] = weight * std::cos(a);
-            kx[2 * (k * wc + v) + 1] = weight * std::sin(a);
-        }
-        const double y = at(k, py);
-        for (size_t u = 0; u < h; ++u) {
-            const double a = 2 * M_PI * wrapped(int(u), m_h) * y / m_h;
-            ky[2 * (k * h + u)] = std::cos(a);
-            ky[2 * (k * h + u) + 1] = std::sin(a);
+    const size_t R = size_t(std::ceil(1.5 * U)), wc = size_t(m_wc), h = size_t(m_h);
+    const int centre = int(R / 2);
+    // Real and imaginary parts apart, the R grid points innermost: the sums
+    // over the spectrum then run R independent accumulators side by side,
+    // which the compiler turns into vector instructions.
+    m_scratch.resize(2 * (wc * R + h * R + h * R));
+    double *kxRe = m_scratch.data(), *kxIm = kxRe + wc * R; // wc x R
+    double *inRe = kxIm + wc * R, *inIm = inRe + h * R;     // h x R
+    double *kyRe = inIm + h * R, *kyIm = kyRe + h * R;      // h x R
+    const auto at = [&](size_t k, int peak) { return peak + double(int(k) - centre) / U; };
+    for (size_t v = 0; v < wc; ++v) {
+        const bool single = v == 0 || (m_w % 2 == 0 && v == wc - 1);
+        for (size_t k = 0; k < R; ++k) {
+            const double a = 2 * M_PI * double(v) * at(k, px) / m_w;
+            kxRe[v * R + k] = (single ? 1 : 2) * std::cos(a);
+            kxIm[v * R + k] = (single ? 1 : 2) * std::sin(a);
         }
     }
+    for (size_t u = 0; u < h; ++u)
+        for (size_t j = 0; j < R; ++j) {
+            const double a = 2 * M_PI * wrapped(int(u), m_h) * at(j, py) / m_h;
+            kyRe[u * R + j] = std::cos(a);
+            kyIm[u * R + j] = std::sin(a);
+        }
+    std::fill(inRe, inRe + 2 * h * R, 0.0); // inRe and inIm
     for (size_t u = 0; u < h; ++u) {
         const double *c = m_cross + 2 * u * wc;
-        for (int k = 0; k < R; ++k) {
-            const double *e = kx + 2 * size_t(k) * wc;
-            double re0 = 0, im0 = 0, re1 = 0, im1 = 0;
-            size_t v = 0;
-            for (; v + 1 < wc; v += 2) {
-                re0 += c[2 * v] * e[2 * v] - c[2 * v + 1] * e[2 * v + 1];
-                im0 += c[2 * v] * e[2 * v + 1] + c[2 * v + 1] * e[2 * v];
-                re1 += c[2 * v + 2] * e[2 * v + 2] - c[2 * v + 3] * e[2 * v + 3];
-                im1 += c[2 * v + 2] * e[2 * v + 3] + c[2 * v + 3] * e[2 * v + 2];
+        double *__restrict re = inRe + u * R;
+        double *__restrict im = inIm + u * R;
+        for (size_t v = 0; v < wc; ++v) {
+            const double cr = c[2 * v], ci = c[2 * v + 1];
+            const double *__restrict er = kxRe + v * R;
+            const double *__restrict ei = kxIm + v * R;
+            for (size_t k = 0; k < R; ++k) {
+                re[k] += cr * er[k] - ci * ei[k];
+                im[k] += cr * ei[k] + ci * er[k];
             }
-            if (v < wc) {
-                re0 += c[2 * v] * e[2 * v] - c[2 * v + 1] * e[2 * v + 1];
-                im0 += c[2 * v] * e[2 * v + 1] + c[2 * v + 1] * e[2 * v];
-            }
-            inner[2 * (u * R + k)] = re0 + re1;
-            inner[2 * (u * R + k) + 1] = im0 + im1;
         }
     }
     double best = -HUGE_VAL;
-    for (int j = 0; j < R; ++j) {
-        const double *e = ky + 2 * size_t(j) * h;
-        for (int k = 0; k < R; ++k) {
-            double re = 0;
-            for (size_t u = 0; u < h; ++u)
-                re += e[2 * u] * inner[2 * (u * R + k)] - e[2 * u + 1] * inner[2 * (u * R + k) + 1];
-            if (re > best) {
-                best = re;
+    std::vector<double> &row = m_row;
+    for (size_t j = 0; j < R; ++j) {
+        row.assign(R, 0.0);
+        for (size_t u = 0; u < h; ++u) {
+            const double er = kyRe[u * R + j], ei = kyIm[u * R + j];
+            const double *__restrict re = inRe + u * R;
+            const double *__restrict im = inIm + u * R;
+            for (size_t k = 0; k < R; ++k)
+                row[k] += er * re[k] - ei * im[k];
+        }
+        for (size_t k = 0; k < R; ++k)
+            if (row[k] > best) {
+                best = row[k];
                 *dx = at(k, px);
                 *dy = at(j, py);
             }
-        }
     }
     return best;
 }

@@ -92,4 +92,5 @@ private:
     double m_lowSigma = -1;        // the smoothing m_lowX, m_lowY were made for
     double m_lowSum = 1;           // their sum over the whole spectrum
     std::vector<double> m_scratch; // gradient rows; upsampled-DFT kernels and sums
+    std::vector<double> m_row;     // one row of the upsampled peak
 };

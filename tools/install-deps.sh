@@ -4,7 +4,8 @@ set -euo pipefail
 packages=(cmake g++ make pkg-config qtbase5-dev qttools5-dev-tools qttools5-dev libtiff-dev
           libtiff-tools libfftw3-dev zlib1g-dev libgtest-dev libbenchmark-dev
           libhdf5-dev hdf5-tools libdeflate-dev fonts-ipafont-gothic
-          python3 python3-tifffile python3-pil python3-numpy python3-scipy python3-h5py imagemagick)
+          python3 python3-tifffile python3-pil python3-numpy python3-scipy python3-h5py python3-skimage
+          imagemagick)
 missing=()
 for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
