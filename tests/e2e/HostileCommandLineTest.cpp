@@ -151,6 +151,17 @@ TEST(HostileCommandLine, MergeRefusesTilesThatDoNotHoldWhatTheySay) {
              return QStringList{"--out", merged} + tiles;
          },
          1, "bins of 4000000001 x 5 pixels are larger than the 64 x 48 image"},
+        {"an image and area of 2e9 x 2e9 pixels in every summary",
+         [&] {
+             const QStringList tiles = halves();
+             for (const QString &t : tiles) {
+                 setSummary(t, "width", "2000000000");
+                 setSummary(t, "height", "2000000000");
+                 setSummary(t, "area", "[0, 0, 2000000000, 2000000000]");
+             }
+             return QStringList{"--out", merged} + tiles;
+         },
+         1, "is more than the tile's files hold"},
         {"a pipe as a tile's summary.json",
          [&] {
              const QStringList tiles = halves();

@@ -148,6 +148,25 @@ QByteArray readAll(const QString &path, bool *ok) {
     return *ok ? f.readAll() : QByteArray();
 }
 
+// The summary's sizes are believed only as far as the tile's files can hold
+// them, before anything of that size is allocated: every map is a float TIFF
+// of the whole image (4 bytes a pixel, uncompressed) and a text file of one
+// line per bin (at least "0 0 0\n").
+bool sizeHeldByFiles(const Tile &t, const QString &path, Failure *fail) {
+    qint64 bytes = 0;
+    for (const QFileInfo &f : QDir(t.dir).entryInfoList(QDir::Files))
+        bytes += f.size();
+    const qint64 pixels = qint64(t.grid.W) * t.grid.H, bins = t.grid.binCount();
+    if (pixels <= bytes / 4 && bins <= bytes / 6)
+        return true;
+    fail->text = QString("%1: a %2 x %3 image with %4 bins is more than the tile's files hold")
+                     .arg(path)
+                     .arg(t.grid.W)
+                     .arg(t.grid.H)
+                     .arg(bins);
+    return false;
+}
+
 bool readTile(const QString &dir, Tile *t, Failure *fail) {
     t->dir = dir;
     const QString path = QDir(dir).filePath(summaryFileName());
@@ -175,7 +194,7 @@ bool readTile(const QString &dir, Tile *t, Failure *fail) {
         fail->text = path + ": " + why;
         return false;
     }
-    return true;
+    return sizeHeldByFiles(*t, path, fail);
 }
 
 // ---------------------------------------------------------------- tiling
