@@ -27,16 +27,31 @@ void ImageView::resetView() {
     m_view = QRectF(0, 0, m_imgW, m_imgH);
 }
 
+QRectF ImageView::shownView(double W, double H) const {
+    if (!m_keepAspect || W <= 0 || H <= 0 || m_view.width() <= 0 || m_view.height() <= 0)
+        return m_view;
+    QRectF v = m_view;
+    const double widgetShape = W / H;
+    if (v.width() / v.height() > widgetShape)
+        v.setHeight(v.width() / widgetShape);
+    else
+        v.setWidth(v.height() * widgetShape);
+    v.moveCenter(m_view.center());
+    return v;
+}
+
 QPointF ImageView::toImage(double mx, double my, double W, double H) const {
     if (W <= 0 || H <= 0)
         return m_view.topLeft();
-    return QPointF(mx / W * m_view.width() + m_view.x(), my / H * m_view.height() + m_view.y());
+    const QRectF v = shownView(W, H);
+    return QPointF(mx / W * v.width() + v.x(), my / H * v.height() + v.y());
 }
 
 QPointF ImageView::toScreen(double ix, double iy, double W, double H) const {
-    if (m_view.width() == 0 || m_view.height() == 0)
+    const QRectF v = shownView(W, H);
+    if (v.width() == 0 || v.height() == 0)
         return QPointF(0, 0);
-    return QPointF((ix - m_view.x()) / m_view.width() * W, (iy - m_view.y()) / m_view.height() * H);
+    return QPointF((ix - v.x()) / v.width() * W, (iy - v.y()) / v.height() * H);
 }
 
 void ImageView::press(int code, const QPointF &img) {
@@ -86,13 +101,24 @@ void ImageView::wheel(double f, double mx, double my, double W, double H) {
     const bool topBand = my < EdgeBand * H || my > (1 - EdgeBand) * H;
     const double fw = sideBand ? 1 : f;
     const double fh = (sideBand || !topBand) ? f : 1;
-    scaleAbout(fw, fh, mx / W, my / H);
+    const QPointF uv = viewFraction(mx, my, W, H);
+    scaleAbout(fw, fh, uv.x(), uv.y());
 }
 
 void ImageView::zoomAbout(double f, double mx, double my, double W, double H) {
     if (W <= 0 || H <= 0 || f == 1)
         return;
-    scaleAbout(f, f, mx / W, my / H);
+    const QPointF uv = viewFraction(mx, my, W, H);
+    scaleAbout(f, f, uv.x(), uv.y());
+}
+
+// Where the widget point lies in the view window, as fractions of its size
+// (outside [0, 1] in the letterbox bands).
+QPointF ImageView::viewFraction(double mx, double my, double W, double H) const {
+    if (m_view.width() <= 0 || m_view.height() <= 0)
+        return QPointF(mx / W, my / H);
+    const QPointF p = toImage(mx, my, W, H);
+    return QPointF((p.x() - m_view.x()) / m_view.width(), (p.y() - m_view.y()) / m_view.height());
 }
 
 // Scales the view window so that the image point at the relative widget

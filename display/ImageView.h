@@ -25,6 +25,15 @@ public:
     void setView(const QRectF &view);
     void resetView();
 
+    // Square pixels: the view window is widened (or heightened) about its
+    // centre to the widget's shape when drawn, so round features stay round
+    // and the image is letterboxed. Off by default.
+    void setKeepAspect(bool keep) { m_keepAspect = keep; }
+    bool keepsAspect() const { return m_keepAspect; }
+    // The part of the image plane drawn into a W x H widget: the view window,
+    // fitted to the widget's shape when the aspect is kept.
+    QRectF shownView(double W, double H) const;
+
     // Widget pixels to image pixels and back, for a widget of size W x H.
     QPointF toImage(double mx, double my, double W, double H) const;
     QPointF toScreen(double ix, double iy, double W, double H) const;
@@ -63,6 +72,7 @@ private:
     void commitRubberBand();
     QRectF limited(const QRectF &view) const;
     void scaleAbout(double fw, double fh, double u, double v);
+    QPointF viewFraction(double mx, double my, double W, double H) const;
 
     int m_imgW = 0;
     int m_imgH = 0;
@@ -72,4 +82,5 @@ private:
     QRectF m_rubber;
     bool m_hasSelection = false;
     bool m_dragging = false;
+    bool m_keepAspect = false;
 };

@@ -11,11 +11,18 @@ const QColor SelectionColor(192, 192, 255);
 } // namespace
 
 ImgDispA::ImgDispA(QWidget *parent) : DispA(parent) {
+    m_view.setKeepAspect(true);
     connect(this, &DispA::drawImage1, this, &ImgDispA::drawImage);
     connect(this, &DispA::mousePressed0, this, &ImgDispA::onMousePressed);
     connect(this, &DispA::mouseReleased0, this, &ImgDispA::onMouseReleased);
     connect(this, &DispA::mouseMoved0, this, &ImgDispA::onMouseMoved);
     connect(this, &DispA::wheelMoved0, this, &ImgDispA::onWheelMoved);
+}
+
+void ImgDispA::setKeepAspect(bool keep) {
+    m_view.setKeepAspect(keep);
+    updateTransform();
+    update();
 }
 
 void ImgDispA::setImage(const TiffData *image) {
@@ -73,7 +80,7 @@ void ImgDispA::setViewWindow(const QRectF &view) {
 
 // Real coordinates of the transform are image pixels of the view window.
 void ImgDispA::updateTransform() {
-    const QRectF v = m_view.view();
+    const QRectF v = m_view.shownView(width(), height());
     cc().setScreen(0, 0, width(), height());
     cc().setReal(v.x(), v.y(), v.x() + v.width(), v.y() + v.height());
 }
@@ -95,7 +102,7 @@ void ImgDispA::drawImage(QPainter *p) {
     updateTransform();
     const QImage pic = currentPicture();
     if (!pic.isNull())
-        p->drawImage(QRectF(0, 0, width(), height()), pic, m_view.view());
+        p->drawImage(QRectF(0, 0, width(), height()), pic, m_view.shownView(width(), height()));
     drawSelection(p);
 }
 

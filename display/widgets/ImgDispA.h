@@ -16,6 +16,9 @@ class TiffData;
 class ImgDispA : public DispA {
     Q_OBJECT
 public:
+    // Square image pixels, the image letterboxed in the widget (the default);
+    // off stretches the view window over the whole widget.
+    void setKeepAspect(bool keep);
     explicit ImgDispA(QWidget *parent = nullptr);
 
     // The bar whose range follows the result map drawn in result mode.

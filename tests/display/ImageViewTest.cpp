@@ -2,6 +2,7 @@
 
 #include "display/MouseC.h"
 
+#include <algorithm>
 #include <cmath>
 #include <gtest/gtest.h>
 
@@ -147,4 +148,26 @@ TEST(ImageViewTest, SelectionContainsItsEnds) {
     EXPECT_FALSE(v.isInSelectedArea(9.99, 25));
     v.setViewAsSelection();
     expectRect(v.view(), 10, 20, 20, 20);
+}
+
+// With the aspect kept, image pixels are square at every widget shape: the
+// image is letterboxed about the view's centre, and the mouse maps back.
+TEST(ImageViewAspect, SquarePixelsLetterboxedAtEveryWidgetShape) {
+    ImageView v;
+    v.setKeepAspect(true);
+    v.setImageSize(256, 256);
+    const struct { double w, h; } widgets[] = {{431, 496}, {800, 400}, {300, 300}, {120, 900}};
+    for (const auto &s : widgets) {
+        const QPointF a = v.toScreen(0, 0, s.w, s.h);
+        const QPointF b = v.toScreen(256, 256, s.w, s.h);
+        const double side = std::min(s.w, s.h);
+        EXPECT_NEAR(b.x() - a.x(), side, 1e-9) << s.w << " x " << s.h;
+        EXPECT_NEAR(b.y() - a.y(), side, 1e-9) << s.w << " x " << s.h;
+        EXPECT_NEAR(a.x() + b.x(), s.w, 1e-9); // centred
+        EXPECT_NEAR(a.y() + b.y(), s.h, 1e-9);
+        const QPointF back = v.toImage(b.x(), b.y(), s.w, s.h);
+        EXPECT_NEAR(back.x(), 256, 1e-9);
+        EXPECT_NEAR(back.y(), 256, 1e-9);
+    }
+    EXPECT_EQ(v.view(), QRectF(0, 0, 256, 256)); // the view window itself is kept
 }

@@ -41,9 +41,12 @@ QImage checkerPicture() {
 }
 
 struct ImgDispATest : ::testing::Test {
+    // The geometry below is that of a view stretched over the widget; square
+    // pixels have a test of their own.
     void SetUp() override {
         d.setFrameShape(QFrame::NoFrame);
         d.resize(400, 200);
+        d.setKeepAspect(false);
     }
     ImgDispA d;
 };
@@ -182,4 +185,25 @@ TEST_F(ImgDispATest, OverlayDrawsTheSelection) {
     EXPECT_EQ(d.renderToImage().pixelColor(20, 40), QColor(Qt::black));
     d.setShowOverlayer(true);
     EXPECT_EQ(d.renderToImage().pixelColor(40, 40), QColor(192, 192, 255));
+}
+
+// By default image pixels are square: a 4 x 4 picture in a 400 x 200 widget
+// is drawn 200 x 200 in the middle, white beside it, and the mouse maps
+// through the same square.
+TEST(ImgDispAAspect, PicturesAreLetterboxedWithSquarePixels) {
+    ImgDispA d;
+    d.setFrameShape(QFrame::NoFrame);
+    d.resize(400, 200);
+    d.setPicture(checkerPicture());
+    const QImage shot = d.renderToImage();
+    EXPECT_EQ(shot.pixelColor(50, 100), QColor(Qt::white));
+    EXPECT_EQ(shot.pixelColor(350, 100), QColor(Qt::white));
+    EXPECT_EQ(shot.pixelColor(110, 10), QColor(10, 10, 0));
+    EXPECT_EQ(shot.pixelColor(290, 190), QColor(190, 190, 0));
+    EXPECT_EQ(d.viewWindow(), QRectF(0, 0, 4, 4));
+    QSignalSpy moved(&d, &ImgDispA::mouseMoved);
+    sendMouse(&d, QEvent::MouseMove, QPoint(150, 60), Qt::NoButton, Qt::NoButton);
+    ASSERT_EQ(moved.count(), 1);
+    EXPECT_NEAR(moved.at(0).at(0).toDouble(), 1.0, 1e-9);
+    EXPECT_NEAR(moved.at(0).at(1).toDouble(), 1.2, 1e-9);
 }
