@@ -91,6 +91,7 @@ TEST(AlignTool, RecoversDriftsAndRefusesBadInput) {
         {{"--i1", dir.filePath("i1"), "--reference", "99"}, 2, "only 9 images"},
         {{"--i1", dir.filePath("i1"), "--shifts", "x"}, 2, "--shifts"},
         {{"--i1", dir.filePath("i1"), "--upsample", "0"}, 2, "--upsample"},
+        {{"--i1", dir.filePath("i1"), "--upsample", "101"}, 2, "--upsample"},
         {{"--i1", dir.filePath("i1"), "--method", "edge", "--chain"}, 2, "--method phase"},
         {{"--i1", dir.filePath("i1"), "--max-jump", "-1"}, 2, "--max-jump"},
         {{"--i1", dir.filePath("none")}, 1, "none"},

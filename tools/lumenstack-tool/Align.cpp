@@ -9,11 +9,10 @@
 //
 // phase (default): phase correlation of the mean-free, Hann-windowed images
 //        (see analysis/PhaseCorrelation.h), refined to 1/N pixel by
-//        --upsample N; --gradient correlates gradient magnitudes (contrast
-//        that reverses across the edge); --chain correlates each image with
-//        its neighbour nearer K and adds the shifts up. The score is the
-//        normalised correlation peak. Runs on --threads N (default every
-//        core); the shifts do not depend on N.
+//        --upsample N (1..100; its cost grows with N); --gradient correlates gradient magnitudes
+//        (contrast that reverses across the edge); --chain correlates each image with its neighbour
+//        nearer K and adds the shifts up. The score is the normalised correlation peak. Runs on
+//        --threads N (default every core); the shifts do not depend on N.
 // edge:  the image processor's edge/binary score with its hill climb; the
 //        binary images are the edges above X (0..1) of each image's edge
 //        range (default 0.3, the slider at 300). The climb of an image starts
@@ -88,7 +87,7 @@ bool takeValue(const QString &o, const QString &v, AlignArgs *a, bool *known) {
     }
     if (o == "--upsample") {
         a->series.phase.upsample = v.toInt(&ok);
-        return ok && a->series.phase.upsample >= 1 && a->series.phase.upsample <= 1000;
+        return ok && a->series.phase.upsample >= 1 && a->series.phase.upsample <= 100;
     }
     if (o == "--threads") {
         a->series.threads = v.toInt(&ok);
