@@ -29,6 +29,25 @@ QString mapUnits(const QString &mapName) {
     return QString();
 }
 
+QString plainMapTitle(const QString &mapName) {
+    static const struct {
+        const char *name;
+        const char *title;
+    } known[] = {{"a2d Zansa", "Residual"},
+                 {"a2d RFactor", "R-factor"},
+                 {"a2d Chi2", "Chi-square"},
+                 {"a2d DMut", "Edge jump"},
+                 {"a2d Rest", "Residual absorption"},
+                 {"a2d Rati", "Ratio"},
+                 {"a2d esm", "Energy shift"},
+                 {"a2d ElemsCor", "Correlation"},
+                 {"a2d ElemsCorTh", "Correlation above threshold"}};
+    for (const auto &k : known)
+        if (mapName == QLatin1String(k.name))
+            return QString::fromLatin1(k.title);
+    return mapName;
+}
+
 QString mapDescription(const Analyzed2DRes &map) {
     const AnalyzeCond &g = map.grid();
     // The origin is the top-left pixel of the analysed area.

@@ -39,6 +39,10 @@ bool writeMapSidecar(const Analyzed2DRes &map, const QString &dataPath, const QS
 // The units of a map, by its name ("" when the map has none of its own).
 QString mapUnits(const QString &mapName);
 
+// Plain words for the internal names of the panel's maps ("a2d Zansa" is
+// "Residual"); other names as they are.
+QString plainMapTitle(const QString &mapName);
+
 // "Lumenstack map; name=...; units=...; bin=HX HY; origin=X0 Y0; size=W H".
 QString mapDescription(const Analyzed2DRes &map);
 

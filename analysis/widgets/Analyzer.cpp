@@ -2,6 +2,7 @@
 
 #include "analysis/AnalyzeProc.h"
 #include "analysis/Analyzed2DRes.h"
+#include "analysis/MapExport.h"
 #include "analysis/widgets/ElemCtrl.h"
 #include "analysis/widgets/ElemPanel.h"
 #include "analysis/widgets/LCFReference.h"
@@ -320,6 +321,18 @@ Analyzed2DRes *Analyzer::mapNamed(const QString &name) const {
     return nullptr;
 }
 
+QString Analyzer::mapTitle(const Analyzed2DRes *map) const {
+    if (!map)
+        return QString();
+    static const char *const kinds[] = {QT_TR_NOOP("amount"), QT_TR_NOOP("fraction"),
+                                        QT_TR_NOOP("standard error")};
+    for (int row = 0; row < m_refs.size(); ++row)
+        for (int k = 0; k < LCFReference::MapsPerReference; ++k)
+            if (m_refs.at(row)->map(k) == map)
+                return tr("Ref %1 %2").arg(row + 1).arg(tr(kinds[k]));
+    return plainMapTitle(map->name());
+}
+
 int Analyzer::selectedReference() const {
     for (int i = 0; i < m_refs.size(); ++i)
         if (m_refs.at(i)->isShowChecked())
@@ -609,6 +622,7 @@ void Analyzer::showAnalysis() {
     }
     m_view->setTarget(m_analyzed);
     m_view->clearOthers();
+    m_result.setName(tr("fitted curve"));
     m_view->addOther(m_result, QPen(QColor(255, 0, 255), 2));
     for (const LCFReference *r : m_refs)
         if (r->isInUse())

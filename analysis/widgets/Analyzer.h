@@ -73,6 +73,10 @@ public:
 
     // The map the main window shows (nullptr when none).
     Analyzed2DRes *selectedMap() const;
+    // The map's name as the user reads it: "Ref k fraction" for row k's
+    // maps (counted from 1, as the rows' buttons are), plain words for the
+    // panel's own maps.
+    QString mapTitle(const Analyzed2DRes *map) const;
     // Index of the first row whose selection button is checked, -1 when none.
     int selectedReference() const;
     // Maps per reference row, as saveAllImages numbers them.

@@ -148,6 +148,7 @@ void LCFReference::reload() {
     }
     m_columnChoice->setVisible(column > 0 && m_columnChoice->count() > 0);
     m_spectrum = read;
+    m_spectrum.setName(tr("Ref %1: %2").arg(m_row + 1).arg(QFileInfo(file).fileName()));
     m_loaded = true;
     m_heldFile = chosen;
     m_column = column;

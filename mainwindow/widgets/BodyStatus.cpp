@@ -4,6 +4,7 @@
 #include "mainwindow/widgets/Body.h"
 
 #include "analysis/Analyzed2DRes.h"
+#include "analysis/MapExport.h"
 #include "analysis/widgets/Analyzer.h"
 #include "imageio/LoadTiff.h"
 #include "imageio/TiffData.h"
@@ -70,7 +71,9 @@ void Body::updateCursorReadout(int mx, int my) {
             return;
         }
         const double v = map->showProcessed() ? map->processedAt(mx, my) : map->valueAt(mx, my);
-        m_cursorStatus->setText(StatusTexts::mapCursorReadout(mx, my, v, map->name()));
+        const QString title =
+            ui->ShowShiftMap->isChecked() ? plainMapTitle(map->name()) : analyzer()->mapTitle(map);
+        m_cursorStatus->setText(StatusTexts::mapCursorReadout(mx, my, v, title));
         return;
     }
     const TiffData *image = currentImage();

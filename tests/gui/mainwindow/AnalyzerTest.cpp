@@ -268,6 +268,10 @@ TEST_F(AnalyzerRun, InteractiveFitAndReferenceRows) {
         EXPECT_NEAR(r.toDouble(), i == 0 ? 30 : 70, 3.0);
     }
     EXPECT_EQ(a->view()->others().size(), 3); // fitted curve and both references
+    a->view()->renderPlot();
+    const QStringList legend = a->view()->legendLabels();
+    for (const char *label : {"fitted curve", "Ref 1: refA.dat", "Ref 2: refB.dat"})
+        EXPECT_TRUE(legend.contains(label)) << label << " in " << legend.join(", ").toStdString();
 
     struct Vic {
         const char *arg;
@@ -356,6 +360,8 @@ TEST_F(AnalyzerRun, BatchRunStopAndExport) {
     const Analyzed2DRes *frac = body.analyzer()->selectedMap();
     ASSERT_NE(frac, nullptr);
     EXPECT_EQ(frac->name(), "LCF Ref 2");
+    EXPECT_EQ(body.analyzer()->mapTitle(frac), "Ref 1 fraction");
+    EXPECT_EQ(body.analyzer()->mapTitle(body.analyzer()->zansaMap()), "Residual");
     for (int x = 0; x < W; ++x)
         EXPECT_NEAR(frac->valueAt(x, 2), double(x) / (W - 1), 0.03) << x;
     EXPECT_TRUE(QFile::exists(dir.filePath("frac-0.dat.json")));
