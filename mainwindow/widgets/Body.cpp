@@ -75,6 +75,7 @@ Body::Body(QWidget *parent)
     setupAnalysis();
     setupReferenceNormalisation();
     setupRunControl();
+    setupMenus();
     setupExport();
     setupSumUp();
     setupImgProc();

@@ -369,6 +369,10 @@ private:
     // When I0 is used: the ways the two series do not match, each said once.
     void reportSeriesMismatch();
     void setupMessages();
+    // The menu bar and its keys (BodyMenus.cpp).
+    void setupMenus();
+    void stepImages(int count);
+    static void openDocument(const QString &name);
     int panelIndex(Series s) const;
     void setupImgProc();
     void setupAnalyzer2();

@@ -19,6 +19,7 @@
 #include "mainwindow/widgets/MessagesWindow.h"
 #include "support/TestSupport.h"
 
+#include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
@@ -26,6 +27,7 @@
 #include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenuBar>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSignalSpy>
@@ -769,4 +771,28 @@ TEST_F(BodyTest, I0CoveringLessThanI1IsNamedAndItsGapLeftOut) {
     body.showXafsSpectrum(5, 6);
     ASSERT_EQ(shown().count(), 2);
     EXPECT_DOUBLE_EQ(shown().x(1), 7010);
+}
+
+// The menu bar's keys step through the images: by one with Left/Right, by
+// ten with Page Up/Down, stopping at the ends.
+TEST_F(BodyTest, MenuKeysStepThroughTheImages) {
+    ASSERT_TRUE(load(i1Panel, writeSeries("s", 12, false)));
+    const auto press = [this](int key) {
+        for (QAction *a : body.menuBar()->findChildren<QAction *>())
+            if (a->shortcut() == QKeySequence(key)) {
+                a->trigger();
+                return true;
+            }
+        return false;
+    };
+    const struct {
+        int key;
+        int index;
+    } steps[] = {{Qt::Key_PageDown, 10}, {Qt::Key_Right, 11}, {Qt::Key_Right, 11},
+                 {Qt::Key_Left, 10},     {Qt::Key_PageUp, 0}, {Qt::Key_PageDown, 10}};
+    for (const auto &s : steps) {
+        ASSERT_TRUE(press(s.key)) << s.key;
+        EXPECT_EQ(body.currentImageIndex(), s.index) << s.key;
+    }
+    EXPECT_EQ(child<QComboBox>("Selected")->currentIndex(), 10);
 }
