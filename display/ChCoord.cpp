@@ -126,6 +126,10 @@ ChCoord::Ticks ChCoord::ticks(double a, double b) {
     const double range = b - a;
     if (!std::isfinite(a) || !std::isfinite(b) || !(range > 0))
         return t;
+    // The bounds of a plot with nothing in it are the +-1e300 of an empty
+    // spectrum: no numbers belong on such an axis.
+    if (std::fabs(a) >= EmptyBound || std::fabs(b) >= EmptyBound)
+        return t;
     const double e = std::pow(10.0, std::floor(std::log10(range)));
     // A span beyond the doubles (ends near +-1e308) or one so small that its
     // power of ten underflows has no leading digit to choose a step by.

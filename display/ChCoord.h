@@ -57,6 +57,9 @@ public:
     // Tick rule: the step is 0.2, 0.5, 1 or 2 times the power of ten below the
     // range, chosen by the range's leading digit. A range that is empty,
     // reversed or not finite gives step 0 and no ticks.
+    // An end at or beyond EmptyBound (the bounds of an empty spectrum) gives
+    // no ticks either.
+    static constexpr double EmptyBound = 1e299;
     static Ticks ticks(double a, double b);
 
     int x0() const { return m_x0; }

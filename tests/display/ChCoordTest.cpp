@@ -102,6 +102,8 @@ TEST(ChCoordTest, EmptyOrBrokenRangeHasNoTicks) {
     EXPECT_TRUE(ChCoord::ticks(qQNaN(), 1).values().isEmpty());
     // Finite ends whose span overflows or whose power of ten underflows.
     EXPECT_EQ(ChCoord::ticks(-1e308, 1e308).step, 0);
+    EXPECT_TRUE(ChCoord::ticks(-1e300, 1e300).values().isEmpty()); // an empty plot's bounds
+    EXPECT_EQ(ChCoord::ticks(0, 1e298).values().size(), 6);
     EXPECT_EQ(ChCoord::ticks(0, 5e-324).step, 0);
     EXPECT_TRUE(ChCoord::ticks(-1e308, 1e308).values().isEmpty());
 }
