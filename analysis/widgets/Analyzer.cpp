@@ -384,8 +384,13 @@ Analyzed2DRes *Analyzer::selectedMapIn(int mode) const {
 
 // ------------------------------------------------------------------ slots
 
+// Inside a scrolling window (the main window's), that window is shown.
 void Analyzer::show() {
     QFrame::show();
+    if (window() != this) {
+        window()->show();
+        window()->raise();
+    }
     m_view->show();
 }
 

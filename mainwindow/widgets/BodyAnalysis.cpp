@@ -24,6 +24,8 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLineEdit>
+#include <QScrollArea>
+#include <algorithm>
 #include <cmath>
 
 Analyzer *Body::analyzer() const {
@@ -36,9 +38,18 @@ bool Body::isAnalysisRunning() const {
     return m_analysis && m_analysis->kind != AnalysisState::Run::None;
 }
 
+// The panel is taller than a laptop screen: its window scrolls, sized to fit
+// a 1366 x 768 screen.
 void Body::setupAnalysis() {
-    m_analysis->analyzer = new Analyzer(this);
-    m_analysis->analyzer->setWindowFlag(Qt::Window);
+    auto *window = new QScrollArea(this);
+    window->setObjectName(QStringLiteral("AnalyzerWindow"));
+    window->setWindowFlag(Qt::Window);
+    window->setWidgetResizable(true);
+    m_analysis->analyzer = new Analyzer(window);
+    window->setWidget(m_analysis->analyzer);
+    window->setWindowTitle(m_analysis->analyzer->windowTitle());
+    const QSize panel = m_analysis->analyzer->sizeHint();
+    window->resize(std::min(panel.width() + 24, 1340), std::min(panel.height() + 4, 700));
     m_analysis->run = new MapRun(this);
     Analyzer *a = m_analysis->analyzer;
     MapRun *run = m_analysis->run;

@@ -476,3 +476,14 @@ TEST_F(AnalyzerRun, RunsStopFromTheButtonAndFromTheBatchWindow) {
     const QVector<UserMessage> said = UserMessages::hub().messages();
     EXPECT_TRUE(said.last().text.contains("Stop: the map run was stopped with the batch"));
 }
+
+// The panel's window fits a 1366 x 768 screen; the panel scrolls inside it.
+TEST_F(AnalyzerRun, PanelWindowFitsALaptopScreen) {
+    body.analyzer()->show();
+    QWidget *window = body.analyzer()->window();
+    EXPECT_EQ(window->objectName(), "AnalyzerWindow");
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_LE(window->width(), 1366);
+    EXPECT_LE(window->height(), 768 - 60); // room for the title bar and a panel
+    EXPECT_TRUE(body.analyzer()->isVisible());
+}
