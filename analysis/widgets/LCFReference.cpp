@@ -172,9 +172,9 @@ LcfReferenceSource LCFReference::source(const QString &file, int column) const {
 void LCFReference::showReadouts() {
     ui->DMut->setText(m_loaded ? g6(m_spectrum.dMut()) : QString());
     ui->MidE->setText(m_loaded ? g6(m_spectrum.midx()) : QString());
-    for (QWidget *w : {static_cast<QWidget *>(ui->DMut), static_cast<QWidget *>(ui->MidE)}) {
+    for (QLineEdit *w : {ui->DMut, ui->MidE}) {
         w->setStyleSheet(m_problem.isEmpty() ? QString() : QString::fromLatin1(ProblemStyle));
-        w->setToolTip(m_problem);
+        w->setToolTip(m_problem.isEmpty() ? w->text() : m_problem);
     }
 }
 
@@ -253,4 +253,6 @@ void LCFReference::showResult(double coefficient, double amount) {
     m_coefficient = coefficient;
     ui->R->setText(QString::asprintf("%5.2f", coefficient * 100));
     ui->T->setText(g6(amount));
+    ui->R->setToolTip(ui->R->text());
+    ui->T->setToolTip(ui->T->text());
 }

@@ -5,6 +5,7 @@
 #include "ui_XafsFileSelect.h"
 
 #include <QFileDialog>
+#include <QFileInfo>
 
 XafsFileSelect::XafsFileSelect(QWidget *parent)
     : QFrame(parent), ui(new Ui::XafsFileSelect), m_dialog(new QFileDialog(this)) {
@@ -18,6 +19,8 @@ XafsFileSelect::XafsFileSelect(QWidget *parent)
     connect(m_dialog, &QFileDialog::fileSelected, this, &XafsFileSelect::fileSelected);
     connect(ui->Clear, &QPushButton::clicked, this, &XafsFileSelect::clear);
     connect(ui->Use, &QCheckBox::toggled, this, &XafsFileSelect::changedUse);
+    ui->Selected->setMinimumWidth(
+        ui->Selected->fontMetrics().horizontalAdvance(QStringLiteral("Fe_metal_rt_01.xdi__")));
 }
 
 XafsFileSelect::~XafsFileSelect() {
@@ -35,14 +38,22 @@ void XafsFileSelect::setSelectText(const QString &text) {
 void XafsFileSelect::fileSelected(const QString &fname) {
     m_fileName = fname;
     m_loaded = true;
-    ui->Selected->setText(fname);
+    showName(fname);
     emit newFile(fname);
+}
+
+// The file's own name, which is what tells references apart; the whole path
+// as tool tip.
+void XafsFileSelect::showName(const QString &fname) {
+    ui->Selected->setText(QFileInfo(fname).fileName());
+    ui->Selected->setToolTip(fname);
+    ui->Selected->setCursorPosition(0);
 }
 
 void XafsFileSelect::revertTo(const QString &fname) {
     m_fileName = fname;
     m_loaded = !fname.isEmpty();
-    ui->Selected->setText(fname);
+    showName(fname);
 }
 
 void XafsFileSelect::clear() {

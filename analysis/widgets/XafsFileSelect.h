@@ -40,6 +40,8 @@ public slots:
     void setMaxClearBW(int w);
 
 private:
+    void showName(const QString &fname);
+
     Ui::XafsFileSelect *ui;
     QFileDialog *m_dialog;
     QString m_fileName;

@@ -566,9 +566,12 @@ TEST(XafsFileSelectTest, ChoosingAndClearing) {
     XafsFileSelect select;
     QSignalSpy chosen(&select, &XafsFileSelect::newFile);
     QSignalSpy cleared(&select, &XafsFileSelect::cleared);
-    select.fileSelected("ref.dat");
+    select.fileSelected("/data/refs/ref.dat");
     EXPECT_TRUE(select.isLoaded());
+    EXPECT_EQ(select.fileName(), "/data/refs/ref.dat");
+    // The name tells references apart; the path is the tool tip.
     EXPECT_EQ(select.findChild<QLineEdit *>("Selected")->text(), "ref.dat");
+    EXPECT_EQ(select.findChild<QLineEdit *>("Selected")->toolTip(), "/data/refs/ref.dat");
     ASSERT_EQ(chosen.size(), 1);
     QTest::mouseClick(select.findChild<QPushButton *>("Clear"), Qt::LeftButton);
     EXPECT_FALSE(select.isLoaded());
