@@ -212,6 +212,14 @@ const QVector<CommandDoc> &table() {
          "chi2: analyzer_select_image 1000 and 1001).",
          C::AtOnce},
 
+        {LOAD_SHIFTS, Display, "file",
+         "Registration shifts of the I1 images from a shift file (\"index dx dy score\" per "
+         "line, as lumenstack-tool align writes it); shifts with decimals are applied to the "
+         "nearest whole pixel. A file that cannot be read leaves the shifts in use.",
+         C::AtOnce},
+        {SAVE_SHIFTS, Display, "file",
+         "Writes the registration shifts of the I1 images as a shift file.", C::AtOnce},
+        {CLEAR_SHIFTS, Display, "none", "Every I1 image back to shift 0 0.", C::AtOnce},
         {CALIB_SHOW_WINDOW, Calib, "none", "Shows the calibration window.", C::AtOnce},
         {CALIB_LOAD_STD, Calib, "file", "Standard spectrum of the calibration.", C::AtOnce},
         {CALIB_SET_EDGE_EV, Calib, "text", "Edge energy of the standard (eV).", C::AtOnce},

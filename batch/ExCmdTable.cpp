@@ -140,6 +140,9 @@ const char *const ExtensionNames[ExCmdTable::ExtensionCount] = {
     "analyzer_set_LCF_sum1",
     "analyzer_set_fixed_E0",
     "analyzer_select_sigma_image",
+    "load_shifts",
+    "save_shifts",
+    "clear_shifts",
 };
 
 struct Table {

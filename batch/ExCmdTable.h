@@ -142,13 +142,16 @@ enum EX_CMD_ID {
     ANALYZER_SET_LCF_SUM1 = 201,
     ANALYZER_SET_FIXED_E0 = 202,
     ANALYZER_SELECT_SIGMA_IMAGE = 203,
+    LOAD_SHIFTS = 204,
+    SAVE_SHIFTS = 205,
+    CLEAR_SHIFTS = 206,
 };
 
 class ExCmdTable {
 public:
     static constexpr int Count = 127;
     static constexpr int FirstExtension = 200;
-    static constexpr int ExtensionCount = 4;
+    static constexpr int ExtensionCount = 7;
 
     // Every command identifier: 0..Count-1, then the extensions.
     static QVector<EX_CMD_ID> allIds();

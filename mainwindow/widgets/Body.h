@@ -181,6 +181,10 @@ public slots:
     void giveProcData();
     void setImgShift(int dx, int dy);
     void clearAllShifts();
+    // Registration shifts of the I1 images from and to a shift file
+    // ("index dx dy score"); a file that cannot be read keeps the shifts.
+    bool loadShifts(const QString &fname);
+    bool saveShifts(const QString &fname);
     void showProcImg(bool f);
     void deglitchShownMap();
     void startCollectQInfo();
@@ -273,6 +277,7 @@ private:
     void setupExport();
     void registerAnalyzerCommands();
     void registerExportCommands();
+    void registerShiftCommands();
     // Ends a map run before the measurement it reads changes (waits for it).
     void haltAnalysisRun();
     bool analysisRunMayStart(AnalyzeCond &grid);

@@ -43,6 +43,7 @@ void Body::registerCommands() {
     registerAnalyzerCommands();
     registerElemsCommands();
     registerExportCommands();
+    registerShiftCommands();
 }
 
 // Loads complete through the loader's finishLoadFiles, which also answers a

@@ -4,12 +4,14 @@
 // and the error-point mask switch.
 #include "analysis/Analyzed2DRes.h"
 #include "analysis/DarkCheck.h"
+#include "analysis/ImageRegistration.h"
 #include "analysis/widgets/Analyzer.h"
 #include "analysis/widgets/Analyzer2.h"
 #include "analysis/widgets/ImgProc.h"
 #include "app/AppSettings.h"
 #include "app/DebugLog.h"
 #include "app/UserMessages.h"
+#include "batch/ExCmdTable.h"
 #include "display/widgets/ImgDispA.h"
 #include "imageio/ErrPoints.h"
 #include "imageio/TiffData.h"
@@ -17,6 +19,8 @@
 #include "ui_Body.h"
 
 #include <QDir>
+#include <QFileInfo>
+#include <functional>
 
 // ------------------------------------------------------------------ setup
 
@@ -103,6 +107,64 @@ void Body::setImgShift(int dx, int dy) {
 }
 
 // Only the I1 series: the I0 images keep their shifts.
+// ------------------------------------------------------------------ shift files
+
+bool Body::loadShifts(const QString &fname) {
+    QVector<Registration::ShiftEntry> entries;
+    QString why;
+    if (!Registration::readShiftFile(fname, entries, &why)) {
+        UserMessages::refuse(tr("Shifts not loaded from %1: %2; the shifts in use stay")
+                                 .arg(QFileInfo(fname).fileName(), why));
+        return false;
+    }
+    haltAnalysisRun();
+    const QVector<TiffData *> &images = m_stack.i1();
+    int applied = 0, rounded = 0, beyond = 0;
+    for (const Registration::ShiftEntry &e : entries) {
+        if (e.index < 0 || e.index >= images.size()) {
+            ++beyond;
+            continue;
+        }
+        const int dx = Registration::wholePixels(e.dx), dy = Registration::wholePixels(e.dy);
+        rounded += (dx != e.dx || dy != e.dy) ? 1 : 0;
+        if (m_stack.setImageShift(Series::I1, e.index, dx, dy))
+            images.at(e.index)->rebuildDisplay();
+        ++applied;
+    }
+    QString text = tr("%1 shifts loaded from %2").arg(applied).arg(QFileInfo(fname).fileName());
+    if (rounded > 0)
+        text += tr("; %1 with decimals applied to the nearest whole pixel").arg(rounded);
+    if (beyond > 0)
+        text += tr("; %1 for images the series does not have, left out").arg(beyond);
+    if (rounded > 0 || beyond > 0)
+        UserMessages::warn(text);
+    else
+        UserMessages::info(text);
+    refreshShiftedImage(currentImage());
+    showXafsSpectrum();
+    return true;
+}
+
+bool Body::saveShifts(const QString &fname) {
+    QVector<Registration::ShiftEntry> entries;
+    const QVector<TiffData *> &images = m_stack.i1();
+    for (int i = 0; i < images.size(); ++i)
+        entries.append({i, double(images.at(i)->shiftX()), double(images.at(i)->shiftY()), 1.0});
+    return reportIfNotWritten(Registration::writeShiftFile(fname, entries), fname);
+}
+
+void Body::registerShiftCommands() {
+    const auto done = [this](EX_CMD_ID id, std::function<void(const CmdLine &)> effect) {
+        registerCommand(id, [this, id, effect](const CmdLine &cmd) {
+            effect(cmd);
+            emit finishBatchExec(id);
+        });
+    };
+    done(LOAD_SHIFTS, [this](const CmdLine &c) { loadShifts(c.arg(0)); });
+    done(SAVE_SHIFTS, [this](const CmdLine &c) { saveShifts(c.arg(0)); });
+    done(CLEAR_SHIFTS, [this](const CmdLine &) { clearAllShifts(); });
+}
+
 void Body::clearAllShifts() {
     const QVector<TiffData *> &images = m_stack.i1();
     bool any = false;
