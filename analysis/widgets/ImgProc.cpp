@@ -6,6 +6,10 @@
 #include "imageio/TiffData.h"
 #include "ui_ImgProc.h"
 
+#include <QFileDialog>
+#include <QGridLayout>
+#include <QPushButton>
+
 namespace {
 
 QString g6(double v) {
@@ -16,6 +20,8 @@ QString g6(double v) {
 
 ImgProc::ImgProc(QWidget *parent) : QFrame(parent), ui(new Ui::ImgProc) {
     ui->setupUi(this);
+    setupShiftFiles();
+    explainControls();
     connect(ui->EdgeDetect, &QCheckBox::toggled, this, &ImgProc::toggledEdgeDetect);
     connect(ui->BinaryImage, &QCheckBox::toggled, this, &ImgProc::askGiveData);
     connect(ui->Compare, &QCheckBox::toggled, this, &ImgProc::askGiveData);
@@ -220,4 +226,78 @@ void ImgProc::setShift() {
 
 void ImgProc::clearAllShifts() {
     emit askClearAllShifts();
+}
+
+// What each control does, for a user who has not read the documentation.
+void ImgProc::explainControls() {
+    static const struct {
+        const char *name;
+        const char *tip;
+    } tips[] = {
+        {"EdgeDetect", QT_TR_NOOP("Shows the edges of the current I1 image (gradient magnitude) "
+                                  "instead of the image")},
+        {"BinaryImage", QT_TR_NOOP("Shows the edge image cut at the threshold Th.: 1 above, 0 "
+                                   "below")},
+        {"MaxEdgeV", QT_TR_NOOP("Edge value shown as white")},
+        {"MinEdgeV", QT_TR_NOOP("Edge value shown as black")},
+        {"BinThV", QT_TR_NOOP("Threshold of the binary image (also the slider)")},
+        {"SetRef", QT_TR_NOOP("Takes the current binary image as the reference the others are "
+                              "compared with")},
+        {"Compare", QT_TR_NOOP("Shows the current binary image over the reference, shifted by "
+                               "Shift X / Y")},
+        {"ShiftX", QT_TR_NOOP("Shift of the current image in x, pixels")},
+        {"ShiftY", QT_TR_NOOP("Shift of the current image in y, pixels")},
+        {"ShiftU", QT_TR_NOOP("Moves the comparison up by one pixel")},
+        {"ShiftD", QT_TR_NOOP("Moves the comparison down by one pixel")},
+        {"ShiftL", QT_TR_NOOP("Moves the comparison left by one pixel")},
+        {"ShiftR", QT_TR_NOOP("Moves the comparison right by one pixel")},
+        {"NormScolarP", QT_TR_NOOP("Normalised scalar product (S.P.) of the binary image and "
+                                   "the reference at the shift: 1 when they match")},
+        {"ShiftAuto", QT_TR_NOOP("Finds the shift with the largest S.P. for the current image")},
+        {"AAutoShift", QT_TR_NOOP("Always auto shift: finds the shift whenever the image "
+                                  "changes")},
+        {"ASetShift", QT_TR_NOOP("Always set shift: applies the shift found to the image")},
+        {"SetShift", QT_TR_NOOP("Applies Shift X / Y to the current I1 image")},
+        {"ClearAllShifts", QT_TR_NOOP("Every I1 image back to shift 0 0 (undoes the shifts)")},
+    };
+    for (const auto &t : tips)
+        if (QWidget *w = findChild<QWidget *>(QString::fromLatin1(t.name)))
+            w->setToolTip(tr(t.tip));
+}
+
+// Shift files ("index dx dy score" per image, as lumenstack-tool align
+// writes them) in and out of the window.
+void ImgProc::setupShiftFiles() {
+    auto *grid = qobject_cast<QGridLayout *>(ui->Controls);
+    const int row = grid ? grid->rowCount() : 0;
+    const auto button = [this](const char *name, const QString &text, const QString &tip) {
+        auto *b = new QPushButton(text, this);
+        b->setObjectName(QString::fromLatin1(name));
+        b->setToolTip(tip);
+        return b;
+    };
+    QPushButton *load = button("LoadShifts", tr("Load Shifts"),
+                               tr("Shifts of the I1 images from a shift file (as align writes "
+                                  "it)"));
+    QPushButton *save =
+        button("SaveShifts", tr("Save Shifts"), tr("The shifts of the I1 images as a shift file"));
+    if (grid) {
+        grid->addWidget(load, row, 0, 1, 2);
+        grid->addWidget(save, row, 2, 1, 2);
+    }
+    const auto dialog = [this](QFileDialog::AcceptMode mode) {
+        auto *d = new QFileDialog(this);
+        d->setOption(QFileDialog::DontUseNativeDialog, true);
+        d->setAcceptMode(mode);
+        d->setFileMode(mode == QFileDialog::AcceptOpen ? QFileDialog::ExistingFile
+                                                       : QFileDialog::AnyFile);
+        d->setNameFilters({tr("Shift Files (*.txt)"), tr("Any Files (* *.*)")});
+        return d;
+    };
+    QFileDialog *open = dialog(QFileDialog::AcceptOpen);
+    QFileDialog *saveAs = dialog(QFileDialog::AcceptSave);
+    connect(load, &QPushButton::clicked, open, &QFileDialog::show);
+    connect(save, &QPushButton::clicked, saveAs, &QFileDialog::show);
+    connect(open, &QFileDialog::fileSelected, this, &ImgProc::shiftFileChosen);
+    connect(saveAs, &QFileDialog::fileSelected, this, &ImgProc::shiftFileToSaveChosen);
 }

@@ -40,6 +40,9 @@ public:
     const QImage &picture() const { return m_picture; }
 
 signals:
+    // A shift file was chosen to load, or a name to save the shifts under.
+    void shiftFileChosen(const QString &fileName);
+    void shiftFileToSaveChosen(const QString &fileName);
     void askGiveData();
     void askClearAllShifts();
     void updateImg();
@@ -61,6 +64,8 @@ public slots:
     void clearAllShifts();
 
 private:
+    void explainControls();
+    void setupShiftFiles();
     double threshold() const;
     void setTrialShift(int sx, int sy);
     // The trial shift relative to the shift the binary image was made with.

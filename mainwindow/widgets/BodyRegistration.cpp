@@ -32,6 +32,8 @@ void Body::setupImgProc() {
     connect(m_imgProc, &ImgProc::imgShift, this, &Body::setImgShift);
     connect(m_imgProc, &ImgProc::askClearAllShifts, this, &Body::clearAllShifts);
     connect(ui->ShowProcImg, &QAbstractButton::toggled, this, &Body::showProcImg);
+    connect(m_imgProc, &ImgProc::shiftFileChosen, this, &Body::loadShifts);
+    connect(m_imgProc, &ImgProc::shiftFileToSaveChosen, this, &Body::saveShifts);
     connect(ui->DeGlitch, &QPushButton::clicked, this, &Body::deglitchShownMap);
 }
 

@@ -14,9 +14,11 @@
 #include "support/DriftSeries.h"
 #include "support/TestSupport.h"
 
+#include <QAbstractButton>
 #include <QCheckBox>
 #include <QDir>
 #include <QFile>
+#include <QFileDialog>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSlider>
@@ -180,4 +182,31 @@ TEST(Registration, Analyzer2DarkCheckAndSwitches) {
     use->setChecked(false);
     EXPECT_FALSE(ErrPoints::processWide().use());
     ErrPoints::setProcessWide(savedMask);
+}
+
+// Every control of the processor says what it does; its shift-file buttons
+// load and save the series' shifts through their dialogs.
+TEST(Registration, ProcessorControlsExplainThemselvesAndShiftFilesGoThroughTheDialogs) {
+    Body body;
+    ImgProc *proc = body.imgProc();
+    for (QWidget *w : proc->findChildren<QWidget *>())
+        if (w->window() == proc->window() &&
+            (qobject_cast<QAbstractButton *>(w) || qobject_cast<QLineEdit *>(w)))
+            EXPECT_FALSE(w->toolTip().isEmpty()) << w->objectName().toStdString();
+    DriftSeries::Options o;
+    loadSeries(body, o, {QPoint(0, 0), QPoint(0, 0)});
+    QTemporaryDir dir;
+    const QString in = TestSupport::writeFile(dir, "in.txt", "1 -3 2 0.8\n");
+    child<QPushButton>(proc, "LoadShifts")->click();
+    QFileDialog *open = nullptr;
+    for (QFileDialog *d : proc->findChildren<QFileDialog *>())
+        if (d->isVisible())
+            open = d;
+    ASSERT_NE(open, nullptr);
+    emit open->fileSelected(in);
+    open->hide();
+    EXPECT_EQ(body.stack().i1().at(1)->shiftX(), -3);
+    EXPECT_EQ(body.stack().i1().at(1)->shiftY(), 2);
+    emit proc->shiftFileToSaveChosen(dir.filePath("out.txt"));
+    EXPECT_TRUE(QFile::exists(dir.filePath("out.txt")));
 }
