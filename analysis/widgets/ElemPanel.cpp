@@ -287,9 +287,16 @@ void ElemPanel::recalcCorMap() {
         stds.append(r->stdRatio());
         use.append(r->isUse() ? 1 : 0);
     }
+    // Before any run there is nothing to correlate, and no progress to show.
+    const bool anyMap = std::any_of(ratios.begin(), ratios.end(),
+                                    [](const Analyzed2DRes *m) { return m && m->hasGrids(); });
     recalcCorrelationMaps(ratios, stds, use, m_corTh, *m_corMap, *m_corThMap,
-                          [this](double p) { setElemsProgress(p); });
-    setElemsProgress(100);
+                          [this, anyMap](double p) {
+                              if (anyMap)
+                                  setElemsProgress(p);
+                          });
+    if (anyMap)
+        setElemsProgress(100);
     for (Analyzed2DRes *m : {m_corMap, m_corThMap})
         if (m->hasGrids())
             m->genImg();

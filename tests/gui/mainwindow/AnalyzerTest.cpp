@@ -87,6 +87,7 @@ TEST(AnalyzerPanel, FormDefaultsSelectionIdsAndSelectedMap) {
                           {"RAFactor", "1.0"}})
         EXPECT_EQ(child<QLineEdit>(&a, t.name)->text(), t.text) << t.name;
     EXPECT_EQ(child<QLabel>(&a, "Progress")->text(), "0%");
+    EXPECT_EQ(child<QLabel>(&a, "ElemsProgress")->text(), "0%"); // no run yet
     for (const char *on : {"SelMLCFA", "ShowDMuT"})
         EXPECT_TRUE(child<QAbstractButton>(&a, on)->isChecked()) << on;
     for (const char *off : {"SelRAA", "SelElemA", "SelSumUp", "SelProcMaps", "OldLCF", "MLCF",
