@@ -52,9 +52,23 @@ void UserMessages::clear() {
     s.kept.clear();
 }
 
+QString UserMessages::tag(UserMessage::Level level) {
+    switch (level) {
+    case UserMessage::Level::Info:
+        return QStringLiteral("Info: ");
+    case UserMessage::Level::Warning:
+        return QStringLiteral("Warn: ");
+    case UserMessage::Level::Refusal:
+        return QStringLiteral("Refused: ");
+    case UserMessage::Level::Error:
+        break;
+    }
+    return QStringLiteral("Err: ");
+}
+
 QString UserMessages::format(const UserMessage &m) {
-    const QString prefix = m.level == UserMessage::Level::Refusal ? QStringLiteral("Refused: ")
-                           : m.level == UserMessage::Level::Error ? QStringLiteral("Err: ")
-                                                                  : QString();
+    const bool tagged =
+        m.level == UserMessage::Level::Refusal || m.level == UserMessage::Level::Error;
+    const QString prefix = tagged ? tag(m.level) : QString();
     return m.time.toString(QStringLiteral("hh:mm:ss")) + QStringLiteral("  ") + prefix + m.text;
 }

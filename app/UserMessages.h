@@ -40,6 +40,8 @@ public:
     // "hh:mm:ss  text", with "Refused: " before refusals and "Err: " before
     // errors.
     static QString format(const UserMessage &m);
+    // The batch log's tag of a level: "Info: ", "Warn: ", "Refused: ", "Err: ".
+    static QString tag(UserMessage::Level level);
 
 signals:
     void messagePosted(const UserMessage &message);

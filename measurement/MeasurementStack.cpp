@@ -35,7 +35,7 @@ QString MeasurementStack::append(Series s, TiffData *image) {
         .arg(image->height())
         .arg(first->width())
         .arg(first->height())
-        .arg(s == Series::I1 ? "I1" : "I0")
+        .arg(seriesName(s))
         .arg(first->fileName());
 }
 

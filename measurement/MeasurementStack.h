@@ -42,6 +42,10 @@ struct ShiftMapView {
 
 enum class Series { I1, I0 };
 
+inline QString seriesName(Series s) {
+    return s == Series::I1 ? QStringLiteral("I1") : QStringLiteral("I0");
+}
+
 // The offset measured in a dark corner of every image of a series: mean of the
 // image over the rectangle minus the (exposure-scaled) mean of the dark frame.
 struct DarkArea {

@@ -315,6 +315,13 @@ void Body::registerCommand(EX_CMD_ID id, CommandHandler handler) {
     m_handlers.insert(id, std::move(handler));
 }
 
+void Body::registerAtOnce(EX_CMD_ID id, CommandHandler effect) {
+    registerCommand(id, [this, id, effect = std::move(effect)](const CmdLine &cmd) {
+        effect(cmd);
+        emit finishBatchExec(id);
+    });
+}
+
 // Commands inside a remark block are not executed; a name without a handler
 // is reported and answered at once, so the batch goes on.
 void Body::execCmdSlot(CmdLine cmd, bool inRem) {

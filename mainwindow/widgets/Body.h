@@ -63,6 +63,9 @@ public:
     ~Body() override;
 
     void registerCommand(EX_CMD_ID id, CommandHandler handler);
+    // A command whose effect is done when the handler returns: it answers the
+    // dispatcher at once.
+    void registerAtOnce(EX_CMD_ID id, CommandHandler effect);
     bool hasCommandHandler(EX_CMD_ID id) const { return m_handlers.contains(id); }
 
     BatchCtrl *batchCtrl() const { return m_batchCtrl; }

@@ -388,7 +388,6 @@ void Body::analyzeShownSpectrum() {
     Analyzer *a = analyzer();
     if (a->isRunning() || !(a->isVisible() || a->view()->isVisible()))
         return;
-    referenceNormalisationChanged();
     a->analyzeAndShowSpectrum(m_shown, suggestElm());
 }
 

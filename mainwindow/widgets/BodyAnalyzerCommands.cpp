@@ -29,8 +29,6 @@ bool flagArg(const CmdLine &cmd, int k) {
     return intArg(cmd, k) == 1;
 }
 
-using Effect = std::function<void(const CmdLine &)>;
-
 } // namespace
 
 // The line is answered when the run ends (completed or stopped). A press
@@ -49,52 +47,51 @@ void Body::runCommand(EX_CMD_ID id) {
 }
 
 void Body::registerAnalyzerCommands() {
-    const auto done = [this](EX_CMD_ID id, Effect effect) {
-        registerCommand(id, [this, id, effect](const CmdLine &cmd) {
-            effect(cmd);
-            emit finishBatchExec(id);
-        });
-    };
     Analyzer *a = analyzer();
-    done(ANALYZER_SHOW_WINDOW, [=](const CmdLine &c) { a->show(); });
-    done(ANALYZER_SET_LCF_STD, [=](const CmdLine &c) {
+    registerAtOnce(ANALYZER_SHOW_WINDOW, [=](const CmdLine &c) { a->show(); });
+    registerAtOnce(ANALYZER_SET_LCF_STD, [=](const CmdLine &c) {
         a->setLCFStd(intArg(c, 0), flagArg(c, 1), numArg(c, 2), c.arg(3), c.arg(4));
     });
-    done(ANALYZER_SET_LCF_MODE, [=](const CmdLine &c) { a->setLCFMode(intArg(c, 0)); });
+    registerAtOnce(ANALYZER_SET_LCF_MODE, [=](const CmdLine &c) { a->setLCFMode(intArg(c, 0)); });
     registerCommand(ANALYZER_EXEC_LCF, [this](const CmdLine &) { runCommand(ANALYZER_EXEC_LCF); });
     registerCommand(ANALYZER_EXEC_RA, [this](const CmdLine &) { runCommand(ANALYZER_EXEC_RA); });
-    done(ANALYZER_SELECT_IMAGE, [=](const CmdLine &c) { a->selectImage(intArg(c, 0)); });
-    done(ANALYZER_SELECT_IMAGE_TYPE, [=](const CmdLine &c) {
+    registerAtOnce(ANALYZER_SELECT_IMAGE, [=](const CmdLine &c) { a->selectImage(intArg(c, 0)); });
+    registerAtOnce(ANALYZER_SELECT_IMAGE_TYPE, [=](const CmdLine &c) {
         DebugLog::write(QStringLiteral("Selecting img Type %1").arg(intArg(c, 0)));
         a->selectImageType(intArg(c, 0));
     });
-    done(ANALYZER_SET_RA_ENERGY, [=](const CmdLine &c) { a->setRaEnergy(numArg(c, 0)); });
-    done(ANALYZER_SET_RA_FACTOR, [=](const CmdLine &c) { a->setRaFactor(numArg(c, 0)); });
-    done(ANALYZER_SET_FIXED_SCALE, [=](const CmdLine &c) { a->setFixedScale(flagArg(c, 0)); });
-    done(ANALYZER_SET_SCALE_MAX, [=](const CmdLine &c) {
+    registerAtOnce(ANALYZER_SET_RA_ENERGY, [=](const CmdLine &c) { a->setRaEnergy(numArg(c, 0)); });
+    registerAtOnce(ANALYZER_SET_RA_FACTOR, [=](const CmdLine &c) { a->setRaFactor(numArg(c, 0)); });
+    registerAtOnce(ANALYZER_SET_FIXED_SCALE,
+                   [=](const CmdLine &c) { a->setFixedScale(flagArg(c, 0)); });
+    registerAtOnce(ANALYZER_SET_SCALE_MAX, [=](const CmdLine &c) {
         a->setDMutScaleMax(numArg(c, 0));
         a->setRatioScaleMax(numArg(c, 0));
     });
-    done(ANALYZER_SET_SCALE_MIN, [=](const CmdLine &c) {
+    registerAtOnce(ANALYZER_SET_SCALE_MIN, [=](const CmdLine &c) {
         a->setDMutScaleMin(numArg(c, 0));
         a->setRatioScaleMin(numArg(c, 0));
     });
-    done(ANALYZER_SET_DMUT_SCALE_MAX, [=](const CmdLine &c) { a->setDMutScaleMax(numArg(c, 0)); });
-    done(ANALYZER_SET_DMUT_SCALE_MIN, [=](const CmdLine &c) { a->setDMutScaleMin(numArg(c, 0)); });
-    done(ANALYZER_SET_RATIO_SCALE_MAX,
-         [=](const CmdLine &c) { a->setRatioScaleMax(numArg(c, 0)); });
-    done(ANALYZER_SET_RATIO_SCALE_MIN,
-         [=](const CmdLine &c) { a->setRatioScaleMin(numArg(c, 0)); });
-    done(ANALYZER_VIEW_NORMALIZE, [=](const CmdLine &c) { a->setNormalize(flagArg(c, 0)); });
-    done(ANALYZER_VIEW_ENERUGY_CORRECTION,
-         [=](const CmdLine &c) { a->setEnergyCorrection(flagArg(c, 0)); });
-    done(ANALYZER_SELECT_ANALYSIS_MODE,
-         [=](const CmdLine &c) { a->selectAnalysisMode(intArg(c, 0)); });
+    registerAtOnce(ANALYZER_SET_DMUT_SCALE_MAX,
+                   [=](const CmdLine &c) { a->setDMutScaleMax(numArg(c, 0)); });
+    registerAtOnce(ANALYZER_SET_DMUT_SCALE_MIN,
+                   [=](const CmdLine &c) { a->setDMutScaleMin(numArg(c, 0)); });
+    registerAtOnce(ANALYZER_SET_RATIO_SCALE_MAX,
+                   [=](const CmdLine &c) { a->setRatioScaleMax(numArg(c, 0)); });
+    registerAtOnce(ANALYZER_SET_RATIO_SCALE_MIN,
+                   [=](const CmdLine &c) { a->setRatioScaleMin(numArg(c, 0)); });
+    registerAtOnce(ANALYZER_VIEW_NORMALIZE,
+                   [=](const CmdLine &c) { a->setNormalize(flagArg(c, 0)); });
+    registerAtOnce(ANALYZER_VIEW_ENERUGY_CORRECTION,
+                   [=](const CmdLine &c) { a->setEnergyCorrection(flagArg(c, 0)); });
+    registerAtOnce(ANALYZER_SELECT_ANALYSIS_MODE,
+                   [=](const CmdLine &c) { a->selectAnalysisMode(intArg(c, 0)); });
     // The fit options (commands beyond the built-in table).
-    done(ANALYZER_SET_LCF_NONNEG, [=](const CmdLine &c) { a->setNonNegative(flagArg(c, 0)); });
-    done(ANALYZER_SET_LCF_SUM1, [=](const CmdLine &c) { a->setSumToOne(flagArg(c, 0)); });
-    done(ANALYZER_SET_FIXED_E0, [=](const CmdLine &c) { setFixedE0Command(c); });
-    done(ANALYZER_SELECT_SIGMA_IMAGE, [=](const CmdLine &) { a->selectSigmaImage(); });
+    registerAtOnce(ANALYZER_SET_LCF_NONNEG,
+                   [=](const CmdLine &c) { a->setNonNegative(flagArg(c, 0)); });
+    registerAtOnce(ANALYZER_SET_LCF_SUM1, [=](const CmdLine &c) { a->setSumToOne(flagArg(c, 0)); });
+    registerAtOnce(ANALYZER_SET_FIXED_E0, [=](const CmdLine &c) { setFixedE0Command(c); });
+    registerAtOnce(ANALYZER_SELECT_SIGMA_IMAGE, [=](const CmdLine &) { a->selectSigmaImage(); });
 }
 
 // analyzer_set_fixed_E0 flag [E | auto]: the Fixed E0 box := flag; a number
@@ -116,37 +113,32 @@ void Body::setFixedE0Command(const CmdLine &c) {
 }
 
 void Body::registerExportCommands() {
-    const auto done = [this](EX_CMD_ID id, Effect effect) {
-        registerCommand(id, [this, id, effect](const CmdLine &cmd) {
-            effect(cmd);
-            emit finishBatchExec(id);
-        });
-    };
     SaveDataCfg *s = saveDataCfg();
-    done(SAVE_ALL_IMAGES, [=](const CmdLine &c) { saveAllImages(c.arg(0)); });
-    done(SAVE_DATA, [=](const CmdLine &c) { saveData(c.arg(0)); });
-    done(SAVE_DATA_AS_TIFF, [=](const CmdLine &c) {
+    registerAtOnce(SAVE_ALL_IMAGES, [=](const CmdLine &c) { saveAllImages(c.arg(0)); });
+    registerAtOnce(SAVE_DATA, [=](const CmdLine &c) { saveData(c.arg(0)); });
+    registerAtOnce(SAVE_DATA_AS_TIFF, [=](const CmdLine &c) {
         saveDataAsTiff(c.arg(0), std::max(0, analyzer()->selectedReference()));
     });
-    done(SAVEDATACFG_SHOW_WINDOW, [=](const CmdLine &c) { s->show(); });
-    done(SAVEDATACFG_SAVE_AS_TIFF, [=](const CmdLine &c) {
+    registerAtOnce(SAVEDATACFG_SHOW_WINDOW, [=](const CmdLine &c) { s->show(); });
+    registerAtOnce(SAVEDATACFG_SAVE_AS_TIFF, [=](const CmdLine &c) {
         DebugLog::write(QStringLiteral("setting save as tiff"));
         s->setSaveAsTiff();
     });
-    done(SAVEDATACFG_SAVE_AS_TEXT, [=](const CmdLine &c) {
+    registerAtOnce(SAVEDATACFG_SAVE_AS_TEXT, [=](const CmdLine &c) {
         DebugLog::write(QStringLiteral("setting save as text"));
         s->setSaveAsText();
     });
-    done(SAVEDATACFG_TIFF_FIX_SCALE,
-         [=](const CmdLine &c) { s->setSaveTiffScaleFixed(flagArg(c, 0)); });
-    done(SAVEDATACFG_TIFF_SCALE_MIN,
-         [=](const CmdLine &c) { s->setSaveTiffScaleMin(numArg(c, 0)); });
-    done(SAVEDATACFG_TIFF_SCALE_MAX,
-         [=](const CmdLine &c) { s->setSaveTiffScaleMax(numArg(c, 0)); });
-    done(SAVEDATACFG_TIFF_AS_ANALYZED,
-         [=](const CmdLine &c) { s->setSaveTiffAsAnalyzed(flagArg(c, 0)); });
-    done(SAVEDATACFG_TEXT_AS_CSV, [=](const CmdLine &c) { s->setSaveTextAsCSV(); });
-    done(SAVEDATACFG_TEXT_AS_SSV, [=](const CmdLine &c) { s->setSaveTextAsSSV(); });
-    done(SAVEDATACFG_TEXT_AS_XYZ, [=](const CmdLine &c) { s->setSaveTextAsXYVal(); });
-    done(SAVEDATACFG_TEXT_AS_VALS, [=](const CmdLine &c) { s->setSaveTextAsValValVal(); });
+    registerAtOnce(SAVEDATACFG_TIFF_FIX_SCALE,
+                   [=](const CmdLine &c) { s->setSaveTiffScaleFixed(flagArg(c, 0)); });
+    registerAtOnce(SAVEDATACFG_TIFF_SCALE_MIN,
+                   [=](const CmdLine &c) { s->setSaveTiffScaleMin(numArg(c, 0)); });
+    registerAtOnce(SAVEDATACFG_TIFF_SCALE_MAX,
+                   [=](const CmdLine &c) { s->setSaveTiffScaleMax(numArg(c, 0)); });
+    registerAtOnce(SAVEDATACFG_TIFF_AS_ANALYZED,
+                   [=](const CmdLine &c) { s->setSaveTiffAsAnalyzed(flagArg(c, 0)); });
+    registerAtOnce(SAVEDATACFG_TEXT_AS_CSV, [=](const CmdLine &c) { s->setSaveTextAsCSV(); });
+    registerAtOnce(SAVEDATACFG_TEXT_AS_SSV, [=](const CmdLine &c) { s->setSaveTextAsSSV(); });
+    registerAtOnce(SAVEDATACFG_TEXT_AS_XYZ, [=](const CmdLine &c) { s->setSaveTextAsXYVal(); });
+    registerAtOnce(SAVEDATACFG_TEXT_AS_VALS,
+                   [=](const CmdLine &c) { s->setSaveTextAsValValVal(); });
 }

@@ -264,15 +264,10 @@ bool Body::loadMap(const QString &fname, Analyzed2DRes &map, EMPHeader &header) 
 // ------------------------------------------------------------------ batch
 
 void Body::registerCalibCommands() {
-    const auto done = [this](EX_CMD_ID id, std::function<void(const CmdLine &)> effect) {
-        registerCommand(id, [this, id, effect](const CmdLine &cmd) {
-            effect(cmd);
-            emit finishBatchExec(id);
-        });
-    };
-    done(CALIB_SHOW_WINDOW, [this](const CmdLine &) { m_calibCtrl->show(); });
-    done(CALIB_LOAD_STD, [this](const CmdLine &c) { m_calibCtrl->loadStd(c.arg(0)); });
-    done(CALIB_SET_EDGE_EV, [this](const CmdLine &c) { m_calibCtrl->setEdgeEV(c.arg(0)); });
+    registerAtOnce(CALIB_SHOW_WINDOW, [this](const CmdLine &) { m_calibCtrl->show(); });
+    registerAtOnce(CALIB_LOAD_STD, [this](const CmdLine &c) { m_calibCtrl->loadStd(c.arg(0)); });
+    registerAtOnce(CALIB_SET_EDGE_EV,
+                   [this](const CmdLine &c) { m_calibCtrl->setEdgeEV(c.arg(0)); });
     // Completes when the run ends; a press that stops a run, or a run that
     // cannot start, completes at once.
     registerCommand(CALIB_EXEC, [this](const CmdLine &) {
@@ -282,13 +277,13 @@ void Body::registerCalibCommands() {
             emit finishBatchExec(CALIB_EXEC);
     });
     // The load answers exactly once, whatever its outcome.
-    done(CALIB_LOAD_MAP, [this](const CmdLine &c) {
+    registerAtOnce(CALIB_LOAD_MAP, [this](const CmdLine &c) {
         EMPHeader header;
         loadMap(c.arg(0), *m_esm, header);
     });
-    done(CALIB_CLEAR_MAP, [this](const CmdLine &) { clearShiftMap(); });
-    done(CALIB_SAVE_MAP, [this](const CmdLine &c) { saveEMap(c.arg(0)); });
-    done(CALIB_TYPE, [this](const CmdLine &c) {
+    registerAtOnce(CALIB_CLEAR_MAP, [this](const CmdLine &) { clearShiftMap(); });
+    registerAtOnce(CALIB_SAVE_MAP, [this](const CmdLine &c) { saveEMap(c.arg(0)); });
+    registerAtOnce(CALIB_TYPE, [this](const CmdLine &c) {
         m_calibCtrl->setMethod(c.arg(0).toInt() == 1 ? CalibMethod::InnerP : CalibMethod::DMidx);
     });
 }

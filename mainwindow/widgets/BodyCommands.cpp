@@ -73,20 +73,13 @@ void Body::loadOfPatternCommand(Series s, const CmdLine &cmd) {
         name.prepend(folder);
     if (files.isEmpty())
         UserMessages::warn(tr("%1: no file in %2 matches %3")
-                               .arg(s == Series::I1 ? "I1" : "I0", folder,
-                                    cmd.args.mid(2).join(QLatin1Char(' '))));
+                               .arg(seriesName(s), folder, cmd.args.mid(2).join(QLatin1Char(' '))));
     loadSeries(s, files, isNew(cmd), SeriesKept::No);
 }
 
 void Body::registerSeriesCommands() {
-    const auto done = [this](EX_CMD_ID id, std::function<void(const CmdLine &)> effect) {
-        registerCommand(id, [this, id, effect](const CmdLine &cmd) {
-            effect(cmd);
-            emit finishBatchExec(id);
-        });
-    };
-    done(CLEAR_I1_FILES, [this](const CmdLine &) { clearI1Files(); });
-    done(CLEAR_I0_FILES, [this](const CmdLine &) { clearI0Files(); });
+    registerAtOnce(CLEAR_I1_FILES, [this](const CmdLine &) { clearI1Files(); });
+    registerAtOnce(CLEAR_I0_FILES, [this](const CmdLine &) { clearI0Files(); });
     registerCommand(LOAD_I1_FILES, [this](const CmdLine &c) { loadCommand(Series::I1, c); });
     registerCommand(LOAD_I0_FILES, [this](const CmdLine &c) { loadCommand(Series::I0, c); });
     registerCommand(LOAD_I1_FILES_OF_PATTERN,
@@ -96,17 +89,19 @@ void Body::registerSeriesCommands() {
     for (Series s : {Series::I0, Series::I1}) {
         SelectDataFiles *p = panel(s);
         const bool i1 = s == Series::I1;
-        done(i1 ? CUT_F_I1 : CUT_F_I0, [p](const CmdLine &c) { p->setCutF(intArg(c, 0)); });
-        done(i1 ? CUT_L_I1 : CUT_L_I0, [p](const CmdLine &c) { p->setCutL(intArg(c, 0)); });
-        done(i1 ? SKIP_I1 : SKIP_I0, [p](const CmdLine &c) { p->setSkip(intArg(c, 0)); });
-        done(i1 ? SHOW_LATEST_I1 : SHOW_LATEST_I0,
-             [p](const CmdLine &c) { p->setShowLatest(flagArg(c, 0)); });
+        registerAtOnce(i1 ? CUT_F_I1 : CUT_F_I0,
+                       [p](const CmdLine &c) { p->setCutF(intArg(c, 0)); });
+        registerAtOnce(i1 ? CUT_L_I1 : CUT_L_I0,
+                       [p](const CmdLine &c) { p->setCutL(intArg(c, 0)); });
+        registerAtOnce(i1 ? SKIP_I1 : SKIP_I0, [p](const CmdLine &c) { p->setSkip(intArg(c, 0)); });
+        registerAtOnce(i1 ? SHOW_LATEST_I1 : SHOW_LATEST_I0,
+                       [p](const CmdLine &c) { p->setShowLatest(flagArg(c, 0)); });
     }
-    done(USE_I0, [this](const CmdLine &c) { ui->UseI0->setChecked(flagArg(c, 0)); });
-    done(SET_I0_DARK_AREA, [this](const CmdLine &) { setI0DarkArea(); });
-    done(SET_I1_DARK_AREA, [this](const CmdLine &) { setI1DarkArea(); });
-    done(CLEAR_I0_DARK_AREA, [this](const CmdLine &) { clearI0DarkArea(); });
-    done(CLEAR_I1_DARK_AREA, [this](const CmdLine &) { clearI1DarkArea(); });
+    registerAtOnce(USE_I0, [this](const CmdLine &c) { ui->UseI0->setChecked(flagArg(c, 0)); });
+    registerAtOnce(SET_I0_DARK_AREA, [this](const CmdLine &) { setI0DarkArea(); });
+    registerAtOnce(SET_I1_DARK_AREA, [this](const CmdLine &) { setI1DarkArea(); });
+    registerAtOnce(CLEAR_I0_DARK_AREA, [this](const CmdLine &) { clearI0DarkArea(); });
+    registerAtOnce(CLEAR_I1_DARK_AREA, [this](const CmdLine &) { clearI1DarkArea(); });
 }
 
 // Pairs of commands: the first id addresses the I0 panel, the second the I1.
@@ -152,35 +147,32 @@ void Body::registerEnergyCommands() {
 }
 
 void Body::registerDisplayCommands() {
-    const auto done = [this](EX_CMD_ID id, std::function<void(const CmdLine &)> effect) {
-        registerCommand(id, [this, id, effect](const CmdLine &cmd) {
-            effect(cmd);
-            emit finishBatchExec(id);
-        });
-    };
-    done(SET_FLUO_TYPE, [this](const CmdLine &c) { ui->FluoType->setChecked(flagArg(c, 0)); });
-    done(SET_BAND_W, [this](const CmdLine &c) {
+    registerAtOnce(SET_FLUO_TYPE,
+                   [this](const CmdLine &c) { ui->FluoType->setChecked(flagArg(c, 0)); });
+    registerAtOnce(SET_BAND_W, [this](const CmdLine &c) {
         ui->HWidth->setText(QString::number(intArg(c, 0)));
         showXafsSpectrum();
     });
-    done(SET_BAND_H, [this](const CmdLine &c) {
+    registerAtOnce(SET_BAND_H, [this](const CmdLine &c) {
         ui->VWidth->setText(QString::number(intArg(c, 0)));
         showXafsSpectrum();
     });
-    done(SELECT_DISP_IMAGE, [this](const CmdLine &c) {
+    registerAtOnce(SELECT_DISP_IMAGE, [this](const CmdLine &c) {
         if (QAbstractButton *b = m_dispGroup->button(intArg(c, 0)))
             b->setChecked(true);
     });
-    done(SEEK_IMAGE, [this](const CmdLine &c) { seekImage(intArg(c, 0)); });
-    done(SAVE_IMAGE, [this](const CmdLine &c) { saveImage(c.arg(0)); });
-    done(SAVE_IMAGE_W_NUM, [this](const CmdLine &c) { saveImageWNum(c.arg(0), c.arg(1)); });
+    registerAtOnce(SEEK_IMAGE, [this](const CmdLine &c) { seekImage(intArg(c, 0)); });
+    registerAtOnce(SAVE_IMAGE, [this](const CmdLine &c) { saveImage(c.arg(0)); });
+    registerAtOnce(SAVE_IMAGE_W_NUM,
+                   [this](const CmdLine &c) { saveImageWNum(c.arg(0), c.arg(1)); });
     // Exactly (x, y), not through screen pixels.
-    done(MOVE_POSITION,
-         [this](const CmdLine &c) { ui->dispA->setImageMousePos(intArg(c, 0), intArg(c, 1)); });
-    done(SAVE_SPECTRA, [this](const CmdLine &c) {
+    registerAtOnce(MOVE_POSITION, [this](const CmdLine &c) {
+        ui->dispA->setImageMousePos(intArg(c, 0), intArg(c, 1));
+    });
+    registerAtOnce(SAVE_SPECTRA, [this](const CmdLine &c) {
         reportIfNotWritten(m_xafsView->saveData(c.arg(0)), c.arg(0));
     });
-    done(CBAR_SET_RANGE, [this](const CmdLine &c) {
+    registerAtOnce(CBAR_SET_RANGE, [this](const CmdLine &c) {
         const double lo = numArg(c, 0);
         const double hi = numArg(c, 1);
         DebugLog::write(QStringLiteral("setting cbar %1 %2").arg(lo).arg(hi));
@@ -188,33 +180,26 @@ void Body::registerDisplayCommands() {
         ui->CBar->update();
         cBarUpdating();
     });
-    done(CBAR_SET_ALL, [this](const CmdLine &) {
+    registerAtOnce(CBAR_SET_ALL, [this](const CmdLine &) {
         DebugLog::write(QStringLiteral("cbar set all"));
         cBarUpdated();
     });
-    done(SELECT_REGION, [this](const CmdLine &c) {
+    registerAtOnce(SELECT_REGION, [this](const CmdLine &c) {
         ui->dispA->setSelectedArea(intArg(c, 0), intArg(c, 1), intArg(c, 2), intArg(c, 3));
     });
-    done(SCALE_RESET, [this](const CmdLine &) { ui->dispA->resetImageViewWindow(); });
-    done(ZOOM_IN, [this](const CmdLine &) { ui->dispA->setViewWAsSelectedArea(); });
-    done(XAFS_VIEW_NORMALIZE,
-         [this](const CmdLine &c) { m_xafsView->setNormalize(flagArg(c, 0)); });
-    done(XAFS_VIEW_ENERUGY_CORRECTION,
-         [this](const CmdLine &c) { m_xafsView->setEnergyCorrection(flagArg(c, 0)); });
+    registerAtOnce(SCALE_RESET, [this](const CmdLine &) { ui->dispA->resetImageViewWindow(); });
+    registerAtOnce(ZOOM_IN, [this](const CmdLine &) { ui->dispA->setViewWAsSelectedArea(); });
+    registerAtOnce(XAFS_VIEW_NORMALIZE,
+                   [this](const CmdLine &c) { m_xafsView->setNormalize(flagArg(c, 0)); });
+    registerAtOnce(XAFS_VIEW_ENERUGY_CORRECTION,
+                   [this](const CmdLine &c) { m_xafsView->setEnergyCorrection(flagArg(c, 0)); });
 }
 
 void Body::registerOtherCommands() {
-    const auto done = [this](EX_CMD_ID id, std::function<void(const CmdLine &)> effect) {
-        registerCommand(id, [this, id, effect](const CmdLine &cmd) {
-            effect(cmd);
-            emit finishBatchExec(id);
-        });
-    };
     registerCommand(QUIT, [this](const CmdLine &cmd) { quitCmd(cmd); });
     // The references are normalised with the suggestion the batch sets.
-    const auto suggestion = [this, done](EX_CMD_ID id,
-                                         std::function<void(const CmdLine &)> effect) {
-        done(id, [this, effect](const CmdLine &c) {
+    const auto suggestion = [this](EX_CMD_ID id, std::function<void(const CmdLine &)> effect) {
+        registerAtOnce(id, [this, effect](const CmdLine &c) {
             effect(c);
             referenceNormalisationChanged();
         });

@@ -96,12 +96,6 @@ void Body::generateElemsResImages() {
 
 void Body::registerElemsCommands() {
     ElemPanel *p = analyzer()->elemPanel();
-    const auto done = [this](EX_CMD_ID id, std::function<void(const CmdLine &)> effect) {
-        registerCommand(id, [this, id, effect](const CmdLine &cmd) {
-            effect(cmd);
-            emit finishBatchExec(id);
-        });
-    };
     const auto onRow = [p](const CmdLine &cmd, const std::function<void(ElemCtrl *)> &f) {
         if (ElemCtrl *r = p->row(cmd.arg(0)))
             f(r);
@@ -110,39 +104,46 @@ void Body::registerElemsCommands() {
     const auto flag = [](const CmdLine &cmd, int k) { return cmd.arg(k).toInt() == 1; };
 
     // The names may come as one quoted item or as several items.
-    done(ANALYZER_TARGET_ELEMENTS,
-         [p](const CmdLine &c) { p->setTargetElements(c.args.join(' ')); });
-    done(ANALYZER_ELEMS_SELECT_TARGET, [this, p](const CmdLine &c) {
+    registerAtOnce(ANALYZER_TARGET_ELEMENTS,
+                   [p](const CmdLine &c) { p->setTargetElements(c.args.join(' ')); });
+    registerAtOnce(ANALYZER_ELEMS_SELECT_TARGET, [this, p](const CmdLine &c) {
         p->selectTarget(c.arg(0));
         showResAnalysis(true);
     });
-    done(ANALYZER_ELEMS_SELECT_SHOW, [this, p](const CmdLine &c) {
+    registerAtOnce(ANALYZER_ELEMS_SELECT_SHOW, [this, p](const CmdLine &c) {
         p->selectShow(c.arg(0));
         showResAnalysis(true);
     });
-    done(ANALYZER_ELEMS_SET_DEVS, [p, num](const CmdLine &c) { p->setAllPrePostDE(num(c, 0)); });
-    done(ANALYZER_ELEMS_SET_CORR_TH, [p, num](const CmdLine &c) { p->setCorTh(num(c, 0)); });
-    done(ANALYZER_ELEMS_SELECT_DISP_MODE,
-         [p](const CmdLine &c) { p->selectDispMode(c.arg(0).toInt()); });
-    done(ANALYZER_ELEMS_SET_USE, [onRow, flag](const CmdLine &c) {
+    registerAtOnce(ANALYZER_ELEMS_SET_DEVS,
+                   [p, num](const CmdLine &c) { p->setAllPrePostDE(num(c, 0)); });
+    registerAtOnce(ANALYZER_ELEMS_SET_CORR_TH,
+                   [p, num](const CmdLine &c) { p->setCorTh(num(c, 0)); });
+    registerAtOnce(ANALYZER_ELEMS_SELECT_DISP_MODE,
+                   [p](const CmdLine &c) { p->selectDispMode(c.arg(0).toInt()); });
+    registerAtOnce(ANALYZER_ELEMS_SET_USE, [onRow, flag](const CmdLine &c) {
         onRow(c, [&](ElemCtrl *r) { r->setUse(flag(c, 1)); });
     });
-    done(ANALYZER_ELEMS_SORT_BY_AN, [p, flag](const CmdLine &c) { p->setSortByANo(flag(c, 0)); });
-    done(ANALYZER_ELEMS_ROI, [onRow, num](const CmdLine &c) {
+    registerAtOnce(ANALYZER_ELEMS_SORT_BY_AN,
+                   [p, flag](const CmdLine &c) { p->setSortByANo(flag(c, 0)); });
+    registerAtOnce(ANALYZER_ELEMS_ROI, [onRow, num](const CmdLine &c) {
         onRow(c, [&](ElemCtrl *r) { r->setROI(num(c, 1), num(c, 2)); });
     });
-    done(ANALYZER_ELEMS_THDMUT, [onRow, num](const CmdLine &c) {
+    registerAtOnce(ANALYZER_ELEMS_THDMUT, [onRow, num](const CmdLine &c) {
         onRow(c, [&](ElemCtrl *r) { r->setThDMut(num(c, 1)); });
     });
-    done(ANALYZER_ELEMS_NO_NEG, [onRow, flag](const CmdLine &c) {
+    registerAtOnce(ANALYZER_ELEMS_NO_NEG, [onRow, flag](const CmdLine &c) {
         onRow(c, [&](ElemCtrl *r) { r->setNoNeg(flag(c, 1)); });
     });
     AElemsConds *bg = p->conditions();
-    done(ANALYZER_ELEMS_BG_DMUT, [bg, num](const CmdLine &c) { bg->setBGVDMut(num(c, 1)); });
-    done(ANALYZER_ELEMS_BG_DMUTR, [bg, num](const CmdLine &c) { bg->setBGVDMutR(num(c, 1)); });
-    done(ANALYZER_ELEMS_BG_DE, [bg, num](const CmdLine &c) { bg->setBGVDE(num(c, 1)); });
-    done(ANALYZER_ELEMS_BG_ROI, [bg, num](const CmdLine &c) { bg->setBGVROI(num(c, 1)); });
-    done(ANALYZER_ELEMS_BG_NROI, [bg, num](const CmdLine &c) { bg->setBGVNROI(num(c, 1)); });
+    registerAtOnce(ANALYZER_ELEMS_BG_DMUT,
+                   [bg, num](const CmdLine &c) { bg->setBGVDMut(num(c, 1)); });
+    registerAtOnce(ANALYZER_ELEMS_BG_DMUTR,
+                   [bg, num](const CmdLine &c) { bg->setBGVDMutR(num(c, 1)); });
+    registerAtOnce(ANALYZER_ELEMS_BG_DE, [bg, num](const CmdLine &c) { bg->setBGVDE(num(c, 1)); });
+    registerAtOnce(ANALYZER_ELEMS_BG_ROI,
+                   [bg, num](const CmdLine &c) { bg->setBGVROI(num(c, 1)); });
+    registerAtOnce(ANALYZER_ELEMS_BG_NROI,
+                   [bg, num](const CmdLine &c) { bg->setBGVNROI(num(c, 1)); });
 
     // Answers when the run ends (a press during a run stops it, and that run's
     // end answers); at once when no run started.

@@ -23,10 +23,6 @@
 
 namespace {
 
-QString seriesName(Series s) {
-    return s == Series::I1 ? QStringLiteral("I1") : QStringLiteral("I0");
-}
-
 // The skipped files of a load, at most a handful named in full.
 QString skippedList(const QStringList &skipped) {
     constexpr int Named = 5;
@@ -66,11 +62,7 @@ void Body::showUserMessage(const UserMessage &message) {
     statusBar()->showMessage(message.text, 60000);
     if (!m_batchCtrl)
         return;
-    const QString tag = message.level == UserMessage::Level::Refusal   ? QStringLiteral("Refused: ")
-                        : message.level == UserMessage::Level::Error   ? QStringLiteral("Err: ")
-                        : message.level == UserMessage::Level::Warning ? QStringLiteral("Warn: ")
-                                                                       : QStringLiteral("Info: ");
-    m_batchCtrl->Log(tag + message.text + "\n");
+    m_batchCtrl->Log(UserMessages::tag(message.level) + message.text + "\n");
 }
 
 // ------------------------------------------------------------------ loads

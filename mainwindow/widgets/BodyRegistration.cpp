@@ -156,15 +156,9 @@ bool Body::saveShifts(const QString &fname) {
 }
 
 void Body::registerShiftCommands() {
-    const auto done = [this](EX_CMD_ID id, std::function<void(const CmdLine &)> effect) {
-        registerCommand(id, [this, id, effect](const CmdLine &cmd) {
-            effect(cmd);
-            emit finishBatchExec(id);
-        });
-    };
-    done(LOAD_SHIFTS, [this](const CmdLine &c) { loadShifts(c.arg(0)); });
-    done(SAVE_SHIFTS, [this](const CmdLine &c) { saveShifts(c.arg(0)); });
-    done(CLEAR_SHIFTS, [this](const CmdLine &) { clearAllShifts(); });
+    registerAtOnce(LOAD_SHIFTS, [this](const CmdLine &c) { loadShifts(c.arg(0)); });
+    registerAtOnce(SAVE_SHIFTS, [this](const CmdLine &c) { saveShifts(c.arg(0)); });
+    registerAtOnce(CLEAR_SHIFTS, [this](const CmdLine &) { clearAllShifts(); });
 }
 
 void Body::clearAllShifts() {

@@ -15,12 +15,6 @@
 #include <QProgressBar>
 #include <QStatusBar>
 
-namespace {
-QString seriesName(Series s) {
-    return s == Series::I1 ? QStringLiteral("I1") : QStringLiteral("I0");
-}
-} // namespace
-
 void Body::setupStatus() {
     m_cursorStatus = new QLabel(this);
     m_cursorStatus->setObjectName(QStringLiteral("CursorStatus"));
