@@ -6,6 +6,7 @@
 #include "batch/ExCmdTable.h"
 #include "batch/widgets/BatchCtrl.h"
 #include "display/ColorMap.h"
+#include "imageio/Hdf5Probe.h"
 #include "mainwindow/widgets/Body.h"
 
 #include <QApplication>
@@ -25,6 +26,10 @@ int main(int argc, char **argv) {
 
     const QString appDir = QCoreApplication::applicationDirPath();
     DebugLog::write(appDir);
+    // HDF5 files are opened first by the command-line tool beside the
+    // program, so that a crash of the HDF5 library on a damaged file costs a
+    // refusal, not the session.
+    Hdf5Probe::setHelper(Hdf5Probe::helperBeside(appDir));
     const QString cfgPath = Startup::configPath(params, appDir);
     DebugLog::write("cfg file " + cfgPath);
     // No config.cfg beside the program is the ordinary first start, not a

@@ -2,6 +2,7 @@
 
 #include <QMutexLocker>
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 #include <hdf5.h>
 #include <libdeflate.h>
@@ -14,8 +15,15 @@ QRecursiveMutex &hdf5LibraryLock() {
 
 namespace {
 
-// Beyond this a chunk is left to the library (HDF5 allows up to 4 GB).
+// The largest chunk decoded (HDF5 allows up to 4 GB); larger chunks are
+// refused rather than handed to the library.
 constexpr size_t MaxChunkBytes = size_t(1) << 28;
+// As many samples of the widest type (8 bytes).
+constexpr hsize_t MaxChunkSamples = MaxChunkBytes / 8;
+// A grid of more chunks than this is refused: each is looked up at open.
+constexpr hsize_t MaxChunks = hsize_t(1) << 22;
+// Deflate cannot shrink data by much more than about 1030:1.
+constexpr hsize_t MaxDeflateRatio = 1100;
 
 // HDF5's shuffle filter stores byte j of every sample together:
 // shuffled[j * n + i] is byte j of sample i.
@@ -38,17 +46,26 @@ void unshuffle(const unsigned char *in, size_t bytes, size_t sampleSize, unsigne
     std::memcpy(out + n * sampleSize, in + n * sampleSize, bytes - n * sampleSize);
 }
 
-} // namespace
+// Where a chunk is kept in the file, as the chunk index says.
+struct ChunkEntry {
+    haddr_t address = HADDR_UNDEF; // HADDR_UNDEF: never written
+    hsize_t stored = 0;
+    unsigned skipped = 0; // mask of the filters not applied to this chunk
+};
 
-namespace {
+// Each prepared dataset gets a number of its own, so a thread's cached chunk
+// is never taken for another dataset's.
+std::atomic<unsigned long long> nextGeneration{1};
 
 // The buffers one reading thread decodes in, kept between reads; several
-// threads may read one dataset at once, each with its own.
+// threads may read one dataset at once, each with its own. The last chunk
+// decoded stays, for a chunk several frames deep is read once per frame.
 struct Scratch {
     std::vector<unsigned char> packed;   // the chunk as stored
     std::vector<unsigned char> inflated; // after deflate
-    std::vector<unsigned char> plain;    // after shuffle
-    unsigned skipped = 0;                // the fetched chunk's mask of filters not applied
+    std::vector<unsigned char> plain;    // after shuffle and conversion
+    unsigned long long cachedGeneration = 0;
+    size_t cachedChunk = 0;
     libdeflate_decompressor *inflater = nullptr;
     ~Scratch() {
         if (inflater)
@@ -65,18 +82,45 @@ struct Scratch {
 // What is known of the dataset; not changed by reads.
 struct Hdf5Chunks::State {
     hid_t dataset = -1;
+    hid_t fileType = -1; // copies, for conversions
+    hid_t memType = -1;
+    unsigned long long generation = 0;
     int rank = 0;
     hsize_t dims[3] = {1, 0, 0};  // frame, rows, columns
     hsize_t chunk[3] = {1, 0, 0}; // the same for one chunk
-    size_t sampleSize = 0;
-    size_t chunkBytes = 0;
+    hsize_t grid[3] = {1, 0, 0};  // chunks along each axis
+    size_t fileSampleSize = 0;
+    size_t memSampleSize = 0;
+    size_t chunkSamples = 0;
     hsize_t fileBytes = 0;
     int deflateBit = -1; // position in the pipeline, for the chunk's filter mask
     int shuffleBit = -1;
+    bool decodable = false;
+    bool converts = false;
+    std::vector<ChunkEntry> index;
+    std::vector<unsigned char> fill; // one sample of the fill value, as memType
+    QString damage;
 
+    ~State() {
+        QMutexLocker lock(&hdf5LibraryLock());
+        for (hid_t id : {fileType, memType})
+            if (id >= 0)
+                H5Tclose(id);
+    }
+    size_t chunkFileBytes() const { return chunkSamples * fileSampleSize; }
     bool readFilters(hid_t dcpl);
-    bool fetch(int frame, hsize_t chunkRow, hsize_t chunkCol, Scratch &sc) const;
-    const unsigned char *decode(unsigned char *direct, Scratch &sc) const;
+    bool readGeometry(hid_t dcpl, hid_t space, hid_t type);
+    bool readIndex();
+    bool checkChunk(const ChunkEntry &e, const hsize_t *offset);
+    const unsigned char *chunkSamplesOf(size_t linear, unsigned char *direct, Scratch &sc) const;
+    bool fetch(size_t linear, Scratch &sc) const;
+    const unsigned char *decode(const ChunkEntry &e, unsigned char *direct, Scratch &sc) const;
+    bool convert(unsigned char *samples) const;
+    void offsetOf(size_t linear, hsize_t *offset3) const;
+    bool refuse(const QString &why) {
+        damage = why;
+        return false;
+    }
 };
 
 Hdf5Chunks::Hdf5Chunks() : m_state(std::make_unique<State>()) {}
@@ -84,10 +128,19 @@ Hdf5Chunks::Hdf5Chunks() : m_state(std::make_unique<State>()) {}
 Hdf5Chunks::~Hdf5Chunks() = default;
 
 bool Hdf5Chunks::usable() const {
-    return m_state->chunkBytes > 0;
+    return m_state->decodable;
 }
 
-// No filter, deflate, or shuffle followed by deflate.
+const QString &Hdf5Chunks::damage() const {
+    return m_state->damage;
+}
+
+long long Hdf5Chunks::chunkBytes() const {
+    return (long long)(m_state->chunkSamples *
+                       std::max(m_state->fileSampleSize, m_state->memSampleSize));
+}
+
+// No filter, deflate, shuffle, or shuffle followed by deflate.
 bool Hdf5Chunks::State::readFilters(hid_t dcpl) {
     const int n = H5Pget_nfilters(dcpl);
     if (n < 0 || n > 2)
@@ -97,7 +150,7 @@ bool Hdf5Chunks::State::readFilters(hid_t dcpl) {
         size_t values = 0;
         const H5Z_filter_t id =
             H5Pget_filter2(dcpl, unsigned(i), &flags, &values, nullptr, 0, nullptr, &config);
-        if (id == H5Z_FILTER_SHUFFLE && i == 0 && n == 2)
+        if (id == H5Z_FILTER_SHUFFLE && i == 0)
             shuffleBit = i;
         else if (id == H5Z_FILTER_DEFLATE && i == n - 1)
             deflateBit = i;
@@ -107,126 +160,264 @@ bool Hdf5Chunks::State::readFilters(hid_t dcpl) {
     return true;
 }
 
+// The chunk's shape against the dataset's: a chunk may reach past the
+// dataset (its edge chunks are stored whole) but no chunk may decode to more
+// than MaxChunkBytes, and the grid of chunks is bounded.
+bool Hdf5Chunks::State::readGeometry(hid_t dcpl, hid_t space, hid_t type) {
+    const int first = rank == 3 ? 0 : 1;
+    if (H5Sget_simple_extent_dims(space, dims + first, nullptr) != rank ||
+        H5Pget_chunk(dcpl, rank, chunk + first) != rank)
+        return refuse(QStringLiteral("the chunk shape cannot be read"));
+    fileSampleSize = H5Tget_size(type);
+    hsize_t samples = 1;
+    for (int a = 0; a < 3; ++a) {
+        if (chunk[a] == 0 || chunk[a] > MaxChunkBytes)
+            return refuse(QString("chunks of %1 x %2 x %3 samples")
+                              .arg(chunk[0])
+                              .arg(chunk[1])
+                              .arg(chunk[2]));
+        samples *= chunk[a];
+        if (samples > MaxChunkSamples)
+            return refuse(QString("chunks of %1 x %2 x %3 samples, more than %4 each")
+                              .arg(chunk[0])
+                              .arg(chunk[1])
+                              .arg(chunk[2])
+                              .arg(MaxChunkSamples));
+        grid[a] = dims[a] / chunk[a] + (dims[a] % chunk[a] ? 1 : 0);
+        if (grid[a] > MaxChunks)
+            return refuse(
+                QString("%1 chunks along one axis, more than %2").arg(grid[a]).arg(MaxChunks));
+    }
+    if (fileSampleSize < 1 || fileSampleSize > 8)
+        return refuse(QString("samples of %1 bytes").arg(fileSampleSize));
+    chunkSamples = size_t(samples);
+    if (grid[0] * grid[1] > MaxChunks || grid[0] * grid[1] * grid[2] > MaxChunks)
+        return refuse(QString("%1 x %2 x %3 chunks, more than %4")
+                          .arg(grid[0])
+                          .arg(grid[1])
+                          .arg(grid[2])
+                          .arg(MaxChunks));
+    return true;
+}
+
+void Hdf5Chunks::State::offsetOf(size_t linear, hsize_t *offset3) const {
+    const hsize_t c = linear % grid[2], r = (linear / grid[2]) % grid[1];
+    const hsize_t f = linear / grid[2] / grid[1];
+    offset3[0] = f * chunk[0];
+    offset3[1] = r * chunk[1];
+    offset3[2] = c * chunk[2];
+}
+
+// One chunk's entry against the file: inside it, and, for chunks decoded
+// here, of a stored size its decoded size can come from.
+bool Hdf5Chunks::State::checkChunk(const ChunkEntry &e, const hsize_t *o) {
+    const QString at = QString("the chunk at [%1, %2, %3]").arg(o[0]).arg(o[1]).arg(o[2]);
+    if (e.stored == 0 || e.stored > fileBytes || e.address > fileBytes - e.stored)
+        return refuse(QString("%1 (%2 bytes at %3) lies outside the file of %4 bytes")
+                          .arg(at)
+                          .arg(e.stored)
+                          .arg(e.address)
+                          .arg(fileBytes));
+    if (!decodable)
+        return true;
+    const hsize_t plain = chunkFileBytes();
+    const bool deflated = deflateBit >= 0 && !(e.skipped & (1u << deflateBit));
+    if (deflated ? e.stored > plain + plain / 64 + 1024 || e.stored * MaxDeflateRatio < plain
+                 : e.stored != plain)
+        return refuse(QString("%1 holds %2 bytes, which cannot decode to its %3 bytes")
+                          .arg(at)
+                          .arg(e.stored)
+                          .arg(plain));
+    return true;
+}
+
+// Every chunk of the grid looked up in the chunk index and checked.
+bool Hdf5Chunks::State::readIndex() {
+    const size_t count = size_t(grid[0] * grid[1] * grid[2]);
+    index.assign(count, ChunkEntry());
+    const int first = rank == 3 ? 0 : 1;
+    for (size_t i = 0; i < count; ++i) {
+        hsize_t offset[3];
+        offsetOf(i, offset);
+        ChunkEntry &e = index[i];
+        hsize_t stored = 0;
+        if (H5Dget_chunk_info_by_coord(dataset, offset + first, &e.skipped, &e.address, &stored) <
+            0)
+            return refuse(QString("the chunk index cannot be read at [%1, %2, %3]")
+                              .arg(offset[0])
+                              .arg(offset[1])
+                              .arg(offset[2]));
+        e.stored = stored;
+        if (e.address != HADDR_UNDEF && !checkChunk(e, offset))
+            return false;
+    }
+    return true;
+}
+
 bool Hdf5Chunks::prepare(long long dataset, long long memType) {
     QMutexLocker lock(&hdf5LibraryLock());
     m_state = std::make_unique<State>();
     State &s = *m_state;
-    const hid_t dcpl = H5Dget_create_plist(hid_t(dataset));
-    const hid_t space = H5Dget_space(hid_t(dataset));
-    const hid_t type = H5Dget_type(hid_t(dataset));
-    s.rank = H5Sget_simple_extent_ndims(space);
-    const int first = s.rank == 3 ? 0 : 1;
-    bool ok = dcpl >= 0 && type >= 0 && (s.rank == 2 || s.rank == 3) &&
-              H5Pget_layout(dcpl) == H5D_CHUNKED && H5Tequal(type, hid_t(memType)) > 0 &&
-              H5Sget_simple_extent_dims(space, s.dims + first, nullptr) == s.rank &&
-              H5Pget_chunk(dcpl, s.rank, s.chunk + first) == s.rank && s.readFilters(dcpl);
-    s.sampleSize = type >= 0 ? H5Tget_size(type) : 0;
-    const hid_t file = H5Iget_file_id(hid_t(dataset));
-    ok = ok && file >= 0 && H5Fget_filesize(file, &s.fileBytes) >= 0;
+    s.dataset = hid_t(dataset);
+    const hid_t dcpl = H5Dget_create_plist(s.dataset);
+    const hid_t space = H5Dget_space(s.dataset);
+    const hid_t type = H5Dget_type(s.dataset);
+    const hid_t file = H5Iget_file_id(s.dataset);
+    s.rank = space >= 0 ? H5Sget_simple_extent_ndims(space) : -1;
+    bool ok = dcpl >= 0 && type >= 0 && file >= 0 && (s.rank == 2 || s.rank == 3) &&
+              H5Fget_filesize(file, &s.fileBytes) >= 0;
+    const bool chunked = ok && H5Pget_layout(dcpl) == H5D_CHUNKED;
+    if (chunked) {
+        const H5T_class_t c = H5Tget_class(type);
+        s.decodable = s.readFilters(dcpl) && (c == H5T_INTEGER || c == H5T_FLOAT);
+        ok = s.readGeometry(dcpl, space, type) && s.readIndex();
+        s.fileType = H5Tcopy(type);
+        s.memType = H5Tcopy(hid_t(memType));
+        s.memSampleSize = H5Tget_size(hid_t(memType));
+        s.converts = H5Tequal(type, hid_t(memType)) <= 0;
+        s.fill.assign(std::max<size_t>(s.memSampleSize, 8), 0);
+        // A dataset without a fill value of its own reads as zeros.
+        H5Pget_fill_value(dcpl, hid_t(memType), s.fill.data());
+    }
     for (hid_t id : {dcpl, space, type, file})
         if (id >= 0)
             H5Idec_ref(id);
-    ok = ok && s.chunk[0] == 1 && s.chunk[1] > 0 && s.chunk[2] > 0 && s.chunk[1] <= s.dims[1] &&
-         s.chunk[2] <= s.dims[2] && s.sampleSize > 0 &&
-         s.chunk[1] * s.chunk[2] <= MaxChunkBytes / s.sampleSize;
-    if (!ok) {
-        m_state = std::make_unique<State>();
+    s.generation = nextGeneration++;
+    if (!chunked || !ok || !s.decodable) {
+        s.decodable = false;
         return false;
     }
-    s.dataset = hid_t(dataset);
-    s.chunkBytes = size_t(s.chunk[1] * s.chunk[2]) * s.sampleSize;
     return true;
 }
 
-// The stored bytes of one chunk into `packed`; false for a chunk that was
-// never written (the library supplies its fill value) or cannot be read.
-bool Hdf5Chunks::State::fetch(int frame, hsize_t chunkRow, hsize_t chunkCol, Scratch &sc) const {
-    const hsize_t offset3[3] = {hsize_t(frame), chunkRow * chunk[1], chunkCol * chunk[2]};
-    const hsize_t *offset = offset3 + (rank == 3 ? 0 : 1);
+// The stored bytes of one chunk into `packed`, as long as the index said.
+bool Hdf5Chunks::State::fetch(size_t linear, Scratch &sc) const {
+    hsize_t offset3[3];
+    offsetOf(linear, offset3);
     QMutexLocker lock(&hdf5LibraryLock());
-    hsize_t stored = 0;
-    // A stored chunk is at most its plain size plus deflate's few bytes of
-    // framing per 16 kB block; anything larger is damage the library judges.
-    if (H5Dget_chunk_storage_size(dataset, offset, &stored) < 0 || stored == 0 ||
-        stored > chunkBytes + chunkBytes / 64 + 1024 || stored > fileBytes)
-        return false;
-    sc.packed.resize(size_t(stored));
+    sc.packed.resize(size_t(index[linear].stored));
     uint32_t mask = 0;
-    if (H5Dread_chunk(dataset, H5P_DEFAULT, offset, &mask, sc.packed.data()) < 0)
-        return false;
-    sc.skipped = mask;
-    return true;
+    return H5Dread_chunk(dataset, H5P_DEFAULT, offset3 + (rank == 3 ? 0 : 1), &mask,
+                         sc.packed.data()) >= 0 &&
+           mask == index[linear].skipped;
 }
 
-// The plain samples of the fetched chunk, decoded into `direct` when it is
-// given and the chunk needs no further step, else into a buffer of ours;
+// The file-type samples of the fetched chunk, decoded into `direct` when it
+// is given and the chunk needs no further step, else into a buffer of ours;
 // null when the chunk does not decode to exactly its size.
-const unsigned char *Hdf5Chunks::State::decode(unsigned char *direct, Scratch &sc) const {
-    const size_t storedBytes = sc.packed.size();
-    const bool deflated = deflateBit >= 0 && !(sc.skipped & (1u << deflateBit));
-    const bool shuffled = shuffleBit >= 0 && !(sc.skipped & (1u << shuffleBit));
+const unsigned char *Hdf5Chunks::State::decode(const ChunkEntry &e, unsigned char *direct,
+                                               Scratch &sc) const {
+    const size_t plainBytes = chunkFileBytes();
+    const bool deflated = deflateBit >= 0 && !(e.skipped & (1u << deflateBit));
+    const bool shuffled = shuffleBit >= 0 && !(e.skipped & (1u << shuffleBit));
     const unsigned char *data = sc.packed.data();
     if (deflated) {
         if (!sc.inflater && !(sc.inflater = libdeflate_alloc_decompressor()))
             return nullptr;
         unsigned char *target = direct && !shuffled ? direct : nullptr;
         if (!target) {
-            sc.inflated.resize(chunkBytes);
+            sc.inflated.resize(plainBytes);
             target = sc.inflated.data();
         }
         size_t got = 0;
-        if (libdeflate_zlib_decompress(sc.inflater, sc.packed.data(), storedBytes, target,
-                                       chunkBytes, &got) != LIBDEFLATE_SUCCESS ||
-            got != chunkBytes)
+        if (libdeflate_zlib_decompress(sc.inflater, sc.packed.data(), sc.packed.size(), target,
+                                       plainBytes, &got) != LIBDEFLATE_SUCCESS ||
+            got != plainBytes)
             return nullptr;
         data = target;
-    } else if (storedBytes != chunkBytes) {
+    } else if (sc.packed.size() != plainBytes) {
         return nullptr;
     }
     if (!shuffled)
         return data;
     unsigned char *target = direct;
     if (!target) {
-        sc.plain.resize(chunkBytes);
+        sc.plain.resize(plainBytes);
         target = sc.plain.data();
     }
-    unshuffle(data, chunkBytes, sampleSize, target);
+    unshuffle(data, plainBytes, fileSampleSize, target);
     return target;
+}
+
+// File-type samples converted in place to the memory type; `samples` holds
+// room for chunkSamples of the larger of the two.
+bool Hdf5Chunks::State::convert(unsigned char *samples) const {
+    QMutexLocker lock(&hdf5LibraryLock());
+    return H5Tconvert(fileType, memType, chunkSamples, samples, nullptr, H5P_DEFAULT) >= 0;
+}
+
+// The chunk's samples in the memory type: decoded straight into `direct`
+// when that is given and no conversion is needed, else into this thread's
+// buffer, which keeps it for the next read of the same chunk.
+const unsigned char *Hdf5Chunks::State::chunkSamplesOf(size_t linear, unsigned char *direct,
+                                                       Scratch &sc) const {
+    if (!direct && sc.cachedGeneration == generation && sc.cachedChunk == linear)
+        return sc.plain.data();
+    sc.cachedGeneration = 0;
+    const ChunkEntry &e = index[linear];
+    if (!fetch(linear, sc))
+        return nullptr;
+    const unsigned char *samples = decode(e, converts ? nullptr : direct, sc);
+    if (!samples || samples == direct)
+        return samples;
+    const size_t room = chunkSamples * std::max(fileSampleSize, memSampleSize);
+    if (samples != sc.plain.data()) {
+        sc.plain.resize(room);
+        std::memcpy(sc.plain.data(), samples, chunkFileBytes());
+    } else if (sc.plain.size() < room) {
+        sc.plain.resize(room);
+    }
+    if (converts && !convert(sc.plain.data()))
+        return nullptr;
+    sc.cachedGeneration = generation;
+    sc.cachedChunk = linear;
+    return sc.plain.data();
 }
 
 Hdf5Chunks::Result Hdf5Chunks::read(int frame, long long row0, long long rows, long long col0,
                                     long long cols, void *out) const {
     const State &s = *m_state;
     Scratch &sc = Scratch::ofThisThread();
-    if (!usable() || frame < 0 || hsize_t(frame) >= s.dims[0] || row0 < 0 || col0 < 0 || rows < 1 ||
-        cols < 1 || hsize_t(row0 + rows) > s.dims[1] || hsize_t(col0 + cols) > s.dims[2])
+    if (!usable())
         return UseLibrary;
+    if (frame < 0 || hsize_t(frame) >= s.dims[0] || row0 < 0 || col0 < 0 || rows < 1 || cols < 1 ||
+        hsize_t(row0 + rows) > s.dims[1] || hsize_t(col0 + cols) > s.dims[2])
+        return Failed;
+    const size_t sample = s.memSampleSize;
+    const hsize_t fc = hsize_t(frame) / s.chunk[0];
+    const hsize_t depth = hsize_t(frame) - fc * s.chunk[0]; // the frame within the chunk
     const hsize_t r0 = hsize_t(row0), r1 = hsize_t(row0 + rows);
     const hsize_t c0 = hsize_t(col0), c1 = hsize_t(col0 + cols);
     auto *dst = static_cast<unsigned char *>(out);
     for (hsize_t cr = r0 / s.chunk[1]; cr * s.chunk[1] < r1; ++cr) {
         for (hsize_t cc = c0 / s.chunk[2]; cc * s.chunk[2] < c1; ++cc) {
-            if (!s.fetch(frame, cr, cc, sc))
-                return UseLibrary;
+            const size_t linear = size_t((fc * s.grid[1] + cr) * s.grid[2] + cc);
             const hsize_t top = cr * s.chunk[1], left = cc * s.chunk[2];
-            // A chunk that is exactly the block decodes straight into it.
-            const bool whole = top == r0 && left == c0 && s.chunk[1] == hsize_t(rows) &&
-                               s.chunk[2] == hsize_t(cols);
-            const unsigned char *plain = s.decode(whole ? dst : nullptr, sc);
-            if (!plain)
-                return UseLibrary;
-            if (whole) {
-                if (plain != dst) // stored plain: the bytes as read
-                    std::memcpy(dst, plain, s.chunkBytes);
-                continue;
-            }
-            // Chunks at the far edges are stored whole, past the dataset.
             const hsize_t y0 = std::max(top, r0), y1 = std::min(top + s.chunk[1], r1);
             const hsize_t x0 = std::max(left, c0), x1 = std::min(left + s.chunk[2], c1);
+            if (s.index[linear].address == HADDR_UNDEF) { // never written: the fill value
+                for (hsize_t y = y0; y < y1; ++y)
+                    for (hsize_t x = x0; x < x1; ++x)
+                        std::memcpy(dst + ((y - r0) * hsize_t(cols) + (x - c0)) * sample,
+                                    s.fill.data(), sample);
+                continue;
+            }
+            // A chunk that is exactly the block decodes straight into it.
+            const bool whole = s.chunk[0] == 1 && top == r0 && left == c0 &&
+                               s.chunk[1] == hsize_t(rows) && s.chunk[2] == hsize_t(cols);
+            const unsigned char *plain = s.chunkSamplesOf(linear, whole ? dst : nullptr, sc);
+            if (!plain)
+                return Failed;
+            if (whole) {
+                if (plain != dst)
+                    std::memcpy(dst, plain, s.chunkSamples * sample);
+                continue;
+            }
+            const unsigned char *slice = plain + depth * s.chunk[1] * s.chunk[2] * sample;
             for (hsize_t y = y0; y < y1; ++y)
-                std::memcpy(dst + ((y - r0) * hsize_t(cols) + (x0 - c0)) * s.sampleSize,
-                            plain + ((y - top) * s.chunk[2] + (x0 - left)) * s.sampleSize,
-                            size_t(x1 - x0) * s.sampleSize);
+                std::memcpy(dst + ((y - r0) * hsize_t(cols) + (x0 - c0)) * sample,
+                            slice + ((y - top) * s.chunk[2] + (x0 - left)) * sample,
+                            size_t(x1 - x0) * sample);
         }
     }
     return Done;

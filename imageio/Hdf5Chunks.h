@@ -4,17 +4,22 @@
 // stacks are written as one deflate-compressed chunk per image, often with
 // the byte shuffle before it; noisy 16-bit counts compress by only about
 // 1.7:1 (2:1 shuffled), so decoding is the whole cost of a load. libdeflate
-// inflates such chunks about twice as fast as zlib does inside the library,
-// and the library adds its own growing output buffer and copies on top.
+// inflates such chunks about twice as fast as zlib does inside the library.
 //
-// Only the storage this reader fully understands is taken: chunked, with no
-// filter, deflate, or shuffle then deflate; chunks one frame deep; samples
-// already in the memory type asked for. Anything else (other filters,
-// conversions, chunks never written and so holding the fill value, a chunk
-// that does not decode to its exact size) answers UseLibrary, and the caller
-// reads the same selection through the library, which then gives its own
-// verdict. So this reader can make a load faster, never different.
+// The library is not hardened against damaged files: a chunk index or a
+// chunk shape that disagrees with the dataset has made it write past its
+// buffers. So prepare() looks up every chunk of the dataset before anything
+// is read and checks it against the file (inside it, no larger than its
+// decoded size can justify), and every chunk of the storage this reader
+// understands (no filter, deflate, shuffle, or shuffle then deflate, chunks
+// of any shape) is decoded here, into buffers sized by the dataset, never by
+// the file. A chunk that does not decode to its exact size is a failure, not
+// a second try in the library. Samples of another number type than the one
+// asked for are converted after decoding, in memory. A chunk never written
+// holds the dataset's fill value. Only other filters (and storage that is not
+// chunked) are left to the library, after the same checks.
 #include <QRecursiveMutex>
+#include <QString>
 #include <memory>
 
 // The serial HDF5 library is not safe for concurrent use: every call into it
@@ -23,7 +28,7 @@ QRecursiveMutex &hdf5LibraryLock();
 
 class Hdf5Chunks {
 public:
-    enum Result { Done, UseLibrary };
+    enum Result { Done, UseLibrary, Failed };
 
     Hdf5Chunks();
     ~Hdf5Chunks();
@@ -31,10 +36,14 @@ public:
     Hdf5Chunks &operator=(const Hdf5Chunks &) = delete;
 
     // Looks at the dataset (an HDF5 identifier of rank 2 or 3, the frame
-    // axis first) read as memType; false when its storage is not one this
-    // reader decodes. The dataset must stay open while reads are made.
+    // axis first) read as memType. False when this reader does not decode
+    // it; damage() then says why nothing may read it, or is empty when the
+    // library may. The dataset must stay open while reads are made.
     bool prepare(long long dataset, long long memType);
     bool usable() const;
+    const QString &damage() const;
+    // The decoded bytes of the largest chunk, 0 when not chunked.
+    long long chunkBytes() const;
 
     // The block rows [row0, row0 + rows) x columns [col0, col0 + cols) of
     // frame `frame` (0 for rank 2) in the dataset's own axis order (the

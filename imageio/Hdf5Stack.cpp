@@ -4,6 +4,7 @@
 #include "app/TextFileLimits.h"
 #include "imageio/ErrPoints.h"
 #include "imageio/Hdf5Chunks.h"
+#include "imageio/ImageMemory.h"
 
 #include <QDir>
 #include <QFile>
@@ -115,9 +116,11 @@ struct Hdf5Stack::Impl {
         // Decodes the chunks itself where it can, for samples kept as chunksType.
         Hdf5Chunks chunks;
         TiffData::SampleType chunksType = TiffData::UInt16;
-        void prepareChunks(hid_t memType) {
+        // Checks every chunk against the file; the damage found, or "".
+        QString prepareChunks(hid_t memType) {
             chunksType = type;
             chunks.prepare(dataset.id, memType);
+            return chunks.damage();
         }
         bool present() const { return dataset.ok() || averaged; }
     };
@@ -335,6 +338,18 @@ bool Hdf5Stack::checkStorage(long long id, const QString &path) {
                                   "(truncated or never written)")
                               .arg(bytes, 0, 'f', 0)
                               .arg(stored, 0, 'f', 0));
+    // Samples kept in one block must lie inside the file the library reads
+    // them from.
+    hsize_t fileBytes = 0;
+    Handle file(H5Iget_file_id(hid_t(id)));
+    const haddr_t offset = layout == H5D_CONTIGUOUS ? H5Dget_offset(hid_t(id)) : HADDR_UNDEF;
+    if (offset != HADDR_UNDEF && H5Fget_filesize(file.id, &fileBytes) >= 0 &&
+        (double(offset) + bytes > double(fileBytes)))
+        return fail(path, QString("%1 bytes of samples at %2 run past the end of the file (%3 "
+                                  "bytes)")
+                              .arg(bytes, 0, 'f', 0)
+                              .arg(offset)
+                              .arg(fileBytes));
     return true;
 }
 
@@ -429,10 +444,15 @@ bool Hdf5Stack::openImages() {
                     QString("absurd size %1 x %2 x %3").arg(dims[0]).arg(dims[1]).arg(dims[2]));
     if (!checkStorage(p.dataset.id, m_imagesPath))
         return false;
+    const QString overBudget = ImageMemory::overBudget(qint64(w * h * bytesOf(p.type)));
+    if (!overBudget.isEmpty())
+        return fail(m_imagesPath, overBudget);
     p.rank = 3;
     p.frames = int(dims[0]);
     p.perEnergy = true;
-    p.prepareChunks(memTypeFor(p.type));
+    const QString damage = p.prepareChunks(memTypeFor(p.type));
+    if (!damage.isEmpty())
+        return fail(m_imagesPath, damage);
     m_count = int(dims[0]);
     m_width = int(w);
     m_height = int(h);
@@ -567,7 +587,9 @@ bool Hdf5Stack::openOptional(Part part, const QString &entry) {
         return false;
     p.rank = rank;
     p.frames = int(dims[0]);
-    p.prepareChunks(memTypeFor(p.type));
+    const QString damage = p.prepareChunks(memTypeFor(p.type));
+    if (!damage.isEmpty())
+        return fail(path, damage);
     p.perEnergy = part == Flats && p.frames == m_count && m_count > 1;
     if (p.perEnergy || p.frames == 1)
         return true;
@@ -691,10 +713,15 @@ bool Hdf5Stack::readFrame(Part part, int frame, int y0, int rows, void *out) {
         transposed.resize(points * bytes);
         target = transposed.data();
     }
-    const bool decoded = p.chunksType == p.type &&
-                         p.chunks.read(frame, qint64(start[1]), qint64(size[1]), qint64(start[2]),
-                                       qint64(size[2]), target) == Hdf5Chunks::Done;
-    if (!decoded) {
+    const Hdf5Chunks::Result decoded =
+        p.chunksType == p.type ? p.chunks.read(frame, qint64(start[1]), qint64(size[1]),
+                                               qint64(start[2]), qint64(size[2]), target)
+                               : Hdf5Chunks::UseLibrary;
+    if (decoded == Hdf5Chunks::Failed)
+        return fail(p.path, QString("image %1 cannot be read: a chunk of it does not decode "
+                                    "(damaged)")
+                                .arg(frame));
+    if (decoded == Hdf5Chunks::UseLibrary) {
         QMutexLocker lock(&hdf5LibraryLock()); // the error stack is the library's too
         if (!readByLibrary(part, start + first, size + first, target))
             return fail(p.path, QString("image %1 cannot be read").arg(frame) + libraryError());
@@ -768,12 +795,17 @@ Hdf5Stack::readImages(Part part, const std::vector<int> &ks,
                       int threads) {
     std::vector<std::unique_ptr<TiffData>> images(ks.size());
     std::atomic<size_t> next{0};
+    // A stack with an image that cannot be read is refused whole by every
+    // caller: the first failure ends the work, and says why once.
+    std::atomic<bool> failed{false};
     auto work = [&] {
-        for (size_t i = next++; i < ks.size(); i = next++) {
+        for (size_t i = next++; i < ks.size() && !failed; i = next++) {
             auto image = std::make_unique<TiffData>();
             const TiffData::RowRange band = bands.empty() ? TiffData::RowRange() : bands.at(i);
             if (readImage(part, ks[i], band, *image, mask))
                 images[i] = std::move(image);
+            else
+                failed = true;
         }
     };
     const size_t workers = std::min(ks.size(), size_t(std::max(threads, 1)));

@@ -90,7 +90,8 @@ public:
     // thread fetches its chunks under the library lock and decodes them
     // alongside the others. readImage may be called from several threads the
     // same way. An entry stays null for an image that cannot be read (error()
-    // and the debug log say why).
+    // and the debug log say why); after the first such image no further one
+    // is begun (their entries stay null too).
     std::vector<std::unique_ptr<TiffData>> readImages(Part part, const std::vector<int> &ks,
                                                       const std::vector<TiffData::RowRange> &bands,
                                                       const ErrPoints &mask, int threads);

@@ -70,15 +70,22 @@ void setBudgetMB(qint64 megabytes) {
     budgetOverrideMB.store(std::max<qint64>(megabytes, 0));
 }
 
-bool fitsBudget(qint64 decodedBytes, const QString &fileName) {
+QString overBudget(qint64 decodedBytes) {
     const qint64 budget = budgetBytes();
     if (decodedBytes <= budget)
+        return QString();
+    return QString("Image needs %1 MB, more than the image memory budget of %2 MB "
+                   "(raise it with the configuration line \"%3 <MB>\")")
+        .arg(inMB(decodedBytes))
+        .arg(budget / MB)
+        .arg(QLatin1String(BudgetKey));
+}
+
+bool fitsBudget(qint64 decodedBytes, const QString &fileName) {
+    const QString refusal = overBudget(decodedBytes);
+    if (refusal.isEmpty())
         return true;
-    DebugLog::write(QString("Image needs %1 MB, more than the image memory budget of %2 MB "
-                            "(raise it with the configuration line \"%3 <MB>\") : %4")
-                        .arg(inMB(decodedBytes))
-                        .arg(budget / MB)
-                        .arg(QLatin1String(BudgetKey), fileName));
+    DebugLog::write(refusal + " : " + fileName);
     return false;
 }
 

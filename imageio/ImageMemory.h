@@ -28,6 +28,10 @@ void setBudgetMB(qint64 megabytes);
 // writes the refusal, naming the budget and how to raise it, to the debug log.
 bool fitsBudget(qint64 decodedBytes, const QString &fileName);
 
+// The refusal of an image of that many decoded bytes, naming the budget and
+// how to raise it; empty when it fits.
+QString overBudget(qint64 decodedBytes);
+
 // The warning for a series of count images of imageBytes each when they will
 // not fit in the available memory, else an empty text.
 QString seriesWarning(qint64 imageBytes, qint64 count, qint64 availableBytes,

@@ -1,5 +1,6 @@
 #include "imageio/LoadTiff.h"
 
+#include "imageio/Hdf5Probe.h"
 #include "imageio/Hdf5Stack.h"
 #include "imageio/ImageMemory.h"
 #include "imageio/TiffData.h"
@@ -36,6 +37,7 @@ void LoadTiff::loadTiffs(const QStringList &files, bool ignoreLive, int skip, in
                     loadCmdId,
                     nullptr,
                     0,
+                    {},
                     {}});
 }
 
@@ -48,19 +50,42 @@ void LoadTiff::loadStack(const QString &file, const QString &layoutFile, int par
     if (!layout.read(layoutFile, &why)) {
         DebugLog::write(file + ": " + why);
         emit fileSkipped(file, why);
+    } else if (!(why = Hdf5Probe::check(file, layoutFile)).isEmpty()) {
+        DebugLog::write(why);
+        emit fileSkipped(file, why);
     } else if (!stack->open(file, layout)) { // a failure leaves no images
         emit fileSkipped(file, reasons.lines().join(QStringLiteral("; ")));
     }
-    enqueue(Request{{},
-                    false,
-                    qMax(1, skip),
-                    qMax(0, cutFirst),
-                    qMax(0, cutLast),
-                    errPs,
-                    loadCmdId,
-                    stack,
-                    qBound(0, part, int(Hdf5Stack::Dark)),
-                    {}});
+    Request r{{},
+              false,
+              qMax(1, skip),
+              qMax(0, cutFirst),
+              qMax(0, cutLast),
+              errPs,
+              loadCmdId,
+              stack,
+              qBound(0, part, int(Hdf5Stack::Dark)),
+              {},
+              {}};
+    // The stack is held whole until its last image is read: it must fit
+    // beside what is loaded already, judged by its decoded size before
+    // anything is decoded (a few megabytes of deflated zeros can claim
+    // gigabytes of images).
+    const qint64 bytes = r.imageBytes() * plannedFiles(r);
+    const qint64 available = ImageMemory::availableBytes();
+    if (stack->isOpen() && available > 0 && bytes > available) {
+        const QString refusal =
+            QString("%1: its %2 images decode to %3 MB, more than the %4 MB of memory available; "
+                    "not loaded")
+                .arg(file)
+                .arg(plannedFiles(r))
+                .arg(bytes >> 20)
+                .arg(available >> 20);
+        DebugLog::write(refusal);
+        emit fileSkipped(file, refusal);
+        stack->close();
+    }
+    enqueue(std::move(r));
 }
 
 qint64 LoadTiff::Request::count() const {
@@ -114,7 +139,7 @@ void LoadTiff::treatQues() {
     Request &r = m_queue.front();
     const qint64 count = r.count();
     const bool inList = m_index < count;
-    const int fNo = inList ? int(m_index) : 0;
+    int fNo = inList ? int(m_index) : 0;
     QString why;
     TiffData *data = inList ? readFile(r, fNo, &why) : nullptr;
     if (inList && !data && !why.isEmpty())
@@ -124,6 +149,18 @@ void LoadTiff::treatQues() {
     const int done = m_done;
     const int total = m_total;
     m_index += r.skip;
+    if (r.stack && inList) {
+        // A stack comes whole or not at all: its images are held until the
+        // last is read, and one that cannot be read refuses the stack, so
+        // the series loaded before stays.
+        if (data) {
+            r.held.emplace_back(fNo, std::unique_ptr<TiffData>(data));
+        } else {
+            r.held.clear();
+            m_index = count;
+        }
+        data = nullptr;
+    }
     if (inList && m_index < count - r.cutLast) {
         handOut(data, fNo);
         emit progress(done, total);
@@ -131,7 +168,14 @@ void LoadTiff::treatQues() {
         return;
     }
     const int id = r.loadCmdId;
+    auto held = std::move(r.held);
     m_queue.pop_front();
+    if (!held.empty()) {
+        for (size_t i = 0; i + 1 < held.size(); ++i)
+            handOut(held[i].second.release(), int(held[i].first));
+        data = held.back().second.release();
+        fNo = int(held.back().first);
+    }
     if (m_queue.empty()) {
         m_busy.store(false);
         handOut(data, fNo);
@@ -164,7 +208,7 @@ TiffData *LoadTiff::readStackImage(Request &r, int fNo, QString *why) {
     TiffData *image = r.ready.front().second.release();
     r.ready.pop_front();
     if (!image)
-        *why = QStringLiteral("image %1 cannot be read (the debug log says why)").arg(fNo);
+        *why = r.stack->error() + QStringLiteral("; the stack is refused, nothing of it loaded");
     return image;
 }
 

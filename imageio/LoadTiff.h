@@ -12,6 +12,7 @@
 #include <deque>
 #include <memory>
 #include <utility>
+#include <vector>
 
 class TiffData;
 class Hdf5Stack;
@@ -57,7 +58,10 @@ public slots:
     // Queues the images of one part of an HDF5 stack (part: Hdf5Stack::Part,
     // Images for I1, Flats for I0) as a request whose positions are the
     // stack's images; skip and cuts work as for files. A stack that cannot be
-    // opened (its message in the debug log) is a request without images.
+    // opened, that the probe (Hdf5Probe) finds unfit, whose images will not
+    // fit in the memory available, or of which one image cannot be read is
+    // refused whole (fileSkipped says why): the request then hands out no
+    // image, and the series loaded before stays.
     void loadStack(const QString &file, const QString &layoutFile, int part, int skip, int cutFirst,
                    int cutLast, const ErrPoints &errPs, int loadCmdId);
     // One step: reads one file of the first request.
@@ -76,6 +80,8 @@ private:
         int part = 0;
         // Stack images read ahead, by position, until their turn.
         std::deque<std::pair<qint64, std::unique_ptr<TiffData>>> ready;
+        // Stack images read, held until the stack is complete.
+        std::vector<std::pair<qint64, std::unique_ptr<TiffData>>> held;
         qint64 count() const;
         qint64 imageBytes() const; // of one decoded image
     };

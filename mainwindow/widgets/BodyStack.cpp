@@ -14,6 +14,7 @@
 #include "app/UserMessages.h"
 #include "batch/ExCmdTable.h"
 #include "imageio/ErrPoints.h"
+#include "imageio/Hdf5Probe.h"
 #include "imageio/Hdf5Stack.h"
 #include "imageio/widgets/SelectDataFiles.h"
 #include "ui_Body.h"
@@ -34,6 +35,12 @@ StackDark readStackDark(const QString &file, const QString &layoutFile,
     QString why;
     if (!layout.read(layoutFile, &why)) {
         DebugLog::write(file + ": " + why);
+        return StackDark::Failed;
+    }
+    // Opened in-process only once the probe has opened it unharmed.
+    const QString refusal = Hdf5Probe::check(file, layoutFile);
+    if (!refusal.isEmpty()) {
+        DebugLog::write(refusal);
         return StackDark::Failed;
     }
     Hdf5Stack stack;

@@ -7,6 +7,7 @@
 #include "imageio/ErrPoints.h"
 #include "imageio/Hdf5Chunks.h"
 #include "imageio/Hdf5Writer.h"
+#include "imageio/ImageMemory.h"
 #include "imageio/LoadTiff.h"
 #include "support/TestSupport.h"
 
@@ -123,6 +124,11 @@ os.mkfifo(f'{d}/fifo_target')
 with h5py.File(f'{d}/extfifo.h5', 'w') as f:
     f['/stack/images'] = h5py.ExternalLink(f'{d}/fifo_target', '/data')
     f['/stack/energy'] = eng
+    f['/stack/energy'].attrs['units'] = 'eV'
+with h5py.File(f'{d}/big.h5', 'w') as f:
+    f.create_dataset('/stack/images', data=(np.arange(2 << 20) % 251).reshape(2, 1024, 1024)
+                     .astype('u2'), chunks=(1, 1024, 1024), compression='gzip')
+    f['/stack/energy'] = eng[:2]
     f['/stack/energy'].attrs['units'] = 'eV'
 with h5py.File(f'{d}/noflats.h5', 'w') as f:
     f['/stack/images'] = img.astype('u2')
@@ -254,8 +260,9 @@ TEST_F(Hdf5StackTest, EveryLayoutAxisOrderAndTypeReadsTheSamplesAndEnergies) {
 }
 
 // Chunks the reader decodes itself give exactly what the library gives, for
-// whole frames and odd blocks across partial edge chunks; chunks it does not
-// understand (never written, damaged) are left to the library.
+// whole frames and odd blocks across partial edge chunks, chunks two frames
+// deep, samples converted to the type asked for, and chunks never written
+// (the fill value); a damaged chunk fails rather than going to the library.
 TEST_F(Hdf5StackTest, ChunksDecodedDirectlyMatchTheLibrary) {
     struct Block {
         long long row0, rows, col0, cols;
@@ -266,11 +273,12 @@ TEST_F(Hdf5StackTest, ChunksDecodedDirectlyMatchTheLibrary) {
         const char *file;
         hid_t memType;
         size_t sampleBytes;
-        int decodedFrames; // frames [0, n) decode here
+        int decodedFrames; // frames [0, n) decode here, the rest are damaged
     } cases[] = {{"tiles_u16", H5T_NATIVE_UINT16, 2, E},
                  {"tiles_f4", H5T_NATIVE_FLOAT, 4, E},
                  {"facility", H5T_NATIVE_FLOAT, 4, E},
-                 {"mixed", H5T_NATIVE_UINT16, 2, 3}};
+                 {"generic_f64_desc", H5T_NATIVE_FLOAT, 4, E},
+                 {"mixed", H5T_NATIVE_UINT16, 2, 4}};
     for (const auto &c : cases) {
         SCOPED_TRACE(c.file);
         const QByteArray name = QFile::encodeName(file(c.file));
@@ -299,8 +307,8 @@ TEST_F(Hdf5StackTest, ChunksDecodedDirectlyMatchTheLibrary) {
         }
         std::vector<char> out(size_t(H * W) * c.sampleBytes);
         for (int frame = c.decodedFrames; frame < E; ++frame)
-            EXPECT_EQ(chunks.read(frame, 0, H, 0, W, out.data()), Hdf5Chunks::UseLibrary);
-        EXPECT_EQ(chunks.read(0, 0, H + 1, 0, W, out.data()), Hdf5Chunks::UseLibrary);
+            EXPECT_EQ(chunks.read(frame, 0, H, 0, W, out.data()), Hdf5Chunks::Failed);
+        EXPECT_EQ(chunks.read(0, 0, H + 1, 0, W, out.data()), Hdf5Chunks::Failed);
         H5Dclose(set);
         H5Fclose(f);
     }
@@ -409,6 +417,14 @@ TEST_F(Hdf5StackTest, BrokenFilesAndLayoutsFailWithOneClearMessage) {
         EXPECT_TRUE(stack.error().startsWith(file(c.file))) << stack.error().toStdString();
         EXPECT_TRUE(stack.error().contains(c.message)) << stack.error().toStdString();
     }
+    // The image memory budget holds for HDF5 images as for any other.
+    ImageMemory::setBudgetMB(1);
+    Hdf5Stack big;
+    EXPECT_FALSE(big.open(file("big"), generic));
+    EXPECT_TRUE(big.error().contains("/stack/images: Image needs 2 MB, more than the image "
+                                     "memory budget of 1 MB"))
+        << big.error().toStdString();
+    ImageMemory::setBudgetMB(0);
     // Layout texts: a misspelt key or a bad value names its line.
     Hdf5Layout l;
     QString why;
@@ -446,14 +462,20 @@ TEST_F(Hdf5StackTest, LoaderHandsOutTheStackImagesWithTheirEnergies) {
     EXPECT_EQ(finished, QVector<int>({LoadTiff::I0LoadId}));
     // Progress counts the stack's images as it counts files.
     EXPECT_EQ(progress, (QVector<QPair<int, int>>{{1, 2}, {2, 2}, {0, 0}}));
-    // Images read ahead on several threads arrive in order; one that cannot
-    // be read is passed over.
+    // Images read ahead on several threads arrive in order; a stack with one
+    // image that cannot be read is refused whole.
+    fNos.clear();
+    finished.clear();
+    loader.loadStack(file("tiles_u16"), "generic", Hdf5Stack::Images, 1, 0, 0, ErrPoints(),
+                     LoadTiff::I1LoadId);
+    ASSERT_TRUE(TestSupport::waitUntil([&] { return !finished.isEmpty(); }));
+    EXPECT_EQ(fNos, QVector<int>({0, 1, 2, 3, 4}));
     fNos.clear();
     finished.clear();
     loader.loadStack(file("mixed"), "generic", Hdf5Stack::Images, 1, 0, 0, ErrPoints(),
                      LoadTiff::I1LoadId);
     ASSERT_TRUE(TestSupport::waitUntil([&] { return !finished.isEmpty(); }));
-    EXPECT_EQ(fNos, QVector<int>({0, 1, 2, 3}));
+    EXPECT_TRUE(fNos.isEmpty());
 }
 
 // Our own writer (the C API), float32 and uint16, compressed and not, reads

@@ -4,7 +4,10 @@
 #include "Json.h"
 #include "Subcommands.h"
 #include "app/DebugLog.h"
+#include "imageio/Hdf5Probe.h"
 #include "imageio/Hdf5Stack.h"
+
+#include <QCoreApplication>
 
 #include <cstdio>
 
@@ -52,12 +55,60 @@ QString matchingLayout(const QString &file) {
 
 } // namespace
 
+// h5-info --check FILE [--layout L]: exit 0 when the file opens as a stack
+// with the layout (with a shipped one when none is given), else 1 with the
+// reason. The window runs it as a separate process before it opens a file
+// itself, so that a crash of the HDF5 library costs a refusal, not a session.
+int checkFile(const QString &file, const QString &layoutName) {
+    if (layoutName.isEmpty()) {
+        std::vector<Hdf5DatasetInfo> datasets;
+        QString why;
+        if (!Hdf5Stack::listDatasets(file, &datasets, &why)) {
+            std::fprintf(stderr, "lumenstack-tool h5-info: %s\n", qPrintable(why));
+            return 1;
+        }
+        if (matchingLayout(file) != Json::null())
+            return 0;
+        std::fprintf(stderr, "lumenstack-tool h5-info: %s: no shipped layout opens it\n",
+                     qPrintable(file));
+        return 1;
+    }
+    Hdf5Layout layout;
+    QString why;
+    if (!layout.read(layoutName, &why)) {
+        std::fprintf(stderr, "lumenstack-tool h5-info: %s: %s\n", qPrintable(layoutName),
+                     qPrintable(why));
+        return 1;
+    }
+    const DebugLog::Mute quiet;
+    Hdf5Stack stack;
+    if (!stack.open(file, layout)) {
+        std::fprintf(stderr, "lumenstack-tool h5-info: %s\n", qPrintable(stack.error()));
+        return 1;
+    }
+    return 0;
+}
+
 int runH5Info(const QStringList &args) {
-    if (args.size() != 1 || args.first().startsWith("--")) {
-        std::fprintf(stderr, "usage: lumenstack-tool h5-info FILE\n");
+    const bool check = args.value(0) == "--check";
+    const bool layoutGiven = check && args.size() == 4 && args.at(2) == "--layout";
+    if ((check && args.size() != 2 && !layoutGiven) || (!check && args.size() != 1) ||
+        args.last().startsWith("--")) {
+        std::fprintf(stderr, "usage: lumenstack-tool h5-info [--check] FILE [--layout L]\n");
         return 2;
     }
+    if (check)
+        return checkFile(args.at(1), layoutGiven ? args.at(3) : QString());
     const QString file = args.first();
+    // The listing and the layouts tried make the same library calls as the
+    // check: a file on which they crash is refused by a second process.
+    bool crashed = false;
+    Hdf5Probe::setHelper(QCoreApplication::applicationFilePath());
+    const QString refusal = Hdf5Probe::check(file, QString(), &crashed);
+    if (crashed) {
+        std::fprintf(stderr, "lumenstack-tool h5-info: %s\n", qPrintable(refusal));
+        return 1;
+    }
     std::vector<Hdf5DatasetInfo> datasets;
     QString why;
     if (!Hdf5Stack::listDatasets(file, &datasets, &why)) {

@@ -1,11 +1,13 @@
 // lumenstack-tool: the core library's command-line client for scripts.
 #include "Subcommands.h"
+#include "imageio/Hdf5Probe.h"
 #include "spectrum/EdgeTable.h"
 
 #include <QGuiApplication>
 #include <cstdio>
 #include <functional>
 #include <map>
+#include <new>
 
 namespace {
 
@@ -24,6 +26,37 @@ void printUsage(FILE *to) {
             "  h5-info        datasets of an HDF5 file and the stack layout that fits\n"
             "  batch-reference  the batch-language reference (Markdown)\n"
             "  merge          join the map outputs of tiles of one stack\n");
+}
+
+// An HDF5 stack given with --h5 and --layout is first opened by a second
+// process of this program (h5-info --check): a crash of the HDF5 library on a
+// damaged file then ends in a refusal with a message, not in a crash here.
+QString probeHdf5Stack(const QStringList &args) {
+    const int h5 = args.indexOf("--h5"), layout = args.indexOf("--layout");
+    if (h5 < 0 || layout < 0 || h5 + 1 >= args.size() || layout + 1 >= args.size())
+        return QString();
+    Hdf5Probe::setHelper(QCoreApplication::applicationFilePath());
+    return Hdf5Probe::check(args.at(h5 + 1), args.at(layout + 1));
+}
+
+int runCommand(const std::function<int(const QStringList &)> &command, const QString &name,
+               const QStringList &args) {
+    const QString refusal = name == "h5-info" ? QString() : probeHdf5Stack(args);
+    if (!refusal.isEmpty()) {
+        std::fprintf(stderr, "lumenstack-tool %s: %s\n", qPrintable(name), qPrintable(refusal));
+        return 1;
+    }
+    try {
+        return command(args);
+    } catch (const std::bad_alloc &) {
+        // Sizes are checked against the files before anything is allocated;
+        // what remains is a machine short of memory for an honest input.
+        std::fprintf(stderr,
+                     "lumenstack-tool %s: out of memory (a smaller --area or larger --bin "
+                     "needs less)\n",
+                     qPrintable(name));
+        return 1;
+    }
 }
 
 } // namespace
@@ -62,7 +95,7 @@ int main(int argc, char **argv) {
         std::fprintf(stdout, "%s", subcommandUsage(name));
         return 0;
     }
-    const int status = commands.at(name)(args);
+    const int status = runCommand(commands.at(name), name, args);
     // The JSON on stdout is the result: lost output (a full disk, a closed
     // pipe) is a failure, not a success with nothing to show.
     if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
