@@ -34,27 +34,6 @@ int counterOf(double v, double max, int bins) {
 
 namespace {
 
-// Stored sample (x, y) read through the shift, 0 outside.
-double sampleAt(const TiffData &image, int sx, int sy, int x, int y) {
-    const qint64 px = qint64(x) - sx, py = qint64(y) - sy;
-    if (px < 0 || py < 0 || px >= image.width() || py >= image.height())
-        return 0;
-    const void *row = image.rowData(int(py));
-    if (!row)
-        return 0;
-    switch (image.sampleType()) {
-    case TiffData::TiffUInt16:
-    case TiffData::UInt16:
-        return static_cast<const quint16 *>(row)[px];
-    case TiffData::UInt32:
-        return static_cast<const quint32 *>(row)[px];
-    case TiffData::Float32:
-        return static_cast<const float *>(row)[px];
-    default:
-        return 0;
-    }
-}
-
 // Adds one image to the histogram and, for the first image, collects the
 // points above the threshold. 16-bit samples go through a table of counters.
 class Pass {
@@ -74,10 +53,13 @@ public:
         qint64 *counters = m_out.histogram.data();
         const bool sixteen =
             image.sampleType() == TiffData::TiffUInt16 || image.sampleType() == TiffData::UInt16;
+        // Rows read straight from the samples only under a whole-pixel
+        // vertical shift (and no horizontal one, below).
+        const bool wholeRows = im.sy == std::floor(im.sy) && std::abs(im.sy) <= TiffData::MaxShift;
         for (int y = 0; y < h; ++y) {
-            const qint64 storedY = qint64(y) - im.sy;
+            const qint64 storedY = qint64(y) - qint64(im.sy);
             const quint16 *row16 = nullptr;
-            if (sixteen && storedY >= 0 && storedY < h)
+            if (sixteen && wholeRows && storedY >= 0 && storedY < h)
                 row16 = static_cast<const quint16 *>(image.rowData(int(storedY)));
             if (row16 && im.sx == 0) { // the common case: straight from the samples
                 count16(row16, w, counters);
@@ -146,7 +128,7 @@ void filterPoints(const DarkCheckImage &im, const DarkCheckParams &p, QVector<Da
     int kept = 0;
     for (int i = 0; i < points.size(); ++i) {
         DarkPoint q = points[i];
-        const double v = sampleAt(*im.image, im.sx, im.sy, q.x, q.y);
+        const double v = im.image->valueAt(q.x, q.y, im.sx, im.sy);
         if (v > p.threshold) {
             q.value += v;
             points[kept++] = q;

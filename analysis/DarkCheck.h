@@ -39,8 +39,8 @@ struct DarkPoint {
 // One image of the stack as the check reads it.
 struct DarkCheckImage {
     const TiffData *image = nullptr;
-    int sx = 0;
-    int sy = 0;
+    double sx = 0;
+    double sy = 0;
 };
 
 struct DarkCheckResult {

@@ -28,6 +28,10 @@ class TiffData;
 struct SeriesAlignOptions {
     PhaseOptions phase;
     int reference = 0;
+    // Above `reference`: the reference is the mean of images reference ..
+    // referenceLast, each first laid over image `reference`: less noise than
+    // any one image. The shifts are relative to that image's position.
+    int referenceLast = -1;
     bool chain = false;
     int threads = 1; // <= 0: one per core
 };
@@ -37,6 +41,15 @@ namespace SeriesAlignment {
 // Why the series cannot be aligned against image `reference` ("" when it
 // can): no images, no such reference, or images of different sizes.
 QString check(const QVector<const TiffData *> &images, int reference);
+// The same for the options: also a mean range beyond the series, or a chain
+// from a mean (a chain starts from one image).
+QString check(const QVector<const TiffData *> &images, const SeriesAlignOptions &options);
+
+// The image with the most contrast, for a reference: the largest spread of
+// 2 x 2 pixel means (interquartile range over median, so a few hot pixels or
+// a dead border do not count), sampled on a coarse grid. 0 for an empty or
+// featureless series.
+int autoReference(const QVector<const TiffData *> &images);
 
 // The shift of every image (entry i for image i, the reference at 0 0 with
 // score 1). False with *why when the series is empty, the reference is not

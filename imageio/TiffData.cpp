@@ -231,9 +231,53 @@ const void *TiffData::rowData(int y) const {
     return m_rows[size_t(y)];
 }
 
-void TiffData::setShift(int dx, int dy) {
-    m_shiftX = std::clamp(dx, -MaxShift, MaxShift);
-    m_shiftY = std::clamp(dy, -MaxShift, MaxShift);
+namespace {
+
+// A shift cut to +-MaxShift, split into its whole pixels (rounded down) and
+// the fraction left, in [0, 1).
+struct ShiftParts {
+    qint64 whole = 0;
+    double fraction = 0;
+};
+double boundedShift(double s) {
+    return std::isnan(s) ? 0.0 : std::clamp<double>(s, -TiffData::MaxShift, TiffData::MaxShift);
+}
+ShiftParts shiftParts(double s) {
+    s = boundedShift(s);
+    const double whole = std::floor(s);
+    return {qint64(whole), s - whole};
+}
+
+// Bilinear weights of the four whole-pixel shifts (ix, iy), (ix + 1, iy),
+// (ix, iy + 1), (ix + 1, iy + 1) around a shift with fractions fx, fy: a
+// pixel read through (ix + fx) reads stored column x - ix with weight 1 - fx
+// and column x - ix - 1 with weight fx. Zero weights are never read.
+struct BlendWeights {
+    BlendWeights(double fx, double fy)
+        : w00((1 - fx) * (1 - fy)), w10(fx * (1 - fy)), w01((1 - fx) * fy), w11(fx * fy),
+          alongX(fx != 0), alongY(fy != 0) {}
+    // read(a, b) reads through the whole-pixel shift (ix + a, iy + b).
+    template <typename Read> double blend(Read read) const {
+        double v = w00 * read(0, 0);
+        if (alongX)
+            v += w10 * read(1, 0);
+        if (alongY)
+            v += w01 * read(0, 1);
+        if (alongX && alongY)
+            v += w11 * read(1, 1);
+        return v;
+    }
+    double w00, w10, w01, w11;
+    bool alongX, alongY;
+};
+
+} // namespace
+
+void TiffData::setShift(double dx, double dy) {
+    m_dx = boundedShift(dx);
+    m_dy = boundedShift(dy);
+    m_shiftX = int(std::floor(m_dx));
+    m_shiftY = int(std::floor(m_dy));
 }
 
 // ---------------------------------------------------------------- loading
@@ -290,9 +334,7 @@ bool TiffData::load(const QString &fileName) {
 
 // ---------------------------------------------------------------- access
 
-double TiffData::value(int x, int y) const {
-    const qint64 sx = qint64(x) - m_shiftX;
-    const qint64 sy = qint64(y) - m_shiftY;
+double TiffData::storedValue(qint64 sx, qint64 sy) const {
     if (sx < 0 || sy < m_rowBegin || sx >= m_width || sy >= m_rowEnd)
         return 0;
     const unsigned char *row = m_rows[size_t(sy)];
@@ -309,6 +351,15 @@ double TiffData::value(int x, int y) const {
     }
 }
 
+double TiffData::valueAt(int x, int y, double sx, double sy) const {
+    const ShiftParts px = shiftParts(sx), py = shiftParts(sy);
+    const qint64 cx = qint64(x) - px.whole, cy = qint64(y) - py.whole;
+    if (px.fraction == 0 && py.fraction == 0)
+        return storedValue(cx, cy);
+    const BlendWeights w(px.fraction, py.fraction);
+    return w.blend([&](int a, int b) { return storedValue(cx - a, cy - b); });
+}
+
 template <typename T>
 void TiffData::copyRow(const unsigned char *row, int from, int count, double *out) const {
     const T *p = reinterpret_cast<const T *>(row) + from;
@@ -316,9 +367,31 @@ void TiffData::copyRow(const unsigned char *row, int from, int count, double *ou
         out[i] = double(p[i]);
 }
 
-void TiffData::shiftedSpan(int y, int x0, int count, int sx, int sy, double *out) const {
+void TiffData::shiftedSpan(int y, int x0, int count, double sx, double sy, double *out) const {
     if (count <= 0)
         return;
+    const ShiftParts px = shiftParts(sx), py = shiftParts(sy);
+    if (px.fraction == 0 && py.fraction == 0) {
+        wholeSpan(y, x0, count, px.whole, py.whole, out);
+        return;
+    }
+    // Two stored rows, each one column wider on the left: column i + 1 of a
+    // row is the read through (ix, .), column i the read through (ix + 1, .).
+    // The scratch grows once per thread, not per call.
+    thread_local std::vector<double> scratch;
+    const size_t n = size_t(count) + 1;
+    if (scratch.size() < 2 * n)
+        scratch.resize(2 * n);
+    double *upper = scratch.data(), *lower = upper + n;
+    const BlendWeights w(px.fraction, py.fraction);
+    wholeSpan(y, qint64(x0) - 1, count + 1, px.whole, py.whole, upper);
+    if (w.alongY)
+        wholeSpan(y, qint64(x0) - 1, count + 1, px.whole, py.whole + 1, lower);
+    for (int i = 0; i < count; ++i)
+        out[i] = w.blend([&](int a, int b) { return (b ? lower : upper)[i + 1 - a]; });
+}
+
+void TiffData::wholeSpan(int y, qint64 x0, int count, qint64 sx, qint64 sy, double *out) const {
     const qint64 storedY = qint64(y) - sy;
     const bool rowInside = storedY >= m_rowBegin && storedY < m_rowEnd && hasData();
     // Output i reads stored column x0 + i - sx: the ones inside the data are
@@ -380,7 +453,12 @@ double TiffData::storedSum(qint64 x0, qint64 x1, qint64 y0, qint64 y1) const {
 double TiffData::boxSum(int x, int y, int rx, int ry) const {
     const qint64 ax = std::abs(qint64(rx)), ay = std::abs(qint64(ry));
     const qint64 cx = qint64(x) - m_shiftX, cy = qint64(y) - m_shiftY;
-    return storedSum(cx - ax, cx + ax, cy - ay, cy + ay);
+    if (!fractionalShift())
+        return storedSum(cx - ax, cx + ax, cy - ay, cy + ay);
+    const BlendWeights w(m_dx - m_shiftX, m_dy - m_shiftY);
+    return w.blend([&](int a, int b) {
+        return storedSum(cx - a - ax, cx - a + ax, cy - b - ay, cy - b + ay);
+    });
 }
 
 double TiffData::areaAverage(double x, double y, double w, double h) const {
@@ -390,7 +468,13 @@ double TiffData::areaAverage(double x, double y, double w, double h) const {
     const qint64 ix = trunc(x) - m_shiftX, iy = trunc(y) - m_shiftY, iw = trunc(w), ih = trunc(h);
     if (iw < 0 || ih < 0)
         return 0;
-    return storedSum(ix, ix + iw, iy, iy + ih) / (double(iw + 1) * double(ih + 1));
+    const double n = double(iw + 1) * double(ih + 1);
+    if (!fractionalShift())
+        return storedSum(ix, ix + iw, iy, iy + ih) / n;
+    const BlendWeights blend(m_dx - m_shiftX, m_dy - m_shiftY);
+    return blend.blend([&](int a, int b) {
+        return storedSum(ix - a, ix - a + iw, iy - b, iy - b + ih);
+    }) / n;
 }
 
 double TiffData::neighbourAverage(int x, int y) const {
@@ -596,6 +680,18 @@ void TiffData::renderRows16(const ColorMap &map, uchar *out, int stride) const {
     }
 }
 
+// Under a fractional shift the picture shows the interpolated values, as
+// every other reader does.
+void TiffData::renderBlendedRows(const ColorMap &map, uchar *out, int stride) const {
+    std::vector<double> values(static_cast<size_t>(m_width));
+    for (int y = 0; y < m_height; ++y) {
+        shiftedRow(y, values.data());
+        uchar *p = out + size_t(stride) * size_t(y);
+        for (double v : values)
+            p = map.writePixel(rangeFraction(v), p, m_displayFormat);
+    }
+}
+
 void TiffData::rebuildDisplay(const ColorMap &map) {
     m_display = QImage();
     int bpp = ColorMap::bytesPerPixel(m_displayFormat);
@@ -612,6 +708,11 @@ void TiffData::rebuildDisplay(const ColorMap &map) {
         return;
     uchar *bits = picture.bits();
     const int stride = picture.bytesPerLine();
+    if (fractionalShift()) {
+        renderBlendedRows(map, bits, stride);
+        m_display = picture;
+        return;
+    }
     switch (m_sampleType) {
     case TiffUInt16:
     case UInt16:

@@ -17,6 +17,7 @@
 #include <QString>
 #include <QVector>
 #include <climits>
+#include <cmath>
 #include <functional>
 #include <memory>
 #include <vector>
@@ -125,11 +126,22 @@ public:
     // panel keeps it rather than assigning one from the name or position.
     bool energyFromFile() const { return m_energyFromFile; }
     void setEnergyFromFile(bool on) { m_energyFromFile = on; }
-    int shiftX() const { return m_shiftX; }
-    int shiftY() const { return m_shiftY; }
-    // Kept within +-MaxShift: a larger shift already moves every pixel off
-    // the image, and the bound keeps coordinate arithmetic from overflowing.
-    void setShift(int dx, int dy);
+    // The registration shift: pixel (x, y) shows the stored image at
+    // (x - dx, y - dy). A whole-pixel shift reads the samples as stored; a
+    // fractional one interpolates bilinearly between the four stored pixels
+    // around that point, which is what a detector displaced by a fraction of
+    // a pixel would have recorded for a smooth intensity.
+    double shiftDX() const { return m_dx; }
+    double shiftDY() const { return m_dy; }
+    // The shift to the nearest whole pixel (halves away from 0), for the
+    // integer controls and the edge method.
+    int shiftX() const { return int(std::lround(m_dx)); }
+    int shiftY() const { return int(std::lround(m_dy)); }
+    bool fractionalShift() const { return m_dx != m_shiftX || m_dy != m_shiftY; }
+    // Kept within +-MaxShift (a NaN becomes 0): a larger shift already moves
+    // every pixel off the image, and the bound keeps coordinate arithmetic
+    // from overflowing.
+    void setShift(double dx, double dy);
     static constexpr int MaxShift = 1 << 28;
     const ErrPoints &errPoints() const { return m_errPoints; }
     void setErrPoints(const ErrPoints &mask) { m_errPoints = mask; }
@@ -149,16 +161,24 @@ public:
     const void *rowData(int y) const;
 
     // ---- pixel access (image coordinates, shift applied; 0 outside) ----
-    double value(int x, int y) const;
+    // Every reader below is linear in the samples, so under a fractional
+    // shift it reads the bilinear blend of its four whole-pixel reads, in
+    // one order everywhere: a one-pixel box sum and a span agree bit for bit.
+    double value(int x, int y) const { return valueAt(x, y, m_dx, m_dy); }
+    // The value at (x, y) through the shift (sx, sy).
+    double valueAt(int x, int y, double sx, double sy) const;
     // Row y of the image as doubles into out[0 .. width-1], read through the
     // shift (sx, sy) (0 outside the stored data); the second form uses the
     // image's own registration shift.
-    void shiftedRow(int y, int sx, int sy, double *out) const {
+    void shiftedRow(int y, double sx, double sy, double *out) const {
         shiftedSpan(y, 0, m_width, sx, sy, out);
     }
-    void shiftedRow(int y, double *out) const { shiftedRow(y, m_shiftX, m_shiftY, out); }
+    void shiftedRow(int y, double *out) const { shiftedRow(y, m_dx, m_dy, out); }
     // out[i] = the value at (x0 + i, y) through the shift (sx, sy), i < count.
-    void shiftedSpan(int y, int x0, int count, int sx, int sy, double *out) const;
+    void shiftedSpan(int y, int x0, int count, double sx, double sy, double *out) const;
+    void shiftedSpan(int y, int x0, int count, double *out) const {
+        shiftedSpan(y, x0, count, m_dx, m_dy, out);
+    }
     // Sum of every stored sample (no shift).
     double sampleSum() const { return storedSum(0, qint64(m_width) - 1, 0, qint64(m_height) - 1); }
     // Sum over columns x-|rx|..x+|rx| and rows y-|ry|..y+|ry| inclusive.
@@ -235,11 +255,15 @@ private:
     double storedSum(qint64 x0, qint64 x1, qint64 y0, qint64 y1) const;
     template <typename T>
     void copyRow(const unsigned char *row, int from, int count, double *out) const;
+    double storedValue(qint64 x, qint64 y) const;
+    // shiftedSpan through a whole-pixel shift.
+    void wholeSpan(int y, qint64 x0, int count, qint64 sx, qint64 sy, double *out) const;
     template <typename T> double boxSumOf(int x0, int x1, int y0, int y1) const;
     double neighbourMean(int x, int y, bool skipMasked) const;
     bool maskedAt(int x, int y) const;
     double rangeFraction(double v) const;
     template <typename T> void renderRows(const ColorMap &map, uchar *out, int stride) const;
+    void renderBlendedRows(const ColorMap &map, uchar *out, int stride) const;
     void renderRows16(const ColorMap &map, uchar *out, int stride) const;
 
     QImage::Format m_displayFormat = QImage::Format_Grayscale8;
@@ -261,7 +285,8 @@ private:
     bool m_energyFromFile = false;
     QImage m_display;
     double m_exposureMs = 100;
-    int m_shiftX = 0;
+    double m_dx = 0, m_dy = 0; // the registration shift
+    int m_shiftX = 0;          // its whole pixels, rounded down
     int m_shiftY = 0;
     SampleType m_sampleType = NoData;
 };

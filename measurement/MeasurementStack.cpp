@@ -49,14 +49,15 @@ void MeasurementStack::clear(Series s) {
     area(s).values.clear();
 }
 
-bool MeasurementStack::setImageShift(Series s, int index, int dx, int dy) {
+bool MeasurementStack::setImageShift(Series s, int index, double dx, double dy) {
     const QVector<TiffData *> &images = this->images(s);
     if (index < 0 || index >= images.size())
         return false;
     TiffData *image = images.at(index);
-    if (image->shiftX() == dx && image->shiftY() == dy)
-        return false;
+    const double oldX = image->shiftDX(), oldY = image->shiftDY();
     image->setShift(dx, dy);
+    if (image->shiftDX() == oldX && image->shiftDY() == oldY)
+        return false;
     area(s).values.clear();
     return true;
 }
@@ -352,7 +353,7 @@ void MeasurementStack::rowSums(const TiffData &image, int y, int firstX, int ste
                                std::vector<double> &sums) const {
     sums.resize(size_t(row.count));
     if (c.hx == 0 && c.hy == 0 && stepX == 1 && row.count > 0) {
-        image.shiftedSpan(y, firstX, row.count, image.shiftX(), image.shiftY(), sums.data());
+        image.shiftedSpan(y, firstX, row.count, sums.data());
         // A one-pixel box sum is 0 + the sample: the same bits (-0 becomes +0).
         for (double &v : sums)
             v = 0.0 + v;

@@ -105,7 +105,7 @@ public:
     // pixel (x - dx, y - dy)); the series' dark-area values, which read the
     // images through their shifts, are measured anew on next use. False when
     // there is no such image or the shift is unchanged.
-    bool setImageShift(Series s, int index, int dx, int dy);
+    bool setImageShift(Series s, int index, double dx, double dy);
     // Every image of the series back to shift (0, 0); returns how many moved.
     int clearShifts(Series s);
     // True when every image of the series has the first image's exposure.

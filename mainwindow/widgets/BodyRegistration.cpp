@@ -121,24 +121,20 @@ bool Body::loadShifts(const QString &fname) {
     }
     haltAnalysisRun();
     const QVector<TiffData *> &images = m_stack.i1();
-    int applied = 0, rounded = 0, beyond = 0;
+    int applied = 0, beyond = 0;
     for (const Registration::ShiftEntry &e : entries) {
         if (e.index < 0 || e.index >= images.size()) {
             ++beyond;
             continue;
         }
-        const int dx = Registration::wholePixels(e.dx), dy = Registration::wholePixels(e.dy);
-        rounded += (dx != e.dx || dy != e.dy) ? 1 : 0;
-        if (m_stack.setImageShift(Series::I1, e.index, dx, dy))
+        if (m_stack.setImageShift(Series::I1, e.index, e.dx, e.dy))
             images.at(e.index)->rebuildDisplay();
         ++applied;
     }
     QString text = tr("%1 shifts loaded from %2").arg(applied).arg(QFileInfo(fname).fileName());
-    if (rounded > 0)
-        text += tr("; %1 with decimals applied to the nearest whole pixel").arg(rounded);
     if (beyond > 0)
         text += tr("; %1 for images the series does not have, left out").arg(beyond);
-    if (rounded > 0 || beyond > 0)
+    if (beyond > 0)
         UserMessages::warn(text);
     else
         UserMessages::info(text);
@@ -151,7 +147,7 @@ bool Body::saveShifts(const QString &fname) {
     QVector<Registration::ShiftEntry> entries;
     const QVector<TiffData *> &images = m_stack.i1();
     for (int i = 0; i < images.size(); ++i)
-        entries.append({i, double(images.at(i)->shiftX()), double(images.at(i)->shiftY()), 1.0});
+        entries.append({i, images.at(i)->shiftDX(), images.at(i)->shiftDY(), 1.0});
     return reportIfNotWritten(Registration::writeShiftFile(fname, entries), fname);
 }
 
@@ -248,7 +244,7 @@ void Body::darkCheck() {
     // The shifts as they are now: the check reads a fixed stack.
     QVector<DarkCheckImage> images;
     for (const TiffData *image : m_stack.i1())
-        images.append({image, image->shiftX(), image->shiftY()});
+        images.append({image, image->shiftDX(), image->shiftDY()});
     m_analyzer2->setDarkCheckRunning(true);
     m_analyzer2->setDarkCheckStatus(tr("Dark check running"));
     m_darkRun->start(images, p, ErrPoints::processWide(), QDir::currentPath());

@@ -94,6 +94,9 @@ TEST(AlignTool, RecoversDriftsAndRefusesBadInput) {
         {{"--i1", dir.filePath("i1"), "--upsample", "101"}, 2, "--upsample"},
         {{"--i1", dir.filePath("i1"), "--method", "edge", "--chain"}, 2, "--method phase"},
         {{"--i1", dir.filePath("i1"), "--max-jump", "-1"}, 2, "--max-jump"},
+        {{"--i1", dir.filePath("i1"), "--reference", "3-1"}, 2, "--reference"},
+        {{"--i1", dir.filePath("i1"), "--reference", "0-3", "--chain"}, 2, "mean reference"},
+        {{"--i1", dir.filePath("i1"), "--reference", "2-12"}, 2, "only 9 images"},
         {{"--i1", dir.filePath("none")}, 1, "none"},
     };
     for (const auto &c : cases) {
@@ -149,9 +152,9 @@ TEST(AlignTool, SubPixelDriftsAcrossTheEdgeAndSuspects) {
         QStringList extra;
         bool suspects;
     } cases[] = {
-        {"change", {"--threads", "2"}, false},
-        {"reverse", {}, true},
-        {"reverse", {"--gradient"}, false},
+        {"change", {"--threads", "2"}, false},     {"reverse", {}, true},
+        {"reverse", {"--gradient"}, false},        {"change", {"--reference", "auto"}, false},
+        {"change", {"--reference", "0-3"}, false}, // the mean of four images
     };
     for (const auto &c : cases) {
         const AlignRun a =
@@ -162,9 +165,12 @@ TEST(AlignTool, SubPixelDriftsAcrossTheEdgeAndSuspects) {
         EXPECT_EQ(!a.json["suspect"].toArray().isEmpty(), c.suspects) << c.folder;
         EXPECT_EQ(a.run.err.contains("suspect images"), c.suspects) << qPrintable(a.run.err);
         ASSERT_EQ(a.shifts.size(), o.images);
+        // Relative to image 0, whatever the reference.
         for (int i = 0; i < o.images && !c.suspects; ++i) {
-            EXPECT_NEAR(a.shifts[i].dx, d[0].x() - d[i].x(), 0.2) << c.folder << " " << i;
-            EXPECT_NEAR(a.shifts[i].dy, d[0].y() - d[i].y(), 0.2) << c.folder << " " << i;
+            EXPECT_NEAR(a.shifts[i].dx - a.shifts[0].dx, d[0].x() - d[i].x(), 0.25)
+                << c.folder << " " << qPrintable(c.extra.join(" ")) << " " << i;
+            EXPECT_NEAR(a.shifts[i].dy - a.shifts[0].dy, d[0].y() - d[i].y(), 0.25)
+                << c.folder << " " << qPrintable(c.extra.join(" ")) << " " << i;
         }
     }
 }
@@ -207,7 +213,7 @@ TEST(AlignTool, LcfMapThroughShiftsMatchesTheUndriftedStack) {
         TiffData t;
         ASSERT_TRUE(t.load(dir.filePath("i1/" + names[i])));
         ASSERT_TRUE(write(t, dir.filePath("i1drift/" + names[i]), move));
-        shifts.append({i, -move.x(), -move.y(), 1});
+        shifts.append({i, double(-move.x()), double(-move.y()), 1});
     }
     ASSERT_TRUE(Registration::writeShiftFile(dir.filePath("shifts.txt"), shifts));
     const auto lcf = [&](const QString &i1, const QStringList &extra, const QString &out) {

@@ -351,9 +351,12 @@ TEST_F(MeasurementStackTest, RowReadGivesTheBinByBinSpectraExactly) {
     loadI1(5);
     loadI0({6990, 7015, 7025, 7060});
     ASSERT_TRUE(stack.loadDark(darkFile()));
-    // Registered images are read through their shifts on both paths.
+    // Registered images are read through their shifts, whole or fractional,
+    // on both paths.
     stack.setImageShift(Series::I1, 2, 1, -1);
     stack.setImageShift(Series::I0, 1, -2, 0);
+    stack.setImageShift(Series::I1, 3, 0.25, -1.5); // interpolated between stored pixels
+    stack.setImageShift(Series::I0, 2, 0, 0.7);
     struct Case {
         int hx, hy;
         bool useI0, fluo, darkArea;

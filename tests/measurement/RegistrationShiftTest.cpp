@@ -1,6 +1,7 @@
 // Every pixel reader of the stack reads an image through its registration
 // shift: mu*t, the raw bin sums, the dark-area values (measured anew when a
-// shift changes), the profiles and the display picture.
+// shift changes), the profiles and the display picture. A fractional shift
+// interpolates bilinearly; a whole one reads the stored samples.
 #include "imageio/TiffData.h"
 #include "measurement/MeasurementStack.h"
 
@@ -61,4 +62,48 @@ TEST(RegistrationShift, EveryReaderFollowsTheShift) {
     EXPECT_NE(img.displayImage().pixel(2, 0), img.displayImage().pixel(0, 0));
     EXPECT_EQ(stack.clearShifts(Series::I1), 1);
     EXPECT_EQ(img.shiftX(), 0);
+}
+
+// The ramp is linear in x and y, so bilinear interpolation reproduces it
+// exactly inside the image: each reader must give the ramp at the shifted
+// point, and the readers must agree with each other bit for bit.
+TEST(RegistrationShift, FractionalShiftsInterpolateInEveryReader) {
+    std::unique_ptr<TiffData> img(ramp(100));
+    const auto rampAt = [](double x, double y) { return 100 + 10 * x + y; };
+    const struct {
+        double dx, dy;
+        bool fractional;
+    } shifts[] = {{0.25, -0.5, true}, {-1.75, 0, true}, {0, 0.4, true}, {2, -1, false}};
+    std::vector<double> span(4);
+    for (const auto &s : shifts) {
+        img->setShift(s.dx, s.dy);
+        EXPECT_EQ(img->fractionalShift(), s.fractional) << s.dx;
+        img->shiftedSpan(1, 2, 4, span.data());
+        for (int x = 2; x < 6; ++x) {
+            const double v = img->value(x, 1);
+            if (x - s.dx >= 0 && x - s.dx <= 5 && 1 - s.dy >= 0 && 1 - s.dy <= 3) {
+                EXPECT_NEAR(v, rampAt(x - s.dx, 1 - s.dy), 1e-9) << s.dx << " " << x;
+            }
+            EXPECT_EQ(v, span[size_t(x - 2)]) << s.dx << " " << x;
+            EXPECT_EQ(v, img->boxSum(x, 1, 0, 0)) << s.dx << " " << x;
+        }
+        // A box is the sum of its interpolated pixels, an area their mean.
+        double box = 0;
+        for (int y = 0; y <= 2; ++y)
+            for (int x = 2; x <= 4; ++x)
+                box += img->value(x, y);
+        EXPECT_NEAR(img->boxSum(3, 1, 1, 1), box, 1e-9) << s.dx;
+        EXPECT_NEAR(img->areaAverage(2, 0, 2, 2), box / 9, 1e-9) << s.dx;
+    }
+    // Half a pixel off the border, half of the edge pixel is read.
+    img->setShift(-0.5, 0);
+    EXPECT_DOUBLE_EQ(img->value(5, 0), 0.5 * rampAt(5, 0));
+    // The picture shows the interpolated values: a fraction changes it.
+    img->setShift(0, 0);
+    img->rebuildDisplay();
+    const QImage whole = img->displayImage();
+    img->setShift(0.5, 0);
+    img->rebuildDisplay();
+    EXPECT_NE(img->displayImage(), whole);
+    EXPECT_EQ(img->shiftX(), 1); // the nearest whole pixel, halves away from 0
 }

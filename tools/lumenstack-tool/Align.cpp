@@ -1,9 +1,10 @@
-// align [stack options] [--method phase|edge] [--reference K] [--chain]
+// align [stack options] [--method phase|edge] [--reference K|auto|A-B] [--chain]
 //       [--gradient] [--upsample N] [--max-shift N] [--threshold X]
 //       [--min-score X] [--max-jump P] [--threads N] --out FILE
 //
 // Registration shifts of every I1 image against image K (default 0, the first
-// image of a scan, below the edge), written as one line "index dx dy score"
+// image of a scan, below the edge), the image of most contrast (auto), or the
+// mean of images A to B (less noise than one image), written as one line "index dx dy score"
 // per image: the file --shifts of the map subcommands reads. One JSON line on
 // stdout sums up the run; the suspect images are also named on stderr.
 //
@@ -46,6 +47,7 @@ struct AlignArgs {
     double threshold = 0.3;
     double minScore = 0.02;
     double maxJump = 3;
+    bool autoReference = false;
     QString out;
 };
 
@@ -65,14 +67,28 @@ bool takeFlag(const QString &o, AlignArgs *a) {
     return true;
 }
 
+// K, auto, or A-B with A < B.
+bool takeReference(const QString &v, AlignArgs *a) {
+    a->autoReference = v == "auto";
+    if (a->autoReference)
+        return true;
+    const QStringList range = v.split('-');
+    bool ok = range.size() <= 2;
+    a->series.reference = range.value(0).toInt(&ok);
+    if (!ok || a->series.reference < 0)
+        return false;
+    if (range.size() == 1)
+        return true;
+    a->series.referenceLast = range.value(1).toInt(&ok);
+    return ok && a->series.referenceLast > a->series.reference;
+}
+
 // The value of an option that takes one; false when it is out of range.
 bool takeValue(const QString &o, const QString &v, AlignArgs *a, bool *known) {
     bool ok = true;
     *known = true;
-    if (o == "--reference") {
-        a->series.reference = v.toInt(&ok);
-        return ok && a->series.reference >= 0;
-    }
+    if (o == "--reference")
+        return takeReference(v, a);
     if (o == "--method") {
         a->edge = v == "edge";
         return v == "edge" || v == "phase";
@@ -134,6 +150,8 @@ QString parse(const QStringList &args, AlignArgs *a) {
     }
     if (a->edge && phaseOnly)
         return "--chain, --gradient and --upsample go with --method phase";
+    if (a->series.referenceLast > a->series.reference && (a->edge || a->series.chain))
+        return "a mean reference (--reference A-B) goes with --method phase without --chain";
     if (!a->stack.shiftsFile.isEmpty())
         return "--shifts is read by the map subcommands; align writes the shifts";
     if (a->out.isEmpty())
@@ -193,6 +211,7 @@ QString summary(const AlignArgs &a, const QVector<Registration::ShiftEntry> &shi
     Json j;
     j.add("images", shifts.size())
         .add("reference", a.series.reference)
+        .add("reference_last", std::max(a.series.reference, a.series.referenceLast))
         .addString("method", a.edge ? "edge" : "phase")
         .add("upsample", a.edge ? 1 : a.series.phase.upsample)
         .add("chain", a.series.chain)
@@ -223,12 +242,15 @@ int runAlign(const QStringList &args) {
     for (const TiffData *t : s.stack.i1())
         images << t;
     const int n = images.size();
-    if (a.series.reference >= n)
-        return usage(QString("--reference %1 but only %2 images").arg(a.series.reference).arg(n));
+    if (a.autoReference)
+        a.series.reference = SeriesAlignment::autoReference(images);
+    const int last = std::max(a.series.reference, a.series.referenceLast);
+    if (last >= n)
+        return usage(QString("--reference %1 but only %2 images").arg(last).arg(n));
     QElapsedTimer clock;
     clock.start();
     QVector<Registration::ShiftEntry> shifts;
-    problem = SeriesAlignment::check(images, a.series.reference);
+    problem = SeriesAlignment::check(images, a.series);
     if (problem.isEmpty() && a.edge)
         shifts = alignByEdges(images, a);
     else if (problem.isEmpty())

@@ -77,11 +77,11 @@ QString readEnergies(const QString &file, QVector<double> *energies) {
 
 // The vertical registration shift of each I1 image, as applyShifts sets them
 // (a later line for an image wins); 0 for I0 and unnamed images.
-int verticalShift(const QVector<Registration::ShiftEntry> &shifts, int index) {
-    int dy = 0;
+double verticalShift(const QVector<Registration::ShiftEntry> &shifts, int index) {
+    double dy = 0;
     for (const Registration::ShiftEntry &e : shifts)
         if (e.index == index)
-            dy = Registration::wholePixels(e.dy);
+            dy = e.dy;
     return dy;
 }
 
@@ -104,7 +104,7 @@ bool loadSeries(const StackOptions &o, Series series, const QString &dir,
     const QRegularExpression pattern(o.energyPattern);
     for (int i = 0; i < files.size(); ++i) {
         auto *image = new TiffData;
-        const int dy = series == Series::I1 ? verticalShift(shifts, i) : 0;
+        const double dy = series == Series::I1 ? verticalShift(shifts, i) : 0;
         if (!image->load(files[i], ErrPoints::processWide(), rowsOfImage(rows, dy))) {
             delete image;
             *file = files[i];
@@ -157,10 +157,7 @@ bool applyShifts(const QVector<Registration::ShiftEntry> &entries, MeasurementSt
             *why = QString("a shift for image %1 of %2").arg(e.index).arg(stack.i1().size());
             return false;
         }
-        // The pixel readers move images by whole pixels: a sub-pixel shift
-        // from align is applied to the nearest pixel.
-        stack.setImageShift(Series::I1, e.index, Registration::wholePixels(e.dx),
-                            Registration::wholePixels(e.dy));
+        stack.setImageShift(Series::I1, e.index, e.dx, e.dy);
     }
     return true;
 }
@@ -354,12 +351,18 @@ TiffData::RowRange rowsNeeded(const StackOptions &o) {
     return {int(std::max<qint64>(first, INT_MIN)), int(std::min<qint64>(end, INT_MAX))};
 }
 
-TiffData::RowRange rowsOfImage(const TiffData::RowRange &rows, int dy) {
-    const TiffData::RowRange whole;
-    if (rows.first <= 0 && rows.end == whole.end)
-        return whole;
+TiffData::RowRange rowsOfImage(const TiffData::RowRange &rows, double dy) {
+    const TiffData::RowRange everyRow;
+    if (rows.first <= 0 && rows.end == everyRow.end)
+        return everyRow;
     const auto clampInt = [](qint64 v) { return int(std::clamp<qint64>(v, INT_MIN, INT_MAX)); };
-    return {clampInt(qint64(rows.first) - dy), clampInt(qint64(rows.end) - dy)};
+    // Row y reads stored row y - floor(dy), and under a fractional shift
+    // also the row above it.
+    const double bounded =
+        std::isnan(dy) ? 0.0 : std::clamp<double>(dy, -TiffData::MaxShift, TiffData::MaxShift);
+    const qint64 down = qint64(std::floor(bounded));
+    const qint64 above = bounded != double(down) ? 1 : 0;
+    return {clampInt(qint64(rows.first) - down - above), clampInt(qint64(rows.end) - down)};
 }
 
 bool loadStack(const StackOptions &o, LoadedStack &out, QString *file, QString *why) {

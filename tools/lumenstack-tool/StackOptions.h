@@ -113,7 +113,7 @@ int loadFailure(const char *command, const QString &file, const QString &why);
 // reader that reads bands (TIFF strips, HDF5 row hyperslabs) stores only
 // these; see TiffData::load(file, mask, rows) and TiffData::assignRows.
 TiffData::RowRange rowsNeeded(const StackOptions &o);
-TiffData::RowRange rowsOfImage(const TiffData::RowRange &rows, int dy);
+TiffData::RowRange rowsOfImage(const TiffData::RowRange &rows, double dy);
 
 // What --threads takes, said when its value is not that.
 inline QString threadsUsage() {

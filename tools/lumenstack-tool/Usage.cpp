@@ -33,7 +33,7 @@ const std::map<QString, const char *> &usages() {
                       "[--de-range X]\n"
                       "       [--crystal NAME] [--threads N] --out DIR\n"},
         {"align", "usage: lumenstack-tool align [stack options] [--method phase|edge] "
-                  "[--reference K]\n"
+                  "[--reference K|auto|A-B]\n"
                   "       [--chain] [--gradient] [--upsample N] [--max-shift N] "
                   "[--threshold X]\n"
                   "       [--min-score X] [--max-jump P] [--threads N] --out FILE\n"},

@@ -802,27 +802,27 @@ TEST_F(BodyTest, MenuKeysStepThroughTheImages) {
 }
 
 // Shift files by batch: saved as the images stand, cleared, and loaded back;
-// decimals go to the nearest pixel and are said; a bad file keeps the shifts.
+// decimals are kept (the readers interpolate); a bad file keeps the shifts.
 TEST_F(BodyTest, ShiftFilesSaveClearAndLoad) {
     ASSERT_TRUE(load(i1Panel, writeSeries("s", 3, false)));
     const QString in = TestSupport::writeFile(dir, "in.txt", "0 0 0 1\n1 2.4 -1.6 0.9\n7 1 1 1\n");
     const QString out = dir.filePath("out.txt");
     ASSERT_TRUE(runBatch({"load_shifts " + in, "save_shifts " + out}, "saved"));
     const TiffData *second = body.stack().i1().at(1);
+    EXPECT_EQ(QPointF(second->shiftDX(), second->shiftDY()), QPointF(2.4, -1.6));
     EXPECT_EQ(QPoint(second->shiftX(), second->shiftY()), QPoint(2, -2));
-    EXPECT_TRUE(newMessages().contains("2 shifts loaded from in.txt; 1 with decimals applied to "
-                                       "the nearest whole pixel; 1 for images the series does "
+    EXPECT_TRUE(newMessages().contains("2 shifts loaded from in.txt; 1 for images the series does "
                                        "not have, left out"));
     QVector<Registration::ShiftEntry> saved;
     QString why;
     ASSERT_TRUE(Registration::readShiftFile(out, saved, &why)) << qPrintable(why);
     ASSERT_EQ(saved.size(), 3);
-    EXPECT_EQ(saved[1].dx, 2);
-    EXPECT_EQ(saved[1].dy, -2);
+    EXPECT_EQ(saved[1].dx, 2.4);
+    EXPECT_EQ(saved[1].dy, -1.6);
 
     ASSERT_TRUE(runBatch({"clear_shifts", "load_shifts " + dir.filePath("none.txt")}, "cleared"));
     EXPECT_EQ(QPoint(second->shiftX(), second->shiftY()), QPoint(0, 0));
     EXPECT_TRUE(newMessages().contains("Refused: Shifts not loaded from none.txt"));
     ASSERT_TRUE(runBatch({"load_shifts " + out}, "back"));
-    EXPECT_EQ(QPoint(second->shiftX(), second->shiftY()), QPoint(2, -2));
+    EXPECT_EQ(QPointF(second->shiftDX(), second->shiftDY()), QPointF(2.4, -1.6));
 }
