@@ -1,10 +1,10 @@
 #include "analysis/SeriesAlignment.h"
 
+#include "analysis/SeriesAlignRun.h"
 #include "imageio/TiffData.h"
 
 #include <algorithm>
 #include <cmath>
-#include <thread>
 #include <vector>
 
 namespace SeriesAlignment {
@@ -59,70 +59,6 @@ double contrastOf(const TiffData &image) {
     return med > 0 && std::isfinite(q3 - q1) ? (q3 - q1) / med : 0;
 }
 
-// The mean of images first .. last, as a Float32 image. Each is laid over
-// image `first` by its own correlation first, so the drift within the range
-// does not blur the mean.
-bool meanImage(const QVector<const TiffData *> &images, int first, int last,
-               const PhaseOptions &phase, TiffData &out) {
-    const int w = images[first]->width(), h = images[first]->height();
-    std::vector<double> sum(size_t(w) * size_t(h), 0.0);
-    std::vector<double> row(static_cast<size_t>(w));
-    PhaseCorrelator pc(phase);
-    pc.setReference(*images[first]);
-    for (int i = first; i <= last; ++i) {
-        PhaseMatch m;
-        if (i > first)
-            pc.correlate(*images[i], &m);
-        for (int y = 0; y < h; ++y) {
-            images[i]->shiftedRow(y, m.dx, m.dy, row.data());
-            double *s = sum.data() + size_t(y) * size_t(w);
-            for (int x = 0; x < w; ++x)
-                s[x] += row[size_t(x)];
-        }
-    }
-    std::vector<float> mean(sum.size());
-    const double n = last - first + 1;
-    for (size_t k = 0; k < sum.size(); ++k)
-        mean[k] = float(sum[k] / n);
-    return out.assign(w, h, TiffData::Float32, mean.data());
-}
-
-// The neighbour an image is correlated with in a chain: the next one nearer K.
-int towardsReference(int i, int reference) {
-    return i > reference ? i - 1 : i < reference ? i + 1 : i;
-}
-
-// Image i against the reference (or its neighbour in a chain): the shift
-// relative to what it was correlated with.
-void matchOne(const QVector<const TiffData *> &images, const SeriesAlignOptions &o, int i,
-              PhaseCorrelator &pc, Registration::ShiftEntry &e) {
-    e.index = i;
-    if (i == o.reference && o.referenceLast <= o.reference) {
-        e.dx = e.dy = 0;
-        e.score = 1;
-        return;
-    }
-    if (o.chain)
-        pc.setReference(*images[towardsReference(i, o.reference)]);
-    PhaseMatch m;
-    pc.correlate(*images[i], &m);
-    e.dx = m.dx;
-    e.dy = m.dy;
-    e.score = m.score;
-}
-
-// A chain's relative shifts summed outward from the reference.
-void accumulate(QVector<Registration::ShiftEntry> &shifts, int reference) {
-    for (int i = reference + 1; i < shifts.size(); ++i) {
-        shifts[i].dx += shifts[i - 1].dx;
-        shifts[i].dy += shifts[i - 1].dy;
-    }
-    for (int i = reference - 1; i >= 0; --i) {
-        shifts[i].dx += shifts[i + 1].dx;
-        shifts[i].dy += shifts[i + 1].dy;
-    }
-}
-
 double median(std::vector<double> &v) {
     std::sort(v.begin(), v.end());
     const size_t m = v.size() / 2;
@@ -133,49 +69,12 @@ double median(std::vector<double> &v) {
 
 bool align(const QVector<const TiffData *> &images, const SeriesAlignOptions &options,
            QVector<Registration::ShiftEntry> &out, QString *why, const std::atomic<bool> *stop) {
-    out.clear();
-    const QString problem = check(images, options);
-    if (!problem.isEmpty()) {
-        *why = problem;
-        return false;
-    }
-    TiffData mean;
-    const bool fromMean = options.referenceLast > options.reference;
-    if (fromMean &&
-        !meanImage(images, options.reference, options.referenceLast, options.phase, mean)) {
-        *why = QStringLiteral("not enough memory for the mean reference image");
-        return false;
-    }
-    const TiffData &reference = fromMean ? mean : *images[options.reference];
-    const int n = images.size();
-    QVector<Registration::ShiftEntry> shifts(n);
-    std::atomic<int> next{0};
-    const auto work = [&] {
-        PhaseCorrelator pc(options.phase);
-        if (!options.chain)
-            pc.setReference(reference);
-        for (int i = next++; i < n; i = next++) {
-            if (stop && stop->load())
-                return;
-            matchOne(images, options, i, pc, shifts[i]);
-        }
-    };
-    const int cores = int(std::max(1u, std::thread::hardware_concurrency()));
-    const int threads = std::clamp(options.threads > 0 ? options.threads : cores, 1, n);
-    std::vector<std::thread> pool;
-    for (int t = 1; t < threads; ++t)
-        pool.emplace_back(work);
-    work();
-    for (std::thread &t : pool)
-        t.join();
-    if (stop && stop->load()) {
-        *why = QStringLiteral("stopped");
-        return false;
-    }
-    if (options.chain)
-        accumulate(shifts, options.reference);
-    out = shifts;
-    return true;
+    SeriesAlignRun run;
+    const bool aligned = run.run(images, options, stop);
+    out = run.shifts();
+    if (!aligned)
+        *why = run.why();
+    return aligned;
 }
 
 int autoReference(const QVector<const TiffData *> &images) {

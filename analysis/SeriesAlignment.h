@@ -13,9 +13,10 @@
 // holds where even the phase of the borders changes over the series; its
 // errors add up along the chain.
 //
-// Images are handed out to a pool of threads, each with its own correlator.
-// An image's shift depends only on the images, never on the thread that took
-// it or on the order: the shifts are the same for any thread count.
+// The images are handed out to a pool of threads by the map-run engine
+// (SeriesAlignRun), each thread with its own correlator. An image's shift
+// depends only on the images, never on the thread that took it or on the
+// order: the shifts are the same for any thread count.
 #include "analysis/ImageRegistration.h"
 #include "analysis/PhaseCorrelation.h"
 
@@ -37,6 +38,12 @@ struct SeriesAlignOptions {
 };
 
 namespace SeriesAlignment {
+
+// The plausibility marks of the command line and the window: a score below
+// this is no match, and a drift does not jump by more than this many pixels
+// from one image to the next.
+constexpr double DefaultMinScore = 0.02;
+constexpr double DefaultMaxJump = 3;
 
 // Why the series cannot be aligned against image `reference` ("" when it
 // can): no images, no such reference, or images of different sizes.
