@@ -1,7 +1,7 @@
 // lumenstack-tool align on a drifted series written as TIFF files (both
 // methods, sub-pixel drifts across an edge, the suspect marks), on an HDF5
-// stack, its refusals and --help, and an LCF map of a drifted demo stack read
-// through --shifts matching the map of the stack that never drifted.
+// stack, its refusals and --help, and LCF maps of drifted stacks read
+// through --shifts matching the maps of the stacks that never drifted.
 #include "analysis/ImageRegistration.h"
 #include "e2e/ProgramRun.h"
 #include "imageio/TiffData.h"
@@ -16,6 +16,10 @@
 #include <QTemporaryDir>
 #include <QTextStream>
 #include <gtest/gtest.h>
+#include <algorithm>
+#include <cmath>
+#include <numeric>
+#include <vector>
 
 namespace {
 
@@ -249,4 +253,69 @@ TEST(AlignTool, LcfMapThroughShiftsMatchesTheUndriftedStack) {
     const auto r = lcf("i1drift", {"--shifts", dir.filePath("bad.txt")}, "bad");
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_TRUE(r.err.contains("a shift for image 500")) << qPrintable(r.err);
+}
+
+namespace {
+
+// |a - b| over the bins at least 4 pixels from the border of the 64 x 48
+// demo, ascending.
+std::vector<double> differences(const QMap<QString, double> &a, const QMap<QString, double> &b) {
+    std::vector<double> d;
+    for (auto it = a.cbegin(); it != a.cend(); ++it) {
+        const QStringList xy = it.key().split(' ');
+        const int x = xy[0].toInt(), y = xy[1].toInt();
+        if (x >= 4 && y >= 4 && x < 60 && y < 44 && b.contains(it.key()))
+            d.push_back(std::fabs(it.value() - b.value(it.key())));
+    }
+    std::sort(d.begin(), d.end());
+    return d;
+}
+
+} // namespace
+
+// The demo's drifting sample: align finds the sub-pixel drift it was made
+// with (measured: median 0.04, 95th percentile 0.08 pixel), and the fraction
+// map read through the shifts found, interpolated, comes close to the map of
+// the sample standing still; without them the grain borders are wrong.
+TEST(AlignTool, DriftingDemoSampleAlignedByItsFoundShifts) {
+    QTemporaryDir dir;
+    ASSERT_EQ(ProgramRun::run(LS_TOOL, {"make-demo", dir.path()}, dir.path()).exitCode, 0);
+    const AlignRun a = align(dir, {"--i1", dir.filePath("drift/i1"), "--upsample", "20"});
+    ASSERT_EQ(a.run.exitCode, 0) << qPrintable(a.run.err);
+    QVector<Registration::ShiftEntry> truth;
+    QString why;
+    ASSERT_TRUE(Registration::readShiftFile(dir.filePath("drift/true-shifts.txt"), truth, &why));
+    ASSERT_EQ(a.shifts.size(), truth.size());
+    std::vector<double> errors;
+    for (int i = 0; i < truth.size(); ++i)
+        errors.push_back(std::max(std::fabs(a.shifts[i].dx - truth[i].dx),
+                                  std::fabs(a.shifts[i].dy - truth[i].dy)));
+    std::sort(errors.begin(), errors.end());
+    EXPECT_LT(errors[errors.size() / 2], 0.06);
+    EXPECT_LT(errors[errors.size() * 95 / 100], 0.12);
+
+    const auto lcf = [&](const QString &i1, const QStringList &extra, const QString &out) {
+        const auto r = ProgramRun::run(
+            LS_TOOL,
+            QStringList{"lcf-map", "--i1", dir.filePath(i1), "--i0", dir.filePath("i0"), "--dark",
+                        dir.filePath("dark.tif"), "--ref", dir.filePath("ref_A.dat"), "--ref",
+                        dir.filePath("ref_B.dat"), "--out", dir.filePath(out)} +
+                extra,
+            dir.path(), 120000);
+        EXPECT_EQ(r.exitCode, 0) << qPrintable(r.err);
+        return mapOf(dir.filePath(out + "/ref-1-fraction.txt"));
+    };
+    const auto still = lcf("drift/still", {}, "still");
+    const std::vector<double> aligned =
+        differences(lcf("drift/i1", {"--shifts", dir.filePath("shifts.txt")}, "aligned"), still);
+    const std::vector<double> unaligned = differences(lcf("drift/i1", {}, "unaligned"), still);
+    ASSERT_EQ(aligned.size(), size_t(56 * 40));
+    ASSERT_EQ(unaligned.size(), aligned.size());
+    const auto mean = [](const std::vector<double> &v) {
+        return std::accumulate(v.begin(), v.end(), 0.0) / double(v.size());
+    };
+    // Measured: aligned mean 0.019, 95th percentile 0.11; unaligned 0.11, 0.91.
+    EXPECT_LT(mean(aligned), 0.03);
+    EXPECT_LT(aligned[aligned.size() * 95 / 100], 0.2);
+    EXPECT_GT(unaligned[unaligned.size() * 95 / 100], 0.5);
 }

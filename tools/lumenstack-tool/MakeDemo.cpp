@@ -20,11 +20,16 @@
 //                                      uint16 (deflate, one chunk per image),
 //                                      /stack/energy (eV), /stack/dark [y, x]
 //   OUTDIR/demo-layout.ini             its stack layout (lcf-map --h5 --layout)
+//   OUTDIR/drift/i1/, drift/still/     a second sample (grains of A in B) that drifts by
+//                                      fractions of a pixel over the scan, and the same
+//                                      sample standing still; I0 and dark as above
+//   OUTDIR/drift/true-shifts.txt       the registration shifts that undo the drift
 //   OUTDIR/README.txt                  this description
 // The energy is in the file name as "EEEEE_FFFF" (eV with 4 decimals), the
 // layout of the default energy pattern "(\d|)\d\d\d\d_\d\d\d\d".
 #include "Subcommands.h"
 
+#include "analysis/ImageRegistration.h"
 #include "app/OutputFile.h"
 #include "imageio/EnergyOfFiles.h"
 #include "imageio/Hdf5Writer.h"
@@ -32,6 +37,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QPointF>
 #include <QTextStream>
 #include <cmath>
 #include <cstdio>
@@ -171,6 +177,71 @@ std::vector<quint16> darkFrame() {
 
 bool writeText(const QString &path, const QString &text);
 
+// ---- the drifting sample ----
+// Grains of compound A, thickness 1.5 (three discs and a bar, borders in
+// every direction), in compound B, thickness 1: below the edge the grains
+// stand out by their thickness, above it by their compound. The stage drifts smoothly by up to about three
+// pixels, in fractions of a pixel; the beam and the dark stay with the
+// detector. Each pixel integrates the transmitted intensity over its area
+// (4 x 4 samples), as a detector pixel does, so a sub-pixel drift moves the
+// grey levels of the borders.
+
+bool inGrain(double x, double y) {
+    const auto disc = [&](double cx, double cy, double r) {
+        return std::hypot(x - cx, y - cy) < r;
+    };
+    return disc(16, 14, 6) || disc(46, 32, 8) || disc(22, 36, 4) ||
+           (x >= 36 && x < 56 && y >= 6 && y < 14);
+}
+
+// The drift of frame i of n; none at the first frame.
+QPointF driftOf(int i, int n) {
+    const double t = n > 1 ? double(i) / (n - 1) : 0.0;
+    return {2.4 * std::sin(2.5 * t), 1.6 * (1 - std::cos(3.3 * t)) - 0.8 * std::sin(6.1 * t)};
+}
+
+void grainFrame(double e, QPointF d, Noise &noise, std::vector<quint16> &out) {
+    const double a = muA(e), b = muB(e);
+    for (int y = 0; y < kHeight; ++y)
+        for (int x = 0; x < kWidth; ++x) {
+            double transmitted = 0;
+            for (int j = 0; j < 4; ++j)
+                for (int i = 0; i < 4; ++i) {
+                    const double sx = x + (i + 0.5) / 4 - d.x(), sy = y + (j + 0.5) / 4 - d.y();
+                    transmitted += std::exp(-(0.2 + (inGrain(sx, sy) ? 1.5 * a : b))) / 16;
+                }
+            out[size_t(y) * kWidth + size_t(x)] =
+                clamp16(beam(e, y) * transmitted + darkSignal(x, y) + noise.next(20));
+        }
+}
+
+bool writeDriftSample(const QString &outDir, const std::vector<double> &energies) {
+    const QString dir = outDir + "/drift";
+    if (!QDir().mkpath(dir + "/i1") || !QDir().mkpath(dir + "/still")) {
+        std::fprintf(stderr, "make-demo: cannot create %s\n", qPrintable(dir));
+        return false;
+    }
+    Noise noise;
+    std::vector<quint16> frame(size_t(kWidth) * kHeight);
+    QVector<Registration::ShiftEntry> undo;
+    const int n = int(energies.size());
+    for (int i = 0; i < n; ++i) {
+        const QString tag = energyTag(energies[size_t(i)]);
+        const QPointF d = driftOf(i, n);
+        grainFrame(energies[size_t(i)], d, noise, frame);
+        if (!writeFrame(dir + "/i1/demo_drift_" + tag + ".tif", frame))
+            return false;
+        grainFrame(energies[size_t(i)], QPointF(), noise, frame);
+        if (!writeFrame(dir + "/still/demo_still_" + tag + ".tif", frame))
+            return false;
+        undo.append({i, -d.x(), -d.y(), 1});
+    }
+    if (Registration::writeShiftFile(dir + "/true-shifts.txt", undo))
+        return true;
+    std::fprintf(stderr, "make-demo: cannot write %s/true-shifts.txt\n", qPrintable(dir));
+    return false;
+}
+
 bool writeHdf5Stack(const QString &outDir, const DemoFrames &frames) {
     Hdf5Writer h5(outDir + "/demo.h5");
     const int n = int(frames.i1.size());
@@ -236,7 +307,11 @@ QString readme() {
                           "ref_B.dat  oxide-like compound, edge 7124 eV, white line\n"
                           "mu*t = 0.2 + t(y) * (fA(x) * muA + (1 - fA(x)) * muB)\n"
                           "fA(x) = x / %3 (pure B at x = 0, pure A at x = %3)\n"
-                          "t(y) = 1 for rows %4..%5, 0.5 elsewhere\n")
+                          "t(y) = 1 for rows %4..%5, 0.5 elsewhere\n"
+                          "drift/i1/  grains of A (thickness 1.5) in B (thickness 1) drifting by up to 3 "
+                          "pixels over the scan;\n"
+                          "drift/still/  the same sample standing still; "
+                          "drift/true-shifts.txt  the shifts that undo the drift\n")
         .arg(kWidth)
         .arg(kHeight)
         .arg(kWidth - 1)
@@ -261,6 +336,7 @@ int runMakeDemo(const QStringList &args) {
     const bool ok = writeSeries(outDir, demoEnergies(), noise, frames) && writeDark(outDir) &&
                     writeHdf5Stack(outDir, frames) && writeReference(outDir + "/ref_A.dat", muA) &&
                     writeReference(outDir + "/ref_B.dat", muB) &&
+                    writeDriftSample(outDir, demoEnergies()) &&
                     writeText(outDir + "/README.txt", readme());
     if (!ok)
         return 1;
