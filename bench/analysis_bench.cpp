@@ -312,6 +312,26 @@ void BM_LcfRun(benchmark::State &state) {
 // Arg: threads.
 BENCHMARK(BM_LcfRun)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond)->UseRealTime();
 
+// The same run with every I1 image registered: 0 = no shift, 1 = whole
+// pixels, 2 = fractions of a pixel (each reader interpolates between four
+// stored pixels).
+void BM_LcfRunShifted(benchmark::State &state) {
+    MeasurementStack &stack = benchStack().stack;
+    const int kind = int(state.range(1));
+    for (int k = 0; k < stack.i1().size(); ++k) {
+        const double dx = kind == 0 ? 0 : kind == 1 ? 1 + k % 3 : 0.3 + 0.01 * k;
+        const double dy = kind == 0 ? 0 : kind == 1 ? -1 : -0.45;
+        stack.setImageShift(Series::I1, k, dx, dy);
+    }
+    runLcfMaps(state, benchStack().settings());
+    stack.clearShifts(Series::I1);
+}
+// Args: threads, shifts.
+BENCHMARK(BM_LcfRunShifted)
+    ->ArgsProduct({{1, 2}, {0, 1, 2}})
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+
 // The same run with the fit options: 1 = quality maps only, 2 = non-negative
 // and sum to one, 3 = both constraints and the quality maps.
 void BM_LcfRunOptions(benchmark::State &state) {

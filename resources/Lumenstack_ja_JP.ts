@@ -56,7 +56,7 @@
         <translation>随時表示</translation>
     </message>
     <message>
-        <source>Zansa</source>
+        <source>Residual</source>
         <translation>残差</translation>
     </message>
     <message>
@@ -615,7 +615,7 @@
         <translation>  dE [eV]</translation>
     </message>
     <message>
-        <source>Victreen</source>
+        <source>Victoreen</source>
         <translation>Victoreen</translation>
     </message>
     <message>

@@ -1,5 +1,7 @@
 #include "analysis/widgets/AElemsConds.h"
 
+#include "display/widgets/FieldWidth.h"
+
 #include "ui_AElemsConds.h"
 
 namespace {
@@ -13,6 +15,8 @@ QString general(double v) {
 
 AElemsConds::AElemsConds(QWidget *parent) : QFrame(parent), ui(new Ui::AElemsConds) {
     ui->setupUi(this);
+    for (QLineEdit *f : {ui->BGVDMut, ui->BGVDMutR, ui->BGVDE, ui->BGVROI, ui->BGVNROI})
+        FieldWidth::fit(f, QStringLiteral("-0.0123456"));
 }
 
 AElemsConds::~AElemsConds() {

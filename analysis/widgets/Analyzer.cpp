@@ -1,5 +1,7 @@
 #include "analysis/widgets/Analyzer.h"
 
+#include "display/widgets/FieldWidth.h"
+
 #include "analysis/AnalyzeProc.h"
 #include "analysis/Analyzed2DRes.h"
 #include "analysis/MapExport.h"
@@ -40,6 +42,9 @@ enum FixedSelection { SelDMuT = 0, SelRest = 1, SelRatioMap = 2, SelZansa = 3, F
 
 Analyzer::Analyzer(QWidget *parent) : QFrame(parent), ui(new Ui::Analyzer) {
     ui->setupUi(this);
+    for (QLineEdit *f : {ui->LCFRange1, ui->LCFRange2, ui->FixedE0EV})
+        FieldWidth::fit(f, QStringLiteral("30000.00"));
+    FieldWidth::fit(ui->DispZansa, QStringLiteral("0.000123456"));
     AnalyzeProc::registerMetaTypes();
     qRegisterMetaType<AnalyzeCond>("AnalyzeCond");
     const auto map = [this](const char *name) {

@@ -1,5 +1,7 @@
 #include "analysis/widgets/ElemCtrl.h"
 
+#include "display/widgets/FieldWidth.h"
+
 #include "analysis/Analyzed2DRes.h"
 
 #include "ui_ElemCtrl.h"
@@ -15,6 +17,10 @@ QString general(double v) {
 
 ElemCtrl::ElemCtrl(QWidget *parent) : QFrame(parent), ui(new Ui::ElemCtrl) {
     ui->setupUi(this);
+    for (QLineEdit *f : {ui->Eng, ui->ROIs, ui->ROIe})
+        FieldWidth::fit(f, QStringLiteral("30000.00"));
+    for (QLineEdit *f : {ui->DMuT, ui->Ratio, ui->StdRatio, ui->DE, ui->ROI, ui->NROI})
+        FieldWidth::fit(f, QStringLiteral("-0.0123456"));
     for (int k = 0; k < ElemMapKinds; ++k)
         m_maps[size_t(k)] = new Analyzed2DRes(elemMapName(name(), k), this);
     connect(ui->StdRatio, &QLineEdit::editingFinished, this, &ElemCtrl::newStdRatio);

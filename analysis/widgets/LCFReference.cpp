@@ -1,5 +1,7 @@
 #include "analysis/widgets/LCFReference.h"
 
+#include "display/widgets/FieldWidth.h"
+
 #include "analysis/Analyzed2DRes.h"
 #include "analysis/LcfReferenceFile.h"
 #include "analysis/widgets/XafsFileSelect.h"
@@ -47,6 +49,11 @@ const char *const ProblemStyle = "color: rgb(176, 0, 0);";
 LCFReference::LCFReference(int rowIndex, QWidget *parent)
     : QFrame(parent), ui(new Ui::LCFReference), m_row(rowIndex) {
     ui->setupUi(this);
+    FieldWidth::fit(ui->R, QStringLiteral("100.00"));
+    for (QLineEdit *f : {ui->T, ui->DMut})
+        FieldWidth::fit(f, QStringLiteral("-0.0123456"));
+    FieldWidth::fit(ui->MidE, QStringLiteral("30000.00"));
+    FieldWidth::fit(ui->DeltaE, QStringLiteral("-10.50"));
     m_maps[AmountMap] = new Analyzed2DRes(QStringLiteral("LCF Ref 1"), this);
     m_maps[FractionMap] = new Analyzed2DRes(QStringLiteral("LCF Ref 2"), this);
     m_maps[SigmaMap] = new Analyzed2DRes(QStringLiteral("LCF Ref 3"), this);
