@@ -2,6 +2,7 @@
 
 #include <QThread>
 #include <algorithm>
+#include <new>
 
 MapRun::MapRun(QObject *parent) : QObject(parent) {}
 
@@ -26,6 +27,7 @@ void MapRun::prepareRun(const AnalyzeCond &grid, const QVector<Analyzed2DRes *> 
     m_threads = std::min(m_threads, std::max(1, m_blocks));
     m_nextBlock = 0;
     m_stop = false;
+    m_outOfMemory = false;
     m_pending.assign(size_t(m_blocks), {});
     m_ended.assign(size_t(m_blocks), 0);
     m_merged = 0;
@@ -87,7 +89,18 @@ bool MapRun::runPool() {
     return !m_stop.load() && m_merged == m_blocks;
 }
 
+// Memory running out on a worker stops the run like Stop does, rather than
+// ending the program: the caller says so, and the maps keep what was done.
 void MapRun::work() {
+    try {
+        workBlocks();
+    } catch (const std::bad_alloc &) {
+        m_outOfMemory = true;
+        m_stop = true;
+    }
+}
+
+void MapRun::workBlocks() {
     std::unique_ptr<BinTask> task = m_factory();
     std::vector<MapRange> ranges(size_t(m_maps.size()));
     for (;;) {

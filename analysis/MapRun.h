@@ -86,6 +86,9 @@ public:
     int rowsDone() const;
     int rowCount() const { return m_rows; }
     double seconds() const { return m_seconds; }
+    // True when the last run stopped because memory ran out on a worker
+    // (the maps keep the bins done before).
+    bool ranOutOfMemory() const { return m_outOfMemory.load(); }
 
 signals:
     // Percentage of bin rows done, throttled to a few per second (the last
@@ -100,6 +103,7 @@ private:
     void prepareRun(const AnalyzeCond &grid, const QVector<Analyzed2DRes *> &maps,
                     TaskFactory factory, int threads);
     void work();
+    void workBlocks();
     void runBlock(BinTask &task, int block, std::vector<MapRange> &ranges);
     void blockEnded(int block, const std::vector<MapRange> &ranges);
     bool runPool();
@@ -115,6 +119,7 @@ private:
     std::atomic<int> m_nextBlock{0};
     std::atomic<bool> m_stop{false};
     std::atomic<bool> m_running{false};
+    std::atomic<bool> m_outOfMemory{false};
 
     std::mutex m_mergeMutex;
     std::vector<std::vector<MapRange>> m_pending; // per block, until merged

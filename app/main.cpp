@@ -9,8 +9,31 @@
 #include "imageio/Hdf5Probe.h"
 #include "mainwindow/widgets/Body.h"
 
+#include "app/UserMessages.h"
+
 #include <QApplication>
 #include <QTranslator>
+#include <new>
+
+namespace {
+
+// Memory running out in a command (maps for an absurd area, a load) ends
+// that command with a message; the session and what it holds go on.
+class Application : public QApplication {
+public:
+    using QApplication::QApplication;
+    bool notify(QObject *receiver, QEvent *event) override {
+        try {
+            return QApplication::notify(receiver, event);
+        } catch (const std::bad_alloc &) {
+            UserMessages::error(QObject::tr("Out of memory: the last command was abandoned; "
+                                            "what was loaded stays"));
+            return false;
+        }
+    }
+};
+
+} // namespace
 
 int main(int argc, char **argv) {
     AppSettings::resetDefaults();
@@ -20,7 +43,7 @@ int main(int argc, char **argv) {
     ParamStore &params = AppSettings::params();
     Startup::collectOptions(argc, argv, &params);
 
-    QApplication app(argc, argv);
+    Application app(argc, argv);
     QTranslator translator;
     QApplication::setStyle("Fusion");
 

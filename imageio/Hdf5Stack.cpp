@@ -794,6 +794,24 @@ Hdf5Stack::readImages(Part part, const std::vector<int> &ks,
                       const std::vector<TiffData::RowRange> &bands, const ErrPoints &mask,
                       int threads) {
     std::vector<std::unique_ptr<TiffData>> images(ks.size());
+    // What is asked for must fit in memory, judged by its decoded size before
+    // anything is decoded: a few megabytes of deflated zeros can claim
+    // gigabytes of images.
+    qint64 bytes = 0;
+    for (size_t i = 0; i < ks.size(); ++i) {
+        const TiffData::RowRange band = bands.empty() ? TiffData::RowRange() : bands.at(i);
+        const qint64 rows = std::clamp(band.end, 0, m_height) - std::clamp(band.first, 0, m_height);
+        bytes += std::max<qint64>(rows, 0) * m_width * qint64(bytesOf(sampleType(part)));
+    }
+    const qint64 available = ImageMemory::availableBytes();
+    if (available > 0 && bytes > available) {
+        fail(datasetPath(part), QString("%1 images decode to %2 MB, more than the %3 MB of "
+                                        "memory available")
+                                    .arg(ks.size())
+                                    .arg(bytes >> 20)
+                                    .arg(available >> 20));
+        return images;
+    }
     std::atomic<size_t> next{0};
     // A stack with an image that cannot be read is refused whole by every
     // caller: the first failure ends the work, and says why once.

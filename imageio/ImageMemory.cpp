@@ -6,6 +6,7 @@
 #include <QFile>
 #include <algorithm>
 #include <atomic>
+#include <sys/resource.h>
 #include <unistd.h>
 
 namespace ImageMemory {
@@ -46,9 +47,25 @@ qint64 physicalBytes() {
     return pages(_SC_PHYS_PAGES);
 }
 
+// What an address-space limit (ulimit -v) leaves this process, or 0 when
+// there is none: past it every allocation fails, however much memory is free.
+qint64 addressSpaceLeft() {
+    rlimit limit{};
+    if (getrlimit(RLIMIT_AS, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY)
+        return 0;
+    QFile f(QStringLiteral("/proc/self/statm"));
+    const qint64 used =
+        f.open(QIODevice::ReadOnly)
+            ? f.readLine(256).split(' ').value(0).toLongLong() * sysconf(_SC_PAGESIZE)
+            : 0;
+    return std::max<qint64>(qint64(limit.rlim_cur) - used, 1);
+}
+
 qint64 availableBytes() {
     const qint64 proc = memAvailableFromProc();
-    return proc > 0 ? proc : pages(_SC_AVPHYS_PAGES);
+    const qint64 free = proc > 0 ? proc : pages(_SC_AVPHYS_PAGES);
+    const qint64 left = addressSpaceLeft();
+    return left > 0 && (free <= 0 || left < free) ? left : free;
 }
 
 qint64 defaultBudgetBytes() {

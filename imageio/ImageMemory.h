@@ -14,7 +14,7 @@ extern const char *const BudgetKey; // "ImageMemoryBudgetMB"
 
 qint64 physicalBytes();
 // Memory the system can give without swapping (MemAvailable), else the free
-// physical memory.
+// physical memory; less when an address-space limit leaves less.
 qint64 availableBytes();
 qint64 defaultBudgetBytes();
 // The budget in force: the one set for this process, else the configuration

@@ -3,7 +3,8 @@
 #
 #   bash tools/fuzz.sh TARGET SECONDS [libFuzzer options...]
 #
-# TARGET is one of: tiff img textimage spectrum errpoints config batch emp.
+# TARGET is one of: tiff img textimage spectrum errpoints config batch emp h5stack
+# merge options.
 # The targets are built in build-fuzz (clang, AddressSanitizer,
 # UndefinedBehaviorSanitizer, libFuzzer coverage). The run starts from a
 # working corpus build-fuzz/corpus/TARGET seeded with the committed regression
@@ -14,7 +15,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-targets="tiff img textimage spectrum errpoints config batch emp"
+targets="tiff img textimage spectrum errpoints config batch emp h5stack merge options"
 if [ $# -lt 2 ] || ! [[ " $targets " == *" $1 "* ]] || ! [[ $2 =~ ^[0-9]+$ ]]; then
     echo "usage: bash tools/fuzz.sh TARGET SECONDS [libFuzzer options...]" >&2
     echo "targets: $targets" >&2

@@ -295,6 +295,9 @@ void Body::analysisRunEnded(bool completed) {
     runEnded();
     if (m_closing)
         return;
+    if (m_analysis->run->ranOutOfMemory())
+        UserMessages::error(tr("The map run ran out of memory and stopped; the maps keep the bins "
+                               "done (a smaller area or a larger bin needs less)"));
     if (kind == AnalysisState::Run::LCF) {
         generateResImages();
         if (completed) {

@@ -285,3 +285,49 @@ TEST(HostileCommandLine, ExtremeButSoundInputsRun) {
     EXPECT_EQ(r.exitCode, 0) << qPrintable(r.err);
     EXPECT_FALSE(r.err.contains("runtime error")) << qPrintable(r.err);
 }
+
+// Damaged HDF5 stacks as the tool and the window meet them: chunks that do not
+// fit the dataset or the file are refused by our own checks before a sample
+// is read, and files on which the library itself crashes (a damaged heap
+// under a string attribute) are refused by the probe process. The window
+// refuses each with the same message, and its session goes on.
+TEST(HostileCommandLine, DamagedHdf5StacksAreRefusedByTheToolAndTheWindow) {
+    Demo demo;
+    const QString corpus = LS_FUZZ_CORPUS "/h5stack/";
+    const QString data = LS_SOURCE_DIR "/tests/data/hostile-h5/";
+    const QString layouts = LS_SOURCE_DIR "/examples/layouts/";
+    const struct {
+        QString file;
+        const char *layout;
+        const char *says;
+    } cases[] = {
+        {corpus + "chunk-stored-short.h5", "generic", "holds 69 bytes, which cannot decode"},
+        {corpus + "chunk-taller-than-dataset.h5", "generic", "a chunk of it does not decode"},
+        {corpus + "chunk-1048640-wide.h5", "generic", "chunks of 1 x 64 x 1048640 samples"},
+        {corpus + "chunk-past-end-of-file.h5", "generic", "lies outside the file of 10628"},
+        {data + "vlen-attribute-heap-damaged.h5", "generic", "the HDF5 library crashed"},
+        {data + "vlen-attribute-heap-overlap.h5", "nexus", "the HDF5 library crashed"},
+    };
+    QString batch = "load_I1_files NEW demo.h5 demo-layout.ini\n";
+    for (const auto &c : cases) {
+        SCOPED_TRACE(qPrintable(c.file));
+        expectRefused(demo.tool({"ra-map", "--h5", c.file, "--layout", c.layout, "--out", "o"}), 1,
+                      c.says);
+        const auto info = demo.tool({"h5-info", c.file});
+        EXPECT_TRUE(info.finished && info.exitCode >= 0 && info.exitCode <= 1)
+            << qPrintable(info.err);
+        EXPECT_FALSE(info.err.contains("runtime error")) << qPrintable(info.err);
+        batch += QString("load_I1_files NEW %1 %2%3.ini\n").arg(c.file, layouts, c.layout);
+    }
+    write(demo.path("run.bat"), (batch + "load_I1_files NEW demo.h5 demo-layout.ini\n"
+                                         "seek_image 76\nsave_image last.png\nquit\n")
+                                    .toUtf8());
+    write(demo.path("cfg.cfg"), "");
+    const auto r =
+        ProgramRun::runBatch(demo.path("cfg.cfg"), demo.path("run.bat"), demo.path(""), 180000);
+    EXPECT_TRUE(r.finished);
+    EXPECT_EQ(r.exitCode, 0) << qPrintable(r.err);
+    for (const auto &c : cases)
+        EXPECT_TRUE((r.out + r.err).contains(c.says)) << c.says << qPrintable(r.err);
+    EXPECT_TRUE(QFile::exists(demo.path("last.png"))) << qPrintable(r.err);
+}

@@ -7,6 +7,7 @@
 #include <QRegularExpression>
 #include <QTextStream>
 #include <cstdio>
+#include <new>
 #include <unistd.h>
 
 namespace {
@@ -99,6 +100,8 @@ void runMaps(LoadedStack &s, NamedMaps &maps, const MapRun::TaskFactory &factory
     MapRun run;
     attachProgress(run);
     run.run(s.grid, maps.list, factory, threads);
+    if (run.ranOutOfMemory())
+        throw std::bad_alloc(); // said by main, with exit status 1
     outcome->bins = s.grid.binCount();
     outcome->threads = run.threadCount();
     outcome->seconds = run.seconds();

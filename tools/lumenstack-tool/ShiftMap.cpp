@@ -25,6 +25,7 @@
 #include <QDir>
 #include <QTextStream>
 #include <cstdio>
+#include <new>
 #include <vector>
 
 namespace {
@@ -149,6 +150,8 @@ int runShiftMap(const QStringList &args) {
     CalibShifts shifts;
     MapRun run;
     runCalibration(run, s.stack, standard, c, s.grid, map, shifts, m.threads);
+    if (run.ranOutOfMemory())
+        throw std::bad_alloc(); // said by main, with exit status 1
     const CalibStats stats = calibStats(shifts);
 
     const QDir dir(m.out);

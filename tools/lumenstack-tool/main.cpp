@@ -31,17 +31,21 @@ void printUsage(FILE *to) {
 // An HDF5 stack given with --h5 and --layout is first opened by a second
 // process of this program (h5-info --check): a crash of the HDF5 library on a
 // damaged file then ends in a refusal with a message, not in a crash here.
-QString probeHdf5Stack(const QStringList &args) {
+// Any other verdict is left to the run itself, which says it in its place
+// among the checks of the arguments.
+QString hdf5LibraryCrash(const QStringList &args) {
     const int h5 = args.indexOf("--h5"), layout = args.indexOf("--layout");
     if (h5 < 0 || layout < 0 || h5 + 1 >= args.size() || layout + 1 >= args.size())
         return QString();
     Hdf5Probe::setHelper(QCoreApplication::applicationFilePath());
-    return Hdf5Probe::check(args.at(h5 + 1), args.at(layout + 1));
+    bool crashed = false;
+    const QString refusal = Hdf5Probe::check(args.at(h5 + 1), args.at(layout + 1), &crashed);
+    return crashed ? refusal : QString();
 }
 
 int runCommand(const std::function<int(const QStringList &)> &command, const QString &name,
                const QStringList &args) {
-    const QString refusal = name == "h5-info" ? QString() : probeHdf5Stack(args);
+    const QString refusal = name == "h5-info" ? QString() : hdf5LibraryCrash(args);
     if (!refusal.isEmpty()) {
         std::fprintf(stderr, "lumenstack-tool %s: %s\n", qPrintable(name), qPrintable(refusal));
         return 1;
