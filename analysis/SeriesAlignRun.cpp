@@ -97,7 +97,7 @@ SeriesAlignRun::SeriesAlignRun(QObject *parent) : QObject(parent) {
         if (m_onCallingThread || m_pendingEnds == 0 || --m_pendingEnds > 0)
             return;
         m_run.wait();
-        emit finished(collect(completed));
+        emit finished(collect(completed && !m_stopAsked));
     });
 }
 
@@ -144,6 +144,7 @@ bool SeriesAlignRun::start(const QVector<const TiffData *> &images,
     if (!prepare(images, options))
         return false;
     m_onCallingThread = false;
+    m_stopAsked = false;
     ++m_pendingEnds;
     if (m_run.start(m_grid, {&m_dx, &m_dy, &m_score}, taskFactory(nullptr), options.threads))
         return true;
@@ -202,6 +203,55 @@ void applyTo(MeasurementStack &stack, Series s, const QVector<Registration::Shif
 }
 
 } // namespace
+
+bool parseRequest(const QStringList &args, Request *out, QString *why) {
+    if (args.size() != 3) {
+        *why = QString("takes METHOD UPSAMPLE REFERENCE, %1 arguments given").arg(args.size());
+        return false;
+    }
+    static const struct {
+        const char *name;
+        Method method;
+    } methods[] = {
+        {"phase", Method::Phase}, {"gradient", Method::Gradient}, {"chain", Method::Chain}};
+    bool known = false;
+    for (const auto &m : methods)
+        if (args[0].compare(QLatin1String(m.name), Qt::CaseInsensitive) == 0) {
+            out->method = m.method;
+            known = true;
+        }
+    if (!known) {
+        *why = QString("method \"%1\": phase, gradient or chain").arg(args[0]);
+        return false;
+    }
+    bool ok = false;
+    out->upsample = args[1].toInt(&ok);
+    if (!ok || out->upsample < 1 || out->upsample > 100) {
+        *why = QString("upsample \"%1\": a whole number from 1 to 100").arg(args[1]);
+        return false;
+    }
+    if (args[2].compare(QLatin1String("auto"), Qt::CaseInsensitive) == 0) {
+        out->reference = -1;
+        return true;
+    }
+    out->reference = args[2].toInt(&ok);
+    if (!ok || out->reference < 0) {
+        *why = QString("reference \"%1\": an image index from 0, or auto").arg(args[2]);
+        return false;
+    }
+    return true;
+}
+
+SeriesAlignOptions optionsOf(const Request &r, int reference) {
+    SeriesAlignOptions o;
+    o.phase.gradient = r.method == Method::Gradient;
+    o.phase.upsample = r.upsample;
+    o.phase.maxShift = r.maxShift;
+    o.chain = r.method == Method::Chain;
+    o.reference = reference;
+    o.threads = 0;
+    return o;
+}
 
 Outcome apply(MeasurementStack &stack, const QVector<Registration::ShiftEntry> &shifts,
               bool alsoI0) {

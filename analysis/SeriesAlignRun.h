@@ -19,6 +19,7 @@
 
 #include <QObject>
 #include <QString>
+#include <QStringList>
 #include <QVector>
 #include <atomic>
 
@@ -39,8 +40,12 @@ public:
     bool run(const QVector<const TiffData *> &images, const SeriesAlignOptions &options,
              const std::atomic<bool> *stop = nullptr);
 
-    // Thread-safe: the workers stop at the next image.
-    void stop() { m_run.stop(); }
+    // Thread-safe: the workers stop at the next image. A run stopped after
+    // its last image still ends without shifts: a stop is never ignored.
+    void stop() {
+        m_stopAsked = true;
+        m_run.stop();
+    }
     void wait() { m_run.wait(); }
     bool isRunning() const { return m_run.isRunning(); }
 
@@ -71,10 +76,33 @@ private:
     QVector<Registration::ShiftEntry> m_shifts;
     QString m_why;
     bool m_onCallingThread = false;
+    std::atomic<bool> m_stopAsked{false};
     int m_pendingEnds = 0; // background runs started whose end has not arrived
 };
 
 namespace SeriesAlignment {
+
+// How the window and the batch align: phase correlation of the images, of
+// their gradient magnitudes (contrast that reverses across the edge), or a
+// chain of neighbours.
+enum class Method { Phase, Gradient, Chain };
+
+// The settings of the window's Align Series and of the batch command
+// align_series METHOD UPSAMPLE REFERENCE.
+struct Request {
+    Method method = Method::Phase;
+    int upsample = 10;   // 1 .. 100: precision 1/upsample pixel
+    int reference = -1;  // an image index; -1: the image of most contrast
+    int maxShift = 50;   // pixels
+    bool alsoI0 = false; // the shifts go to the I0 images too
+};
+
+// Reads METHOD (phase, gradient or chain, any case), UPSAMPLE (1 .. 100)
+// and REFERENCE (an image index from 0, or auto). False with *why naming the
+// argument that is wrong.
+bool parseRequest(const QStringList &args, Request *out, QString *why);
+// The options of a request, with `reference` already resolved to an image.
+SeriesAlignOptions optionsOf(const Request &r, int reference);
 
 // What applying a series' shifts did, for the message to the user.
 struct Outcome {

@@ -214,12 +214,21 @@ const QVector<CommandDoc> &table() {
 
         {LOAD_SHIFTS, Display, "file",
          "Registration shifts of the I1 images from a shift file (\"index dx dy score\" per "
-         "line, as lumenstack-tool align writes it); shifts with decimals are applied to the "
-         "nearest whole pixel. A file that cannot be read leaves the shifts in use.",
+         "line, as lumenstack-tool align writes it); fractions of a pixel are kept and the "
+         "images resampled. A file that cannot be read leaves the shifts in use.",
          C::AtOnce},
         {SAVE_SHIFTS, Display, "file",
          "Writes the registration shifts of the I1 images as a shift file.", C::AtOnce},
         {CLEAR_SHIFTS, Display, "none", "Every I1 image back to shift 0 0.", C::AtOnce},
+        {ALIGN_SERIES, Display, "METHOD, UPSAMPLE, REFERENCE",
+         "Aligns the whole I1 series by phase correlation, as Align Series of the image "
+         "processor: METHOD phase, gradient (phase correlation of the edges, for contrast that "
+         "reverses across the edge) or chain (each image against its aligned neighbour); "
+         "UPSAMPLE 1 to 100 (precision 1/UPSAMPLE pixel); REFERENCE an image index from 0, or "
+         "auto (the image of most contrast). The processor's Max shift and Apply to I0 hold. "
+         "The shifts are applied when the run ends and the suspect images named; bad "
+         "arguments, a stop or a failure change no shift.",
+         C::RunEnds},
         {CALIB_SHOW_WINDOW, Calib, "none", "Shows the calibration window.", C::AtOnce},
         {CALIB_LOAD_STD, Calib, "file", "Standard spectrum of the calibration.", C::AtOnce},
         {CALIB_SET_EDGE_EV, Calib, "text", "Edge energy of the standard (eV).", C::AtOnce},

@@ -143,6 +143,7 @@ const char *const ExtensionNames[ExCmdTable::ExtensionCount] = {
     "load_shifts",
     "save_shifts",
     "clear_shifts",
+    "align_series",
 };
 
 struct Table {

@@ -145,13 +145,14 @@ enum EX_CMD_ID {
     LOAD_SHIFTS = 204,
     SAVE_SHIFTS = 205,
     CLEAR_SHIFTS = 206,
+    ALIGN_SERIES = 207,
 };
 
 class ExCmdTable {
 public:
     static constexpr int Count = 127;
     static constexpr int FirstExtension = 200;
-    static constexpr int ExtensionCount = 7;
+    static constexpr int ExtensionCount = 8;
 
     // Every command identifier: 0..Count-1, then the extensions.
     static QVector<EX_CMD_ID> allIds();

@@ -1,14 +1,22 @@
 #include "analysis/widgets/ImgProc.h"
 
+#include "analysis/widgets/AlignPlotView.h"
 #include "app/DebugLog.h"
 #include "display/widgets/ColorBar.h"
 #include "display/widgets/ImgDispA.h"
 #include "imageio/TiffData.h"
 #include "ui_ImgProc.h"
 
+#include <QCheckBox>
+#include <QComboBox>
 #include <QFileDialog>
 #include <QGridLayout>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
 #include <QPushButton>
+#include <QSpinBox>
 
 namespace {
 
@@ -21,6 +29,7 @@ QString g6(double v) {
 ImgProc::ImgProc(QWidget *parent) : QFrame(parent), ui(new Ui::ImgProc) {
     ui->setupUi(this);
     setupShiftFiles();
+    setupAlignSeries();
     explainControls();
     connect(ui->EdgeDetect, &QCheckBox::toggled, this, &ImgProc::toggledEdgeDetect);
     connect(ui->BinaryImage, &QCheckBox::toggled, this, &ImgProc::askGiveData);
@@ -259,10 +268,32 @@ void ImgProc::explainControls() {
         {"ASetShift", QT_TR_NOOP("Always set shift: applies the shift found to the image")},
         {"SetShift", QT_TR_NOOP("Applies Shift X / Y to the current I1 image")},
         {"ClearAllShifts", QT_TR_NOOP("Every I1 image back to shift 0 0 (undoes the shifts)")},
+        {"AlignReference", QT_TR_NOOP("The image every other is aligned with (index from 0); "
+                                      "auto takes the image of most contrast. An image below "
+                                      "the edge is a good reference")},
+        {"AlignMethod", QT_TR_NOOP("Phase: phase correlation of the images. Phase on "
+                                   "gradients: of their edges, for contrast that reverses "
+                                   "across the edge. Chain: each image against its aligned "
+                                   "neighbour, when even that fails")},
+        {"AlignUpsample", QT_TR_NOOP("Precision of the shifts: 1/N pixel (1: whole pixels)")},
+        {"AlignMaxShift", QT_TR_NOOP("The largest drift looked for, in pixels")},
+        {"AlignApplyI0", QT_TR_NOOP("Also gives the shifts to the I0 images (the I0 series "
+                                    "must have as many images as the I1 series)")},
+        {"AlignProgress", QT_TR_NOOP("Images aligned so far")},
+        {"AlignSeries", QT_TR_NOOP("Aligns every I1 image with the reference in the "
+                                   "background and applies the shifts; Stop ends the run "
+                                   "and changes no shift")},
+        {"AlignPlot", QT_TR_NOOP("Shifts found: dx blue and dy red (pixels, left), the "
+                                 "score grey (0 to 1, right); suspect images ringed in "
+                                 "orange. A click shows that image")},
     };
     for (const auto &t : tips)
-        if (QWidget *w = findChild<QWidget *>(QString::fromLatin1(t.name)))
+        if (QWidget *w = findChild<QWidget *>(QString::fromLatin1(t.name))) {
             w->setToolTip(tr(t.tip));
+            // A spin box's text field is where the pointer rests.
+            for (QLineEdit *field : w->findChildren<QLineEdit *>())
+                field->setToolTip(tr(t.tip));
+        }
 }
 
 // Shift files ("index dx dy score" per image, as lumenstack-tool align
@@ -300,4 +331,91 @@ void ImgProc::setupShiftFiles() {
     connect(save, &QPushButton::clicked, saveAs, &QFileDialog::show);
     connect(open, &QFileDialog::fileSelected, this, &ImgProc::shiftFileChosen);
     connect(saveAs, &QFileDialog::fileSelected, this, &ImgProc::shiftFileToSaveChosen);
+}
+
+// ------------------------------------------------------------------ Align Series
+
+namespace {
+
+QSpinBox *spinBox(QWidget *parent, const char *name, int lo, int hi, int value) {
+    auto *b = new QSpinBox(parent);
+    b->setObjectName(QString::fromLatin1(name));
+    b->setRange(lo, hi);
+    b->setValue(value);
+    return b;
+}
+
+} // namespace
+
+void ImgProc::setupAlignSeries() {
+    auto *group = new QGroupBox(tr("Align Series"), this);
+    group->setObjectName(QStringLiteral("AlignGroup"));
+    auto *g = new QGridLayout(group);
+    const SeriesAlignment::Request defaults;
+    m_align.reference = spinBox(group, "AlignReference", -1, 999999, defaults.reference);
+    m_align.reference->setSpecialValueText(tr("auto"));
+    m_align.method = new QComboBox(group);
+    m_align.method->setObjectName(QStringLiteral("AlignMethod"));
+    m_align.method->addItems({tr("Phase"), tr("Phase on gradients"), tr("Chain")});
+    m_align.upsample = spinBox(group, "AlignUpsample", 1, 100, defaults.upsample);
+    m_align.maxShift = spinBox(group, "AlignMaxShift", 1, 100000, defaults.maxShift);
+    m_align.alsoI0 = new QCheckBox(tr("Apply to I0 too"), group);
+    m_align.alsoI0->setObjectName(QStringLiteral("AlignApplyI0"));
+    m_align.progress = new QProgressBar(group);
+    m_align.progress->setObjectName(QStringLiteral("AlignProgress"));
+    m_align.progress->setRange(0, 100);
+    m_align.progress->setValue(0);
+    m_align.run = new QPushButton(tr("Align Series"), group);
+    m_align.run->setObjectName(QStringLiteral("AlignSeries"));
+    m_alignPlot = new AlignPlotView(group);
+    m_alignPlot->setObjectName(QStringLiteral("AlignPlot"));
+    g->addWidget(new QLabel(tr("Reference"), group), 0, 0);
+    g->addWidget(m_align.reference, 0, 1);
+    g->addWidget(new QLabel(tr("Method"), group), 0, 2);
+    g->addWidget(m_align.method, 0, 3);
+    g->addWidget(new QLabel(tr("Upsample"), group), 1, 0);
+    g->addWidget(m_align.upsample, 1, 1);
+    g->addWidget(new QLabel(tr("Max shift"), group), 1, 2);
+    g->addWidget(m_align.maxShift, 1, 3);
+    g->addWidget(m_align.alsoI0, 2, 0, 1, 2);
+    g->addWidget(m_align.progress, 2, 2, 1, 2);
+    g->addWidget(m_align.run, 3, 0, 1, 2);
+    g->addWidget(ui->ClearAllShifts, 3, 2, 1, 2);
+    g->addWidget(m_alignPlot, 4, 0, 1, 4);
+    if (auto *controls = qobject_cast<QGridLayout *>(ui->Controls))
+        controls->addWidget(group, controls->rowCount(), 0, 1, 4);
+    connect(m_align.run, &QPushButton::clicked, this, &ImgProc::alignSeriesPressed);
+    connect(m_alignPlot, &AlignPlotView::imageClicked, this, &ImgProc::alignedImageClicked);
+}
+
+SeriesAlignment::Request ImgProc::alignRequest() const {
+    SeriesAlignment::Request r;
+    r.method = SeriesAlignment::Method(m_align.method->currentIndex());
+    r.upsample = m_align.upsample->value();
+    r.reference = m_align.reference->value();
+    r.maxShift = m_align.maxShift->value();
+    r.alsoI0 = m_align.alsoI0->isChecked();
+    return r;
+}
+
+void ImgProc::setAlignRequest(const SeriesAlignment::Request &r) {
+    m_align.method->setCurrentIndex(int(r.method));
+    m_align.upsample->setValue(r.upsample);
+    // An index beyond the spin box's range is kept by the request itself:
+    // the run says that the series has no such image.
+    m_align.reference->setValue(std::min(r.reference, m_align.reference->maximum()));
+}
+
+void ImgProc::setAlignRunning(bool running) {
+    m_align.run->setText(running ? tr("Stop") : tr("Align Series"));
+    if (running)
+        m_align.progress->setValue(0);
+}
+
+void ImgProc::setAlignProgress(double percent) {
+    m_align.progress->setValue(int(percent));
+}
+
+void ImgProc::showAlignment(const AlignmentPlot &plot) {
+    m_alignPlot->setPlot(plot);
 }

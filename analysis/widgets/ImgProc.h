@@ -4,15 +4,27 @@
 // its score, the hill climb for the best shift, and the hand-over of the shift
 // to the main window, which stores it in the image.
 //
+// The Align Series group aligns the whole I1 series by phase correlation in
+// the background (the main window runs it): reference, method, upsample,
+// maximum shift, progress and Stop, with a plot of the shifts found.
+//
 // ShiftX/ShiftY hold the registration shift the image would get. The edge
 // image is made through the shift the image had then, so comparisons move the
 // binary image by the trial shift less that one: an image already registered
 // compares aligned at its own shift, and applying a shift is idempotent.
+#include "analysis/AlignmentPlot.h"
 #include "analysis/ImageRegistration.h"
+#include "analysis/SeriesAlignRun.h"
 
 #include <QFrame>
 #include <QImage>
 
+class AlignPlotView;
+class QCheckBox;
+class QComboBox;
+class QProgressBar;
+class QPushButton;
+class QSpinBox;
 class TiffData;
 namespace Ui {
 class ImgProc;
@@ -39,7 +51,23 @@ public:
     int shiftY() const;
     const QImage &picture() const { return m_picture; }
 
+    // ---- Align Series ----
+    // The group's settings (reference -1: auto).
+    SeriesAlignment::Request alignRequest() const;
+    // Shows a batch request's settings in the group; maxShift and alsoI0
+    // keep the group's.
+    void setAlignRequest(const SeriesAlignment::Request &r);
+    // The button reads Stop while a run goes; the bar shows its progress.
+    void setAlignRunning(bool running);
+    void setAlignProgress(double percent);
+    void showAlignment(const AlignmentPlot &plot);
+    AlignPlotView *alignPlot() const { return m_alignPlot; }
+
 signals:
+    // Align Series (or Stop) was pressed.
+    void alignSeriesPressed();
+    // A point of the alignment plot was clicked: show that image.
+    void alignedImageClicked(int image);
     // A shift file was chosen to load, or a name to save the shifts under.
     void shiftFileChosen(const QString &fileName);
     void shiftFileToSaveChosen(const QString &fileName);
@@ -66,6 +94,7 @@ public slots:
 private:
     void explainControls();
     void setupShiftFiles();
+    void setupAlignSeries();
     double threshold() const;
     void setTrialShift(int sx, int sy);
     // The trial shift relative to the shift the binary image was made with.
@@ -93,4 +122,14 @@ private:
     int m_scoreX = 0;
     int m_scoreY = 0;
     QImage m_picture;
+    struct AlignControls {
+        QSpinBox *reference = nullptr; // -1 shows as "auto"
+        QComboBox *method = nullptr;   // in the order of SeriesAlignment::Method
+        QSpinBox *upsample = nullptr;
+        QSpinBox *maxShift = nullptr;
+        QCheckBox *alsoI0 = nullptr;
+        QProgressBar *progress = nullptr;
+        QPushButton *run = nullptr;
+    } m_align;
+    AlignPlotView *m_alignPlot = nullptr;
 };

@@ -93,6 +93,7 @@ Body::~Body() {
     m_closing = true;
     haltAnalysisRun();
     stopDarkCheck();
+    haltAlignment();
     for (QThread *t : {m_batchThread, m_i1Thread, m_i0Thread}) {
         t->quit();
         t->wait();
@@ -423,6 +424,7 @@ const TiffData *Body::currentImage() const {
 void Body::clearI1Files() {
     haltAnalysisRun();
     stopDarkCheck();
+    haltAlignment();
     giveProcImage(nullptr);
     ui->dispA->setImage(nullptr);
     m_resetViewOnShow = true;

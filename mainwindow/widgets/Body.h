@@ -40,6 +40,10 @@ class QPainter;
 class QProgressBar;
 class QThread;
 class SaveDataCfg;
+class SeriesAlignRun;
+namespace SeriesAlignment {
+struct Request;
+}
 class SelectDataFiles;
 class SelectImgDialog;
 class SpectrumView;
@@ -111,6 +115,8 @@ public:
     ImgProc *imgProc() const { return m_imgProc; }
     Analyzer2 *analyzer2() const { return m_analyzer2; }
     DarkCheckRun *darkCheckRun() const { return m_darkRun; }
+    // ---- whole-series alignment (BodyAlignment.cpp) ----
+    SeriesAlignRun *alignRun() const { return m_alignRun; }
 
 signals:
     void doCollectQInfo(AnalyzeCond ac);
@@ -389,6 +395,17 @@ private:
     // Ends a dark check still reading the images (before they are deleted).
     void stopDarkCheck();
     void refreshShiftedImage(const TiffData *image);
+    // ---- whole-series alignment (BodyAlignment.cpp) ----
+    void setupAlignment();
+    void registerAlignCommands();
+    void alignSeriesPressed();
+    // Starts aligning the I1 series; false (said to the user) when it cannot.
+    bool startAlignment(const SeriesAlignment::Request &request);
+    void alignmentEnded(bool completed);
+    void applyAlignment();
+    // Ends an alignment still reading the images (before they are deleted);
+    // its end still arrives and is taken as a stop.
+    void haltAlignment();
 
     Ui::Body *ui;
     BatchCtrl *m_batchCtrl = nullptr;
@@ -451,6 +468,9 @@ private:
     const TiffData *m_procImage = nullptr;
     Analyzer2 *m_analyzer2 = nullptr;
     DarkCheckRun *m_darkRun = nullptr;
+    SeriesAlignRun *m_alignRun = nullptr;
+    bool m_alignAlsoI0 = false;       // of the run going on
+    bool m_alignBatchWaiting = false; // align_series answers when the run ends
     SeriesLoad m_seriesLoads[2];
     SuggestElm m_referenceSuggestion;
     double m_referenceFrom = 0;

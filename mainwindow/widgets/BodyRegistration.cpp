@@ -35,6 +35,7 @@ void Body::setupImgProc() {
     connect(m_imgProc, &ImgProc::shiftFileChosen, this, &Body::loadShifts);
     connect(m_imgProc, &ImgProc::shiftFileToSaveChosen, this, &Body::saveShifts);
     connect(ui->DeGlitch, &QPushButton::clicked, this, &Body::deglitchShownMap);
+    setupAlignment();
 }
 
 void Body::setupAnalyzer2() {
@@ -155,6 +156,7 @@ void Body::registerShiftCommands() {
     registerAtOnce(LOAD_SHIFTS, [this](const CmdLine &c) { loadShifts(c.arg(0)); });
     registerAtOnce(SAVE_SHIFTS, [this](const CmdLine &c) { saveShifts(c.arg(0)); });
     registerAtOnce(CLEAR_SHIFTS, [this](const CmdLine &) { clearAllShifts(); });
+    registerAlignCommands();
 }
 
 void Body::clearAllShifts() {

@@ -16,10 +16,12 @@
 
 #include <QAbstractButton>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
 #include <QLineEdit>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QSlider>
 #include <QTemporaryDir>
@@ -191,7 +193,9 @@ TEST(Registration, ProcessorControlsExplainThemselvesAndShiftFilesGoThroughTheDi
     ImgProc *proc = body.imgProc();
     for (QWidget *w : proc->findChildren<QWidget *>())
         if (w->window() == proc->window() &&
-            (qobject_cast<QAbstractButton *>(w) || qobject_cast<QLineEdit *>(w)))
+            (qobject_cast<QAbstractButton *>(w) || qobject_cast<QLineEdit *>(w) ||
+             qobject_cast<QComboBox *>(w) || qobject_cast<QProgressBar *>(w) ||
+             w->objectName() == "AlignPlot"))
             EXPECT_FALSE(w->toolTip().isEmpty()) << w->objectName().toStdString();
     DriftSeries::Options o;
     loadSeries(body, o, {QPoint(0, 0), QPoint(0, 0)});

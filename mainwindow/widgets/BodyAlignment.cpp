@@ -1,0 +1,136 @@
+// The main window's side of Align Series: the image processor's settings or
+// the batch command start a background alignment of the I1 series; when it
+// ends, the shifts go to the images, the display, the spectrum and the
+// processor's plot follow, and the user is told what moved and what is
+// suspect. A stop or a failure changes no shift.
+#include "analysis/AlignmentPlot.h"
+#include "analysis/SeriesAlignRun.h"
+#include "analysis/widgets/ImgProc.h"
+#include "app/UserMessages.h"
+#include "batch/widgets/BatchCtrl.h"
+#include "imageio/TiffData.h"
+#include "mainwindow/widgets/Body.h"
+
+void Body::setupAlignment() {
+    m_alignRun = new SeriesAlignRun(this);
+    connect(m_imgProc, &ImgProc::alignSeriesPressed, this, &Body::alignSeriesPressed);
+    connect(m_imgProc, &ImgProc::alignedImageClicked, this, &Body::showData);
+    connect(m_alignRun, &SeriesAlignRun::progress, m_imgProc, &ImgProc::setAlignProgress);
+    connect(m_alignRun, &SeriesAlignRun::finished, this, &Body::alignmentEnded);
+    connect(m_batchCtrl, &BatchCtrl::batchStop, m_alignRun, &SeriesAlignRun::stop);
+}
+
+// Align Series reads Stop while its run goes.
+void Body::alignSeriesPressed() {
+    if (m_alignRun->isRunning())
+        m_alignRun->stop();
+    else
+        startAlignment(m_imgProc->alignRequest());
+}
+
+bool Body::startAlignment(const SeriesAlignment::Request &request) {
+    QVector<const TiffData *> images;
+    for (const TiffData *image : m_stack.i1())
+        images << image;
+    if (images.isEmpty()) {
+        UserMessages::refuse(tr("Align Series: there are no I1 images to align"));
+        return false;
+    }
+    const int reference =
+        request.reference < 0 ? SeriesAlignment::autoReference(images) : request.reference;
+    if (!m_alignRun->start(images, SeriesAlignment::optionsOf(request, reference))) {
+        UserMessages::refuse(tr("Align Series not started: %1").arg(m_alignRun->why()));
+        return false;
+    }
+    m_alignAlsoI0 = request.alsoI0;
+    m_imgProc->setAlignRunning(true);
+    UserMessages::info(
+        tr("Align Series: %1 images against image %2").arg(images.size()).arg(reference));
+    return true;
+}
+
+void Body::alignmentEnded(bool completed) {
+    if (m_closing)
+        return;
+    m_imgProc->setAlignRunning(false);
+    if (completed)
+        applyAlignment();
+    else
+        UserMessages::warn(tr("Align Series %1: no shift was changed").arg(m_alignRun->why()));
+    if (m_alignBatchWaiting) {
+        m_alignBatchWaiting = false;
+        emit finishBatchExec(ALIGN_SERIES);
+    }
+}
+
+namespace {
+
+QString imageList(const QVector<int> &images) {
+    QStringList names;
+    for (int i : images)
+        names << QString::number(i);
+    return names.join(QStringLiteral(", "));
+}
+
+} // namespace
+
+void Body::applyAlignment() {
+    haltAnalysisRun(); // a map run reads the shifts
+    const QVector<Registration::ShiftEntry> &shifts = m_alignRun->shifts();
+    const SeriesAlignment::Outcome o = SeriesAlignment::apply(m_stack, shifts, m_alignAlsoI0);
+    QVector<double> energies;
+    for (const TiffData *image : m_stack.i1())
+        energies << image->energy();
+    m_imgProc->showAlignment(AlignmentPlot::of(energies, shifts, o.suspects));
+    refreshShiftedImage(currentImage());
+    giveProcData();
+    showXafsSpectrum();
+
+    QString text = tr("Align Series: %1 of %2 I1 images moved").arg(o.moved).arg(shifts.size());
+    if (o.largestImage >= 0)
+        text += tr(", the largest shift %1 pixels (image %2)")
+                    .arg(o.largest, 0, 'f', 2)
+                    .arg(o.largestImage);
+    if (o.i0Applied)
+        text += tr("; the I0 images took the same shifts");
+    if (!o.i0Kept.isEmpty())
+        text += tr("; the I0 images keep their shifts: %1").arg(o.i0Kept);
+    if (o.suspects.isEmpty()) {
+        text += tr("; no suspect image");
+        (o.i0Kept.isEmpty() ? UserMessages::info : UserMessages::warn)(text);
+        return;
+    }
+    text += tr("; suspect (a low score or a jump from their neighbours), check them: %1")
+                .arg(imageList(o.suspects));
+    UserMessages::warn(text);
+}
+
+void Body::haltAlignment() {
+    if (!m_alignRun)
+        return;
+    m_alignRun->stop();
+    m_alignRun->wait();
+}
+
+// align_series METHOD UPSAMPLE REFERENCE: the processor's group shows the
+// settings and runs them; the command answers when the run ends, or at once
+// when its arguments are wrong or the run cannot start.
+void Body::registerAlignCommands() {
+    registerCommand(ALIGN_SERIES, [this](const CmdLine &cmd) {
+        SeriesAlignment::Request r = m_imgProc->alignRequest();
+        QString why;
+        bool started = false;
+        if (!SeriesAlignment::parseRequest(cmd.args, &r, &why)) {
+            UserMessages::refuse(tr("align_series refused: %1").arg(why));
+        } else if (m_alignRun->isRunning()) {
+            UserMessages::refuse(tr("align_series refused: an alignment is running"));
+        } else {
+            m_imgProc->setAlignRequest(r);
+            started = startAlignment(r);
+        }
+        if (started)
+            m_alignBatchWaiting = true;
+        else
+            emit finishBatchExec(ALIGN_SERIES);
+    });
+}
