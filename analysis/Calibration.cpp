@@ -17,9 +17,12 @@ namespace {
 
 // The similarity, or NaN when no point pair counted (either sum of squares
 // not positive): such a trial scores nothing in the search.
+// The curves compared are the normalised spectra ((mu - post) / dMut + 1):
+// flat at 0 below the edge and at 1 above it for both, whatever their edge
+// jumps, so the product measures the shape of the edge alone.
 double innerProductOrNaN(const XafsSpectrum &spectrum, double dE, const XafsSpectrum &standard) {
-    const Spectrum &target = spectrum.doubleNormalizedPreBase();
-    const Spectrum &ref = standard.doubleNormalizedPreBase();
+    const Spectrum &target = spectrum.normalized();
+    const Spectrum &ref = standard.normalized();
     const double offset = ref.shifted() ? ref.shift() : 0.0;
     const double lo = standard.xMin();
     const double hi = standard.xMax();
@@ -41,10 +44,6 @@ double innerProductOrNaN(const XafsSpectrum &spectrum, double dE, const XafsSpec
     if (nn > 0 && ss > 0)
         return ns / std::sqrt(nn * ss);
     return std::nan("");
-}
-
-bool rangesOverlap(const XafsSpectrum &a, const XafsSpectrum &b) {
-    return a.xMin() <= b.xMax() && b.xMin() <= a.xMax();
 }
 
 } // namespace
@@ -86,7 +85,7 @@ double findBestMatchDE(const XafsSpectrum &spectrum, const XafsSpectrum &standar
 
 bool standardHasEdge(const XafsSpectrum &standard) {
     return standard.count() >= 3 && std::isfinite(standard.dMut()) && standard.dMut() != 0 &&
-           standard.doubleNormalizedPreBase().count() == standard.count();
+           standard.normalized().count() == standard.count();
 }
 
 // ------------------------------------------------------------------ shifts
@@ -141,8 +140,8 @@ CalibTask::CalibTask(const MeasurementStack &stack, const XafsSpectrum &standard
 
 double CalibTask::shiftOf(const XafsSpectrum &spectrum, const XafsSpectrum &standard,
                           const CalibConditions &conditions) {
-    if (!rangesOverlap(spectrum, standard))
-        return 0;
+    // Without an overlap of the energy ranges no inner product counts and the
+    // search keeps its start value 0; the midpoints differ all the same.
     if (conditions.method == CalibMethod::InnerP)
         return findBestMatchDE(spectrum, standard, conditions.steps);
     return spectrum.midx() - standard.midx();

@@ -150,15 +150,21 @@ TEST(CalibrationTest, InPlaceBinSpectrumMatchesAFreshOne) {
     }
 }
 
+// A standard far off the bins' energies: the midpoints differ all the same
+// (no shift of 0 in their place), and the inner-product search, centred on
+// that difference, stays within its range of it.
 TEST(CalibrationTest, NoOverlapNoScoreAndInvalidSteps) {
     ShiftedStack &s = sharedStack();
     const XafsSpectrum far = standard(20000, 20200);
-    for (CalibMethod m : {CalibMethod::DMidx, CalibMethod::InnerP}) {
-        Calibrated r;
-        calibrate(r, s, far, m, 2);
-        EXPECT_EQ(r.map.min(), 0.0);
-        EXPECT_EQ(r.map.max(), 0.0);
-    }
+    Calibrated inner, mid;
+    calibrate(inner, s, far, CalibMethod::InnerP, 2);
+    calibrate(mid, s, far, CalibMethod::DMidx, 2);
+    Spectrum atBin;
+    s.stack.computeMuT(3, 2, MuTConditions(), atBin);
+    const XafsSpectrum one(atBin, "bin", 1, 0, SuggestElm());
+    EXPECT_DOUBLE_EQ(mid.map.valueAt(3, 2), one.midx() - far.midx());
+    EXPECT_LT(mid.map.max(), -10000);
+    EXPECT_NEAR(inner.map.valueAt(3, 2), mid.map.valueAt(3, 2), CalibSteps().range + 1e-9);
     // Overlapping ranges but no point pair inside at any trial shift.
     Spectrum mut;
     s.stack.computeMuT(3, 2, MuTConditions(), mut);
