@@ -291,14 +291,21 @@ bool Hdf5Chunks::prepare(long long dataset, long long memType) {
 }
 
 // The stored bytes of one chunk into `packed`, as long as the index said.
+// The library finds the chunk it reads by a search of the index, which on a
+// damaged index may land on another entry than the walk that checked it: the
+// size that search gives must be the one checked, for the library writes that
+// many bytes into our buffer.
 bool Hdf5Chunks::State::fetch(size_t linear, Scratch &sc) const {
     hsize_t offset3[3];
     offsetOf(linear, offset3);
+    const hsize_t *offset = offset3 + (rank == 3 ? 0 : 1);
     QMutexLocker lock(&hdf5LibraryLock());
-    sc.packed.resize(size_t(index[linear].stored));
+    hsize_t stored = 0;
+    if (H5Dget_chunk_storage_size(dataset, offset, &stored) < 0 || stored != index[linear].stored)
+        return false;
+    sc.packed.resize(size_t(stored));
     uint32_t mask = 0;
-    return H5Dread_chunk(dataset, H5P_DEFAULT, offset3 + (rank == 3 ? 0 : 1), &mask,
-                         sc.packed.data()) >= 0 &&
+    return H5Dread_chunk(dataset, H5P_DEFAULT, offset, &mask, sc.packed.data()) >= 0 &&
            mask == index[linear].skipped;
 }
 

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstring>
 #include <gtest/gtest.h>
+#include <new>
 
 namespace {
 
@@ -84,4 +85,29 @@ TEST(MapRunTest, BackgroundRunStopsEarlyKeepsItsBinsAndRunsAgainClean) {
     run.wait();
     EXPECT_TRUE(completed);
     EXPECT_EQ(run.rowsDone(), 64);
+}
+
+// Memory running out in a worker ends the run like Stop, never the program:
+// the bins done stay, the run says why, and the next run starts clean.
+TEST(MapRunTest, MemoryRunningOutStopsTheRunAndIsSaid) {
+    class ExhaustingTask : public PatternTask {
+    public:
+        void analyzeBin(int cx, int cy, BinWriter &out) override {
+            if (cy > 30)
+                throw std::bad_alloc();
+            PatternTask::analyzeBin(cx, cy, out);
+        }
+    };
+    const AnalyzeCond g(64, 64, 0, 0, 0, 0, 64, 64);
+    for (int threads : {1, 3}) {
+        RunMaps m(g);
+        MapRun run;
+        EXPECT_FALSE(run.run(
+            g, m.list(), [] { return std::make_unique<ExhaustingTask>(); }, threads));
+        EXPECT_TRUE(run.ranOutOfMemory()) << threads;
+        EXPECT_GE(run.rowsDone(), 1) << threads;
+        EXPECT_TRUE(run.run(
+            g, m.list(), [] { return std::make_unique<PatternTask>(); }, threads));
+        EXPECT_FALSE(run.ranOutOfMemory()) << threads;
+    }
 }
