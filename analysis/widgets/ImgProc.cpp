@@ -72,13 +72,18 @@ double ImgProc::threshold() const {
 
 // ------------------------------------------------------------------ images
 
+// Shift X / Y show the new image's own shift (to the nearest pixel), so the
+// comparison starts from where the image stands; with A. A. Shift on they
+// keep the last image's shift, where the climb for this one starts.
 void ImgProc::newImage(const TiffData *image) {
     m_image = image;
-    if (!ui->EdgeDetect->isChecked())
-        return;
-    edgeDetect();
-    if (ui->BinaryImage->isChecked())
-        binarize();
+    if (image && !ui->AAutoShift->isChecked())
+        setTrialShift(image->shiftX(), image->shiftY());
+    if (ui->EdgeDetect->isChecked()) {
+        edgeDetect();
+        if (ui->BinaryImage->isChecked())
+            binarize();
+    }
     drawOnImage();
 }
 
@@ -167,14 +172,18 @@ void ImgProc::noteScore(double s) {
     m_scoreY = relY();
 }
 
+// The comparison when there is one to draw; else the edge or binary image;
+// else, with Edge Detect off, the image itself: the preview is never left
+// blank while there is an image.
 void ImgProc::drawOnImage() {
-    if (ui->Compare->isChecked()) {
-        if (!canCompare())
-            return;
+    if (ui->Compare->isChecked() && canCompare()) {
         if (ui->AAutoShift->isChecked())
             autoShiftBinImg0();
         noteScore(Registration::comparisonPicture(m_bin, m_ref, relX(), relY(), m_picture));
         ui->NormScolarP->setText(g6(m_score).left(6));
+    } else if (!ui->EdgeDetect->isChecked()) {
+        ui->DispA->setImage(m_image);
+        return;
     } else {
         drawGrid();
     }
@@ -254,8 +263,10 @@ void ImgProc::explainControls() {
                               "compared with")},
         {"Compare", QT_TR_NOOP("Shows the current binary image over the reference, shifted by "
                                "Shift X / Y")},
-        {"ShiftX", QT_TR_NOOP("Shift of the current image in x, pixels")},
-        {"ShiftY", QT_TR_NOOP("Shift of the current image in y, pixels")},
+        {"ShiftX", QT_TR_NOOP("Shift of the current image in x, whole pixels (a shift with "
+                              "decimals shows to the nearest pixel)")},
+        {"ShiftY", QT_TR_NOOP("Shift of the current image in y, whole pixels (a shift with "
+                              "decimals shows to the nearest pixel)")},
         {"ShiftU", QT_TR_NOOP("Moves the comparison up by one pixel")},
         {"ShiftD", QT_TR_NOOP("Moves the comparison down by one pixel")},
         {"ShiftL", QT_TR_NOOP("Moves the comparison left by one pixel")},

@@ -1,10 +1,13 @@
 // Align Series of the image processor in the real main window: a series that
 // drifts across an absorption edge aligned through the button in the
-// background, its plot with a suspect image, Stop and Clear All Shifts; the
-// batch command align_series and its refusals.
+// background, its plot with a suspect image, the processor's preview and
+// Shift X / Y on the aligned images, Stop and Clear All Shifts; the batch
+// command align_series and its refusals.
 #include "analysis/SeriesAlignRun.h"
 #include "analysis/widgets/AlignPlotView.h"
 #include "analysis/widgets/ImgProc.h"
+#include "display/widgets/ColorBar.h"
+#include "display/widgets/ImgDispA.h"
 #include "gui/mainwindow/BodyBatchRun.h"
 #include "imageio/TiffData.h"
 #include "mainwindow/widgets/Body.h"
@@ -14,8 +17,10 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QSet>
 #include <QSpinBox>
 #include <gtest/gtest.h>
 
@@ -120,6 +125,18 @@ TEST_F(AlignSeriesTest, ButtonAlignsPlotsSuspectsStopsAndClears) {
     for (int i = 0; i < Images; ++i)
         EXPECT_EQ(plot.suspect[i], i == Blank) << i;
     EXPECT_EQ(plot.nearestImage(7113.2), 7);
+
+    // The processor shows the image shown and its shift, not a blank preview.
+    body.showData(3);
+    EXPECT_EQ(child<QLineEdit>("ShiftX")->text(), "-3");
+    EXPECT_EQ(child<QLineEdit>("ShiftY")->text(), "0");
+    proc->show();
+    const QImage shown = child<ImgDispA>("DispA")->shownPicture();
+    QSet<QRgb> greys;
+    for (int y = 0; y < shown.height(); y += 3)
+        for (int x = 0; x < shown.width(); x += 3)
+            greys.insert(shown.pixel(x, y));
+    EXPECT_GT(greys.size(), 10);
 
     child<QPushButton>("ClearAllShifts")->click();
     EXPECT_TRUE(noShifts());
