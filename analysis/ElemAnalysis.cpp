@@ -1,5 +1,7 @@
 #include "analysis/ElemAnalysis.h"
 
+#include "app/DebugLog.h"
+
 #include "spectrum/EdgeTable.h"
 #include "spectrum/ElementTable.h"
 
@@ -260,6 +262,8 @@ void ElemBinTask::analyzeBin(int cx, int cy, BinWriter &out) {
         elemCorrelation(m_ratios.constData(), s.stdRatios.constData(), s.use.constData(), n);
     out.set(elemCorIndex(n), cor);
     out.set(elemCorIndex(n) + 1, cor >= s.corTh ? cor : 0.0);
+    if (s.logBins)
+        DebugLog::write(QStringLiteral("a"));
 }
 
 ElemRunSetup elemDefaultSetup(const QVector<ElemTarget> &targets) {

@@ -136,6 +136,9 @@ struct ElemRunSetup {
     QVector<double> stdRatios; // one per element
     QVector<char> use;         // one per element
     double corTh = 0.999;
+    // The window's run writes "a" to the debug log for every bin recorded;
+    // the command-line tool, which shows that log on stderr, does not.
+    bool logBins = true;
     int elemCount() const { return conds.size(); }
 };
 

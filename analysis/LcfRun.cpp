@@ -102,6 +102,12 @@ public:
                           QStringLiteral("Body-RaA")),
           m_s(s) {}
 
+    void beginRow(int cy, int firstCx, int sx, int count) override {
+        RowSpectrumTask::beginRow(cy, firstCx, sx, count);
+        if (m_s.logRows)
+            DebugLog::write(QString::number(cy));
+    }
+
     void analyzeBin(int cx, int cy, BinWriter &out) override {
         buildSample(cx, cy);
         if (m_sample.isEmpty()) {
@@ -131,7 +137,8 @@ QString lcfRunProblem(const LcfRunSettings &s) {
     for (const LcfReference &r : s.refs)
         used += r.isUsed() ? 1 : 0;
     if (used == 0)
-        return QStringLiteral("no reference spectrum in use: load one in a row and tick its Use box");
+        return QStringLiteral(
+            "no reference spectrum in use: load one in a row and tick its Use box");
     if (used > LcfEngine::MaxReferences)
         return QString("more than %1 references in use").arg(LcfEngine::MaxReferences);
     return fixedEdgeProblem(*s.stack, s.suggestion);

@@ -78,6 +78,9 @@ struct RaRunSettings {
     SuggestElm suggestion;
     double energy = 8200; // E_RA, eV
     double factor = 1.0;
+    // The window's run writes the centre row of each row of bins to the debug
+    // log; the command-line tool, which shows that log on stderr, does not.
+    bool logRows = true;
 };
 
 // Map list of the residual-absorption run: "a2d DMut", "a2d Rest".

@@ -1,5 +1,6 @@
 #include "analysis/SumUp.h"
 
+#include "app/DebugLog.h"
 #include "imageio/TiffData.h"
 
 #include <algorithm>
@@ -27,6 +28,10 @@ double SumUpTask::binSum(int cx, int cy) const {
 
 void SumUpTask::analyzeBin(int cx, int cy, BinWriter &out) {
     out.set(0, binSum(cx, cy));
+}
+
+void SumUpTask::beginRow(int cy, int, int, int) {
+    DebugLog::write(QString::number(cy));
 }
 
 bool runSumUp(MapRun &run, const MeasurementStack &stack, const QVector<SumUpRange> &ranges,
@@ -71,7 +76,17 @@ ProcessMapsTask::ProcessMapsTask(const Analyzed2DRes &map1, const Analyzed2DRes 
 void ProcessMapsTask::analyzeBin(int cx, int cy, BinWriter &out) {
     const double s1 = mapBinSum(m_map1, cx, cy, m_hx, m_hy);
     const double s2 = mapBinSum(m_map2, cx, cy, m_hx, m_hy);
-    out.set(0, combineBinSums(m_op, s1, s2));
+    const double result = combineBinSums(m_op, s1, s2);
+    out.set(0, result);
+    DebugLog::write(QStringLiteral("%1 %2 %3 %4 %5 %6 %7 %8")
+                        .arg(cx)
+                        .arg(cy)
+                        .arg(result)
+                        .arg(result)
+                        .arg(m_hx)
+                        .arg(m_hy)
+                        .arg(m_map1.width())
+                        .arg(m_map1.height()));
 }
 
 bool processMaps(MapRun &run, const Analyzed2DRes &map1, const Analyzed2DRes &map2, MapOperation op,

@@ -23,6 +23,8 @@ class SumUpTask : public BinTask {
 public:
     SumUpTask(const MeasurementStack &stack, const QVector<SumUpRange> &ranges, int hx, int hy);
     void analyzeBin(int cx, int cy, BinWriter &out) override;
+    // The centre row of each row of bins to the debug log.
+    void beginRow(int cy, int firstCx, int sx, int count) override;
     // The sum of one bin.
     double binSum(int cx, int cy) const;
 
@@ -50,6 +52,9 @@ class ProcessMapsTask : public BinTask {
 public:
     ProcessMapsTask(const Analyzed2DRes &map1, const Analyzed2DRes &map2, MapOperation op, int hx,
                     int hy);
+    // Also writes "cx cy result processed-value hx hy W H" to the debug log
+    // (the processed map's value at the centre is the result just written;
+    // W x H is the size of map 1).
     void analyzeBin(int cx, int cy, BinWriter &out) override;
 
 private:

@@ -4,6 +4,7 @@
 
 #include "analysis/AnalyzeProc.h"
 #include "analysis/Analyzed2DRes.h"
+#include "analysis/LcfEngine.h"
 #include "analysis/MapExport.h"
 #include "analysis/widgets/ElemCtrl.h"
 #include "analysis/widgets/ElemPanel.h"
@@ -11,6 +12,7 @@
 #include "analysis/widgets/MapProcCtrl.h"
 #include "analysis/widgets/SumUpCtrl.h"
 #include "analysis/widgets/XafsFileSelect.h"
+#include "app/UserMessages.h"
 #include "display/ColorMap.h"
 #include "display/widgets/SpectrumView.h"
 
@@ -650,10 +652,31 @@ void Analyzer::addNewRef() {
     const int id = row < m_firstFixedId ? row : row + FixedCount;
     m_selection->addButton(ref->showButton(), id);
     connect(ref, &LCFReference::newDeltaE, this, &Analyzer::reAnalyzeSpectrum);
-    connect(ref, &LCFReference::newFileSelected, this, &Analyzer::reAnalyzeSpectrum);
-    connect(ref, &LCFReference::changedUse, this, &Analyzer::reAnalyzeSpectrum);
+    connect(ref, &LCFReference::newFileSelected, this, &Analyzer::referenceUseChanged);
+    connect(ref, &LCFReference::changedUse, this, &Analyzer::referenceUseChanged);
     m_refs.append(ref);
     applyScales();
+}
+
+// The fit takes at most LcfEngine::MaxReferences spectra: one more in use
+// is said in the panel and the messages at once, not only when a run is
+// refused.
+void Analyzer::referenceUseChanged() {
+    int used = 0;
+    for (const LCFReference *r : m_refs)
+        used += r->isInUse() ? 1 : 0;
+    const bool tooMany = used > LcfEngine::MaxReferences;
+    const QString text = tr("%1 references in use: the fit takes at most %2; untick Use on %3")
+                             .arg(used)
+                             .arg(LcfEngine::MaxReferences)
+                             .arg(used - LcfEngine::MaxReferences);
+    if (tooMany && m_runMessage->text() != text) {
+        setRunMessage(text);
+        UserMessages::warn(text);
+    } else if (!tooMany && m_runMessage->text().contains(tr("the fit takes at most"))) {
+        setRunMessage(QString());
+    }
+    reAnalyzeSpectrum();
 }
 
 void Analyzer::selectedNewRef(int id) {

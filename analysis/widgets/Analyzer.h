@@ -160,6 +160,7 @@ public slots:
     void scaleChanged();
 
 private:
+    void referenceUseChanged();
     void setupModes();
     void setupSelection();
     void setupWorker();

@@ -6,20 +6,6 @@
 
 namespace FieldWidth {
 
-namespace {
-
-const char *const DescriptionProperty = "fieldDescription";
-
-void showValue(QLineEdit *field, const QString &text) {
-    const QString description = field->property(DescriptionProperty).toString();
-    if (description.isEmpty())
-        field->setToolTip(text);
-    else
-        field->setToolTip(text.isEmpty() ? description : description + '\n' + text);
-}
-
-} // namespace
-
 void fit(QLineEdit *field, const QString &typical) {
     // The text width plus the frame and margins the style draws around it.
     QStyleOptionFrame option;
@@ -31,11 +17,11 @@ void fit(QLineEdit *field, const QString &typical) {
     field->setMinimumWidth(width);
     if (field->maximumWidth() < width)
         field->setMaximumWidth(width);
-    if (!field->property(DescriptionProperty).isValid())
-        field->setProperty(DescriptionProperty, field->toolTip());
-    showValue(field, field->text());
-    QObject::connect(field, &QLineEdit::textChanged, field,
-                     [field](const QString &text) { showValue(field, text); });
+    // A field that says what it is keeps that tool tip word for word.
+    if (!field->toolTip().isEmpty())
+        return;
+    field->setToolTip(field->text());
+    QObject::connect(field, &QLineEdit::textChanged, field, &QLineEdit::setToolTip);
 }
 
 } // namespace FieldWidth

@@ -4,6 +4,7 @@
 #include "analysis/Analyzed2DRes.h"
 #include "analysis/MapRun.h"
 #include "analysis/widgets/Analyzer.h"
+#include "display/widgets/DialogPopups.h"
 #include "analysis/widgets/XafsFileSelect.h"
 #include "app/AppSettings.h"
 #include "app/DebugLog.h"
@@ -48,6 +49,7 @@ QString g6(double v) {
 
 Body::Body(QWidget *parent)
     : QMainWindow(parent), ui(new Ui::Body), m_analysis(std::make_unique<AnalysisState>()) {
+    DialogPopups::closeCompletionsWithTheirDialogs();
     m_darkDialog = new SelectImgDialog(this);
     m_darkDialog->setFileMode(QFileDialog::ExistingFile);
     m_esm = new Analyzed2DRes(QStringLiteral("a2d esm"), this);

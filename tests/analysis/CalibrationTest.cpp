@@ -1,7 +1,10 @@
 #include "analysis/Calibration.h"
 
 #include "analysis/Analyzed2DRes.h"
+#include "analysis/ElemAnalysis.h"
+#include "analysis/LcfRun.h"
 #include "analysis/SumUp.h"
+#include "app/DebugLog.h"
 #include "imageio/TiffData.h"
 
 #include <QTemporaryDir>
@@ -233,4 +236,59 @@ TEST(SumUpTest, RangesAndMapProcessing) {
     EXPECT_EQ(out.valueAt(1, 1), 18);
     EXPECT_EQ(out.valueAt(4, 4), 0);
     EXPECT_TRUE(out.hasImage());
+}
+
+// The window's runs leave their trace in the debug log: the centre row of
+// each row of bins (residual absorption, sum-up), "a" per element bin and a
+// line per processed bin; the command-line tool's runs switch theirs off.
+TEST(SumUpTest, WindowRunsLogTheirRowsAndBins) {
+    ShiftedStack &s = sharedStack();
+    const AnalyzeCond grid(W, H, 1, 1, 0, 0, W, H);
+    RaRunSettings ra;
+    ra.stack = &s.stack;
+    ra.energy = Edge;
+    auto elem = std::make_shared<ElemRunSetup>(elemDefaultSetup(parseElemTargets("Cu", false)));
+    elem->stack = &s.stack;
+    const QVector<SumUpRange> ranges{{0, 3, 0}};
+    const struct {
+        const char *run;
+        MapRun::TaskFactory factory;
+        int maps, lines;
+    } cases[] = {
+        {"ra", raRunFactory(ra), RaMapCount, grid.binsY()},
+        {"elem", elemTaskFactory(elem), elemMapCount(1), int(grid.binCount())},
+        {"sum", [&] { return std::make_unique<SumUpTask>(s.stack, ranges, 1, 1); }, 1,
+         grid.binsY()},
+    };
+    for (const auto &c : cases) {
+        std::vector<std::unique_ptr<Analyzed2DRes>> maps;
+        QVector<Analyzed2DRes *> list;
+        for (int k = 0; k < c.maps; ++k) {
+            maps.push_back(std::make_unique<Analyzed2DRes>("m"));
+            maps.back()->prepare(grid);
+            list << maps.back().get();
+        }
+        DebugLog::Capture log;
+        MapRun run;
+        ASSERT_TRUE(run.run(grid, list, c.factory, 2)) << c.run;
+        EXPECT_EQ(log.lines().size(), c.lines) << c.run;
+    }
+    ra.logRows = elem->logBins = false;
+    DebugLog::Capture quiet;
+    Analyzed2DRes a("a"), b("b");
+    a.prepare(grid);
+    b.prepare(grid);
+    MapRun run;
+    ASSERT_TRUE(run.run(grid, {&a, &b}, raRunFactory(ra), 2));
+    EXPECT_TRUE(quiet.lines().isEmpty());
+
+    Analyzed2DRes m1("E-Shift Map 1"), out("Processed Map");
+    m1.prepare(AnalyzeCond(9, 6, 1, 1, 0, 0, 9, 6));
+    m1.setData(4, 4, 10, 10, 2);
+    m1.genImg();
+    DebugLog::Capture processed;
+    ASSERT_TRUE(processMaps(run, m1, m1, MapOperation::Div, m1.grid(), out));
+    EXPECT_EQ(processed.lines().size(), m1.grid().binCount());
+    EXPECT_TRUE(processed.lines().contains("1 1 1 1 1 1 9 6"))
+        << qPrintable(processed.lines().join('|'));
 }

@@ -267,6 +267,7 @@ int runElemMap(const QStringList &args) {
     if (!loadStack(m.stack, s, &file, &problem))
         return loadFailure("elem-map", file, problem);
     auto setup = std::make_shared<ElemRunSetup>(m.setup);
+    setup->logBins = false;
     setup->stack = &s.stack;
     setup->mut = s.bin.conditions;
     setup->shift = s.bin.shiftMap;

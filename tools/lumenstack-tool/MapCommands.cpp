@@ -318,6 +318,7 @@ int runRaMap(const QStringList &args) {
     if (!loadStack(m.stack, s, &file, &problem))
         return loadFailure("ra-map", file, problem);
     RaRunSettings settings;
+    settings.logRows = false;
     settings.stack = &s.stack;
     settings.conditions = s.bin.conditions;
     settings.shiftMap = s.bin.shiftMap;

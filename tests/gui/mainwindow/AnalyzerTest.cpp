@@ -16,6 +16,7 @@
 #include "imageio/TiffData.h"
 #include "imageio/widgets/SelectDataFiles.h"
 #include "mainwindow/widgets/Body.h"
+#include "mainwindow/widgets/MessagesWindow.h"
 #include "support/TestSupport.h"
 
 #include <QButtonGroup>
@@ -329,6 +330,21 @@ TEST_F(AnalyzerRun, ReferenceRowsFollowTheSuggestionAndSayWhatIsWrong) {
     ASSERT_TRUE(runBatch({"Suggesting_Edge_eV 7072"}, "low"));
     EXPECT_FALSE(row->isInUse());
     EXPECT_FALSE(row->problem().isEmpty());
+    ASSERT_TRUE(runBatch({"Suggest_Elm 0"}, "plain"));
+
+    // One reference more than the fit takes is said in the panel at once.
+    while (a->references().size() < 17)
+        a->addNewRef();
+    for (int i = 0; i < 17; ++i)
+        a->setLCFStd(i, true, 0, refA, "0");
+    auto *message = child<QLabel>(a, "RunMessage");
+    EXPECT_TRUE(message->isVisibleTo(a));
+    EXPECT_TRUE(message->text().startsWith("17 references in use")) << qPrintable(message->text());
+    const auto *messages = body.findChild<MessagesWindow *>("MessagesWindow");
+    ASSERT_GT(messages->count(), 0);
+    EXPECT_TRUE(messages->textAt(messages->count() - 1).contains("the fit takes at most 16"));
+    a->setLCFStd(16, false, 0, refA, "0");
+    EXPECT_FALSE(message->isVisibleTo(a));
 }
 
 // Batch lines: a run that cannot start answers at once; a run answers when
