@@ -46,13 +46,6 @@ void unshuffle(const unsigned char *in, size_t bytes, size_t sampleSize, unsigne
     std::memcpy(out + n * sampleSize, in + n * sampleSize, bytes - n * sampleSize);
 }
 
-// Where a chunk is kept in the file, as the chunk index says.
-struct ChunkEntry {
-    haddr_t address = HADDR_UNDEF; // HADDR_UNDEF: never written
-    hsize_t stored = 0;
-    unsigned skipped = 0; // mask of the filters not applied to this chunk
-};
-
 // Each prepared dataset gets a number of its own, so a thread's cached chunk
 // is never taken for another dataset's.
 std::atomic<unsigned long long> nextGeneration{1};
@@ -64,6 +57,7 @@ struct Scratch {
     std::vector<unsigned char> packed;   // the chunk as stored
     std::vector<unsigned char> inflated; // after deflate
     std::vector<unsigned char> plain;    // after shuffle and conversion
+    unsigned skipped = 0;                // the fetched chunk's mask of filters not applied
     unsigned long long cachedGeneration = 0;
     size_t cachedChunk = 0;
     libdeflate_decompressor *inflater = nullptr;
@@ -97,7 +91,7 @@ struct Hdf5Chunks::State {
     int shuffleBit = -1;
     bool decodable = false;
     bool converts = false;
-    std::vector<ChunkEntry> index;
+    std::vector<hsize_t> stored;     // bytes of each chunk in the file, 0: never written
     std::vector<unsigned char> fill; // one sample of the fill value, as memType
     QString damage;
 
@@ -111,10 +105,11 @@ struct Hdf5Chunks::State {
     bool readFilters(hid_t dcpl);
     bool readGeometry(hid_t dcpl, hid_t space, hid_t type);
     bool readIndex();
-    bool checkChunk(const ChunkEntry &e, const hsize_t *offset);
+    bool neverWritten(const hsize_t *offset) const;
+    bool checkChunk(hsize_t bytes, const hsize_t *offset);
     const unsigned char *chunkSamplesOf(size_t linear, unsigned char *direct, Scratch &sc) const;
     bool fetch(size_t linear, Scratch &sc) const;
-    const unsigned char *decode(const ChunkEntry &e, unsigned char *direct, Scratch &sc) const;
+    const unsigned char *decode(unsigned char *direct, Scratch &sc) const;
     bool convert(unsigned char *samples) const;
     void offsetOf(size_t linear, hsize_t *offset3) const;
     bool refuse(const QString &why) {
@@ -208,47 +203,54 @@ void Hdf5Chunks::State::offsetOf(size_t linear, hsize_t *offset3) const {
     offset3[2] = c * chunk[2];
 }
 
-// One chunk's entry against the file: inside it, and, for chunks decoded
-// here, of a stored size its decoded size can come from.
-bool Hdf5Chunks::State::checkChunk(const ChunkEntry &e, const hsize_t *o) {
+// One chunk's size against the file and, for chunks decoded here, against
+// the decoded size it must come from (deflate shrinks by at most about
+// 1030:1 and grows by a few bytes a block; a chunk stored plain is its
+// decoded size, which the fetch checks once it knows the chunk's filters).
+bool Hdf5Chunks::State::checkChunk(hsize_t bytes, const hsize_t *o) {
     const QString at = QString("the chunk at [%1, %2, %3]").arg(o[0]).arg(o[1]).arg(o[2]);
-    if (e.stored == 0 || e.stored > fileBytes || e.address > fileBytes - e.stored)
-        return refuse(QString("%1 (%2 bytes at %3) lies outside the file of %4 bytes")
+    if (bytes > fileBytes)
+        return refuse(QString("%1 claims %2 bytes, more than the file's %3")
                           .arg(at)
-                          .arg(e.stored)
-                          .arg(e.address)
+                          .arg(bytes)
                           .arg(fileBytes));
-    if (!decodable)
-        return true;
     const hsize_t plain = chunkFileBytes();
-    const bool deflated = deflateBit >= 0 && !(e.skipped & (1u << deflateBit));
-    if (deflated ? e.stored > plain + plain / 64 + 1024 || e.stored * MaxDeflateRatio < plain
-                 : e.stored != plain)
+    if (decodable && (bytes > plain + plain / 64 + 1024 ||
+                      (deflateBit >= 0 ? bytes * MaxDeflateRatio < plain : bytes != plain)))
         return refuse(QString("%1 holds %2 bytes, which cannot decode to its %3 bytes")
                           .arg(at)
-                          .arg(e.stored)
+                          .arg(bytes)
                           .arg(plain));
     return true;
 }
 
-// Every chunk of the grid looked up in the chunk index and checked.
+// True when the chunk index has no entry for the chunk: it holds the fill
+// value. (The library's size search fails on such a chunk; this walk of the
+// index is slower, so it is asked only then.)
+bool Hdf5Chunks::State::neverWritten(const hsize_t *offset) const {
+    unsigned mask = 0;
+    haddr_t address = 0;
+    hsize_t bytes = 0;
+    return H5Dget_chunk_info_by_coord(dataset, offset, &mask, &address, &bytes) >= 0 &&
+           address == HADDR_UNDEF;
+}
+
+// Every chunk of the grid looked up in the chunk index (a search of its
+// tree, as every read makes) and checked.
 bool Hdf5Chunks::State::readIndex() {
     const size_t count = size_t(grid[0] * grid[1] * grid[2]);
-    index.assign(count, ChunkEntry());
+    stored.assign(count, 0);
     const int first = rank == 3 ? 0 : 1;
     for (size_t i = 0; i < count; ++i) {
         hsize_t offset[3];
         offsetOf(i, offset);
-        ChunkEntry &e = index[i];
-        hsize_t stored = 0;
-        if (H5Dget_chunk_info_by_coord(dataset, offset + first, &e.skipped, &e.address, &stored) <
-            0)
+        if (H5Dget_chunk_storage_size(dataset, offset + first, &stored[i]) < 0 &&
+            !neverWritten(offset + first))
             return refuse(QString("the chunk index cannot be read at [%1, %2, %3]")
                               .arg(offset[0])
                               .arg(offset[1])
                               .arg(offset[2]));
-        e.stored = stored;
-        if (e.address != HADDR_UNDEF && !checkChunk(e, offset))
+        if (stored[i] > 0 && !checkChunk(stored[i], offset))
             return false;
     }
     return true;
@@ -290,33 +292,31 @@ bool Hdf5Chunks::prepare(long long dataset, long long memType) {
     return true;
 }
 
-// The stored bytes of one chunk into `packed`, as long as the index said.
-// The library finds the chunk it reads by a search of the index, which on a
-// damaged index may land on another entry than the walk that checked it: the
-// size that search gives must be the one checked, for the library writes that
-// many bytes into our buffer.
+// The stored bytes of one chunk into `packed`, as many as checked at open:
+// the library writes into our buffer as many as its index gives now.
 bool Hdf5Chunks::State::fetch(size_t linear, Scratch &sc) const {
     hsize_t offset3[3];
     offsetOf(linear, offset3);
     const hsize_t *offset = offset3 + (rank == 3 ? 0 : 1);
     QMutexLocker lock(&hdf5LibraryLock());
-    hsize_t stored = 0;
-    if (H5Dget_chunk_storage_size(dataset, offset, &stored) < 0 || stored != index[linear].stored)
+    hsize_t bytes = 0;
+    if (H5Dget_chunk_storage_size(dataset, offset, &bytes) < 0 || bytes != stored[linear])
         return false;
-    sc.packed.resize(size_t(stored));
+    sc.packed.resize(size_t(bytes));
     uint32_t mask = 0;
-    return H5Dread_chunk(dataset, H5P_DEFAULT, offset, &mask, sc.packed.data()) >= 0 &&
-           mask == index[linear].skipped;
+    if (H5Dread_chunk(dataset, H5P_DEFAULT, offset, &mask, sc.packed.data()) < 0)
+        return false;
+    sc.skipped = mask;
+    return true;
 }
 
 // The file-type samples of the fetched chunk, decoded into `direct` when it
 // is given and the chunk needs no further step, else into a buffer of ours;
 // null when the chunk does not decode to exactly its size.
-const unsigned char *Hdf5Chunks::State::decode(const ChunkEntry &e, unsigned char *direct,
-                                               Scratch &sc) const {
+const unsigned char *Hdf5Chunks::State::decode(unsigned char *direct, Scratch &sc) const {
     const size_t plainBytes = chunkFileBytes();
-    const bool deflated = deflateBit >= 0 && !(e.skipped & (1u << deflateBit));
-    const bool shuffled = shuffleBit >= 0 && !(e.skipped & (1u << shuffleBit));
+    const bool deflated = deflateBit >= 0 && !(sc.skipped & (1u << deflateBit));
+    const bool shuffled = shuffleBit >= 0 && !(sc.skipped & (1u << shuffleBit));
     const unsigned char *data = sc.packed.data();
     if (deflated) {
         if (!sc.inflater && !(sc.inflater = libdeflate_alloc_decompressor()))
@@ -361,10 +361,9 @@ const unsigned char *Hdf5Chunks::State::chunkSamplesOf(size_t linear, unsigned c
     if (!direct && sc.cachedGeneration == generation && sc.cachedChunk == linear)
         return sc.plain.data();
     sc.cachedGeneration = 0;
-    const ChunkEntry &e = index[linear];
     if (!fetch(linear, sc))
         return nullptr;
-    const unsigned char *samples = decode(e, converts ? nullptr : direct, sc);
+    const unsigned char *samples = decode(converts ? nullptr : direct, sc);
     if (!samples || samples == direct)
         return samples;
     const size_t room = chunkSamples * std::max(fileSampleSize, memSampleSize);
@@ -402,7 +401,7 @@ Hdf5Chunks::Result Hdf5Chunks::read(int frame, long long row0, long long rows, l
             const hsize_t top = cr * s.chunk[1], left = cc * s.chunk[2];
             const hsize_t y0 = std::max(top, r0), y1 = std::min(top + s.chunk[1], r1);
             const hsize_t x0 = std::max(left, c0), x1 = std::min(left + s.chunk[2], c1);
-            if (s.index[linear].address == HADDR_UNDEF) { // never written: the fill value
+            if (s.stored[linear] == 0) { // never written: the fill value
                 for (hsize_t y = y0; y < y1; ++y)
                     for (hsize_t x = x0; x < x1; ++x)
                         std::memcpy(dst + ((y - r0) * hsize_t(cols) + (x - c0)) * sample,

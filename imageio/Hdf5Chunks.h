@@ -9,8 +9,9 @@
 // The library is not hardened against damaged files: a chunk index or a
 // chunk shape that disagrees with the dataset has made it write past its
 // buffers. So prepare() looks up every chunk of the dataset before anything
-// is read and checks it against the file (inside it, no larger than its
-// decoded size can justify), and every chunk of the storage this reader
+// is read and checks its size (no larger than the file, nor than its decoded
+// size can justify; the library checks a chunk's place against the end of
+// the file when it reads it), and every chunk of the storage this reader
 // understands (no filter, deflate, shuffle, or shuffle then deflate, chunks
 // of any shape) is decoded here, into buffers sized by the dataset, never by
 // the file. A chunk that does not decode to its exact size is a failure, not

@@ -718,9 +718,10 @@ bool Hdf5Stack::readFrame(Part part, int frame, int y0, int rows, void *out) {
                                                qint64(start[2]), qint64(size[2]), target)
                                : Hdf5Chunks::UseLibrary;
     if (decoded == Hdf5Chunks::Failed)
-        return fail(p.path, QString("image %1 cannot be read: a chunk of it does not decode "
-                                    "(damaged)")
-                                .arg(frame));
+        return fail(p.path,
+                    QString("image %1 cannot be read: a chunk of it cannot be read or does not "
+                            "decode (damaged)")
+                        .arg(frame));
     if (decoded == Hdf5Chunks::UseLibrary) {
         QMutexLocker lock(&hdf5LibraryLock()); // the error stack is the library's too
         if (!readByLibrary(part, start + first, size + first, target))
