@@ -4,6 +4,7 @@
 // grabs the windows a new user meets into small PNG files in OUT. Run it
 // with -platform offscreen; tools/screenshots.sh does all of it.
 #include "analysis/widgets/Analyzer.h"
+#include "analysis/widgets/ImgProc.h"
 #include "app/AppSettings.h"
 #include "batch/ExCmdTable.h"
 #include "batch/widgets/BatchCtrl.h"
@@ -14,10 +15,12 @@
 #include "mainwindow/widgets/Body.h"
 #include "mainwindow/widgets/MessagesWindow.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QImage>
+#include <QSlider>
 #include <QThread>
 #include <cstdio>
 
@@ -46,6 +49,41 @@ bool save(QWidget *w, const QString &path) {
         img = img.scaledToWidth(960, Qt::SmoothTransformation);
     const bool ok = img.save(path, "PNG", 9);
     std::printf("%s %s\n", ok ? "wrote" : "FAILED", qPrintable(path));
+    return ok;
+}
+
+// The drifting sample of the demo in the image processor: the edges of the
+// last image (green) laid over those of an earlier one (red; yellow where
+// both are), before and after Align Series, with the plot of the shifts.
+bool alignmentShots(Body &body, const QString &data, const QString &out) {
+    const QString drift = data + "/drift/i1/";
+    const int last = QDir(drift).entryList({"*.tif"}, QDir::Files).size() - 1;
+    if (last < 1 || !runBatch(body,
+                              {"load_I1_files_of_pattern NEW " + drift + " *.tif", "clear_I0_files",
+                               "Use_I0 0", "select_disp_image 0", "seek_image 0"},
+                              "drift"))
+        return false;
+    ImgProc *proc = body.imgProc();
+    proc->resize(760, 560);
+    proc->show();
+    proc->findChild<QAbstractButton *>("EdgeDetect")->setChecked(true);
+    proc->findChild<QAbstractButton *>("BinaryImage")->setChecked(true);
+    proc->findChild<QSlider *>("BinThVSlider")->setValue(250);
+    // The reference edges of an image just above the edge, where the grains
+    // stand out by their compound as in the last image.
+    const auto setReference = [&] {
+        body.showData(last * 2 / 5);
+        proc->findChild<QAbstractButton *>("SetRef")->click();
+    };
+    setReference();
+    const QString seekLast = "seek_image " + QString::number(last);
+    bool ok = runBatch(body, {seekLast}, "drifted");
+    ok = ok && save(proc, out + "/align-before.png");
+    ok = ok && runBatch(body, {"align_series phase 20 0"}, "aligned");
+    setReference(); // its edges as it now stands
+    ok = ok && runBatch(body, {seekLast}, "last");
+    ok = ok && save(proc, out + "/align-after.png");
+    proc->hide();
     return ok;
 }
 
@@ -122,5 +160,7 @@ int main(int argc, char **argv) {
     messages->resize(760, 220);
     messages->show();
     ok = ok && save(messages, out + "/messages.png");
+    messages->hide();
+    ok = ok && alignmentShots(body, data, out);
     return ok ? 0 : 1;
 }
