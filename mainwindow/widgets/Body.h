@@ -21,6 +21,7 @@
 class Analyzed2DRes;
 class Analyzer;
 class Analyzer2;
+class FieldHistory;
 class DarkCheckRun;
 class ImgProc;
 class BatchCtrl;
@@ -438,6 +439,7 @@ private:
     QButtonGroup *m_dispGroup = nullptr;
     SelectImgDialog *m_darkDialog = nullptr;
     QFileDialog *m_saveImageDialog = nullptr;
+    FieldHistory *m_fieldHistory = nullptr; // undo/redo of field edits
     SpectrumView *m_xafsView = nullptr;
     SpectrumView *m_bgView = nullptr;
     XafsFileSelect *m_bgSelect = nullptr;

@@ -7,6 +7,7 @@
 #include "analysis/widgets/CalibCtrl.h"
 #include "app/UserMessages.h"
 #include "batch/widgets/BatchCtrl.h"
+#include "display/widgets/FieldHistory.h"
 #include "display/widgets/ImgDispA.h"
 #include "display/widgets/SpectrumView.h"
 #include "imageio/widgets/SelectDataFiles.h"
@@ -51,6 +52,18 @@ void Body::setupMenus() {
     file->addAction(tr("Save Map Picture..."), ui->SaveMapPicture, &QPushButton::click);
     file->addSeparator();
     file->addAction(tr("Quit"), this, &QWidget::close, QKeySequence::Quit);
+
+    // Undo/redo of the analysis fields (the bin, the normalisation windows,
+    // the deglitch factors, every field and check box of the Analyzer) and
+    // of the display range (the Analyzer's scale fields).
+    m_fieldHistory = new FieldHistory(this);
+    for (QLineEdit *f : {ui->HWidth, ui->VWidth, ui->DPreE, ui->DPostS, ui->ThJumpSigma,
+                         ui->SuggestingEeV, ui->DeGlitchFactor, ui->DeGlitchRatio})
+        m_fieldHistory->watch(f);
+    m_fieldHistory->watchChildren(analyzer());
+    QMenu *edit = menuBar()->addMenu(tr("&Edit"));
+    edit->addAction(m_fieldHistory->undoAction());
+    edit->addAction(m_fieldHistory->redoAction());
 
     QMenu *view = menuBar()->addMenu(tr("&View"));
     view->addAction(tr("Previous Image"), this, &Body::prev, Qt::Key_Left);

@@ -4,6 +4,7 @@
 #include "mainwindow/widgets/Body.h"
 #include "analysis/Analyzed2DRes.h"
 #include "analysis/ImageRegistration.h"
+#include "analysis/widgets/Analyzer.h"
 #include "analysis/widgets/XafsFileSelect.h"
 #include "app/DebugLog.h"
 #include "app/UserMessages.h"
@@ -775,6 +776,42 @@ TEST_F(BodyTest, I0CoveringLessThanI1IsNamedAndItsGapLeftOut) {
     body.showXafsSpectrum(5, 6);
     ASSERT_EQ(shown().count(), 2);
     EXPECT_DOUBLE_EQ(shown().x(1), 7010);
+}
+
+// Edits typed into fields are undone and redone from the Edit menu, each
+// undo finishing the edit again (the bin follows); a batch's change to a
+// field is no step of its own.
+TEST_F(BodyTest, UndoAndRedoOfFieldEdits) {
+    const auto action = [&](const char *name) { return body.findChild<QAction *>(name); };
+    auto *bin = child<QLineEdit>("HWidth");
+    auto *range = body.analyzer()->findChild<QLineEdit *>("LCFRange1");
+    auto *fixed = body.analyzer()->findChild<QCheckBox *>("FixedScale");
+    const QString bin0 = bin->text(), range0 = range->text();
+    const auto type = [](QLineEdit *f, const QString &text) {
+        f->selectAll();
+        QTest::keyClicks(f, text);
+        emit f->editingFinished();
+    };
+    type(bin, "3");
+    type(range, "7050");
+    fixed->click();
+    ASSERT_TRUE(runBatch({"set_band_w 4"}, "batch"));
+    EXPECT_EQ(bin->text(), "4");
+    const struct {
+        const char *action;
+        QString bin, range;
+        bool fixed;
+    } steps[] = {{"Undo", "4", "7050", false},  {"Undo", "4", range0, false},
+                 {"Undo", bin0, range0, false}, {"Redo", "3", range0, false},
+                 {"Redo", "3", "7050", false},  {"Redo", "3", "7050", true}};
+    for (const auto &s : steps) {
+        action(s.action)->trigger();
+        EXPECT_EQ(bin->text(), s.bin) << s.action;
+        EXPECT_EQ(range->text(), s.range) << s.action;
+        EXPECT_EQ(fixed->isChecked(), s.fixed) << s.action;
+    }
+    EXPECT_EQ(body.muTConditions().hx, 3); // the bin followed the redo
+    EXPECT_FALSE(action("Redo")->isEnabled());
 }
 
 // The menu bar's keys step through the images: by one with Left/Right, by
