@@ -164,9 +164,20 @@ TEST_F(AlignSeriesTest, BatchCommandAlignsAndRefuses) {
         EXPECT_TRUE(newMessages().contains(r.said)) << r.line;
         EXPECT_TRUE(noShifts()) << r.line;
     }
+    // An I0 series as long as the I1 series takes the same shifts.
+    for (int i = 0; i < Images; ++i)
+        body.loadedI0(DriftSeries::image({}, {}, i).release(), i);
+    body.finishedLoadI0Files();
+    child<QCheckBox>("AlignApplyI0")->setChecked(true);
     ASSERT_TRUE(runBatchUntil(body, {"ALIGN_SERIES Phase 1 auto"}, "aligned"));
     expectAligned();
+    for (int i = 0; i < Images; ++i) {
+        const TiffData *i0 = body.stack().i0().at(i);
+        EXPECT_EQ(QPointF(i0->shiftDX(), i0->shiftDY()), shiftOf(i)) << i;
+    }
     EXPECT_EQ(child<QComboBox>("AlignMethod")->currentIndex(), 0);
     EXPECT_EQ(child<QSpinBox>("AlignReference")->text(), "auto");
-    EXPECT_TRUE(newMessages().contains("check them: 9"));
+    const QString said = newMessages();
+    EXPECT_TRUE(said.contains("the I0 images took the same shifts")) << qPrintable(said);
+    EXPECT_TRUE(said.contains("check them: 9")) << qPrintable(said);
 }
