@@ -1,61 +1,20 @@
 #include "analysis/LcfRun.h"
 
+#include "analysis/RowSpectrumTask.h"
 #include "app/DebugLog.h"
-#include "measurement/BinSpectrum.h"
 #include "spectrum/FourierTransform.h"
 
 #include <cmath>
 
 namespace {
 
-BinSpectrumSettings binSettings(const MuTConditions &c, const ShiftMapView &map, bool simple,
-                                const SuggestElm &sElm) {
-    BinSpectrumSettings b;
-    b.conditions = c;
-    b.shiftMap = map;
-    b.simpleBackground = simple;
-    b.suggestion = sElm;
-    return b;
-}
-
-// A task that reads the mu*t of a whole row of bins at once and then builds
-// each bin's spectrum from it: the same spectra as bin by bin, read in the
-// order the images lie in memory.
-class RowSpectrumTask : public BinTask {
-public:
-    RowSpectrumTask(const MeasurementStack *stack, const BinSpectrumSettings &bin,
-                    const QString &name)
-        : m_stack(stack), m_bin(bin), m_name(name) {}
-    void beginRow(int cy, int firstCx, int sx, int count) override {
-        m_firstCx = firstCx;
-        m_sx = sx > 0 ? sx : 1;
-        m_stack->computeMuTRow(cy, firstCx, m_sx, count, m_bin.conditions, m_row);
-    }
-
-protected:
-    // The spectrum of the bin at (cx, cy) of the current row, in m_sample.
-    void buildSample(int cx, int cy) {
-        m_stack->muTOfRowBin(m_row, (cx - m_firstCx) / m_sx, m_mut);
-        buildBinSpectrumFromMuT(*m_stack, cx, cy, m_bin, m_name, m_mut, m_sample);
-    }
-    XafsSpectrum m_sample;
-
-private:
-    const MeasurementStack *m_stack;
-    const BinSpectrumSettings m_bin;
-    const QString m_name;
-    MuTRow m_row;
-    int m_firstCx = 0;
-    int m_sx = 1;
-    Spectrum m_mut;
-};
-
 class LcfBinTask : public RowSpectrumTask {
 public:
     explicit LcfBinTask(const LcfRunSettings &s)
-        : RowSpectrumTask(s.stack,
-                          binSettings(s.conditions, s.shiftMap, s.simpleBackground, s.suggestion),
-                          QStringLiteral("Body-AaP")),
+        : RowSpectrumTask(
+              s.stack,
+              binSpectrumSettings(s.conditions, s.shiftMap, s.simpleBackground, s.suggestion),
+              QStringLiteral("Body-AaP")),
           m_s(s) {
         m_engine.setReferencesFixed(true);
         m_engine.setOptions(s.options);
@@ -97,9 +56,10 @@ private:
 class RaBinTask : public RowSpectrumTask {
 public:
     explicit RaBinTask(const RaRunSettings &s)
-        : RowSpectrumTask(s.stack,
-                          binSettings(s.conditions, s.shiftMap, s.simpleBackground, s.suggestion),
-                          QStringLiteral("Body-RaA")),
+        : RowSpectrumTask(
+              s.stack,
+              binSpectrumSettings(s.conditions, s.shiftMap, s.simpleBackground, s.suggestion),
+              QStringLiteral("Body-RaA")),
           m_s(s) {}
 
     void beginRow(int cy, int firstCx, int sx, int count) override {

@@ -3,8 +3,8 @@
 set -euo pipefail
 packages=(cmake g++ make pkg-config qtbase5-dev qttools5-dev-tools qttools5-dev libtiff-dev
           libtiff-tools libfftw3-dev zlib1g-dev libgtest-dev libbenchmark-dev
-          libhdf5-dev hdf5-tools libdeflate-dev fonts-ipafont-gothic
-          python3 python3-tifffile python3-pil python3-numpy python3-scipy python3-h5py python3-skimage
+          libhdf5-dev hdf5-tools libdeflate-dev libeigen3-dev fonts-ipafont-gothic
+          python3 python3-tifffile python3-pil python3-numpy python3-scipy python3-h5py python3-skimage python3-sklearn
           imagemagick)
 missing=()
 for p in "${packages[@]}"; do

@@ -21,6 +21,9 @@ void printUsage(FILE *to) {
             "  lcf-map        LCF/MLCF fraction, amount and residual maps of a stack\n"
             "  ra-map         residual-absorption maps of a stack\n"
             "  elem-map       element jump, ratio, ROI and correlation maps of a stack\n"
+            "  pca-map        principal components of the bins' normalised spectra\n"
+            "  cluster-map    k-means clusters of the bins and their mean spectra\n"
+            "  nmf-map        non-negative factorisation of the bins' normalised spectra\n"
             "  shift-map      energy-shift map of a stack against a standard\n"
             "  align          registration shifts of a drifted I1 series\n"
             "  h5-info        datasets of an HDF5 file and the stack layout that fits\n"
@@ -80,6 +83,9 @@ int main(int argc, char **argv) {
         {"lcf-map", runLcfMap},
         {"ra-map", runRaMap},
         {"elem-map", runElemMap},
+        {"pca-map", runPcaMap},
+        {"cluster-map", runClusterMap},
+        {"nmf-map", runNmfMap},
         {"shift-map", runShiftMap},
         {"align", runAlign},
         {"h5-info", runH5Info},
