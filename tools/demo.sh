@@ -47,7 +47,7 @@ drift=(--i1 data/drift/i1 --i0 data/i0 --dark data/dark.tif --ref data/ref_A.dat
     --out "$out/maps/drift-aligned" >/dev/null
 "$root/build-release/lumenstack-map-pair" "$out/maps/drift-unaligned/ref-1-fraction.txt" \
     "$out/maps/drift-aligned/ref-1-fraction.txt" "$out/pictures/drift-fraction-A.png" \
-    "fraction of A, not aligned" "aligned (align --upsample 20)"
+    "fraction of A, not aligned" "aligned (align --upsample 20)" 0 1
 # The same LCF as four tiles on separate processes plus a merge, against one run.
 bash "$root/tools/demo-tiles.sh" "$root/build-release/lumenstack-tool" "$out/data" "$out/tiles"
 echo "Demo finished; outputs are in $out:"

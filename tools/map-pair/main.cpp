@@ -1,8 +1,9 @@
-// lumenstack-map-pair LEFT.txt RIGHT.txt OUT.png [LEFT_TITLE RIGHT_TITLE]
+// lumenstack-map-pair LEFT.txt RIGHT.txt OUT.png [LEFT_TITLE RIGHT_TITLE [LO HI]]
 //
 // Two text maps ("x y value" per bin, as lcf-map writes them) drawn side by
-// side on one colour scale, the range of both together, so a difference
-// between them is a difference of colour. The demo uses it to show a fraction
+// side on one colour scale, LO to HI (values beyond drawn at the ends), so a
+// difference between them is a difference of colour. Without LO HI the scale
+// spans the 1st to the 99th percentile of both maps together. The demo uses it to show a fraction
 // map of a drifting sample without and with alignment.
 #include "app/OutputFile.h"
 #include "display/ColorMap.h"
@@ -74,9 +75,13 @@ int main(int argc, char **argv) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QGuiApplication app(argc, argv);
     const QStringList args = app.arguments().mid(1);
-    if (args.size() != 3 && args.size() != 5) {
+    bool okLo = true, okHi = true;
+    const double askedLo = args.value(5).toDouble(&okLo), askedHi = args.value(6).toDouble(&okHi);
+    const bool asked = args.size() == 7;
+    if ((args.size() != 3 && args.size() != 5 && !asked) ||
+        (asked && !(okLo && okHi && askedLo < askedHi))) {
         std::fprintf(stderr, "usage: lumenstack-map-pair LEFT.txt RIGHT.txt OUT.png "
-                             "[LEFT_TITLE RIGHT_TITLE]\n");
+                             "[LEFT_TITLE RIGHT_TITLE [LO HI]] (LO below HI)\n");
         return 2;
     }
     TextMap maps[2];
@@ -85,13 +90,21 @@ int main(int argc, char **argv) {
             std::fprintf(stderr, "lumenstack-map-pair: no map in %s\n", qPrintable(args[k]));
             return 1;
         }
-    double lo = INFINITY, hi = -INFINITY;
+    // By default the scale spans the 1st to the 99th percentile of both maps
+    // together: a few bins at the border (pixels shifted in from outside the
+    // image) can lie far off and would flatten everything else into one colour.
+    std::vector<double> pooled;
     for (const TextMap &m : maps)
         for (double v : m.values)
-            if (std::isfinite(v)) {
-                lo = std::min(lo, v);
-                hi = std::max(hi, v);
-            }
+            if (std::isfinite(v))
+                pooled.push_back(v);
+    if (pooled.empty()) {
+        std::fprintf(stderr, "lumenstack-map-pair: no finite value in either map\n");
+        return 1;
+    }
+    std::sort(pooled.begin(), pooled.end());
+    const double lo = asked ? askedLo : pooled[pooled.size() / 100];
+    const double hi = asked ? askedHi : pooled[pooled.size() - 1 - pooled.size() / 100];
     const int gap = 2 * Margin;
     QImage out((maps[0].width + maps[1].width) * Zoom + gap,
                std::max(maps[0].height, maps[1].height) * Zoom + 2 * Margin, QImage::Format_RGB32);
