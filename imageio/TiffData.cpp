@@ -8,6 +8,7 @@
 #include <QFile>
 #include <QMetaType>
 #include <algorithm>
+#include <atomic>
 #include <cfloat>
 #include <cmath>
 #include <cstdlib>
@@ -126,7 +127,7 @@ bool TiffData::assign(int width, int height, SampleType type, const void *sample
     std::memcpy(base, samples, rowBytes * size_t(height));
     for (int y = 0; y < height; ++y)
         updateRange(m_rows[size_t(y)], width);
-    rebuildDisplay();
+    displayAfterLoad();
     return true;
 }
 
@@ -173,7 +174,7 @@ bool TiffData::assignRows(int width, int height, SampleType type, const RowRange
         updateRange(m_rows[size_t(y)], width);
     m_display = QImage();
     if (wholeImageStored())
-        rebuildDisplay();
+        displayAfterLoad();
     return true;
 }
 
@@ -616,6 +617,19 @@ double TiffData::interpolatedBoxSumAt(const TiffData *const *images, int count, 
 
 void TiffData::rebuildDisplay() {
     rebuildDisplay(ColorMap::shared());
+}
+
+namespace {
+std::atomic<bool> displayOnLoad{true};
+} // namespace
+
+void TiffData::setDisplayOnLoad(bool on) {
+    displayOnLoad = on;
+}
+
+void TiffData::displayAfterLoad() {
+    if (displayOnLoad)
+        rebuildDisplay();
 }
 
 // The place of v in the value range, (v - minimum) / (maximum - minimum), by a

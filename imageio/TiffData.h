@@ -155,6 +155,11 @@ public:
     // map given): one pass, a lookup table for 16-bit samples.
     void rebuildDisplay();
     void rebuildDisplay(const ColorMap &map);
+    // Whether a load or assign renders the display picture (default yes). A
+    // program that never shows an image (the command-line tool) switches it
+    // off for the whole process: the picture costs memory of its own, up to a
+    // half of the 16-bit samples again.
+    static void setDisplayOnLoad(bool on);
 
     // Row y of the stored data (before the shift), nullptr outside. Its
     // element type follows sampleType(): quint16, quint32 or float.
@@ -264,6 +269,8 @@ private:
     double rangeFraction(double v) const;
     template <typename T> void renderRows(const ColorMap &map, uchar *out, int stride) const;
     void renderBlendedRows(const ColorMap &map, uchar *out, int stride) const;
+    // rebuildDisplay() unless the process switched the picture off.
+    void displayAfterLoad();
     void renderRows16(const ColorMap &map, uchar *out, int stride) const;
 
     QImage::Format m_displayFormat = QImage::Format_Grayscale8;

@@ -145,6 +145,6 @@ bool TiffData::readTextImage(const QString &fileName) {
         }
         updateRange(row, m_width);
     }
-    rebuildDisplay();
+    displayAfterLoad();
     return true;
 }

@@ -291,7 +291,7 @@ bool TiffData::readTiff(const QString &fileName) {
     if (ErrPoints::processWide().use())
         repairErrorPoints();
     if (wholeImageStored())
-        rebuildDisplay();
+        displayAfterLoad();
     return true;
 }
 
