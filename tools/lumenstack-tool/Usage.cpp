@@ -45,7 +45,7 @@ const std::map<QString, const char *> &usages() {
          "       [--components N] [--seed S] [--min-jump F] [--threads N] --out DIR\n"},
         {"nmf-map", "usage: lumenstack-tool nmf-map [stack options] [--range S E] --components K\n"
                     "       [--seed S] [--min-jump F] [--threads N] --out DIR\n"},
-        {"h5-info", "usage: lumenstack-tool h5-info FILE\n"},
+        {"h5-info", "usage: lumenstack-tool h5-info [--check] FILE [--layout L]\n"},
         {"batch-reference", "usage: lumenstack-tool batch-reference [--out FILE]\n"},
         {"merge", "usage: lumenstack-tool merge --out DIR TILEDIR...\n"},
     };
