@@ -528,6 +528,11 @@ QString SpectrumView::otherLabel(int i) const {
     const QString &name = m_others[i].name();
     if (name.isEmpty() || name == QLatin1String("No Name"))
         return tr("spectrum %1").arg(i + 1);
+    // The fit's curve keeps its internal name; the legend says what it is.
+    if (name == QLatin1String("anal-LCF"))
+        return tr("Fitted curve");
+    if (name == QLatin1String("anal-MLCF"))
+        return tr("Fitted curve (MLCF)");
     return name;
 }
 

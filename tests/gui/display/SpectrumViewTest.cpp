@@ -369,6 +369,16 @@ TEST_F(SpectrumViewTest, AxisTitlesAndLegendFollowTheMode) {
         {true, true, false, "Point number", "I1 (counts)", "I1 sum of the bin", "measured"},
         {true, true, true, "Frequency index", "FFT magnitude", "FFT of the I1 sum", "standard"},
     };
+    // The fit's curve is named for what it is, a reference by its file.
+    XafsSpectrum fit = edgeSpectrum(8900, 9100, 8990), ref = edgeSpectrum(8900, 9100, 8985);
+    fit.setName("anal-LCF");
+    ref.setName("ref_A.dat");
+    view.addOther(fit);
+    view.addOther(ref);
+    view.setNormalize(true);
+    view.renderPlot();
+    EXPECT_TRUE(view.legendLabels().contains("Fitted curve"));
+    EXPECT_TRUE(view.legendLabels().contains("ref_A.dat"));
     for (const auto &c : cases) {
         view.setNormalize(c.normalized);
         child<QCheckBox>("ShowRaw")->setChecked(c.raw);
