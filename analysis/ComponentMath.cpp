@@ -93,6 +93,55 @@ void updateCentres(const double *points, qint64 n, int dim, int k, KMeansResult 
                     sums[size_t(j) * dim + c] / double(r.sizes[size_t(j)]);
 }
 
+// The K most distinct spectra of the data by successive projections: the
+// spectrum of largest norm, then the largest after projecting out the ones
+// found, and so on. For mixtures that hold pure bins these are the pure
+// spectra, a start from which the multiplicative updates need not wander off
+// through the many equally good factorisations of offset data. The spectra
+// are x_i = A c_i with A = [base, P] and c_i = [1, t_i]; norms are taken as
+// ||L c_i|| with L^T L = A^T A, so nothing of size n x d is formed.
+Eigen::MatrixXd purestSpectra(const ConstRowMap &T, const Eigen::MatrixXd &P,
+                              const Eigen::VectorXd &base, int K) {
+    const int d = int(base.size()), q = int(P.cols()) + 1;
+    Eigen::MatrixXd A(d, q);
+    A.col(0) = base;
+    A.rightCols(q - 1) = P;
+    // Whitened coordinates through the Cholesky factor of the Gram matrix.
+    const Eigen::LLT<Eigen::MatrixXd> gram(A.transpose() * A +
+                                           1e-14 * Eigen::MatrixXd::Identity(q, q));
+    const Eigen::MatrixXd U = gram.matrixU();
+    RowMatrix Z(T.rows(), q);
+    Z.col(0).setOnes();
+    Z.rightCols(q - 1) = T;
+    Z = Z * U.transpose();
+    Eigen::MatrixXd H(K, d);
+    for (int k = 0; k < K; ++k) {
+        Eigen::Index j = 0;
+        Z.rowwise().squaredNorm().maxCoeff(&j);
+        Eigen::VectorXd c(q);
+        c[0] = 1;
+        c.tail(q - 1) = T.row(j).transpose();
+        const Eigen::VectorXd x = A * c;
+        H.row(k) = x.transpose().array().max(1e-3 * std::max(x.maxCoeff(), 1e-12));
+        const Eigen::VectorXd u = Z.row(j).transpose().normalized();
+        const Eigen::VectorXd along = Z * u;
+        Z.noalias() -= along * u.transpose();
+    }
+    return H;
+}
+
+constexpr double Tiny = std::numeric_limits<double>::min() * 1e6;
+constexpr int WeightFitUpdates = 100;
+
+// W <- W * (X H^T) / (W H H^T), X = 1 base^T + T P^T.
+void updateWeights(const ConstRowMap &T, const Eigen::MatrixXd &P, const Eigen::VectorXd &base,
+                   const Eigen::MatrixXd &H, RowMatrix &W) {
+    RowMatrix num = T * (P.transpose() * H.transpose());
+    num.rowwise() += base.transpose() * H.transpose();
+    const RowMatrix den = W * (H * H.transpose());
+    W = W.array() * num.array().max(0.0) / den.array().max(Tiny);
+}
+
 } // namespace
 
 void SpectrumMoments::reset(int points) {
@@ -206,32 +255,27 @@ NmfResult nmfInSubspace(const double *scores, qint64 n, int M,
     for (int c = 0; c < M; ++c)
         Pm.col(c) = Eigen::Map<const Eigen::VectorXd>(P[size_t(c)].data(), d);
     const Eigen::VectorXd base = Eigen::Map<const Eigen::VectorXd>(mean.data(), d).array() + offset;
-    const double scale = std::sqrt(std::max(base.mean(), 1e-12) / K);
+    Eigen::MatrixXd H = purestSpectra(T, Pm, base, K);
+    const double scale = std::max(base.mean(), 1e-12) / std::max(H.mean(), 1e-12) / K;
     SeededRandom random(seed);
-    Eigen::MatrixXd H(K, d);
-    for (int j = 0; j < K; ++j)
-        for (int e = 0; e < d; ++e)
-            H(j, e) = scale * random.uniform();
     RowMatrix W(n, K);
     for (qint64 i = 0; i < n; ++i)
         for (int j = 0; j < K; ++j)
-            W(i, j) = scale * random.uniform();
-    const double tiny = std::numeric_limits<double>::min() * 1e6;
+            W(i, j) = scale * (0.5 + random.uniform());
+    // W fitted to the start spectra first: updating H against random weights
+    // would throw away the start.
+    for (int i = 0; i < WeightFitUpdates; ++i)
+        updateWeights(T, Pm, base, H, W);
     for (result.iterations = 0; result.iterations < maxIterations;) {
         ++result.iterations;
+        updateWeights(T, Pm, base, H, W);
         // H <- H * (W^T X) / (W^T W H)
         const Eigen::VectorXd wSum = W.colwise().sum().transpose();
         Eigen::MatrixXd numH = wSum * base.transpose();
         numH.noalias() += (W.transpose() * T) * Pm.transpose();
         const Eigen::MatrixXd denH = (W.transpose() * W) * H;
         const Eigen::MatrixXd before = H;
-        H = H.array() * numH.array().max(0.0) / denH.array().max(tiny);
-        // W <- W * (X H^T) / (W H H^T)
-        const Eigen::RowVectorXd baseH = base.transpose() * H.transpose();
-        RowMatrix numW = T * (Pm.transpose() * H.transpose());
-        numW.rowwise() += baseH;
-        const RowMatrix denW = W * (H * H.transpose());
-        W = W.array() * numW.array().max(0.0) / denW.array().max(tiny);
+        H = H.array() * numH.array().max(0.0) / denH.array().max(Tiny);
         if ((H - before).norm() <= tolerance * before.norm() || (cancel && cancel->load()))
             break;
     }

@@ -74,8 +74,9 @@ struct NmfResult {
 // the data X = 1 (mean + offset)^T + T P^T: the spectra as the first M
 // principal components describe them (T: n x M scores, row after row; P: the
 // M components), shifted by `offset` to non-negative values. The data are
-// never formed: every product goes through T and P. Starts from uniform
-// random factors of `seed`; stops after maxIterations or when H changes by
+// never formed: every product goes through T and P. H starts from the K most
+// distinct spectra (successive projections: the pure bins of a mixture), W
+// from uniform random weights of `seed`; stops after maxIterations or when H changes by
 // less than `tolerance` (relative Frobenius norm) in an iteration, or when
 // `cancel` is set.
 NmfResult nmfInSubspace(const double *scores, qint64 n, int M,
