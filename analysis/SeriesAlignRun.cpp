@@ -134,14 +134,19 @@ MapRun::TaskFactory SeriesAlignRun::taskFactory(const std::atomic<bool> *stop) {
     };
 }
 
-bool SeriesAlignRun::start(const QVector<const TiffData *> &images,
+bool SeriesAlignRun::ready(const QVector<const TiffData *> &images,
                            const SeriesAlignOptions &options) {
     if (m_run.isRunning()) {
         m_why = QStringLiteral("an alignment is running");
         return false;
     }
     m_run.wait();
-    if (!prepare(images, options))
+    return prepare(images, options);
+}
+
+bool SeriesAlignRun::start(const QVector<const TiffData *> &images,
+                           const SeriesAlignOptions &options) {
+    if (!ready(images, options))
         return false;
     m_onCallingThread = false;
     m_stopAsked = false;
@@ -155,12 +160,7 @@ bool SeriesAlignRun::start(const QVector<const TiffData *> &images,
 
 bool SeriesAlignRun::run(const QVector<const TiffData *> &images, const SeriesAlignOptions &options,
                          const std::atomic<bool> *stop) {
-    if (m_run.isRunning()) {
-        m_why = QStringLiteral("an alignment is running");
-        return false;
-    }
-    m_run.wait();
-    if (!prepare(images, options))
+    if (!ready(images, options))
         return false;
     m_onCallingThread = true;
     const bool completed =

@@ -61,6 +61,8 @@ signals:
     void finished(bool completed);
 
 private:
+    // False (with the reason) while a run goes or when the series cannot be aligned.
+    bool ready(const QVector<const TiffData *> &images, const SeriesAlignOptions &options);
     bool prepare(const QVector<const TiffData *> &images, const SeriesAlignOptions &options);
     MapRun::TaskFactory taskFactory(const std::atomic<bool> *stop);
     bool collect(bool completed);
