@@ -389,3 +389,40 @@ void BM_BinParts(benchmark::State &state) {
 BENCHMARK(BM_BinParts)->Arg(0)->Arg(1)->Arg(2)->Unit(benchmark::kMicrosecond);
 
 } // namespace
+
+// ---------------------------------------------------------------- components
+// PCA (5 components) and, with arg 1, k-means (4 clusters) on its scores over
+// the 512 x 512 x 161 stack with 1-pixel bins; the second arg is the thread
+// count. bench/components_peer.py runs the same analysis with numpy and
+// scikit-learn.
+
+#include "analysis/ComponentRun.h"
+
+namespace {
+
+void BM_ComponentRun512(benchmark::State &state) {
+    BenchStack &b = benchStack();
+    ComponentSettings s;
+    s.stack = &b.stack;
+    s.bin = b.bin();
+    s.components = 5;
+    s.clusters = 4;
+    const ComponentKind kind = state.range(0) == 1 ? ComponentKind::Clusters : ComponentKind::Pca;
+    const AnalyzeCond grid(StackSide, StackSide, 0, 0, 0, 0, StackSide, StackSide);
+    for (auto _ : state) {
+        ComponentRun run;
+        if (!run.run(kind, s, grid, int(state.range(1))))
+            state.SkipWithError(qPrintable(run.problem()));
+        if (kind == ComponentKind::Clusters)
+            state.counters["kMeansIterations"] = run.result().kMeansIterations;
+        state.counters["ratio1"] = run.result().explainedRatios.value(0);
+    }
+    state.SetItemsProcessed(state.iterations() * grid.binCount());
+}
+// Args: 0 = PCA, 1 = PCA + k-means; threads.
+BENCHMARK(BM_ComponentRun512)
+    ->ArgsProduct({{0, 1}, {1, 2}})
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+
+} // namespace
