@@ -63,7 +63,9 @@ QString takeOption(const QString &command, const QStringList &args, int &i, Comp
     const QString &a = args[i];
     const auto value = [&](int k) { return i + k < args.size() ? args[i + k] : QString(); };
     double v = 0, w = 0;
-    if (a == "--out" && i + 1 < args.size()) {
+    if (a == "--out") {
+        if (i + 1 >= args.size())
+            return QStringLiteral("--out takes a folder");
         m->out = args[++i];
     } else if (a == "--threads") {
         if (!wholeNumber(value(1), 1, 1024, &v))
