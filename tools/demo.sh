@@ -50,6 +50,36 @@ drift=(--i1 data/drift/i1 --i0 data/i0 --dark data/dark.tif --ref data/ref_A.dat
     "fraction of A, not aligned" "aligned (align --upsample 20)" 0 1
 # The same LCF as four tiles on separate processes plus a merge, against one run.
 bash "$root/tools/demo-tiles.sh" "$root/build-release/lumenstack-tool" "$out/data" "$out/tiles"
+# What the stack holds, found without references: three k-means clusters of
+# the bins' normalised spectra (cluster-map), drawn in categorical colours;
+# the two outer clusters' mean spectra then serve as the references of an LCF
+# run, whose two fraction maps are drawn side by side.
+rm -rf "$out/maps/clusters" "$out/maps/lcf-clusters"
+"$tool" cluster-map --i1 data/i1 --i0 data/i0 --dark data/dark.tif --clusters 3 \
+    --out "$out/maps/clusters" >/dev/null
+# The outer clusters: lowest and highest mean column (the mixture runs along x).
+read -r left right < <(awk '$3 >= 0 { s[$3] += $1; n[$3]++ }
+    END { for (j in s) print s[j] / n[j], j }' "$out/maps/clusters/cluster.txt" |
+    sort -g | awk 'NR == 1 { l = $2 } { r = $2 } END { print l, r }')
+/usr/bin/python3 - "$out/maps/clusters/cluster.txt" "$out/pictures/clusters.png" <<'PY'
+import sys
+from PIL import Image
+rows = [line.split() for line in open(sys.argv[1])]
+w = max(int(r[0]) for r in rows) + 1
+h = max(int(r[1]) for r in rows) + 1
+palette = [(230, 159, 0), (86, 180, 233), (0, 158, 115), (204, 121, 167), (240, 228, 66)]
+image = Image.new("RGB", (w, h), (0, 0, 0))  # black: left out (-1)
+for x, y, j in rows:
+    if int(float(j)) >= 0:
+        image.putpixel((int(x), int(y)), palette[int(float(j)) % len(palette)])
+image.resize((w * 6, h * 6), Image.NEAREST).save(sys.argv[2])
+PY
+"$tool" lcf-map --i1 data/i1 --i0 data/i0 --dark data/dark.tif \
+    --ref "$out/maps/clusters/cluster-$left.dat" --ref "$out/maps/clusters/cluster-$right.dat" \
+    --out "$out/maps/lcf-clusters" >/dev/null
+"$root/build-release/lumenstack-map-pair" "$out/maps/lcf-clusters/ref-1-fraction.txt" \
+    "$out/maps/lcf-clusters/ref-2-fraction.txt" "$out/pictures/cluster-references-lcf.png" \
+    "fraction of the left cluster's spectrum" "of the right cluster's spectrum" 0 1
 echo "Demo finished; outputs are in $out:"
 echo "  data/      the synthetic measurement (I1 and I0 series, dark frame, references)"
 echo "  spectra/   mu*t spectra of a few points (*-T.dat)"
@@ -61,5 +91,7 @@ echo "             the fit with Non-negative, Sum to 1 and a fixed E0 (fraction-
 echo "             and its standard-error map (sigma-A*)"
 echo "  pictures/drift-fraction-A.png  the drifting sample's fraction map of A without"
 echo "             and with alignment (maps/drift-shifts.txt, maps/drift-*aligned/)"
+echo "  pictures/clusters.png  cluster-map's three clusters (maps/clusters/); the outer"
+echo "             clusters' spectra as LCF references: pictures/cluster-references-lcf.png"
 echo "  tiles/     lcf-map as four tiles plus a merge (merged/) and as one run (single/):"
 echo "             the same files bit for bit (examples/cluster/ runs the tiles on Slurm)"
