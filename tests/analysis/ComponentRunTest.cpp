@@ -258,3 +258,24 @@ TEST(ComponentRunTest, SettingsThatCannotRunAreRefused) {
     EXPECT_TRUE(run.problem().contains("bins show an edge jump")) << qPrintable(run.problem());
     EXPECT_FALSE(run.result().clusterMap);
 }
+
+TEST(ComponentRunTest, AStoppedRunEndsWithoutAResult) {
+    Stack data;
+    ComponentRun run;
+    std::atomic<int> ended{0};
+    QObject::connect(&run, &ComponentRun::finished,
+                     [&](bool completed) { ended = completed ? 1 : 2; });
+    ASSERT_TRUE(run.start(ComponentKind::Clusters, data.settings, wholeStack(), 2));
+    EXPECT_FALSE(run.start(ComponentKind::Pca, data.settings, wholeStack(), 2)); // busy
+    run.stop();
+    run.wait();
+    EXPECT_FALSE(run.isRunning());
+    if (ended == 2) {
+        EXPECT_EQ(run.problem(), "stopped");
+        EXPECT_TRUE(run.result().eigenvalues.isEmpty());
+    }
+    EXPECT_NE(ended.load(), 0);
+    // The next run starts afresh.
+    EXPECT_TRUE(run.run(ComponentKind::Pca, data.settings, wholeStack(), 2));
+    EXPECT_EQ(run.result().scoreMaps.size(), 5u);
+}

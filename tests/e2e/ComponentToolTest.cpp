@@ -149,6 +149,7 @@ TEST(ComponentTool, BadArgumentsAndInputsAreRefused) {
         {"pca-map", {"--range", "100", "200", "--out", "x"}, 2, "fewer than two energies"},
         {"cluster-map", {"--clusters", "2", "--seed", "-1", "--out", "x"}, 2, "--seed takes"},
         {"pca-map", {"--seed", "1", "--out", "x"}, 2, "unknown argument --seed"},
+        {"pca-map", {"--fixed-e0", "5000", "--out", "x"}, 2, "outside the energy range"},
         {"pca-map", {"--out"}, 2, "--out takes a folder"},
         {"pca-map", {}, 2, "--out DIR is required"},
     };

@@ -8,6 +8,7 @@
 //               --out DIR
 //   all three:  [--min-jump F]  bins whose edge jump is below F (default 0.1) times
 //                               the jump of the whole area are left out (-1)
+//               [--fixed-e0 E|auto]  normalise at a fixed edge, as lcf-map does
 //
 // Files (maps as "X Y Val" text in walk order with a float TIFF beside each):
 //   pca-map:     pca-variance.txt    "K eigenvalue explained_ratio" per component
@@ -29,6 +30,7 @@
 #include "app/OutputFile.h"
 
 #include <QDir>
+#include <QRect>
 #include <QTextStream>
 #include <QThread>
 #include <cmath>
@@ -44,6 +46,8 @@ struct ComponentArgs {
     int clusters = 0;
     quint64 seed = 1;
     double minJump = 0.1;
+    bool fixedE0 = false, fixedE0Auto = false;
+    double e0 = 0;
     int threads = 0;
     QString out;
 };
@@ -94,6 +98,15 @@ QString takeOption(const QString &command, const QStringList &args, int &i, Comp
         m->seed = value(1).toULongLong(&ok);
         if (!ok)
             return QStringLiteral("--seed takes a whole number from 0 to 2^64 - 1");
+        ++i;
+    } else if (a == "--fixed-e0") {
+        if (value(1) == "auto") {
+            m->fixedE0Auto = true;
+        } else if (!parseNumber(value(1), &v) || !std::isfinite(v)) {
+            return QStringLiteral("--fixed-e0 takes a finite energy or auto");
+        }
+        m->fixedE0 = true;
+        m->e0 = v;
         ++i;
     } else if (a == "--min-jump") {
         if (!parseNumber(value(1), &v) || !(v >= 0 && v <= 1e6))
@@ -241,6 +254,20 @@ void writeNmf(const ComponentResult &r, OutputFolder &out) {
     }
 }
 
+// The fixed edge into the suggestion, as lcf-map takes it: the given energy,
+// or with "auto" the midpoint energy of the area's summed spectrum. A message
+// when it is refused.
+QString fixEdge(const ComponentArgs &m, LoadedStack &s) {
+    double e0 = m.e0;
+    const AnalyzeCond &g = s.grid;
+    if (m.fixedE0Auto &&
+        !areaEdgeEnergy(s.stack, s.bin, QRect(g.x0, g.y0, g.x1 - g.x0, g.y1 - g.y0), &e0))
+        return QStringLiteral("--fixed-e0 auto: the summed spectrum of the area shows no edge");
+    s.bin.suggestion.fixedEdge = true;
+    s.bin.suggestion.fixedEdgeEnergy = e0;
+    return QString();
+}
+
 Json resultJson(const ComponentResult &r, const ComponentArgs &m, const LoadedStack &s,
                 const QStringList &written) {
     RunOutcome outcome;
@@ -252,7 +279,9 @@ Json resultJson(const ComponentResult &r, const ComponentArgs &m, const LoadedSt
     j.add("binsUsed", r.binsUsed)
         .add("binsLeftOut", r.binsLeftOut)
         .add("jumpThreshold", r.jumpThreshold)
-        .add("energies", r.energies.size());
+        .add("energies", r.energies.size())
+        .add("fixedE0", s.bin.suggestion.fixedEdge ? Json::number(s.bin.suggestion.fixedEdgeEnergy)
+                                                   : Json::null());
     if (r.kind == ComponentKind::Clusters)
         j.add("kMeansIterations", r.kMeansIterations);
     if (r.kind == ComponentKind::Nmf)
@@ -270,6 +299,11 @@ int runComponents(const QString &command, ComponentKind kind, const QStringList 
     m.stack.decodeThreads = m.threads; // --threads bounds the load too
     if (!loadStack(m.stack, s, &file, &problem))
         return loadFailure(qPrintable(command), file, problem);
+    if (m.fixedE0) {
+        const QString edgeProblem = fixEdge(m, s);
+        if (!edgeProblem.isEmpty())
+            return usage(command, edgeProblem);
+    }
     ComponentSettings settings;
     settings.stack = &s.stack;
     settings.bin = s.bin;

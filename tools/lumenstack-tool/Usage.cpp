@@ -39,12 +39,14 @@ const std::map<QString, const char *> &usages() {
                   "       [--min-score X] [--max-jump P] [--threads N] --out FILE\n"},
         {"pca-map",
          "usage: lumenstack-tool pca-map [stack options] [--range S E] [--components N]\n"
-         "       [--min-jump F] [--threads N] --out DIR\n"},
+         "       [--min-jump F] [--fixed-e0 E|auto] [--threads N] --out DIR\n"},
         {"cluster-map",
          "usage: lumenstack-tool cluster-map [stack options] [--range S E] --clusters K\n"
-         "       [--components N] [--seed S] [--min-jump F] [--threads N] --out DIR\n"},
-        {"nmf-map", "usage: lumenstack-tool nmf-map [stack options] [--range S E] --components K\n"
-                    "       [--seed S] [--min-jump F] [--threads N] --out DIR\n"},
+         "       [--components N] [--seed S] [--min-jump F] [--fixed-e0 E|auto] [--threads N] "
+         "--out DIR\n"},
+        {"nmf-map",
+         "usage: lumenstack-tool nmf-map [stack options] [--range S E] --components K\n"
+         "       [--seed S] [--min-jump F] [--fixed-e0 E|auto] [--threads N] --out DIR\n"},
         {"h5-info", "usage: lumenstack-tool h5-info [--check] FILE [--layout L]\n"},
         {"batch-reference", "usage: lumenstack-tool batch-reference [--out FILE]\n"},
         {"merge", "usage: lumenstack-tool merge --out DIR TILEDIR...\n"},
