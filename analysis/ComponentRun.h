@@ -29,6 +29,7 @@
 #include <memory>
 #include <mutex>
 #include <thread>
+#include <utility>
 #include <vector>
 
 enum class ComponentKind { Pca, Clusters, Nmf };
@@ -112,6 +113,8 @@ public:
     bool isRunning() const { return m_running.load(); }
 
     const ComponentResult &result() const { return m_result; }
+    // Hands the result (its maps included) to the caller, leaving an empty one.
+    ComponentResult takeResult() { return std::exchange(m_result, ComponentResult()); }
     QString problem() const { return m_problem; }
     bool ranOutOfMemory() const { return m_outOfMemory; }
 

@@ -64,7 +64,7 @@ public:
     ComponentResult run(ComponentKind kind, const AnalyzeCond &grid, int threads) {
         ComponentRun r;
         EXPECT_TRUE(r.run(kind, settings, grid, threads)) << qPrintable(r.problem());
-        return std::move(const_cast<ComponentResult &>(r.result()));
+        return r.takeResult();
     }
     MeasurementStack stack;
     ComponentSettings settings;
