@@ -15,9 +15,9 @@
 #include <QJsonObject>
 #include <QTemporaryDir>
 #include <QTextStream>
-#include <gtest/gtest.h>
 #include <algorithm>
 #include <cmath>
+#include <gtest/gtest.h>
 #include <numeric>
 #include <vector>
 
@@ -193,7 +193,7 @@ TEST(AlignTool, Hdf5StackAndHelp) {
         EXPECT_LE(std::fabs(e.dy), 0.25) << e.index;
     for (const char *command :
          {"spectrum-info", "image-info", "make-demo", "lcf-map", "ra-map", "elem-map", "shift-map",
-          "align", "h5-info", "batch-reference", "merge"}) {
+          "align", "h5-info", "batch-reference", "merge", "pca-map", "cluster-map", "nmf-map"}) {
         const auto r = ProgramRun::run(LS_TOOL, {command, "--help"}, dir.path());
         EXPECT_EQ(r.exitCode, 0) << command;
         EXPECT_TRUE(r.out.startsWith(QString("usage: lumenstack-tool ") + command))
