@@ -140,22 +140,6 @@ QString parse(const QString &command, const QStringList &args, ComponentArgs *m)
     return QString();
 }
 
-// A bar on stderr, only for a person watching a terminal.
-void attachProgress(ComponentRun &run) {
-    if (!isatty(fileno(stderr)))
-        return;
-    QObject::connect(
-        &run, &ComponentRun::progress, &run,
-        [](double percent) {
-            const int filled = int(percent / 2.5);
-            std::fprintf(stderr, "\r[%-40s] %5.1f%%", QByteArray(filled, '#').constData(), percent);
-            if (percent >= 100)
-                std::fprintf(stderr, "\n");
-            std::fflush(stderr);
-        },
-        Qt::DirectConnection);
-}
-
 QString number(double v) {
     return QString::number(v, 'g', 17);
 }

@@ -10,25 +10,19 @@
 #include <new>
 #include <unistd.h>
 
-namespace {
-
-// A bar on stderr, only for a person watching a terminal.
-void attachProgress(MapRun &run) {
-    if (!isatty(fileno(stderr)))
-        return;
-    QObject::connect(
-        &run, &MapRun::progress, &run,
-        [](double percent) {
-            const int filled = int(percent / 2.5);
-            std::fprintf(stderr, "\r[%-40s] %5.1f%%", QByteArray(filled, '#').constData(), percent);
-            if (percent >= 100)
-                std::fprintf(stderr, "\n");
-            std::fflush(stderr);
-        },
-        Qt::DirectConnection);
+bool onTerminal() {
+    return isatty(fileno(stderr)) != 0;
 }
 
-} // namespace
+void printProgressBar(double percent) {
+    const int filled = int(percent / 2.5);
+    std::fprintf(stderr, "\r[%-40s] %5.1f%%", QByteArray(filled, '#').constData(), percent);
+    if (percent >= 100)
+        std::fprintf(stderr, "\n");
+    std::fflush(stderr);
+}
+
+namespace {} // namespace
 
 bool writeMap(const Analyzed2DRes &map, const QString &txtPath) {
     OutputFile f(txtPath);

@@ -8,11 +8,22 @@
 #include "analysis/Analyzed2DRes.h"
 #include "analysis/MapRun.h"
 
+#include <QObject>
 #include <QString>
 #include <QStringList>
 #include <QVector>
 #include <memory>
 #include <vector>
+
+// Whether stderr is a terminal, and a progress bar drawn over itself there.
+bool onTerminal();
+void printProgressBar(double percent);
+// A bar on stderr for a run's progress signal, only for a person watching a
+// terminal (the signal may come from worker threads: printed at once).
+template <typename Run> void attachProgress(Run &run) {
+    if (onTerminal())
+        QObject::connect(&run, &Run::progress, &run, printProgressBar, Qt::DirectConnection);
+}
 
 // "X Y Val" per bin in walk order (17 significant digits), then the 32-bit
 // float TIFF of the whole map beside it (.txt -> .tif).
