@@ -206,7 +206,7 @@ ComponentRun::~ComponentRun() {
     wait();
 }
 
-bool ComponentRun::start(ComponentKind kind, const ComponentSettings &s, const AnalyzeCond &grid,
+bool ComponentRun::claim(ComponentKind kind, const ComponentSettings &s, const AnalyzeCond &grid,
                          int threads) {
     if (m_running.exchange(true))
         return false;
@@ -215,6 +215,13 @@ bool ComponentRun::start(ComponentKind kind, const ComponentSettings &s, const A
     m_s = s;
     m_grid = grid;
     m_threads = threads;
+    return true;
+}
+
+bool ComponentRun::start(ComponentKind kind, const ComponentSettings &s, const AnalyzeCond &grid,
+                         int threads) {
+    if (!claim(kind, s, grid, threads))
+        return false;
     m_controller = std::thread([this] {
         const bool completed = execute();
         m_running = false;
@@ -225,13 +232,8 @@ bool ComponentRun::start(ComponentKind kind, const ComponentSettings &s, const A
 
 bool ComponentRun::run(ComponentKind kind, const ComponentSettings &s, const AnalyzeCond &grid,
                        int threads) {
-    if (m_running.exchange(true))
+    if (!claim(kind, s, grid, threads))
         return false;
-    wait();
-    m_kind = kind;
-    m_s = s;
-    m_grid = grid;
-    m_threads = threads;
     const bool completed = execute();
     m_running = false;
     emit finished(completed);

@@ -124,6 +124,9 @@ signals:
     void finished(bool completed);
 
 private:
+    // Takes the run for one analysis; false while another one goes.
+    bool claim(ComponentKind kind, const ComponentSettings &s, const AnalyzeCond &grid,
+               int threads);
     bool execute();
     bool executePasses();
     bool runPass(int pass, const MapRun::TaskFactory &factory,
