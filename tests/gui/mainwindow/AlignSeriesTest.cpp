@@ -56,14 +56,7 @@ protected:
         EXPECT_NE(c, nullptr) << name;
         return c;
     }
-    QString newMessages() {
-        const auto *w = body.findChild<MessagesWindow *>("MessagesWindow");
-        QStringList texts;
-        for (int i = seen; i < w->count(); ++i)
-            texts << w->textAt(i);
-        seen = w->count();
-        return texts.join('\n');
-    }
+    QString newMessages() { return messagesSince(body, seen); }
     QPointF shiftOf(int i) const {
         const TiffData *image = body.stack().i1().at(i);
         return QPointF(image->shiftDX(), image->shiftDY());

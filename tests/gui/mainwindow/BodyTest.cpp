@@ -131,14 +131,7 @@ protected:
         return runBatchUntil(body, lines, until);
     }
     // The messages said since the last call, as the Messages window lists them.
-    QString newMessages() {
-        const auto *w = body.findChild<MessagesWindow *>("MessagesWindow");
-        QStringList texts;
-        for (int i = seenMessages; i < w->count(); ++i)
-            texts << w->textAt(i);
-        seenMessages = w->count();
-        return texts.join('\n');
-    }
+    QString newMessages() { return messagesSince(body, seenMessages); }
 
     QTemporaryDir dir;
     Body body;
