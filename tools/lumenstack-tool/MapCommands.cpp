@@ -19,8 +19,7 @@
 #include "MapOutput.h"
 #include "Subcommands.h"
 
-#include "analysis/LcfReferenceFile.h"
-#include "analysis/LcfRun.h"
+#include "analysis/LcfMapSetup.h"
 #include "spectrum/ReferenceFile.h"
 
 #include <QDir>
@@ -173,49 +172,37 @@ QString parse(const char *command, const QStringList &args, MapArgs *m) {
     return QString();
 }
 
-// The fixed edge into the suggestion: the given energy, or with "auto" the
-// midpoint energy of the summed spectrum of the analysed area. A message when
-// it is refused.
-QString fixEdge(const MapArgs &m, LoadedStack &s, SuggestElm &suggestion) {
-    double e0 = m.e0;
-    if (m.fixedE0Auto) {
-        s.stack.updateDarkAreas(s.bin.conditions);
-        const AnalyzeCond &g = s.grid;
-        const QRect area(g.x0, g.y0, g.x1 - g.x0, g.y1 - g.y0);
-        if (!areaEdgeEnergy(s.stack, s.bin, area, &e0))
-            return QStringLiteral("--fixed-e0 auto: the summed spectrum of the area shows no edge");
-    }
-    suggestion.fixedEdge = true;
-    suggestion.fixedEdgeEnergy = e0;
-    return fixedEdgeProblem(s.stack, suggestion);
-}
-
 int refuseReference(const QString &file, const QString &why) {
     std::fprintf(stderr, "lumenstack-tool lcf-map: reference %s refused: %s\n", qPrintable(file),
                  qPrintable(why));
     return 1;
 }
 
-// Reads and normalises the references with the run's final suggestion (fixed
-// edge included) over the energy range of the stack's images. 0, or the exit
-// status after a message naming the file.
-int loadReferences(const MapArgs &m, const MeasurementStack &stack, const SuggestElm &suggestion,
-                   std::vector<std::unique_ptr<XafsSpectrum>> &spectra) {
-    for (const RefArg &r : m.refs) {
-        spectra.push_back(std::make_unique<XafsSpectrum>());
-        LcfReferenceSource src{r.file, r.dE, r.victoreen, r.column};
-        setSampleRange(stack, &src);
-        QString why;
-        ReferenceFile::Result read;
-        if (!loadLcfReference(src, suggestion, *spectra.back(), &why, &read))
-            return inputError("lcf-map", r.file,
-                              read.needsColumn ? why + " (--ref FILE@COL)" : why);
-        if (!why.isEmpty())
-            std::fprintf(stderr, "lumenstack-tool lcf-map: %s: %s\n", qPrintable(r.file),
-                         qPrintable(why));
-        const QString problem = lcfReferenceProblem(*spectra.back(), suggestion);
-        if (!problem.isEmpty())
-            return refuseReference(r.file, problem);
+LcfMapRequest lcfRequest(const MapArgs &m) {
+    LcfMapRequest r;
+    for (const RefArg &ref : m.refs)
+        r.refs.append(LcfReferenceSource{ref.file, ref.dE, ref.victoreen, ref.column});
+    r.kind = m.mlcf ? LcfKind::MLCF : m.old ? LcfKind::OldLCF : LcfKind::LCF;
+    r.sE0 = m.sE0;
+    r.eE0 = m.eE0;
+    r.options = m.options;
+    r.fixedE0 = m.fixedE0;
+    r.fixedE0Auto = m.fixedE0Auto;
+    r.e0 = m.e0;
+    return r;
+}
+
+// The exit status of a failed setup, after its message.
+int setupFailure(const LcfSetupFailure &f) {
+    switch (f.kind) {
+    case LcfSetupFailure::BadRequest:
+        return usage("lcf-map", f.why);
+    case LcfSetupFailure::Unreadable:
+        return inputError("lcf-map", f.file, f.needsColumn ? f.why + " (--ref FILE@COL)" : f.why);
+    case LcfSetupFailure::Refused:
+        return refuseReference(f.file, f.why);
+    case LcfSetupFailure::None:
+        break;
     }
     return 0;
 }
@@ -232,33 +219,15 @@ int runLcfMap(const QStringList &args) {
     m.stack.decodeThreads = m.threads; // --threads bounds the load too
     if (!loadStack(m.stack, s, &file, &problem))
         return loadFailure("lcf-map", file, problem);
-    LcfRunSettings settings;
-    settings.stack = &s.stack;
-    settings.conditions = s.bin.conditions;
-    settings.shiftMap = s.bin.shiftMap;
-    settings.simpleBackground = s.bin.simpleBackground;
-    settings.suggestion = s.bin.suggestion;
-    settings.kind = m.mlcf ? LcfKind::MLCF : m.old ? LcfKind::OldLCF : LcfKind::LCF;
-    settings.sE0 = m.sE0;
-    settings.eE0 = m.eE0;
-    settings.options = m.options;
-    if (m.fixedE0) {
-        const QString edgeProblem = fixEdge(m, s, settings.suggestion);
-        if (!edgeProblem.isEmpty())
-            return usage("lcf-map", edgeProblem);
-    }
-    // The rows as the panel holds them: at least four, the given ones in use.
-    std::vector<std::unique_ptr<XafsSpectrum>> spectra;
-    const int refsRead = loadReferences(m, s.stack, settings.suggestion, spectra);
-    if (refsRead != 0)
-        return refsRead;
-    for (const auto &spectrum : spectra)
-        settings.refs.append({spectrum.get(), true});
-    while (settings.refs.size() < 4)
-        settings.refs.append({nullptr, false});
-    const QString refused = lcfRunProblem(settings);
-    if (!refused.isEmpty())
-        return usage("lcf-map", refused);
+    LcfMapSetup setup;
+    const LcfSetupFailure failed = setUpLcfMap(s, lcfRequest(m), setup);
+    for (const auto &[refFile, note] : setup.notes)
+        std::fprintf(stderr, "lumenstack-tool lcf-map: %s: %s\n", qPrintable(refFile),
+                     qPrintable(note));
+    if (failed.kind != LcfSetupFailure::None)
+        return setupFailure(failed);
+    const LcfRunSettings &settings = setup.settings;
+    const auto &spectra = setup.spectra;
 
     const int rows = settings.refs.size();
     NamedMaps maps;
