@@ -209,6 +209,10 @@ int suggestEdgeIndex(const QString &name) {
     return edges.indexOf(name.toUpper());
 }
 
+QString suggestEdgeUsage() {
+    return QStringLiteral("--suggest EDGE is one of K, L1, L2, L3");
+}
+
 QString energyPatternProblem(const QString &pattern) {
     if (QRegularExpression(pattern).isValid())
         return QString();

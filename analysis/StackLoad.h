@@ -48,6 +48,8 @@ bool parseNumber(const QString &text, double *v);
 
 // The edge of an element suggestion by name: K, L1, L2, L3 -> 0..3, else -1.
 int suggestEdgeIndex(const QString &name);
+// What is said of an edge name it does not know.
+QString suggestEdgeUsage();
 
 // What is wrong with one value of the options ("" when sound); the messages
 // name the command-line option.

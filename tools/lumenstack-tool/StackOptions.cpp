@@ -104,7 +104,7 @@ OptionTaken takeStackOption(const QStringList &args, int &i, StackOptions &o, QS
         o.suggestSymbol = v[0];
         o.suggestEdge = suggestEdgeIndex(v[1]);
         if (o.suggestEdge < 0) {
-            *why = "--suggest EDGE is one of K, L1, L2, L3";
+            *why = suggestEdgeUsage();
             return OptionTaken::Error;
         }
     } else {

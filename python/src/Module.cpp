@@ -1,0 +1,25 @@
+// The Python module lumenstack: the engine of the window and of
+// lumenstack-tool, with numpy arrays in and out.
+#include "Bindings.h"
+#include "Convert.h"
+
+#include "imageio/TiffData.h"
+#include "spectrum/EdgeTable.h"
+
+#ifndef LUMENSTACK_VERSION
+#define LUMENSTACK_VERSION "0"
+#endif
+
+PYBIND11_MODULE(lumenstack, m) {
+    m.doc() = "Lumenstack's X-ray absorption imaging engine: stacks, spectra and maps as numpy "
+              "arrays.";
+    m.attr("__version__") = LUMENSTACK_VERSION;
+    // No image is shown: no display picture beside the samples of each one.
+    TiffData::setDisplayOnLoad(false);
+    // Edge energies for the element suggestion.
+    loadEdgeTable();
+    registerExceptions(m);
+    bindStack(m);
+    bindSpectrum(m);
+    bindMaps(m);
+}
