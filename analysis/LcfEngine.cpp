@@ -61,6 +61,8 @@ static_assert(ConstrainedLsq::MaxN >= LcfEngine::MaxUnknowns, "constrained solve
 
 struct LcfEngine::Setup {
     NormalEquations eq;
+    // sum_i r_j(E'_i) r_k(E'_i) over the fitting range (LCF).
+    Solver::Matrix lcfMatrix;
     // A copy of the normal equations before the solve (which overwrites
     // them), for the constrained solve and the covariance.
     ConstrainedLsq::Matrix g;
@@ -69,6 +71,26 @@ struct LcfEngine::Setup {
     ConstrainedLsq::Matrix c;
     ConstrainedLsq solver;
 };
+
+LcfSample LcfSample::of(const XafsSpectrum &s) {
+    // QPointF holds x and y as two adjacent doubles.
+    static_assert(sizeof(QPointF) == 2 * sizeof(double), "QPointF is not two doubles");
+    LcfSample v;
+    v.count = s.count();
+    const double *p = reinterpret_cast<const double *>(s.points().constData());
+    v.x = {p, 2};
+    v.mu = {p + 1, 2};
+    v.activeShift = s.shifted() ? s.shift() : 0.0;
+    const Spectrum &dn = s.doubleNormalizedPreBase();
+    const double *d = reinterpret_cast<const double *>(dn.points().constData());
+    v.dnCount = dn.count();
+    v.dnX = {d, 2};
+    v.dn = {d + 1, 2};
+    v.dnShift = dn.shifted() ? dn.shift() : 0.0;
+    v.dMut = s.dMut();
+    v.eShiftValue = s.eShiftValue();
+    return v;
+}
 
 LcfEngine::LcfEngine() : m_setup(new Setup) {}
 
@@ -79,9 +101,9 @@ void LcfEngine::setReferencesFixed(bool fixed) {
     m_lookupValid = false;
 }
 
-bool LcfEngine::setUp(const XafsSpectrum &sample, const QVector<LcfReference> &refs, double sE0,
+bool LcfEngine::setUp(const LcfSample &sample, const QVector<LcfReference> &refs, double sE0,
                       double eE0) {
-    if (sample.isEmpty() || refs.size() < 2)
+    if (sample.count == 0 || refs.size() < 2)
         return false;
     int n = 0;
     for (const LcfReference &r : refs) {
@@ -112,8 +134,8 @@ bool LcfEngine::setUp(const XafsSpectrum &sample, const QVector<LcfReference> &r
 // effective energy, less the sample's energy offset).
 // While the references are fixed the values of the previous call stand when
 // the sample energies and references are the same.
-void LcfEngine::lookUpReferences(const XafsSpectrum &sample) {
-    const int m = sample.count();
+void LcfEngine::lookUpReferences(const LcfSample &sample) {
+    const int m = sample.count;
     bool same = m_referencesFixed && m_lookupValid && m_cachedN == m_n && m_energies.size() == m;
     for (int j = 0; same && j < m_n; ++j)
         same = m_cachedUsed[j] == m_used[j];
@@ -121,14 +143,15 @@ void LcfEngine::lookUpReferences(const XafsSpectrum &sample) {
     double *e = m_energies.data();
     // The sample's energy offset: the calibration shift its bin carries (0
     // without a shift map). A calibrated bin is fitted at corrected energies.
-    const double offset = sample.eShiftValue();
+    const double offset = sample.eShiftValue;
     for (int i = 0; i < m; ++i) {
-        const double ei = sample.effectiveX(i) - offset;
+        const double ei = (sample.x[i] - sample.activeShift) - offset;
         same = same && ei == e[i];
         e[i] = ei;
     }
     if (same)
         return;
+    ++m_lookupGeneration;
     m_pre.resize(m * m_n);
     m_post.resize(m * m_n);
     bool nanLogged = false;
@@ -154,12 +177,36 @@ void LcfEngine::lookUpReferences(const XafsSpectrum &sample) {
     m_lookupValid = true;
 }
 
+// The indices of the points inside the fitting range, kept while the energies
+// (the lookups' generation) and the range stay.
+void LcfEngine::updateFitRange() {
+    if (m_rangeGeneration == m_lookupGeneration && m_rangeLo == m_lo && m_rangeHi == m_hi)
+        return;
+    m_inRange.clear();
+    const int m = m_energies.size();
+    for (int i = 0; i < m; ++i) {
+        const double e = m_energies[i];
+        if (m_lo <= e && e <= m_hi)
+            m_inRange.push_back(i);
+    }
+    m_rangeGeneration = m_lookupGeneration;
+    m_rangeLo = m_lo;
+    m_rangeHi = m_hi;
+    m_lcfMatrixValid = false;
+}
+
 bool LcfEngine::analyze(LcfKind kind, const XafsSpectrum &sample, const QVector<LcfReference> &refs,
+                        double sE0, double eE0, const SuggestElm &sElm, XafsSpectrum *fitted,
+                        LcfResult &out) {
+    return analyze(kind, LcfSample::of(sample), refs, sE0, eE0, sElm, fitted, out);
+}
+
+bool LcfEngine::analyze(LcfKind kind, const LcfSample &sample, const QVector<LcfReference> &refs,
                         double sE0, double eE0, const SuggestElm &sElm, XafsSpectrum *fitted,
                         LcfResult &out) {
     if (!setUp(sample, refs, sE0, eE0))
         return false;
-    if (kind == LcfKind::LCF && sample.dMut() <= 0) {
+    if (kind == LcfKind::LCF && sample.dMut <= 0) {
         // No edge: nothing to fit. Every row, used or not, reads 0, and so
         // does the residual (never the value of an earlier spectrum).
         out.fractions.fill(0.0, refs.size());
@@ -176,6 +223,7 @@ bool LcfEngine::analyze(LcfKind kind, const XafsSpectrum &sample, const QVector<
         return true;
     }
     lookUpReferences(sample);
+    updateFitRange();
     if (kind == LcfKind::MLCF)
         fitMlcf(sample, out);
     else
@@ -187,25 +235,35 @@ bool LcfEngine::analyze(LcfKind kind, const XafsSpectrum &sample, const QVector<
     return true;
 }
 
-// Pre-base double-normalised sample curve y ~ sum_j a_j r_j.
-void LcfEngine::fitLcf(const XafsSpectrum &sample, LcfResult &out) {
-    const int m = sample.count();
+// Pre-base double-normalised sample curve y ~ sum_j a_j r_j. The matrix of
+// the normal equations depends on the references and the range alone; the
+// sums run over the points in the same order as adding point by point, so
+// keeping it gives the same bits.
+void LcfEngine::fitLcf(const LcfSample &sample, LcfResult &out) {
+    const int m = sample.count;
     const int n = m_n;
-    const Spectrum &dn = sample.doubleNormalizedPreBase();
-    const bool haveY = dn.count() >= m;
+    const bool haveY = sample.dnCount >= m;
+    Solver::Matrix &matrix = m_setup->lcfMatrix;
+    if (!m_lcfMatrixValid) {
+        for (int j = 0; j < n; ++j)
+            std::fill_n(matrix[j].begin(), n, 0.0);
+        for (const int i : m_inRange)
+            for (int j = 0; j < n; ++j)
+                for (int k = 0; k < n; ++k)
+                    matrix[j][k] += m_pre[j * m + i] * m_pre[k * m + i];
+        m_lcfMatrixValid = true;
+    }
     NormalEquations &eq = m_setup->eq;
     eq.reset(n);
-    double f[MaxUnknowns];
-    int points = 0;
-    for (int i = 0; i < m; ++i) {
-        const double e = m_energies[i];
-        if (!(m_lo <= e && e <= m_hi))
-            continue;
-        for (int j = 0; j < n; ++j)
-            f[j] = m_pre[j * m + i];
-        eq.add(n, f, haveY ? dn.y(i) : 0.0);
-        ++points;
+    for (int j = 0; j < n; ++j) {
+        std::copy_n(matrix[j].begin(), n, eq.a[j].begin());
+        const double *r = m_pre.constData() + j * m;
+        double b = 0;
+        for (const int i : m_inRange)
+            b += r[i] * (haveY ? sample.dn[i] : 0.0);
+        eq.b[j] = b;
     }
+    const int points = int(m_inRange.size());
     const bool withBounds = constrained(LcfKind::LCF);
     if (withBounds || m_options.quality)
         keepNormalEquations(n);
@@ -217,7 +275,7 @@ void LcfEngine::fitLcf(const XafsSpectrum &sample, LcfResult &out) {
     } else {
         eq.solve(n);
     }
-    const double jump = std::max(0.0, sample.dMut());
+    const double jump = std::max(0.0, sample.dMut);
     out.fractions.resize(n);
     out.amounts.resize(n);
     for (int j = 0; j < n; ++j) {
@@ -254,17 +312,13 @@ double reducedChi2(double rss, int points, int unknowns) {
 
 // Residual of the fitted curve against the pre-base curve over the fitting
 // range, and the fractions' standard errors from the covariance.
-void LcfEngine::lcfQuality(const XafsSpectrum &sample, int points, LcfResult &out) {
-    const int m = sample.count();
+void LcfEngine::lcfQuality(const LcfSample &sample, int points, LcfResult &out) {
+    const int m = sample.count;
     const int n = m_n;
-    const Spectrum &dn = sample.doubleNormalizedPreBase();
-    const bool haveY = dn.count() >= m;
+    const bool haveY = sample.dnCount >= m;
     double rss = 0, sumY2 = 0;
-    for (int i = 0; i < m; ++i) {
-        const double e = m_energies[i];
-        if (!(m_lo <= e && e <= m_hi))
-            continue;
-        const double y = haveY ? dn.y(i) : 0.0;
+    for (const int i : m_inRange) {
+        const double y = haveY ? sample.dn[i] : 0.0;
         const double d = y - m_curveAt[i];
         rss += d * d;
         sumY2 += y * y;
@@ -280,25 +334,21 @@ void LcfEngine::lcfQuality(const XafsSpectrum &sample, int points, LcfResult &ou
 
 // Raw mu*t ~ c0 + c1 E' + sum_j c_j q_j: the c_j are the references' absolute
 // edge jumps in the sample.
-void LcfEngine::fitMlcf(const XafsSpectrum &sample, LcfResult &out) {
-    const int m = sample.count();
+void LcfEngine::fitMlcf(const LcfSample &sample, LcfResult &out) {
+    const int m = sample.count;
     const int n = m_n;
     const int unknowns = n + 2;
     NormalEquations &eq = m_setup->eq;
     eq.reset(unknowns);
     double f[MaxUnknowns];
-    int points = 0;
-    for (int i = 0; i < m; ++i) {
-        const double e = m_energies[i];
-        if (!(m_lo <= e && e <= m_hi))
-            continue;
+    for (const int i : m_inRange) {
         f[0] = 1;
-        f[1] = e;
+        f[1] = m_energies[i];
         for (int j = 0; j < n; ++j)
             f[2 + j] = m_post[j * m + i];
-        eq.add(unknowns, f, sample.y(i));
-        ++points;
+        eq.add(unknowns, f, sample.mu[i]);
     }
+    const int points = int(m_inRange.size());
     const bool withBounds = constrained(LcfKind::MLCF);
     if (withBounds || m_options.quality)
         keepNormalEquations(unknowns);
@@ -328,19 +378,16 @@ void LcfEngine::fitMlcf(const XafsSpectrum &sample, LcfResult &out) {
 
 // The MLCF model against mu*t; the share f_j = c_j / S (S the sum of the
 // jumps) has the gradient (delta_jk - f_j) / S in the jumps c_k.
-void LcfEngine::mlcfQuality(const XafsSpectrum &sample, int points, const double *x,
-                            LcfResult &out) {
-    const int m = sample.count();
+void LcfEngine::mlcfQuality(const LcfSample &sample, int points, const double *x, LcfResult &out) {
+    const int m = sample.count;
     const int n = m_n;
     double rss = 0, sumY2 = 0, sum = 0;
-    for (int i = 0; i < m; ++i) {
+    for (const int i : m_inRange) {
         const double e = m_energies[i];
-        if (!(m_lo <= e && e <= m_hi))
-            continue;
         double fit = x[0] + x[1] * e;
         for (int j = 0; j < n; ++j)
             fit += x[2 + j] * m_post[j * m + i];
-        const double y = sample.y(i);
+        const double y = sample.mu[i];
         rss += (y - fit) * (y - fit);
         sumY2 += y * y;
     }
@@ -373,8 +420,8 @@ void LcfEngine::mlcfQuality(const XafsSpectrum &sample, int points, const double
 // The fitted pre-base curve sum_j c_j r_j at every sample point; its points
 // (those inside the curve range) are written only when asked for, since a
 // map run reads the values at the nodes alone.
-void LcfEngine::buildCurve(const XafsSpectrum &sample, const double *c) {
-    const int m = sample.count();
+void LcfEngine::buildCurve(const LcfSample &sample, const double *c) {
+    const int m = sample.count;
     m_curveAt.resize(m);
     for (int i = 0; i < m; ++i) {
         double v = 0;
@@ -408,19 +455,18 @@ const Spectrum &LcfEngine::curvePoints() {
 // Mean squared relative deviation of the fitted curve from the sample's
 // pre-base curve over the inner points in the fitting range, divided by the
 // number of points of the spectrum.
-double LcfEngine::residualOf(const XafsSpectrum &sample) {
-    const Spectrum &dn = sample.doubleNormalizedPreBase();
-    const int m = dn.count();
+double LcfEngine::residualOf(const LcfSample &sample) {
+    const int m = sample.dnCount;
     if (m < 3)
         return 0;
     double sum = 0;
     int count = 0;
-    const double offset = sample.eShiftValue();
+    const double offset = sample.eShiftValue;
     for (int k = 1; k <= m - 2; ++k) {
-        const double e = dn.effectiveX(k) - offset;
+        const double e = (sample.dnX[k] - sample.dnShift) - offset;
         if (!(m_lo <= e && e <= m_hi))
             continue;
-        const double y = dn.y(k);
+        const double y = sample.dn[k];
         // At a curve point the curve's value is the fitted sum itself.
         const bool node = k < m_energies.size() && e == m_energies[k] && m_v <= e && e <= m_u;
         const double c = node ? m_curveAt[k] : curvePoints().valueAt(e);
@@ -428,7 +474,7 @@ double LcfEngine::residualOf(const XafsSpectrum &sample) {
         ++count;
     }
     const double mean = count > 0 ? sum / count : 0.0;
-    return mean / sample.count();
+    return mean / sample.count;
 }
 
 void LcfEngine::emitCurve(LcfKind kind, const SuggestElm &sElm, XafsSpectrum *fitted) {

@@ -18,6 +18,7 @@
 #include <QVector>
 #include <array>
 #include <memory>
+#include <vector>
 
 // One reference row as the engine sees it. The spectrum carries the row's dE
 // as its energy offset (setShifted(true), setShift(dE)) and as eShiftValue;
@@ -30,6 +31,32 @@ struct LcfReference {
 };
 
 enum class LcfKind { LCF, OldLCF, MLCF };
+
+// Values at the points i of a sample, read with a stride: the x or y of
+// QPointF points (stride 2), or a plain array (stride 1).
+struct StridedValues {
+    const double *p = nullptr;
+    int stride = 1;
+    double operator[](int i) const { return p[qsizetype(i) * stride]; }
+};
+
+// A sample as the fit reads it: an XafsSpectrum (of()), or the arrays of a map
+// run's bin normalised by RunNormalization. The effective energy of point i is
+// x[i] - activeShift; the pre-base double-normalised curve has dnCount points
+// at energies dnX[k] - dnShift.
+struct LcfSample {
+    int count = 0;
+    StridedValues x;
+    double activeShift = 0;
+    StridedValues mu;
+    int dnCount = 0;
+    StridedValues dnX;
+    double dnShift = 0;
+    StridedValues dn;
+    double dMut = 0;
+    double eShiftValue = 0; // the bin's calibration shift
+    static LcfSample of(const XafsSpectrum &s);
+};
 
 // Options of a fit; all off gives the plain least-squares fit.
 //  - nonNegative: no coefficient below 0 (LCF fractions; MLCF edge jumps,
@@ -95,21 +122,25 @@ public:
     bool analyze(LcfKind kind, const XafsSpectrum &sample, const QVector<LcfReference> &refs,
                  double sE0, double eE0, const SuggestElm &sElm, XafsSpectrum *fitted,
                  LcfResult &out);
+    // The same analysis of a sample given as arrays; the same bits.
+    bool analyze(LcfKind kind, const LcfSample &sample, const QVector<LcfReference> &refs,
+                 double sE0, double eE0, const SuggestElm &sElm, XafsSpectrum *fitted,
+                 LcfResult &out);
 
 private:
     struct Setup;
-    bool setUp(const XafsSpectrum &sample, const QVector<LcfReference> &refs, double sE0,
-               double eE0);
-    void lookUpReferences(const XafsSpectrum &sample);
-    void fitLcf(const XafsSpectrum &sample, LcfResult &out);
-    void fitMlcf(const XafsSpectrum &sample, LcfResult &out);
+    bool setUp(const LcfSample &sample, const QVector<LcfReference> &refs, double sE0, double eE0);
+    void lookUpReferences(const LcfSample &sample);
+    void updateFitRange();
+    void fitLcf(const LcfSample &sample, LcfResult &out);
+    void fitMlcf(const LcfSample &sample, LcfResult &out);
     bool constrained(LcfKind kind) const;
     void keepNormalEquations(int unknowns);
-    void lcfQuality(const XafsSpectrum &sample, int points, LcfResult &out);
-    void mlcfQuality(const XafsSpectrum &sample, int points, const double *x, LcfResult &out);
-    void buildCurve(const XafsSpectrum &sample, const double *coefficients);
+    void lcfQuality(const LcfSample &sample, int points, LcfResult &out);
+    void mlcfQuality(const LcfSample &sample, int points, const double *x, LcfResult &out);
+    void buildCurve(const LcfSample &sample, const double *coefficients);
     const Spectrum &curvePoints();
-    double residualOf(const XafsSpectrum &sample);
+    double residualOf(const LcfSample &sample);
     void emitCurve(LcfKind kind, const SuggestElm &sElm, XafsSpectrum *fitted);
 
     std::unique_ptr<Setup> m_setup;
@@ -126,6 +157,16 @@ private:
     QVector<double> m_pre;
     QVector<double> m_post;
     bool m_lookupValid = false;
+    // Incremented whenever the lookups are redone: the fit range and the
+    // references' normal equations below belong to one generation.
+    quint64 m_lookupGeneration = 0;
+    // The indices i with E'_i in the fitting range, in order, and the LCF
+    // normal matrix sum_i r_j r_k over them: neither depends on the sample's
+    // values, so a map run computes them once while energies and range stay.
+    std::vector<int> m_inRange;
+    quint64 m_rangeGeneration = ~quint64(0);
+    double m_rangeLo = 0, m_rangeHi = 0;
+    bool m_lcfMatrixValid = false;
     // Key of the cached lookups (references fixed only).
     std::array<const XafsSpectrum *, MaxReferences> m_cachedUsed{};
     int m_cachedN = -1;

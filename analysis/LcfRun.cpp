@@ -2,12 +2,44 @@
 
 #include "analysis/RowSpectrumTask.h"
 #include "app/DebugLog.h"
+#include "imageio/TiffData.h"
 #include "spectrum/FourierTransform.h"
+#include "spectrum/RunNormalization.h"
 
 #include <cmath>
 
 namespace {
 
+QVector<int> usedRowsOf(const QVector<LcfReference> &refs) {
+    QVector<int> used;
+    for (int i = 0; i < refs.size(); ++i)
+        if (refs.at(i).isUsed())
+            used.append(i);
+    return used;
+}
+
+// Row i in use receives amount and fraction d (d counting the used rows),
+// "a2d Zansa" the residual; a bin not fitted records 0, and NaN in the
+// quality maps.
+void writeLcfBin(const LcfRunSettings &s, const QVector<int> &usedRows, bool ok, const LcfResult &r,
+                 BinWriter &out) {
+    const int rows = s.refs.size();
+    for (int d = 0; d < usedRows.size(); ++d) {
+        const int row = usedRows.at(d);
+        out.set(lcfAmountMap(row), ok ? r.amounts.at(d) : 0.0);
+        out.set(lcfFractionMap(row, rows), ok ? r.fractions.at(d) : 0.0);
+    }
+    out.set(lcfResidualMap(rows), ok ? r.residual : 0.0);
+    if (!s.options.quality)
+        return;
+    const double nan = std::nan("");
+    for (int d = 0; d < usedRows.size(); ++d)
+        out.set(lcfSigmaMap(usedRows.at(d), rows), ok ? r.sigmas.at(d) : nan);
+    out.set(lcfRFactorMap(rows), ok ? r.rFactor : nan);
+    out.set(lcfChi2Map(rows), ok ? r.chi2 : nan);
+}
+
+// The LCF run bin by bin through XafsSpectrum: the reference for LcfRowTask.
 class LcfBinTask : public RowSpectrumTask {
 public:
     explicit LcfBinTask(const LcfRunSettings &s)
@@ -18,39 +50,101 @@ public:
           m_s(s) {
         m_engine.setReferencesFixed(true);
         m_engine.setOptions(s.options);
-        for (int i = 0; i < s.refs.size(); ++i)
-            if (s.refs.at(i).isUsed())
-                m_usedRows.append(i);
+        m_usedRows = usedRowsOf(s.refs);
     }
 
     void analyzeBin(int cx, int cy, BinWriter &out) override {
         buildSample(cx, cy);
         const bool ok = m_engine.analyze(m_s.kind, m_sample, m_s.refs, m_s.sE0, m_s.eE0,
                                          m_s.suggestion, nullptr, m_result);
-        const int rows = m_s.refs.size();
-        for (int d = 0; d < m_usedRows.size(); ++d) {
-            const int row = m_usedRows.at(d);
-            out.set(lcfAmountMap(row), ok ? m_result.amounts.at(d) : 0.0);
-            out.set(lcfFractionMap(row, rows), ok ? m_result.fractions.at(d) : 0.0);
-        }
-        out.set(lcfResidualMap(rows), ok ? m_result.residual : 0.0);
-        if (m_s.options.quality)
-            writeQuality(ok, rows, out);
+        writeLcfBin(m_s, m_usedRows, ok, m_result, out);
     }
 
 private:
-    void writeQuality(bool ok, int rows, BinWriter &out) {
-        const double nan = std::nan("");
-        for (int d = 0; d < m_usedRows.size(); ++d)
-            out.set(lcfSigmaMap(m_usedRows.at(d), rows), ok ? m_result.sigmas.at(d) : nan);
-        out.set(lcfRFactorMap(rows), ok ? m_result.rFactor : nan);
-        out.set(lcfChi2Map(rows), ok ? m_result.chi2 : nan);
+    const LcfRunSettings m_s;
+    QVector<int> m_usedRows;
+    LcfEngine m_engine;
+    LcfResult m_result;
+};
+
+// The LCF run a row at a time: mu*t of the whole row (MeasurementStack::
+// computeMuTRow), each bin normalised from its slice of the row's arrays
+// (RunNormalization) and fitted from them (LcfSample), with the fitting range
+// and the references' normal equations kept by the engine across bins. The
+// same steps as LcfBinTask, on arrays instead of spectra: the same bits.
+class LcfRowTask : public BinTask {
+public:
+    explicit LcfRowTask(const LcfRunSettings &s) : m_s(s) {
+        m_engine.setReferencesFixed(true);
+        m_engine.setOptions(s.options);
+        m_usedRows = usedRowsOf(s.refs);
+    }
+
+    void beginRow(int cy, int firstCx, int sx, int count) override {
+        m_firstCx = firstCx;
+        m_sx = sx > 0 ? sx : 1;
+        const MeasurementStack &stack = *m_s.stack;
+        stack.computeMuTRow(cy, firstCx, m_sx, count, m_s.conditions, m_row);
+        // The points of a bin: the I1 images whose energy I0 covers.
+        m_energies.clear();
+        m_covered.clear();
+        for (int i = 0; i < m_row.images; ++i) {
+            if (!m_row.covered[size_t(i)])
+                continue;
+            m_energies.push_back(stack.i1().at(i)->energy());
+            m_covered.push_back(i);
+        }
+        m_mu.resize(m_energies.size());
+    }
+
+    void analyzeBin(int cx, int cy, BinWriter &out) override {
+        const int b = (cx - m_firstCx) / m_sx;
+        const int points = int(m_energies.size());
+        bool ok = false;
+        if (b >= 0 && b < m_row.count && m_row.inside[size_t(b)] && points > 0) {
+            const PointArrays p{m_energies.data(), binMu(b), points};
+            m_norm.normalize(p, m_s.simpleBackground ? 1 : 0, m_s.suggestion);
+            ok = m_engine.analyze(m_s.kind, sampleOf(p, m_s.stack->shiftAt(m_s.shiftMap, cx, cy)),
+                                  m_s.refs, m_s.sE0, m_s.eE0, m_s.suggestion, nullptr, m_result);
+        }
+        writeLcfBin(m_s, m_usedRows, ok, m_result, out);
+    }
+
+private:
+    // mu*t of bin b at the covered images, in image order.
+    const double *binMu(int b) {
+        const double *mu = m_row.mu.data() + size_t(b) * size_t(m_row.images);
+        if (int(m_covered.size()) == m_row.images)
+            return mu;
+        for (size_t k = 0; k < m_covered.size(); ++k)
+            m_mu[k] = mu[m_covered[k]];
+        return m_mu.data();
+    }
+
+    LcfSample sampleOf(const PointArrays &p, double shift) const {
+        LcfSample v;
+        v.count = p.n;
+        v.x = {p.xs, 1};
+        v.mu = {p.ys, 1};
+        v.dnCount = p.n;
+        v.dnX = {p.xs, 1};
+        v.dn = {m_norm.doubleNormalizedPreBase(), 1};
+        v.dMut = m_norm.dMut();
+        v.eShiftValue = shift;
+        return v;
     }
 
     const LcfRunSettings m_s;
     QVector<int> m_usedRows;
     LcfEngine m_engine;
     LcfResult m_result;
+    RunNormalization m_norm;
+    MuTRow m_row;
+    std::vector<double> m_energies;
+    std::vector<int> m_covered;
+    std::vector<double> m_mu;
+    int m_firstCx = 0;
+    int m_sx = 1;
 };
 
 class RaBinTask : public RowSpectrumTask {
@@ -105,6 +199,10 @@ QString lcfRunProblem(const LcfRunSettings &s) {
 }
 
 MapRun::TaskFactory lcfRunFactory(const LcfRunSettings &s) {
+    return [s]() -> std::unique_ptr<BinTask> { return std::make_unique<LcfRowTask>(s); };
+}
+
+MapRun::TaskFactory lcfBinByBinFactory(const LcfRunSettings &s) {
     return [s]() -> std::unique_ptr<BinTask> { return std::make_unique<LcfBinTask>(s); };
 }
 

@@ -66,7 +66,14 @@ QString lcfRunProblem(const LcfRunSettings &s);
 // fraction d (d counting the used rows), "a2d Zansa" the residual. A bin
 // without a spectrum (centre outside the image) records 0 in the same maps,
 // and NaN in the quality maps (a bin not fitted has no error bar).
+//
+// The bins of a row are computed from the row's arrays at once (mu*t,
+// normalisation, fit), with the same operations in the same order as building
+// each bin's XafsSpectrum: the maps equal lcfBinByBinFactory's to the bit.
 MapRun::TaskFactory lcfRunFactory(const LcfRunSettings &s);
+// The same run bin by bin through each bin's XafsSpectrum (BinSpectrum.h),
+// kept as the reference the row run is checked against.
+MapRun::TaskFactory lcfBinByBinFactory(const LcfRunSettings &s);
 
 // ---- residual absorption ----
 

@@ -1,5 +1,6 @@
 #include "spectrum/Spectrum.h"
 
+#include "spectrum/PointArrays.h"
 #include "spectrum/SpectrumFile.h"
 
 namespace {
@@ -114,28 +115,8 @@ double Spectrum::smoothedAt(double x) const {
 void Spectrum::smooth(int k) {
     const int n = m_points.size();
     m_smoothed.resize(n);
-    if (n == 0)
-        return;
-    k = qBound(0, k, n);
-    const QPointF *p = m_points.constData();
-    double *out = m_smoothed.data();
-    // Each window is summed afresh rather than with a running sum: a running
-    // sum drifts, and one infinite value would turn every later mean into NaN
-    // (inf - inf) once it leaves the window. The window is small (five points
-    // in the normalisation).
-    for (int i = 0; i < n; ++i) {
-        const int lo = qMax(0, i - k);
-        const int hi = qMin(n - 1, i + k);
-        if (k == 2 && hi - lo == 4) { // the normalisation's window, unrolled
-            out[i] =
-                (p[lo].y() + p[lo + 1].y() + p[lo + 2].y() + p[lo + 3].y() + p[lo + 4].y()) / 5;
-            continue;
-        }
-        double sum = 0.0;
-        for (int j = lo; j <= hi; ++j)
-            sum += p[j].y();
-        out[i] = sum / (hi - lo + 1);
-    }
+    if (n > 0)
+        movingAverage(*this, k, m_smoothed.data());
 }
 
 bool Spectrum::readTwoColumns(const QString &fileName) {

@@ -8,6 +8,15 @@
 using PhysicalConstants::wavelength;
 
 bool VictLine::fit(const Spectrum &spectrum, double a, double b, int simple) {
+    return fitPoints(spectrum, a, b, simple);
+}
+
+bool VictLine::fit(const PointArrays &points, double a, double b, int simple) {
+    return fitPoints(points, a, b, simple);
+}
+
+template <typename Points>
+bool VictLine::fitPoints(const Points &spectrum, double a, double b, int simple) {
     m_simple = simple;
     m_start = a;
     m_end = b;
@@ -19,7 +28,7 @@ bool VictLine::fit(const Spectrum &spectrum, double a, double b, int simple) {
     return m_ok;
 }
 
-bool VictLine::fitStraight(const Spectrum &spectrum, double a, double b) {
+template <typename Points> bool VictLine::fitStraight(const Points &spectrum, double a, double b) {
     const int count = spectrum.count();
     if (count <= 2)
         return false;
@@ -56,7 +65,7 @@ bool VictLine::fitStraight(const Spectrum &spectrum, double a, double b) {
     return ok;
 }
 
-bool VictLine::fitVictoreen(const Spectrum &spectrum, double a, double b) {
+template <typename Points> bool VictLine::fitVictoreen(const Points &spectrum, double a, double b) {
     const int count = spectrum.count();
     if (count <= 3)
         return false;
@@ -95,7 +104,8 @@ bool VictLine::fitVictoreen(const Spectrum &spectrum, double a, double b) {
     return ok;
 }
 
-void VictLine::residualPass(const Spectrum &spectrum, double a, double b, bool includeEnd) {
+template <typename Points>
+void VictLine::residualPass(const Points &spectrum, double a, double b, bool includeEnd) {
     const int count = spectrum.count();
     double sum = 0.0;
     int used = 0;

@@ -4,6 +4,7 @@
 // an optional Bézier bridge that bends it away from the other line. The inherited
 // point list holds the sampled bridge curve.
 #include "spectrum/PhysicalConstants.h"
+#include "spectrum/PointArrays.h"
 #include "spectrum/Spectrum.h"
 
 #include <QVector>
@@ -17,6 +18,8 @@ public:
     // energies in [a, b). Returns (and stores as ok) whether the fit succeeded.
     // A new fit drops the bridge of the previous one.
     bool fit(const Spectrum &spectrum, double a, double b, int simple);
+    // The same fit over points held as arrays (a map run's bins).
+    bool fit(const PointArrays &points, double a, double b, int simple);
 
     // On the pre-edge line with the post-edge line as other: bends the region
     // above end towards the post-edge line when the lines would cross.
@@ -58,10 +61,13 @@ public:
     void addToC0(double delta) { m_c0 += delta; }
 
 private:
-    bool fitStraight(const Spectrum &spectrum, double a, double b);
-    bool fitVictoreen(const Spectrum &spectrum, double a, double b);
+    // Points: Spectrum or PointArrays (count, effectiveX, y).
+    template <typename Points> bool fitPoints(const Points &points, double a, double b, int simple);
+    template <typename Points> bool fitStraight(const Points &points, double a, double b);
+    template <typename Points> bool fitVictoreen(const Points &points, double a, double b);
     // RMS residual over a <= E < b, or a <= E <= b when includeEnd.
-    void residualPass(const Spectrum &spectrum, double a, double b, bool includeEnd);
+    template <typename Points>
+    void residualPass(const Points &points, double a, double b, bool includeEnd);
     void sampleBezier(const std::array<QPointF, 4> &cp);
 
     int m_ok = 0;

@@ -3,6 +3,7 @@
 // normalisation: the edge position midx, the pre- and post-edge background
 // lines, the edge jump dMut and four normalised curves, each holding one point
 // per data point at the same effective energies.
+#include "spectrum/EdgeNormalization.h"
 #include "spectrum/Spectrum.h"
 #include "spectrum/SuggestElm.h"
 #include "spectrum/VictLine.h"
@@ -44,8 +45,8 @@ public:
     const QString &name() const { return m_name; }
     void setName(const QString &name) { m_name = name; }
     const SuggestElm &suggestion() const { return m_suggestion; }
-    const VictLine &pre() const { return m_pre; }
-    const VictLine &post() const { return m_post; }
+    const VictLine &pre() const { return m_lines.pre; }
+    const VictLine &post() const { return m_lines.post; }
     int simple() const { return m_simple; }
     void setSimple(int simple) { m_simple = simple; }
     double preStart() const { return m_preStart; }
@@ -60,8 +61,8 @@ public:
     const Spectrum &doubleNormalizedPreBase() const { return m_doubleNormalizedPreBase; }
     double eShiftValue() const { return m_eShiftValue; }
     void setEShiftValue(double v) { m_eShiftValue = v; }
-    double midx() const { return m_midx; }
-    double dMut() const { return m_dMut; }
+    double midx() const { return m_lines.midx; }
+    double dMut() const { return m_lines.dMut; }
 
     // The energy windows (effective energies) the last normalisation fitted the
     // background lines over: from the first point to the edge estimate plus
@@ -79,18 +80,11 @@ private:
 
     void copyData(const Spectrum &spectrum);
     void setSuggestion(const SuggestElm &suggestion);
-    double firstEdgeEstimate() const;
-    void separateLines(double edgeEstimate);
-    void evaluateLines();
-    double findMidx() const;
     void fillDerivedCurves();
-    void checkAgainstSuggestion();
 
     int m_plainText = 1;
     QString m_name = QStringLiteral("No Name");
     SuggestElm m_suggestion;
-    VictLine m_pre;
-    VictLine m_post;
     int m_simple = 1;
     double m_preStart = -1000.0;
     double m_preEnd = -10.0;
@@ -103,13 +97,9 @@ private:
     Spectrum m_normalized;
     Spectrum m_doubleNormalizedPreBase;
     double m_eShiftValue = 0.0;
-    double m_midx = 0.0;
-    double m_dMut = 0.0;
     bool m_fitted = false;
-    double m_edgeEstimate = 0.0;
-    // pre(E_i) and post(E_i) of the last normalisation, reused between runs.
-    QVector<double> m_preAt;
-    QVector<double> m_postAt;
+    // Lines, edge and jump of the last normalisation; the storage is reused.
+    EdgeNormalization::Lines m_lines;
 };
 
 Q_DECLARE_METATYPE(XafsSpectrum)
