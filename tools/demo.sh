@@ -80,6 +80,13 @@ PY
 "$root/build-release/lumenstack-map-pair" "$out/maps/lcf-clusters/ref-1-fraction.txt" \
     "$out/maps/lcf-clusters/ref-2-fraction.txt" "$out/pictures/cluster-references-lcf.png" \
     "fraction of the left cluster's spectrum" "of the right cluster's spectrum" 0 1
+# The Python module on the same data (examples/python/lcf_demo.py): a pixel's
+# spectrum with its background lines and the LCF fraction map, as one figure.
+if compgen -G "$root/build-release/python/lumenstack*.so" >/dev/null; then
+    PYTHONPATH="$root/build-release/python" MPLBACKEND=Agg /usr/bin/python3 \
+        "$root/examples/python/lcf_demo.py" "$out/data" "$out/pictures/python-lcf.png" >/dev/null
+    echo "examples/python/lcf_demo.py: pictures/python-lcf.png"
+fi
 echo "Demo finished; outputs are in $out:"
 echo "  data/      the synthetic measurement (I1 and I0 series, dark frame, references)"
 echo "  spectra/   mu*t spectra of a few points (*-T.dat)"
@@ -93,5 +100,7 @@ echo "  pictures/drift-fraction-A.png  the drifting sample's fraction map of A w
 echo "             and with alignment (maps/drift-shifts.txt, maps/drift-*aligned/)"
 echo "  pictures/clusters.png  cluster-map's three clusters (maps/clusters/); the outer"
 echo "             clusters' spectra as LCF references: pictures/cluster-references-lcf.png"
+echo "  pictures/python-lcf.png  the Python module (examples/python/lcf_demo.py): a pixel's"
+echo "             spectrum with its background lines and the fraction map of A"
 echo "  tiles/     lcf-map as four tiles plus a merge (merged/) and as one run (single/):"
 echo "             the same files bit for bit (examples/cluster/ runs the tiles on Slurm)"
