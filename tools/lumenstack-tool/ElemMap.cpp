@@ -19,11 +19,10 @@
 #include "MapOutput.h"
 #include "Subcommands.h"
 
-#include "analysis/ElemAnalysis.h"
+#include "analysis/ElemMapSetup.h"
 #include "spectrum/EdgeTable.h"
 
 #include <QMap>
-#include <QSet>
 #include <cmath>
 #include <cstdio>
 
@@ -33,13 +32,7 @@ const char *const kindFiles[ElemMapKinds] = {"dmut", "ndmut", "mup", "mum", "de"
 
 struct ElemArgs {
     StackOptions stack;
-    QString elems;
-    bool sort = false;
-    bool noNeg = false;
-    QMap<QString, QVector<double>> numbers; // --de, --th, --roi, --cor-th, --bg
-    QString use, std;
-    bool haveUse = false, haveStd = false;
-    int main = 0;
+    ElemMapRequest request;
     int threads = 0;
     QString out;
     // Filled from the above once parsed.
@@ -78,6 +71,32 @@ int numberCount(const QString &option) {
     return counts.value(option, 0);
 }
 
+void takeNumbers(const QString &option, const QVector<double> &v, ElemMapRequest &r) {
+    if (option == "--de")
+        r.dE = v[0];
+    else if (option == "--th")
+        r.th = v[0];
+    else if (option == "--cor-th")
+        r.corTh = v[0];
+    else if (option == "--roi")
+        r.roiStart = v[0], r.roiEnd = v[1];
+    else
+        r.bg = ElemBackground{v[0], 0, v[1], v[2], v[3]};
+}
+
+// One number per row, blanks or commas between them (NaN for what is none).
+QVector<double> perRow(const QString &text) {
+    QString plain = text;
+    plain.replace(',', ' ');
+    QVector<double> values;
+    for (const QString &p : plain.simplified().split(' ', Qt::SkipEmptyParts)) {
+        double v = NAN;
+        parseNumber(p, &v);
+        values.append(v);
+    }
+    return values;
+}
+
 QString parseArgs(const QStringList &args, ElemArgs *m) {
     bool haveElems = false;
     for (int i = 0; i < args.size(); ++i) {
@@ -89,31 +108,30 @@ QString parseArgs(const QStringList &args, ElemArgs *m) {
             continue;
         const QString &a = args[i];
         const QString next = i + 1 < args.size() ? args[i + 1] : QString();
+        ElemMapRequest &r = m->request;
         if (a == "--sort") {
-            m->sort = true;
+            r.sort = true;
         } else if (a == "--no-neg") {
-            m->noNeg = true;
+            r.noNeg = true;
         } else if (const int count = numberCount(a)) {
             QVector<double> values(count);
             for (int k = 0; k < count; ++k)
                 if (i + 1 + k >= args.size() || !finiteNumber(args[i + 1 + k], &values[k]))
                     return QString("%1 takes %2 number(s)").arg(a).arg(count);
-            m->numbers[a] = values;
+            takeNumbers(a, values, r);
             i += count;
         } else if (i + 1 >= args.size()) {
             return "bad or unknown argument " + a;
         } else if (a == "--elems") {
-            m->elems = args[++i];
+            r.elems = args[++i];
             haveElems = true;
         } else if (a == "--use") {
-            m->use = args[++i];
-            m->haveUse = true;
+            r.use = perRow(args[++i]);
         } else if (a == "--std") {
-            m->std = args[++i];
-            m->haveStd = true;
+            r.stdRatios = perRow(args[++i]);
         } else if (a == "--out") {
             m->out = args[++i];
-        } else if (a == "--main" && wholeNumber(next, 0, 1 << 20, &m->main)) {
+        } else if (a == "--main" && wholeNumber(next, 0, 1 << 20, &r.mainRow)) {
             ++i;
         } else if (a == "--threads" && wholeNumber(next, 1, 1024, &m->threads)) {
             ++i;
@@ -133,89 +151,14 @@ QString parseArgs(const QStringList &args, ElemArgs *m) {
     return QString();
 }
 
-bool knownEdgeName(const QString &edge) {
-    return edgeIndexOf(edge) != 0 || edge.compare("K", Qt::CaseInsensitive) == 0;
-}
-
-// The rows the panel would build. The row names become file names, so an
-// edge that is not K, L1, L2 or L3 is refused rather than skipped.
+// The rows the panel would build, with a note for each name skipped.
 QString buildTargets(ElemArgs *m) {
-    QString plain = m->elems;
-    plain.replace(',', ' ');
-    for (const QString &part : plain.simplified().split(' ', Qt::SkipEmptyParts))
-        if (parseElemTargets(part, false).isEmpty())
-            std::fprintf(stderr, "lumenstack-tool elem-map: skipping unknown element %s\n",
-                         qPrintable(part));
-    m->targets = parseElemTargets(m->elems, m->sort);
-    if (m->targets.isEmpty())
-        return QStringLiteral("--elems names no known element");
-    QSet<QString> names;
-    for (const ElemTarget &t : m->targets) {
-        if (!knownEdgeName(t.edgeName))
-            return "--elems: unknown edge in " + t.name + " (K, L1, L2 or L3)";
-        if (names.contains(t.name))
-            return "--elems names " + t.name + " twice";
-        names.insert(t.name);
-    }
-    return QString();
-}
-
-// One number per row, blanks or commas between them.
-QString perRow(const QString &option, const QString &text, int rows, bool flags,
-               QVector<double> *values) {
-    QString plain = text;
-    plain.replace(',', ' ');
-    const QStringList parts = plain.simplified().split(' ', Qt::SkipEmptyParts);
-    if (parts.size() != rows)
-        return QString("%1 needs one value per row (%2)").arg(option).arg(rows);
-    for (const QString &p : parts) {
-        double v = 0;
-        if (!finiteNumber(p, &v) || (flags && v != 0 && v != 1))
-            return option + (flags ? " takes 0 or 1 per row" : " takes one number per row");
-        values->append(v);
-    }
-    return QString();
-}
-
-// The panel's run set-up with the options written into its fields.
-QString buildSetup(ElemArgs *m) {
-    const int n = m->targets.size();
-    ElemRunSetup &s = m->setup;
-    s = elemDefaultSetup(m->targets);
-    const auto field = [m](const char *option, int k, double fallback) {
-        const auto it = m->numbers.constFind(option);
-        return it == m->numbers.constEnd() ? fallback : elemFieldValue(it->at(k));
-    };
-    for (ElemCondition &c : s.conds) {
-        c.dE = field("--de", 0, c.dE);
-        c.th = field("--th", 0, c.th);
-        c.roiStart = field("--roi", 0, c.roiStart);
-        c.roiEnd = field("--roi", 1, c.roiEnd);
-        c.noNeg = m->noNeg;
-    }
-    s.corTh = field("--cor-th", 0, s.corTh);
-    s.bg.dMut = field("--bg", 0, s.bg.dMut);
-    s.bg.dE = field("--bg", 1, s.bg.dE);
-    s.bg.roi = field("--bg", 2, s.bg.roi);
-    s.bg.nRoi = field("--bg", 3, s.bg.nRoi);
-    if (m->main >= n)
-        return QString("--main N names a row from 0 to %1").arg(n - 1);
-    s.mainT = m->main;
-    QVector<double> values;
-    if (m->haveUse) {
-        if (const QString why = perRow("--use", m->use, n, true, &values); !why.isEmpty())
-            return why;
-        for (int j = 0; j < n; ++j)
-            s.use[j] = values[j] != 0 ? 1 : 0;
-    }
-    values.clear();
-    if (m->haveStd) {
-        if (const QString why = perRow("--std", m->std, n, false, &values); !why.isEmpty())
-            return why;
-        for (int j = 0; j < n; ++j)
-            s.stdRatios[j] = elemFieldValue(values[j]);
-    }
-    return QString();
+    QStringList skipped;
+    const QString why = buildElemTargets(m->request, &m->targets, &skipped);
+    for (const QString &part : skipped)
+        std::fprintf(stderr, "lumenstack-tool elem-map: skipping unknown element %s\n",
+                     qPrintable(part));
+    return why;
 }
 
 // Kind k of row j at j + k n, then the correlation maps: the run's order.
@@ -225,17 +168,6 @@ void addMaps(const ElemArgs &m, const AnalyzeCond &grid, NamedMaps &maps) {
             maps.add(elemMapName(t.name, k), QString("%1-%2.txt").arg(t.name, kindFiles[k]), grid);
     maps.add("a2d ElemsCor", "cor.txt", grid);
     maps.add("a2d ElemsCorTh", "corth.txt", grid);
-}
-
-// As the panel does at the run's end: the correlation maps anew from the
-// ratio maps.
-void recalcCorrelation(const ElemRunSetup &s, NamedMaps &maps) {
-    const int n = s.elemCount();
-    QVector<const Analyzed2DRes *> ratios;
-    for (int j = 0; j < n; ++j)
-        ratios.append(maps.list[elemMapIndex(j, ElemRatio, n)]);
-    recalcCorrelationMaps(ratios, s.stdRatios, s.use, s.corTh, *maps.list[elemCorIndex(n)],
-                          *maps.list[elemCorIndex(n) + 1]);
 }
 
 QString elemsJson(const ElemArgs &m) {
@@ -258,7 +190,7 @@ int runElemMap(const QStringList &args) {
     if (why.isEmpty())
         why = buildTargets(&m);
     if (why.isEmpty())
-        why = buildSetup(&m);
+        why = buildElemSetup(m.request, m.targets, &m.setup);
     if (!why.isEmpty())
         return usage(why);
     LoadedStack s;
@@ -277,7 +209,7 @@ int runElemMap(const QStringList &args) {
     addMaps(m, s.grid, maps);
     RunOutcome outcome;
     runMaps(s, maps, elemTaskFactory(setup), m.threads, &outcome);
-    recalcCorrelation(*setup, maps);
+    recalcElemCorrelation(*setup, maps.list);
     QStringList written;
     if (const int rc = writeMaps("elem-map", maps, m.out, &written))
         return rc;
