@@ -174,7 +174,12 @@ bool runCalibration(MapRun &run, MeasurementStack &stack, const XafsSpectrum &st
     stack.updateDarkAreas(conditions.mut);
     shifts.reset(grid);
     map.prepare(grid);
-    return run.run(
-        grid, {&map},
-        [&] { return std::make_unique<CalibTask>(stack, standard, conditions, &shifts); }, threads);
+    return run.run(grid, {&map}, calibTaskFactory(stack, standard, conditions, shifts), threads);
+}
+
+MapRun::TaskFactory calibTaskFactory(const MeasurementStack &stack, const XafsSpectrum &standard,
+                                     const CalibConditions &conditions, CalibShifts &shifts) {
+    return [&stack, &standard, &conditions, &shifts] {
+        return std::make_unique<CalibTask>(stack, standard, conditions, &shifts);
+    };
 }

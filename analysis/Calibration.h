@@ -97,6 +97,11 @@ private:
     int m_sx = 1;
 };
 
+// A factory for MapRun of CalibTasks writing into `shifts` (reset with the
+// grid first); stack, standard, conditions and shifts must outlive the run.
+MapRun::TaskFactory calibTaskFactory(const MeasurementStack &stack, const XafsSpectrum &standard,
+                                     const CalibConditions &conditions, CalibShifts &shifts);
+
 // A whole calibration on the calling thread (command-line client, tests):
 // brings the dark areas up to date, prepares `map` with the grid and fills
 // it. False when stopped.

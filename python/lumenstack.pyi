@@ -109,3 +109,65 @@ def ra_map(
     progress: Progress = None,
 ) -> RaMaps:
     """Residual-absorption maps of every bin, as lumenstack-tool ra-map computes them."""
+
+class ElemMaps(TypedDict):
+    elems: list[str]
+    dmut: FloatArray  # (rows, bin rows, bin columns), as ndmut, mup, mum, de, roi, nroi
+    ndmut: FloatArray
+    mup: FloatArray
+    mum: FloatArray
+    de: FloatArray
+    roi: FloatArray
+    nroi: FloatArray
+    cor: FloatArray  # (bin rows, bin columns)
+    corth: FloatArray
+    x: FloatArray
+    y: FloatArray
+
+def elem_map(
+    stack: Stack,
+    elems: Union[str, Sequence[str]],
+    bin: Tuple[int, int] = (0, 0),
+    area: Optional[Tuple[float, float, float, float]] = None,
+    sort: bool = False,
+    de: Optional[float] = None,
+    th: Optional[float] = None,
+    roi: Optional[Tuple[float, float]] = None,
+    no_neg: bool = False,
+    use: Optional[Sequence[int]] = None,
+    std: Optional[Sequence[float]] = None,
+    main: int = 0,
+    cor_th: Optional[float] = None,
+    bg: Optional[Tuple[float, float, float, float]] = None,
+    threads: int = 0,
+    progress: Progress = None,
+) -> ElemMaps:
+    """Element maps of every bin, as lumenstack-tool elem-map computes them."""
+
+class ShiftStats(TypedDict):
+    max: Optional[float]
+    mean: Optional[float]
+    min: Optional[float]
+    sigma: Optional[float]
+
+class ShiftMaps(TypedDict):
+    shift: FloatArray  # eV, (bin rows, bin columns)
+    stats: ShiftStats
+    std_edge: float
+    x: FloatArray
+    y: FloatArray
+
+def shift_map(
+    stack: Stack,
+    std: Path,
+    std_victoreen: bool = False,
+    method: Literal["dmidx", "innerp"] = "dmidx",
+    de_step: Optional[float] = None,
+    de_min: Optional[float] = None,
+    de_range: Optional[float] = None,
+    bin: Tuple[int, int] = (0, 0),
+    area: Optional[Tuple[float, float, float, float]] = None,
+    threads: int = 0,
+    progress: Progress = None,
+) -> ShiftMaps:
+    """Energy-shift map of every bin against a standard, as lumenstack-tool shift-map computes it."""

@@ -7,3 +7,4 @@ namespace py = pybind11;
 void bindStack(py::module_ &m);
 void bindSpectrum(py::module_ &m);
 void bindMaps(py::module_ &m);
+void bindElemShift(py::module_ &m);

@@ -22,4 +22,5 @@ PYBIND11_MODULE(lumenstack, m) {
     bindStack(m);
     bindSpectrum(m);
     bindMaps(m);
+    bindElemShift(m);
 }
