@@ -180,18 +180,31 @@ void LcfEngine::lookUpReferences(const LcfSample &sample) {
 // The indices of the points inside the fitting range, kept while the energies
 // (the lookups' generation) and the range stay.
 void LcfEngine::updateFitRange() {
-    if (m_rangeGeneration == m_lookupGeneration && m_rangeLo == m_lo && m_rangeHi == m_hi)
+    if (m_rangeGeneration == m_lookupGeneration && m_rangeLo == m_lo && m_rangeHi == m_hi &&
+        m_rangeV == m_v && m_rangeU == m_u)
         return;
     m_inRange.clear();
     const int m = m_energies.size();
+    bool insideCurve = true;
     for (int i = 0; i < m; ++i) {
         const double e = m_energies[i];
-        if (m_lo <= e && e <= m_hi)
+        if (m_lo <= e && e <= m_hi) {
             m_inRange.push_back(i);
+            insideCurve = insideCurve && m_v <= e && e <= m_u;
+        }
     }
+    // Rising energies put the range's points side by side: loops over them
+    // then run over plain index intervals.
+    const bool contiguous =
+        m_inRange.empty() || m_inRange.back() - m_inRange.front() + 1 == int(m_inRange.size());
+    m_rangeBegin = m_inRange.empty() ? 0 : m_inRange.front();
+    m_rangeEnd = m_inRange.empty() ? 0 : m_inRange.back() + 1;
+    m_rangeSimple = contiguous && insideCurve;
     m_rangeGeneration = m_lookupGeneration;
     m_rangeLo = m_lo;
     m_rangeHi = m_hi;
+    m_rangeV = m_v;
+    m_rangeU = m_u;
     m_lcfMatrixValid = false;
 }
 
@@ -255,13 +268,24 @@ void LcfEngine::fitLcf(const LcfSample &sample, LcfResult &out) {
     }
     NormalEquations &eq = m_setup->eq;
     eq.reset(n);
-    for (int j = 0; j < n; ++j) {
+    for (int j = 0; j < n; ++j)
         std::copy_n(matrix[j].begin(), n, eq.a[j].begin());
-        const double *r = m_pre.constData() + j * m;
-        double b = 0;
-        for (const int i : m_inRange)
-            b += r[i] * (haveY ? sample.dn[i] : 0.0);
-        eq.b[j] = b;
+    // The right-hand sides sum_i r_j(E'_i) y_i, four at a time: independent
+    // sums side by side, each still added in point order.
+    for (int j0 = 0; j0 < n; j0 += 4) {
+        const double *r[4];
+        for (int g = 0; g < 4; ++g)
+            r[g] = m_pre.constData() + std::min(j0 + g, n - 1) * m;
+        double b[4] = {0, 0, 0, 0};
+        for (const int i : m_inRange) {
+            const double y = haveY ? sample.dn[i] : 0.0;
+            b[0] += r[0][i] * y;
+            b[1] += r[1][i] * y;
+            b[2] += r[2][i] * y;
+            b[3] += r[3][i] * y;
+        }
+        for (int g = 0; g < 4 && j0 + g < n; ++g)
+            eq.b[j0 + g] = b[g];
     }
     const int points = int(m_inRange.size());
     const bool withBounds = constrained(LcfKind::LCF);
@@ -420,22 +444,46 @@ void LcfEngine::mlcfQuality(const LcfSample &sample, int points, const double *x
 // The fitted pre-base curve sum_j c_j r_j at every sample point; its points
 // (those inside the curve range) are written only when asked for, since a
 // map run reads the values at the nodes alone.
+// The values inside the fitting range come first (the residual and the
+// quality read those alone); the others when the curve's points are asked for.
 void LcfEngine::buildCurve(const LcfSample &sample, const double *c) {
     const int m = sample.count;
     m_curveAt.resize(m);
-    for (int i = 0; i < m; ++i) {
-        double v = 0;
-        for (int j = 0; j < m_n; ++j)
-            v += c[j] * m_pre[j * m + i];
-        m_curveAt[i] = v;
-    }
+    std::copy_n(c, m_n, m_curveCoefficients.begin());
+    m_curveComplete = false;
     m_curvePointsValid = false;
+    if (!m_rangeSimple) {
+        for (const int i : m_inRange)
+            m_curveAt[i] = curveValue(i);
+        return;
+    }
+    // The same sums as curveValue, reference by reference over the interval.
+    double *v = m_curveAt.data();
+    std::fill(v + m_rangeBegin, v + m_rangeEnd, 0.0);
+    for (int j = 0; j < m_n; ++j) {
+        const double cj = c[j];
+        const double *r = m_pre.constData() + j * m;
+        for (int i = m_rangeBegin; i < m_rangeEnd; ++i)
+            v[i] += cj * r[i];
+    }
+}
+
+double LcfEngine::curveValue(int i) const {
+    const int m = m_curveAt.size();
+    double v = 0;
+    for (int j = 0; j < m_n; ++j)
+        v += m_curveCoefficients[j] * m_pre[j * m + i];
+    return v;
 }
 
 const Spectrum &LcfEngine::curvePoints() {
     if (m_curvePointsValid)
         return m_curve;
     const int m = m_curveAt.size();
+    if (!m_curveComplete)
+        for (int i = 0; i < m; ++i)
+            m_curveAt[i] = curveValue(i);
+    m_curveComplete = true;
     int inside = 0;
     for (int i = 0; i < m; ++i) {
         const double e = m_energies[i];
@@ -461,6 +509,25 @@ double LcfEngine::residualOf(const LcfSample &sample) {
         return 0;
     double sum = 0;
     int count = 0;
+    const bool sameEnergies = sample.dnX.p == sample.x.p && sample.dnX.stride == sample.x.stride &&
+                              sample.dnShift == sample.activeShift && m == sample.count;
+    if (sameEnergies && m_rangeSimple && sample.dn.stride == 1)
+        return residualOverInterval(sample.dn.p, m);
+    if (sameEnergies) {
+        // The curve's points are the sample's: the inner ones in the fitting
+        // range are those of m_inRange, at the energies E'_k.
+        for (const int k : m_inRange) {
+            if (k == 0 || k == m - 1)
+                continue;
+            const double e = m_energies[k];
+            const double y = sample.dn[k];
+            const double c = m_v <= e && e <= m_u ? m_curveAt[k] : curvePoints().valueAt(e);
+            sum += y != 0 ? ((c - y) / y) * ((c - y) / y) : 1.0;
+            ++count;
+        }
+        const double mean = count > 0 ? sum / count : 0.0;
+        return mean / sample.count;
+    }
     const double offset = sample.eShiftValue;
     for (int k = 1; k <= m - 2; ++k) {
         const double e = (sample.dnX[k] - sample.dnShift) - offset;
@@ -475,6 +542,26 @@ double LcfEngine::residualOf(const LcfSample &sample) {
     }
     const double mean = count > 0 ? sum / count : 0.0;
     return mean / sample.count;
+}
+
+// residualOf over the interval of the fitting range, every point a node of
+// the curve: the terms side by side first, then added in point order.
+double LcfEngine::residualOverInterval(const double *dn, int m) {
+    const int from = std::max(m_rangeBegin, 1), to = std::min(m_rangeEnd, m - 1);
+    if (from >= to)
+        return 0;
+    m_terms.resize(size_t(m));
+    double *t = m_terms.data();
+    const double *c = m_curveAt.constData();
+    for (int k = from; k < to; ++k) {
+        const double y = dn[k];
+        const double q = (c[k] - y) / (y != 0 ? y : 1.0);
+        t[k] = y != 0 ? q * q : 1.0;
+    }
+    double sum = 0;
+    for (int k = from; k < to; ++k)
+        sum += t[k];
+    return sum / (to - from) / m;
 }
 
 void LcfEngine::emitCurve(LcfKind kind, const SuggestElm &sElm, XafsSpectrum *fitted) {

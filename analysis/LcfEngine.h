@@ -139,8 +139,10 @@ private:
     void lcfQuality(const LcfSample &sample, int points, LcfResult &out);
     void mlcfQuality(const LcfSample &sample, int points, const double *x, LcfResult &out);
     void buildCurve(const LcfSample &sample, const double *coefficients);
+    double curveValue(int i) const;
     const Spectrum &curvePoints();
     double residualOf(const LcfSample &sample);
+    double residualOverInterval(const double *dn, int m);
     void emitCurve(LcfKind kind, const SuggestElm &sElm, XafsSpectrum *fitted);
 
     std::unique_ptr<Setup> m_setup;
@@ -165,13 +167,20 @@ private:
     // values, so a map run computes them once while energies and range stay.
     std::vector<int> m_inRange;
     quint64 m_rangeGeneration = ~quint64(0);
-    double m_rangeLo = 0, m_rangeHi = 0;
+    double m_rangeLo = 0, m_rangeHi = 0, m_rangeV = 0, m_rangeU = 0;
+    // The range's points are [m_rangeBegin, m_rangeEnd), all inside the
+    // curve range.
+    bool m_rangeSimple = false;
+    int m_rangeBegin = 0, m_rangeEnd = 0;
+    std::vector<double> m_terms; // scratch of the residual
     bool m_lcfMatrixValid = false;
     // Key of the cached lookups (references fixed only).
     std::array<const XafsSpectrum *, MaxReferences> m_cachedUsed{};
     int m_cachedN = -1;
     // Fitted value at each sample point inside the curve range, and the curve.
     QVector<double> m_curveAt;
+    std::array<double, MaxUnknowns> m_curveCoefficients{};
+    bool m_curveComplete = false; // every point of m_curveAt, not only the range's
     Spectrum m_curve;
     bool m_curvePointsValid = false;
 };

@@ -95,6 +95,7 @@ public:
             m_covered.push_back(i);
         }
         m_mu.resize(m_energies.size());
+        m_ascending = strictlyAscending(m_energies.data(), int(m_energies.size()));
     }
 
     void analyzeBin(int cx, int cy, BinWriter &out) override {
@@ -102,7 +103,7 @@ public:
         const int points = int(m_energies.size());
         bool ok = false;
         if (b >= 0 && b < m_row.count && m_row.inside[size_t(b)] && points > 0) {
-            const PointArrays p{m_energies.data(), binMu(b), points};
+            const PointArrays p{m_energies.data(), binMu(b), points, m_ascending};
             m_norm.normalize(p, m_s.simpleBackground ? 1 : 0, m_s.suggestion);
             ok = m_engine.analyze(m_s.kind, sampleOf(p, m_s.stack->shiftAt(m_s.shiftMap, cx, cy)),
                                   m_s.refs, m_s.sE0, m_s.eE0, m_s.suggestion, nullptr, m_result);
@@ -143,6 +144,7 @@ private:
     std::vector<double> m_energies;
     std::vector<int> m_covered;
     std::vector<double> m_mu;
+    bool m_ascending = false;
     int m_firstCx = 0;
     int m_sx = 1;
 };

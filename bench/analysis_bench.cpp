@@ -197,6 +197,7 @@ BENCHMARK(BM_CorrelationRecalc512)->Unit(benchmark::kMillisecond);
 #include "analysis/LcfRun.h"
 #include "imageio/TiffData.h"
 #include "measurement/BinSpectrum.h"
+#include "support/LcfBenchStack.h"
 
 #include <QTemporaryDir>
 #include <memory>
@@ -204,90 +205,7 @@ BENCHMARK(BM_CorrelationRecalc512)->Unit(benchmark::kMillisecond);
 
 namespace {
 
-constexpr int StackSide = 512;
-constexpr int StackEnergies = 161;
-
-double edgeShape(double e, double e0, double wl) {
-    const double t = (e - (e0 - 5)) / 10;
-    if (t <= 0)
-        return 0;
-    if (t >= 1)
-        return 1;
-    return t * t * (3 - 2 * t) + wl * std::sin(M_PI * t) * std::sin(M_PI * t);
-}
-
-double refMu(int j, double e) {
-    return j == 0 ? 0.3 - 1e-5 * (e - 9000) + 1.0 * edgeShape(e, 8985, 0.2)
-                  : 0.5 - 2e-5 * (e - 9000) + 0.8 * edgeShape(e, 8988, 0.6);
-}
-
-double energyOf(int i) {
-    return 8900 + 200.0 * i / (StackEnergies - 1);
-}
-
-struct BenchStack {
-    MeasurementStack stack;
-    XafsSpectrum refA, refB;
-    QVector<LcfReference> rows;
-    MuTConditions conditions;
-
-    BenchStack() {
-        QTemporaryDir dir;
-        std::vector<quint16> i1(size_t(StackSide) * StackSide), i0(i1.size());
-        for (int k = 0; k < StackEnergies; ++k) {
-            const double e = energyOf(k);
-            for (int y = 0; y < StackSide; ++y) {
-                for (int x = 0; x < StackSide; ++x) {
-                    const double f = double(x) / (StackSide - 1);
-                    const double mu = 0.2 + f * refMu(0, e) + (1 - f) * refMu(1, e);
-                    const double incident = 30000 - 10 * y;
-                    i0[size_t(y) * StackSide + x] = quint16(incident);
-                    i1[size_t(y) * StackSide + x] = quint16(incident * std::exp(-mu));
-                }
-            }
-            stack.append(Series::I1, image(dir, "i1", k, i1));
-            stack.append(Series::I0, image(dir, "i0", k, i0));
-        }
-        stack.takeGeometryFromFirstI1();
-        conditions.useI0 = true;
-        stack.updateDarkAreas(conditions);
-        refA = reference(0);
-        refB = reference(1);
-        rows = {{&refA, true}, {&refB, true}, {nullptr, false}, {nullptr, false}};
-    }
-    static TiffData *image(QTemporaryDir &dir, const char *tag, int k,
-                           const std::vector<quint16> &v) {
-        const QString path = dir.filePath(QString("%1_%2.tif").arg(tag).arg(k));
-        TiffData::write16BitTiff(path, StackSide, StackSide, v.data());
-        auto *t = new TiffData;
-        t->load(path);
-        t->setEnergy(energyOf(k));
-        return t;
-    }
-    static XafsSpectrum reference(int j) {
-        Spectrum s;
-        for (double e = 8850; e <= 9150; e += 1)
-            s.addPoint(e, refMu(j, e));
-        return XafsSpectrum(s, "ref", 1, 0, SuggestElm());
-    }
-    LcfRunSettings settings() const {
-        LcfRunSettings s;
-        s.stack = &stack;
-        s.conditions = conditions;
-        s.refs = rows;
-        return s;
-    }
-    BinSpectrumSettings bin() const {
-        BinSpectrumSettings b;
-        b.conditions = conditions;
-        return b;
-    }
-};
-
-BenchStack &benchStack() {
-    static BenchStack s;
-    return s;
-}
+using namespace lcfbench;
 
 void runLcfMaps(benchmark::State &state, const LcfRunSettings &settings) {
     const AnalyzeCond grid(StackSide, StackSide, 0, 0, 0, 0, StackSide, StackSide);

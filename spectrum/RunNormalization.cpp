@@ -8,8 +8,7 @@ void RunNormalization::normalize(const PointArrays &p, int simple, const Suggest
     // The background windows as XafsSpectrum::setSuggestion places them.
     const double preEnd = s.use ? s.dPreE : -10.0;
     const double postStart = s.use ? s.dPostS : 10.0;
-    m_lines.pre.reset();
-    m_lines.post.reset();
+    // No reset of the lines: a fit sets everything its line is read by.
     EdgeNormalization::fitLines(p, m_smoothed.data(), simple, s, preEnd, postStart, m_lines);
     const double *pre = m_lines.preAt.constData();
     const double *post = m_lines.postAt.constData();

@@ -3,9 +3,31 @@
 #include "spectrum/LinearSolver.h"
 #include "spectrum/PhysicalConstants.h"
 
+#include <algorithm>
 #include <cmath>
 
 using PhysicalConstants::wavelength;
+
+namespace {
+
+// Where a pass over the points for energies in [a, ...) may start: at 0 in
+// general; with rising energies at the first point >= a, since the ones
+// before would all be skipped.
+int firstIndexFrom(const Spectrum &, double) {
+    return 0;
+}
+int firstIndexFrom(const PointArrays &p, double a) {
+    return p.ascending ? int(std::lower_bound(p.xs, p.xs + p.n, a) - p.xs) : 0;
+}
+// With rising energies a pass may stop at the first point beyond its window.
+bool beyondWindow(const Spectrum &, double, double, bool) {
+    return false;
+}
+bool beyondWindow(const PointArrays &p, double e, double b, bool includeEnd) {
+    return p.ascending && (includeEnd ? e > b : e >= b);
+}
+
+} // namespace
 
 bool VictLine::fit(const Spectrum &spectrum, double a, double b, int simple) {
     return fitPoints(spectrum, a, b, simple);
@@ -34,7 +56,7 @@ template <typename Points> bool VictLine::fitStraight(const Points &spectrum, do
         return false;
     int n = 0;
     double sy = 0, se = 0, sey = 0, see = 0;
-    for (int i = 0; i < count; ++i) {
+    for (int i = firstIndexFrom(spectrum, a); i < count; ++i) {
         const double e = spectrum.effectiveX(i);
         if (e >= b)
             break;
@@ -70,7 +92,7 @@ template <typename Points> bool VictLine::fitVictoreen(const Points &spectrum, d
     if (count <= 3)
         return false;
     double n = 0, su = 0, st = 0, suu = 0, sut = 0, stt = 0, sy = 0, suy = 0, sty = 0;
-    for (int i = 0; i < count; ++i) {
+    for (int i = firstIndexFrom(spectrum, a); i < count; ++i) {
         const double e = spectrum.effectiveX(i);
         if (e >= b)
             break;
@@ -109,8 +131,10 @@ void VictLine::residualPass(const Points &spectrum, double a, double b, bool inc
     const int count = spectrum.count();
     double sum = 0.0;
     int used = 0;
-    for (int i = 0; i < count; ++i) {
+    for (int i = firstIndexFrom(spectrum, a); i < count; ++i) {
         const double e = spectrum.effectiveX(i);
+        if (beyondWindow(spectrum, e, b, includeEnd))
+            break;
         const bool inRange = e >= a && (includeEnd ? e <= b : e < b);
         if (!inRange)
             continue;
@@ -120,12 +144,6 @@ void VictLine::residualPass(const Points &spectrum, double a, double b, bool inc
     }
     m_nUsed = used;
     m_sigma = used == 0 ? 1.0 : std::sqrt(sum / used);
-}
-
-double VictLine::lineValue(double E) const {
-    if (m_bridged && (m_bridgeAbove ? E > m_end : E < m_start))
-        return valueAt(E);
-    return formValue(E);
 }
 
 void VictLine::reset() {

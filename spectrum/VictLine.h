@@ -29,7 +29,11 @@ public:
     void bridgeBelow(const VictLine &other);
 
     // The line at energy E, the bridge included.
-    double lineValue(double E) const;
+    double lineValue(double E) const {
+        if (m_bridged && (m_bridgeAbove ? E > m_end : E < m_start))
+            return valueAt(E);
+        return formValue(E);
+    }
     // The line's own form at E, without the bridge.
     double formValue(double E) const {
         if (m_simple)
