@@ -193,6 +193,7 @@ void Analyzed2DRes::copyFrom(const Analyzed2DRes &o) {
     m_deglitchFactor = o.m_deglitchFactor;
     m_deglitchRatio = o.m_deglitchRatio;
     m_format = o.m_format;
+    m_categories = o.m_categories;
     m_image = o.m_image.copy(); // deep: the copy must not share pixels
     m_valid = o.m_valid;
     m_pointsWritten = o.m_pointsWritten;
@@ -320,6 +321,12 @@ void Analyzed2DRes::genImg() {
     if (image.isNull()) // allocation refused for a huge map
         return;
     const std::vector<double> &src = m_showProcessed ? m_processed : m_values;
+    if (m_categories > 0) {
+        m_image = categoryImage(src);
+        m_valid = !m_image.isNull();
+        emit imageUpdated();
+        return;
+    }
     double lo, hi;
     displayRange(&lo, &hi);
     const RowRenderer renderer(ColorMap::shared(), m_format, lo, hi);
@@ -339,6 +346,26 @@ void Analyzed2DRes::genImg() {
     m_image = image;
     m_valid = true;
     emit imageUpdated();
+}
+
+QImage Analyzed2DRes::categoryImage(const std::vector<double> &src) const {
+    const int W = m_grid.W, H = m_grid.H;
+    QImage image(W, H, QImage::Format_RGB888);
+    if (image.isNull())
+        return image;
+    for (int y = 0; y < H; ++y) {
+        const double *v = src.data() + size_t(y) * W;
+        uchar *out = image.scanLine(y);
+        for (int x = 0; x < W; ++x, out += 3) {
+            const QColor c = v[x] >= 0 && v[x] < m_categories
+                                 ? ColorMap::overlayColor(int(std::lround(v[x])))
+                                 : QColor(Qt::black);
+            out[0] = uchar(c.red());
+            out[1] = uchar(c.green());
+            out[2] = uchar(c.blue());
+        }
+    }
+    return image;
 }
 
 void Analyzed2DRes::announceRange() {

@@ -100,6 +100,12 @@ public:
     void setImageFormat(QImage::Format format);
     QImage::Format imageFormat() const { return m_format; }
 
+    // A map of categories (cluster indices 0..count-1, -1 for bins left out)
+    // is drawn with one distinct colour per category, black for -1, instead
+    // of the colour ramp, in RGB whatever the format; 0: an ordinary map.
+    void setCategories(int count) { m_categories = count > 0 ? count : 0; }
+    int categories() const { return m_categories; }
+
     // The colour image (null before the first genImg) and whether one was
     // generated since the map was prepared or cleared.
     bool isValid() const { return m_valid; }
@@ -164,6 +170,7 @@ private:
     double centreValue(const std::vector<double> &grid, int cx, int cy) const;
     bool insideMap(int x, int y) const { return x >= 0 && x < m_grid.W && y >= 0 && y < m_grid.H; }
     void announceRange();
+    QImage categoryImage(const std::vector<double> &src) const;
     // Deglitch pieces, on the values around bin centre (g.cx, g.cy): how much
     // the bin sticks out of its x and y neighbours; the mean of its four
     // neighbours (fallback when none lies in the map); the mean of its eight
@@ -185,6 +192,7 @@ private:
     bool m_showProcessed = false;
     double m_deglitchFactor = 2.0, m_deglitchRatio = 0.9;
     QImage::Format m_format = QImage::Format_Grayscale8;
+    int m_categories = 0;
     QImage m_image;
     bool m_valid = false;
     int m_pointsWritten = 0;

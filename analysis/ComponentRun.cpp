@@ -1,9 +1,11 @@
 #include "analysis/ComponentRun.h"
 
 #include "analysis/RowSpectrumTask.h"
+#include "app/OutputFile.h"
 #include "imageio/TiffData.h"
 
 #include <QElapsedTimer>
+#include <QTextStream>
 #include <algorithm>
 #include <cmath>
 #include <functional>
@@ -110,12 +112,25 @@ public:
     }
 
 private:
+    // An edge jump cannot exceed the spread of the spectrum's own values by
+    // much; one that does (a flat spectrum without sample, whose background
+    // fits have nothing to fit) is no edge.
+    static double valueSpan(const Spectrum &s) {
+        double lo = s.y(0), hi = s.y(0);
+        for (int i = 1; i < s.count(); ++i) {
+            lo = std::min(lo, s.y(i));
+            hi = std::max(hi, s.y(i));
+        }
+        return hi - lo;
+    }
+
     // The bin's normalised spectrum at the run's energies; false when the
     // bin is left out.
     bool sample(int cx, int cy, double *v) {
         buildSample(cx, cy);
         const double jump = m_sample.dMut();
-        if (m_sample.count() < 2 || !(jump > 0 && jump >= m_c.jumpThreshold))
+        if (m_sample.count() < 2 || !(jump > 0 && jump >= m_c.jumpThreshold) ||
+            !(jump <= 2 * valueSpan(m_sample)))
             return false;
         const Spectrum &normalized = m_sample.normalized();
         for (int e = 0; e < m_c.d; ++e) {
@@ -193,6 +208,38 @@ QString componentRunProblem(ComponentKind kind, const ComponentSettings &s) {
         return QString("the number of NMF components must be 1 to %1 (the energies in the range)")
             .arg(inRange);
     return fixedEdgeProblem(*s.stack, s.bin.suggestion);
+}
+
+const QVector<ComponentSpectrum> &resultSpectra(const ComponentResult &r) {
+    switch (r.kind) {
+    case ComponentKind::Clusters:
+        return r.clusterSpectra;
+    case ComponentKind::Nmf:
+        return r.nmfComponents;
+    default:
+        return r.components;
+    }
+}
+
+int firstSpectrumNumber(ComponentKind kind) {
+    return kind == ComponentKind::Clusters ? 0 : 1;
+}
+
+bool writeComponentSpectra(const QString &path, const QVector<double> &energies,
+                           const QVector<ComponentSpectrum> &spectra) {
+    OutputFile f(path);
+    if (!f.open(QIODevice::WriteOnly | QIODevice::Text))
+        return false;
+    QTextStream out(f.device());
+    const auto number = [](double v) { return QString::number(v, 'g', 17); };
+    for (int e = 0; e < energies.size(); ++e) {
+        out << number(energies[e]);
+        for (const ComponentSpectrum &s : spectra)
+            out << ' ' << number(s[e]);
+        out << '\n';
+    }
+    out.flush();
+    return f.commit();
 }
 
 int nmfSubspaceSize(int nmfComponents, int energies) {

@@ -88,6 +88,17 @@ struct ComponentResult {
 // outside the energies.
 QString componentRunProblem(ComponentKind kind, const ComponentSettings &s);
 
+// The spectra a run found, as the panel, the batch and the files number
+// them: the cluster means after a cluster run (J from 0, as cluster-J.dat),
+// else the NMF or principal components (J from 1, as their map files).
+const QVector<ComponentSpectrum> &resultSpectra(const ComponentResult &r);
+int firstSpectrumNumber(ComponentKind kind);
+// "E v1 ... vN" per energy at 17 significant digits, written whole or not
+// at all. One spectrum gives the two-column file the LCF reference rows and
+// lcf-map --ref read.
+bool writeComponentSpectra(const QString &path, const QVector<double> &energies,
+                           const QVector<ComponentSpectrum> &spectra);
+
 // The principal components NMF factorises in: enough beyond K to carry every
 // compound's spectrum, few enough to leave the noise out.
 int nmfSubspaceSize(int nmfComponents, int energies);

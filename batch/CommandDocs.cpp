@@ -211,6 +211,39 @@ const QVector<CommandDoc> &table() {
          "Shows the standard-error map of the selected reference row (R-factor and reduced "
          "chi2: analyzer_select_image 1000 and 1001).",
          C::AtOnce},
+        {COMPONENTS_SET_RANGE, Analysis, "number S, number E",
+         "Components: the energies (eV) from S to E make up each bin's normalised spectrum.",
+         C::AtOnce},
+        {COMPONENTS_SET_COUNT, Analysis, "integer N",
+         "Components: principal components kept (1 to 1000); k-means clusters on their scores.",
+         C::AtOnce},
+        {COMPONENTS_EXEC_PCA, Analysis, "none",
+         "Principal components of the bins' normalised spectra over the selected area (bins "
+         "without an edge are left out, -1): one score map per component, the explained "
+         "variance in the scree plot.",
+         C::RunEnds},
+        {COMPONENTS_EXEC_CLUSTERS, Analysis, "integer K",
+         "K-means with K clusters on the first N principal component scores (k-means++ from "
+         "the panel's seed): the cluster map (0 to K-1, -1 left out) and each cluster's mean "
+         "normalised spectrum.",
+         C::RunEnds},
+        {COMPONENTS_EXEC_NMF, Analysis, "integer K",
+         "Non-negative factorisation of the normalised spectra into K components: their "
+         "spectra and one weight map each.",
+         C::RunEnds},
+        {COMPONENTS_SELECT_MAP, Analysis, "KIND, integer J",
+         "Shows a map of the last components run: KIND pca (score map J from 1), cluster (the "
+         "cluster map; J is ignored) or nmf (weight map J from 1).",
+         C::AtOnce},
+        {COMPONENTS_SAVE_SPECTRUM, Analysis, "integer J, file",
+         "Writes spectrum J of the last components run as \"E value\" lines: cluster J (from "
+         "0) after a cluster run, component J (from 1) after a PCA or NMF run.",
+         C::AtOnce},
+        {COMPONENTS_USE_AS_REFERENCE, Analysis, "integer J, integer ROW",
+         "Writes spectrum J of the last components run as cluster-J.dat (nmf-J.dat, pca-J.dat) "
+         "in the working folder and reads it into LCF reference row ROW (from 0; -1 the first "
+         "row without a file), in use, dE 0, straight background.",
+         C::AtOnce},
 
         {LOAD_SHIFTS, Display, "file",
          "Registration shifts of the I1 images from a shift file (\"index dx dy score\" per "

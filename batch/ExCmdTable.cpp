@@ -144,6 +144,14 @@ const char *const ExtensionNames[ExCmdTable::ExtensionCount] = {
     "save_shifts",
     "clear_shifts",
     "align_series",
+    "components_set_range",
+    "components_set_count",
+    "components_exec_pca",
+    "components_exec_clusters",
+    "components_exec_nmf",
+    "components_select_map",
+    "components_save_spectrum",
+    "components_use_as_reference",
 };
 
 struct Table {

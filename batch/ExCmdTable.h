@@ -146,13 +146,21 @@ enum EX_CMD_ID {
     SAVE_SHIFTS = 205,
     CLEAR_SHIFTS = 206,
     ALIGN_SERIES = 207,
+    COMPONENTS_SET_RANGE = 208,
+    COMPONENTS_SET_COUNT = 209,
+    COMPONENTS_EXEC_PCA = 210,
+    COMPONENTS_EXEC_CLUSTERS = 211,
+    COMPONENTS_EXEC_NMF = 212,
+    COMPONENTS_SELECT_MAP = 213,
+    COMPONENTS_SAVE_SPECTRUM = 214,
+    COMPONENTS_USE_AS_REFERENCE = 215,
 };
 
 class ExCmdTable {
 public:
     static constexpr int Count = 127;
     static constexpr int FirstExtension = 200;
-    static constexpr int ExtensionCount = 8;
+    static constexpr int ExtensionCount = 16;
 
     // Every command identifier: 0..Count-1, then the extensions.
     static QVector<EX_CMD_ID> allIds();

@@ -41,4 +41,8 @@ QString mapCursorReadout(int x, int y, double value, const QString &mapName) {
     return tr("x %1, y %2: %3 in %4").arg(x).arg(y).arg(value, 0, 'g', 4).arg(mapName);
 }
 
+QString clusterReadout(int cluster) {
+    return cluster < 0 ? tr("left out of the clusters (no edge)") : tr("cluster %1").arg(cluster);
+}
+
 } // namespace StatusTexts

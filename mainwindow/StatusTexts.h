@@ -16,5 +16,7 @@ QString imageReadout(int index, int count, double energy, const QString &filePat
 // the map's name: "x 12, y 34: 0.43 in a2d Ratio0".
 QString imageCursorReadout(int x, int y, double counts, double energy);
 QString mapCursorReadout(int x, int y, double value, const QString &mapName);
+// The cluster of the bin under the cursor: "cluster J", or left out (-1).
+QString clusterReadout(int cluster);
 
 } // namespace StatusTexts

@@ -6,6 +6,7 @@
 #include "analysis/Analyzed2DRes.h"
 #include "analysis/LcfEngine.h"
 #include "analysis/MapExport.h"
+#include "analysis/widgets/ComponentsCtrl.h"
 #include "analysis/widgets/ElemCtrl.h"
 #include "analysis/widgets/ElemPanel.h"
 #include "analysis/widgets/LCFReference.h"
@@ -21,6 +22,7 @@
 #include <QBoxLayout>
 #include <QButtonGroup>
 #include <QCheckBox>
+#include <QDir>
 #include <QGridLayout>
 #include <QProgressBar>
 #include <QThread>
@@ -78,6 +80,7 @@ Analyzer::Analyzer(QWidget *parent) : QFrame(parent), ui(new Ui::Analyzer) {
     setupElems();
     setupScales();
     setupMapTools();
+    setupComponents();
     setupFitOptions();
     // Each group's Analyze runs that group's analysis: its mode is chosen
     // first, whatever the mode boxes at the top said.
@@ -134,6 +137,7 @@ void Analyzer::setupModes() {
     m_modes->addButton(ui->SelElemA, ModeElem);
     m_modes->addButton(ui->SelSumUp, ModeSumUp);
     m_modes->addButton(ui->SelProcMaps, ModeProcMaps);
+    m_modes->addButton(ui->SelComponents, ModeComponents);
     m_modes->setExclusive(true);
     connect(m_modes, &QButtonGroup::idToggled, this, [this](int, bool on) {
         if (on)
@@ -230,6 +234,104 @@ void Analyzer::setupMapTools() {
             m_lastMapMode = id;
     });
     m_mapProc->setCaptureSource([this] { return selectedMapIn(m_lastMapMode); });
+}
+
+// The run itself belongs to the main window; the group shows its result.
+void Analyzer::setupComponents() {
+    m_components = new ComponentsCtrl(ui->ComponentsGroup);
+    ui->ComponentsBaseLayout->addWidget(m_components);
+    connect(m_components, &ComponentsCtrl::analyzePressed, this, [this] {
+        selectAnalysisMode(ModeComponents);
+        emit askComponents();
+    });
+    connect(m_components, &ComponentsCtrl::changedSelection, this, [this] {
+        selectAnalysisMode(ModeComponents);
+        emit changedSelection();
+    });
+    connect(m_components, &ComponentsCtrl::showSpectraPressed, this,
+            &Analyzer::showComponentSpectra);
+    connect(m_components, &ComponentsCtrl::useAsReferencePressed, this, [this](int j) {
+        QString why;
+        if (!useComponentAsReference(j, -1, &why))
+            UserMessages::refuse(tr("Use as Reference: %1").arg(why));
+    });
+}
+
+QString Analyzer::componentSpectrumName(int j) const {
+    switch (m_components->result().kind) {
+    case ComponentKind::Clusters:
+        return tr("Cluster %1").arg(j);
+    case ComponentKind::Nmf:
+        return tr("NMF component %1").arg(j);
+    default:
+        return tr("Principal component %1").arg(j);
+    }
+}
+
+// The spectra of the last run go beside the spectrum under the cursor, in
+// the colours of their clusters on the map.
+void Analyzer::showComponentSpectra() {
+    const ComponentResult &r = m_components->result();
+    const QVector<ComponentSpectrum> &spectra = resultSpectra(r);
+    const int first = firstSpectrumNumber(r.kind);
+    m_view->clearOthers();
+    for (int i = 0; i < spectra.size(); ++i) {
+        Spectrum points;
+        for (int e = 0; e < r.energies.size(); ++e)
+            points.addPoint(r.energies[e], spectra[i][e]);
+        XafsSpectrum s(points, componentSpectrumName(first + i), 1, 0, SuggestElm());
+        m_view->addOther(s, QPen(ColorMap::overlayColor(i), 2));
+    }
+    m_view->show();
+    m_view->update();
+}
+
+bool Analyzer::saveComponentSpectrum(int j, const QString &fileName, QString *why) const {
+    const int i = m_components->spectrumIndex(j);
+    if (i < 0) {
+        *why = m_components->hasResult() ? tr("the last run has no spectrum %1").arg(j)
+                                         : tr("no components run has ended yet");
+        return false;
+    }
+    const ComponentResult &r = m_components->result();
+    if (!writeComponentSpectra(fileName, r.energies, {resultSpectra(r)[i]})) {
+        *why = tr("can not write %1").arg(fileName);
+        return false;
+    }
+    return true;
+}
+
+bool Analyzer::useComponentAsReference(int j, int row, QString *why) {
+    const QString prefix = m_components->result().kind == ComponentKind::Clusters ? "cluster"
+                           : m_components->result().kind == ComponentKind::Nmf    ? "nmf"
+                                                                                  : "pca";
+    const QString file = QDir::current().filePath(QString("%1-%2.dat").arg(prefix).arg(j));
+    if (row >= 64) {
+        *why = tr("row %1 is beyond the rows the panel takes (0 to 63)").arg(row);
+        return false;
+    }
+    if (!saveComponentSpectrum(j, file, why))
+        return false;
+    if (row < 0) {
+        row = int(std::find_if(m_refs.begin(), m_refs.end(),
+                               [](const LCFReference *r) { return !r->isLoaded(); }) -
+                  m_refs.begin());
+    }
+    while (row >= m_refs.size())
+        addNewRef();
+    setLCFStd(row, true, 0, file, QStringLiteral("0"));
+    const LCFReference *ref = m_refs.at(row);
+    if (!ref->isLoaded()) {
+        *why = tr("%1 could not be read back").arg(file);
+        return false;
+    }
+    const QString text =
+        tr("%1 is reference row %2 (%3)").arg(componentSpectrumName(j)).arg(row + 1).arg(file);
+    if (ref->problem().isEmpty())
+        UserMessages::info(text);
+    else
+        UserMessages::warn(text + QStringLiteral(": ") + ref->problem());
+    return true;
 }
 
 void Analyzer::setupWorker() {
@@ -384,6 +486,8 @@ Analyzed2DRes *Analyzer::selectedMapIn(int mode) const {
         return m_sumUp;
     case ModeProcMaps:
         return m_mapProc->selectedMap();
+    case ModeComponents:
+        return m_components->selectedMap();
     default:
         return nullptr;
     }
@@ -567,6 +671,10 @@ void Analyzer::analyzeSpectrum(const XafsSpectrum &s, const SuggestElm &sElm) {
     m_sElm = sElm;
     if (ui->SelElemA->isChecked())
         m_elems->analyzeSpectrum(m_analyzed);
+    if (ui->SelComponents->isChecked()) { // beside the components' spectra
+        m_view->setTarget(m_analyzed);
+        m_view->update();
+    }
     if (!ui->SelMLCFA->isChecked())
         return;
     m_pending = true;

@@ -14,6 +14,7 @@
 #include <QVector>
 
 class AnalyzeProc;
+class ComponentsCtrl;
 class ElemPanel;
 class Analyzed2DRes;
 class LCFReference;
@@ -31,7 +32,14 @@ class Analyzer;
 class Analyzer : public QFrame {
     Q_OBJECT
 public:
-    enum Mode { ModeLCF = 0, ModeRA = 1, ModeElem = 2, ModeSumUp = 3, ModeProcMaps = 4 };
+    enum Mode {
+        ModeLCF = 0,
+        ModeRA = 1,
+        ModeElem = 2,
+        ModeSumUp = 3,
+        ModeProcMaps = 4,
+        ModeComponents = 5
+    };
     static constexpr int InitialReferences = 4;
     // Selection ids of the fit-quality maps, far beyond any row's id.
     static constexpr int RFactorSelection = 1000;
@@ -68,6 +76,14 @@ public:
     Analyzed2DRes *sumUpMap() const { return m_sumUp; }
     SumUpCtrl *sumUpCtrl() const { return m_sumUpCtrl; }
     MapProcCtrl *mapProcCtrl() const { return m_mapProc; }
+    ComponentsCtrl *componentsCtrl() const { return m_components; }
+    // Writes spectrum J of the last components run (numbered as the panel
+    // numbers them) as a two-column file in the working folder and reads it
+    // into LCF row `row` (from 0; rows are added up to it), or into the first
+    // row without a file when row < 0. False, with *why, when it cannot.
+    bool useComponentAsReference(int j, int row, QString *why);
+    // Writes spectrum J of the last components run to fileName.
+    bool saveComponentSpectrum(int j, const QString &fileName, QString *why) const;
     // Every map the panel owns (its own and the rows'), by name lookup.
     Analyzed2DRes *mapNamed(const QString &name) const;
 
@@ -105,6 +121,8 @@ signals:
     // The fixed-scale switch or ranges changed: the shown map is redrawn.
     void scalesChanged();
     void askSumUp();
+    // Analyze (or Stop) in the Components group.
+    void askComponents();
     // "E0 from Area": the main window answers with setFixedE0Energy.
     void askFixedE0FromArea();
     // A fit option changed that changes the spectra (fixed edge on/off, E0).
@@ -167,6 +185,9 @@ private:
     void setupScales();
     void setupElems();
     void setupMapTools();
+    void setupComponents();
+    void showComponentSpectra();
+    QString componentSpectrumName(int j) const;
     void setupFitOptions();
     void fitOptionsChanged();
     Analyzed2DRes *selectedMapIn(int mode) const;
@@ -214,6 +235,7 @@ private:
     Analyzed2DRes *m_eShift2 = nullptr;
     SumUpCtrl *m_sumUpCtrl = nullptr;
     MapProcCtrl *m_mapProc = nullptr;
+    ComponentsCtrl *m_components = nullptr;
     int m_lastMapMode = ModeLCF; // the last mode other than map processing
 
     ElemPanel *m_elems = nullptr;

@@ -68,7 +68,20 @@ double ColorBar::fractionOfH(int h) const {
 }
 
 QColor ColorBar::colorOfH(int h) const {
+    if (m_categories > 0) {
+        const int band = std::min(m_categories - 1, int(fractionOfH(h) * m_categories));
+        return ColorMap::overlayColor(band);
+    }
     return m_map.colorOfFraction(fractionOfH(h));
+}
+
+void ColorBar::setCategories(int count) {
+    count = std::max(0, count);
+    if (count == m_categories)
+        return;
+    m_categories = count;
+    paintCBar();
+    update();
 }
 
 // The bar is rendered at the widget's height, one colour per screen row.
@@ -92,6 +105,10 @@ void ColorBar::draw1(QPainter *p) {
     const int W = width();
     const int H = height();
     p->drawImage(QRect(0, 0, W, H), m_bar);
+    if (m_categories > 0) { // categories have no window to drag
+        drawCategoryLabels(p);
+        return;
+    }
     p->setPen(ThresholdColor);
     const int yUpper = int((1 - upper()) * H);
     const int yLower = int((1 - lower()) * H);
@@ -121,6 +138,20 @@ void ColorBar::drawLabels(QPainter *p) {
     }
 }
 
+// Each band carries its category's number, bottom up from 0.
+void ColorBar::drawCategoryLabels(QPainter *p) {
+    const double band = double(height()) / m_categories;
+    DrawText::Style s;
+    s.pointSize = 9;
+    s.color = LabelColor;
+    s.background = LabelBoxColor;
+    s.fitBackground = true;
+    s.align = Qt::AlignCenter;
+    for (int k = 0; k < m_categories; ++k)
+        DrawText::draw(p, QRectF(0, height() - (k + 1) * band, width(), band), QString::number(k),
+                       s);
+}
+
 double ColorBar::mouseFraction() const {
     const int H = std::max(1, height());
     return double(H - mc().y()) / H;
@@ -130,6 +161,10 @@ double ColorBar::mouseFraction() const {
 // was closed completely) the side of the press decides, so the user can always
 // open it again.
 void ColorBar::onMousePressed() {
+    if (m_categories > 0) {
+        m_dragged = None;
+        return;
+    }
     const double b = mouseFraction();
     const double dl = std::fabs(lower() - b);
     const double du = std::fabs(upper() - b);

@@ -28,6 +28,11 @@ public:
     void setFormat(QImage::Format format);
     QImage::Format format() const { return m_map.format(); }
 
+    // A map of categories is on display (clusters 0..count-1): the bar shows
+    // one band per category in its colour, numbered; 0 gives the ramp back.
+    void setCategories(int count);
+    int categories() const { return m_categories; }
+
     // Colour of a data value in the current range and window.
     QColor colorOf(double value) const { return m_map.colorOfValue(value); }
     // Fraction of the range shown at screen row h (0 at the bottom row).
@@ -63,10 +68,12 @@ private:
     void publish();
     double mouseFraction() const;
     void drawLabels(QPainter *p);
+    void drawCategoryLabels(QPainter *p);
 
     ColorMap m_map;
     bool m_shared = false;
     QImage m_bar;
     Threshold m_dragged = None;
     bool m_mouseOver = false;
+    int m_categories = 0;
 };

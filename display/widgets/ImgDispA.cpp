@@ -59,6 +59,9 @@ void ImgDispA::setResultMode(bool flag, Analyzed2DRes *map) {
     m_map = map;
     if (flag && map)
         m_view.setImageSize(map->width(), map->height());
+    // A map of categories (clusters) is read through a bar of its colours.
+    if (m_cBar)
+        m_cBar->setCategories(flag && map ? map->categories() : 0);
     updateTransform();
     update();
 }

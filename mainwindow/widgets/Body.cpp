@@ -4,7 +4,6 @@
 #include "analysis/Analyzed2DRes.h"
 #include "analysis/MapRun.h"
 #include "analysis/widgets/Analyzer.h"
-#include "display/widgets/DialogPopups.h"
 #include "analysis/widgets/XafsFileSelect.h"
 #include "app/AppSettings.h"
 #include "app/DebugLog.h"
@@ -15,6 +14,7 @@
 #include "display/TaggedFileName.h"
 #include "display/widgets/ColorBar.h"
 #include "display/widgets/CrossSView.h"
+#include "display/widgets/DialogPopups.h"
 #include "display/widgets/ImgDispA.h"
 #include "display/widgets/SpectrumView.h"
 #include "imageio/LoadTiff.h"
@@ -80,6 +80,7 @@ Body::Body(QWidget *parent)
     setupMenus();
     setupExport();
     setupSumUp();
+    setupComponents();
     setupImgProc();
     setupAnalyzer2();
     registerCommands();
@@ -630,12 +631,8 @@ void Body::showXafsSpectrum(double x, double y) {
 void Body::showXafsSpectrum() {
     const TiffData *image = currentImage();
     m_xafsView->setMarkerEnergy(image ? image->energy() : -1);
-    const MuTConditions c = muTConditions();
-    BinSpectrumSettings bin;
-    bin.conditions = c;
-    bin.shiftMap = shiftMapView(m_esm, m_esmValid, m_esmOrigin.x(), m_esmOrigin.y());
-    bin.simpleBackground = targetBackgroundSimple() == 1;
-    bin.suggestion = suggestElm();
+    const BinSpectrumSettings bin = binSpectrumSettings();
+    const MuTConditions &c = bin.conditions;
     m_stack.updateDarkAreas(c);
     const double shift =
         buildBinSpectrum(m_stack, m_x, m_y, bin, QStringLiteral("body-show"), m_mut, m_shown);

@@ -27,6 +27,9 @@ class ImgProc;
 class BatchCtrl;
 class BatchDispatcher;
 class CalibCtrl;
+class ComponentRunControl;
+struct BinSpectrumSettings;
+struct ComponentSettings;
 struct CalibRun;
 struct EMPHeader;
 class ErrPoints;
@@ -118,6 +121,10 @@ public:
     DarkCheckRun *darkCheckRun() const { return m_darkRun; }
     // ---- whole-series alignment (BodyAlignment.cpp) ----
     SeriesAlignRun *alignRun() const { return m_alignRun; }
+    // ---- components: PCA, clusters, NMF (BodyComponents.cpp) ----
+    ComponentRunControl *componentRunControl() const { return m_components; }
+    // The settings the cursor spectrum and every run's bin spectra use.
+    BinSpectrumSettings binSpectrumSettings() const;
 
 signals:
     void doCollectQInfo(AnalyzeCond ac);
@@ -286,6 +293,12 @@ private:
     void setupAnalysis();
     void setupExport();
     void registerAnalyzerCommands();
+    void setupComponents();
+    void registerComponentCommands();
+    bool prepareComponentRun(ComponentSettings *s, AnalyzeCond *grid);
+    QString clusterReadout(int mx, int my) const;
+    // Stops a components run and waits for it (before the stack changes).
+    void haltComponents();
     void registerExportCommands();
     void registerShiftCommands();
     // Ends a map run before the measurement it reads changes (waits for it).
@@ -471,6 +484,7 @@ private:
     Analyzer2 *m_analyzer2 = nullptr;
     DarkCheckRun *m_darkRun = nullptr;
     SeriesAlignRun *m_alignRun = nullptr;
+    ComponentRunControl *m_components = nullptr;
     bool m_alignAlsoI0 = false;       // of the run going on
     bool m_alignBatchWaiting = false; // align_series answers when the run ends
     SeriesLoad m_seriesLoads[2];

@@ -18,6 +18,7 @@
 #include "display/widgets/SpectrumView.h"
 #include "imageio/LoadTiff.h"
 #include "imageio/TiffData.h"
+#include "mainwindow/widgets/ComponentRunControl.h"
 #include "measurement/BinSpectrum.h"
 #include "ui_Body.h"
 
@@ -148,6 +149,10 @@ bool Body::analysisRunMayStart(AnalyzeCond &grid) {
         refuseRun(tr("a calibration is running"));
         return false;
     }
+    if (m_components->isRunning()) {
+        refuseRun(tr("a components run is going on"));
+        return false;
+    }
     if (fixedEdgeRefused(QStringLiteral("Analysis not started")))
         return false;
     analyzer()->setRunMessage(QString());
@@ -177,11 +182,7 @@ void Body::setFixedE0FromArea() {
     AnalyzeCond grid;
     if (!analysisGrid(grid))
         return;
-    BinSpectrumSettings bin;
-    bin.conditions = muTConditions();
-    bin.shiftMap = shiftMapView(m_esm, m_esmValid, m_esmOrigin.x(), m_esmOrigin.y());
-    bin.simpleBackground = targetBackgroundSimple() == 1;
-    bin.suggestion = suggestElm();
+    const BinSpectrumSettings bin = binSpectrumSettings();
     m_stack.updateDarkAreas(bin.conditions);
     double e0 = 0;
     const QRect area(grid.x0, grid.y0, grid.x1 - grid.x0, grid.y1 - grid.y0);
@@ -206,6 +207,7 @@ void Body::fitNormalizationChanged() {
 // dropped.
 void Body::haltAnalysisRun() {
     haltCalibration();
+    haltComponents();
     if (!isAnalysisRunning())
         return;
     stop2DAnalysis();

@@ -41,6 +41,7 @@ void Body::registerCommands() {
     registerDisplayCommands();
     registerOtherCommands();
     registerAnalyzerCommands();
+    registerComponentCommands();
     registerElemsCommands();
     registerExportCommands();
     registerShiftCommands();

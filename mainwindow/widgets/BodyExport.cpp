@@ -170,12 +170,9 @@ void Body::saveSpectrumSet(const QString &fname, int kind) {
     AnalyzeCond grid;
     if (!analysisGrid(grid) || fixedEdgeRefused(QStringLiteral("Spectra not saved")))
         return;
-    BinSpectrumSettings s;
-    s.conditions = muTConditions();
-    s.shiftMap = shiftMapView(m_esm, m_esmValid, m_esmOrigin.x(), m_esmOrigin.y());
-    s.simpleBackground = targetBackgroundSimple() == 1;
-    s.suggestion = suggestElm();
-    reportIfNotWritten(writeSpectrumSet(fname, SpectrumSetKind(kind), grid, m_stack, s), fname);
+    reportIfNotWritten(
+        writeSpectrumSet(fname, SpectrumSetKind(kind), grid, m_stack, binSpectrumSettings()),
+        fname);
 }
 
 // Saves are atomic (OutputFile): a failed one leaves the old file. The batch

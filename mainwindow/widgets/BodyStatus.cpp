@@ -6,6 +6,7 @@
 #include "analysis/Analyzed2DRes.h"
 #include "analysis/MapExport.h"
 #include "analysis/widgets/Analyzer.h"
+#include "analysis/widgets/ComponentsCtrl.h"
 #include "imageio/LoadTiff.h"
 #include "imageio/TiffData.h"
 #include "mainwindow/StatusTexts.h"
@@ -67,7 +68,8 @@ void Body::updateCursorReadout(int mx, int my) {
         const double v = map->showProcessed() ? map->processedAt(mx, my) : map->valueAt(mx, my);
         const QString title =
             ui->ShowShiftMap->isChecked() ? plainMapTitle(map->name()) : analyzer()->mapTitle(map);
-        m_cursorStatus->setText(StatusTexts::mapCursorReadout(mx, my, v, title));
+        m_cursorStatus->setText(StatusTexts::mapCursorReadout(mx, my, v, title) +
+                                clusterReadout(mx, my));
         return;
     }
     const TiffData *image = currentImage();
@@ -76,5 +78,15 @@ void Body::updateCursorReadout(int mx, int my) {
         return;
     }
     m_cursorStatus->setText(
-        StatusTexts::imageCursorReadout(mx, my, image->value(mx, my), image->energy()));
+        StatusTexts::imageCursorReadout(mx, my, image->value(mx, my), image->energy()) +
+        clusterReadout(mx, my));
+}
+
+// After a cluster run, every read-out names the cluster of the bin under
+// the cursor, whatever the display shows.
+QString Body::clusterReadout(int mx, int my) const {
+    const int cluster = analyzer()->componentsCtrl()->clusterAt(mx, my);
+    if (cluster < -1)
+        return QString();
+    return QStringLiteral("; ") + StatusTexts::clusterReadout(cluster);
 }

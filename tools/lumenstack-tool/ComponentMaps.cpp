@@ -144,23 +144,6 @@ QString number(double v) {
     return QString::number(v, 'g', 17);
 }
 
-// "E v1 ... vN" per energy.
-bool writeSpectra(const QString &path, const QVector<double> &energies,
-                  const QVector<ComponentSpectrum> &spectra) {
-    OutputFile f(path);
-    if (!f.open(QIODevice::WriteOnly | QIODevice::Text))
-        return false;
-    QTextStream out(f.device());
-    for (int e = 0; e < energies.size(); ++e) {
-        out << number(energies[e]);
-        for (const ComponentSpectrum &s : spectra)
-            out << ' ' << number(s[e]);
-        out << '\n';
-    }
-    out.flush();
-    return f.commit();
-}
-
 bool writeLines(const QString &path, const QStringList &lines) {
     OutputFile f(path);
     if (!f.open(QIODevice::WriteOnly | QIODevice::Text))
@@ -211,7 +194,7 @@ void writePca(const ComponentResult &r, OutputFolder &out) {
                         .arg(number(r.explainedRatios[k]));
     out.note("pca-variance.txt", writeLines(out.path("pca-variance.txt"), variance));
     out.note("pca-components.dat",
-             writeSpectra(out.path("pca-components.dat"), r.energies, r.components));
+             writeComponentSpectra(out.path("pca-components.dat"), r.energies, r.components));
     for (size_t k = 0; k < r.scoreMaps.size(); ++k) {
         const QString name = QString("pca-%1-score.txt").arg(k + 1);
         out.note(name, writeMap(*r.scoreMaps[k], out.path(name)));
@@ -223,7 +206,7 @@ void writeClusters(const ComponentResult &r, OutputFolder &out) {
     QStringList sizes;
     for (int j = 0; j < r.clusterSpectra.size(); ++j) {
         const QString name = QString("cluster-%1.dat").arg(j);
-        out.note(name, writeSpectra(out.path(name), r.energies, {r.clusterSpectra[j]}));
+        out.note(name, writeComponentSpectra(out.path(name), r.energies, {r.clusterSpectra[j]}));
         sizes << QString("%1 %2").arg(j).arg(r.clusterSizes[j]);
     }
     out.note("cluster-sizes.txt", writeLines(out.path("cluster-sizes.txt"), sizes));
@@ -231,7 +214,7 @@ void writeClusters(const ComponentResult &r, OutputFolder &out) {
 
 void writeNmf(const ComponentResult &r, OutputFolder &out) {
     out.note("nmf-components.dat",
-             writeSpectra(out.path("nmf-components.dat"), r.energies, r.nmfComponents));
+             writeComponentSpectra(out.path("nmf-components.dat"), r.energies, r.nmfComponents));
     for (size_t k = 0; k < r.weightMaps.size(); ++k) {
         const QString name = QString("nmf-%1-weight.txt").arg(k + 1);
         out.note(name, writeMap(*r.weightMaps[k], out.path(name)));

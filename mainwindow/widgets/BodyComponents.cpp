@@ -1,0 +1,68 @@
+// The main window's part in the Components group: what a run reads (the
+// stack, the spectrum settings of the cursor spectrum, the grid of the
+// selected area) and where its maps show. The run and its batch commands
+// belong to ComponentRunControl.
+#include "mainwindow/widgets/Body.h"
+
+#include "analysis/widgets/Analyzer.h"
+#include "batch/widgets/BatchCtrl.h"
+#include "imageio/LoadTiff.h"
+#include "mainwindow/widgets/ComponentRunControl.h"
+#include "ui_Body.h"
+
+void Body::setupComponents() {
+    m_components = new ComponentRunControl(
+        analyzer(),
+        [this](ComponentSettings *s, AnalyzeCond *grid) { return prepareComponentRun(s, grid); },
+        [this] {
+            ui->ShowResAnalysis->setChecked(true);
+            setupResAnalysisImage();
+        },
+        this);
+    connect(m_batchCtrl, &BatchCtrl::batchStop, m_components, &ComponentRunControl::stop);
+}
+
+void Body::registerComponentCommands() {
+    m_components->registerCommands(
+        [this](EX_CMD_ID id, CommandHandler h) { registerCommand(id, std::move(h)); },
+        [this](EX_CMD_ID id) { emit finishBatchExec(id); });
+}
+
+// Like a map run, a components run may not start while files arrive or
+// another run reads the stack.
+bool Body::prepareComponentRun(ComponentSettings *s, AnalyzeCond *grid) {
+    if (m_stack.i1().isEmpty()) {
+        refuseRun(tr("no I1 images are loaded"));
+        return false;
+    }
+    if (m_i1Loader->isBusy() || m_i0Loader->isBusy()) {
+        refuseRun(tr("files are still loading"));
+        return false;
+    }
+    if (isAnalysisRunning() || isCalibrating()) {
+        refuseRun(tr("a map run or a calibration is going on"));
+        return false;
+    }
+    if (fixedEdgeRefused(QStringLiteral("Components not started")) || !analysisGrid(*grid))
+        return false;
+    s->stack = &m_stack;
+    s->bin = binSpectrumSettings();
+    m_stack.updateDarkAreas(s->bin.conditions);
+    return true;
+}
+
+// The settings the cursor spectrum is built with; every run builds its bins'
+// spectra the same way.
+BinSpectrumSettings Body::binSpectrumSettings() const {
+    BinSpectrumSettings bin;
+    bin.conditions = muTConditions();
+    bin.shiftMap = shiftMapView(m_esm, m_esmValid, m_esmOrigin.x(), m_esmOrigin.y());
+    bin.simpleBackground = targetBackgroundSimple() == 1;
+    bin.suggestion = suggestElm();
+    return bin;
+}
+
+void Body::haltComponents() {
+    if (m_components)
+        m_components->halt();
+}
