@@ -118,4 +118,46 @@ QVector<int> suspects(const QVector<Registration::ShiftEntry> &shifts, double mi
     return marked;
 }
 
+namespace {
+
+void binaryOf(const TiffData &image, double fraction, EdgeImage &edge, BinaryImage &bin) {
+    Registration::edgeDetect(image, edge);
+    Registration::binarize(edge, edge.min + (edge.max - edge.min) * fraction, bin);
+}
+
+// Images in the order they are aligned: K, then outward on each side, each
+// after the neighbour it starts from.
+QVector<int> walkFrom(int k, int n) {
+    QVector<int> order{k};
+    for (int i = k + 1; i < n; ++i)
+        order << i;
+    for (int i = k - 1; i >= 0; --i)
+        order << i;
+    return order;
+}
+
+} // namespace
+
+QVector<Registration::ShiftEntry> alignByEdges(const QVector<const TiffData *> &images,
+                                               int reference, double threshold, int maxShift) {
+    const int n = images.size(), k = reference;
+    QVector<Registration::ShiftEntry> shifts(n);
+    EdgeImage edge;
+    BinaryImage ref, bin;
+    binaryOf(*images[k], threshold, edge, ref);
+    for (const int i : walkFrom(k, n)) {
+        Registration::ShiftEntry &e = shifts[i];
+        e.index = i;
+        const int from = i > k ? i - 1 : i < k ? i + 1 : i;
+        binaryOf(*images[i], threshold, edge, bin);
+        const int sx = int(shifts[from].dx), sy = int(shifts[from].dy);
+        const ClimbResult r = Registration::hillClimb(
+            bin, ref, sx, sy, Registration::score(bin, ref, sx, sy), maxShift);
+        e.dx = r.sx;
+        e.dy = r.sy;
+        e.score = r.score;
+    }
+    return shifts;
+}
+
 } // namespace SeriesAlignment

@@ -65,6 +65,15 @@ bool align(const QVector<const TiffData *> &images, const SeriesAlignOptions &op
            QVector<Registration::ShiftEntry> &out, QString *why,
            const std::atomic<bool> *stop = nullptr);
 
+// The image processor's edge method over the series: each image's edges
+// above `threshold` (0..1) of its edge range as a binary image, matched to
+// the reference's by the edge score's hill climb (whole pixels, within
+// +-maxShift). The climb of an image starts from the shift found for its
+// neighbour nearer the reference, as when stepping through the series in
+// the window. The series must pass check(images, reference).
+QVector<Registration::ShiftEntry> alignByEdges(const QVector<const TiffData *> &images,
+                                               int reference, double threshold, int maxShift);
+
 // The images whose shift is not to be trusted: a score below minScore, or a
 // shift more than maxJump pixels (in x or y) from the median of its four
 // nearest neighbours -- a drift moves the sample smoothly, a false peak lands

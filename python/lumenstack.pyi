@@ -171,3 +171,27 @@ def shift_map(
     progress: Progress = None,
 ) -> ShiftMaps:
     """Energy-shift map of every bin against a standard, as lumenstack-tool shift-map computes it."""
+
+class Shifts(TypedDict):
+    dx: FloatArray  # one entry per I1 image
+    dy: FloatArray
+    score: FloatArray
+    reference: int
+    suspect: list[int]
+
+def align(
+    stack: Stack,
+    method: Literal["phase", "edge"] = "phase",
+    reference: Union[int, Literal["auto"], Tuple[int, int]] = 0,
+    chain: bool = False,
+    gradient: bool = False,
+    upsample: int = 1,
+    max_shift: int = 50,
+    threshold: float = 0.3,
+    min_score: float = 0.02,
+    max_jump: float = 3,
+    threads: int = 0,
+    out: Optional[Path] = None,
+    progress: Progress = None,
+) -> Shifts:
+    """Registration shifts of every I1 image, as lumenstack-tool align finds them."""

@@ -8,3 +8,4 @@ void bindStack(py::module_ &m);
 void bindSpectrum(py::module_ &m);
 void bindMaps(py::module_ &m);
 void bindElemShift(py::module_ &m);
+void bindAlign(py::module_ &m);

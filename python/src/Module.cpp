@@ -23,4 +23,5 @@ PYBIND11_MODULE(lumenstack, m) {
     bindSpectrum(m);
     bindMaps(m);
     bindElemShift(m);
+    bindAlign(m);
 }

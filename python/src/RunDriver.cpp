@@ -1,43 +1,16 @@
 #include "RunDriver.h"
 
 #include <chrono>
-#include <condition_variable>
-#include <mutex>
 #include <new>
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
-constexpr auto ProgressInterval = std::chrono::milliseconds(100);
-
-// The end of a background run, told by MapRun::finished from its thread.
-struct RunEnd {
-    std::mutex m;
-    std::condition_variable cv;
-    bool ended = false;
-
-    void note() {
-        {
-            std::lock_guard<std::mutex> lock(m);
-            ended = true;
-        }
-        cv.notify_all();
-    }
-    // Waits at most one progress interval; true once the run has ended.
-    bool waitBriefly() {
-        std::unique_lock<std::mutex> lock(m);
-        return cv.wait_for(lock, ProgressInterval, [this] { return ended; });
-    }
-};
-
-double fractionDone(const MapRun &run) {
-    const int rows = run.rowCount();
-    return rows > 0 ? double(run.rowsDone()) / rows : 1.0;
-}
+constexpr int ProgressIntervalMs = 100;
 
 // Stops the run and waits for its threads, then lets the Python error (set
 // by the signal check or the callback) go up.
-[[noreturn]] void abandon(MapRun &run, py::error_already_set &&error) {
+[[noreturn]] void abandon(const StartedRun &run, py::error_already_set &&error) {
     {
         py::gil_scoped_release nogil;
         run.stop();
@@ -46,7 +19,7 @@ double fractionDone(const MapRun &run) {
     throw std::move(error);
 }
 
-void report(MapRun &run, const py::object &progress, double fraction) {
+void report(const StartedRun &run, const py::object &progress, double fraction) {
     if (progress.is_none())
         return;
     try {
@@ -57,6 +30,43 @@ void report(MapRun &run, const py::object &progress, double fraction) {
 }
 
 } // namespace
+
+bool RunEnd::waitFor(int ms) {
+    std::unique_lock<std::mutex> lock(m_mutex);
+    return m_cv.wait_for(lock, std::chrono::milliseconds(ms), [this] { return m_ended; });
+}
+
+void RunEnd::note() {
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_ended = true;
+    }
+    m_cv.notify_all();
+}
+
+void waitForRun(const StartedRun &run, const py::object &progress) {
+    auto lastReport = Clock::now();
+    for (;;) {
+        bool ended = false;
+        {
+            py::gil_scoped_release nogil;
+            ended = run.end.waitFor(ProgressIntervalMs);
+        }
+        if (ended)
+            break;
+        if (PyErr_CheckSignals() != 0)
+            abandon(run, py::error_already_set());
+        if (Clock::now() - lastReport >= std::chrono::milliseconds(ProgressIntervalMs)) {
+            report(run, progress, run.fraction());
+            lastReport = Clock::now();
+        }
+    }
+    {
+        py::gil_scoped_release nogil;
+        run.wait();
+    }
+    report(run, progress, 1.0);
+}
 
 RunMaps::RunMaps(int count, const AnalyzeCond &grid) {
     for (int k = 0; k < count; ++k) {
@@ -78,36 +88,18 @@ void RunMaps::appendBins(int k, std::vector<double> &out) const {
 void driveRun(const AnalyzeCond &grid, RunMaps &maps, const MapRun::TaskFactory &factory,
               int threads, const py::object &progress) {
     MapRun run;
-    RunEnd end;
-    QObject::connect(
-        &run, &MapRun::finished, &run, [&end](bool) { end.note(); }, Qt::DirectConnection);
+    RunEnd end(run);
     {
         py::gil_scoped_release nogil;
         run.start(grid, maps.list, factory, threads);
     }
-    auto lastReport = Clock::now();
-    for (;;) {
-        bool ended = false;
-        {
-            py::gil_scoped_release nogil;
-            ended = end.waitBriefly();
-        }
-        if (ended)
-            break;
-        if (PyErr_CheckSignals() != 0)
-            abandon(run, py::error_already_set());
-        if (Clock::now() - lastReport >= ProgressInterval) {
-            report(run, progress, fractionDone(run));
-            lastReport = Clock::now();
-        }
-    }
-    {
-        py::gil_scoped_release nogil;
-        run.wait();
-    }
+    const auto fraction = [&run] {
+        const int rows = run.rowCount();
+        return rows > 0 ? double(run.rowsDone()) / rows : 1.0;
+    };
+    waitForRun({end, [&run] { run.stop(); }, [&run] { run.wait(); }, fraction}, progress);
     if (run.ranOutOfMemory())
         throw std::bad_alloc();
-    report(run, progress, 1.0);
 }
 
 py::array_t<double> binArray(const RunMaps &maps, const AnalyzeCond &grid, int first, int count,

@@ -80,6 +80,19 @@ def test_maps_equal_the_cli(demo, stack, tmp_path, command, cli_args, function, 
     assert compared >= min(3, len(files))
 
 
+@pytest.mark.parametrize("cli_args,kwargs", [(["--upsample", "20", "--reference", "auto"],
+                                               dict(upsample=20, reference="auto")),
+                                              (["--method", "edge"], dict(method="edge"))])
+def test_align_equals_the_cli(demo, tmp_path, cli_args, kwargs):
+    run_tool("align", "--i1", demo / "drift/i1", *cli_args, "--out", tmp_path / "cli.txt")
+    drifting = lumenstack.open_stack(i1=demo / "drift/i1")
+    shifts = lumenstack.align(drifting, out=tmp_path / "module.txt", **kwargs)
+    cli = np.loadtxt(tmp_path / "cli.txt")
+    np.testing.assert_array_equal(shifts["dx"], cli[:, 1])
+    np.testing.assert_array_equal(shifts["dy"], cli[:, 2])
+    assert (tmp_path / "module.txt").read_bytes() == (tmp_path / "cli.txt").read_bytes()
+
+
 def test_hdf5_stack_gives_the_tiff_maps(demo, stack, refs):
     h5 = lumenstack.open_stack(h5=demo / "demo.h5", layout=demo / "demo-layout.ini")
     assert h5.shape == stack.shape

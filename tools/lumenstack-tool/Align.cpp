@@ -159,44 +159,6 @@ QString parse(const QStringList &args, AlignArgs *a) {
     return checkStackOptions(a->stack);
 }
 
-void binaryOf(const TiffData &image, double fraction, EdgeImage &edge, BinaryImage &bin) {
-    Registration::edgeDetect(image, edge);
-    Registration::binarize(edge, edge.min + (edge.max - edge.min) * fraction, bin);
-}
-
-// Images in the order they are aligned: K, then outward on each side, each
-// after the neighbour it starts from.
-QVector<int> walkFrom(int k, int n) {
-    QVector<int> order{k};
-    for (int i = k + 1; i < n; ++i)
-        order << i;
-    for (int i = k - 1; i >= 0; --i)
-        order << i;
-    return order;
-}
-
-QVector<Registration::ShiftEntry> alignByEdges(const QVector<const TiffData *> &images,
-                                               const AlignArgs &a) {
-    const int n = images.size(), k = a.series.reference;
-    QVector<Registration::ShiftEntry> shifts(n);
-    EdgeImage edge;
-    BinaryImage ref, bin;
-    binaryOf(*images[k], a.threshold, edge, ref);
-    for (const int i : walkFrom(k, n)) {
-        Registration::ShiftEntry &e = shifts[i];
-        e.index = i;
-        const int from = i > k ? i - 1 : i < k ? i + 1 : i;
-        binaryOf(*images[i], a.threshold, edge, bin);
-        const int sx = int(shifts[from].dx), sy = int(shifts[from].dy);
-        const ClimbResult r = Registration::hillClimb(
-            bin, ref, sx, sy, Registration::score(bin, ref, sx, sy), a.series.phase.maxShift);
-        e.dx = r.sx;
-        e.dy = r.sy;
-        e.score = r.score;
-    }
-    return shifts;
-}
-
 QString summary(const AlignArgs &a, const QVector<Registration::ShiftEntry> &shifts,
                 const QVector<int> &suspect, double seconds) {
     double largest = 0;
@@ -252,7 +214,8 @@ int runAlign(const QStringList &args) {
     QVector<Registration::ShiftEntry> shifts;
     problem = SeriesAlignment::check(images, a.series);
     if (problem.isEmpty() && a.edge)
-        shifts = alignByEdges(images, a);
+        shifts = SeriesAlignment::alignByEdges(images, a.series.reference, a.threshold,
+                                               a.series.phase.maxShift);
     else if (problem.isEmpty())
         SeriesAlignment::align(images, a.series, shifts, &problem);
     if (!problem.isEmpty()) {
