@@ -87,5 +87,19 @@ save_data maps/fraction-A-fit-options.txt
 analyzer_select_sigma_image
 save_image maps/sigma-A.png
 save_data maps/sigma-A.txt
+# ---- Components: what the sample holds, found without references ----
+# The same 5 x 5 bins clustered into 3 groups on their first 3 principal
+# component scores, in the Components group of the analysis panel. The
+# cluster map shows in category colours; cluster 0's mean normalised
+# spectrum is saved and becomes LCF reference row 2 (the third row).
+analyzer_set_fixed_E0 0
+components_set_count 3
+components_exec_clusters 3
+:echo "clusters done"
+components_select_map cluster 0
+select_disp_image 3
+save_image pictures/clusters-window.png
+components_save_spectrum 0 spectra/cluster-0.dat
+components_use_as_reference 0 2
 :echo "demo done: spectra in spectra/, pictures in pictures/, LCF and shift maps in maps/"
 quit
