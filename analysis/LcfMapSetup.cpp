@@ -12,22 +12,6 @@ LcfSetupFailure failure(LcfSetupFailure::Kind kind, const QString &file, const Q
     return f;
 }
 
-// The fixed edge into the suggestion: the given energy, or with fixedE0Auto
-// the midpoint energy of the summed spectrum of the analysed area. A message
-// when it is refused.
-QString fixEdge(const LcfMapRequest &r, LoadedStack &s, SuggestElm &suggestion) {
-    double e0 = r.e0;
-    if (r.fixedE0Auto) {
-        const AnalyzeCond &g = s.grid;
-        const QRect area(g.x0, g.y0, g.x1 - g.x0, g.y1 - g.y0);
-        if (!areaEdgeEnergy(s.stack, s.bin, area, &e0))
-            return QStringLiteral("--fixed-e0 auto: the summed spectrum of the area shows no edge");
-    }
-    suggestion.fixedEdge = true;
-    suggestion.fixedEdgeEnergy = e0;
-    return fixedEdgeProblem(s.stack, suggestion);
-}
-
 LcfSetupFailure loadReferences(const LcfMapRequest &r, const MeasurementStack &stack,
                                LcfMapSetup &setup) {
     const SuggestElm &suggestion = setup.settings.suggestion;
@@ -53,6 +37,18 @@ LcfSetupFailure loadReferences(const LcfMapRequest &r, const MeasurementStack &s
 
 } // namespace
 
+QString fixSuggestionEdge(const LoadedStack &s, bool fromArea, double e0, SuggestElm &suggestion) {
+    if (fromArea) {
+        const AnalyzeCond &g = s.grid;
+        const QRect area(g.x0, g.y0, g.x1 - g.x0, g.y1 - g.y0);
+        if (!areaEdgeEnergy(s.stack, s.bin, area, &e0))
+            return QStringLiteral("--fixed-e0 auto: the summed spectrum of the area shows no edge");
+    }
+    suggestion.fixedEdge = true;
+    suggestion.fixedEdgeEnergy = e0;
+    return fixedEdgeProblem(s.stack, suggestion);
+}
+
 LcfSetupFailure setUpLcfMap(LoadedStack &s, const LcfMapRequest &request, LcfMapSetup &setup) {
     s.stack.updateDarkAreas(s.bin.conditions);
     LcfRunSettings &settings = setup.settings;
@@ -66,7 +62,8 @@ LcfSetupFailure setUpLcfMap(LoadedStack &s, const LcfMapRequest &request, LcfMap
     settings.eE0 = request.eE0;
     settings.options = request.options;
     if (request.fixedE0) {
-        const QString problem = fixEdge(request, s, settings.suggestion);
+        const QString problem =
+            fixSuggestionEdge(s, request.fixedE0Auto, request.e0, settings.suggestion);
         if (!problem.isEmpty())
             return failure(LcfSetupFailure::BadRequest, QString(), problem);
     }

@@ -44,6 +44,11 @@ struct LcfSetupFailure {
     bool needsColumn = false;
 };
 
+// A fixed edge into the suggestion: e0, or with fromArea the midpoint energy
+// of the summed spectrum of s's analysed area. "" when set, else why not
+// (also an edge outside the stack's energies). Dark areas must be up to date.
+QString fixSuggestionEdge(const LoadedStack &s, bool fromArea, double e0, SuggestElm &suggestion);
+
 // Fills setup for a run over s (its grid, conditions, shift map and
 // suggestion). The stack's dark areas are brought up to date. Rows: at least
 // four, the references in use first.

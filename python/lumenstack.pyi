@@ -195,3 +195,67 @@ def align(
     progress: Progress = None,
 ) -> Shifts:
     """Registration shifts of every I1 image, as lumenstack-tool align finds them."""
+
+class _ComponentMaps(TypedDict):
+    x: FloatArray
+    y: FloatArray
+    energies: FloatArray
+    mean: FloatArray
+    bins_used: int
+    bins_left_out: int
+    jump_threshold: float
+
+class PcaMaps(_ComponentMaps):
+    eigenvalues: FloatArray
+    explained: FloatArray
+    components: FloatArray  # (components, energies)
+    scores: FloatArray  # (components, bin rows, bin columns)
+
+class ClusterMaps(_ComponentMaps):
+    cluster: FloatArray  # (bin rows, bin columns): 0..clusters-1, -1 left out
+    spectra: FloatArray  # (clusters, energies)
+    sizes: list[int]
+
+class NmfMaps(_ComponentMaps):
+    components: FloatArray  # (components, energies)
+    weights: FloatArray  # (components, bin rows, bin columns)
+    offset: float
+
+def pca_map(
+    stack: Stack,
+    bin: Tuple[int, int] = (0, 0),
+    area: Optional[Tuple[float, float, float, float]] = None,
+    range: Optional[Tuple[float, float]] = None,
+    components: int = 5,
+    min_jump: float = 0.1,
+    threads: int = 0,
+    progress: Progress = None,
+) -> PcaMaps:
+    """Principal components of the bins' normalised spectra, as lumenstack-tool pca-map finds them."""
+
+def cluster_map(
+    stack: Stack,
+    clusters: int,
+    bin: Tuple[int, int] = (0, 0),
+    area: Optional[Tuple[float, float, float, float]] = None,
+    range: Optional[Tuple[float, float]] = None,
+    components: int = 5,
+    seed: int = 1,
+    min_jump: float = 0.1,
+    threads: int = 0,
+    progress: Progress = None,
+) -> ClusterMaps:
+    """k-means clusters of the bins' normalised spectra, as lumenstack-tool cluster-map finds them."""
+
+def nmf_map(
+    stack: Stack,
+    components: int,
+    bin: Tuple[int, int] = (0, 0),
+    area: Optional[Tuple[float, float, float, float]] = None,
+    range: Optional[Tuple[float, float]] = None,
+    seed: int = 1,
+    min_jump: float = 0.1,
+    threads: int = 0,
+    progress: Progress = None,
+) -> NmfMaps:
+    """Non-negative factorisation of the bins' normalised spectra, as lumenstack-tool nmf-map finds it."""

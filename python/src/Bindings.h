@@ -9,3 +9,4 @@ void bindSpectrum(py::module_ &m);
 void bindMaps(py::module_ &m);
 void bindElemShift(py::module_ &m);
 void bindAlign(py::module_ &m);
+void bindComponents(py::module_ &m);

@@ -24,4 +24,5 @@ PYBIND11_MODULE(lumenstack, m) {
     bindMaps(m);
     bindElemShift(m);
     bindAlign(m);
+    bindComponents(m);
 }
