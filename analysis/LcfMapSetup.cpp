@@ -52,11 +52,7 @@ QString fixSuggestionEdge(const LoadedStack &s, bool fromArea, double e0, Sugges
 LcfSetupFailure setUpLcfMap(LoadedStack &s, const LcfMapRequest &request, LcfMapSetup &setup) {
     s.stack.updateDarkAreas(s.bin.conditions);
     LcfRunSettings &settings = setup.settings;
-    settings.stack = &s.stack;
-    settings.conditions = s.bin.conditions;
-    settings.shiftMap = s.bin.shiftMap;
-    settings.simpleBackground = s.bin.simpleBackground;
-    settings.suggestion = s.bin.suggestion;
+    takeBinSettings(s, settings);
     settings.kind = request.kind;
     settings.sE0 = request.sE0;
     settings.eE0 = request.eE0;

@@ -44,6 +44,17 @@ struct LcfSetupFailure {
     bool needsColumn = false;
 };
 
+// The bin spectra of a map run over s, as the run's settings (LcfRunSettings,
+// RaRunSettings) hold them: the stack, the conditions, the shift map, the
+// background form and the suggestion.
+template <typename RunSettings> void takeBinSettings(const LoadedStack &s, RunSettings &out) {
+    out.stack = &s.stack;
+    out.conditions = s.bin.conditions;
+    out.shiftMap = s.bin.shiftMap;
+    out.simpleBackground = s.bin.simpleBackground;
+    out.suggestion = s.bin.suggestion;
+}
+
 // A fixed edge into the suggestion: e0, or with fromArea the midpoint energy
 // of the summed spectrum of s's analysed area. "" when set, else why not
 // (also an edge outside the stack's energies). Dark areas must be up to date.

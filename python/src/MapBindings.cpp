@@ -116,11 +116,7 @@ py::dict raMap(PyStack &s, const py::object &bin, const py::object &area, double
     const LoadedStack &l = *s.loaded;
     RaRunSettings settings;
     settings.logRows = false;
-    settings.stack = &l.stack;
-    settings.conditions = l.bin.conditions;
-    settings.shiftMap = l.bin.shiftMap;
-    settings.simpleBackground = l.bin.simpleBackground;
-    settings.suggestion = l.bin.suggestion;
+    takeBinSettings(l, settings);
     settings.energy = energy;
     settings.factor = factor;
     RunMaps maps(RaMapCount + 1, l.grid);
