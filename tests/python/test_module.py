@@ -237,3 +237,13 @@ def test_example_script_saves_its_figure(demo, tmp_path):
     subprocess.run([sys.executable, SOURCE / "examples/python/lcf_demo.py", demo, figure],
                    check=True, capture_output=True, env=dict(os.environ, MPLBACKEND="Agg"))
     assert figure.stat().st_size > 10000
+
+
+def test_every_function_has_a_docstring_and_a_stub():
+    stub = (SOURCE / "python/lumenstack.pyi").read_text()
+    public = [n for n in dir(lumenstack) if not n.startswith("_") and callable(getattr(lumenstack, n))]
+    for name in public:
+        assert getattr(lumenstack, name).__doc__.strip(), name
+        assert f"def {name}(" in stub or f"class {name}" in stub, name
+    for name in ("shape", "energies", "i1", "i0", "mu_t"):
+        assert getattr(lumenstack.Stack, name).__doc__, name
