@@ -58,6 +58,16 @@ chmod 755 "$tmp"
 pids=()
 cleanup() {
     local status=$? pid
+    set +e
+    # Jobs still queued on this cluster (after a failure) end first: their
+    # steps outlive slurmd and ignore SIGTERM.
+    if [[ -S ${socket:-} && -n $(timeout 10 squeue -h 2>/dev/null) ]]; then
+        timeout 10 scancel --user=root &>/dev/null
+        for _ in $(seq 30); do
+            [[ -z $(timeout 10 squeue -h 2>/dev/null) ]] && break
+            sleep 0.5
+        done
+    fi
     # Daemons in reverse order of their start: slurmd, slurmctld, munged.
     for ((i = ${#pids[@]} - 1; i >= 0; i--)); do
         pid=${pids[i]}
@@ -69,12 +79,12 @@ cleanup() {
     # Job steps (slurmstepd and what they run) are not slurmd's children:
     # they are ours when they hold a file of $tmp open or run in it.
     local left=() tries
-    for ((tries = 0; tries < 100; tries++)); do
+    for ((tries = 0; tries < 40; tries++)); do
         mapfile -t left < <(leftovers)
         ((${#left[@]} > 0)) || break
-        ((tries == 50)) && kill -TERM "${left[@]}" 2>/dev/null
-        ((tries == 90)) && kill -KILL "${left[@]}" 2>/dev/null
-        sleep 0.1
+        ((tries == 8)) && kill -TERM "${left[@]}" 2>/dev/null
+        ((tries == 16)) && kill -KILL "${left[@]}" 2>/dev/null
+        sleep 0.25
     done
     ((${#left[@]} == 0)) || echo "slurm-check: processes ${left[*]} still use $tmp" >&2
     if ((status != 0)); then
@@ -86,11 +96,8 @@ cleanup() {
     exit "$status"
 }
 leftovers() {
-    local p
-    for p in /proc/[0-9]*; do
-        [[ ${p#/proc/} == "$$" || ${p#/proc/} == "$BASHPID" ]] && continue
-        if ls -l "$p/cwd" "$p/fd" 2>/dev/null | grep -q -F "$tmp"; then echo "${p#/proc/}"; fi
-    done
+    find /proc/[0-9]*/cwd /proc/[0-9]*/fd -maxdepth 1 \( -lname "$tmp" -o -lname "$tmp/*" \) 2>/dev/null |
+        cut -d/ -f3 | sort -u | grep -v -x -e "$$" -e "$BASHPID" || true
 }
 trap cleanup EXIT
 trap 'exit 130' INT TERM
@@ -187,8 +194,9 @@ options=(--bin 2 2 --ref "$data/ref_A.dat" --ref "$data/ref_B.dat")
 "$tool" lcf-map "${stack[@]}" "${options[@]}" --threads 1 --out "$tmp/single" >/dev/null 2>&1 ||
     fail "the single lcf-map run failed"
 
-# The tool as the tiles call it; makes the tile whose area is in
-# $tmp/fail-area read an empty I1 folder while that file exists.
+# The tool as the tiles call it. While $tmp/fail-area holds a tile's area,
+# that tile reads an empty I1 folder; while $tmp/slow-area does, that tile
+# waits first (to be cancelled).
 cat >"$tmp/tool" <<EOF
 #!/usr/bin/env bash
 args=("\$@")
@@ -196,6 +204,9 @@ if [[ -f $tmp/fail-area && " \$* " == *" --area \$(cat $tmp/fail-area) "* ]]; th
     for ((i = 0; i < \${#args[@]}; i++)); do
         [[ \${args[i]} == --i1 ]] && args[i + 1]=$tmp/empty
     done
+fi
+if [[ -f $tmp/slow-area && " \$* " == *" --area \$(cat $tmp/slow-area) "* ]]; then
+    sleep 120
 fi
 exec "$tool" "\${args[@]}"
 EOF
@@ -275,39 +286,63 @@ grep -q '^4 of 4 tiles done$' "$tmp/status.out" || fail "status: $(cat "$tmp/sta
 say "4 tiles + merge in $(awk -v a="$t0" -v b="$t1" 'BEGIN { printf "%.1f", b - a }') s:" \
     "all $files files identical to the single run"
 
-# 4. Tile 2 fails: the merge names it and its log line, and writes nothing.
+# 4. Tile 2 fails and tile 3 is cancelled while it runs: status shows the
+# queue; the merge still runs, names both with their log lines, writes nothing.
 write_config failing
-area=$(bash "$cluster/tiles.sh" "$tmp/failing.conf" plan | sed -n 3p)
-echo "$area" >"$tmp/fail-area"
+area2=$(bash "$cluster/tiles.sh" "$tmp/failing.conf" plan | sed -n 3p)
+area3=$(bash "$cluster/tiles.sh" "$tmp/failing.conf" plan | sed -n 4p)
+echo "$area2" >"$tmp/fail-area"
+echo "$area3" >"$tmp/slow-area"
 (cd "$tmp" && bash "$cluster/submit.sh" "$tmp/failing.conf") >"$tmp/failing.out" || fail "submit.sh failed"
+array=$(job_of tiles "$tmp/failing.out")
 merge=$(job_of merge "$tmp/failing.out")
+for _ in $(seq 240); do
+    # Running in squeue is not yet started: its log tells that.
+    [[ -e $tmp/failing/work/tile-3.log && $(squeue -h -j "${array}_3" -o '%T' 2>/dev/null) == RUNNING &&
+        -z $(squeue -h -r -j "${array}_0,${array}_1,${array}_2" 2>/dev/null) ]] && break
+    sleep 0.5
+done
+bash "$cluster/tiles.sh" "$tmp/failing.conf" status >"$tmp/status.out" || true
+grep -q "^tile 3 ($area3): running (job ${array}_3)$" "$tmp/status.out" &&
+    grep -q "^merge: pending (job $merge)$" "$tmp/status.out" ||
+    fail "status while tile 3 runs: $(cat "$tmp/status.out")"
+if bash "$cluster/tiles.sh" "$tmp/failing.conf" resubmit >"$tmp/resubmit.out" 2>&1; then
+    fail "resubmit went ahead while tile 3 ran"
+fi
+grep -q "tile 3 is still running" "$tmp/resubmit.out" || fail "resubmit: $(cat "$tmp/resubmit.out")"
+scancel "${array}_3"
 state=$(wait_job "$merge")
 log=$tmp/failing/work/merge-$merge.out
 [[ $state == *FAILED*ExitCode=1:0* ]] || fail "the merge job with a failed tile ended $state: $(cat "$log")"
-grep -q "tile 2 ($area) failed (exit status 1): $tmp/failing/work/tile-2.log: .*cannot read $tmp/empty: no image files" "$log" ||
+grep -q "tile 2 ($area2) failed (exit status 1): $tmp/failing/work/tile-2.log: .*cannot read $tmp/empty: no image files" "$log" ||
     fail "the merge's log does not name tile 2 and why: $(cat "$log")"
-[[ $(grep -c '^tiles.sh: tile' "$log") -eq 1 ]] || fail "the merge names more than tile 2: $(cat "$log")"
-[[ ! -e $tmp/failing/merged ]] || fail "the merge wrote $tmp/failing/merged with a tile failed"
+grep -q "tile 3 ($area3) failed (exit status 143): $tmp/failing/work/tile-3.slurm.out: .*CANCELLED" "$log" ||
+    fail "the merge's log does not name tile 3 and why: $(cat "$log")"
+[[ $(grep -c '^tiles.sh: tile' "$log") -eq 2 ]] || fail "the merge names more than tiles 2 and 3: $(cat "$log")"
+[[ ! -e $tmp/failing/merged ]] || fail "the merge wrote $tmp/failing/merged with tiles failed"
 if bash "$cluster/tiles.sh" "$tmp/failing.conf" status >"$tmp/status.out"; then
-    fail "status exits 0 with a failed tile"
+    fail "status exits 0 with failed tiles"
 fi
-grep -q "^tile 2 ($area): failed (exit status 1): .*no image files" "$tmp/status.out" &&
-    grep -q '^3 of 4 tiles done$' "$tmp/status.out" || fail "status: $(cat "$tmp/status.out")"
-say "tile 2 failed: the merge ($state) says: $(grep 'tile 2' "$log" | sed "s|$tmp/||g")"
+grep -q "^tile 2 ($area2): failed (exit status 1): .*no image files" "$tmp/status.out" &&
+    grep -q "^tile 3 ($area3): failed (exit status 143): .*CANCELLED" "$tmp/status.out" &&
+    grep -q '^2 of 4 tiles done$' "$tmp/status.out" || fail "status: $(cat "$tmp/status.out")"
+say "tile 2 failed, tile 3 cancelled: the merge ($state) says:"
+grep '^tiles.sh' "$log" | sed "s|$tmp/||g; s/^/    /"
 
-# 5. Resubmit: tile 2 alone, then the merge.
-rm "$tmp/fail-area"
+# 5. Resubmit: tiles 2 and 3 alone, then the merge.
+rm "$tmp/fail-area" "$tmp/slow-area"
 bash "$cluster/tiles.sh" "$tmp/failing.conf" resubmit >"$tmp/resubmit.out" || fail "resubmit failed"
 tail -n 1 "$tmp/failing/work/jobs" | grep -q '^merge ' &&
-    tail -n 2 "$tmp/failing/work/jobs" | head -n 1 | grep -q -E '^tiles [0-9]+ 2$' ||
-    fail "resubmit did not submit tile 2 alone: $(cat "$tmp/failing/work/jobs")"
+    tail -n 2 "$tmp/failing/work/jobs" | head -n 1 | grep -q -E '^tiles [0-9]+ 2,3$' ||
+    fail "resubmit did not submit tiles 2 and 3 alone: $(cat "$tmp/failing/work/jobs")"
 merge=$(job_of merge "$tmp/resubmit.out")
 state=$(wait_job "$merge")
 [[ $state == *COMPLETED*ExitCode=0:0* ]] ||
     fail "the merge after the resubmit ended $state: $(cat "$tmp/failing/work/merge-$merge.out")"
 files=$(compare "$tmp/failing/merged")
 bash "$cluster/tiles.sh" "$tmp/failing.conf" status >"$tmp/status.out" || fail "status: $(cat "$tmp/status.out")"
-say "resubmitted tile 2: merge $state, all $files files identical to the single run"
+say "resubmitted tiles 2 and 3: merge $state, all $files files identical to the single run"
 
 ended=$(date +%s.%N)
 say "passed in $(awk -v a="$started" -v b="$ended" 'BEGIN { printf "%.1f", b - a }') s"
+echo "slurm-check: 5 passed, 0 failed"

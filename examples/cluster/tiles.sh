@@ -154,23 +154,23 @@ reason() {
     echo "no log"
 }
 
-# The tasks of this configuration's jobs still in the Slurm queue, as
-# "INDEX STATE JOBID" lines (nothing without Slurm or without WORK/jobs).
+# This configuration's jobs still in the Slurm queue (WORK/jobs lists them):
+# the state and job of each queued tile, and a line for a queued merge.
 declare -A queued_state queued_job
 merge_queued=""
 read_queue() {
     [[ -s $WORK/jobs ]] && command -v squeue >/dev/null || return 0
-    local ids line id task state
+    local ids queue id state
     ids=" $(awk '{ print $2 }' "$WORK/jobs" | tr '\n' ' ')"
-    local queue
-    queue=$(squeue -h -r -u "$(id -un)" -o '%A %a %T' 2>/dev/null) ||
+    # %i: JOB_TASK for a task of an array, JOB for a plain job.
+    queue=$(squeue -h -r -u "$(id -un)" -o '%i %T' 2>/dev/null) ||
         { echo "tiles.sh: squeue failed: the states below come from the files in $WORK only" >&2; return 0; }
-    while read -r id task state; do
-        [[ -n $id && $ids == *" $id "* ]] || continue
-        if [[ $task =~ ^[0-9]+$ ]]; then
-            queued_state[$task]=${state,,}
-            queued_job[$task]=${id}_$task
-        else
+    while read -r id state; do
+        if [[ $id =~ ^([0-9]+)_([0-9]+)$ ]]; then
+            [[ $ids == *" ${BASH_REMATCH[1]} "* ]] || continue
+            queued_state[${BASH_REMATCH[2]}]=${state,,}
+            queued_job[${BASH_REMATCH[2]}]=$id
+        elif [[ $id =~ ^[0-9]+$ && $ids == *" $id "* ]]; then
             merge_queued="merge: ${state,,} (job $id)"
         fi
     done <<<"$queue"
