@@ -345,4 +345,4 @@ say "resubmitted tiles 2 and 3: merge $state, all $files files identical to the 
 
 ended=$(date +%s.%N)
 say "passed in $(awk -v a="$started" -v b="$ended" 'BEGIN { printf "%.1f", b - a }') s"
-echo "slurm-check: 5 passed, 0 failed"
+echo "cluster: 5 passed, 0 failed"
