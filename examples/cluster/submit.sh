@@ -64,7 +64,8 @@ done
 
 # A task that no node can hold stays pending for ever (PartitionConfig):
 # refuse it here, with what the partition offers.
-nodes=$(sinfo -h -N -o '%P %c %m' ${PARTITION:+-p "$PARTITION"}) || die "sinfo failed"
+nodes=$(sinfo -h -N -o '%P %c %m' ${PARTITION:+-p "$PARTITION"}) ||
+    die "sinfo failed (its message is above): submit on a login node of the cluster"
 if [[ -z ${PARTITION:-} ]]; then
     nodes=$(awk '$1 ~ /\*$/' <<<"$nodes")
     [[ -n $nodes ]] || die "the cluster has no default partition: set PARTITION in $config"

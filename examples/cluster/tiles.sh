@@ -55,6 +55,7 @@ TILES_Y=${TILES_Y:-2}
 # Refuses a variable of CONFIG that is not a whole number >= min.
 whole() {
     local name=$1 min=$2 value=${!1:-}
+    [[ -n $value ]] || die "$config: $name is not set"
     [[ $value =~ ^[0-9]+$ ]] && ((10#$value >= min)) ||
         die "$config: $name must be a whole number of at least $min, not '$value'"
 }
@@ -206,8 +207,9 @@ merge() {
         tiles+=("$WORK/tile-$i")
     done
     if ((bad > 0)); then
-        echo "tiles.sh: $bad of $n tiles not done: nothing merged into $OUT" \
-            "('tiles.sh $config resubmit' runs them again)" >&2
+        local again="'tiles.sh $config task INDEX' runs one again here, then merge"
+        [[ -n ${SLURM_JOB_ID:-} || -s $WORK/jobs ]] && again="'tiles.sh $config resubmit' runs them again"
+        echo "tiles.sh: $bad of $n tiles not done: nothing merged into $OUT ($again)" >&2
         exit 1
     fi
     "$TOOL" merge --out "$OUT" "${tiles[@]}"
