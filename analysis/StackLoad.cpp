@@ -9,13 +9,18 @@
 #include "spectrum/EdgeTable.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QRegularExpression>
 #include <QTextStream>
 #include <QThread>
 #include <algorithm>
+#include <atomic>
 #include <climits>
 #include <cmath>
+#include <functional>
+#include <memory>
+#include <thread>
 
 namespace {
 
@@ -70,6 +75,39 @@ double verticalShift(const QVector<Registration::ShiftEntry> &shifts, int index)
     return dy;
 }
 
+int decodeThreadsOf(const StackOptions &o) {
+    return o.decodeThreads > 0 ? o.decodeThreads : std::max(1, QThread::idealThreadCount());
+}
+
+// Decodes files[i] into images[i] on up to `threads` threads, each taking the
+// next file in order; null where a file could not be read. Once one fails no
+// further file is begun, so every file before the first failure is decoded.
+// At most `threads` images are being decoded at once, each within the image
+// budget (ImageMemory), on top of the images already held.
+std::vector<std::unique_ptr<TiffData>>
+decodeInOrder(const QStringList &files, int threads,
+              const std::function<TiffData::RowRange(int)> &rowsOf) {
+    std::vector<std::unique_ptr<TiffData>> images(size_t(files.size()));
+    std::atomic<int> next{0};
+    std::atomic<bool> failed{false};
+    auto work = [&] {
+        for (int i = next++; i < files.size() && !failed; i = next++) {
+            auto image = std::make_unique<TiffData>();
+            if (image->load(files[i], ErrPoints::processWide(), rowsOf(i)))
+                images[size_t(i)] = std::move(image);
+            else
+                failed = true;
+        }
+    };
+    std::vector<std::thread> pool;
+    for (int t = 1; t < std::min(threads, int(files.size())); ++t)
+        pool.emplace_back(work);
+    work();
+    for (std::thread &t : pool)
+        t.join();
+    return images;
+}
+
 bool loadSeries(const StackOptions &o, Series series, const QString &dir,
                 const QVector<double> &energies, const QVector<Registration::ShiftEntry> &shifts,
                 LoadedStack &out, QString *file, QString *why) {
@@ -87,11 +125,14 @@ bool loadSeries(const StackOptions &o, Series series, const QString &dir,
     }
     const double factor = EnergyOfFiles::factorForPattern(o.energyPattern);
     const QRegularExpression pattern(o.energyPattern);
+    std::vector<std::unique_ptr<TiffData>> images =
+        decodeInOrder(files, decodeThreadsOf(o), [&](int i) {
+            return rowsOfImage(rows, series == Series::I1 ? verticalShift(shifts, i) : 0);
+        });
+    // In file order, as if read one by one: the first problem is the one said.
     for (int i = 0; i < files.size(); ++i) {
-        auto *image = new TiffData;
-        const double dy = series == Series::I1 ? verticalShift(shifts, i) : 0;
-        if (!image->load(files[i], ErrPoints::processWide(), rowsOfImage(rows, dy))) {
-            delete image;
+        std::unique_ptr<TiffData> &image = images[size_t(i)];
+        if (!image) {
             *file = files[i];
             *why = QStringLiteral("cannot read the image");
             return false;
@@ -101,13 +142,12 @@ bool loadSeries(const StackOptions &o, Series series, const QString &dir,
                              ? EnergyOfFiles::energyFromName(pattern, factor, files[i], i, &named)
                              : energies[i]);
         if (!named) {
-            delete image;
             *file = files[i];
             *why = "the energy pattern " + o.energyPattern + " matches nothing in the name";
             return false;
         }
         // Mixed sizes read 0 outside the smaller images: said, as in the window.
-        const QString warning = out.stack.append(series, image);
+        const QString warning = out.stack.append(series, image.release());
         if (!warning.isEmpty())
             out.warnings << warning;
     }
@@ -169,8 +209,7 @@ bool loadHdf5Stack(const StackOptions &o, const QVector<Registration::ShiftEntry
     const std::pair<Hdf5Stack::Part, Series> series[] = {{Hdf5Stack::Images, Series::I1},
                                                          {Hdf5Stack::Flats, Series::I0}};
     // Decoding compressed chunks is the cost of a load: every core decodes.
-    const int threads =
-        o.decodeThreads > 0 ? o.decodeThreads : std::max(1, QThread::idealThreadCount());
+    const int threads = decodeThreadsOf(o);
     for (const auto &[part, s] : series) {
         std::vector<int> ks;
         std::vector<TiffData::RowRange> bands;
@@ -273,6 +312,8 @@ TiffData::RowRange rowsOfImage(const TiffData::RowRange &rows, double dy) {
 }
 
 bool loadMeasurement(const StackOptions &o, LoadedStack &out, QString *file, QString *why) {
+    QElapsedTimer clock;
+    clock.start();
     // The shifts first: they say which rows of each image the area reads.
     QVector<Registration::ShiftEntry> shifts;
     if (!o.shiftsFile.isEmpty() && !Registration::readShiftFile(o.shiftsFile, shifts, why)) {
@@ -325,6 +366,7 @@ bool loadMeasurement(const StackOptions &o, LoadedStack &out, QString *file, QSt
         return false;
     }
     *why = placeGrid(o, out);
+    out.loadSeconds = clock.nsecsElapsed() / 1e9;
     return why->isEmpty();
 }
 

@@ -24,7 +24,7 @@ struct StackOptions {
     QString h5File;
     QString layoutFile;
     QString shiftsFile;
-    int decodeThreads = 0; // threads decoding an HDF5 stack; 0: every core
+    int decodeThreads = 0; // threads decoding the images (TIFF series, HDF5); 0: every core
     int hx = 0, hy = 0;
     bool hasArea = false;
     double areaX = 0, areaY = 0, areaW = 0, areaH = 0;
@@ -69,6 +69,8 @@ struct LoadedStack {
     std::vector<double> shiftValues;
     // What loaded but deserves a word (images of mixed sizes).
     QStringList warnings;
+    // Wall time loadMeasurement took.
+    double loadSeconds = 0;
 };
 
 // Reads the series, energies and dark frame, sets up the conditions and the

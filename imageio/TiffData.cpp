@@ -70,7 +70,9 @@ void TiffData::cutToBand() {
     if (!hasData() || (b0 == m_rowBegin && b1 == m_rowEnd))
         return;
     const size_t rowBytes = size_t(m_width) * size_t(sampleBytes(m_sampleType));
-    std::unique_ptr<unsigned char[]> band(new unsigned char[rowBytes * size_t(b1 - b0) + 1]);
+    SampleArena::Block band = SampleArena::allocate(rowBytes * size_t(b1 - b0) + 1);
+    if (!band)
+        throw std::bad_alloc(); // as new[] did
     resetRange();
     for (int y = b0; y < b1; ++y) {
         unsigned char *row = band.get() + rowBytes * size_t(y - b0);
@@ -89,11 +91,12 @@ void TiffData::cutToBand() {
 
 unsigned char *TiffData::addRowBlock(int firstRow, int rowCount, bool zeroed) {
     const size_t rowBytes = size_t(m_width) * size_t(sampleBytes(m_sampleType));
-    // Readers that fill every byte skip the zeroing pass over the image. An
-    // allocation the system refuses is a failed read, not an exception.
+    // Blocks come zeroed from the arena (fresh pages), so a reader that asks
+    // for zeroed rows costs no pass over the image. An allocation the system
+    // refuses is a failed read, not an exception.
     const size_t bytes = rowBytes * size_t(rowCount);
-    std::unique_ptr<unsigned char[]> block(zeroed ? new (std::nothrow) unsigned char[bytes]()
-                                                  : new (std::nothrow) unsigned char[bytes]);
+    (void)zeroed;
+    SampleArena::Block block = SampleArena::allocate(bytes);
     unsigned char *base = block.get();
     if (!base) {
         DebugLog::write(QString("Out of memory for an image of %1 bytes").arg(bytes));

@@ -9,6 +9,7 @@
 // pointer (meta type "TiffData*"), the receiver taking ownership.
 #include "display/ColorMap.h"
 #include "imageio/ErrPoints.h"
+#include "imageio/SampleArena.h"
 
 #include <QImage>
 #include <QList>
@@ -284,10 +285,10 @@ private:
     int m_scanLineSize = 0;
     double m_min;
     double m_max;
-    std::vector<std::unique_ptr<unsigned char[]>> m_blocks; // sample storage
-    std::vector<unsigned char *> m_rows;                    // one per row, into m_blocks
-    RowRange m_band;                                        // rows the next read keeps
-    int m_rowBegin = 0, m_rowEnd = 0;                       // stored rows (others nullptr)
+    std::vector<SampleArena::Block> m_blocks; // sample storage
+    std::vector<unsigned char *> m_rows;      // one per row, into m_blocks
+    RowRange m_band;                          // rows the next read keeps
+    int m_rowBegin = 0, m_rowEnd = 0;         // stored rows (others nullptr)
     double m_energy = 0;
     bool m_energyFromFile = false;
     QImage m_display;

@@ -18,12 +18,13 @@ QByteArray contents(const QString &file) {
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
-// What may differ between two runs of the same maps: the run time in the
+// What may differ between two runs of the same maps: the times in the
 // summary and the time stamp of an energy-shift map file.
 QByteArray comparable(const QString &file) {
     QString text = QString::fromUtf8(contents(file));
     if (file.endsWith(".json"))
-        text.remove(QRegularExpression("\"(seconds|binsPerSecond)\": [^,]*, "));
+        text.remove(QRegularExpression(
+            "\"(seconds|binsPerSecond|loadSeconds|runSeconds|writeSeconds)\": [^,]*, "));
     if (file.endsWith(".emp"))
         text.remove(QRegularExpression("Record Date[^\n]*\n"));
     return text.toUtf8();

@@ -211,7 +211,9 @@ int runElemMap(const QStringList &args) {
     runMaps(s, maps, elemTaskFactory(setup), m.threads, &outcome);
     recalcElemCorrelation(*setup, maps.list);
     QStringList written;
-    if (const int rc = writeMaps("elem-map", maps, m.out, &written))
+    outcome.writeSeconds = 0;
+    if (const int rc =
+            writeMaps("elem-map", maps, m.out, &written, m.threads, &outcome.writeSeconds))
         return rc;
     Json j = summary(outcome, s, written);
     j.add("elems", elemsJson(m));

@@ -23,6 +23,7 @@
 #include "spectrum/ReferenceFile.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QRect>
 #include <cmath>
 #include <cstdio>
@@ -305,6 +306,8 @@ int runRaMap(const QStringList &args) {
                          &written);
     if (rc != 0)
         return rc;
+    QElapsedTimer clock;
+    clock.start();
     Analyzed2DRes ratio("a2d Rati");
     computeRaRatio(*maps.list[RaDMut], *maps.list[RaRest], ratio);
     if (!writeMap(ratio, QDir(m.out).filePath("ratio.txt"))) {
@@ -312,6 +315,7 @@ int runRaMap(const QStringList &args) {
                      qPrintable(QDir(m.out).filePath("ratio.txt")));
         return 1;
     }
+    outcome.writeSeconds += clock.nsecsElapsed() / 1e9;
     written << "ratio.txt";
     return emitSummary("ra-map", summary(outcome, s, written), m.out);
 }

@@ -25,8 +25,8 @@ template <typename Run> void attachProgress(Run &run) {
         QObject::connect(&run, &Run::progress, &run, printProgressBar, Qt::DirectConnection);
 }
 
-// "X Y Val" per bin in walk order (17 significant digits), then the 32-bit
-// float TIFF of the whole map beside it (.txt -> .tif).
+// "X Y Val" per bin in walk order (17 significant digits, app/NumberText.h),
+// then the 32-bit float TIFF of the whole map beside it (.txt -> .tif).
 bool writeMap(const Analyzed2DRes &map, const QString &txtPath);
 
 // The run's maps in its order, each with the file it goes to ("" for maps
@@ -41,10 +41,13 @@ struct NamedMaps {
 struct RunOutcome {
     qint64 bins = 0;
     int threads = 0;
-    double seconds = 0;
+    double seconds = 0;       // the run
+    double writeSeconds = -1; // writing the maps; < 0: not measured
 };
 
-// bins, threads, seconds, binsPerSecond, width, height, the written maps,
+// bins, threads, seconds and binsPerSecond (of the run), loadSeconds,
+// runSeconds (= seconds) and writeSeconds (when measured), width, height,
+// the written maps,
 // and what a merge of tiles needs: "area" [x0, y0, w, h] (the walked area in
 // whole pixels) and "bin" [hx, hy].
 Json summary(const RunOutcome &r, const LoadedStack &s, const QStringList &written);
@@ -64,8 +67,11 @@ int emitSummary(const char *command, Json j, const QString &dir);
 void runMaps(LoadedStack &s, NamedMaps &maps, const MapRun::TaskFactory &factory, int threads,
              RunOutcome *outcome);
 
-// Writes the named maps into dir (created when missing); exit status 0 or 1.
-int writeMaps(const char *command, const NamedMaps &maps, const QString &dir, QStringList *written);
+// Writes the named maps into dir (created when missing), several at once on
+// up to `threads` threads (0: one per core); exit status 0 or 1. Adds the
+// time it took to *seconds when given.
+int writeMaps(const char *command, const NamedMaps &maps, const QString &dir, QStringList *written,
+              int threads = 0, double *seconds = nullptr);
 
 // runMaps, then writeMaps.
 int runAndWrite(const char *command, LoadedStack &s, NamedMaps &maps,

@@ -24,7 +24,8 @@
 // merged maps: ra-map's ratio map (it is scaled by the smallest rest of the
 // whole map) and shift-map's shift statistics. In summary.json "bins" and
 // "area" are the union's, "threads" the most any tile used, "seconds" the sum
-// of the tiles' run times; every other member must agree between the tiles.
+// of the tiles' run times (and "loadSeconds", "runSeconds", "writeSeconds"
+// the sums of theirs); every other member must agree between the tiles.
 // A tile's area is cut to the image as its run cut it; pipes and devices
 // among a tile's files are refused unread. Exit 0, 1 (a tile cannot be read,
 // does not fit, or the output cannot be written) or 2 (bad arguments, or
@@ -549,7 +550,8 @@ QString shiftStats(const QString &out, const Union &u) {
 // Members every tile must share; the others are recomputed for the union.
 bool isPerTileMember(const QString &key, const QString &command) {
     return key == "bins" || key == "threads" || key == "seconds" || key == "binsPerSecond" ||
-           key == "area" || (key == "stats" && command == "shift-map");
+           key == "loadSeconds" || key == "runSeconds" || key == "writeSeconds" || key == "area" ||
+           (key == "stats" && command == "shift-map");
 }
 
 // Checked before anything is written, so a refused merge leaves OUT as it was.
@@ -577,6 +579,14 @@ bool summariesAgree(const std::vector<Tile> &tiles, Failure *fail) {
     return true;
 }
 
+// The tiles' times added up (the tiles ran one after another).
+double sumOf(const std::vector<Tile> &tiles, const QString &key) {
+    double sum = 0;
+    for (const Tile &t : tiles)
+        sum += t.json[key].toDouble();
+    return sum;
+}
+
 Json mergedSummary(const std::vector<Tile> &tiles, const Union &u, const QString &out) {
     const QString command = tiles[0].json["command"].toString();
     double seconds = 0;
@@ -595,6 +605,8 @@ Json mergedSummary(const std::vector<Tile> &tiles, const Union &u, const QString
             j.add(key, threads);
         else if (key == "seconds")
             j.add(key, seconds);
+        else if (key == "loadSeconds" || key == "runSeconds" || key == "writeSeconds")
+            j.add(key, sumOf(tiles, key));
         else if (key == "binsPerSecond")
             j.add(key, seconds > 0 ? bins / seconds : 0.0);
         else if (key == "area")
