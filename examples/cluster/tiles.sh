@@ -137,16 +137,21 @@ task() {
     fi
 }
 
-# The line that tells why tile $1 did not finish: a Slurm error (time limit,
-# memory, cancelled) in its Slurm output, else the last line of its log.
+# The line that tells why tile $1 did not finish: the last line of its log
+# when the program stopped with an error of its own (exit status $2 below
+# 128), else first a Slurm error (cancelled, time limit, memory) from its
+# Slurm output.
 reason() {
-    local i=$1 f line
-    f="$WORK/tile-$i.slurm.out"
-    if [[ -s $f ]]; then
-        line=$(grep -m1 -E 'slurmstepd: error|CANCELLED|oom-kill|oom_kill' "$f" || true)
-        [[ -n $line ]] && { echo "$f: $line"; return; }
+    local i=$1 status=${2:-} f line files
+    files=("$WORK/tile-$i.log" "$WORK/tile-$i.slurm.out")
+    if [[ ! $status =~ ^[0-9]+$ ]] || ((status >= 128)); then
+        f="$WORK/tile-$i.slurm.out"
+        if [[ -s $f ]]; then
+            line=$(grep -E 'slurmstepd.*error|CANCELLED|oom-kill|oom_kill' "$f" | tail -n 1 || true)
+            [[ -n $line ]] && { echo "$f: $line"; return; }
+        fi
     fi
-    for f in "$WORK/tile-$i.log" "$WORK/tile-$i.slurm.out"; do
+    for f in "${files[@]}"; do
         if [[ -s $f ]]; then
             line=$(grep -v '^[[:space:]]*$' "$f" | tail -n 1 || true)
             [[ -n $line ]] && { echo "$f: $line"; return; }
@@ -185,7 +190,9 @@ tile_state() {
     elif [[ -f $WORK/tile-$i.done ]]; then
         echo "done"
     elif [[ -f $WORK/tile-$i.failed ]]; then
-        echo "failed (exit status $(cat "$WORK/tile-$i.failed")): $(reason "$i")"
+        local status
+        status=$(cat "$WORK/tile-$i.failed")
+        echo "failed (exit status $status): $(reason "$i" "$status")"
     elif [[ -e $WORK/tile-$i.log ]]; then
         echo "failed (stopped before it finished): $(reason "$i")"
     elif [[ -e $WORK/tile-$i.slurm.out ]]; then
