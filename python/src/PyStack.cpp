@@ -154,9 +154,16 @@ py::tuple muT(PyStack &s, int x, int y, const py::object &bin) {
 
 } // namespace
 
-StackHold::StackHold(PyStack &s) : m_lock(s.busy, std::defer_lock) {
+StackHold::StackHold(PyStack &s) : m_stack(s), m_lock(s.busy, std::defer_lock) {
+    if (s.holder.load() == std::this_thread::get_id())
+        throw std::runtime_error("the stack is in use by a run of this thread");
     py::gil_scoped_release nogil;
     m_lock.lock();
+    s.holder = std::this_thread::get_id();
+}
+
+StackHold::~StackHold() {
+    m_stack.holder = std::thread::id();
 }
 
 void placeBins(PyStack &s, const py::object &bin, const py::object &area) {

@@ -8,8 +8,10 @@
 #include "analysis/StackLoad.h"
 
 #include <QRect>
+#include <atomic>
 #include <memory>
 #include <mutex>
+#include <thread>
 
 struct PyStack {
     StackOptions options;
@@ -18,14 +20,19 @@ struct PyStack {
     bool fixedE0Auto = false;
     double e0 = 0;
     std::mutex busy;
+    std::atomic<std::thread::id> holder{}; // the thread holding busy
 };
 
-// Holds the stack for one run or spectrum; waits with the GIL released.
+// Holds the stack for one run or spectrum; waits with the GIL released. A
+// RuntimeError when this thread holds it already (a progress callback that
+// uses the stack of its own run), which would otherwise never end.
 class StackHold {
 public:
     explicit StackHold(PyStack &s);
+    ~StackHold();
 
 private:
+    PyStack &m_stack;
     std::unique_lock<std::mutex> m_lock;
 };
 

@@ -213,6 +213,8 @@ def bad_calls(demo, stack, refs):
         (lambda: lumenstack.lcf_map(stack, refs, range=(7200, 7100)), ValueError, "below"),
         (lambda: lumenstack.lcf_map(stack, refs, threads=-1), ValueError, "threads"),
         (lambda: lumenstack.ra_map(stack, energy=-5), ValueError, "--energy"),
+        (lambda: lumenstack.lcf_map(stack, refs, progress=lambda f: stack.mu_t(0, 0)),
+         RuntimeError, "in use"),
         (lambda: stack.i1(stack.shape[0]), IndexError, "I1 image"),
         (lambda: stack.mu_t(64, 0), IndexError, "outside"),
         (lambda: lumenstack.normalise([1.0, 2.0], [1.0, 2.0]), ValueError, "3 points"),
