@@ -223,16 +223,16 @@ merge() {
 }
 
 status() {
-    local n i state done=0 others=0
+    local n i state finished=0 others=0
     read_queue
     n=$(plan | wc -l)
     for ((i = 0; i < n; i++)); do
         state=$(tile_state "$i")
         echo "tile $i ($(plan | sed -n "$((i + 1))p")): $state"
-        if [[ $state == done ]]; then done=$((done + 1)); else others=$((others + 1)); fi
+        if [[ $state == "done" ]]; then finished=$((finished + 1)); else others=$((others + 1)); fi
     done
     [[ -n $merge_queued ]] && echo "$merge_queued"
-    echo "$done of $n tiles done"
+    echo "$finished of $n tiles done"
     ((others == 0))
 }
 
