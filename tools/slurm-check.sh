@@ -187,12 +187,13 @@ job_of() { sed -n -E "s/^$1: job ([0-9]+).*/\\1/p" "$2"; }
 
 cluster=$root/examples/cluster
 data=$tmp/data
-"$tool" make-demo "$data" >/dev/null 2>&1 || fail "make-demo $data failed"
+"$tool" make-demo "$data" >"$tmp/make-demo.out" 2>&1 ||
+    fail "make-demo $data failed: $(tail -n 5 "$tmp/make-demo.out")"
 mkdir -p "$tmp/empty"
 stack=(--i1 "$data/i1" --i0 "$data/i0" --dark "$data/dark.tif")
 options=(--bin 2 2 --ref "$data/ref_A.dat" --ref "$data/ref_B.dat")
-"$tool" lcf-map "${stack[@]}" "${options[@]}" --threads 1 --out "$tmp/single" >/dev/null 2>&1 ||
-    fail "the single lcf-map run failed"
+"$tool" lcf-map "${stack[@]}" "${options[@]}" --threads 1 --out "$tmp/single" >"$tmp/single.out" 2>&1 ||
+    fail "the single lcf-map run failed: $(tail -n 5 "$tmp/single.out")"
 
 # The tool as the tiles call it. While $tmp/fail-area holds a tile's area,
 # that tile reads an empty I1 folder; while $tmp/slow-area does, that tile
