@@ -231,17 +231,6 @@ double MeasurementStack::i0At(double energy, int x, int y, int hx, int hy) const
     return TiffData::interpolatedBoxSum(m_i0, energy, x, y, hx, hy);
 }
 
-// Where the ratio is undefined (no incident intensity, or a transmission
-// logarithm of a non-positive ratio) the point reads 1, so a spectrum never
-// carries an infinity or a NaN into its normalisation and plot.
-double MeasurementStack::muOf(double r, double v, bool fluo) {
-    if (fluo)
-        return r != 0 ? v / r : 1.0;
-    if (r * v > 0)
-        return std::log(r / v);
-    return 1.0;
-}
-
 void MeasurementStack::updateDarkAreas(const MuTConditions &c) {
     if (m_da1.on)
         updateDarkArea(Series::I1, c.i1ExpMs, c.darkExpMs);
@@ -304,6 +293,9 @@ void MeasurementStack::computeMuTRow(int y, int firstX, int stepX, int count,
     const double n = c.pixelCount();
     const int totalCount = m_totalI0OfI1.count();
     const int i0Count = m_i0.size();
+    // The I0 images whose sums spanA and spanB hold: consecutive I1 images
+    // mostly share one (the upper of one pair is the lower of the next).
+    int heldA = -1, heldB = -1;
     for (int i = 0; i < images; ++i) {
         const TiffData &image = *m_i1.at(i);
         const double e = image.energy();
@@ -313,9 +305,19 @@ void MeasurementStack::computeMuTRow(int y, int firstX, int stepX, int count,
         int k = 0;
         if (pairRead) {
             k = TiffData::interpolationPair(m_i0.constData(), i0Count, e);
-            rowSums(*m_i0.at(i0Count == 1 ? 0 : k - 1), y, firstX, stepX, c, row, row.spanA);
-            if (i0Count > 1)
+            const int lower = i0Count == 1 ? 0 : k - 1;
+            if (lower == heldB && lower != heldA) {
+                std::swap(row.spanA, row.spanB);
+                std::swap(heldA, heldB);
+            }
+            if (lower != heldA) {
+                rowSums(*m_i0.at(lower), y, firstX, stepX, c, row, row.spanA);
+                heldA = lower;
+            }
+            if (i0Count > 1 && k != heldB) {
                 rowSums(*m_i0.at(k), y, firstX, stepX, c, row, row.spanB);
+                heldB = k;
+            }
         }
         const double ea = pairRead && i0Count > 1 ? m_i0.at(k - 1)->energy() : 0.0;
         const double eb = pairRead && i0Count > 1 ? m_i0.at(k)->energy() : 0.0;

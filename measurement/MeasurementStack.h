@@ -159,8 +159,18 @@ public:
     // ---- mu*t ----
     // I0 bin sum interpolated in energy over the I0 series (1 without images).
     double i0At(double energy, int x, int y, int hx, int hy) const;
-    // mu of one point: v / r (fluorescence) or ln(r / v); 1 where undefined.
-    static double muOf(double r, double v, bool fluo);
+    // mu of one point: v / r (fluorescence) or ln(r / v). Where the ratio is
+    // undefined (no incident intensity, or a transmission logarithm of a
+    // non-positive ratio) the point reads 1, so a spectrum never carries an
+    // infinity or a NaN into its normalisation and plot. Inline: called per
+    // point and image of every run.
+    static double muOf(double r, double v, bool fluo) {
+        if (fluo)
+            return r != 0 ? v / r : 1.0;
+        if (r * v > 0)
+            return std::log(r / v);
+        return 1.0;
+    }
     // Refills out (storage reused) with (E_i, mu_i) of every I1 image; empty
     // when (x, y) lies outside the image. Brings dark areas up to date first.
     void buildMuT(int x, int y, const MuTConditions &c, Spectrum &out);
