@@ -134,7 +134,7 @@ const QVector<CommandDoc> &table() {
 
         {ANALYZER_SHOW_WINDOW, Analysis, "none", "Shows the analysis panel and its view.",
          C::AtOnce},
-        {ANALYZER_SET_LCF_STD, Analysis, "integer row, flag use, number dE, file, victoreen",
+        {ANALYZER_SET_LCF_STD, Analysis, "integer row, flag use, number dE, file, [victoreen]",
          "Sets reference row: use, energy shift dE, spectrum file; Victoreen background unless "
          "the fifth argument is given and is neither VIC nor above 0.",
          C::AtOnce},
@@ -202,7 +202,7 @@ const QVector<CommandDoc> &table() {
          "Fit option Non-negative: no LCF fraction (MLCF jump) below 0.", C::AtOnce},
         {ANALYZER_SET_LCF_SUM1, Analysis, "flag",
          "Fit option Sum to 1: the LCF fractions add up to 1 (MLCF shares do anyway).", C::AtOnce},
-        {ANALYZER_SET_FIXED_E0, Analysis, "flag, number or auto",
+        {ANALYZER_SET_FIXED_E0, Analysis, "flag, [number or auto]",
          "Fit option Fixed E0: every spectrum is normalised with this edge energy (eV) instead "
          "of its own edge search; auto takes the midpoint energy of the summed spectrum of the "
          "area. An E0 outside the measured energies is reported as an error and runs refuse it.",
@@ -376,7 +376,9 @@ the fields the program remembers between sessions.
 - flag: an integer; on exactly when it is 1.
 - NEW: the first argument of the load commands; `NEW` (any case) replaces the
   series, anything else adds to it.
-- A missing argument is the empty text.
+- [argument]: may be left out. A missing argument is the empty text.
+- `lumenstack-tool batch-check FILE` lists the lines of a batch whose command
+  is unknown (a run skips it silently) or whose argument count is wrong.
 
 ## Control commands
 

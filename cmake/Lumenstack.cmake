@@ -5,7 +5,6 @@ function(_ls_library name dir)
     cmake_parse_arguments(ARG "" "" "EXTRA" ${ARGN})
     file(GLOB srcs CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/${dir}/*.cpp
          ${CMAKE_SOURCE_DIR}/${dir}/*.h)
-    list(FILTER srcs EXCLUDE REGEX "/main\\.cpp$")
     if(srcs)
         add_library(${name} STATIC ${srcs} ${ARG_EXTRA})
         target_include_directories(${name} PUBLIC ${CMAKE_SOURCE_DIR})

@@ -3,6 +3,7 @@
 #include "app/AppSettings.h"
 #include "app/DebugLog.h"
 #include "app/OutputFile.h"
+#include "app/UserMessages.h"
 #include "batch/BatchFile.h"
 #include "batch/LogBound.h"
 #include "ui_BatchCtrl.h"
@@ -88,14 +89,19 @@ void BatchCtrl::save(const QString &fileName) {
     file.commit();
 }
 
-void BatchCtrl::load(const QString &fileName) {
+// A batch that cannot be read leaves the one shown and is said.
+bool BatchCtrl::load(const QString &fileName) {
     QString text;
-    if (BatchFile::read(fileName, &text))
-        ui->BatchCmds->setPlainText(text);
+    if (!BatchFile::read(fileName, &text)) {
+        UserMessages::error(tr("Batch file %1 cannot be read").arg(fileName));
+        return false;
+    }
+    ui->BatchCmds->setPlainText(text);
+    return true;
 }
 
-void BatchCtrl::setBatchFile(const QString &fileName) {
-    load(fileName);
+bool BatchCtrl::setBatchFile(const QString &fileName) {
+    return load(fileName);
 }
 
 void BatchCtrl::Log(const QString &text) {

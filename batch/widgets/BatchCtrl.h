@@ -40,9 +40,9 @@ public slots:
     void clear();
     void clearLog();
     void save(const QString &fileName);
-    void load(const QString &fileName);
+    bool load(const QString &fileName);
     void Log(const QString &text);
-    void setBatchFile(const QString &fileName);
+    bool setBatchFile(const QString &fileName);
     void execBatchSlot();
     void showCmdErr(const CmdLine &cmd);
 

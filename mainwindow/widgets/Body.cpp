@@ -348,7 +348,14 @@ void Body::execCmdSlot(CmdLine cmd, bool inRem) {
 }
 
 // No answer to the dispatcher: the program closes.
+// A headless run ends with status 1 when anything failed: the log names
+// each failure once more at the end, where the user looks first.
 void Body::quitCmd(const CmdLine &) {
+    if (!m_failures.isEmpty()) {
+        m_batchCtrl->Log(tr("%n command(s) failed:\n", nullptr, m_failures.size()));
+        for (const QString &text : m_failures)
+            m_batchCtrl->Log(QStringLiteral("  ") + text + QLatin1Char('\n'));
+    }
     m_quitRequested = true;
     emit finishing();
 }

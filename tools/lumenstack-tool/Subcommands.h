@@ -16,6 +16,7 @@ int runClusterMap(const QStringList &args);
 int runNmfMap(const QStringList &args);
 int runH5Info(const QStringList &args);
 int runBatchReference(const QStringList &args);
+int runBatchCheck(const QStringList &args);
 int runMerge(const QStringList &args);
 
 // The usage text of a subcommand ("" for an unknown name); with the stack

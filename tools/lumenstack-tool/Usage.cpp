@@ -49,6 +49,7 @@ const std::map<QString, const char *> &usages() {
          "       [--seed S] [--min-jump F] [--fixed-e0 E|auto] [--threads N] --out DIR\n"},
         {"h5-info", "usage: lumenstack-tool h5-info [--check] FILE [--layout L]\n"},
         {"batch-reference", "usage: lumenstack-tool batch-reference [--out FILE]\n"},
+        {"batch-check", "usage: lumenstack-tool batch-check FILE\n"},
         {"merge", "usage: lumenstack-tool merge --out DIR TILEDIR...\n"},
     };
     return texts;

@@ -29,6 +29,7 @@ void printUsage(FILE *to) {
             "  align          registration shifts of a drifted I1 series\n"
             "  h5-info        datasets of an HDF5 file and the stack layout that fits\n"
             "  batch-reference  the batch-language reference (Markdown)\n"
+            "  batch-check    unknown commands and wrong argument counts of a batch file\n"
             "  merge          join the map outputs of tiles of one stack\n");
 }
 
@@ -93,6 +94,7 @@ int main(int argc, char **argv) {
         {"align", runAlign},
         {"h5-info", runH5Info},
         {"batch-reference", runBatchReference},
+        {"batch-check", runBatchCheck},
         {"merge", runMerge},
     };
     if (!args.isEmpty() && wantsHelp({args.first()})) {

@@ -13,6 +13,7 @@
 
 #include <QApplication>
 #include <QTranslator>
+#include <cstdio>
 #include <new>
 
 namespace {
@@ -72,12 +73,26 @@ int main(int argc, char **argv) {
     auto *body = new Body;
     QObject::connect(body, &Body::finishing, &app, &QApplication::closeAllWindows);
     body->show();
-    if (!options.batchFile.isEmpty())
-        body->batchCtrl()->setBatchFile(options.batchFile);
+    // A batch to run that cannot be read ends a headless run at once: there
+    // is nothing to wait for.
+    if (!options.batchFile.isEmpty() && !body->batchCtrl()->setBatchFile(options.batchFile) &&
+        options.execBatch) {
+        std::fprintf(stderr, "lumenstack: the batch file %s cannot be read\n",
+                     qPrintable(options.batchFile));
+        delete body;
+        return 1;
+    }
     if (options.execBatch)
         body->batchCtrl()->execBatchSlot();
 
     const int result = app.exec();
+    const QStringList failures = body->failures();
     delete body;
-    return result;
+    if (!options.execBatch || failures.isEmpty())
+        return result;
+    std::fprintf(stderr, "lumenstack: %lld command(s) failed:\n",
+                 static_cast<long long>(failures.size()));
+    for (const QString &text : failures)
+        std::fprintf(stderr, "  %s\n", qPrintable(text));
+    return result != 0 ? result : 1;
 }
