@@ -25,8 +25,7 @@ struct Chunk {
     unsigned char *begin = nullptr; // aligned to a huge page
     std::size_t size = 0;
     std::size_t used = 0;
-    int blocks = 0;       // handed out and not yet released
-    bool retired = false; // no further block is cut from it
+    int blocks = 0; // handed out and not yet released
 };
 
 namespace {
@@ -68,7 +67,6 @@ void retireCurrent() {
 #if defined(__linux__)
     if (!current)
         return;
-    current->retired = true;
     if (current->blocks == 0)
         unmapChunk(current);
     current = nullptr;
@@ -102,7 +100,6 @@ Block allocate(std::size_t bytes) {
             Chunk *c = mapChunk(rounded);
             if (!c)
                 return Block();
-            c->retired = true;
             c->used = rounded;
             c->blocks = 1;
             return Block(c->begin, Release{c});

@@ -6,8 +6,8 @@
 // madvise), a fault per 2 MiB.
 //
 // Every block comes zeroed (fresh pages; a chunk's memory is never handed out
-// twice). A chunk returns to the system when its last block is released and
-// no new block will be cut from it. Thread-safe.
+// twice). A chunk returns to the system when its last block is released.
+// Thread-safe.
 #include <cstddef>
 #include <memory>
 
