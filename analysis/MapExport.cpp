@@ -90,14 +90,15 @@ bool writeMapFloatTiff(const Analyzed2DRes &map, const QString &path) {
                                       mapDescription(map));
 }
 
-bool writeMapSidecar(const Analyzed2DRes &map, const QString &dataPath,
-                     const QStringList &columns) {
+bool writeMapSidecar(const Analyzed2DRes &map, const QString &dataPath, const QStringList &columns,
+                     const QJsonObject &provenance) {
     const AnalyzeCond &g = map.grid();
-    QJsonObject o;
+    QJsonObject o = provenance;
     o.insert(QStringLiteral("file"), QFileInfo(dataPath).fileName());
     o.insert(QStringLiteral("map"), map.name());
     o.insert(QStringLiteral("units"), mapUnits(map.name()));
-    o.insert(QStringLiteral("columns"), QJsonArray::fromStringList(columns));
+    if (!columns.isEmpty())
+        o.insert(QStringLiteral("columns"), QJsonArray::fromStringList(columns));
     o.insert(QStringLiteral("bin"), QJsonArray{g.hx, g.hy});
     o.insert(QStringLiteral("origin"), QJsonArray{g.x0, g.y0});
     o.insert(QStringLiteral("size"), QJsonArray{map.width(), map.height()});

@@ -7,6 +7,7 @@
 #include "measurement/BinSpectrum.h"
 #include "measurement/MeasurementStack.h"
 
+#include <QJsonObject>
 #include <QString>
 #include <QStringList>
 
@@ -32,9 +33,12 @@ bool writeMapTiff(Analyzed2DRes &map, const QString &path, const MapTiffOptions 
 // ImageDescription.
 bool writeMapFloatTiff(const Analyzed2DRes &map, const QString &path);
 
-// Beside a text export: "<file>.json" naming the map, its units, the columns
-// and the bin and origin, so the numbers can be read without the window.
-bool writeMapSidecar(const Analyzed2DRes &map, const QString &dataPath, const QStringList &columns);
+// Beside an export: "<file>.json" naming the map, its units, the columns
+// (none for a picture or TIFF) and the bin and origin, so the numbers can be
+// read without the window, with the members of provenance (what the map was
+// made from) added.
+bool writeMapSidecar(const Analyzed2DRes &map, const QString &dataPath, const QStringList &columns,
+                     const QJsonObject &provenance = QJsonObject());
 
 // The units of a map, by its name ("" when the map has none of its own).
 QString mapUnits(const QString &mapName);

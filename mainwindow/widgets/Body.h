@@ -334,6 +334,7 @@ private:
     void registerElemsCommands();
     void elemsRunEnded(bool completed);
     void saveSpectrumSet(const QString &fname, int kind);
+    void writeProvenance(const Analyzed2DRes &map, const QString &path, const QStringList &columns);
     // States a failed save in the batch log ("Err: ..."); returns ok.
     bool reportIfNotWritten(bool ok, const QString &fileName);
     // Says so when a file was saved under another name than the one chosen.

@@ -8,6 +8,7 @@
 #include "analysis/MapExport.h"
 #include "analysis/widgets/Analyzer.h"
 #include "analysis/widgets/LCFReference.h"
+#include "analysis/widgets/XafsFileSelect.h"
 #include "app/AppSettings.h"
 #include "app/DebugLog.h"
 #include "app/UserMessages.h"
@@ -16,6 +17,7 @@
 #include "display/TaggedFileName.h"
 #include "display/widgets/ColorBar.h"
 #include "display/widgets/SaveDataCfg.h"
+#include "mainwindow/Provenance.h"
 #include "ui_Body.h"
 
 #include <QFileDialog>
@@ -109,16 +111,40 @@ void Body::saveDataAsTiff(const QString &fname, int n) {
     }
     reportChangedName(fname, path);
     const SaveDataCfg *cfg = saveDataCfg();
+    bool written = false;
     if (cfg->tiffAsFloat()) {
-        reportIfNotWritten(writeMapFloatTiff(*map, path), path);
-        return;
+        written = reportIfNotWritten(writeMapFloatTiff(*map, path), path);
+    } else {
+        MapTiffOptions options;
+        options.fixedScale = cfg->tiffFixedScale();
+        options.scaleMin = cfg->tiffScaleMin();
+        options.scaleMax = cfg->tiffScaleMax();
+        options.asAnalyzed = cfg->tiffAsAnalyzed();
+        written = reportIfNotWritten(writeMapTiff(*map, path, options), path);
     }
-    MapTiffOptions options;
-    options.fixedScale = cfg->tiffFixedScale();
-    options.scaleMin = cfg->tiffScaleMin();
-    options.scaleMax = cfg->tiffScaleMax();
-    options.asAnalyzed = cfg->tiffAsAnalyzed();
-    reportIfNotWritten(writeMapTiff(*map, path, options), path);
+    if (written)
+        writeProvenance(*map, path, {});
+}
+
+// Beside every map saved: what it was made from (FILE.json).
+void Body::writeProvenance(const Analyzed2DRes &map, const QString &path,
+                           const QStringList &columns) {
+    ProvenanceInputs in;
+    in.program = QStringLiteral("lumenstack");
+    takeStackInputs(m_stack, &in);
+    in.conditions = muTConditions();
+    in.suggestion = suggestElm();
+    Analyzer *a = analyzer();
+    for (const LCFReference *r : a->references())
+        in.references.append(
+            {r->fileSelect()->fileName(), r->deltaE(), r->spectrum().simple() == 0, r->isInUse()});
+    in.lcfKind = a->lcfKind();
+    in.options = a->lcfOptions();
+    in.shiftMapInUse = m_esmValid;
+    QJsonObject provenance = provenanceJson(in, QDateTime::currentDateTime());
+    provenance.insert(QStringLiteral("title"), a->mapTitle(&map));
+    reportIfNotWritten(writeMapSidecar(map, path, columns, provenance),
+                       path + QStringLiteral(".json"));
 }
 
 // The text keeps its layout (other programs read it); what the numbers are
@@ -136,7 +162,7 @@ void Body::saveDataAsText(const QString &fname, int n) {
         return;
     const QStringList columns = xyVal ? QStringList{"X", "Y", mapUnits(map->name())}
                                       : QStringList{"one line of values per row of bins"};
-    reportIfNotWritten(writeMapSidecar(*map, path, columns), path + QStringLiteral(".json"));
+    writeProvenance(*map, path, columns);
 }
 
 void Body::reportChangedName(const QString &chosen, const QString &written) {
@@ -152,7 +178,8 @@ void Body::saveMapPicture(const QString &fname) {
         UserMessages::refuse(tr("No map to save: run an analysis or choose a map first"));
         return;
     }
-    reportIfNotWritten(writePicture(map->img(), fname), pictureFileName(fname));
+    if (reportIfNotWritten(writePicture(map->img(), fname), pictureFileName(fname)))
+        writeProvenance(*map, pictureFileName(fname), {});
 }
 
 // ------------------------------------------------------------------ spectra

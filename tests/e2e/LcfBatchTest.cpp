@@ -8,6 +8,9 @@
 
 #include <QDir>
 #include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QMap>
 #include <QPoint>
 #include <QRegularExpression>
@@ -155,6 +158,17 @@ TEST(LcfBatch, FitOptionsMatchTheToolAndExportTheQualityMaps) {
     for (const char *f : {"out/all-0-1.png", "out/all-0-2.png", "out/all-1-2.png",
                           "out/all-rfactor.png", "out/all-chi2.png"})
         EXPECT_TRUE(QFile::exists(dir.filePath(f))) << f;
+    // Beside the saved map: what it was made from.
+    const QJsonObject made =
+        QJsonDocument::fromJson(TestSupport::readFile(dir.filePath("out/frac-0.dat.json")))
+            .object();
+    EXPECT_EQ(made["program"].toString(), "lumenstack");
+    EXPECT_FALSE(made["version"].toString().isEmpty());
+    EXPECT_EQ(made["inputs"]["i1"].toArray().size(), made["energies"].toArray().size());
+    EXPECT_TRUE(made["inputs"]["i1"][0].toString().startsWith(data + "/i1/"));
+    EXPECT_EQ(made["references"][1]["file"].toString(), data + "/ref_B.dat");
+    EXPECT_TRUE(made["fit"]["sumToOne"].toBool());
+    EXPECT_EQ(made["title"].toString(), "Ref 1 fraction");
 
     const QString cli = dir.filePath("cli");
     const auto t = ProgramRun::run(LS_TOOL,
