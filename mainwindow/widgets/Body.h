@@ -307,6 +307,7 @@ private:
     // Ends a map run before the measurement it reads changes (waits for it).
     void haltAnalysisRun();
     bool analysisRunMayStart(AnalyzeCond &grid);
+    QString stackRunRefusal() const;
     // An analysis that cannot run says why, in the panel and to the user.
     void refuseRun(const QString &why);
     // Run control (BodyRunControl.cpp): the group's button and progress, the

@@ -130,27 +130,32 @@ void Body::askAnalyzeCond(AnalyzeCond &ac) {
 }
 
 // A run reads the images, the dark frame and the dark areas from its
-// threads; it must not start while a series is still arriving. Pressing any
-// Analyze button while a run is active stops that run instead.
+// threads; it must not start while a series is still arriving or another run
+// reads them. "" when one may start, else why not.
+QString Body::stackRunRefusal() const {
+    if (m_stack.i1().isEmpty())
+        return tr("no I1 images are loaded");
+    if (m_i1Loader->isBusy() || m_i0Loader->isBusy())
+        return tr("files are still loading");
+    if (isCalibrating())
+        return tr("a calibration is running");
+    if (isAnalysisRunning())
+        return tr("a map run is going on");
+    if (m_components->isRunning())
+        return tr("a components run is going on");
+    return QString();
+}
+
+// Pressing any Analyze button while a map run is active stops that run
+// instead.
 bool Body::analysisRunMayStart(AnalyzeCond &grid) {
     if (isAnalysisRunning()) {
         stop2DAnalysis();
         return false;
     }
-    if (m_stack.i1().isEmpty()) {
-        refuseRun(tr("no I1 images are loaded"));
-        return false;
-    }
-    if (m_i1Loader->isBusy() || m_i0Loader->isBusy()) {
-        refuseRun(tr("files are still loading"));
-        return false;
-    }
-    if (isCalibrating()) {
-        refuseRun(tr("a calibration is running"));
-        return false;
-    }
-    if (m_components->isRunning()) {
-        refuseRun(tr("a components run is going on"));
+    const QString why = stackRunRefusal();
+    if (!why.isEmpty()) {
+        refuseRun(why);
         return false;
     }
     if (fixedEdgeRefused(QStringLiteral("Analysis not started")))

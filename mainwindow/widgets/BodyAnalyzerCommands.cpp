@@ -48,7 +48,7 @@ void Body::runCommand(EX_CMD_ID id) {
 
 void Body::registerAnalyzerCommands() {
     Analyzer *a = analyzer();
-    registerAtOnce(ANALYZER_SHOW_WINDOW, [=](const CmdLine &c) { a->show(); });
+    registerAtOnce(ANALYZER_SHOW_WINDOW, [=](const CmdLine &) { a->show(); });
     registerAtOnce(ANALYZER_SET_LCF_STD, [=](const CmdLine &c) {
         a->setLCFStd(intArg(c, 0), flagArg(c, 1), numArg(c, 2), c.arg(3), c.arg(4));
     });
@@ -119,12 +119,12 @@ void Body::registerExportCommands() {
     registerAtOnce(SAVE_DATA_AS_TIFF, [=](const CmdLine &c) {
         saveDataAsTiff(c.arg(0), std::max(0, analyzer()->selectedReference()));
     });
-    registerAtOnce(SAVEDATACFG_SHOW_WINDOW, [=](const CmdLine &c) { s->show(); });
-    registerAtOnce(SAVEDATACFG_SAVE_AS_TIFF, [=](const CmdLine &c) {
+    registerAtOnce(SAVEDATACFG_SHOW_WINDOW, [=](const CmdLine &) { s->show(); });
+    registerAtOnce(SAVEDATACFG_SAVE_AS_TIFF, [=](const CmdLine &) {
         DebugLog::write(QStringLiteral("setting save as tiff"));
         s->setSaveAsTiff();
     });
-    registerAtOnce(SAVEDATACFG_SAVE_AS_TEXT, [=](const CmdLine &c) {
+    registerAtOnce(SAVEDATACFG_SAVE_AS_TEXT, [=](const CmdLine &) {
         DebugLog::write(QStringLiteral("setting save as text"));
         s->setSaveAsText();
     });
@@ -136,9 +136,8 @@ void Body::registerExportCommands() {
                    [=](const CmdLine &c) { s->setSaveTiffScaleMax(numArg(c, 0)); });
     registerAtOnce(SAVEDATACFG_TIFF_AS_ANALYZED,
                    [=](const CmdLine &c) { s->setSaveTiffAsAnalyzed(flagArg(c, 0)); });
-    registerAtOnce(SAVEDATACFG_TEXT_AS_CSV, [=](const CmdLine &c) { s->setSaveTextAsCSV(); });
-    registerAtOnce(SAVEDATACFG_TEXT_AS_SSV, [=](const CmdLine &c) { s->setSaveTextAsSSV(); });
-    registerAtOnce(SAVEDATACFG_TEXT_AS_XYZ, [=](const CmdLine &c) { s->setSaveTextAsXYVal(); });
-    registerAtOnce(SAVEDATACFG_TEXT_AS_VALS,
-                   [=](const CmdLine &c) { s->setSaveTextAsValValVal(); });
+    registerAtOnce(SAVEDATACFG_TEXT_AS_CSV, [=](const CmdLine &) { s->setSaveTextAsCSV(); });
+    registerAtOnce(SAVEDATACFG_TEXT_AS_SSV, [=](const CmdLine &) { s->setSaveTextAsSSV(); });
+    registerAtOnce(SAVEDATACFG_TEXT_AS_XYZ, [=](const CmdLine &) { s->setSaveTextAsXYVal(); });
+    registerAtOnce(SAVEDATACFG_TEXT_AS_VALS, [=](const CmdLine &) { s->setSaveTextAsValValVal(); });
 }

@@ -6,7 +6,6 @@
 
 #include "analysis/widgets/Analyzer.h"
 #include "batch/widgets/BatchCtrl.h"
-#include "imageio/LoadTiff.h"
 #include "mainwindow/widgets/ComponentRunControl.h"
 #include "ui_Body.h"
 
@@ -31,16 +30,9 @@ void Body::registerComponentCommands() {
 // Like a map run, a components run may not start while files arrive or
 // another run reads the stack.
 bool Body::prepareComponentRun(ComponentSettings *s, AnalyzeCond *grid) {
-    if (m_stack.i1().isEmpty()) {
-        refuseRun(tr("no I1 images are loaded"));
-        return false;
-    }
-    if (m_i1Loader->isBusy() || m_i0Loader->isBusy()) {
-        refuseRun(tr("files are still loading"));
-        return false;
-    }
-    if (isAnalysisRunning() || isCalibrating()) {
-        refuseRun(tr("a map run or a calibration is going on"));
+    const QString why = stackRunRefusal();
+    if (!why.isEmpty()) {
+        refuseRun(why);
         return false;
     }
     if (fixedEdgeRefused(QStringLiteral("Components not started")) || !analysisGrid(*grid))

@@ -93,13 +93,6 @@ XafsSpectrum asSpectrum(const QVector<double> &energies, const QVector<double> &
     return XafsSpectrum(s, QStringLiteral("cluster"), 1, 0, SuggestElm());
 }
 
-bool sameMap(const Analyzed2DRes &a, const Analyzed2DRes &b) {
-    return a.width() == b.width() && a.height() == b.height() &&
-           std::memcmp(a.values(), b.values(), sizeof(double) * size_t(a.width() * a.height())) ==
-               0 &&
-           a.min() == b.min() && a.max() == b.max();
-}
-
 } // namespace
 
 TEST(ComponentRunTest, ClustersFindTheRegionsAndTheirSpectraRecoverAMixture) {

@@ -68,26 +68,6 @@ private:
     int n = 0;
 };
 
-struct Maps {
-    std::vector<std::unique_ptr<Analyzed2DRes>> owned;
-    QVector<Analyzed2DRes *> list;
-    Maps(int count, const AnalyzeCond &g) {
-        for (int k = 0; k < count; ++k) {
-            owned.push_back(std::make_unique<Analyzed2DRes>(QString::number(k)));
-            owned.back()->prepare(g);
-            list.append(owned.back().get());
-        }
-    }
-};
-
-bool sameBits(const Analyzed2DRes &x, const Analyzed2DRes &y) {
-    const size_t n = size_t(x.width()) * size_t(x.height());
-    const double ex[] = {x.min(), x.max()}, ey[] = {y.min(), y.max()};
-    return std::memcmp(x.values(), y.values(), n * sizeof(double)) == 0 &&
-           std::memcmp(ex, ey, sizeof ex) == 0 && x.minPos() == y.minPos() &&
-           x.maxPos() == y.maxPos();
-}
-
 enum Setup {
     Dark = 1,        // dark frame
     DarkAreas = 2,   // dark areas of both series
@@ -175,7 +155,7 @@ TEST(LcfRowRunTest, RowRunGivesTheBitsOfTheBinByBinRun) {
             Maps rows(count, grid);
             ASSERT_TRUE(MapRun().run(grid, rows.list, lcfRunFactory(s), threads));
             for (int k = 0; k < count; ++k)
-                EXPECT_TRUE(sameBits(*rows.list[k], *reference.list[k]))
+                EXPECT_TRUE(sameMap(*rows.list[k], *reference.list[k]))
                     << "setup " << c.setup << ", map " << k << ", threads " << threads;
         }
         // The case fits something: not every bin without an edge.

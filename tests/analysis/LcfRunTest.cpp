@@ -62,26 +62,6 @@ private:
     int n = 0;
 };
 
-struct Maps {
-    std::vector<std::unique_ptr<Analyzed2DRes>> owned;
-    QVector<Analyzed2DRes *> list;
-    Maps(int count, const AnalyzeCond &g) {
-        for (int k = 0; k < count; ++k) {
-            owned.push_back(std::make_unique<Analyzed2DRes>(QString::number(k)));
-            owned.back()->prepare(g);
-            list.append(owned.back().get());
-        }
-    }
-};
-
-bool sameMap(const Analyzed2DRes &x, const Analyzed2DRes &y) {
-    const size_t n = size_t(x.width()) * size_t(x.height());
-    const double ex[] = {x.min(), x.max()}, ey[] = {y.min(), y.max()};
-    return std::memcmp(x.values(), y.values(), n * sizeof(double)) == 0 &&
-           std::memcmp(ex, ey, sizeof ex) == 0 && x.minPos() == y.minPos() &&
-           x.maxPos() == y.maxPos();
-}
-
 LcfRunSettings settings(const MeasurementStack &stack, const QVector<LcfReference> &refs,
                         LcfKind kind, int hx, int hy) {
     LcfRunSettings s;

@@ -3,7 +3,13 @@
 // exactly: straight below and above a 10 eV edge region, so that the
 // double-normalised curves are 0 below, 1 above and a known shape between.
 // Sample spectra built from them have known LCF and MLCF answers.
+#include "analysis/Analyzed2DRes.h"
 #include "spectrum/XafsSpectrum.h"
+
+#include <QVector>
+#include <cstring>
+#include <memory>
+#include <vector>
 
 #include <cmath>
 #include <functional>
@@ -54,6 +60,30 @@ inline XafsSpectrum sample(const std::function<double(double)> &mu, SuggestElm s
     XafsSpectrum x;
     x.assign(curve(From, To, mu), QStringLiteral("sample"), 1, 0, s);
     return x;
+}
+
+// Maps prepared over one grid, owned here, in the list a run takes.
+struct Maps {
+    std::vector<std::unique_ptr<Analyzed2DRes>> owned;
+    QVector<Analyzed2DRes *> list;
+    Maps(int count, const AnalyzeCond &g) {
+        for (int k = 0; k < count; ++k) {
+            owned.push_back(std::make_unique<Analyzed2DRes>(QString::number(k)));
+            owned.back()->prepare(g);
+            list.append(owned.back().get());
+        }
+    }
+};
+
+// The same values, extremes and their places, to the bit.
+inline bool sameMap(const Analyzed2DRes &x, const Analyzed2DRes &y) {
+    const size_t n = size_t(x.width()) * size_t(x.height());
+    if (x.width() != y.width() || x.height() != y.height())
+        return false;
+    const double ex[] = {x.min(), x.max()}, ey[] = {y.min(), y.max()};
+    return std::memcmp(x.values(), y.values(), n * sizeof(double)) == 0 &&
+           std::memcmp(ex, ey, sizeof ex) == 0 && x.minPos() == y.minPos() &&
+           x.maxPos() == y.maxPos();
 }
 
 } // namespace lcftest
