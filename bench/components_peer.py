@@ -23,32 +23,10 @@ import numpy as np
 from sklearn.cluster import KMeans
 from sklearn.decomposition import PCA
 
-SIDE = 512
-ENERGIES = 161
+import peer_stack
+from peer_stack import ENERGIES
+
 E0 = 8986.0  # edge between the two references' edges
-
-
-def edge_shape(e, e0, wl):
-    t = np.clip((e - (e0 - 5)) / 10, 0, 1)
-    return t * t * (3 - 2 * t) + wl * np.sin(np.pi * t) ** 2
-
-
-def ref_mu(j, e):
-    if j == 0:
-        return 0.3 - 1e-5 * (e - 9000) + 1.0 * edge_shape(e, 8985, 0.2)
-    return 0.5 - 2e-5 * (e - 9000) + 0.8 * edge_shape(e, 8988, 0.6)
-
-
-def stack():
-    """I1 and I0 as [energy, y, x] uint16, as the benchmark writes them."""
-    e = 8900 + 200.0 * np.arange(ENERGIES) / (ENERGIES - 1)
-    f = np.arange(SIDE) / (SIDE - 1)
-    incident = (30000 - 10 * np.arange(SIDE, dtype=np.float64))[None, :, None]
-    mu = 0.2 + f[None, None, :] * ref_mu(0, e)[:, None, None] \
-        + (1 - f[None, None, :]) * ref_mu(1, e)[:, None, None]
-    i1 = (incident * np.exp(-mu)).astype(np.uint16)
-    i0 = np.broadcast_to(incident.astype(np.uint16), i1.shape)
-    return e, i1, np.ascontiguousarray(i0)
 
 
 def normalised(e, i1, i0):
@@ -62,7 +40,7 @@ def normalised(e, i1, i0):
 
 
 def peer():
-    e, i1, i0 = stack()
+    e, i1, i0 = peer_stack.stack()
     start = time.perf_counter()
     x = normalised(e, i1, i0)
     scores = PCA(n_components=5).fit_transform(x)
