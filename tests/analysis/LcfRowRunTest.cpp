@@ -57,15 +57,9 @@ private:
         for (int y = 0; y < H; ++y)
             for (int x = 0; x < W; ++x)
                 v[x + y * W] = value(x, y);
-        const QString path = dir.filePath(QString("f%1.tif").arg(n++));
-        EXPECT_TRUE(TiffData::writeFloat32Tiff(path, W, H, v.data()));
-        auto *t = new TiffData;
-        EXPECT_TRUE(t->load(path));
-        t->setEnergy(e);
-        return t;
+        return images.image(W, H, v, e);
     }
-    QTemporaryDir dir;
-    int n = 0;
+    FloatImages images;
 };
 
 enum Setup {

@@ -50,16 +50,8 @@ public:
     MeasurementStack stack;
 
 private:
-    TiffData *image(const std::vector<float> &v, double e) {
-        const QString path = dir.filePath(QString("f%1.tif").arg(n++));
-        EXPECT_TRUE(TiffData::writeFloat32Tiff(path, W, H, v.data()));
-        auto *t = new TiffData;
-        EXPECT_TRUE(t->load(path));
-        t->setEnergy(e);
-        return t;
-    }
-    QTemporaryDir dir;
-    int n = 0;
+    TiffData *image(const std::vector<float> &v, double e) { return images.image(W, H, v, e); }
+    FloatImages images;
 };
 
 LcfRunSettings settings(const MeasurementStack &stack, const QVector<LcfReference> &refs,

@@ -4,10 +4,13 @@
 // double-normalised curves are 0 below, 1 above and a known shape between.
 // Sample spectra built from them have known LCF and MLCF answers.
 #include "analysis/Analyzed2DRes.h"
+#include "imageio/TiffData.h"
 #include "spectrum/XafsSpectrum.h"
 
+#include <QTemporaryDir>
 #include <QVector>
 #include <cstring>
+#include <gtest/gtest.h>
 #include <memory>
 #include <vector>
 
@@ -61,6 +64,24 @@ inline XafsSpectrum sample(const std::function<double(double)> &mu, SuggestElm s
     x.assign(curve(From, To, mu), QStringLiteral("sample"), 1, 0, s);
     return x;
 }
+
+// Images written as 32-bit float TIFFs into a folder of their own and read
+// back, so a test's stack comes through the same reader as a user's.
+class FloatImages {
+public:
+    TiffData *image(int w, int h, const std::vector<float> &v, double energy) {
+        const QString path = m_dir.filePath(QString("f%1.tif").arg(m_count++));
+        EXPECT_TRUE(TiffData::writeFloat32Tiff(path, w, h, v.data()));
+        auto *t = new TiffData;
+        EXPECT_TRUE(t->load(path));
+        t->setEnergy(energy);
+        return t;
+    }
+
+private:
+    QTemporaryDir m_dir;
+    int m_count = 0;
+};
 
 // Maps prepared over one grid, owned here, in the list a run takes.
 struct Maps {
