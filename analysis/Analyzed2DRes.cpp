@@ -353,13 +353,15 @@ QImage Analyzed2DRes::categoryImage(const std::vector<double> &src) const {
     QImage image(W, H, QImage::Format_RGB888);
     if (image.isNull())
         return image;
+    std::vector<QColor> palette(size_t(m_categories) + 1, QColor(Qt::black)); // last: none
+    for (int k = 0; k < m_categories; ++k)
+        palette[size_t(k)] = ColorMap::overlayColor(k);
     for (int y = 0; y < H; ++y) {
         const double *v = src.data() + size_t(y) * W;
         uchar *out = image.scanLine(y);
         for (int x = 0; x < W; ++x, out += 3) {
-            const QColor c = v[x] >= 0 && v[x] < m_categories
-                                 ? ColorMap::overlayColor(int(std::lround(v[x])))
-                                 : QColor(Qt::black);
+            const bool inside = v[x] >= 0 && v[x] < m_categories;
+            const QColor &c = palette[inside ? size_t(std::lround(v[x])) : palette.size() - 1];
             out[0] = uchar(c.red());
             out[1] = uchar(c.green());
             out[2] = uchar(c.blue());

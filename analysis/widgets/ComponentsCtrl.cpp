@@ -295,7 +295,7 @@ Analyzed2DRes *ComponentsCtrl::selectedMap() const {
 }
 
 bool ComponentsCtrl::selectMap(ComponentKind kind, int j) {
-    const Analyzed2DRes *wanted = nullptr;
+    Analyzed2DRes *wanted = nullptr;
     const auto numbered = [j](const std::vector<std::unique_ptr<Analyzed2DRes>> &maps) {
         return j >= 1 && j <= int(maps.size()) ? maps[size_t(j - 1)].get() : nullptr;
     };
@@ -305,7 +305,7 @@ bool ComponentsCtrl::selectMap(ComponentKind kind, int j) {
         wanted = numbered(m_result.weightMaps);
     else
         wanted = numbered(m_result.scoreMaps);
-    const int i = wanted ? resultMaps().indexOf(const_cast<Analyzed2DRes *>(wanted)) : -1;
+    const int i = wanted ? resultMaps().indexOf(wanted) : -1;
     if (i < 0)
         return false;
     m_mapChoice->setCurrentIndex(i);
