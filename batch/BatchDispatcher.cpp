@@ -33,6 +33,12 @@ void BatchDispatcher::doDispatchCmds(QStringList lines) {
         startBatch(lines);
 }
 
+void BatchDispatcher::insertCmds(QStringList lines) {
+    m_inserted = lines + m_inserted;
+    if (!m_running)
+        startBatch({});
+}
+
 void BatchDispatcher::startBatch(const QStringList &lines) {
     m_lines = lines;
     m_index = 0;
@@ -45,6 +51,7 @@ void BatchDispatcher::startBatch(const QStringList &lines) {
 void BatchDispatcher::endBatch() {
     m_running = false;
     m_lines.clear();
+    m_inserted.clear();
     m_loops.clear();
     m_inRem = false;
     emit batchEnded();
@@ -86,6 +93,8 @@ void BatchDispatcher::execNextLineSlot() {
 bool BatchDispatcher::runLine() {
     if (!m_running || m_waiting)
         return false;
+    if (!m_inserted.isEmpty())
+        return runInsertedLine();
     if (m_index < 0 || m_index >= m_lines.size()) {
         endBatch();
         return false;
@@ -121,6 +130,16 @@ bool BatchDispatcher::runLine() {
         return true;
     m_waiting = true;
     emit execCmdSig(cmd, m_inRem);
+    return false;
+}
+
+bool BatchDispatcher::runInsertedLine() {
+    const CmdLine cmd = CmdLine::parse(m_inserted.takeFirst());
+    if (cmd.control || !ExCmdTable::isExternal(cmd.command))
+        return true;
+    log(QString("%1 : %2\n").arg(cmd.command, cmd.args.join(' ')));
+    m_waiting = true;
+    emit execCmdSig(cmd, false);
     return false;
 }
 

@@ -64,6 +64,10 @@ signals:
 public slots:
     void execNextLineSlot();
     void doDispatchCmds(QStringList lines);
+    // External command lines that run next, before the rest of the batch (a
+    // loaded session's settings); without a batch they run as one. They are
+    // taken as written: no substitution, no control lines.
+    void insertCmds(QStringList lines);
     void batchStopSlot();
     void finishBatchExec(int id);
 
@@ -71,6 +75,7 @@ private:
     void startBatch(const QStringList &lines);
     void endBatch();
     bool runLine();
+    bool runInsertedLine();
     QString takeLineWithContinuations();
     void runControl(ControlId id, const CmdLine &cmd);
     void forCmd(const CmdLine &cmd);
@@ -91,6 +96,7 @@ private:
     ParamStore m_variables;
     QVector<LoopRecord> m_loops;
     QList<QStringList> m_pending; // batches dispatched while one runs
+    QStringList m_inserted;       // lines that run before the next line of the batch
     int m_lineStart = 0;          // index of the first line of the current command
     std::atomic<bool> m_stopRequested{false};
     std::atomic<bool> m_logsAcknowledged{false};

@@ -16,6 +16,7 @@ const char *const Analysis = "Analysis panel";
 const char *const Calib = "Energy calibration";
 const char *const SaveCfg = "Save-data configuration";
 const char *const Suggest = "Element and edge suggestion";
+const char *const Sessions = "Sessions";
 const char *const Other = "Other";
 
 // In the order of the reference; each entry names the section it is listed in.
@@ -295,6 +296,22 @@ const QVector<CommandDoc> &table() {
          "End of the pre-edge fit window, relative to the edge (eV).", C::AtOnce},
         {SUGGESTING_POST_START_EV, Suggest, "text",
          "Start of the post-edge fit window, relative to the edge (eV).", C::AtOnce},
+
+        {SESSION_SAVE, Sessions, "file",
+         "Writes every input of the work in the window as a session file (JSON): the files of "
+         "both series, the dark, the energy-shift map and the references with their size and "
+         "modification time, the energy setup, I0 use, bin, area, point, suggestion and fixed "
+         "E0, the reference rows, the fit options, the registration shifts and the analysis "
+         "mode and fields. Paths below the session file's folder are stored relative to it.",
+         C::AtOnce},
+        {SESSION_LOAD, Sessions, "file",
+         "Reads a session file and checks every file it names first: one that is missing, or "
+         "whose size or modification time differs, refuses the whole session with an error "
+         "naming it, and nothing changes. Otherwise the dark frame is read and the session's "
+         "settings follow as batch lines run right after this one (loads of both series, the "
+         "fields, the reference rows, shifts, shift map, area and point); a run then gives the "
+         "maps the saved work gave.",
+         C::AtOnce},
 
         {QUIT, Other, "none", "Closes the program; the last line of a headless batch.", C::Never},
     };

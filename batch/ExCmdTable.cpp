@@ -152,6 +152,8 @@ const char *const ExtensionNames[ExCmdTable::ExtensionCount] = {
     "components_select_map",
     "components_save_spectrum",
     "components_use_as_reference",
+    "session_save",
+    "session_load",
 };
 
 struct Table {

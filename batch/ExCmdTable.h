@@ -154,13 +154,15 @@ enum EX_CMD_ID {
     COMPONENTS_SELECT_MAP = 213,
     COMPONENTS_SAVE_SPECTRUM = 214,
     COMPONENTS_USE_AS_REFERENCE = 215,
+    SESSION_SAVE = 216,
+    SESSION_LOAD = 217,
 };
 
 class ExCmdTable {
 public:
     static constexpr int Count = 127;
     static constexpr int FirstExtension = 200;
-    static constexpr int ExtensionCount = 16;
+    static constexpr int ExtensionCount = 18;
 
     // Every command identifier: 0..Count-1, then the extensions.
     static QVector<EX_CMD_ID> allIds();
