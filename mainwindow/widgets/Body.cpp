@@ -1,5 +1,6 @@
 #include "mainwindow/widgets/Body.h"
 #include "mainwindow/widgets/BodyAnalysisState.h"
+#include "mainwindow/widgets/SessionControl.h"
 
 #include "analysis/Analyzed2DRes.h"
 #include "analysis/MapRun.h"
@@ -77,6 +78,7 @@ Body::Body(QWidget *parent)
     setupAnalysis();
     setupReferenceNormalisation();
     setupRunControl();
+    m_session = new SessionControl(this);
     setupMenus();
     setupExport();
     setupSumUp();
@@ -314,6 +316,11 @@ void Body::dispatchConfigBatchLines() {
 }
 
 // ------------------------------------------------------------------ batch
+
+void Body::runNext(const QStringList &lines) {
+    QMetaObject::invokeMethod(m_batchDispatcher, "insertCmds", Qt::QueuedConnection,
+                              Q_ARG(QStringList, lines));
+}
 
 void Body::registerCommand(EX_CMD_ID id, CommandHandler handler) {
     m_handlers.insert(id, std::move(handler));

@@ -45,6 +45,7 @@ class QProgressBar;
 class QThread;
 class SaveDataCfg;
 class SeriesAlignRun;
+class SessionControl;
 namespace SeriesAlignment {
 struct Request;
 }
@@ -96,6 +97,12 @@ public:
     const XafsSpectrum &bgSpectrum() const { return m_bg; }
     bool bgLoaded() const { return m_bgLoaded; }
     Analyzed2DRes *shiftMap() const { return m_esm; }
+    // The file the energy-shift map was read from or last saved to; empty
+    // when there is no map or it was calibrated and not saved.
+    QString shiftMapFile() const { return m_esmValid ? m_esmFile : QString(); }
+    // External command lines that run next, before the rest of the batch
+    // (as a batch of their own when none runs).
+    void runNext(const QStringList &lines);
     // Places the energy-shift map (filled by calibration) at a detector origin.
     void setShiftMapOrigin(int x0, int y0);
     void setShiftMapValid(bool valid) { m_esmValid = valid; }
@@ -468,6 +475,8 @@ private:
     bool m_esmValid = false;
     CalibCtrl *m_calibCtrl = nullptr;
     double m_esmFileEnergy = 0; // edge energy the loaded map was read at
+    QString m_esmFile;
+    SessionControl *m_session = nullptr;
     // Defined with the calibration (BodyCalib.cpp).
     struct CalibRunDeleter {
         void operator()(CalibRun *run) const;

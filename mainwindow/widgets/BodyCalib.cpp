@@ -116,6 +116,7 @@ bool Body::execCalibration() {
     c.standard = m_calibCtrl->standard();
     m_esm->prepare(grid);
     m_esmValid = false;
+    m_esmFile.clear(); // the map is calibrated anew, from no file
     m_calibCtrl->setGeometry(m_stack.width(), m_stack.height(), m_stack.originX(),
                              m_stack.originY());
     setShiftMapOrigin(m_stack.originX(), m_stack.originY());
@@ -212,6 +213,8 @@ bool Body::saveEMap(const QString &fname, const Analyzed2DRes &map) {
     if (!reportIfNotWritten(EmpFile::write(name, map, info), name))
         return false;
     m_calibCtrl->setEMPFileName(name);
+    if (&map == m_esm)
+        m_esmFile = name;
     return true;
 }
 
@@ -254,6 +257,7 @@ bool Body::loadMap(const QString &fname, Analyzed2DRes &map, EMPHeader &header) 
         setShiftMapOrigin(h.xOffset, h.yOffset);
         m_esmFileEnergy = o.edgeEnergy > 0 ? o.edgeEnergy : h.stdEdgeEnergy;
         m_esmValid = true;
+        m_esmFile = fname;
         m_calibCtrl->setEMPFileName(fname);
         showCurrentPicture(false);
         showXafsSpectrum();

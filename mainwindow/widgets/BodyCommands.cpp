@@ -10,6 +10,7 @@
 #include "display/widgets/ImgDispA.h"
 #include "display/widgets/SpectrumView.h"
 #include "imageio/widgets/SelectDataFiles.h"
+#include "mainwindow/widgets/SessionControl.h"
 #include "ui_Body.h"
 
 #include <QButtonGroup>
@@ -45,6 +46,7 @@ void Body::registerCommands() {
     registerElemsCommands();
     registerExportCommands();
     registerShiftCommands();
+    m_session->registerCommands();
 }
 
 // Loads complete through the loader's finishLoadFiles, which also answers a

@@ -13,6 +13,7 @@
 #include "imageio/widgets/SelectDataFiles.h"
 #include "imageio/widgets/SelectImgDialog.h"
 #include "mainwindow/widgets/MessagesWindow.h"
+#include "mainwindow/widgets/SessionControl.h"
 #include "ui_Body.h"
 
 #include <QCoreApplication>
@@ -50,6 +51,8 @@ void Body::setupMenus() {
     file->addAction(tr("Save Picture..."), m_saveImageDialog, &QFileDialog::show);
     file->addAction(tr("Save Data..."), this, &Body::showSaveDataDialog, QKeySequence::Save);
     file->addAction(tr("Save Map Picture..."), ui->SaveMapPicture, &QPushButton::click);
+    file->addSeparator();
+    m_session->addMenuActions(file);
     file->addSeparator();
     file->addAction(tr("Quit"), this, &QWidget::close, QKeySequence::Quit);
 

@@ -1,0 +1,213 @@
+#include "mainwindow/widgets/SessionControl.h"
+
+#include "analysis/ImageRegistration.h"
+#include "analysis/widgets/Analyzer.h"
+#include "analysis/widgets/LCFReference.h"
+#include "analysis/widgets/XafsFileSelect.h"
+#include "app/AppSettings.h"
+#include "app/UserMessages.h"
+#include "display/widgets/ColorBar.h"
+#include "display/widgets/ImgDispA.h"
+#include "imageio/TiffData.h"
+#include "imageio/widgets/EOFSetup.h"
+#include "imageio/widgets/SelectDataFiles.h"
+#include "imageio/widgets/WidgetFields.h"
+#include "mainwindow/widgets/Body.h"
+
+#include <QAbstractButton>
+#include <QComboBox>
+#include <QFileDialog>
+#include <QLineEdit>
+#include <QMenu>
+
+namespace {
+
+// The fields a session keeps that no batch command sets.
+const QStringList &windowFields() {
+    static const QStringList names = {"ThJumpSigma", "DarkExpTime"};
+    return names;
+}
+
+const QStringList &analyzerFields() {
+    static const QStringList names = {"LCFRange1", "LCFRange2"};
+    return names;
+}
+
+template <class W> W *child(const QObject *root, const char *name) {
+    return root->findChild<W *>(QLatin1String(name));
+}
+
+QString text(const QObject *root, const char *name) {
+    const QLineEdit *e = child<QLineEdit>(root, name);
+    return e ? e->text() : QString();
+}
+
+bool checked(const QObject *root, const char *name) {
+    const QAbstractButton *b = child<QAbstractButton>(root, name);
+    return b && b->isChecked();
+}
+
+SessionEnergy energyOf(const SelectDataFiles *panel) {
+    SessionEnergy e;
+    const EOFSetup *setup = panel->eofSetup();
+    e.sameAsI1 = panel->energiesFromLeader();
+    const EofSettings s = setup->settings();
+    e.mode = s.mode == EofSettings::Mode::FromFileNum   ? SessionEnergy::Mode::FileNumber
+             : s.mode == EofSettings::Mode::FromRefFile ? SessionEnergy::Mode::Reference
+                                                        : SessionEnergy::Mode::FileName;
+    e.pattern = s.pattern;
+    e.factor = s.factor;
+    e.unit = int(s.unit);
+    e.evenInAngle = s.evenInAngle;
+    e.start = s.start;
+    e.delta = s.delta;
+    e.end = s.end;
+    e.points = s.numOfPoints;
+    const QString ref = text(setup, "RefFilePath");
+    if (e.mode == SessionEnergy::Mode::Reference && !ref.isEmpty())
+        e.reference = SessionFile::of(ref);
+    return e;
+}
+
+SessionSeries seriesOf(const QVector<TiffData *> &images, const SelectDataFiles *panel) {
+    SessionSeries s;
+    for (const TiffData *image : images)
+        s.files.append(SessionFile::of(image->fileName()));
+    s.energy = energyOf(panel);
+    s.skip = panel->skip();
+    s.cutFirst = panel->cutFirst();
+    s.cutLast = panel->cutLast();
+    return s;
+}
+
+} // namespace
+
+SessionControl::SessionControl(Body *body)
+    : QObject(body), m_body(body),
+      m_commands([this] { return capture(); }, [this](const Session &s) { return apply(s); }) {}
+
+void SessionControl::registerCommands() {
+    m_body->registerAtOnce(SESSION_SAVE, [this](const CmdLine &c) {
+        const QString why = m_commands.save(c);
+        if (!why.isEmpty())
+            UserMessages::refuse(why);
+    });
+    m_body->registerAtOnce(SESSION_LOAD, [this](const CmdLine &c) {
+        const QString why = m_commands.load(c);
+        if (!why.isEmpty())
+            UserMessages::refuse(why);
+    });
+}
+
+void SessionControl::addMenuActions(QMenu *file) {
+    file->addAction(tr("Save Session..."), this, [this] {
+        const QString name = QFileDialog::getSaveFileName(
+            m_body, tr("Save Session"), AppSettings::dataRoot(), tr("Session (*.json)"));
+        if (!name.isEmpty())
+            saveSession(name);
+    });
+    file->addAction(tr("Open Session..."), this, [this] {
+        const QString name = QFileDialog::getOpenFileName(
+            m_body, tr("Open Session"), AppSettings::dataRoot(), tr("Session (*.json)"));
+        if (!name.isEmpty())
+            loadSession(name);
+    });
+}
+
+bool SessionControl::saveSession(const QString &fileName) {
+    const QString why = m_commands.save(
+        CmdLine::parse(QStringLiteral("session_save ") + SessionBatch::argument(fileName)));
+    if (!why.isEmpty())
+        UserMessages::refuse(why);
+    else
+        UserMessages::info(tr("Session saved to %1").arg(fileName));
+    return why.isEmpty();
+}
+
+bool SessionControl::loadSession(const QString &fileName) {
+    const QString why = m_commands.load(
+        CmdLine::parse(QStringLiteral("session_load ") + SessionBatch::argument(fileName)));
+    if (!why.isEmpty())
+        UserMessages::refuse(why);
+    return why.isEmpty();
+}
+
+Session SessionControl::capture() const {
+    const MeasurementStack &stack = m_body->stack();
+    Session s;
+    s.i1 = seriesOf(stack.i1(), child<SelectDataFiles>(m_body, "SelectI1Files"));
+    s.i0 = seriesOf(stack.i0(), child<SelectDataFiles>(m_body, "SelectI0Files"));
+    if (stack.dark())
+        s.dark = SessionFile::of(stack.dark()->fileName());
+    s.useI0 = checked(m_body, "UseI0");
+    s.fluorescence = checked(m_body, "FluoType");
+    s.binW = text(m_body, "HWidth").toInt();
+    s.binH = text(m_body, "VWidth").toInt();
+    if (const ImgDispA *view = child<ImgDispA>(m_body, "dispA"); view && view->hasSelection())
+        s.area = view->selectedArea();
+    s.point = m_body->currentPoint();
+    SessionSuggestion &g = s.suggestion;
+    g.use = checked(m_body, "UseSuggestElm");
+    g.element = text(m_body, "SuggestingElm");
+    if (const QComboBox *edge = child<QComboBox>(m_body, "SuggestingEdge"))
+        g.edge = edge->currentIndex();
+    g.edgeEnergy = text(m_body, "SuggestingEeV");
+    g.preEnd = text(m_body, "DPreE");
+    g.postStart = text(m_body, "DPostS");
+    const Analyzer *a = m_body->analyzer();
+    g.fixedE0 = a->fixedE0();
+    g.fixedE0Energy = a->fixedE0Energy();
+    for (const LCFReference *row : a->references()) {
+        const QString file = row->fileSelect()->fileName();
+        if (!file.isEmpty())
+            s.references.append({row->rowIndex(), SessionFile::of(file), row->fileSelect()->isUse(),
+                                 row->deltaE(), checked(row, "IsVictreen")});
+    }
+    s.mlcf = a->lcfKind() == LcfKind::MLCF;
+    s.nonNegative = a->lcfOptions().nonNegative;
+    s.sumToOne = a->lcfOptions().sumToOne;
+    for (int i = 0; i < stack.i1().size(); ++i) {
+        const TiffData *image = stack.i1().at(i);
+        if (image->shiftDX() != 0 || image->shiftDY() != 0)
+            s.shifts.append({i, image->shiftDX(), image->shiftDY()});
+    }
+    if (!m_body->shiftMapFile().isEmpty())
+        s.shiftMap = SessionFile::of(m_body->shiftMapFile());
+    s.analysisMode = a->mode();
+    s.raEnergy = a->raEnergy();
+    s.raFactor = a->raFactor();
+    s.fields = WidgetFields::capture(m_body, windowFields());
+    s.fields.insert(WidgetFields::capture(a, analyzerFields()));
+    return s;
+}
+
+// The dark frame first: when it cannot be read nothing else has changed.
+QString SessionControl::apply(const Session &s) {
+    if (s.dark.isSet()) {
+        m_body->selectedDark(s.dark.path);
+        const TiffData *dark = m_body->stack().dark();
+        if (!dark || SessionFile::of(dark->fileName()).path != s.dark.path)
+            return tr("the dark frame %1 could not be read").arg(s.dark.path);
+    } else {
+        m_body->clearDark();
+    }
+    const QString shifts = shiftFile(s);
+    if (!s.shifts.isEmpty() && shifts.isEmpty())
+        return tr("the registration shifts could not be written to a temporary file");
+    WidgetFields::apply(m_body, windowFields(), s.fields, WidgetFields::Finish::AsEdited);
+    WidgetFields::apply(m_body->analyzer(), analyzerFields(), s.fields,
+                        WidgetFields::Finish::AsEdited);
+    m_body->runNext(SessionBatch::lines(s, shifts));
+    return QString();
+}
+
+// The shifts go in by load_shifts, as a batch gives them.
+QString SessionControl::shiftFile(const Session &s) {
+    if (s.shifts.isEmpty() || !m_temporary.isValid())
+        return QString();
+    QVector<Registration::ShiftEntry> entries;
+    for (const SessionShift &sh : s.shifts)
+        entries.append({sh.image, sh.dx, sh.dy, 1.0});
+    const QString name = m_temporary.filePath(QStringLiteral("session-shifts.txt"));
+    return Registration::writeShiftFile(name, entries) ? name : QString();
+}

@@ -1,0 +1,66 @@
+// A session saved after a run and loaded in a new process gives the same
+// maps byte for byte; once one of its files has changed it is refused, with
+// the file named, and nothing of it is applied.
+#include "ProgramRun.h"
+#include "support/TestSupport.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+namespace {
+
+const char *const SaveMap = "analyzer_select_image 0\n"
+                            "analyzer_select_image_type 0\n"
+                            "select_disp_image 3\n"
+                            "saveDataCfg_save_as_text\n"
+                            "saveDataCfg_text_as_xyz\n"
+                            "save_data %1/frac.txt\n";
+
+ProgramRun::Result runLines(const QTemporaryDir &dir, const QString &name, const QString &lines) {
+    const QString bat = TestSupport::writeFile(dir, name, (lines + "quit\n").toUtf8());
+    return ProgramRun::runBatch(dir.filePath("none.cfg"), bat, dir.path(), 180000);
+}
+
+} // namespace
+
+TEST(SessionE2E, ReloadedSessionGivesTheSameMapsAndAStaleOneIsRefused) {
+    QTemporaryDir dir;
+    for (const char *out : {"out1", "out2"})
+        QDir(dir.path()).mkpath(out);
+    ASSERT_EQ(ProgramRun::run(LS_TOOL, {"make-demo", dir.filePath("data")}, dir.path()).exitCode,
+              0);
+    const QString settings = "load_I1_files_of_pattern NEW data/i1/ *.tif\n"
+                             "load_I0_files_of_pattern NEW data/i0/ *.tif\n"
+                             "Use_I0 1\n"
+                             "set_band_w 1\n"
+                             "set_band_h 0\n"
+                             "Suggesting_Elm Fe\n"
+                             "Suggest_Elm 1\n"
+                             "analyzer_set_LCF_std 0 1 0 data/ref_A.dat 0\n"
+                             "analyzer_set_LCF_std 1 1 0.5 data/ref_B.dat VIC\n"
+                             "analyzer_set_LCF_nonneg 1\n"
+                             "select_region 4 4 40 30\n";
+    const auto first = runLines(dir, "first.bat",
+                                settings + "analyzer_exec_LCF\n" + QString(SaveMap).arg("out1") +
+                                    "session_save work.json\n");
+    ASSERT_EQ(first.exitCode, 0) << qPrintable(first.err);
+    const auto again =
+        runLines(dir, "again.bat",
+                 "session_load work.json\nanalyzer_exec_LCF\n" + QString(SaveMap).arg("out2"));
+    ASSERT_EQ(again.exitCode, 0) << qPrintable(again.err);
+    const QByteArray map = TestSupport::readFile(dir.filePath("out1/frac-0.dat"));
+    ASSERT_GT(map.size(), 100);
+    EXPECT_TRUE(map == TestSupport::readFile(dir.filePath("out2/frac-0.dat")));
+
+    QFile ref(dir.filePath("data/ref_B.dat"));
+    ASSERT_TRUE(ref.open(QIODevice::Append));
+    ref.write("\n");
+    ref.close();
+    const auto stale = runLines(dir, "stale.bat", "session_load work.json\n");
+    EXPECT_EQ(stale.exitCode, 1);
+    EXPECT_TRUE(stale.err.contains("Session not loaded")) << qPrintable(stale.err);
+    EXPECT_TRUE(stale.err.contains(dir.filePath("data/ref_B.dat"))) << qPrintable(stale.err);
+    EXPECT_FALSE(stale.err.contains("load_I1_files :")) << qPrintable(stale.err);
+}
