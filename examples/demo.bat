@@ -101,5 +101,14 @@ select_disp_image 3
 save_image pictures/clusters-window.png
 components_save_spectrum 0 spectra/cluster-0.dat
 components_use_as_reference 0 2
+# ---- Sessions: the work as a document that opens again ----
+# Every input so far (the files of both series and the references with their
+# size and modification time, the energy setup, the bin, the suggestion, the
+# reference rows, the fit options) goes to a JSON file; paths below its folder
+# are stored relative to it. Loading it checks every file first and refuses
+# the whole session, naming the file, when one is missing or changed.
+session_save demo-session.json
+session_load demo-session.json
+:echo "session saved and loaded again: demo-session.json"
 :echo "demo done: spectra in spectra/, pictures in pictures/, LCF and shift maps in maps/"
 quit
