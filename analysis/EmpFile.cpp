@@ -236,6 +236,17 @@ EMPHeader EmpFile::parseHeader(const QByteArray &text, int *dataStart) {
     return h;
 }
 
+QByteArray EmpFile::headerWithArea(const QByteArray &header, const AnalyzeCond &walk) {
+    const std::pair<const char *, int> area[] = {
+        {"Area X0", walk.x0}, {"Area X1", walk.x1}, {"Area Y0", walk.y0}, {"Area Y1", walk.y1}};
+    QList<QByteArray> lines = header.split('\n');
+    for (QByteArray &line : lines)
+        for (const auto &[name, value] : area)
+            if (line.startsWith(key(name).toUtf8()))
+                line = key(name).toUtf8() + QByteArray::number(value);
+    return lines.join('\n');
+}
+
 // ------------------------------------------------------------------ reading
 
 namespace {

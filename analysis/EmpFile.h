@@ -70,6 +70,10 @@ bool write(const QString &fileName, const Analyzed2DRes &map, const WriteInfo &i
 // separator line (the size of the text when there is none).
 EMPHeader parseHeader(const QByteArray &text, int *dataStart = nullptr);
 
+// A header text (as parseHeader reads it) with its area lines set to the
+// area of walk; every other line as it was.
+QByteArray headerWithArea(const QByteArray &header, const AnalyzeCond &walk);
+
 enum class LoadStatus {
     Loaded,
     CannotOpen,    // "Can not open"

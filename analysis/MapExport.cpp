@@ -1,6 +1,7 @@
 #include "analysis/MapExport.h"
 
 #include "analysis/Analyzed2DRes.h"
+#include "analysis/Provenance.h"
 #include "app/DebugLog.h"
 #include "app/OutputFile.h"
 #include "display/TaggedFileName.h"
@@ -78,7 +79,8 @@ bool writeMapTiff(Analyzed2DRes &map, const QString &path, const MapTiffOptions 
     return TiffData::write16BitTiff(path, s.width, s.height, s.samples.data(), description);
 }
 
-bool writeMapFloatTiff(const Analyzed2DRes &map, const QString &path) {
+bool writeMapFloatTiff(const Analyzed2DRes &map, const QString &path,
+                       const QJsonObject &provenance) {
     const double *v = map.showProcessed() ? map.processedValues() : map.values();
     if (!map.hasGrids() || !v)
         return false;
@@ -86,12 +88,16 @@ bool writeMapFloatTiff(const Analyzed2DRes &map, const QString &path) {
     std::vector<float> samples(analysed.size());
     for (size_t i = 0; i < samples.size(); ++i)
         samples[i] = analysed[i] ? float(v[i]) : std::numeric_limits<float>::quiet_NaN();
-    return TiffData::writeFloat32Tiff(path, map.width(), map.height(), samples.data(),
-                                      mapDescription(map));
+    QString description = mapDescription(map);
+    if (!provenance.isEmpty())
+        description += QLatin1Char('\n') +
+                       QString::fromUtf8(QJsonDocument(mapSidecarJson(map, path, {}, provenance))
+                                             .toJson(QJsonDocument::Compact));
+    return TiffData::writeFloat32Tiff(path, map.width(), map.height(), samples.data(), description);
 }
 
-bool writeMapSidecar(const Analyzed2DRes &map, const QString &dataPath, const QStringList &columns,
-                     const QJsonObject &provenance) {
+QJsonObject mapSidecarJson(const Analyzed2DRes &map, const QString &dataPath,
+                           const QStringList &columns, const QJsonObject &provenance) {
     const AnalyzeCond &g = map.grid();
     QJsonObject o = provenance;
     o.insert(QStringLiteral("file"), QFileInfo(dataPath).fileName());
@@ -102,15 +108,12 @@ bool writeMapSidecar(const Analyzed2DRes &map, const QString &dataPath, const QS
     o.insert(QStringLiteral("bin"), QJsonArray{g.hx, g.hy});
     o.insert(QStringLiteral("origin"), QJsonArray{g.x0, g.y0});
     o.insert(QStringLiteral("size"), QJsonArray{map.width(), map.height()});
-    OutputFile file(dataPath + QStringLiteral(".json"));
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
-    const QByteArray bytes = QJsonDocument(o).toJson();
-    if (file.device()->write(bytes) != bytes.size()) {
-        file.cancel();
-        return false;
-    }
-    return file.commit();
+    return o;
+}
+
+bool writeMapSidecar(const Analyzed2DRes &map, const QString &dataPath, const QStringList &columns,
+                     const QJsonObject &provenance) {
+    return writeSidecar(dataPath, mapSidecarJson(map, dataPath, columns, provenance));
 }
 
 QString numberedDataFileName(const QString &name, int n, const QString &suffix) {

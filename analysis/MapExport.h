@@ -29,14 +29,21 @@ bool writeMapTiff(Analyzed2DRes &map, const QString &path, const MapTiffOptions 
 
 // The map's values (its processed values when it shows those) as a 32-bit
 // float TIFF, the form the command-line runs write, with NaN in the cells no
-// bin was analysed in and the map's name, units, bin and origin in its
-// ImageDescription.
-bool writeMapFloatTiff(const Analyzed2DRes &map, const QString &path);
+// bin was analysed in. Its ImageDescription holds the line of mapDescription
+// and, when provenance is given, on the next line the map's sidecar JSON
+// (mapSidecarJson, one line), so the file says what it was made from even
+// when it travels without its FILE.json.
+bool writeMapFloatTiff(const Analyzed2DRes &map, const QString &path,
+                       const QJsonObject &provenance = QJsonObject());
 
-// Beside an export: "<file>.json" naming the map, its units, the columns
-// (none for a picture or TIFF) and the bin and origin, so the numbers can be
-// read without the window, with the members of provenance (what the map was
-// made from) added.
+// What is said beside an export: the members of provenance (what the map was
+// made from, analysis/Provenance.h) with the file's name, the map's name, its
+// units, the columns (none for a picture or TIFF) and the bin, origin and
+// size, so the numbers can be read without the window.
+QJsonObject mapSidecarJson(const Analyzed2DRes &map, const QString &dataPath,
+                           const QStringList &columns, const QJsonObject &provenance);
+
+// mapSidecarJson written as "<file>.json" (writeSidecar).
 bool writeMapSidecar(const Analyzed2DRes &map, const QString &dataPath, const QStringList &columns,
                      const QJsonObject &provenance = QJsonObject());
 

@@ -919,7 +919,8 @@ void Body::saveFlatDark() {
 // The picture as shown (format from the suffix, PNG without one) and the
 // colour bar beside it under the tag "cBar".
 void Body::saveImage(const QString &fname) {
-    reportIfNotWritten(writePicture(ui->dispA->shownPicture(), fname), pictureFileName(fname));
+    if (reportIfNotWritten(writePicture(ui->dispA->shownPicture(), fname), pictureFileName(fname)))
+        writeProvenance(pictureFileName(fname));
     const QString bar = taggedFileName(fname, QStringLiteral("cBar"));
     reportIfNotWritten(writePicture(ui->CBar->picture(), bar), pictureFileName(bar));
 }

@@ -13,6 +13,7 @@
 #include "spectrum/XafsSpectrum.h"
 
 #include <QHash>
+#include <QJsonObject>
 #include <QMainWindow>
 #include <QPoint>
 #include <functional>
@@ -342,7 +343,12 @@ private:
     void registerElemsCommands();
     void elemsRunEnded(bool completed);
     void saveSpectrumSet(const QString &fname, int kind);
+    // What saved files were made from, and the FILE.json beside them (BodyExport.cpp).
+    QJsonObject provenance();
+    QJsonObject provenance(const Analyzed2DRes &map);
     void writeProvenance(const Analyzed2DRes &map, const QString &path, const QStringList &columns);
+    void writeProvenance(const QString &path);
+    void writeMapPicture(const Analyzed2DRes &map, const QString &fname);
     // States a failed save in the batch log ("Err: ..."); returns ok.
     bool reportIfNotWritten(bool ok, const QString &fileName);
     // Says so when a file was saved under another name than the one chosen.

@@ -212,6 +212,7 @@ bool Body::saveEMap(const QString &fname, const Analyzed2DRes &map) {
     info.dataHeight = images ? m_stack.height() : map.height();
     if (!reportIfNotWritten(EmpFile::write(name, map, info), name))
         return false;
+    writeProvenance(map, name, {});
     m_calibCtrl->setEMPFileName(name);
     if (&map == m_esm)
         m_esmFile = name;

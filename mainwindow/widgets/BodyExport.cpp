@@ -6,6 +6,7 @@
 
 #include "analysis/Analyzed2DRes.h"
 #include "analysis/MapExport.h"
+#include "analysis/Provenance.h"
 #include "analysis/widgets/Analyzer.h"
 #include "analysis/widgets/LCFReference.h"
 #include "analysis/widgets/XafsFileSelect.h"
@@ -17,7 +18,6 @@
 #include "display/TaggedFileName.h"
 #include "display/widgets/ColorBar.h"
 #include "display/widgets/SaveDataCfg.h"
-#include "mainwindow/Provenance.h"
 #include "ui_Body.h"
 
 #include <QFileDialog>
@@ -69,15 +69,19 @@ void Body::saveAllImages(const QString &fname) {
             const Analyzed2DRes *map = rows.at(i)->map(a);
             if (!map->hasImage())
                 continue;
-            const QString name = taggedFileName(fname, QStringLiteral("%1-%2").arg(i).arg(a));
-            reportIfNotWritten(writePicture(map->img(), name), pictureFileName(name));
+            writeMapPicture(*map, taggedFileName(fname, QStringLiteral("%1-%2").arg(i).arg(a)));
         }
     // The fit-quality maps of the last LCF/MLCF run.
-    const Analyzed2DRes *rFactor = analyzer()->rFactorMap(), *chi2 = analyzer()->chi2Map();
-    if (rFactor->hasImage())
-        writePicture(rFactor->img(), taggedFileName(fname, QStringLiteral("rfactor")));
-    if (chi2->hasImage())
-        writePicture(chi2->img(), taggedFileName(fname, QStringLiteral("chi2")));
+    for (const Analyzed2DRes *quality : {analyzer()->rFactorMap(), analyzer()->chi2Map()})
+        if (quality->hasImage())
+            writeMapPicture(*quality, taggedFileName(fname, quality == analyzer()->chi2Map()
+                                                                ? QStringLiteral("chi2")
+                                                                : QStringLiteral("rfactor")));
+}
+
+void Body::writeMapPicture(const Analyzed2DRes &map, const QString &fname) {
+    if (reportIfNotWritten(writePicture(map.img(), fname), pictureFileName(fname)))
+        writeProvenance(map, pictureFileName(fname), {});
 }
 
 void Body::showSaveDataDialog() {
@@ -113,7 +117,7 @@ void Body::saveDataAsTiff(const QString &fname, int n) {
     const SaveDataCfg *cfg = saveDataCfg();
     bool written = false;
     if (cfg->tiffAsFloat()) {
-        written = reportIfNotWritten(writeMapFloatTiff(*map, path), path);
+        written = reportIfNotWritten(writeMapFloatTiff(*map, path, provenance(*map)), path);
     } else {
         MapTiffOptions options;
         options.fixedScale = cfg->tiffFixedScale();
@@ -126,13 +130,14 @@ void Body::saveDataAsTiff(const QString &fname, int n) {
         writeProvenance(*map, path, {});
 }
 
-// Beside every map saved: what it was made from (FILE.json).
-void Body::writeProvenance(const Analyzed2DRes &map, const QString &path,
-                           const QStringList &columns) {
+// What the window's saves were made from: the stack, the conditions, the
+// reference rows and the fit (analysis/Provenance.h).
+QJsonObject Body::provenance() {
     ProvenanceInputs in;
     in.program = QStringLiteral("lumenstack");
     takeStackInputs(m_stack, &in);
     in.conditions = muTConditions();
+    in.victoreen = targetBackgroundSimple() != 1;
     in.suggestion = suggestElm();
     Analyzer *a = analyzer();
     for (const LCFReference *r : a->references())
@@ -141,10 +146,26 @@ void Body::writeProvenance(const Analyzed2DRes &map, const QString &path,
     in.lcfKind = a->lcfKind();
     in.options = a->lcfOptions();
     in.shiftMapInUse = m_esmValid;
-    QJsonObject provenance = provenanceJson(in, QDateTime::currentDateTime());
-    provenance.insert(QStringLiteral("title"), a->mapTitle(&map));
-    reportIfNotWritten(writeMapSidecar(map, path, columns, provenance),
+    in.shiftMapFile = shiftMapFile();
+    return provenanceJson(in, QDateTime::currentDateTime());
+}
+
+QJsonObject Body::provenance(const Analyzed2DRes &map) {
+    QJsonObject o = provenance();
+    o.insert(QStringLiteral("title"), analyzer()->mapTitle(&map));
+    return o;
+}
+
+// Beside every map saved: what it was made from (FILE.json).
+void Body::writeProvenance(const Analyzed2DRes &map, const QString &path,
+                           const QStringList &columns) {
+    reportIfNotWritten(writeMapSidecar(map, path, columns, provenance(map)),
                        path + QStringLiteral(".json"));
+}
+
+// Beside a saved file that is no map (spectra, pictures, shifts).
+void Body::writeProvenance(const QString &path) {
+    reportIfNotWritten(writeSidecar(path, provenance()), path + QStringLiteral(".json"));
 }
 
 // The text keeps its layout (other programs read it); what the numbers are
@@ -178,8 +199,7 @@ void Body::saveMapPicture(const QString &fname) {
         UserMessages::refuse(tr("No map to save: run an analysis or choose a map first"));
         return;
     }
-    if (reportIfNotWritten(writePicture(map->img(), fname), pictureFileName(fname)))
-        writeProvenance(*map, pictureFileName(fname), {});
+    writeMapPicture(*map, fname);
 }
 
 // ------------------------------------------------------------------ spectra
@@ -197,9 +217,10 @@ void Body::saveSpectrumSet(const QString &fname, int kind) {
     AnalyzeCond grid;
     if (!analysisGrid(grid) || fixedEdgeRefused(QStringLiteral("Spectra not saved")))
         return;
-    reportIfNotWritten(
-        writeSpectrumSet(fname, SpectrumSetKind(kind), grid, m_stack, binSpectrumSettings()),
-        fname);
+    if (reportIfNotWritten(
+            writeSpectrumSet(fname, SpectrumSetKind(kind), grid, m_stack, binSpectrumSettings()),
+            fname))
+        writeProvenance(fileNameWithDefaultSuffix(fname, QStringLiteral("dat")));
 }
 
 // Saves are atomic (OutputFile): a failed one leaves the old file. The batch

@@ -149,7 +149,10 @@ bool Body::saveShifts(const QString &fname) {
     const QVector<TiffData *> &images = m_stack.i1();
     for (int i = 0; i < images.size(); ++i)
         entries.append({i, images.at(i)->shiftDX(), images.at(i)->shiftDY(), 1.0});
-    return reportIfNotWritten(Registration::writeShiftFile(fname, entries), fname);
+    if (!reportIfNotWritten(Registration::writeShiftFile(fname, entries), fname))
+        return false;
+    writeProvenance(fname);
+    return true;
 }
 
 void Body::registerShiftCommands() {

@@ -6,6 +6,8 @@
 #include "measurement/MeasurementStack.h"
 
 #include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <cmath>
@@ -165,6 +167,15 @@ TEST_F(MapExportTest, MapValuesComeBackFromTheFloatAndThe16BitTiff) {
     EXPECT_TRUE(std::isnan(f.value(0, 0)));               // left of the area
     EXPECT_TRUE(tiffDescription(floatPath).startsWith(
         "Lumenstack map; name=LCF Ref 2; units=fraction; bin=1 0; origin=1 1; size=7 5"));
+    // With what the map was made from, that follows on the next line as JSON.
+    ASSERT_TRUE(
+        writeMapFloatTiff(map, floatPath, QJsonObject{{"inputs", QJsonObject{{"i1", "a.tif"}}}}));
+    const QStringList description = tiffDescription(floatPath).split('\n');
+    ASSERT_EQ(description.size(), 2);
+    const QJsonObject embedded = QJsonDocument::fromJson(description[1].toUtf8()).object();
+    EXPECT_EQ(embedded["inputs"].toObject()["i1"].toString(), "a.tif");
+    EXPECT_EQ(embedded["units"].toString(), "fraction");
+    ASSERT_TRUE(f.load(floatPath));
 
     const QString path16 = dir.filePath("s.tif");
     ASSERT_TRUE(writeMapTiff(map, path16, MapTiffOptions()));

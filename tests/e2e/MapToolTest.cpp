@@ -83,6 +83,20 @@ TEST(MapTool, LcfMapRecoversTheDemoMixtureTheSameForAnyThreadCount) {
     EXPECT_EQ(lines, DemoW * DemoH);
     EXPECT_LT(worst, 0.04);
 
+    // Each map says beside it what it was made from: the image files, the
+    // dark frame, the references as given, and its own name and units.
+    for (const QString m : {"ref-1-fraction.txt", "ref-1-fraction.tif"}) {
+        const QJsonObject p = QJsonDocument::fromJson(contents(out2 + "/" + m + ".json")).object();
+        const QJsonObject in = p["inputs"].toObject();
+        EXPECT_EQ(in["i1"].toArray().size(), QDir(demo.path("i1")).entryList(QDir::Files).size());
+        EXPECT_TRUE(in["i0"].toArray().first().toString().startsWith(demo.path("i0/")));
+        EXPECT_EQ(in["dark"].toString(), demo.path("dark.tif"));
+        EXPECT_EQ(p["references"].toArray(),
+                  QJsonArray({demo.path("ref_A.dat"), demo.path("ref_B.dat")}));
+        EXPECT_EQ(p["units"].toString(), "fraction") << qPrintable(m);
+        EXPECT_EQ(p["command"].toString(), "lcf-map");
+    }
+
     // The TIFF beside it holds the same values as floats.
     TiffData tif;
     ASSERT_TRUE(tif.load(out2 + "/ref-1-fraction.tif"));

@@ -28,6 +28,7 @@
 #include "Json.h"
 #include "StackOptions.h"
 #include "Subcommands.h"
+#include "ToolProvenance.h"
 
 #include "analysis/ImageRegistration.h"
 #include "analysis/SeriesAlignment.h"
@@ -222,7 +223,7 @@ int runAlign(const QStringList &args) {
         std::fprintf(stderr, "lumenstack-tool align: %s\n", qPrintable(problem));
         return 1;
     }
-    if (!Registration::writeShiftFile(a.out, shifts)) {
+    if (!Registration::writeShiftFile(a.out, shifts) || !writeToolSidecar(a.out)) {
         std::fprintf(stderr, "lumenstack-tool align: cannot write %s\n", qPrintable(a.out));
         return 1;
     }

@@ -25,6 +25,7 @@
 // cannot be read or written) or 2 (bad arguments).
 #include "MapOutput.h"
 #include "Subcommands.h"
+#include "ToolProvenance.h"
 
 #include "analysis/ComponentRun.h"
 #include "app/OutputFile.h"
@@ -170,6 +171,8 @@ public:
         else if (m_ok)
             m_written << name;
     }
+    // A file that is no map (maps bring their own sidecars): FILE.json beside it.
+    void noteFile(const QString &name, bool ok) { note(name, ok && writeToolSidecar(path(name))); }
     bool ok() const { return m_ok; }
     const QStringList &written() const { return m_written; }
 
@@ -192,9 +195,9 @@ void writePca(const ComponentResult &r, OutputFolder &out) {
                         .arg(k + 1)
                         .arg(number(r.eigenvalues[k]))
                         .arg(number(r.explainedRatios[k]));
-    out.note("pca-variance.txt", writeLines(out.path("pca-variance.txt"), variance));
-    out.note("pca-components.dat",
-             writeComponentSpectra(out.path("pca-components.dat"), r.energies, r.components));
+    out.noteFile("pca-variance.txt", writeLines(out.path("pca-variance.txt"), variance));
+    out.noteFile("pca-components.dat",
+                 writeComponentSpectra(out.path("pca-components.dat"), r.energies, r.components));
     for (size_t k = 0; k < r.scoreMaps.size(); ++k) {
         const QString name = QString("pca-%1-score.txt").arg(k + 1);
         out.note(name, writeMap(*r.scoreMaps[k], out.path(name)));
@@ -206,15 +209,16 @@ void writeClusters(const ComponentResult &r, OutputFolder &out) {
     QStringList sizes;
     for (int j = 0; j < r.clusterSpectra.size(); ++j) {
         const QString name = QString("cluster-%1.dat").arg(j);
-        out.note(name, writeComponentSpectra(out.path(name), r.energies, {r.clusterSpectra[j]}));
+        out.noteFile(name,
+                     writeComponentSpectra(out.path(name), r.energies, {r.clusterSpectra[j]}));
         sizes << QString("%1 %2").arg(j).arg(r.clusterSizes[j]);
     }
-    out.note("cluster-sizes.txt", writeLines(out.path("cluster-sizes.txt"), sizes));
+    out.noteFile("cluster-sizes.txt", writeLines(out.path("cluster-sizes.txt"), sizes));
 }
 
 void writeNmf(const ComponentResult &r, OutputFolder &out) {
-    out.note("nmf-components.dat",
-             writeComponentSpectra(out.path("nmf-components.dat"), r.energies, r.nmfComponents));
+    out.noteFile("nmf-components.dat", writeComponentSpectra(out.path("nmf-components.dat"),
+                                                             r.energies, r.nmfComponents));
     for (size_t k = 0; k < r.weightMaps.size(); ++k) {
         const QString name = QString("nmf-%1-weight.txt").arg(k + 1);
         out.note(name, writeMap(*r.weightMaps[k], out.path(name)));

@@ -4,6 +4,7 @@
 // --write-tiff the (single) image is written back as a 16-bit TIFF.
 #include "Json.h"
 #include "Subcommands.h"
+#include "ToolProvenance.h"
 #include "imageio/TiffData.h"
 
 #include <QTextStream>
@@ -121,7 +122,8 @@ int runImageInfo(const QStringList &args) {
         out.flush();
         if (ok && !a.writeTiff.isEmpty()) {
             const std::vector<quint16> samples = as16Bit(d);
-            if (!TiffData::write16BitTiff(a.writeTiff, d.width(), d.height(), samples.data())) {
+            if (!TiffData::write16BitTiff(a.writeTiff, d.width(), d.height(), samples.data()) ||
+                !writeToolSidecar(a.writeTiff, {file})) {
                 std::fprintf(stderr, "lumenstack-tool image-info: cannot write %s\n",
                              a.writeTiff.toLocal8Bit().constData());
                 allRead = false;

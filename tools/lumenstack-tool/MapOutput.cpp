@@ -1,4 +1,5 @@
 #include "MapOutput.h"
+#include "ToolProvenance.h"
 
 #include "app/NumberText.h"
 #include "app/OutputFile.h"
@@ -73,7 +74,8 @@ bool writeMap(const Analyzed2DRes &map, const QString &txtPath) {
         samples[i] = float(v[i]);
     QString tif = txtPath;
     tif.replace(QRegularExpression("\\.txt$"), ".tif");
-    return TiffData::writeFloat32Tiff(tif, map.width(), map.height(), samples.data());
+    return TiffData::writeFloat32Tiff(tif, map.width(), map.height(), samples.data()) &&
+           writeToolMapSidecar(map, txtPath, {"X", "Y", "value"}) && writeToolMapSidecar(map, tif);
 }
 
 void NamedMaps::add(const QString &name, const QString &file, const AnalyzeCond &g) {

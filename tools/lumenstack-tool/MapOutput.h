@@ -26,7 +26,8 @@ template <typename Run> void attachProgress(Run &run) {
 }
 
 // "X Y Val" per bin in walk order (17 significant digits, app/NumberText.h),
-// then the 32-bit float TIFF of the whole map beside it (.txt -> .tif).
+// then the 32-bit float TIFF of the whole map beside it (.txt -> .tif), each
+// with its FILE.json (ToolProvenance.h).
 bool writeMap(const Analyzed2DRes &map, const QString &txtPath);
 
 // The run's maps in its order, each with the file it goes to ("" for maps

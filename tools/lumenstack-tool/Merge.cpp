@@ -19,6 +19,9 @@
 //          its bins paint, the rest stays 0;
 //   *.emp  energy-shift map files: the data rows are joined pixel by pixel the
 //          same way, the header is the first tile's with the union's area;
+//   *.json what a file was made from (FILE.json beside FILE): the first
+//          tile's, with the union's origin, the tile folders under
+//          "mergedFrom" and the merge's own run under "merge";
 //   others must be the same in every tile and are copied.
 // Maps a subcommand derives from the whole map are derived again from the
 // merged maps: ra-map's ratio map (it is scaled by the smallest rest of the
@@ -32,8 +35,10 @@
 // --out naming one of the tiles, which the merge would overwrite).
 #include "MapOutput.h"
 #include "Subcommands.h"
+#include "ToolProvenance.h"
 
 #include "analysis/Calibration.h"
+#include "analysis/EmpFile.h"
 #include "analysis/LcfRun.h"
 #include "app/OutputFile.h"
 #include "app/TextFileLimits.h"
@@ -395,43 +400,30 @@ bool mergeTiff(const std::vector<Tile> &tiles, const QString &name, const QStrin
     return true;
 }
 
-// An energy-shift map file: header lines (through the separator) and rows.
+// An energy-shift map file (analysis/EmpFile.h): the header text through the
+// separator line, and the data rows.
 struct EmpText {
-    QList<QByteArray> header;
+    QByteArray header;
     QList<QByteArray> rows;
 };
 
 bool readEmp(const QString &path, int w, int h, EmpText *e, Failure *fail) {
     bool ok = false;
     const QByteArray text = readAll(path, &ok);
-    const int sep = text.indexOf("\n##-----------------\n");
-    if (ok && sep >= 0) {
-        const int dataStart = sep + 21;
-        e->header = text.left(dataStart - 1).split('\n');
+    int dataStart = 0;
+    if (ok && EmpFile::parseHeader(text, &dataStart).valid) {
+        e->header = text.left(dataStart);
         QByteArray data = text.mid(dataStart);
         if (data.endsWith('\n'))
             data.chop(1);
         e->rows = data.split('\n');
     }
-    if (!ok || sep < 0 || e->rows.size() != h) {
+    if (e->header.isEmpty() || e->rows.size() != h) {
         fail->text =
             QString("cannot read %1 as a %2 x %3 energy-shift map").arg(path).arg(w).arg(h);
         return false;
     }
     return true;
-}
-
-// The header with the union's area in the area lines.
-void setEmpArea(QList<QByteArray> &header, const AnalyzeCond &g) {
-    const std::pair<const char *, int> lines[] = {
-        {"Area X0", g.x0}, {"Area X1", g.x1}, {"Area Y0", g.y0}, {"Area Y1", g.y1}};
-    for (QByteArray &line : header) {
-        for (const auto &l : lines) {
-            const QByteArray key = QByteArray(l.first).leftJustified(24) + ": ";
-            if (line.startsWith(key))
-                line = key + QByteArray::number(l.second);
-        }
-    }
 }
 
 bool mergeEmp(const std::vector<Tile> &tiles, const Union &u, const QString &name,
@@ -441,8 +433,7 @@ bool mergeEmp(const std::vector<Tile> &tiles, const Union &u, const QString &nam
     for (size_t k = 0; k < tiles.size(); ++k)
         if (!readEmp(QDir(tiles[k].dir).filePath(name), w, h, &emp[k], fail))
             return false;
-    setEmpArea(emp[0].header, u.grid);
-    *merged = emp[0].header.join('\n') + '\n';
+    *merged = EmpFile::headerWithArea(emp[0].header, u.grid);
     // Every pixel is written with a blank after it: a row of w pixels splits
     // into w + 1 fields. Each row is checked before a pixel of it is used.
     const auto rowOf = [&](size_t k, int y, QList<QByteArray> *row) {
@@ -501,6 +492,28 @@ bool tileFiles(const std::vector<Tile> &tiles, QStringList *names, Failure *fail
         }
     }
     return true;
+}
+
+// FILE.json of a merged file: the first tile's, which names the stack and
+// the options (its own --area among them), with the union's origin.
+bool mergeSidecar(const std::vector<Tile> &tiles, const Union &u, const QString &name,
+                  const QString &out, Failure *fail) {
+    bool ok = false;
+    const QString path = QDir(tiles[0].dir).filePath(name);
+    const QJsonDocument doc = QJsonDocument::fromJson(readAll(path, &ok));
+    if (!ok || !doc.isObject()) {
+        fail->text = "cannot read " + path + " (what a tile's file was made from)";
+        return false;
+    }
+    QJsonObject o = doc.object();
+    if (o.contains("origin"))
+        o.insert("origin", QJsonArray{u.grid.x0, u.grid.y0});
+    QJsonArray dirs;
+    for (const Tile &t : tiles)
+        dirs.append(t.dir);
+    o.insert("mergedFrom", dirs);
+    o.insert("merge", toolProvenance());
+    return save(QDir(out).filePath(name), QJsonDocument(o).toJson(), fail);
 }
 
 // ---------------------------------------------------------------- derived maps
@@ -630,6 +643,8 @@ bool mergeFiles(const std::vector<Tile> &tiles, const Union &u, const QString &o
     const bool raMap = tiles[0].json["command"].toString() == "ra-map";
     for (const QString &name : names) {
         const QString path = QDir(out).filePath(name);
+        if (name.endsWith(".json"))
+            continue; // written below, once the file it speaks of is
         if (raMap && (name == "ratio.txt" || name == "ratio.tif"))
             continue; // derived below from the merged dmut and rest
         QByteArray data;
@@ -648,8 +663,11 @@ bool mergeFiles(const std::vector<Tile> &tiles, const Union &u, const QString &o
         if (!ok || !save(path, data, fail))
             return false;
     }
-    if (raMap && names.contains("ratio.txt"))
-        return deriveRaRatio(out, u, fail);
+    if (raMap && names.contains("ratio.txt") && !deriveRaRatio(out, u, fail))
+        return false;
+    for (const QString &name : names)
+        if (name.endsWith(".json") && !mergeSidecar(tiles, u, name, out, fail))
+            return false;
     return true;
 }
 

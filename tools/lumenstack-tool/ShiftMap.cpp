@@ -15,6 +15,7 @@
 #include "MapOutput.h"
 #include "StackOptions.h"
 #include "Subcommands.h"
+#include "ToolProvenance.h"
 
 #include "analysis/Calibration.h"
 #include "analysis/EmpFile.h"
@@ -169,8 +170,9 @@ int runShiftMap(const QStringList &args) {
     // shift.txt with shift.tif beside it, as every map subcommand writes a map.
     for (const QString name : {"shift.txt", "shift.emp"}) {
         const QString path = dir.filePath(name);
-        const bool ok =
-            name.endsWith("txt") ? writeMap(map, path) : EmpFile::write(path, map, info);
+        const bool ok = name.endsWith("txt")
+                            ? writeMap(map, path)
+                            : EmpFile::write(path, map, info) && writeToolMapSidecar(map, path);
         if (!ok)
             return failure("write", path, "write failed");
     }

@@ -4,6 +4,7 @@
 // of text with more than two numeric columns.
 #include "Json.h"
 #include "Subcommands.h"
+#include "ToolProvenance.h"
 
 #include "spectrum/EdgeTable.h"
 #include "spectrum/ElementTable.h"
@@ -212,7 +213,8 @@ int runSpectrumInfo(const QStringList &args) {
                      qPrintable(note));
     if (!r.ok)
         return 1;
-    if (!o.writeTo.isEmpty() && !x.writeFile(o.writeTo, false)) {
+    if (!o.writeTo.isEmpty() &&
+        (!x.writeFile(o.writeTo, false) || !writeToolSidecar(o.writeTo, {o.file}))) {
         std::fprintf(stderr, "lumenstack-tool spectrum-info: cannot write %s\n",
                      qPrintable(o.writeTo));
         return 1;

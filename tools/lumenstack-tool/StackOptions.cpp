@@ -1,4 +1,5 @@
 #include "StackOptions.h"
+#include "ToolProvenance.h"
 
 #include <cmath>
 #include <cstdio>
@@ -119,6 +120,8 @@ OptionTaken takeStackOption(const QStringList &args, int &i, StackOptions &o, QS
 
 bool loadStack(const StackOptions &o, LoadedStack &out, QString *file, QString *why) {
     const bool loaded = loadMeasurement(o, out, file, why);
+    if (loaded)
+        noteToolStack(o, out);
     for (const QString &warning : out.warnings)
         std::fprintf(stderr, "lumenstack-tool: warning: %s\n", qPrintable(warning));
     return loaded;

@@ -1,5 +1,6 @@
 // lumenstack-tool: the core library's command-line client for scripts.
 #include "Subcommands.h"
+#include "ToolProvenance.h"
 #include "imageio/Hdf5Probe.h"
 #include "imageio/TiffData.h"
 #include "spectrum/EdgeTable.h"
@@ -110,6 +111,7 @@ int main(int argc, char **argv) {
         std::fprintf(stdout, "%s", subcommandUsage(name));
         return 0;
     }
+    beginToolProvenance(name, args);
     const int status = runCommand(commands.at(name), name, args);
     // The JSON on stdout is the result: lost output (a full disk, a closed
     // pipe) is a failure, not a success with nothing to show.
