@@ -55,6 +55,23 @@ const QString NanMessage = QStringLiteral("nan EeV in XafsSpectrum::doubleNormal
 
 constexpr double NaN = std::numeric_limits<double>::quiet_NaN();
 
+// One term of the residual: the squared relative deviation of the curve c
+// from the sample y, 1 where y is 0.
+inline double residualTerm(double c, double y) {
+    const double q = (c - y) / (y != 0 ? y : 1.0);
+    return y != 0 ? q * q : 1.0;
+}
+
+// residualTerm over n points, four or more at a time.
+#if defined(__GNUC__) && defined(__x86_64__) && !defined(__clang__)
+__attribute__((target_clones("avx2", "default")))
+#endif
+void residualTerms(const double *__restrict c, const double *__restrict y, double *__restrict t,
+                   int n) {
+    for (int k = 0; k < n; ++k)
+        t[k] = residualTerm(c[k], y[k]);
+}
+
 static_assert(ConstrainedLsq::MaxN >= LcfEngine::MaxUnknowns, "constrained solver too small");
 
 } // namespace
@@ -144,11 +161,13 @@ void LcfEngine::lookUpReferences(const LcfSample &sample) {
     // The sample's energy offset: the calibration shift its bin carries (0
     // without a shift map). A calibrated bin is fitted at corrected energies.
     const double offset = sample.eShiftValue;
+    bool equal = true; // a plain and, so that the loop vectorises
     for (int i = 0; i < m; ++i) {
         const double ei = (sample.x[i] - sample.activeShift) - offset;
-        same = same && ei == e[i];
+        equal &= ei == e[i];
         e[i] = ei;
     }
+    same = same && equal;
     if (same)
         return;
     ++m_lookupGeneration;
@@ -272,17 +291,27 @@ void LcfEngine::fitLcf(const LcfSample &sample, LcfResult &out) {
         std::copy_n(matrix[j].begin(), n, eq.a[j].begin());
     // The right-hand sides sum_i r_j(E'_i) y_i, four at a time: independent
     // sums side by side, each still added in point order.
+    const bool interval = m_rangeSimple && haveY && sample.dn.stride == 1;
     for (int j0 = 0; j0 < n; j0 += 4) {
         const double *r[4];
         for (int g = 0; g < 4; ++g)
             r[g] = m_pre.constData() + std::min(j0 + g, n - 1) * m;
         double b[4] = {0, 0, 0, 0};
-        for (const int i : m_inRange) {
-            const double y = haveY ? sample.dn[i] : 0.0;
+        auto add = [&b, &r](int i, double y) {
             b[0] += r[0][i] * y;
             b[1] += r[1][i] * y;
             b[2] += r[2][i] * y;
             b[3] += r[3][i] * y;
+        };
+        if (interval) {
+            // The range's points side by side: the same sums without the
+            // index list.
+            const double *y = sample.dn.p;
+            for (int i = m_rangeBegin; i < m_rangeEnd; ++i)
+                add(i, y[i]);
+        } else {
+            for (const int i : m_inRange)
+                add(i, haveY ? sample.dn[i] : 0.0);
         }
         for (int g = 0; g < 4 && j0 + g < n; ++g)
             eq.b[j0 + g] = b[g];
@@ -507,8 +536,8 @@ double LcfEngine::residualOf(const LcfSample &sample) {
     const int m = sample.dnCount;
     if (m < 3)
         return 0;
-    double sum = 0;
     int count = 0;
+    m_terms.resize(size_t(m));
     const bool sameEnergies = sample.dnX.p == sample.x.p && sample.dnX.stride == sample.x.stride &&
                               sample.dnShift == sample.activeShift && m == sample.count;
     if (sameEnergies && m_rangeSimple && sample.dn.stride == 1)
@@ -522,10 +551,9 @@ double LcfEngine::residualOf(const LcfSample &sample) {
             const double e = m_energies[k];
             const double y = sample.dn[k];
             const double c = m_v <= e && e <= m_u ? m_curveAt[k] : curvePoints().valueAt(e);
-            sum += y != 0 ? ((c - y) / y) * ((c - y) / y) : 1.0;
-            ++count;
+            m_terms[size_t(count++)] = residualTerm(c, y);
         }
-        const double mean = count > 0 ? sum / count : 0.0;
+        const double mean = count > 0 ? sumInFourLanes(m_terms.data(), count) / count : 0.0;
         return mean / sample.count;
     }
     const double offset = sample.eShiftValue;
@@ -537,31 +565,21 @@ double LcfEngine::residualOf(const LcfSample &sample) {
         // At a curve point the curve's value is the fitted sum itself.
         const bool node = k < m_energies.size() && e == m_energies[k] && m_v <= e && e <= m_u;
         const double c = node ? m_curveAt[k] : curvePoints().valueAt(e);
-        sum += y != 0 ? ((c - y) / y) * ((c - y) / y) : 1.0;
-        ++count;
+        m_terms[size_t(count++)] = residualTerm(c, y);
     }
-    const double mean = count > 0 ? sum / count : 0.0;
+    const double mean = count > 0 ? sumInFourLanes(m_terms.data(), count) / count : 0.0;
     return mean / sample.count;
 }
 
 // residualOf over the interval of the fitting range, every point a node of
-// the curve: the terms side by side first, then added in point order.
+// the curve: the terms side by side first, then added as everywhere else.
 double LcfEngine::residualOverInterval(const double *dn, int m) {
     const int from = std::max(m_rangeBegin, 1), to = std::min(m_rangeEnd, m - 1);
     if (from >= to)
         return 0;
     m_terms.resize(size_t(m));
-    double *t = m_terms.data();
-    const double *c = m_curveAt.constData();
-    for (int k = from; k < to; ++k) {
-        const double y = dn[k];
-        const double q = (c[k] - y) / (y != 0 ? y : 1.0);
-        t[k] = y != 0 ? q * q : 1.0;
-    }
-    double sum = 0;
-    for (int k = from; k < to; ++k)
-        sum += t[k];
-    return sum / (to - from) / m;
+    residualTerms(m_curveAt.constData() + from, dn + from, m_terms.data(), to - from);
+    return sumInFourLanes(m_terms.data(), to - from) / (to - from) / m;
 }
 
 void LcfEngine::emitCurve(LcfKind kind, const SuggestElm &sElm, XafsSpectrum *fitted) {

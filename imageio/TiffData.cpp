@@ -395,6 +395,16 @@ void TiffData::shiftedSpan(int y, int x0, int count, double sx, double sy, doubl
         out[i] = w.blend([&](int a, int b) { return (b ? lower : upper)[i + 1 - a]; });
 }
 
+void TiffData::prefetchRow(int y) const {
+    const qint64 storedY = qint64(y) - shiftParts(m_dy).whole;
+    if (storedY < m_rowBegin || storedY >= m_rowEnd || !hasData())
+        return;
+    const unsigned char *row = m_rows[size_t(storedY)];
+    const size_t bytes = size_t(m_width) * size_t(sampleBytes(m_sampleType));
+    for (size_t at = 0; at < bytes; at += 64)
+        __builtin_prefetch(row + at);
+}
+
 void TiffData::wholeSpan(int y, qint64 x0, int count, qint64 sx, qint64 sy, double *out) const {
     const qint64 storedY = qint64(y) - sy;
     const bool rowInside = storedY >= m_rowBegin && storedY < m_rowEnd && hasData();

@@ -182,6 +182,10 @@ public:
     void shiftedRow(int y, double *out) const { shiftedRow(y, m_dx, m_dy, out); }
     // out[i] = the value at (x0 + i, y) through the shift (sx, sy), i < count.
     void shiftedSpan(int y, int x0, int count, double sx, double sy, double *out) const;
+    // Asks the caches for the stored row that shiftedSpan(y, ...) reads first,
+    // ahead of the read: a map run walks one row of hundreds of images, far
+    // apart in memory.
+    void prefetchRow(int y) const;
     void shiftedSpan(int y, int x0, int count, double *out) const {
         shiftedSpan(y, x0, count, m_dx, m_dy, out);
     }

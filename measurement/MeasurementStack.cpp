@@ -272,6 +272,46 @@ void MeasurementStack::computeMuT(int x, int y, const MuTConditions &c, Spectrum
     }
 }
 
+namespace {
+
+// The incident beam less its dark at every bin of a row, for one I1 image:
+// the I0 bin sums interpolated to its energy (computeMuT's operations in the
+// same order), in loops without a branch per bin.
+struct BeamOfImage {
+    int i0Count;
+    double fromLower; // e - ea
+    double pairWidth; // eb - ea
+    bool samePairEnergy;
+    bool areaOn;
+    double area;
+
+    double dark(const MuTRow &row, int b) const {
+        double d0 = row.dark0[size_t(b)];
+        if (areaOn)
+            d0 += area;
+        return d0;
+    }
+    void fill(const MuTRow &row, double *beam) const {
+        const double *sa = row.spanA.data(), *sb = row.spanB.data();
+        if (i0Count == 0) {
+            for (int b = 0; b < row.count; ++b)
+                beam[b] = 1 - dark(row, b); // no I0 image
+        } else if (i0Count == 1) {
+            for (int b = 0; b < row.count; ++b)
+                beam[b] = sa[b] - dark(row, b);
+        } else if (samePairEnergy) {
+            for (int b = 0; b < row.count; ++b)
+                beam[b] = (sa[b] + sb[b]) / 2 - dark(row, b);
+        } else {
+            // TiffData::interpolateSums, term by term.
+            for (int b = 0; b < row.count; ++b)
+                beam[b] = (sa[b] + (sb[b] - sa[b]) * fromLower / pairWidth) - dark(row, b);
+        }
+    }
+};
+
+} // namespace
+
 void MeasurementStack::computeMuTRow(int y, int firstX, int stepX, int count,
                                      const MuTConditions &c, MuTRow &row) const {
     const int images = m_i1.size();
@@ -282,6 +322,9 @@ void MeasurementStack::computeMuTRow(int y, int firstX, int stepX, int count,
     row.dark0.resize(size_t(row.count));
     row.inside.resize(size_t(row.count));
     row.covered.resize(size_t(images));
+    row.beam.resize(size_t(row.count));
+    row.signal.resize(size_t(row.count));
+    row.imageMu.resize(size_t(row.count));
     for (int i = 0; i < images; ++i)
         row.covered[size_t(i)] = coveredByI0(m_i1.at(i)->energy(), c) ? 1 : 0;
     for (int b = 0; b < row.count; ++b) {
@@ -299,12 +342,16 @@ void MeasurementStack::computeMuTRow(int y, int firstX, int stepX, int count,
     for (int i = 0; i < images; ++i) {
         const TiffData &image = *m_i1.at(i);
         const double e = image.energy();
+        if (i + 4 < images)
+            m_i1.at(i + 4)->prefetchRow(y);
         rowSums(image, y, firstX, stepX, c, row, row.span1);
         // The incident beam at this energy: the pair of I0 images around it.
         const bool pairRead = c.useI0 && i0Count > 0;
         int k = 0;
         if (pairRead) {
             k = TiffData::interpolationPair(m_i0.constData(), i0Count, e);
+            if (k + 4 < i0Count)
+                m_i0.at(k + 4)->prefetchRow(y);
             const int lower = i0Count == 1 ? 0 : k - 1;
             if (lower == heldB && lower != heldA) {
                 std::swap(row.spanA, row.spanB);
@@ -324,30 +371,42 @@ void MeasurementStack::computeMuTRow(int y, int firstX, int stepX, int count,
         const double area1 = m_da1.on ? n * m_da1.values.at(i) : 0.0;
         const bool area0On = m_da0.on && i < m_da0.values.size();
         const double area0 = area0On ? n * m_da0.values.at(i) : 0.0;
+        // Same operations in the same order as computeMuT, so the same bits;
+        // the logarithms of the whole row at once (MuLog).
+        double *beam = row.beam.data();
+        double *signal = row.signal.data();
         for (int b = 0; b < row.count; ++b) {
-            // Same operations in the same order as computeMuT, so the same bits.
             double d1 = row.dark1[size_t(b)];
-            double d0 = row.dark0[size_t(b)];
             if (m_da1.on)
                 d1 += area1;
-            if (area0On)
-                d0 += area0;
-            double r = n;
-            if (c.useI0) {
-                double i0 = 1; // no I0 image
-                if (i0Count == 1)
-                    i0 = row.spanA[size_t(b)];
-                else if (i0Count > 1)
-                    i0 = TiffData::interpolateSums(row.spanA[size_t(b)], row.spanB[size_t(b)], ea,
-                                                   eb, e);
-                r = i0 - d0;
-            }
-            if (totalCount > 0)
-                r = i < totalCount ? m_totalI0OfI1.y(i) : 0.0;
-            row.mu[size_t(b) * size_t(images) + size_t(i)] =
-                muOf(r, row.span1[size_t(b)] - d1, c.fluo);
+            signal[b] = row.span1[size_t(b)] - d1;
         }
+        if (totalCount > 0) {
+            std::fill_n(beam, row.count, i < totalCount ? m_totalI0OfI1.y(i) : 0.0);
+        } else if (!c.useI0) {
+            std::fill_n(beam, row.count, n);
+        } else {
+            const BeamOfImage of{i0Count, e - ea, eb - ea, ea == eb, area0On, area0};
+            of.fill(row, beam);
+        }
+        storeImageMu(i, c.fluo, row);
     }
+}
+
+// mu of every bin at image i (from row.beam and row.signal) into its place in
+// row.mu, bin by bin a stride of one spectrum apart.
+void MeasurementStack::storeImageMu(int i, bool fluo, MuTRow &row) {
+    double *mu = row.imageMu.data();
+    if (fluo) {
+        for (int b = 0; b < row.count; ++b)
+            mu[b] = muOf(row.beam[size_t(b)], row.signal[size_t(b)], true);
+    } else {
+        MuLog::logRatios(row.beam.data(), row.signal.data(), mu, row.count);
+    }
+    double *out = row.mu.data() + i;
+    const size_t stride = size_t(row.images);
+    for (int b = 0; b < row.count; ++b)
+        out[size_t(b) * stride] = mu[b];
 }
 
 void MeasurementStack::rowSums(const TiffData &image, int y, int firstX, int stepX,

@@ -11,6 +11,7 @@
 //   mu = v / r (fluorescence)   or   ln(r / v) (transmission, 1 when r*v <= 0)
 //
 // No widgets here: the window reads its fields into MuTConditions.
+#include "measurement/MuLog.h"
 #include "spectrum/Spectrum.h"
 
 #include <QRectF>
@@ -58,14 +59,15 @@ struct DarkArea {
 // walked in order (far kinder to the caches than bin by bin over hundreds of
 // images). Storage is kept between rows.
 struct MuTRow {
-    int count = 0;                           // bins in the row
-    int images = 0;                          // I1 images
-    std::vector<double> mu;                  // [bin * images + image]
-    std::vector<double> dark1;               // per bin
-    std::vector<double> dark0;               // per bin
-    std::vector<char> inside;                // per bin: centre inside the image
-    std::vector<double> span1, spanA, spanB; // bin sums of one image (I1, I0 pair)
-    std::vector<char> covered;               // per image: its energy lies within I0's
+    int count = 0;                             // bins in the row
+    int images = 0;                            // I1 images
+    std::vector<double> mu;                    // [bin * images + image]
+    std::vector<double> dark1;                 // per bin
+    std::vector<double> dark0;                 // per bin
+    std::vector<char> inside;                  // per bin: centre inside the image
+    std::vector<double> span1, spanA, spanB;   // bin sums of one image (I1, I0 pair)
+    std::vector<char> covered;                 // per image: its energy lies within I0's
+    std::vector<double> beam, signal, imageMu; // per bin, of one image: I0 - dark, I1 - dark, mu
 };
 
 struct MuTConditions {
@@ -168,7 +170,7 @@ public:
         if (fluo)
             return r != 0 ? v / r : 1.0;
         if (r * v > 0)
-            return std::log(r / v);
+            return MuLog::log(r / v);
         return 1.0;
     }
     // Refills out (storage reused) with (E_i, mu_i) of every I1 image; empty
@@ -210,6 +212,7 @@ public:
 private:
     // The bin sums of image i for a row of bins: by box sums, or for one-pixel
     // bins side by side from the image row at once.
+    static void storeImageMu(int i, bool fluo, MuTRow &row);
     void rowSums(const TiffData &image, int y, int firstX, int stepX, const MuTConditions &c,
                  MuTRow &row, std::vector<double> &sums) const;
     DarkArea &area(Series s) { return s == Series::I1 ? m_da1 : m_da0; }

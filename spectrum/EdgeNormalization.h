@@ -86,6 +86,15 @@ double findMidx(const Points &p, const double *sm, const double *pre, const doub
     return p.effectiveX(best < 0 ? 0 : best);
 }
 
+// A spectrum's line gets its sigma at once; a map run's leaves it until the
+// jump test asks (VictLine::sigmaOf).
+inline void fitLine(VictLine &line, const Spectrum &p, double a, double b, int simple) {
+    line.fit(p, a, b, simple);
+}
+inline void fitLine(VictLine &line, const PointArrays &p, double a, double b, int simple) {
+    line.fit(p, a, b, simple, true);
+}
+
 // What one normalisation finds besides its curves. The caller keeps it between
 // spectra so that renormalising allocates nothing.
 struct Lines {
@@ -107,8 +116,8 @@ void fitLines(const Points &p, const double *sm, int simple, const SuggestElm &s
     const int n = p.count();
     const double edge = s.fixedEdge ? s.fixedEdgeEnergy : firstEdgeEstimate(p, sm, s);
     out.edgeEstimate = edge;
-    out.pre.fit(p, p.effectiveX(0), edge + preEnd, simple);
-    out.post.fit(p, edge + postStart, p.effectiveX(n - 1), simple);
+    fitLine(out.pre, p, p.effectiveX(0), edge + preEnd, simple);
+    fitLine(out.post, p, edge + postStart, p.effectiveX(n - 1), simple);
     separateLines(out.pre, out.post, edge);
     out.pre.bridgeAbove(out.post);
     out.post.bridgeBelow(out.pre);
@@ -138,19 +147,24 @@ void fitLines(const Points &p, const double *sm, int simple, const SuggestElm &s
 
 // An edge outside the suggested window, or a jump within the noise of both
 // background fits, means the spectrum shows no edge of the suggested element:
-// midx becomes the suggested edge and dMut 0.
-inline void checkAgainstSuggestion(const SuggestElm &s, Lines &l) {
+// midx becomes the suggested edge and dMut 0. preSigma and postSigma give the
+// lines' sigmas; each is asked for only when the test reads it.
+template <typename PreSigma, typename PostSigma>
+void checkAgainstSuggestion(const SuggestElm &s, Lines &l, PreSigma preSigma, PostSigma postSigma) {
     if (!s.use)
         return;
     const double es = s.edgeEnergy;
     // A fixed edge is where the user put it: only the jump is judged.
     const bool outside = !s.fixedEdge && (l.midx < es + s.dPreE || l.midx > es + s.dPostS);
-    const bool tooSmall =
-        l.dMut < l.pre.sigma() * s.jumpSigma && l.dMut < l.post.sigma() * s.jumpSigma;
-    if (outside || tooSmall) {
+    if (outside || (l.dMut < preSigma() * s.jumpSigma && l.dMut < postSigma() * s.jumpSigma)) {
         l.midx = es;
         l.dMut = 0.0;
     }
+}
+
+inline void checkAgainstSuggestion(const SuggestElm &s, Lines &l) {
+    checkAgainstSuggestion(
+        s, l, [&l] { return l.pre.sigma(); }, [&l] { return l.post.sigma(); });
 }
 
 } // namespace EdgeNormalization

@@ -15,5 +15,7 @@ void RunNormalization::normalize(const PointArrays &p, int simple, const Suggest
     double *dn = m_dnPre.data();
     for (int i = 0; i < n; ++i)
         dn[i] = (p.y(i) - pre[i]) / (post[i] - pre[i]);
-    EdgeNormalization::checkAgainstSuggestion(s, m_lines);
+    EdgeNormalization::checkAgainstSuggestion(
+        s, m_lines, [&] { return m_lines.pre.sigmaOf(p); },
+        [&] { return m_lines.post.sigmaOf(p); });
 }

@@ -30,11 +30,21 @@ bool beyondWindow(const PointArrays &p, double e, double b, bool includeEnd) {
 } // namespace
 
 bool VictLine::fit(const Spectrum &spectrum, double a, double b, int simple) {
+    m_deferSigma = false;
     return fitPoints(spectrum, a, b, simple);
 }
 
-bool VictLine::fit(const PointArrays &points, double a, double b, int simple) {
+bool VictLine::fit(const PointArrays &points, double a, double b, int simple, bool deferSigma) {
+    m_deferSigma = deferSigma;
     return fitPoints(points, a, b, simple);
+}
+
+double VictLine::sigmaOf(const PointArrays &points) {
+    if (m_sigmaPending) {
+        m_sigmaPending = false;
+        residualPass(points, m_start, m_end, !m_simple);
+    }
+    return m_sigma;
 }
 
 template <typename Points>
@@ -46,6 +56,7 @@ bool VictLine::fitPoints(const Points &spectrum, double a, double b, int simple)
     // would let a renormalisation (or a switch to the Victoreen form) read a
     // stale curve.
     m_bridged = false;
+    m_sigmaPending = false;
     m_ok = simple ? fitStraight(spectrum, a, b) : fitVictoreen(spectrum, a, b);
     return m_ok;
 }
@@ -83,7 +94,7 @@ template <typename Points> bool VictLine::fitStraight(const Points &spectrum, do
         m_slope = x[0];
         m_c0 = x[1];
     }
-    residualPass(spectrum, a, b, false);
+    finishSigma(spectrum, a, b, false);
     return ok;
 }
 
@@ -122,8 +133,17 @@ template <typename Points> bool VictLine::fitVictoreen(const Points &spectrum, d
     m_c0 = x[0];
     m_vicC = x[1];
     m_vicD = x[2];
-    residualPass(spectrum, a, b, true);
+    finishSigma(spectrum, a, b, true);
     return ok;
+}
+
+template <typename Points>
+void VictLine::finishSigma(const Points &spectrum, double a, double b, bool includeEnd) {
+    m_fitC0 = m_c0;
+    if (m_deferSigma)
+        m_sigmaPending = true;
+    else
+        residualPass(spectrum, a, b, includeEnd);
 }
 
 template <typename Points>
@@ -138,7 +158,7 @@ void VictLine::residualPass(const Points &spectrum, double a, double b, bool inc
         const bool inRange = e >= a && (includeEnd ? e <= b : e < b);
         if (!inRange)
             continue;
-        const double d = spectrum.y(i) - formValue(e);
+        const double d = spectrum.y(i) - formValueWith(e, m_fitC0);
         sum += d * d;
         ++used;
     }

@@ -18,8 +18,13 @@ public:
     // energies in [a, b). Returns (and stores as ok) whether the fit succeeded.
     // A new fit drops the bridge of the previous one.
     bool fit(const Spectrum &spectrum, double a, double b, int simple);
-    // The same fit over points held as arrays (a map run's bins).
-    bool fit(const PointArrays &points, double a, double b, int simple);
+    // The same fit over points held as arrays (a map run's bins). With
+    // deferSigma the residual pass waits until sigmaOf asks for it: a map run
+    // reads sigma only in the jump test, and mostly one line's alone.
+    bool fit(const PointArrays &points, double a, double b, int simple, bool deferSigma = false);
+    // sigma of the last fit over the same points, passed over now if deferred.
+    // It belongs to the fitted line, before any addToC0.
+    double sigmaOf(const PointArrays &points);
 
     // On the pre-edge line with the post-edge line as other: bends the region
     // above end towards the post-edge line when the lines would cross.
@@ -35,12 +40,7 @@ public:
         return formValue(E);
     }
     // The line's own form at E, without the bridge.
-    double formValue(double E) const {
-        if (m_simple)
-            return m_slope * E + m_c0;
-        const double l = PhysicalConstants::wavelength(E);
-        return m_c0 + (m_vicC + m_vicD * l) * l * l * l;
-    }
+    double formValue(double E) const { return formValueWith(E, m_c0); }
 
     int ok() const { return m_ok; }
     int simple() const { return m_simple; }
@@ -72,6 +72,16 @@ private:
     // RMS residual over a <= E < b, or a <= E <= b when includeEnd.
     template <typename Points>
     void residualPass(const Points &points, double a, double b, bool includeEnd);
+    // After a fit: the residual pass now, or when sigmaOf asks.
+    template <typename Points>
+    void finishSigma(const Points &points, double a, double b, bool includeEnd);
+    // The form at E with the constant term c0.
+    double formValueWith(double E, double c0) const {
+        if (m_simple)
+            return m_slope * E + c0;
+        const double l = PhysicalConstants::wavelength(E);
+        return c0 + (m_vicC + m_vicD * l) * l * l * l;
+    }
     void sampleBezier(const std::array<QPointF, 4> &cp);
 
     int m_ok = 0;
@@ -81,6 +91,9 @@ private:
     double m_vicD = 0.0;
     double m_slope = 0.0;
     double m_sigma = 0.0;
+    double m_fitC0 = 0.0; // c0 as fitted, which the residual pass reads
+    bool m_deferSigma = false;
+    bool m_sigmaPending = false; // a deferred residual pass not yet made
     int m_nUsed = 0;
     double m_start = 0.0;
     double m_end = 0.0;

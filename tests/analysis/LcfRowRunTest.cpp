@@ -11,6 +11,7 @@
 #include <cstring>
 #include <gtest/gtest.h>
 #include <memory>
+#include <random>
 #include <vector>
 
 using namespace lcftest;
@@ -154,5 +155,19 @@ TEST(LcfRowRunTest, RowRunGivesTheBitsOfTheBinByBinRun) {
         }
         // The case fits something: not every bin without an edge.
         EXPECT_GT(reference.list[lcfResidualMap(refs.size())]->max(), 0.0) << c.setup;
+    }
+}
+
+// The residual's four running sums stay within (n - 1) units, relative, of
+// the sum in one chain for non-negative terms.
+TEST(LcfRowRun, FourLaneSumsOfNonNegativeTermsStayWithinTheBound) {
+    std::mt19937_64 random(3);
+    std::exponential_distribution<double> term(1.0);
+    for (int n : {1, 3, 4, 7, 161}) {
+        std::vector<double> t(static_cast<size_t>(n));
+        double chain = 0;
+        for (double &x : t)
+            chain += (x = term(random) * 1e-3);
+        EXPECT_NEAR(sumInFourLanes(t.data(), n), chain, chain * (n - 1) * 2.3e-16) << n;
     }
 }
