@@ -11,6 +11,7 @@
 #include "spectrum/SuggestElm.h"
 #include "spectrum/XafsSpectrum.h"
 
+#include <memory>
 #include <vector>
 
 enum class CalibMethod { DMidx, InnerP };
@@ -75,15 +76,36 @@ CalibStats calibStats(const CalibShifts &shifts);
 // into `shifts`. The stack's dark areas must be up to date. Bins without a
 // spectrum are skipped (their cells keep 0). A spectrum whose energies do not
 // overlap the standard's gets shift 0 with either method.
+//
+// The bins of a row are normalised from the row's arrays (RunNormalization)
+// rather than as spectra, and the inner products read the standard's curve at
+// the shifted energies from a table made once per edge position a bin can
+// have (midx is always one of the energies or the suggested edge): the
+// operations of CalibBinTask in its order, so the same bits.
 class CalibTask : public BinTask {
 public:
     CalibTask(const MeasurementStack &stack, const XafsSpectrum &standard,
               const CalibConditions &conditions, CalibShifts *shifts);
+    ~CalibTask() override;
     void analyzeBin(int cx, int cy, BinWriter &out) override;
     void beginRow(int cy, int firstCx, int sx, int count) override;
     // The shift of one spectrum against the standard (the method's rule).
     static double shiftOf(const XafsSpectrum &spectrum, const XafsSpectrum &standard,
                           const CalibConditions &conditions);
+
+private:
+    struct Row;
+    std::unique_ptr<Row> m_row;
+};
+
+// The same bin by bin through each bin's XafsSpectrum: the reference of the
+// row run.
+class CalibBinTask : public BinTask {
+public:
+    CalibBinTask(const MeasurementStack &stack, const XafsSpectrum &standard,
+                 const CalibConditions &conditions, CalibShifts *shifts);
+    void analyzeBin(int cx, int cy, BinWriter &out) override;
+    void beginRow(int cy, int firstCx, int sx, int count) override;
 
 private:
     const MeasurementStack &m_stack;
@@ -101,6 +123,9 @@ private:
 // grid first); stack, standard, conditions and shifts must outlive the run.
 MapRun::TaskFactory calibTaskFactory(const MeasurementStack &stack, const XafsSpectrum &standard,
                                      const CalibConditions &conditions, CalibShifts &shifts);
+MapRun::TaskFactory calibBinByBinFactory(const MeasurementStack &stack,
+                                         const XafsSpectrum &standard,
+                                         const CalibConditions &conditions, CalibShifts &shifts);
 
 // A whole calibration on the calling thread (command-line client, tests):
 // brings the dark areas up to date, prepares `map` with the grid and fills

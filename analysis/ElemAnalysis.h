@@ -162,7 +162,8 @@ inline int elemMapCount(int n) {
 }
 
 // One bin: mu*t of the bin, the element analysis at the bin's energy shift,
-// the seven values per element and the correlation.
+// the seven values per element and the correlation. The run bin by bin
+// through each bin's spectrum, kept as the reference of the row run.
 class ElemBinTask : public BinTask {
 public:
     explicit ElemBinTask(std::shared_ptr<const ElemRunSetup> setup);
@@ -181,7 +182,12 @@ private:
     QVector<double> m_ratios;
 };
 
+// The run a row of bins at a time: mu*t read only at the points the
+// conditions reach (for the shifts the row's bins carry), each bin analysed
+// from the row's arrays by the same code as a spectrum. Its maps equal
+// elemBinByBinFactory's to the bit.
 MapRun::TaskFactory elemTaskFactory(std::shared_ptr<const ElemRunSetup> setup);
+MapRun::TaskFactory elemBinByBinFactory(std::shared_ptr<const ElemRunSetup> setup);
 
 // Registers the records above for queued connections (idempotent).
 void registerElemMetaTypes();

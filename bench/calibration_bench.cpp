@@ -1,10 +1,12 @@
 // Energy calibration on a 512 x 512 detector stack of 161 energies with I0:
 // the dMidx and inner-product methods with one-pixel bins on 1 and 2 threads
 // (bins per second), and writing / reading a 2048 x 2048 energy-shift map.
+// Links the core libraries only.
 #include "analysis/Analyzed2DRes.h"
 #include "analysis/Calibration.h"
 #include "analysis/EmpFile.h"
 #include "imageio/TiffData.h"
+#include "support/CoreBenchMain.h"
 
 #include <QTemporaryDir>
 #include <benchmark/benchmark.h>
@@ -65,7 +67,8 @@ BenchStack &benchStack() {
     return s;
 }
 
-// Args: threads, bin rows per iteration.
+// Args: threads, bin rows per iteration, 1 for the row run or 0 for the
+// bin-by-bin run it replaced.
 void calibrate(benchmark::State &state, CalibMethod method) {
     BenchStack &b = benchStack();
     CalibConditions c;
@@ -76,8 +79,15 @@ void calibrate(benchmark::State &state, CalibMethod method) {
     Analyzed2DRes map("a2d esm");
     CalibShifts shifts;
     MapRun run;
-    for (auto _ : state)
-        runCalibration(run, b.stack, b.standard, c, grid, map, shifts, int(state.range(0)));
+    b.stack.updateDarkAreas(c.mut);
+    const MapRun::TaskFactory factory = state.range(2)
+                                            ? calibTaskFactory(b.stack, b.standard, c, shifts)
+                                            : calibBinByBinFactory(b.stack, b.standard, c, shifts);
+    for (auto _ : state) {
+        shifts.reset(grid);
+        map.prepare(grid);
+        run.run(grid, {&map}, factory, int(state.range(0)));
+    }
     state.SetItemsProcessed(state.iterations() * grid.binCount());
     state.counters["bins/s"] = benchmark::Counter(double(state.iterations()) * grid.binCount(),
                                                   benchmark::Counter::kIsRate);
@@ -87,9 +97,11 @@ void BM_CalibDMidx(benchmark::State &state) {
     calibrate(state, CalibMethod::DMidx);
 }
 BENCHMARK(BM_CalibDMidx)
-    ->Args({1, 64})
-    ->Args({2, 64})
-    ->Args({2, Side})
+    ->Args({1, 64, 0})
+    ->Args({2, 64, 0})
+    ->Args({1, 64, 1})
+    ->Args({2, 64, 1})
+    ->Args({2, Side, 1})
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime();
 
@@ -97,7 +109,13 @@ BENCHMARK(BM_CalibDMidx)
 void BM_CalibInnerP(benchmark::State &state) {
     calibrate(state, CalibMethod::InnerP);
 }
-BENCHMARK(BM_CalibInnerP)->Args({1, 4})->Args({2, 4})->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_CalibInnerP)
+    ->Args({1, 4, 0})
+    ->Args({2, 4, 0})
+    ->Args({1, 64, 1})
+    ->Args({2, 64, 1})
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
 
 constexpr int MapSide = 2048;
 
@@ -137,3 +155,7 @@ void BM_EmpRead(benchmark::State &state) {
 BENCHMARK(BM_EmpRead)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 } // namespace
+
+int main(int argc, char **argv) {
+    return coreBenchMain(argc, argv);
+}
