@@ -2,7 +2,8 @@
 
 #include "app/DebugLog.h"
 #include "imageio/TiffData.h"
-#include "spectrum/RunNormalization.h"
+#include "spectrum/EdgeNormalization.h"
+#include "spectrum/PointArrays.h"
 
 #include <cmath>
 
@@ -253,7 +254,8 @@ struct CalibTask::Row {
     std::vector<double> mu;         // one bin's mu*t at the points
     std::vector<double> normalized; // its normalised curve
     std::vector<double> smoothed;
-    RunNormalization norm;
+    EdgeNormalization::Lines lines;
+    double curveJump = 0;
     std::vector<double> offsets; // of the search's trials, in its order
     std::vector<StandardTable> tables;
     size_t tableValues = 0;
@@ -277,31 +279,27 @@ struct CalibTask::Row {
         return mu.data();
     }
 
-    // dMut as the normalisation found it before the suggestion's check, which
-    // the normalised curve of a spectrum is made with: the check replaces midx
-    // and dMut by the suggested edge and 0, so they are found anew then.
-    double jumpBeforeCheck(const PointArrays &p) {
-        const EdgeNormalization::Lines &l = norm.lines();
+    // XafsSpectrum::normalize over the arrays, keeping only midx, the lines
+    // and the jump the normalised curve is made with: the one found before
+    // the suggestion's check, which may set it to 0.
+    void normalize(const PointArrays &p) {
         const SuggestElm &s = conditions.suggestion;
-        if (!s.use || !(l.dMut == 0.0 && l.midx == s.edgeEnergy))
-            return l.dMut;
-        double m = s.fixedEdgeEnergy;
-        if (!s.fixedEdge) {
-            smoothed.resize(size_t(p.n));
-            movingAverage(p, 2, smoothed.data());
-            m = EdgeNormalization::findMidx(p, smoothed.data(), l.preAt.constData(),
-                                            l.postAt.constData());
-        }
-        return l.post.lineValue(m) - l.pre.lineValue(m);
+        smoothed.resize(size_t(p.n));
+        movingAverage(p, 2, smoothed.data());
+        // The background windows as XafsSpectrum::setSuggestion places them.
+        EdgeNormalization::fitLines(p, smoothed.data(), conditions.targetVictoreen ? 0 : 1, s,
+                                    s.use ? s.dPreE : -10.0, s.use ? s.dPostS : 10.0, lines);
+        curveJump = lines.dMut;
+        EdgeNormalization::checkAgainstSuggestion(
+            s, lines, [&] { return lines.pre.sigmaOf(p); }, [&] { return lines.post.sigmaOf(p); });
     }
 
     double innerPShift(const PointArrays &p) {
-        const double dMut = jumpBeforeCheck(p);
-        const double *post = norm.lines().postAt.constData();
+        const double *post = lines.postAt.constData();
         normalized.resize(size_t(p.n));
         for (int i = 0; i < p.n; ++i)
-            normalized[size_t(i)] = (p.ys[i] - post[i]) / dMut + 1;
-        const double base = norm.midx() - standard.midx();
+            normalized[size_t(i)] = (p.ys[i] - post[i]) / curveJump + 1;
+        const double base = lines.midx - standard.midx();
         if (const StandardTable *t = tableFor(base))
             return searchTable(*t, base);
         const double *x = p.xs;
@@ -316,7 +314,7 @@ struct CalibTask::Row {
     // energies do not rise, the shift is not finite or the table would be
     // too large.
     const StandardTable *tableFor(double base) {
-        const double midx = norm.midx();
+        const double midx = lines.midx;
         for (const StandardTable &t : tables)
             if (t.midx == midx)
                 return &t;
@@ -431,10 +429,10 @@ void CalibTask::analyzeBin(int cx, int cy, BinWriter &out) {
     if (b < 0 || b >= r.row.count || !r.row.inside[size_t(b)] || points == 0)
         return;
     const PointArrays p{r.energies.data(), r.binMu(b), points, r.ascending};
-    r.norm.normalize(p, r.conditions.targetVictoreen ? 0 : 1, r.conditions.suggestion);
+    r.normalize(p);
     const double shift = r.conditions.method == CalibMethod::InnerP
                              ? r.innerPShift(p)
-                             : r.norm.midx() - r.standard.midx();
+                             : r.lines.midx - r.standard.midx();
     out.set(0, shift);
     r.shifts->set(cx, cy, shift);
 }

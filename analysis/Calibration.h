@@ -77,8 +77,9 @@ CalibStats calibStats(const CalibShifts &shifts);
 // spectrum are skipped (their cells keep 0). A spectrum whose energies do not
 // overlap the standard's gets shift 0 with either method.
 //
-// The bins of a row are normalised from the row's arrays (RunNormalization)
-// rather than as spectra, and the inner products read the standard's curve at
+// The bins of a row are normalised from the row's arrays (EdgeNormalization,
+// without the derived curves the method does not read) rather than as
+// spectra, and the inner products read the standard's curve at
 // the shifted energies from a table made once per edge position a bin can
 // have (midx is always one of the energies or the suggested edge): the
 // operations of CalibBinTask in its order, so the same bits.

@@ -1,6 +1,7 @@
 #include "analysis/SparseMuTRow.h"
 
 #include "imageio/TiffData.h"
+#include "measurement/MuLog.h"
 
 #include <cmath>
 #include <limits>
@@ -42,6 +43,8 @@ void SparseMuTRow::read(const MeasurementStack &stack, const MuTPoints &points, 
     m_inside.resize(size_t(m_count));
     m_dark1.resize(size_t(m_count));
     m_dark0.resize(size_t(m_count));
+    m_beam.resize(size_t(m_count));
+    m_signal.resize(size_t(m_count));
     for (int b = 0; b < m_count; ++b) {
         const int x = firstX + b * stepX;
         m_inside[size_t(b)] = stack.inside(x, y) ? 1 : 0;
@@ -90,11 +93,16 @@ void SparseMuTRow::read(const MeasurementStack &stack, const MuTPoints &points, 
         const double area1 = da1.on ? pixels * da1.values.at(i) : 0.0;
         const bool area0On = da0.on && i < da0.values.size();
         const double area0 = area0On ? pixels * da0.values.at(i) : 0.0;
+        // The operations of computeMuT in its order, so the same bits; the
+        // logarithms of the whole row at once (MuLog).
         for (int b = 0; b < m_count; ++b) {
             double d1 = m_dark1[size_t(b)];
-            double d0 = m_dark0[size_t(b)];
             if (da1.on)
                 d1 += area1;
+            m_signal[size_t(b)] = m_span1[size_t(b)] - d1;
+        }
+        for (int b = 0; b < m_count; ++b) {
+            double d0 = m_dark0[size_t(b)];
             if (area0On)
                 d0 += area0;
             double r = pixels;
@@ -109,7 +117,13 @@ void SparseMuTRow::read(const MeasurementStack &stack, const MuTPoints &points, 
             }
             if (total.count() > 0)
                 r = i < total.count() ? total.y(i) : 0.0;
-            mu[b] = MeasurementStack::muOf(r, m_span1[size_t(b)] - d1, c.fluo);
+            m_beam[size_t(b)] = r;
+        }
+        if (c.fluo) {
+            for (int b = 0; b < m_count; ++b)
+                mu[b] = MeasurementStack::muOf(m_beam[size_t(b)], m_signal[size_t(b)], true);
+        } else {
+            MuLog::logRatios(m_beam.data(), m_signal.data(), mu, m_count);
         }
     }
 }

@@ -38,5 +38,6 @@ private:
     std::vector<double> m_mu; // [point * count + bin]
     std::vector<double> m_dark1, m_dark0;
     std::vector<double> m_span1, m_spanA, m_spanB;
+    std::vector<double> m_beam, m_signal; // of one point: I0 - dark, I1 - dark
     std::vector<char> m_inside;
 };

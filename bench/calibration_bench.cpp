@@ -84,8 +84,10 @@ void calibrate(benchmark::State &state, CalibMethod method) {
                                             ? calibTaskFactory(b.stack, b.standard, c, shifts)
                                             : calibBinByBinFactory(b.stack, b.standard, c, shifts);
     for (auto _ : state) {
+        state.PauseTiming();
         shifts.reset(grid);
         map.prepare(grid);
+        state.ResumeTiming();
         run.run(grid, {&map}, factory, int(state.range(0)));
     }
     state.SetItemsProcessed(state.iterations() * grid.binCount());
