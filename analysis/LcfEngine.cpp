@@ -156,6 +156,8 @@ void LcfEngine::lookUpReferences(const LcfSample &sample) {
     bool same = m_referencesFixed && m_lookupValid && m_cachedN == m_n && m_energies.size() == m;
     for (int j = 0; same && j < m_n; ++j)
         same = m_cachedUsed[j] == m_used[j];
+    if (same && sample.energiesAsBefore)
+        return;
     m_energies.resize(m);
     double *e = m_energies.data();
     // The sample's energy offset: the calibration shift its bin carries (0

@@ -55,6 +55,10 @@ struct LcfSample {
     StridedValues dn;
     double dMut = 0;
     double eShiftValue = 0; // the bin's calibration shift
+    // The caller vouches that the effective energies (x, activeShift and
+    // eShiftValue) are those of the previous call: the engine then keeps its
+    // lookups without comparing them point by point.
+    bool energiesAsBefore = false;
     static LcfSample of(const XafsSpectrum &s);
 };
 

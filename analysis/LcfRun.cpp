@@ -105,8 +105,14 @@ public:
         if (b >= 0 && b < m_row.count && m_row.inside[size_t(b)] && points > 0) {
             const PointArrays p{m_energies.data(), binMu(b), points, m_ascending};
             m_norm.normalize(p, m_s.simpleBackground ? 1 : 0, m_s.suggestion);
-            ok = m_engine.analyze(m_s.kind, sampleOf(p, m_s.stack->shiftAt(m_s.shiftMap, cx, cy)),
-                                  m_s.refs, m_s.sE0, m_s.eE0, m_s.suggestion, nullptr, m_result);
+            const double shift = m_s.stack->shiftAt(m_s.shiftMap, cx, cy);
+            ok = m_engine.analyze(m_s.kind, sampleOf(p, shift), m_s.refs, m_s.sE0, m_s.eE0,
+                                  m_s.suggestion, nullptr, m_result);
+            // A fit with an edge looked the references up at these energies.
+            if (ok && m_result.fitted) {
+                m_lookedUp = true;
+                m_lastShift = shift;
+            }
         }
         writeLcfBin(m_s, m_usedRows, ok, m_result, out);
     }
@@ -132,6 +138,9 @@ private:
         v.dn = {m_norm.doubleNormalizedPreBase(), 1};
         v.dMut = m_norm.dMut();
         v.eShiftValue = shift;
+        // The row's energies hold for every bin of the run: only the bin's
+        // calibration shift can move them.
+        v.energiesAsBefore = m_lookedUp && shift == m_lastShift;
         return v;
     }
 
@@ -147,6 +156,8 @@ private:
     bool m_ascending = false;
     int m_firstCx = 0;
     int m_sx = 1;
+    bool m_lookedUp = false; // the engine holds lookups at the run's energies
+    double m_lastShift = 0;  // ... less this calibration shift
 };
 
 class RaBinTask : public RowSpectrumTask {
