@@ -1,5 +1,6 @@
 #include "mainwindow/widgets/Body.h"
 #include "mainwindow/widgets/BodyAnalysisState.h"
+#include "mainwindow/widgets/RecordWindow.h"
 #include "mainwindow/widgets/SessionControl.h"
 
 #include "analysis/Analyzed2DRes.h"
@@ -34,6 +35,7 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QPainter>
+#include <QScopedValueRollback>
 #include <QThread>
 #include <cmath>
 
@@ -89,6 +91,7 @@ Body::Body(QWidget *parent)
     restoreRememberedFields();
     takeErrPointsFromConfig();
     dispatchConfigBatchLines();
+    m_record = new RecordWindow(this); // last: it watches the window as built
 }
 
 Body::~Body() {
@@ -288,6 +291,7 @@ void Body::setupViews() {
     connect(ui->CheckVals, &QPushButton::clicked, this, &Body::showAnalyzedVals);
 
     m_saveImageDialog = new QFileDialog(this);
+    m_saveImageDialog->setObjectName(QStringLiteral("SaveImageDialog"));
     m_saveImageDialog->setOption(QFileDialog::DontUseNativeDialog, true);
     m_saveImageDialog->setFileMode(QFileDialog::AnyFile);
     m_saveImageDialog->setAcceptMode(QFileDialog::AcceptSave);
@@ -351,6 +355,7 @@ void Body::execCmdSlot(CmdLine cmd, bool inRem) {
         emit finishBatchExec(id);
         return;
     }
+    const QScopedValueRollback<bool> executing(m_executingCommand, true);
     (*handler)(cmd);
 }
 

@@ -47,6 +47,7 @@ class QThread;
 class SaveDataCfg;
 class SeriesAlignRun;
 class SessionControl;
+class RecordWindow;
 namespace SeriesAlignment {
 struct Request;
 }
@@ -104,6 +105,8 @@ public:
     // External command lines that run next, before the rest of the batch
     // (as a batch of their own when none runs).
     void runNext(const QStringList &lines);
+    // A batch command is being executed: what changes now is no user action.
+    bool isExecutingCommand() const { return m_executingCommand; }
     // Places the energy-shift map (filled by calibration) at a detector origin.
     void setShiftMapOrigin(int x0, int y0);
     void setShiftMapValid(bool valid) { m_esmValid = valid; }
@@ -483,6 +486,8 @@ private:
     double m_esmFileEnergy = 0; // edge energy the loaded map was read at
     QString m_esmFile;
     SessionControl *m_session = nullptr;
+    RecordWindow *m_record = nullptr;
+    bool m_executingCommand = false;
     // Defined with the calibration (BodyCalib.cpp).
     struct CalibRunDeleter {
         void operator()(CalibRun *run) const;

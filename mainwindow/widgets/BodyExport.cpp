@@ -47,6 +47,7 @@ void Body::setupExport() {
     st.saveDataCfg = new SaveDataCfg(this);
     st.saveDataCfg->setWindowFlag(Qt::Window);
     st.dataDialog = saveDialog(this, {});
+    st.dataDialog->setObjectName(QStringLiteral("SaveDataDialog"));
     st.spectraDialog = saveDialog(this, {tr("XAFS Spectra (*.dat)"), tr("Any Files (* *.*)")});
     connect(ui->SaveDataCfgB, &QPushButton::clicked, st.saveDataCfg, &SaveDataCfg::show);
     connect(ui->SaveData, &QPushButton::clicked, this, &Body::showSaveDataDialog);

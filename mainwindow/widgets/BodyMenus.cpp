@@ -13,6 +13,7 @@
 #include "imageio/widgets/SelectDataFiles.h"
 #include "imageio/widgets/SelectImgDialog.h"
 #include "mainwindow/widgets/MessagesWindow.h"
+#include "mainwindow/widgets/RecordWindow.h"
 #include "mainwindow/widgets/SessionControl.h"
 #include "ui_Body.h"
 
@@ -89,6 +90,13 @@ void Body::setupMenus() {
     analysis->addAction(tr("Analyzer"), analyzer(), &Analyzer::show);
     analysis->addAction(tr("Calibration"), ui->OpenCalibCtrl, &QPushButton::click);
     analysis->addAction(tr("Batch"), m_batchCtrl, &BatchCtrl::show);
+    analysis->addAction(
+        tr("Record"), this,
+        [this] {
+            m_record->show();
+            m_record->raise();
+        },
+        QKeySequence(Qt::CTRL | Qt::Key_R));
 
     QMenu *help = menuBar()->addMenu(tr("&Help"));
     help->addAction(

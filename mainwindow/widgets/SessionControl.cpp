@@ -6,6 +6,7 @@
 #include "analysis/widgets/XafsFileSelect.h"
 #include "app/AppSettings.h"
 #include "app/UserMessages.h"
+#include "batch/ExCmdTable.h"
 #include "display/widgets/ColorBar.h"
 #include "display/widgets/ImgDispA.h"
 #include "imageio/TiffData.h"
@@ -104,14 +105,23 @@ void SessionControl::addMenuActions(QMenu *file) {
         const QString name = QFileDialog::getSaveFileName(
             m_body, tr("Save Session"), AppSettings::dataRoot(), tr("Session (*.json)"));
         if (!name.isEmpty())
-            saveSession(name);
+            runChosen(SESSION_SAVE, name);
     });
     file->addAction(tr("Open Session..."), this, [this] {
         const QString name = QFileDialog::getOpenFileName(
             m_body, tr("Open Session"), AppSettings::dataRoot(), tr("Session (*.json)"));
         if (!name.isEmpty())
-            loadSession(name);
+            runChosen(SESSION_LOAD, name);
     });
+}
+
+// As a batch line: the window then executes it as any batch command, and the
+// settings of a loaded session follow it.
+void SessionControl::runChosen(EX_CMD_ID id, const QString &fileName) {
+    const QString line =
+        ExCmdTable::nameOf(id) + QLatin1Char(' ') + SessionBatch::argument(fileName);
+    emit commandChosen(line);
+    m_body->runNext({line});
 }
 
 bool SessionControl::saveSession(const QString &fileName) {

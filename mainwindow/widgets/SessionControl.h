@@ -7,6 +7,7 @@
 // A loaded session is applied by reading its dark frame and setting the
 // fields that have no batch command, then running the session's batch lines
 // next: the loads, fields and references go the way a batch sets them.
+#include "batch/ExCmdTable.h"
 #include "session/SessionCommands.h"
 
 #include <QObject>
@@ -33,7 +34,12 @@ public:
     bool saveSession(const QString &fileName);
     bool loadSession(const QString &fileName);
 
+signals:
+    // The user chose a session file in the menu: the batch line that runs.
+    void commandChosen(const QString &line);
+
 private:
+    void runChosen(EX_CMD_ID id, const QString &fileName);
     QString shiftFile(const Session &s);
 
     Body *m_body;

@@ -17,14 +17,17 @@
 #include "imageio/widgets/SelectDataFiles.h"
 #include "mainwindow/widgets/Body.h"
 #include "mainwindow/widgets/MessagesWindow.h"
+#include "mainwindow/widgets/RecordWindow.h"
 #include "support/TestSupport.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFileDialog>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QProcess>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
@@ -503,4 +506,49 @@ TEST_F(AnalyzerRun, PanelWindowFitsALaptopScreen) {
     EXPECT_LE(window->width(), 1366);
     EXPECT_LE(window->height(), 768 - 60); // room for the title bar and a panel
     EXPECT_TRUE(body.analyzer()->isVisible());
+}
+
+// The window driven through object names (load, bin, two references,
+// analyze, the fraction map saved as text) is recorded as batch lines, an
+// action without a command as a comment; the recording replayed headless
+// writes the same map byte for byte.
+TEST_F(AnalyzerRun, RecordingReplaysHeadlessToTheSameMap) {
+    const auto *record = body.findChild<RecordWindow *>("RecordWindow");
+    ASSERT_NE(record, nullptr);
+    QSignalSpy loaded(&body, &Body::finishBatchExec);
+    emit body.findChild<SelectDataFiles *>("SelectI1Files")->filesSelected(writeStack(), true);
+    ASSERT_TRUE(waitUntil([&] { return loaded.size() >= 1; }, 60000));
+    for (const char *name : {"HWidth", "VWidth"}) {
+        auto *field = body.findChild<QLineEdit *>(name);
+        field->setText("0");
+        emit field->editingFinished();
+    }
+    Analyzer *a = body.analyzer();
+    a->references()[0]->fileSelect()->fileSelected(refA);
+    a->references()[1]->fileSelect()->fileSelected(refB);
+    child<QPushButton>(a, "AskAnalyze")->click();
+    ASSERT_TRUE(waitUntil([&] { return !body.isAnalysisRunning(); }, 60000));
+    a->selectionGroup()->button(0)->click();
+    a->mapTypeGroup()->button(LCFReference::FractionMap)->click();
+    body.findChild<QAbstractButton *>("ShowResAnalysis")->click();
+    child<QAbstractButton>(body.saveDataCfg(), "SaveAsTextData")->click();
+    emit body.findChild<QFileDialog *>("SaveDataDialog")->fileSelected(dir.filePath("frac.txt"));
+    body.findChild<QAbstractButton *>("CheckVals")->click();
+    EXPECT_TRUE(record->lines().last().startsWith("# not recordable: "));
+    EXPECT_TRUE(record->lines().last().contains("CheckVals"));
+
+    const QString window = dir.filePath("window.dat");
+    ASSERT_TRUE(QFile::rename(dir.filePath("frac-0.dat"), window));
+    const QString bat = dir.filePath("recorded.bat");
+    ASSERT_TRUE(const_cast<RecordWindow *>(record)->saveAs(bat));
+    QProcess replay;
+    replay.setWorkingDirectory(dir.path());
+    replay.start(LS_PROGRAM,
+                 {"-platform", "offscreen", "-e", "-c", dir.filePath("none.cfg"), "-b", bat, "-x"});
+    ASSERT_TRUE(replay.waitForFinished(120000));
+    EXPECT_EQ(replay.exitCode(), 0) << replay.readAllStandardError().toStdString();
+    const QByteArray map = TestSupport::readFile(window);
+    ASSERT_FALSE(map.isEmpty());
+    EXPECT_TRUE(map == TestSupport::readFile(dir.filePath("frac-0.dat")))
+        << TestSupport::readFile(bat).toStdString();
 }
