@@ -208,10 +208,12 @@ BENCHMARK(BM_CorrelationRecalc512)->Unit(benchmark::kMillisecond);
 
 #include "analysis/AnalyzeProc.h"
 #include "analysis/LcfRun.h"
+#include "analysis/RedrawThrottle.h"
 #include "imageio/TiffData.h"
 #include "measurement/BinSpectrum.h"
 #include "support/LcfBenchStack.h"
 
+#include <QEventLoop>
 #include <QTemporaryDir>
 #include <memory>
 #include <vector>
@@ -254,6 +256,61 @@ void BM_ElemRun512(benchmark::State &state) {
 }
 BENCHMARK(BM_ElemRun512)
     ->ArgsProduct({{1, 2}, {0, 1}})
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+
+// A run on 2 threads while the window's thread makes the pictures of every
+// map each time rows are merged ("Disp. on Time"), as the window does, or
+// through RedrawThrottle. Args: run (0 = the element run over three edges,
+// 23 maps; 1 = the LCF run at Fe K, 9 maps), redraw (0 = none, 1 = at every
+// merge, 2 = throttled).
+void BM_RunWhileRedrawn(benchmark::State &state) {
+    ElemStack &es = elemStack();
+    const auto elem = elemSetup(es.stack, QStringLiteral("Mn Fe Co"));
+    es.stack.updateDarkAreas(elem->mut);
+    LcfRunSettings lcf = feKStack().settings();
+    lcf.suggestion = feKSuggestion();
+    const bool isElem = state.range(0) == 0;
+    const int mapCount = isElem ? elemMapCount(3) : lcfMapCount(4);
+    const MapRun::TaskFactory factory = isElem ? elemTaskFactory(elem) : lcfRunFactory(lcf);
+    const AnalyzeCond grid(StackSide, StackSide, 0, 0, 0, 0, StackSide, StackSide);
+    std::vector<std::unique_ptr<Analyzed2DRes>> maps;
+    QVector<Analyzed2DRes *> list;
+    for (int k = 0; k < mapCount; ++k) {
+        maps.push_back(std::make_unique<Analyzed2DRes>());
+        list << maps.back().get();
+    }
+    const int mode = int(state.range(1));
+    RedrawThrottle throttle;
+    int redraws = 0;
+    const auto redraw = [&] {
+        for (Analyzed2DRes *m : list)
+            m->genImg();
+        ++redraws;
+    };
+    for (auto _ : state) {
+        state.PauseTiming();
+        for (Analyzed2DRes *m : list)
+            m->prepare(grid);
+        state.ResumeTiming();
+        MapRun run;
+        QEventLoop loop;
+        QObject::connect(&run, &MapRun::rowsMerged, &loop, [&] {
+            if (mode == 1)
+                redraw();
+            else if (mode == 2)
+                throttle.redrawIfDue(redraw);
+        });
+        QObject::connect(&run, &MapRun::finished, &loop, &QEventLoop::quit, Qt::QueuedConnection);
+        run.start(grid, list, factory, 2);
+        loop.exec();
+        run.wait();
+    }
+    state.SetItemsProcessed(state.iterations() * grid.binCount());
+    state.counters["redraws"] = double(redraws) / double(state.iterations());
+}
+BENCHMARK(BM_RunWhileRedrawn)
+    ->ArgsProduct({{0, 1}, {0, 1, 2}})
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime();
 

@@ -9,6 +9,7 @@
 #include "analysis/LcfReferenceFile.h"
 #include "analysis/LcfRun.h"
 #include "analysis/MapRun.h"
+#include "analysis/RedrawThrottle.h"
 #include "analysis/widgets/Analyzer.h"
 #include "analysis/widgets/CalibCtrl.h"
 #include "analysis/widgets/LCFReference.h"
@@ -64,9 +65,12 @@ void Body::setupAnalysis() {
     connect(a, &Analyzer::askFixedE0FromArea, this, &Body::setFixedE0FromArea);
     connect(a, &Analyzer::normalizationChanged, this, &Body::fitNormalizationChanged);
     connect(run, &MapRun::progress, a, &Analyzer::setProgress);
-    connect(run, &MapRun::rowsMerged, this, [this] {
+    // The partial maps are redrawn at most as often as RedrawThrottle lets
+    // them: all of them at every merge would take the run's time on large
+    // maps. The run's end redraws them all.
+    connect(run, &MapRun::rowsMerged, this, [this, throttle = std::make_shared<RedrawThrottle>()] {
         if (m_analysis->kind == AnalysisState::Run::LCF && analyzer()->dispOnTime())
-            generateResImages();
+            throttle->redrawIfDue([this] { generateResImages(); });
     });
     connect(run, &MapRun::finished, this, [this](bool completed) {
         if (m_analysis->endsHandled > 0)

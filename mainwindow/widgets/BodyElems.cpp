@@ -7,6 +7,7 @@
 #include "analysis/Analyzed2DRes.h"
 #include "analysis/ElemAnalysis.h"
 #include "analysis/MapRun.h"
+#include "analysis/RedrawThrottle.h"
 #include "analysis/widgets/AElemsConds.h"
 #include "analysis/widgets/Analyzer.h"
 #include "analysis/widgets/ElemCtrl.h"
@@ -31,10 +32,12 @@ void Body::setupElems() {
         if (m_analysis->kind == AnalysisState::Run::Elems)
             p->setElemsProgress(percent);
     });
-    connect(m_analysis->run, &MapRun::rowsMerged, this, [this, p] {
-        if (m_analysis->kind == AnalysisState::Run::Elems && p->dispOnTime())
-            generateElemsResImages();
-    });
+    // Throttled as the LCF run's redraws (BodyAnalysis.cpp).
+    connect(m_analysis->run, &MapRun::rowsMerged, this,
+            [this, p, throttle = std::make_shared<RedrawThrottle>()] {
+                if (m_analysis->kind == AnalysisState::Run::Elems && p->dispOnTime())
+                    throttle->redrawIfDue([this] { generateElemsResImages(); });
+            });
 }
 
 void Body::startElems2DAnalysis() {
