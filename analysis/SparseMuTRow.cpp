@@ -35,11 +35,43 @@ void SparseMuTRow::sums(const TiffData &image, int y, int firstX, int stepX, con
         out[size_t(b)] = image.boxSum(firstX + b * stepX, y, c.hx, c.hy);
 }
 
+// r of computeMuT for every bin of the row into m_beam, from the I0 sums in
+// m_spanA and m_spanB: each case in a loop of its own (TiffData::
+// interpolateSums term by term), so that the loops vectorise.
+void SparseMuTRow::beam(const MuTConditions &c, int i0Count, double total, bool useTotal,
+                        double pixels, double area0, double fromLower, double pairWidth,
+                        bool samePair) {
+    double *r = m_beam.data();
+    const double *d0 = m_dark0.data(), *sa = m_spanA.data(), *sb = m_spanB.data();
+    // The dark of I0 is d0 + area0 where a dark area is on; adding 0 where it
+    // is not can only turn a -0 into +0, and a zero beam reads 1 either way.
+    const int n = m_count;
+    if (useTotal)
+        std::fill_n(r, n, total);
+    else if (!c.useI0)
+        std::fill_n(r, n, pixels);
+    else if (i0Count == 0)
+        for (int b = 0; b < n; ++b)
+            r[b] = 1 - (d0[b] + area0);
+    else if (i0Count == 1)
+        for (int b = 0; b < n; ++b)
+            r[b] = sa[b] - (d0[b] + area0);
+    else if (samePair)
+        for (int b = 0; b < n; ++b)
+            r[b] = (sa[b] + sb[b]) / 2 - (d0[b] + area0);
+    else
+        for (int b = 0; b < n; ++b)
+            r[b] = (sa[b] + (sb[b] - sa[b]) * fromLower / pairWidth) - (d0[b] + area0);
+}
+
 void SparseMuTRow::read(const MeasurementStack &stack, const MuTPoints &points, const char *wanted,
                         int y, int firstX, int stepX, int count, const MuTConditions &c) {
     m_count = std::max(count, 0);
+    // A bin reads its points a stride apart: an odd number of cache lines,
+    // lest a power-of-two stride put every point into the same cache set.
+    m_stride = ((m_count + 7) / 8 | 1) * 8;
     const int n = points.count();
-    m_mu.resize(size_t(m_count) * size_t(n));
+    m_mu.resize(size_t(m_stride) * size_t(n));
     m_inside.resize(size_t(m_count));
     m_dark1.resize(size_t(m_count));
     m_dark0.resize(size_t(m_count));
@@ -59,7 +91,7 @@ void SparseMuTRow::read(const MeasurementStack &stack, const MuTPoints &points, 
     const int i0Count = i0.size();
     int heldA = -1, heldB = -1; // the I0 images whose sums spanA and spanB hold
     for (int p = 0; p < n; ++p) {
-        double *mu = m_mu.data() + size_t(p) * size_t(m_count);
+        double *mu = m_mu.data() + size_t(p) * size_t(m_stride);
         if (!wanted[p]) {
 #ifndef NDEBUG
             // A point read although not asked for shows up as NaN in tests.
@@ -101,24 +133,8 @@ void SparseMuTRow::read(const MeasurementStack &stack, const MuTPoints &points, 
                 d1 += area1;
             m_signal[size_t(b)] = m_span1[size_t(b)] - d1;
         }
-        for (int b = 0; b < m_count; ++b) {
-            double d0 = m_dark0[size_t(b)];
-            if (area0On)
-                d0 += area0;
-            double r = pixels;
-            if (c.useI0) {
-                double beam = 1; // no I0 image
-                if (i0Count == 1)
-                    beam = m_spanA[size_t(b)];
-                else if (i0Count > 1)
-                    beam = TiffData::interpolateSums(m_spanA[size_t(b)], m_spanB[size_t(b)], ea, eb,
-                                                     e);
-                r = beam - d0;
-            }
-            if (total.count() > 0)
-                r = i < total.count() ? total.y(i) : 0.0;
-            m_beam[size_t(b)] = r;
-        }
+        beam(c, i0Count, i < total.count() ? total.y(i) : 0.0, total.count() > 0, pixels,
+             area0On ? area0 : 0.0, e - ea, eb - ea, ea == eb);
         if (c.fluo) {
             for (int b = 0; b < m_count; ++b)
                 mu[b] = MeasurementStack::muOf(m_beam[size_t(b)], m_signal[size_t(b)], true);

@@ -28,14 +28,17 @@ public:
     bool inside(int b) const { return m_inside[size_t(b)] != 0; }
     // mu*t of bin b at point i is binMu(b)[i * stride()].
     const double *binMu(int b) const { return m_mu.data() + b; }
-    int stride() const { return m_count; }
+    int stride() const { return m_stride; }
 
 private:
     void sums(const TiffData &image, int y, int firstX, int stepX, const MuTConditions &c,
               std::vector<double> &out) const;
+    void beam(const MuTConditions &c, int i0Count, double total, bool useTotal, double pixels,
+              double area0, double fromLower, double pairWidth, bool samePair);
 
     int m_count = 0;
-    std::vector<double> m_mu; // [point * count + bin]
+    int m_stride = 0;
+    std::vector<double> m_mu; // [point * stride + bin]
     std::vector<double> m_dark1, m_dark0;
     std::vector<double> m_span1, m_spanA, m_spanB;
     std::vector<double> m_beam, m_signal; // of one point: I0 - dark, I1 - dark
