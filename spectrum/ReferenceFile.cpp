@@ -392,7 +392,7 @@ Result read9809(const QString &fileName, XafsSpectrum &out) {
     Result r;
     r.layout = Layout::Beamline9809;
     XafsSpectrum read;
-    if (!read.readFile(fileName))
+    if (!SpectrumFile::read(fileName, read))
         r.message = QStringLiteral("cannot be read");
     else if (read.isEmpty())
         r.message = QStringLiteral("no data point after the \"Offset\" line of the 9809 file");

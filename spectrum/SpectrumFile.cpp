@@ -61,6 +61,15 @@ double SpectrumFile::braggEnergy(double thetaDeg, double D) {
     return PhysicalConstants::hcEvAngstrom / (2 * D * std::sin(thetaDeg * pi9809 / 180));
 }
 
+bool SpectrumFile::read(const QString &fileName, XafsSpectrum &spectrum) {
+    if (is9809(fileName)) {
+        spectrum.m_plainText = 0;
+        return read9809(fileName, spectrum);
+    }
+    spectrum.m_plainText = 1;
+    return readTwoColumns(fileName, spectrum);
+}
+
 bool SpectrumFile::read9809(const QString &fileName, XafsSpectrum &spectrum) {
     spectrum.clear();
     spectrum.m_i0.clear();

@@ -18,7 +18,13 @@ public:
     // Photon energy (eV) of Bragg angle theta (degrees) for lattice spacing D (Å).
     static double braggEnergy(double thetaDeg, double D);
 
+    // Reads a 9809-format or two-column file (decided by the first line) into
+    // spectrum, and whether it was plain text; true when the file could be
+    // opened. Does not normalise.
+    static bool read(const QString &fileName, XafsSpectrum &spectrum);
     static bool read9809(const QString &fileName, XafsSpectrum &spectrum);
     static bool readTwoColumns(const QString &fileName, Spectrum &spectrum);
+    // Writes the spectrum file "###Lumenstack::XafsSpectrum"; false when it
+    // cannot be written. Energies minus eShiftValue when subtractEShift.
     static bool write(const QString &fileName, const XafsSpectrum &spectrum, bool subtractEShift);
 };

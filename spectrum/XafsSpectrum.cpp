@@ -1,7 +1,5 @@
 #include "spectrum/XafsSpectrum.h"
 
-#include "spectrum/SpectrumFile.h"
-
 XafsSpectrum::XafsSpectrum(const Spectrum &spectrum, const QString &name, int simple,
                            double eShiftValue, const SuggestElm &suggestion) {
     assign(spectrum, name, simple, eShiftValue, suggestion);
@@ -113,17 +111,4 @@ void XafsSpectrum::fillDerivedCurves() {
     m_doubleNormalizedPreBase.rebuildBounds();
     m_normalizedPostBase.rebuildBounds();
     m_doubleNormalizedPostBase.rebuildBounds();
-}
-
-bool XafsSpectrum::readFile(const QString &fileName) {
-    if (SpectrumFile::is9809(fileName)) {
-        m_plainText = 0;
-        return SpectrumFile::read9809(fileName, *this);
-    }
-    m_plainText = 1;
-    return SpectrumFile::readTwoColumns(fileName, *this);
-}
-
-bool XafsSpectrum::writeFile(const QString &fileName, bool subtractEShift) const {
-    return SpectrumFile::write(fileName, *this, subtractEShift);
 }

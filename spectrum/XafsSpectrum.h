@@ -34,12 +34,7 @@ public:
     // derived curves.
     void normalize(int simple);
 
-    // Reads a 9809-format or two-column file (decided by the first line); true
-    // when the file could be opened. Does not normalise.
-    bool readFile(const QString &fileName);
-    // Writes the spectrum file "###Lumenstack::XafsSpectrum"; false when it
-    // cannot be written. Energies minus eShiftValue when subtractEShift.
-    bool writeFile(const QString &fileName, bool subtractEShift) const;
+    // Files: spectrum/SpectrumFile.h.
 
     int plainText() const { return m_plainText; }
     const QString &name() const { return m_name; }

@@ -6,6 +6,7 @@
 #include "display/SpectrumPlot.h"
 #include "display/TaggedFileName.h"
 #include "display/widgets/DispA.h"
+#include "spectrum/SpectrumFile.h"
 #include "ui_SpectrumView.h"
 
 #include <QFileDialog>
@@ -141,11 +142,11 @@ void SpectrumView::attachElementRows(EdgeEnergyTexts edgeEnergyTexts) {
 
 bool SpectrumView::saveData(const QString &fname) {
     const QString suffix = QStringLiteral("dat");
-    bool ok = m_target.writeFile(taggedFileName(fname, "T", suffix), true);
-    ok = m_standard.writeFile(taggedFileName(fname, "std", suffix), false) && ok;
+    bool ok = SpectrumFile::write(taggedFileName(fname, "T", suffix), m_target, true);
+    ok = SpectrumFile::write(taggedFileName(fname, "std", suffix), m_standard, false) && ok;
     for (int i = 0; i < m_others.size(); ++i)
-        ok = m_others[i].writeFile(taggedFileName(fname, QString("other%1").arg(i), suffix),
-                                   false) &&
+        ok = SpectrumFile::write(taggedFileName(fname, QString("other%1").arg(i), suffix),
+                                 m_others[i], false) &&
              ok;
     return ok;
 }

@@ -25,6 +25,7 @@
 #include "imageio/widgets/SelectImgDialog.h"
 #include "measurement/BinSpectrum.h"
 #include "spectrum/EdgeTable.h"
+#include "spectrum/SpectrumFile.h"
 #include "ui_Body.h"
 
 #include <QButtonGroup>
@@ -783,7 +784,7 @@ void Body::cBarUpdated() {
 // A file that yields no spectrum leaves the one in use as it was.
 void Body::readTotalI0(Spectrum &target, const QString &fname) {
     XafsSpectrum read;
-    if (!read.readFile(fname) || read.isEmpty()) {
+    if (!SpectrumFile::read(fname, read) || read.isEmpty()) {
         UserMessages::refuse(tr("Total I0 not read from %1: no spectrum in the file; the one in "
                                 "use stays")
                                  .arg(QFileInfo(fname).fileName()));
@@ -804,7 +805,7 @@ void Body::newTotalI0ofI0File(const QString &fname) {
 
 void Body::selectedBG(const QString &fname) {
     XafsSpectrum read;
-    if (!read.readFile(fname) || read.isEmpty()) {
+    if (!SpectrumFile::read(fname, read) || read.isEmpty()) {
         UserMessages::refuse(tr("Background spectrum not read from %1: no spectrum in the file%2")
                                  .arg(QFileInfo(fname).fileName(),
                                       m_bgLoaded ? tr("; the one in use stays") : QString()));

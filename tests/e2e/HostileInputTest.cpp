@@ -132,7 +132,11 @@ TEST(HostileInput, EveryTextReaderBoundsItsLines) {
              return !p.allRests("DataRoot").isEmpty();
          }},
         {"", [](const QString &f) { return ErrPoints().read(f); }},
-        {"9809\n", [](const QString &f) { return XafsSpectrum().readFile(f); }},
+        {"9809\n",
+         [](const QString &f) {
+             XafsSpectrum x;
+             return SpectrumFile::read(f, x);
+         }},
         {"",
          [](const QString &f) {
              Spectrum s;

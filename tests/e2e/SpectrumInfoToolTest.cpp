@@ -4,6 +4,7 @@
 #include "support/TestSupport.h"
 
 #include "spectrum/EdgeTable.h"
+#include "spectrum/SpectrumFile.h"
 #include "spectrum/XafsSpectrum.h"
 
 #include <QFileInfo>
@@ -66,7 +67,7 @@ TEST(SpectrumInfoToolTest, SuggestedCopperEdgeMatchesTheCoreLibrary) {
     // The same spectrum built in process: every number agrees to the bit.
     loadEdgeTable();
     XafsSpectrum read;
-    ASSERT_TRUE(read.readFile(file));
+    ASSERT_TRUE(SpectrumFile::read(file, read));
     SuggestElm s;
     s.use = true;
     s.Z = 29;

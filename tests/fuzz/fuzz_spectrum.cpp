@@ -3,6 +3,7 @@
 // spectrum view and spectrum-info do.
 #include "FuzzSupport.h"
 
+#include "spectrum/SpectrumFile.h"
 #include "spectrum/SuggestElm.h"
 #include "spectrum/XafsSpectrum.h"
 
@@ -10,7 +11,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
     FuzzSupport::ensureApplication();
     const QString path = FuzzSupport::writeInput(data, size, "dat");
     XafsSpectrum read;
-    if (!read.readFile(path))
+    if (!SpectrumFile::read(path, read))
         return 0;
     for (int simple : {1, 0}) {
         const XafsSpectrum x(read, path, simple, 0.0, SuggestElm());

@@ -37,7 +37,7 @@ TEST(SpectrumFileTest, Reads9809WithLatticeSpacingRule) {
                                                  "short 1 2 3\n"
                                                  "3 9.8 1 1000 100 D= 1\n"));
     XafsSpectrum x;
-    ASSERT_TRUE(x.readFile(plain));
+    ASSERT_TRUE(SpectrumFile::read(plain, x));
     EXPECT_EQ(x.plainText(), 0);
     ASSERT_EQ(x.count(), 3);
     EXPECT_DOUBLE_EQ(x.x(0), SpectrumFile::braggEnergy(10, 3.13553));
@@ -52,7 +52,7 @@ TEST(SpectrumFileTest, Reads9809WithLatticeSpacingRule) {
 
     const QString withD =
         writeFile(dir, "b.dat", file9809("Mono D= 3.1356 angle\n", "1 10.0 1 1000 100\n"));
-    ASSERT_TRUE(x.readFile(withD));
+    ASSERT_TRUE(SpectrumFile::read(withD, x));
     ASSERT_EQ(x.count(), 1);
     EXPECT_DOUBLE_EQ(x.x(0), SpectrumFile::braggEnergy(10, 3.1356));
     EXPECT_EQ(x.i0().count(), 1); // a second read starts afresh
@@ -60,7 +60,7 @@ TEST(SpectrumFileTest, Reads9809WithLatticeSpacingRule) {
     // The "Offset" line itself is still a header line for "D=".
     const QString onOffset =
         writeFile(dir, "e.dat", "9809 header\nOffset 0 0 D= 3.1\n1 10.0 1 1000 100\n");
-    ASSERT_TRUE(x.readFile(onOffset));
+    ASSERT_TRUE(SpectrumFile::read(onOffset, x));
     ASSERT_EQ(x.count(), 1);
     EXPECT_DOUBLE_EQ(x.x(0), SpectrumFile::braggEnergy(10, 3.1));
 }
@@ -75,7 +75,7 @@ TEST(SpectrumFileTest, Utf16FileIsRecognisedAs9809) {
     QTemporaryDir dir;
     const QString f = writeFile(dir, "utf16.dat", utf16);
     XafsSpectrum x;
-    ASSERT_TRUE(x.readFile(f));
+    ASSERT_TRUE(SpectrumFile::read(f, x));
     EXPECT_EQ(x.plainText(), 0);
     ASSERT_EQ(x.count(), 1);
     EXPECT_DOUBLE_EQ(x.x(0), SpectrumFile::braggEnergy(10, 3.13553));
@@ -85,7 +85,7 @@ TEST(SpectrumFileTest, Without9809OffsetLineNoDataAreRead) {
     QTemporaryDir dir;
     const QString f = writeFile(dir, "c.dat", "9809 header\n1 10.0 1 1000 100\n");
     XafsSpectrum x;
-    EXPECT_TRUE(x.readFile(f));
+    EXPECT_TRUE(SpectrumFile::read(f, x));
     EXPECT_EQ(x.plainText(), 0);
     EXPECT_EQ(x.count(), 0);
     EXPECT_EQ(x.xMin(), 1e300);
@@ -102,7 +102,7 @@ TEST(SpectrumFileTest, ReadsTwoColumns) {
                                 "8020\tabc\n"
                                 "1e3 2.5e-1\r\n");
     XafsSpectrum x;
-    ASSERT_TRUE(x.readFile(f));
+    ASSERT_TRUE(SpectrumFile::read(f, x));
     EXPECT_EQ(x.plainText(), 1);
     ASSERT_EQ(x.count(), 3);
     EXPECT_EQ(x.point(0), QPointF(8000, 1.5));
@@ -118,7 +118,7 @@ TEST(SpectrumFileTest, MissingFilesFailAndEmptyTheSpectrum) {
     x.addPoint(1, 1);
     DebugLog::Capture log;
     const QString missing = dir.filePath("missing.dat");
-    EXPECT_FALSE(x.readFile(missing));
+    EXPECT_FALSE(SpectrumFile::read(missing, x));
     EXPECT_EQ(x.count(), 0);
     EXPECT_EQ(x.plainText(), 1);
     EXPECT_TRUE(log.contains(missing));
@@ -136,7 +136,7 @@ TEST(SpectrumFileTest, WriterHeaderAndRoundTrip) {
     edge.points = 50;
     XafsSpectrum x(edge.spectrum(), "w", 1, 2.5, SuggestElm());
     const QString f = dir.filePath("out.dat");
-    ASSERT_TRUE(x.writeFile(f, true));
+    ASSERT_TRUE(SpectrumFile::write(f, x, true));
     const QStringList lines = QString::fromUtf8(TestSupport::readFile(f)).split('\n');
     ASSERT_EQ(lines.size(), 7 + 50 + 1);
     EXPECT_EQ(lines[0], "###Lumenstack::XafsSpectrum");
@@ -160,7 +160,7 @@ TEST(SpectrumFileTest, WriterHeaderAndRoundTrip) {
 
     // Read back: two-column text of (x, double-normalised pre-base value).
     XafsSpectrum back;
-    ASSERT_TRUE(back.readFile(f));
+    ASSERT_TRUE(SpectrumFile::read(f, back));
     EXPECT_EQ(back.plainText(), 1);
     ASSERT_EQ(back.count(), 50);
     for (int i = 0; i < 50; i += 7)
@@ -168,11 +168,11 @@ TEST(SpectrumFileTest, WriterHeaderAndRoundTrip) {
                     1e-5 * std::max(1.0, std::fabs(x.doubleNormalizedPreBase().y(i))));
 
     // Without the shift subtraction the energies are the effective ones.
-    ASSERT_TRUE(x.writeFile(f, false));
+    ASSERT_TRUE(SpectrumFile::write(f, x, false));
     XafsSpectrum unshifted;
-    ASSERT_TRUE(unshifted.readFile(f));
+    ASSERT_TRUE(SpectrumFile::read(f, unshifted));
     EXPECT_EQ(unshifted.x(0), edge.from);
 
     // An unwritable target reports failure and leaves no file.
-    EXPECT_FALSE(x.writeFile(dir.filePath("no/such/dir/out.dat"), false));
+    EXPECT_FALSE(SpectrumFile::write(dir.filePath("no/such/dir/out.dat"), x, false));
 }

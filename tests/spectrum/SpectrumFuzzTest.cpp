@@ -2,6 +2,7 @@
 // background forms and the transform: nothing may crash, read out of bounds
 // (the sanitizer build watches) or hang, and the results stay consistent.
 #include "spectrum/FourierTransform.h"
+#include "spectrum/SpectrumFile.h"
 #include "spectrum/XafsSpectrum.h"
 #include "support/TestSupport.h"
 
@@ -25,7 +26,7 @@ const char *const seeds[] = {
 
 void exercise(const QString &path, std::mt19937 &rng) {
     XafsSpectrum x;
-    x.readFile(path);
+    SpectrumFile::read(path, x);
     SuggestElm s;
     s.use = rng() % 2;
     s.edgeEnergy = x.count() ? x.x(int(rng() % x.count())) : 8000;

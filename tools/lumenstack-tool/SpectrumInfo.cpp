@@ -9,6 +9,7 @@
 #include "spectrum/EdgeTable.h"
 #include "spectrum/ElementTable.h"
 #include "spectrum/ReferenceFile.h"
+#include "spectrum/SpectrumFile.h"
 #include "spectrum/XafsSpectrum.h"
 
 #include <QFile>
@@ -214,7 +215,7 @@ int runSpectrumInfo(const QStringList &args) {
     if (!r.ok)
         return 1;
     if (!o.writeTo.isEmpty() &&
-        (!x.writeFile(o.writeTo, false) || !writeToolSidecar(o.writeTo, {o.file}))) {
+        (!SpectrumFile::write(o.writeTo, x, false) || !writeToolSidecar(o.writeTo, {o.file}))) {
         std::fprintf(stderr, "lumenstack-tool spectrum-info: cannot write %s\n",
                      qPrintable(o.writeTo));
         return 1;
