@@ -263,6 +263,8 @@ struct CalibTask::Row {
     Row(const MeasurementStack &s, const XafsSpectrum &reference, const CalibConditions &c,
         CalibShifts *out)
         : stack(s), standard(reference), conditions(c), shifts(out) {
+        // The trials' shifts from 0: the offsets themselves (none is -0, so
+        // adding them to 0 changes no bit).
         if (c.method == CalibMethod::InnerP && c.steps.valid())
             bestShift(0.0, c.steps, [this](double dE) {
                 offsets.push_back(dE);
