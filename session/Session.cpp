@@ -23,6 +23,11 @@ QString tr(const char *text) {
 
 // ---- paths: relative below the session's folder, absolute elsewhere ----
 
+// A layout shipped with the program (":/layouts/NAME.ini").
+bool isResource(const QString &path) {
+    return path.startsWith(QLatin1Char(':'));
+}
+
 QString storedPath(const QString &path, const QDir &base) {
     const QString relative = base.relativeFilePath(path);
     if (relative.startsWith(QLatin1String("..")) || QDir::isAbsolutePath(relative))
@@ -74,6 +79,8 @@ QJsonObject energyJson(const SessionEnergy &e, const QDir &base) {
 
 QJsonObject seriesJson(const SessionSeries &s, const QDir &base) {
     return QJsonObject{{"files", filesJson(s.files, base)},
+                       {"stack", fileJson(s.stack, base)},
+                       {"layout", isResource(s.layout) ? s.layout : storedPath(s.layout, base)},
                        {"energy", energyJson(s.energy, base)},
                        {"skip", s.skip},
                        {"cutFirst", s.cutFirst},
@@ -193,6 +200,10 @@ public:
             if (!s.files.last().isSet())
                 fail(tr("%1: a file of the series has no path").arg(name));
         }
+        s.stack = file(o.value("stack"), name + tr(" stack"));
+        s.layout = o.value("layout").toString();
+        if (!s.layout.isEmpty() && !isResource(s.layout))
+            s.layout = loadedPath(s.layout, m_base);
         s.energy = energy(o.value("energy").toObject(), name);
         s.skip = o.value("skip").toInt(1);
         s.cutFirst = o.value("cutFirst").toInt();
@@ -325,6 +336,8 @@ QVector<const SessionFile *> Session::files() const {
     for (const SessionSeries *s : {&i1, &i0}) {
         for (const SessionFile &f : s->files)
             all.append(&f);
+        if (s->stack.isSet())
+            all.append(&s->stack);
         if (s->energy.reference.isSet() && !s->energy.sameAsI1)
             all.append(&s->energy.reference);
     }
@@ -355,6 +368,11 @@ QString Session::staleFile() const {
 }
 
 bool Session::save(const QString &fileName, QString *why) const {
+    for (const SessionFile *f : files())
+        if (f->size < 0) {
+            *why = tr("%1 is gone").arg(f->path);
+            return false;
+        }
     const QDir base = QFileInfo(fileName).absoluteDir();
     OutputFile out(fileName);
     if (!out.open()) {

@@ -54,14 +54,19 @@ struct SessionEnergy {
 
 struct SessionSeries {
     QVector<SessionFile> files; // as loaded, in order (cuts and skips applied)
+    // A series read from an HDF5 stack: the stack file and its layout (a
+    // layout file, or the name of a shipped one); files is then empty, and
+    // the cuts and skip apply to the stack's frames.
+    SessionFile stack;
+    QString layout;
     SessionEnergy energy;
     int skip = 1;
     int cutFirst = 0;
     int cutLast = 0;
 
     bool operator==(const SessionSeries &o) const {
-        return files == o.files && energy == o.energy && skip == o.skip && cutFirst == o.cutFirst &&
-               cutLast == o.cutLast;
+        return files == o.files && stack == o.stack && layout == o.layout && energy == o.energy &&
+               skip == o.skip && cutFirst == o.cutFirst && cutLast == o.cutLast;
     }
 };
 
@@ -135,7 +140,8 @@ struct Session {
     QVector<const SessionFile *> files() const;
 
     // Writes the session as JSON (QSaveFile): false with *why when it could
-    // not be written; a file already there is then left as it was.
+    // not be written or names a file that is gone (it could never be loaded);
+    // a file already there is then left as it was.
     bool save(const QString &fileName, QString *why) const;
     // Reads a session and checks its files; false with *why (naming the
     // file) when it cannot be read or an input is missing or changed, and

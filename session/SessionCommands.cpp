@@ -69,9 +69,24 @@ void energyLines(Lines &l, bool i1, const SessionEnergy &e) {
     }
 }
 
+// A stack is cut by the loader as it was then.
+void stackLines(Lines &l, bool i1, const SessionSeries &s) {
+    l.add(i1, CUT_F_I1, CUT_F_I0, {QString::number(s.cutFirst)});
+    l.add(i1, CUT_L_I1, CUT_L_I0, {QString::number(s.cutLast)});
+    l.add(i1, SKIP_I1, SKIP_I0, {QString::number(s.skip)});
+    QStringList args{QStringLiteral("NEW"), s.stack.path};
+    if (s.layout.endsWith(QLatin1String(".ini"), Qt::CaseInsensitive))
+        args << s.layout;
+    l.add(i1, LOAD_I1_FILES, LOAD_I0_FILES, args);
+}
+
 // The files go to the loader as saved, which already left out the cut and
 // skipped ones: the load itself cuts nothing, the fields are set afterwards.
 void seriesLines(Lines &l, bool i1, const SessionSeries &s) {
+    if (s.stack.isSet()) {
+        stackLines(l, i1, s);
+        return;
+    }
     l.add(i1, CUT_F_I1, CUT_F_I0, {QStringLiteral("0")});
     l.add(i1, CUT_L_I1, CUT_L_I0, {QStringLiteral("0")});
     l.add(i1, SKIP_I1, SKIP_I0, {QStringLiteral("1")});

@@ -105,6 +105,8 @@ public:
     // External command lines that run next, before the rest of the batch
     // (as a batch of their own when none runs).
     void runNext(const QStringList &lines);
+    // The layout the series' last HDF5 stack load was given.
+    QString stackLayout(Series s) const { return m_stackLayouts[s == Series::I1 ? 0 : 1]; }
     // A batch command is being executed: what changes now is no user action.
     bool isExecutingCommand() const { return m_executingCommand; }
     // Places the energy-shift map (filled by calibration) at a detector origin.
@@ -457,6 +459,7 @@ private:
         QString layout;
     };
     StackSource m_i1StackSource;
+    QString m_stackLayouts[2]; // I1, I0
     // The dark frame was taken from a stack, not chosen: the next stack's
     // dark may replace it.
     bool m_darkFromStack = false;

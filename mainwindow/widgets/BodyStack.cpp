@@ -75,6 +75,7 @@ bool Body::readStack(Series s, const QStringList &files, int skip, int cutFirst,
     const SelectDataFiles *p = panel(s);
     if (layout.isEmpty())
         layout = p->stackLayout();
+    m_stackLayouts[s == Series::I1 ? 0 : 1] = layout;
     if (s == Series::I1)
         m_i1StackSource = {stackFile, layout};
     if (s == Series::I1)

@@ -18,8 +18,10 @@
 #include <QAbstractButton>
 #include <QComboBox>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QMenu>
+#include <QRegularExpression>
 
 namespace {
 
@@ -70,10 +72,27 @@ SessionEnergy energyOf(const SelectDataFiles *panel) {
     return e;
 }
 
-SessionSeries seriesOf(const QVector<TiffData *> &images, const SelectDataFiles *panel) {
+// An image read from an HDF5 stack is named "FILE:DATASET[FRAME]".
+QString stackFileOf(const QString &imageName) {
+    static const QRegularExpression frame(QStringLiteral("^(.+):/[^\\[]*\\[\\d+\\]$"));
+    const QRegularExpressionMatch m = frame.match(imageName);
+    return m.hasMatch() && QFileInfo(m.captured(1)).isFile() ? m.captured(1) : QString();
+}
+
+// layout: the stack layout the last stack load used.
+SessionSeries seriesOf(const QVector<TiffData *> &images, const SelectDataFiles *panel,
+                       const QString &layout) {
     SessionSeries s;
+    const QString stack = images.isEmpty() ? QString() : stackFileOf(images.first()->fileName());
+    if (!stack.isEmpty()) {
+        s.stack = SessionFile::of(stack);
+        s.layout = layout.isEmpty() ? panel->stackLayout() : layout;
+        if (QFileInfo(s.layout).isFile() && !s.layout.startsWith(QLatin1Char(':')))
+            s.layout = QFileInfo(s.layout).absoluteFilePath();
+    }
     for (const TiffData *image : images)
-        s.files.append(SessionFile::of(image->fileName()));
+        if (stack.isEmpty())
+            s.files.append(SessionFile::of(image->fileName()));
     s.energy = energyOf(panel);
     s.skip = panel->skip();
     s.cutFirst = panel->cutFirst();
@@ -145,10 +164,14 @@ bool SessionControl::loadSession(const QString &fileName) {
 Session SessionControl::capture() const {
     const MeasurementStack &stack = m_body->stack();
     Session s;
-    s.i1 = seriesOf(stack.i1(), child<SelectDataFiles>(m_body, "SelectI1Files"));
-    s.i0 = seriesOf(stack.i0(), child<SelectDataFiles>(m_body, "SelectI0Files"));
-    if (stack.dark())
-        s.dark = SessionFile::of(stack.dark()->fileName());
+    s.i1 = seriesOf(stack.i1(), child<SelectDataFiles>(m_body, "SelectI1Files"),
+                    m_body->stackLayout(Series::I1));
+    s.i0 = seriesOf(stack.i0(), child<SelectDataFiles>(m_body, "SelectI0Files"),
+                    m_body->stackLayout(Series::I0));
+    if (stack.dark()) {
+        const QString darkStack = stackFileOf(stack.dark()->fileName());
+        s.dark = SessionFile::of(darkStack.isEmpty() ? stack.dark()->fileName() : darkStack);
+    }
     s.useI0 = checked(m_body, "UseI0");
     s.fluorescence = checked(m_body, "FluoType");
     s.binW = text(m_body, "HWidth").toInt();
@@ -196,7 +219,9 @@ QString SessionControl::apply(const Session &s) {
     if (s.dark.isSet()) {
         m_body->selectedDark(s.dark.path);
         const TiffData *dark = m_body->stack().dark();
-        if (!dark || SessionFile::of(dark->fileName()).path != s.dark.path)
+        const QString read = dark ? dark->fileName() : QString();
+        if (!dark || (SessionFile::of(read).path != s.dark.path &&
+                      SessionFile::of(stackFileOf(read)).path != s.dark.path))
             return tr("the dark frame %1 could not be read").arg(s.dark.path);
     } else {
         m_body->clearDark();

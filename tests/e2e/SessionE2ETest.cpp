@@ -27,13 +27,9 @@ ProgramRun::Result runLines(const QTemporaryDir &dir, const QString &name, const
 
 TEST(SessionE2E, ReloadedSessionGivesTheSameMapsAndAStaleOneIsRefused) {
     QTemporaryDir dir;
-    for (const char *out : {"out1", "out2"})
-        QDir(dir.path()).mkpath(out);
     ASSERT_EQ(ProgramRun::run(LS_TOOL, {"make-demo", dir.filePath("data")}, dir.path()).exitCode,
               0);
-    const QString settings = "load_I1_files_of_pattern NEW data/i1/ *.tif\n"
-                             "load_I0_files_of_pattern NEW data/i0/ *.tif\n"
-                             "Use_I0 1\n"
+    const QString settings = "Use_I0 1\n"
                              "set_band_w 1\n"
                              "set_band_h 0\n"
                              "Suggesting_Elm Fe\n"
@@ -42,23 +38,35 @@ TEST(SessionE2E, ReloadedSessionGivesTheSameMapsAndAStaleOneIsRefused) {
                              "analyzer_set_LCF_std 1 1 0.5 data/ref_B.dat VIC\n"
                              "analyzer_set_LCF_nonneg 1\n"
                              "select_region 4 4 40 30\n";
-    const auto first = runLines(dir, "first.bat",
-                                settings + "analyzer_exec_LCF\n" + QString(SaveMap).arg("out1") +
-                                    "session_save work.json\n");
-    ASSERT_EQ(first.exitCode, 0) << qPrintable(first.err);
-    const auto again =
-        runLines(dir, "again.bat",
-                 "session_load work.json\nanalyzer_exec_LCF\n" + QString(SaveMap).arg("out2"));
-    ASSERT_EQ(again.exitCode, 0) << qPrintable(again.err);
-    const QByteArray map = TestSupport::readFile(dir.filePath("out1/frac-0.dat"));
-    ASSERT_GT(map.size(), 100);
-    EXPECT_TRUE(map == TestSupport::readFile(dir.filePath("out2/frac-0.dat")));
+    // The series as TIFF files and as an HDF5 stack with its dark and layout.
+    const struct {
+        const char *name, *loads;
+    } cases[] = {{"tiff", "load_I1_files_of_pattern NEW data/i1/ *.tif\n"
+                          "load_I0_files_of_pattern NEW data/i0/ *.tif\n"},
+                 {"h5", "load_I1_files NEW data/demo.h5 data/demo-layout.ini\n"}};
+    for (const auto &c : cases) {
+        const QString name(c.name);
+        for (const QString &out : {name + "1", name + "2"})
+            QDir(dir.path()).mkpath(out);
+        const auto first =
+            runLines(dir, name + "-first.bat",
+                     c.loads + settings + "analyzer_exec_LCF\n" + QString(SaveMap).arg(name + "1") +
+                         "session_save " + name + ".json\n");
+        ASSERT_EQ(first.exitCode, 0) << c.name << qPrintable(first.err);
+        const auto again = runLines(dir, name + "-again.bat",
+                                    "session_load " + name + ".json\nanalyzer_exec_LCF\n" +
+                                        QString(SaveMap).arg(name + "2"));
+        ASSERT_EQ(again.exitCode, 0) << c.name << qPrintable(again.err);
+        const QByteArray map = TestSupport::readFile(dir.filePath(name + "1/frac-0.dat"));
+        ASSERT_GT(map.size(), 100) << c.name;
+        EXPECT_TRUE(map == TestSupport::readFile(dir.filePath(name + "2/frac-0.dat"))) << c.name;
+    }
 
     QFile ref(dir.filePath("data/ref_B.dat"));
     ASSERT_TRUE(ref.open(QIODevice::Append));
     ref.write("\n");
     ref.close();
-    const auto stale = runLines(dir, "stale.bat", "session_load work.json\n");
+    const auto stale = runLines(dir, "stale.bat", "session_load tiff.json\n");
     EXPECT_EQ(stale.exitCode, 1);
     EXPECT_TRUE(stale.err.contains("Session not loaded")) << qPrintable(stale.err);
     EXPECT_TRUE(stale.err.contains(dir.filePath("data/ref_B.dat"))) << qPrintable(stale.err);
