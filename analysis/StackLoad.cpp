@@ -80,23 +80,27 @@ int decodeThreadsOf(const StackOptions &o) {
 }
 
 // Decodes files[i] into images[i] on up to `threads` threads, each taking the
-// next file in order; null where a file could not be read. Once one fails no
-// further file is begun, so every file before the first failure is decoded.
+// next file in order; null where a file could not be read, and why in
+// (*errors)[i]. Once one fails no further file is begun, so every file before
+// the first failure is decoded.
 // At most `threads` images are being decoded at once, each within the image
 // budget (ImageMemory), on top of the images already held.
 std::vector<std::unique_ptr<TiffData>>
 decodeInOrder(const QStringList &files, int threads,
-              const std::function<TiffData::RowRange(int)> &rowsOf) {
+              const std::function<TiffData::RowRange(int)> &rowsOf, std::vector<QString> *errors) {
     std::vector<std::unique_ptr<TiffData>> images(size_t(files.size()));
+    errors->assign(size_t(files.size()), QString());
     std::atomic<int> next{0};
     std::atomic<bool> failed{false};
     auto work = [&] {
         for (int i = next++; i < files.size() && !failed; i = next++) {
             auto image = std::make_unique<TiffData>();
-            if (image->load(files[i], ErrPoints::processWide(), rowsOf(i)))
+            if (image->load(files[i], ErrPoints::processWide(), rowsOf(i))) {
                 images[size_t(i)] = std::move(image);
-            else
+            } else {
+                (*errors)[size_t(i)] = image->error();
                 failed = true;
+            }
         }
     };
     std::vector<std::thread> pool;
@@ -125,16 +129,20 @@ bool loadSeries(const StackOptions &o, Series series, const QString &dir,
     }
     const double factor = EnergyOfFiles::factorForPattern(o.energyPattern);
     const QRegularExpression pattern(o.energyPattern);
-    std::vector<std::unique_ptr<TiffData>> images =
-        decodeInOrder(files, decodeThreadsOf(o), [&](int i) {
+    std::vector<QString> errors;
+    std::vector<std::unique_ptr<TiffData>> images = decodeInOrder(
+        files, decodeThreadsOf(o),
+        [&](int i) {
             return rowsOfImage(rows, series == Series::I1 ? verticalShift(shifts, i) : 0);
-        });
+        },
+        &errors);
     // In file order, as if read one by one: the first problem is the one said.
     for (int i = 0; i < files.size(); ++i) {
         std::unique_ptr<TiffData> &image = images[size_t(i)];
         if (!image) {
             *file = files[i];
-            *why = QStringLiteral("cannot read the image");
+            const QString &reason = errors[size_t(i)];
+            *why = reason.isEmpty() ? QStringLiteral("cannot read the image") : reason;
             return false;
         }
         bool named = true;
@@ -336,9 +344,10 @@ bool loadMeasurement(const StackOptions &o, LoadedStack &out, QString *file, QSt
     }
     if (!o.i0Dir.isEmpty() && !loadSeries(o, Series::I0, o.i0Dir, energies, shifts, out, file, why))
         return false;
-    if (!o.darkFile.isEmpty() && !out.stack.loadDark(o.darkFile)) {
+    QString darkRefusal;
+    if (!o.darkFile.isEmpty() && !out.stack.loadDark(o.darkFile, &darkRefusal)) {
         *file = o.darkFile;
-        *why = QStringLiteral("cannot read the dark frame");
+        *why = "cannot read the dark frame: " + darkRefusal;
         return false;
     }
     out.stack.takeGeometryFromFirstI1();

@@ -220,12 +220,9 @@ TiffData *LoadTiff::readFile(Request &r, int fNo, QString *why) {
     if (r.ignoreLive && f.contains(QLatin1String("Live")))
         return nullptr;
     auto *data = new TiffData;
-    DebugLog::ThreadCapture reasons;
     if (data->load(f, r.errPs))
         return data;
-    *why = reasons.lines().join(QStringLiteral("; "));
-    if (why->isEmpty())
-        *why = QStringLiteral("not a readable image");
+    *why = data->error();
     delete data;
     return nullptr;
 }

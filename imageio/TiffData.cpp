@@ -301,17 +301,23 @@ bool TiffData::load(const QString &fileName, const ErrPoints &mask, const RowRan
     return ok;
 }
 
-TiffData::Reader TiffData::readerFor(const QString &fileName) {
-    if (TextFileLimits::refuseSpecialFile(fileName))
+TiffData::Reader TiffData::readerFor(const QString &fileName, QString *why) {
+    QString ignored;
+    QString &reason = why ? *why : ignored;
+    if (TextFileLimits::refuseSpecialFile(fileName)) {
+        reason = QStringLiteral("not a regular file");
         return NoReader;
+    }
     QFile f(fileName);
     if (!f.open(QIODevice::ReadOnly)) {
         DebugLog::write("Can not open (1) " + fileName);
+        reason = QStringLiteral("cannot be opened");
         return NoReader;
     }
     const QByteArray head = f.read(15);
     if (head.size() < 15) {
         DebugLog::write("Error on reading file (1) " + fileName);
+        reason = QStringLiteral("too short for an image");
         return NoReader;
     }
     if (head.startsWith("II") || head.startsWith("MM"))
@@ -320,20 +326,33 @@ TiffData::Reader TiffData::readerFor(const QString &fileName) {
         return ImgReader;
     // The header bytes as Latin-1 text up to the first zero byte.
     const QString text = QString::fromLatin1(head.constData(), int(qstrnlen(head.constData(), 15)));
-    return text.startsWith("#PRXM-CTImg") ? TextImageReader : NoReader;
+    if (text.startsWith("#PRXM-CTImg"))
+        return TextImageReader;
+    reason = QStringLiteral("not a TIFF, IMG or text image");
+    return NoReader;
 }
 
 bool TiffData::load(const QString &fileName) {
-    switch (readerFor(fileName)) {
+    m_error.clear();
+    bool ok = false;
+    switch (readerFor(fileName, &m_error)) {
     case TiffReader:
-        return readTiff(fileName);
+        ok = readTiff(fileName);
+        break;
     case ImgReader:
-        return readImg(fileName);
+        ok = readImg(fileName);
+        break;
     case TextImageReader:
-        return readTextImage(fileName);
-    default:
+        ok = readTextImage(fileName);
+        break;
+    case NoReader:
         return false;
     }
+    if (ok)
+        m_error.clear();
+    else if (m_error.isEmpty())
+        m_error = QStringLiteral("the image data cannot be read (short or damaged file)");
+    return ok;
 }
 
 // ---------------------------------------------------------------- access

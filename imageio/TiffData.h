@@ -47,6 +47,9 @@ public:
     // at construction stays).
     bool load(const QString &fileName);
     bool load(const QString &fileName, const ErrPoints &mask);
+    // Why the last load failed, in words for the user ("" after a good one),
+    // as the other readers say it (Hdf5Stack::error, EmpFile::LoadStatus).
+    const QString &error() const { return m_error; }
 
     // A band of image rows [first, end); by default every row.
     struct RowRange {
@@ -82,9 +85,9 @@ public:
     bool assignRows(int width, int height, SampleType type, const RowRange &rows,
                     const std::function<bool(void *base)> &fill);
     // The reader load() would use; NoReader (with the debug message load()
-    // writes) for a file that cannot be opened, is shorter than 15 bytes or is
-    // of no known kind.
-    static Reader readerFor(const QString &fileName);
+    // writes, and why in *why) for a file that cannot be opened, is shorter
+    // than 15 bytes or is of no known kind.
+    static Reader readerFor(const QString &fileName, QString *why = nullptr);
     bool readTiff(const QString &fileName);
     bool readImg(const QString &fileName);
     // Offset of the pixel data (comment length + 64), 0 on failure. Sets width,
@@ -280,6 +283,7 @@ private:
 
     QImage::Format m_displayFormat = QImage::Format_Grayscale8;
     QString m_fileName;
+    QString m_error; // why the last load failed
     int m_bytesPerPixel = 2;
     int m_width = 0;
     int m_height = 0;

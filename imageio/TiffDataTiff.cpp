@@ -232,12 +232,16 @@ bool TiffData::readTiff(const QString &fileName) {
     TIFF *tif = openTiff(fileName, "rm", &messages, allocLimit);
     if (!tif) {
         DebugLog::write("Can not open TIFF " + fileName);
+        m_error = messages.warnings.refusal.isEmpty()
+                      ? QStringLiteral("not a readable TIFF")
+                      : "damaged TIFF (" + messages.warnings.refusal + ")";
         return false;
     }
     const TiffLayout l = layoutOf(tif);
     QString why = refusal(tif, l);
     if (!why.isEmpty()) {
         DebugLog::write("Unsupported TIFF (" + why + ") " + fileName);
+        m_error = "unsupported TIFF (" + why + ")";
         TIFFClose(tif);
         return false;
     }
@@ -246,6 +250,7 @@ bool TiffData::readTiff(const QString &fileName) {
         why = TiffGuard::stripTableFault(fileName, tif, fileSize);
     if (!why.isEmpty()) {
         DebugLog::write("Damaged TIFF (" + why + ") " + fileName);
+        m_error = "damaged TIFF (" + why + ")";
         TIFFClose(tif);
         return false;
     }
@@ -257,6 +262,7 @@ bool TiffData::readTiff(const QString &fileName) {
         DebugLog::write(
             QString("invalid file size. expected (h,w) = %1 %2 ").arg(l.height).arg(l.width) +
             fileName);
+        m_error = QString("the file is too short for its %1 x %2 image").arg(l.width).arg(l.height);
         TIFFClose(tif);
         return false;
     }
@@ -265,6 +271,7 @@ bool TiffData::readTiff(const QString &fileName) {
     const qint64 rows = std::clamp<qint64>(m_band.end, first, l.height) - first;
     const qint64 decodedBytes = qint64(l.width) * rows * (l.bitsPerSample == 32 ? 4 : 2);
     if (!ImageMemory::fitsBudget(decodedBytes, fileName)) {
+        m_error = ImageMemory::overBudget(decodedBytes);
         TIFFClose(tif);
         return false;
     }
@@ -285,6 +292,9 @@ bool TiffData::readTiff(const QString &fileName) {
     TIFFClose(tif);
     if (!ok) {
         DebugLog::write("Error on reading TIFF data " + fileName);
+        m_error = messages.warnings.refusal.isEmpty()
+                      ? QStringLiteral("the TIFF's pixel data cannot be decoded")
+                      : "damaged TIFF (" + messages.warnings.refusal + ")";
         releaseSamples();
         return false;
     }

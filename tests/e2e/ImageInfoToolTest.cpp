@@ -85,6 +85,11 @@ TEST(ImageInfoTool, UnreadableFilesGiveNullsAndExitOne) {
     EXPECT_TRUE(o[0]["width"].isNull());
     EXPECT_TRUE(o[1]["reader"].isNull());
     EXPECT_TRUE(o[2]["reader"].isNull());
+    // Each refusal says why.
+    const char *why[] = {"TIFF", "too short for an image", "cannot be opened"};
+    for (int i = 0; i < 3; ++i)
+        EXPECT_TRUE(o[i]["error"].toString().contains(why[i]))
+            << qPrintable(o[i]["error"].toString());
 
     EXPECT_EQ(ProgramRun::run(LS_TOOL, {"image-info"}, dir.path()).exitCode, 2);
     EXPECT_EQ(

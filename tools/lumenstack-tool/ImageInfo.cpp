@@ -93,6 +93,7 @@ QString describe(const QString &file, TiffData::Reader reader, bool ok, const Ti
         for (const char *key : {"width", "height", "sampleType", "min", "max", "exposureMs",
                                 "originX", "originY", "sum"})
             j.add(key, Json::null());
+        j.addString("error", d.error());
     }
     return j.text();
 }
@@ -116,7 +117,7 @@ int runImageInfo(const QStringList &args) {
     for (const QString &file : a.files) {
         TiffData d;
         const TiffData::Reader reader = TiffData::readerFor(file);
-        const bool ok = reader != TiffData::NoReader && d.load(file, mask);
+        const bool ok = d.load(file, mask);
         allRead = allRead && ok;
         out << describe(file, reader, ok, d) << '\n';
         out.flush();
