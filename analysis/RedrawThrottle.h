@@ -28,6 +28,12 @@ public:
         return true;
     }
 
+    // For a run with `rowCount` bin rows of which `rows` are merged: the last
+    // merge is left to the run's end, which redraws every map anyway.
+    template <typename Draw> bool redrawRowsIfDue(int rows, int rowCount, Draw draw) {
+        return rows < rowCount && redrawIfDue(draw);
+    }
+
 private:
     double m_share;
     QElapsedTimer m_clock;

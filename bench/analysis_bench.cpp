@@ -263,7 +263,7 @@ BENCHMARK(BM_ElemRun512)
 // map each time rows are merged ("Disp. on Time"), as the window does, or
 // through RedrawThrottle. Args: run (0 = the element run over three edges,
 // 23 maps; 1 = the LCF run at Fe K, 9 maps), redraw (0 = none, 1 = at every
-// merge, 2 = throttled).
+// merge, 2 = throttled, the last merge left to the run's end).
 void BM_RunWhileRedrawn(benchmark::State &state) {
     ElemStack &es = elemStack();
     const auto elem = elemSetup(es.stack, QStringLiteral("Mn Fe Co"));
@@ -295,11 +295,11 @@ void BM_RunWhileRedrawn(benchmark::State &state) {
         state.ResumeTiming();
         MapRun run;
         QEventLoop loop;
-        QObject::connect(&run, &MapRun::rowsMerged, &loop, [&] {
+        QObject::connect(&run, &MapRun::rowsMerged, &loop, [&](int rows) {
             if (mode == 1)
                 redraw();
             else if (mode == 2)
-                throttle.redrawIfDue(redraw);
+                throttle.redrawRowsIfDue(rows, run.rowCount(), redraw);
         });
         QObject::connect(&run, &MapRun::finished, &loop, &QEventLoop::quit, Qt::QueuedConnection);
         run.start(grid, list, factory, 2);

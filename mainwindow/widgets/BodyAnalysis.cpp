@@ -68,10 +68,12 @@ void Body::setupAnalysis() {
     // The partial maps are redrawn at most as often as RedrawThrottle lets
     // them: all of them at every merge would take the run's time on large
     // maps. The run's end redraws them all.
-    connect(run, &MapRun::rowsMerged, this, [this, throttle = std::make_shared<RedrawThrottle>()] {
-        if (m_analysis->kind == AnalysisState::Run::LCF && analyzer()->dispOnTime())
-            throttle->redrawIfDue([this] { generateResImages(); });
-    });
+    connect(run, &MapRun::rowsMerged, this,
+            [this, run, throttle = std::make_shared<RedrawThrottle>()](int rows) {
+                if (m_analysis->kind == AnalysisState::Run::LCF && analyzer()->dispOnTime())
+                    throttle->redrawRowsIfDue(rows, run->rowCount(),
+                                              [this] { generateResImages(); });
+            });
     connect(run, &MapRun::finished, this, [this](bool completed) {
         if (m_analysis->endsHandled > 0)
             --m_analysis->endsHandled;

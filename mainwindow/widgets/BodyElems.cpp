@@ -34,9 +34,10 @@ void Body::setupElems() {
     });
     // Throttled as the LCF run's redraws (BodyAnalysis.cpp).
     connect(m_analysis->run, &MapRun::rowsMerged, this,
-            [this, p, throttle = std::make_shared<RedrawThrottle>()] {
+            [this, p, throttle = std::make_shared<RedrawThrottle>()](int rows) {
                 if (m_analysis->kind == AnalysisState::Run::Elems && p->dispOnTime())
-                    throttle->redrawIfDue([this] { generateElemsResImages(); });
+                    throttle->redrawRowsIfDue(rows, m_analysis->run->rowCount(),
+                                              [this] { generateElemsResImages(); });
             });
 }
 

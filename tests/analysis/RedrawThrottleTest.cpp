@@ -20,6 +20,7 @@ TEST(RedrawThrottleTest, RedrawsTakeAtMostTheirShareOfTheTime) {
     EXPECT_TRUE(t.dueAt(3100 * ms));
     int drawn = 0;
     RedrawThrottle fresh;
-    EXPECT_TRUE(fresh.redrawIfDue([&] { ++drawn; }));
+    EXPECT_FALSE(fresh.redrawRowsIfDue(8, 8, [&] { ++drawn; })); // the run's end redraws
+    EXPECT_TRUE(fresh.redrawRowsIfDue(7, 8, [&] { ++drawn; }));
     EXPECT_EQ(drawn, 1);
 }
