@@ -142,12 +142,21 @@ void SpectrumView::attachElementRows(EdgeEnergyTexts edgeEnergyTexts) {
 
 bool SpectrumView::saveData(const QString &fname) {
     const QString suffix = QStringLiteral("dat");
-    bool ok = SpectrumFile::write(taggedFileName(fname, "T", suffix), m_target, true);
-    ok = SpectrumFile::write(taggedFileName(fname, "std", suffix), m_standard, false) && ok;
+    bool ok = true;
+    QStringList written;
+    const auto save = [&](const QString &tag, const XafsSpectrum &s, bool subtractEShift) {
+        const QString path = taggedFileName(fname, tag, suffix);
+        const bool saved = SpectrumFile::write(path, s, subtractEShift);
+        if (saved)
+            written << path;
+        ok = saved && ok;
+    };
+    save(QStringLiteral("T"), m_target, true);
+    save(QStringLiteral("std"), m_standard, false);
     for (int i = 0; i < m_others.size(); ++i)
-        ok = SpectrumFile::write(taggedFileName(fname, QString("other%1").arg(i), suffix),
-                                 m_others[i], false) &&
-             ok;
+        save(QString("other%1").arg(i), m_others[i], false);
+    if (!written.isEmpty())
+        emit spectraSaved(written);
     return ok;
 }
 

@@ -71,6 +71,7 @@ public:
 
 signals:
     void updated();
+    void spectraSaved(const QStringList &files);
 
 public slots:
     void draw(QPainter *p);
@@ -80,8 +81,9 @@ public slots:
     // While following, the windows are set to the target's energy range; repaints.
     void update();
     // Writes base-T (energies corrected by the target's energy-shift value),
-    // base-std and base-otherN beside fname ("dat" when it has no suffix).
-    // False when any of them could not be written.
+    // base-std and base-otherN beside fname ("dat" when it has no suffix);
+    // spectraSaved names those written. False when any of them could not be
+    // written.
     bool saveData(const QString &fname);
     void setNormalize(bool f);
     void setEnergyCorrection(bool f);

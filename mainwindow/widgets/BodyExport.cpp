@@ -18,6 +18,7 @@
 #include "display/TaggedFileName.h"
 #include "display/widgets/ColorBar.h"
 #include "display/widgets/SaveDataCfg.h"
+#include "display/widgets/SpectrumView.h"
 #include "ui_Body.h"
 
 #include <QFileDialog>
@@ -57,6 +58,11 @@ void Body::setupExport() {
     connect(ui->SaveMapPicture, &QPushButton::clicked, mapPictureDialog, &QFileDialog::show);
     connect(mapPictureDialog, &QFileDialog::fileSelected, this, &Body::saveMapPicture);
     connect(st.spectraDialog, &QFileDialog::fileSelected, this, &Body::saveEachSpectrum);
+    for (SpectrumView *view : {m_xafsView, m_bgView})
+        connect(view, &SpectrumView::spectraSaved, this, [this](const QStringList &files) {
+            for (const QString &file : files)
+                writeProvenance(file);
+        });
 }
 
 // ------------------------------------------------------------------ maps
