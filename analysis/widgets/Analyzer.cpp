@@ -286,7 +286,7 @@ void Analyzer::showComponentSpectra() {
     m_view->update();
 }
 
-bool Analyzer::saveComponentSpectrum(int j, const QString &fileName, QString *why) const {
+bool Analyzer::saveComponentSpectrum(int j, const QString &fileName, QString *why) {
     const int i = m_components->spectrumIndex(j);
     if (i < 0) {
         *why = m_components->hasResult() ? tr("the last run has no spectrum %1").arg(j)
@@ -298,6 +298,7 @@ bool Analyzer::saveComponentSpectrum(int j, const QString &fileName, QString *wh
         *why = tr("can not write %1").arg(fileName);
         return false;
     }
+    emit componentSpectrumSaved(fileName);
     return true;
 }
 

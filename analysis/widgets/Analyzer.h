@@ -82,8 +82,9 @@ public:
     // into LCF row `row` (from 0; rows are added up to it), or into the first
     // row without a file when row < 0. False, with *why, when it cannot.
     bool useComponentAsReference(int j, int row, QString *why);
-    // Writes spectrum J of the last components run to fileName.
-    bool saveComponentSpectrum(int j, const QString &fileName, QString *why) const;
+    // Writes spectrum J of the last components run to fileName;
+    // componentSpectrumSaved names it.
+    bool saveComponentSpectrum(int j, const QString &fileName, QString *why);
     // Every map the panel owns (its own and the rows'), by name lookup.
     Analyzed2DRes *mapNamed(const QString &name) const;
 
@@ -123,6 +124,7 @@ signals:
     void askSumUp();
     // Analyze (or Stop) in the Components group.
     void askComponents();
+    void componentSpectrumSaved(const QString &fileName);
     // "E0 from Area": the main window answers with setFixedE0Energy.
     void askFixedE0FromArea();
     // A fit option changed that changes the spectra (fixed edge on/off, E0).

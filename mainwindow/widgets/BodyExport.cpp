@@ -58,6 +58,8 @@ void Body::setupExport() {
     connect(ui->SaveMapPicture, &QPushButton::clicked, mapPictureDialog, &QFileDialog::show);
     connect(mapPictureDialog, &QFileDialog::fileSelected, this, &Body::saveMapPicture);
     connect(st.spectraDialog, &QFileDialog::fileSelected, this, &Body::saveEachSpectrum);
+    connect(analyzer(), &Analyzer::componentSpectrumSaved, this,
+            [this](const QString &file) { writeProvenance(file); });
     for (SpectrumView *view : {m_xafsView, m_bgView})
         connect(view, &SpectrumView::spectraSaved, this, [this](const QStringList &files) {
             for (const QString &file : files)
