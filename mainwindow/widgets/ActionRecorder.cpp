@@ -1,6 +1,7 @@
 #include "mainwindow/widgets/ActionRecorder.h"
 
 #include "analysis/widgets/Analyzer.h"
+#include "analysis/widgets/CalibCtrl.h"
 #include "analysis/widgets/ElemPanel.h"
 #include "analysis/widgets/LCFReference.h"
 #include "analysis/widgets/XafsFileSelect.h"
@@ -21,6 +22,7 @@
 #include <QFileDialog>
 #include <QLineEdit>
 #include <QMessageBox>
+#include <QSlider>
 #include <cmath>
 
 namespace {
@@ -72,6 +74,7 @@ ActionRecorder::ActionRecorder(Body *body, QWidget *own) : QObject(own), m_body(
     watchSeries("SelectI0Files", false);
     watchAnalyzer();
     watchSaveDataCfg();
+    watchCalibration();
     watchDialogs();
     watchRegion();
     if (auto *session = body->findChild<SessionControl *>())
@@ -154,7 +157,14 @@ void ActionRecorder::watchWindow() {
     for (int id = 0; id < 4; ++id)
         onClicked(b, shown[id], SELECT_DISP_IMAGE,
                   [id] { return QStringList{QString::number(id)}; });
+    // The image shown: its number once the step has been taken.
     onEdited(b, "ImgNo", SEEK_IMAGE);
+    const Text shownImage = [b] { return QStringList{text(b, "ImgNo")}; };
+    onClicked(b, "Prev", SEEK_IMAGE, shownImage);
+    onClicked(b, "Next", SEEK_IMAGE, shownImage);
+    if (auto *seek = named<QSlider>(b, QStringLiteral("SeekBar")))
+        connect(seek, &QSlider::sliderReleased, this,
+                [this, seek] { record(SEEK_IMAGE, {QString::number(seek->value())}); });
     onClicked(b, "ResetScale", SCALE_RESET);
     onClicked(b, "ZoomIn", ZOOM_IN);
     onClicked(b, "CBarAll", CBAR_SET_ALL);
@@ -285,6 +295,28 @@ void ActionRecorder::watchSaveDataCfg() {
     onEdited(s, "TiffScaleMin", SAVEDATACFG_TIFF_SCALE_MIN);
     onEdited(s, "TiffScaleMax", SAVEDATACFG_TIFF_SCALE_MAX);
     onClicked(s, "TiffAsAnalyzed", SAVEDATACFG_TIFF_AS_ANALYZED);
+}
+
+void ActionRecorder::watchCalibration() {
+    CalibCtrl *c = m_body->calibCtrl();
+    onClicked(c, "ExecCalib", CALIB_EXEC);
+    onClicked(c, "ClearMap", CALIB_CLEAR_MAP);
+    onEdited(c, "EdgeEeV", CALIB_SET_EDGE_EV);
+    onClicked(c, "CalibTypeInnerP", CALIB_TYPE, [] { return QStringList{QStringLiteral("1")}; });
+    onClicked(c, "CalibTypeDMidX", CALIB_TYPE, [] { return QStringList{QStringLiteral("0")}; });
+    connect(c, &CalibCtrl::saveEMap, this,
+            [this](const QString &f) { record(CALIB_SAVE_MAP, {f}); });
+    connect(c, &CalibCtrl::loadEMap, this,
+            [this](const QString &f) { record(CALIB_LOAD_MAP, {f}); });
+    if (auto *standard = named<XafsFileSelect>(c, QStringLiteral("SelectStd"))) {
+        connect(standard, &XafsFileSelect::newFile, this,
+                [this](const QString &f) { record(CALIB_LOAD_STD, {f}); });
+        m_watched.insert(standard->fileDialog());
+    }
+    // The map files are chosen in the panel's own dialogs, recorded above.
+    for (QFileDialog *d : c->findChildren<QFileDialog *>())
+        m_watched.insert(d);
+    ignore(c, {"SaveMap", "LoadMap"});
 }
 
 // Files chosen in the window's dialogs: the saves with a command are recorded

@@ -40,6 +40,7 @@ private:
     void watchReferenceRows();
     void watchMapChoice();
     void watchSaveDataCfg();
+    void watchCalibration();
     void watchDialogs();
     void watchRegion();
     // Everything under root not watched yet: a comment per action.
