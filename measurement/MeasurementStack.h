@@ -170,7 +170,7 @@ public:
         if (fluo)
             return r != 0 ? v / r : 1.0;
         if (r * v > 0)
-            return MuLog::log(r / v);
+            return std::log(r / v);
         return 1.0;
     }
     // Refills out (storage reused) with (E_i, mu_i) of every I1 image; empty

@@ -1,14 +1,9 @@
 #pragma once
-// The natural logarithm of mu*t = ln(I0 / I1), the same bits whether a value is
-// taken alone (the spectrum at the cursor, a bin of a per-bin run) or a whole
-// row at once (map runs, four lanes side by side). The library logarithm gives
-// no such promise between its scalar and vector forms, so the stack uses this
-// one everywhere. Within one unit in the last place of the library's.
+// mu*t = ln(r / v) for a whole row of bins at once, the bits of
+// MeasurementStack::muOf value by value: the quotients side by side, then the
+// library's logarithm of each in one tight loop (a vectorised logarithm would
+// round differently from the one the spectrum at the cursor is made with).
 namespace MuLog {
-
-// ln(x); positive normal numbers take the four-lane path, everything else
-// (0, subnormals, infinities, NaN, negatives) the library's logarithm.
-double log(double x);
 
 // out[i] := ln(r[i] / v[i]) where r[i] * v[i] > 0, else 1 (no signal):
 // MeasurementStack::muOf without fluorescence, for n values at once.
