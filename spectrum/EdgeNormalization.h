@@ -86,13 +86,23 @@ double findMidx(const Points &p, const double *sm, const double *pre, const doub
     return p.effectiveX(best < 0 ? 0 : best);
 }
 
-// A spectrum's line gets its sigma at once; a map run's leaves it until the
-// jump test asks (VictLine::sigmaOf).
-inline void fitLine(VictLine &line, const Spectrum &p, double a, double b, int simple) {
-    line.fit(p, a, b, simple);
+// The pre-edge line over [a, b) and the post-edge line over [c, d). A
+// spectrum's lines get their sigmas at once; a map run's leave them until the
+// jump test asks (VictLine::sigmaOf), and its straight lines are fitted side by
+// side.
+inline void fitBothLines(VictLine &pre, double a, double b, VictLine &post, double c, double d,
+                         const Spectrum &p, int simple) {
+    pre.fit(p, a, b, simple);
+    post.fit(p, c, d, simple);
 }
-inline void fitLine(VictLine &line, const PointArrays &p, double a, double b, int simple) {
-    line.fit(p, a, b, simple, true);
+inline void fitBothLines(VictLine &pre, double a, double b, VictLine &post, double c, double d,
+                         const PointArrays &p, int simple) {
+    if (simple) {
+        VictLine::fitStraightPair(pre, a, b, post, c, d, p);
+        return;
+    }
+    pre.fit(p, a, b, simple, true);
+    post.fit(p, c, d, simple, true);
 }
 
 // What one normalisation finds besides its curves. The caller keeps it between
@@ -116,8 +126,8 @@ void fitLines(const Points &p, const double *sm, int simple, const SuggestElm &s
     const int n = p.count();
     const double edge = s.fixedEdge ? s.fixedEdgeEnergy : firstEdgeEstimate(p, sm, s);
     out.edgeEstimate = edge;
-    fitLine(out.pre, p, p.effectiveX(0), edge + preEnd, simple);
-    fitLine(out.post, p, edge + postStart, p.effectiveX(n - 1), simple);
+    fitBothLines(out.pre, p.effectiveX(0), edge + preEnd, out.post, edge + postStart,
+                 p.effectiveX(n - 1), p, simple);
     separateLines(out.pre, out.post, edge);
     out.pre.bridgeAbove(out.post);
     out.post.bridgeBelow(out.pre);

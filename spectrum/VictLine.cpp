@@ -65,37 +65,80 @@ template <typename Points> bool VictLine::fitStraight(const Points &spectrum, do
     const int count = spectrum.count();
     if (count <= 2)
         return false;
-    int n = 0;
-    double sy = 0, se = 0, sey = 0, see = 0;
+    StraightSums sums;
     for (int i = firstIndexFrom(spectrum, a); i < count; ++i) {
         const double e = spectrum.effectiveX(i);
         if (e >= b)
             break;
         if (!(e >= a)) // also skips NaN energies
             continue;
-        const double y = spectrum.y(i);
-        ++n;
-        sy += y;
-        se += e;
-        sey += e * y;
-        see += e * e;
+        sums.add(e, spectrum.y(i));
     }
+    const bool ok = solveStraight(sums);
+    finishSigma(spectrum, a, b, false);
+    return ok;
+}
+
+bool VictLine::solveStraight(const StraightSums &s) {
     bool ok = false;
-    if (n < 2) {
+    if (s.n < 2) {
         m_slope = 0.0;
-        m_c0 = (n == 1) ? sy : 0.0;
+        m_c0 = (s.n == 1) ? s.sy : 0.0;
     } else {
         LinearSolver::Matrix m{};
-        m[0] = {see, se, 0, 0};
-        m[1] = {se, double(n), 0, 0};
-        const LinearSolver::Vector rhs{sey, sy, 0, 0};
+        m[0] = {s.see, s.se, 0, 0};
+        m[1] = {s.se, double(s.n), 0, 0};
+        const LinearSolver::Vector rhs{s.sey, s.sy, 0, 0};
         LinearSolver::Vector x{};
         ok = LinearSolver::solve(2, m, rhs, x);
         m_slope = x[0];
         m_c0 = x[1];
     }
-    finishSigma(spectrum, a, b, false);
     return ok;
+}
+
+void VictLine::fitStraightPair(VictLine &first, double a, double b, VictLine &second, double c,
+                               double d, const PointArrays &p) {
+    // A NaN bound leaves windows that a search by bisection cannot find.
+    const bool bounded = !std::isnan(a) && !std::isnan(b) && !std::isnan(c) && !std::isnan(d);
+    if (!p.ascending || p.count() <= 2 || !bounded) {
+        first.fit(p, a, b, 1, true);
+        second.fit(p, c, d, 1, true);
+        return;
+    }
+    // Rising energies: each window is the run of points from the first at or
+    // above its start to the first at or above its end.
+    auto window = [&p](double from, double to) {
+        const int begin = firstIndexFrom(p, from);
+        return std::make_pair(begin, std::max(begin, firstIndexFrom(p, to)));
+    };
+    const auto [i0, i1] = window(a, b);
+    const auto [j0, j1] = window(c, d);
+    StraightSums s, t;
+    const int common = std::min(i1 - i0, j1 - j0);
+    for (int k = 0; k < common; ++k) {
+        s.add(p.xs[i0 + k], p.ys[i0 + k]);
+        t.add(p.xs[j0 + k], p.ys[j0 + k]);
+    }
+    for (int i = i0 + common; i < i1; ++i)
+        s.add(p.xs[i], p.ys[i]);
+    for (int j = j0 + common; j < j1; ++j)
+        t.add(p.xs[j], p.ys[j]);
+    first.takeStraightFit(s, a, b);
+    second.takeStraightFit(t, c, d);
+}
+
+// What fit(points, a, b, 1, true) leaves, from sums already made.
+void VictLine::takeStraightFit(const StraightSums &sums, double a, double b) {
+    m_deferSigma = true;
+    m_simple = 1;
+    m_start = a;
+    m_end = b;
+    m_bridged = false;
+    m_sigmaPending = false;
+    m_ok = solveStraight(sums);
+    m_fitC0 = m_c0;
+    m_sigmaPending = true;
 }
 
 template <typename Points> bool VictLine::fitVictoreen(const Points &spectrum, double a, double b) {

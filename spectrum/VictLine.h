@@ -22,6 +22,12 @@ public:
     // deferSigma the residual pass waits until sigmaOf asks for it: a map run
     // reads sigma only in the jump test, and mostly one line's alone.
     bool fit(const PointArrays &points, double a, double b, int simple, bool deferSigma = false);
+    // Straight fits of first over [a, b) and second over [c, d) of the same
+    // points at once, as fit(points, ..., 1, true) on each would make them: with
+    // rising energies the two windows' sums are added side by side, each in its
+    // own point order (two chains of additions at a time instead of one).
+    static void fitStraightPair(VictLine &first, double a, double b, VictLine &second, double c,
+                                double d, const PointArrays &points);
     // sigma of the last fit over the same points, passed over now if deferred.
     // It belongs to the fitted line, before any addToC0.
     double sigmaOf(const PointArrays &points);
@@ -72,6 +78,20 @@ private:
     // RMS residual over a <= E < b, or a <= E <= b when includeEnd.
     template <typename Points>
     void residualPass(const Points &points, double a, double b, bool includeEnd);
+    // The sums of a straight fit, added point by point.
+    struct StraightSums {
+        int n = 0;
+        double sy = 0, se = 0, sey = 0, see = 0;
+        void add(double e, double y) {
+            ++n;
+            sy += y;
+            se += e;
+            sey += e * y;
+            see += e * e;
+        }
+    };
+    bool solveStraight(const StraightSums &sums);
+    void takeStraightFit(const StraightSums &sums, double a, double b);
     // After a fit: the residual pass now, or when sigmaOf asks.
     template <typename Points>
     void finishSigma(const Points &points, double a, double b, bool includeEnd);
