@@ -163,10 +163,9 @@ void MeasurementStack::takeGeometryFromFirstI1() {
 
 bool MeasurementStack::loadDark(const QString &fileName, QString *why) {
     auto image = std::make_unique<TiffData>();
-    DebugLog::ThreadCapture reasons;
     if (!image->load(fileName)) {
         if (why)
-            *why = reasons.lines().join(QStringLiteral("; "));
+            *why = image->error();
         DebugLog::write(QStringLiteral("Can not read the dark file : ") + fileName);
         return false;
     }
