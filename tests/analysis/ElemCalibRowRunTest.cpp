@@ -54,11 +54,7 @@ public:
 private:
     static constexpr int Images = 67;
     template <typename F> TiffData *image(double e, F value) {
-        std::vector<float> v(W * H);
-        for (int y = 0; y < H; ++y)
-            for (int x = 0; x < W; ++x)
-                v[x + y * W] = value(x, y);
-        return images.image(W, H, v, e);
+        return images.image(W, H, e, value);
     }
     FloatImages images;
 };

@@ -77,6 +77,14 @@ public:
         t->setEnergy(energy);
         return t;
     }
+    // The w x h image of value(x, y) at that energy.
+    template <typename F> TiffData *image(int w, int h, double energy, F value) {
+        std::vector<float> v(size_t(w) * size_t(h));
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x)
+                v[size_t(x + y * w)] = value(x, y);
+        return image(w, h, v, energy);
+    }
 
 private:
     QTemporaryDir m_dir;
