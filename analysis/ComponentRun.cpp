@@ -246,7 +246,7 @@ int nmfSubspaceSize(int nmfComponents, int energies) {
     return std::min(energies, nmfComponents + 5);
 }
 
-ComponentRun::ComponentRun(QObject *parent) : QObject(parent) {}
+ComponentRun::ComponentRun(QObject *parent) : Run(parent) {}
 
 ComponentRun::~ComponentRun() {
     stop();

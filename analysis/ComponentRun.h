@@ -20,9 +20,9 @@
 #include "analysis/Analyzed2DRes.h"
 #include "analysis/ComponentMath.h"
 #include "analysis/MapRun.h"
+#include "analysis/Run.h"
 #include "measurement/BinSpectrum.h"
 
-#include <QObject>
 #include <QString>
 #include <QVector>
 #include <atomic>
@@ -107,7 +107,7 @@ int nmfSubspaceSize(int nmfComponents, int energies);
 // finished signals, stop()), or run() on the calling thread. The result is
 // whole once finished(true) has been sent; a stopped or failed run leaves an
 // empty result and says why in problem().
-class ComponentRun : public QObject {
+class ComponentRun : public Run {
     Q_OBJECT
 public:
     explicit ComponentRun(QObject *parent = nullptr);
@@ -119,20 +119,16 @@ public:
                int threads = 0);
     bool run(ComponentKind kind, const ComponentSettings &s, const AnalyzeCond &grid,
              int threads = 0);
-    void stop();
-    void wait();
-    bool isRunning() const { return m_running.load(); }
+    void stop() override;
+    void wait() override;
+    bool isRunning() const override { return m_running.load(); }
 
     const ComponentResult &result() const { return m_result; }
     // Hands the result (its maps included) to the caller, leaving an empty one.
     ComponentResult takeResult() { return std::exchange(m_result, ComponentResult()); }
     QString problem() const { return m_problem; }
     bool ranOutOfMemory() const { return m_outOfMemory; }
-
-signals:
-    // Percent of all passes, from the run's threads.
-    void progress(double percent);
-    void finished(bool completed);
+    // (progress: the percentage of all passes, sent from the run's threads.)
 
 private:
     // Takes the run for one analysis; false while another one goes.

@@ -237,7 +237,7 @@ bool writePointFiles(const QString &folder, const DarkCheckResult &r, const ErrP
 
 // ------------------------------------------------------------------ the run
 
-DarkCheckRun::DarkCheckRun(QObject *parent) : QObject(parent) {}
+DarkCheckRun::DarkCheckRun(QObject *parent) : Run(parent) {}
 
 DarkCheckRun::~DarkCheckRun() {
     stop();

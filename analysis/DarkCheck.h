@@ -13,9 +13,9 @@
 //   "dark-allDarkPointNums.dat"         points left after each image
 //   "dark-allDarkPoints-onlyInPs1.dat"  points left that are not error points
 //   "dark-allDarkPoints-onlyInErrPs.dat" error points that are not left
+#include "analysis/Run.h"
 #include "imageio/ErrPoints.h"
 
-#include <QObject>
 #include <QString>
 #include <QVector>
 #include <atomic>
@@ -84,7 +84,7 @@ bool writePointFiles(const QString &folder, const DarkCheckResult &r, const ErrP
 // The check on a thread of its own, so that a window stays responsive: the
 // stack must not change (no image deleted) until finished() arrives or wait()
 // returns; stop() ends it within one image.
-class DarkCheckRun : public QObject {
+class DarkCheckRun : public Run {
     Q_OBJECT
 public:
     struct Report {
@@ -106,15 +106,11 @@ public:
     // The same on the calling thread.
     Report runNow(const QVector<DarkCheckImage> &images, const DarkCheckParams &p,
                   const ErrPoints &errPoints, const QString &folder);
-    void stop() { m_cancel = true; }
-    void wait();
-    bool isRunning() const { return m_running.load(); }
+    void stop() override { m_cancel = true; }
+    void wait() override;
+    bool isRunning() const override { return m_running.load(); }
     // The last check's report (valid after finished()).
     const Report &report() const { return m_report; }
-
-signals:
-    void progress(double percent);
-    void finished(bool completed);
 
 private:
     std::thread m_thread;

@@ -4,7 +4,7 @@
 #include <algorithm>
 #include <new>
 
-MapRun::MapRun(QObject *parent) : QObject(parent) {}
+MapRun::MapRun(QObject *parent) : Run(parent) {}
 
 MapRun::~MapRun() {
     stop();

@@ -13,9 +13,9 @@
 // A stop takes effect at the next bin: bins already written stay in the maps.
 #include "analysis/AnalyzeCond.h"
 #include "analysis/Analyzed2DRes.h"
+#include "analysis/Run.h"
 
 #include <QElapsedTimer>
-#include <QObject>
 #include <QVector>
 #include <atomic>
 #include <functional>
@@ -55,7 +55,7 @@ public:
     }
 };
 
-class MapRun : public QObject {
+class MapRun : public Run {
     Q_OBJECT
 public:
     using TaskFactory = std::function<std::unique_ptr<BinTask>()>;
@@ -76,10 +76,10 @@ public:
              int threads = 0);
 
     // Thread-safe; the threads stop at the next bin.
-    void stop();
+    void stop() override;
     // Blocks until a background run has ended.
-    void wait();
-    bool isRunning() const { return m_running.load(); }
+    void wait() override;
+    bool isRunning() const override { return m_running.load(); }
 
     int threadCount() const { return m_threads; }
     // Bin rows merged into the maps so far (in walk order).
@@ -91,13 +91,10 @@ public:
     bool ranOutOfMemory() const { return m_outOfMemory.load(); }
 
 signals:
-    // Percentage of bin rows done, throttled to a few per second (the last
-    // one is always sent).
-    void progress(double percent);
+    // (progress: the percentage of bin rows done, throttled to a few per
+    // second, the last one always sent.)
     // Bin rows [0, rows) are in the maps: a window can regenerate images.
     void rowsMerged(int rows);
-    // The run ended: completed, or stopped (false).
-    void finished(bool completed);
 
 private:
     void prepareRun(const AnalyzeCond &grid, const QVector<Analyzed2DRes *> &maps,

@@ -88,7 +88,7 @@ private:
 
 } // namespace
 
-SeriesAlignRun::SeriesAlignRun(QObject *parent) : QObject(parent) {
+SeriesAlignRun::SeriesAlignRun(QObject *parent) : Run(parent) {
     connect(&m_run, &MapRun::progress, this, &SeriesAlignRun::progress);
     // A background run's end arrives queued. A run halted (stop and wait)
     // and followed at once by another still sends its end: only the end of

@@ -13,17 +13,17 @@
 #include "analysis/Analyzed2DRes.h"
 #include "analysis/ImageRegistration.h"
 #include "analysis/MapRun.h"
+#include "analysis/Run.h"
 #include "analysis/SeriesAlignment.h"
 #include "imageio/TiffData.h"
 #include "measurement/MeasurementStack.h"
 
-#include <QObject>
 #include <QString>
 #include <QStringList>
 #include <QVector>
 #include <atomic>
 
-class SeriesAlignRun : public QObject {
+class SeriesAlignRun : public Run {
     Q_OBJECT
 public:
     explicit SeriesAlignRun(QObject *parent = nullptr);
@@ -42,23 +42,19 @@ public:
 
     // Thread-safe: the workers stop at the next image. A run stopped after
     // its last image still ends without shifts: a stop is never ignored.
-    void stop() {
+    void stop() override {
         m_stopAsked = true;
         m_run.stop();
     }
-    void wait() { m_run.wait(); }
-    bool isRunning() const { return m_run.isRunning(); }
+    void wait() override { m_run.wait(); }
+    bool isRunning() const override { return m_run.isRunning(); }
 
     // The shifts of the last completed run (entry i for image i, the
     // reference at 0 0 with score 1); empty after a failure or a stop.
     const QVector<Registration::ShiftEntry> &shifts() const { return m_shifts; }
     // Why the last run gave no shifts ("" when it completed).
     const QString &why() const { return m_why; }
-
-signals:
-    void progress(double percent);
-    // The run ended: completed with shifts(), or not (why()).
-    void finished(bool completed);
+    // (finished(true): completed with shifts(); false: why() says why not.)
 
 private:
     // False (with the reason) while a run goes or when the series cannot be aligned.
