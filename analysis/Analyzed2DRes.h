@@ -170,7 +170,6 @@ private:
     double centreValue(const std::vector<double> &grid, int cx, int cy) const;
     bool insideMap(int x, int y) const { return x >= 0 && x < m_grid.W && y >= 0 && y < m_grid.H; }
     void announceRange();
-    QImage categoryImage(const std::vector<double> &src) const;
     // Deglitch pieces, on the values around bin centre (g.cx, g.cy): how much
     // the bin sticks out of its x and y neighbours; the mean of its four
     // neighbours (fallback when none lies in the map); the mean of its eight

@@ -4,6 +4,7 @@
 
 #include "app/DebugLog.h"
 #include "app/TextFileLimits.h"
+#include "display/ImageRenderer.h"
 
 #include <QFile>
 #include <QMetaType>
@@ -664,114 +665,32 @@ void TiffData::displayAfterLoad() {
         rebuildDisplay();
 }
 
-// The place of v in the value range, (v - minimum) / (maximum - minimum), by a
-// true division: a product with the reciprocal can land one ulp below an
-// entry boundary and pick the entry before it. An empty range (a constant
-// image, or none read) places everything at the bottom.
-double TiffData::rangeFraction(double v) const {
-    const double span = m_max - m_min;
-    return span > 0 ? (v - m_min) / span : 0.0;
-}
-
-template <typename T> void TiffData::renderRows(const ColorMap &map, uchar *out, int stride) const {
-    const int bpp = ColorMap::bytesPerPixel(m_displayFormat);
-    uchar outside[3] = {0, 0, 0};
-    map.writePixel(rangeFraction(0), outside, m_displayFormat);
-    for (int y = 0; y < m_height; ++y) {
-        uchar *p = out + size_t(stride) * size_t(y);
-        const int sy = y - m_shiftY;
-        const T *row =
-            (sy >= 0 && sy < m_height) ? reinterpret_cast<const T *>(m_rows[size_t(sy)]) : nullptr;
-        for (int x = 0; x < m_width; ++x) {
-            const int sx = x - m_shiftX;
-            if (row && sx >= 0 && sx < m_width) {
-                p = map.writePixel(rangeFraction(double(row[sx])), p, m_displayFormat);
-            } else {
-                std::memcpy(p, outside, size_t(bpp));
-                p += bpp;
-            }
-        }
-    }
-}
-
-void TiffData::renderRows16(const ColorMap &map, uchar *out, int stride) const {
-    // Every 16-bit value maps to one fixed pixel: build the table once, then
-    // each pixel is a lookup.
-    const int bpp = ColorMap::bytesPerPixel(m_displayFormat);
-    std::unique_ptr<uchar[]> lut(new uchar[65536 * size_t(bpp)]);
-    for (int v = 0; v < 65536; ++v)
-        map.writePixel(rangeFraction(v), lut.get() + size_t(v) * size_t(bpp), m_displayFormat);
-    const uchar *outside = lut.get(); // a pixel off the data reads 0
-    for (int y = 0; y < m_height; ++y) {
-        uchar *p = out + size_t(stride) * size_t(y);
-        const int sy = y - m_shiftY;
-        const quint16 *row = (sy >= 0 && sy < m_height)
-                                 ? reinterpret_cast<const quint16 *>(m_rows[size_t(sy)])
-                                 : nullptr;
-        // Columns [xa, xb) lie over stored data.
-        const int xa = row ? std::clamp(m_shiftX, 0, m_width) : m_width;
-        const int xb = row ? std::clamp(m_width + m_shiftX, xa, m_width) : m_width;
-        for (int x = 0; x < xa; ++x, p += bpp)
-            std::memcpy(p, outside, size_t(bpp));
-        if (bpp == 1) {
-            const quint16 *src = row + (xa - m_shiftX);
-            for (int x = xa; x < xb; ++x)
-                *p++ = lut[*src++];
-        } else {
-            for (int x = xa; x < xb; ++x, p += bpp)
-                std::memcpy(p, lut.get() + size_t(row[x - m_shiftX]) * size_t(bpp), size_t(bpp));
-        }
-        for (int x = xb; x < m_width; ++x, p += bpp)
-            std::memcpy(p, outside, size_t(bpp));
-    }
-}
-
-// Under a fractional shift the picture shows the interpolated values, as
-// every other reader does.
-void TiffData::renderBlendedRows(const ColorMap &map, uchar *out, int stride) const {
-    std::vector<double> values(static_cast<size_t>(m_width));
-    for (int y = 0; y < m_height; ++y) {
-        shiftedRow(y, values.data());
-        uchar *p = out + size_t(stride) * size_t(y);
-        for (double v : values)
-            p = map.writePixel(rangeFraction(v), p, m_displayFormat);
-    }
-}
-
+// The picture through the colour map: of the samples as stored under a
+// whole-pixel shift, of the interpolated values under a fractional one, as
+// every other reader reads them.
 void TiffData::rebuildDisplay(const ColorMap &map) {
     m_display = QImage();
-    int bpp = ColorMap::bytesPerPixel(m_displayFormat);
-    if (bpp == 0) { // a format the colour map cannot write: fall back to grey
+    if (ColorMap::bytesPerPixel(m_displayFormat) == 0) // a format the map cannot write: grey
         m_displayFormat = QImage::Format_Grayscale8;
-        bpp = 1;
-    }
     if (m_sampleType == NoData || m_width <= 0 || m_height <= 0)
         return;
-    // The picture owns its pixels (rows padded to 4 bytes), so copies handed
-    // to the display stay valid after the next rebuild.
-    QImage picture(m_width, m_height, m_displayFormat);
-    if (picture.isNull())
-        return;
-    uchar *bits = picture.bits();
-    const int stride = picture.bytesPerLine();
     if (fractionalShift()) {
-        renderBlendedRows(map, bits, stride);
-        m_display = picture;
+        m_display = ImageRenderer::renderValueRows(
+            m_width, m_height, m_min, m_max, [this](int y, double *out) { shiftedRow(y, out); },
+            map, m_displayFormat);
         return;
     }
-    switch (m_sampleType) {
-    case TiffUInt16:
-    case UInt16:
-        renderRows16(map, bits, stride);
-        break;
-    case UInt32:
-        renderRows<quint32>(map, bits, stride);
-        break;
-    case Float32:
-        renderRows<float>(map, bits, stride);
-        break;
-    default:
-        break;
-    }
-    m_display = picture;
+    const std::vector<const void *> rows(m_rows.begin(), m_rows.end());
+    ImageRenderer::SampleRows image;
+    image.type = m_sampleType == UInt32    ? ImageRenderer::SampleRows::UInt32
+                 : m_sampleType == Float32 ? ImageRenderer::SampleRows::Float32
+                                           : ImageRenderer::SampleRows::UInt16;
+    image.width = m_width;
+    image.height = m_height;
+    image.rows = rows.data();
+    image.shiftX = m_shiftX;
+    image.shiftY = m_shiftY;
+    image.minimum = m_min;
+    image.maximum = m_max;
+    m_display = ImageRenderer::renderSamples(image, map, m_displayFormat);
 }

@@ -274,12 +274,8 @@ private:
     template <typename T> double boxSumOf(int x0, int x1, int y0, int y1) const;
     double neighbourMean(int x, int y, bool skipMasked) const;
     bool maskedAt(int x, int y) const;
-    double rangeFraction(double v) const;
-    template <typename T> void renderRows(const ColorMap &map, uchar *out, int stride) const;
-    void renderBlendedRows(const ColorMap &map, uchar *out, int stride) const;
     // rebuildDisplay() unless the process switched the picture off.
     void displayAfterLoad();
-    void renderRows16(const ColorMap &map, uchar *out, int stride) const;
 
     QImage::Format m_displayFormat = QImage::Format_Grayscale8;
     QString m_fileName;
