@@ -2,6 +2,7 @@
 
 #include "analysis/ConstrainedLsq.h"
 #include "app/DebugLog.h"
+#include "app/PointLoops.h"
 #include "spectrum/LinearSolver.h"
 
 #include <algorithm>
@@ -58,14 +59,14 @@ constexpr double NaN = std::numeric_limits<double>::quiet_NaN();
 // One term of the residual: the squared relative deviation of the curve c
 // from the sample y, 1 where y is 0.
 inline double residualTerm(double c, double y) {
-    const double q = (c - y) / (y != 0 ? y : 1.0);
-    return y != 0 ? q * q : 1.0;
+    const bool held = y != 0;
+    const double q = (c - y) / (held ? y : 1.0);
+    const double q2 = q * q;
+    return held ? q2 : 1.0;
 }
 
 // residualTerm over n points, four or more at a time.
-#if defined(__GNUC__) && defined(__x86_64__) && !defined(__clang__)
-__attribute__((target_clones("avx2", "default")))
-#endif
+LS_POINT_LOOPS_FLATTEN
 void residualTerms(const double *__restrict c, const double *__restrict y, double *__restrict t,
                    int n) {
     for (int k = 0; k < n; ++k)

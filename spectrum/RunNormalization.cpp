@@ -1,15 +1,13 @@
 #include "spectrum/RunNormalization.h"
 
+#include "app/PointLoops.h"
+
 namespace {
 
 // The steps of RunNormalization::normalize, everything they call from headers
-// inlined. Compiled for AVX2 as well when the compiler can, and picked at load
-// time: the loops over the points (smoothing, the lines at each point, the
-// double normalisation) then run four at a time. Neither form fuses a multiply
-// with an add, so both give the same bits.
-#if defined(__GNUC__) && defined(__x86_64__) && !defined(__clang__)
-__attribute__((target_clones("avx2", "default"), flatten))
-#endif
+// inlined, so that the loops over the points (smoothing, the lines at each
+// point, the double normalisation) run four at a time.
+LS_POINT_LOOPS_FLATTEN
 void normalizeArrays(const PointArrays &p, int simple, const SuggestElm &s, double *smoothed,
                      double *dn, EdgeNormalization::Lines &lines) {
     const int n = p.count();
