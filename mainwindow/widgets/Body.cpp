@@ -56,7 +56,7 @@ Body::Body(QWidget *parent)
     DialogPopups::closeCompletionsWithTheirDialogs();
     m_darkDialog = new SelectImgDialog(this);
     m_darkDialog->setFileMode(QFileDialog::ExistingFile);
-    m_esm = new Analyzed2DRes(QStringLiteral("a2d esm"), this);
+    m_doc = new SessionDocument(this);
     m_bgSelect = new XafsFileSelect(this);
     m_bgSelect->setWindowFlag(Qt::Window);
     m_bgSelect->setWindowTitle(tr("BG File"));
@@ -271,12 +271,12 @@ void Body::setupViews() {
     connect(ui->TotalI0ofI0XAFS, &XafsFileSelect::newFile, this, &Body::newTotalI0ofI0File);
     connect(ui->TotalI0ofI1XAFS, &XafsFileSelect::cleared, this, [this] {
         haltAnalysisRun();
-        m_stack.totalI0OfI1().clear();
+        stack().totalI0OfI1().clear();
         showXafsSpectrum();
     });
     connect(ui->TotalI0ofI0XAFS, &XafsFileSelect::cleared, this, [this] {
         haltAnalysisRun();
-        m_stack.totalI0OfI0().clear();
+        stack().totalI0OfI0().clear();
     });
     ui->TotalI0ofI1XAFS->setWindowTitle(tr("Total I0 of I1"));
     ui->TotalI0ofI0XAFS->setWindowTitle(tr("Total I0 of I0"));
@@ -364,9 +364,9 @@ void Body::execCmdSlot(CmdLine cmd, bool inRem) {
 // A headless run ends with status 1 when anything failed: the log names
 // each failure once more at the end, where the user looks first.
 void Body::quitCmd(const CmdLine &) {
-    if (!m_failures.isEmpty()) {
-        m_batchCtrl->Log(tr("%n command(s) failed:\n", nullptr, m_failures.size()));
-        for (const QString &text : m_failures)
+    if (!m_doc->failures().isEmpty()) {
+        m_batchCtrl->Log(tr("%n command(s) failed:\n", nullptr, m_doc->failures().size()));
+        for (const QString &text : m_doc->failures())
             m_batchCtrl->Log(QStringLiteral("  ") + text + QLatin1Char('\n'));
     }
     m_quitRequested = true;
@@ -424,7 +424,7 @@ SuggestElm Body::suggestElm() const {
 }
 
 void Body::setShiftMapOrigin(int x0, int y0) {
-    m_esmOrigin = QPoint(x0, y0);
+    m_doc->setShiftMapOrigin(QPoint(x0, y0));
 }
 
 int Body::panelIndex(Series s) const {
@@ -434,12 +434,12 @@ int Body::panelIndex(Series s) const {
 
 int Body::currentImageIndex() const {
     const int i = ui->SeekBar->value();
-    return i >= 0 && i < m_stack.images(shownSeries()).size() ? i : -1;
+    return i >= 0 && i < stack().images(shownSeries()).size() ? i : -1;
 }
 
 const TiffData *Body::currentImage() const {
     const int i = currentImageIndex();
-    return i < 0 ? nullptr : m_stack.images(shownSeries()).at(i);
+    return i < 0 ? nullptr : stack().images(shownSeries()).at(i);
 }
 
 // ------------------------------------------------------------------ series
@@ -452,7 +452,7 @@ void Body::clearI1Files() {
     ui->dispA->setImage(nullptr);
     m_resetViewOnShow = true;
     ui->SelectI1Files->clearFiles();
-    m_stack.clear(Series::I1);
+    stack().clear(Series::I1);
     updateImageReadout();
 }
 
@@ -460,11 +460,11 @@ void Body::clearI1Files() {
 // is empty), so its reference goes in any case; an I1 image comes back.
 void Body::clearI0Files() {
     haltAnalysisRun();
-    if (m_procImage && m_stack.i0().contains(const_cast<TiffData *>(m_procImage)))
+    if (m_procImage && stack().i0().contains(const_cast<TiffData *>(m_procImage)))
         giveProcImage(nullptr);
     ui->dispA->setImage(nullptr);
     ui->SelectI0Files->clearFiles();
-    m_stack.clear(Series::I0);
+    stack().clear(Series::I0);
     if (shownSeries() == Series::I1 && currentImage())
         ui->dispA->setImage(currentImage());
     updateImageReadout();
@@ -520,7 +520,7 @@ void Body::loaded(Series s, TiffData *data, int fNo) {
     SelectDataFiles *p = panel(s);
     data->setEnergy(data->energyFromFile() ? p->addFileWithEnergy(data->fileName(), data->energy())
                                            : p->addFile(data->fileName(), fNo));
-    const QString sizeWarning = m_stack.append(s, data);
+    const QString sizeWarning = stack().append(s, data);
     if (!sizeWarning.isEmpty())
         showLoadWarning(sizeWarning);
     updateImageReadout();
@@ -530,18 +530,18 @@ void Body::loaded(Series s, TiffData *data, int fNo) {
     if (s == Series::I1) {
         bringI1ViewUpToDate();
         if (showLatest)
-            showData(m_stack.i1().size() - 1);
+            showData(stack().i1().size() - 1);
     } else if (showLatest && shownSeries() == Series::I0) {
-        showData(m_stack.i0().size() - 1);
+        showData(stack().i0().size() - 1);
     }
     showXafsSpectrum();
 }
 
 // Image size, origin, slider range and list selection follow the I1 series.
 void Body::bringI1ViewUpToDate() {
-    m_stack.takeGeometryFromFirstI1();
-    const int last = m_stack.i1().size() - 1;
-    ui->SeekBar->setMaximum(std::max(0, std::max(last, m_stack.i0().size() - 1)));
+    stack().takeGeometryFromFirstI1();
+    const int last = stack().i1().size() - 1;
+    ui->SeekBar->setMaximum(std::max(0, std::max(last, stack().i0().size() - 1)));
     ui->SelectI1Files->select(last);
 }
 
@@ -559,12 +559,11 @@ void Body::finishedLoad(Series s) {
     if (s == Series::I1)
         bringI1ViewUpToDate();
     else
-        ui->SeekBar->setMaximum(std::max(ui->SeekBar->maximum(), m_stack.i0().size() - 1));
+        ui->SeekBar->setMaximum(std::max(ui->SeekBar->maximum(), stack().i0().size() - 1));
     // Without show-latest nothing was displayed while loading.
-    if (shownSeries() == s && !m_stack.images(s).isEmpty())
+    if (shownSeries() == s && !stack().images(s).isEmpty())
         showData(std::max(0, currentImageIndex()));
-    m_x = 0;
-    m_y = 0;
+    m_doc->setCurrentPoint(QPoint(0, 0));
     showXafsSpectrum();
     if (s == Series::I1) {
         m_xafsView->setFollow(false);
@@ -572,9 +571,9 @@ void Body::finishedLoad(Series s) {
     }
     showLoadFinished(s);
     updateImageReadout();
-    const QVector<TiffData *> &images = m_stack.images(s);
+    const QVector<TiffData *> &images = stack().images(s);
     if (!images.isEmpty())
-        panel(s)->setExpTimeMS(images.first()->exposureMs(), m_stack.sameExposure(s));
+        panel(s)->setExpTimeMS(images.first()->exposureMs(), stack().sameExposure(s));
     reportLoadEnd(s);
 }
 
@@ -584,7 +583,7 @@ void Body::finishedLoad(Series s) {
 // would clamp it) stays on the image that is shown.
 void Body::showData(int no) {
     ui->ImgNo->setText(QString::number(no));
-    const QVector<TiffData *> &images = m_stack.images(shownSeries());
+    const QVector<TiffData *> &images = stack().images(shownSeries());
     if (no < 0 || no >= images.size())
         return;
     {
@@ -638,13 +637,12 @@ void Body::next() {
 void Body::sliderMoved(int idx) {
     const Series s = shownSeries();
     panel(s)->select(idx);
-    if (idx >= 0 && idx < m_stack.images(s).size())
-        m_xafsView->setMarkerEnergy(m_stack.images(s).at(idx)->energy());
+    if (idx >= 0 && idx < stack().images(s).size())
+        m_xafsView->setMarkerEnergy(stack().images(s).at(idx)->energy());
 }
 
 void Body::showXafsSpectrum(double x, double y) {
-    m_x = int(std::floor(x));
-    m_y = int(std::floor(y));
+    m_doc->setCurrentPoint(QPoint(int(std::floor(x)), int(std::floor(y))));
     showXafsSpectrum();
 }
 
@@ -653,14 +651,15 @@ void Body::showXafsSpectrum() {
     m_xafsView->setMarkerEnergy(image ? image->energy() : -1);
     const BinSpectrumSettings bin = binSpectrumSettings();
     const MuTConditions &c = bin.conditions;
-    m_stack.updateDarkAreas(c);
+    stack().updateDarkAreas(c);
+    const QPoint at = m_doc->currentPoint();
     const double shift =
-        buildBinSpectrum(m_stack, m_x, m_y, bin, QStringLiteral("body-show"), m_mut, m_shown);
+        buildBinSpectrum(stack(), at.x(), at.y(), bin, QStringLiteral("body-show"), m_mut, m_shown);
     const double dE = m_xafsView->setTarget(m_shown);
-    ui->Position->setText(QString::asprintf("(% 4d, % 4d)", m_x, m_y));
+    ui->Position->setText(QString::asprintf("(% 4d, % 4d)", at.x(), at.y()));
     ui->EShiftOnTbl->setText(QString::asprintf("%6.3f", shift));
     ui->EShiftFromStd->setText(QString::asprintf("%5.2f", dE));
-    m_stack.buildRaw(m_x, m_y, c.hx, c.hy, m_raw);
+    stack().buildRaw(at.x(), at.y(), c.hx, c.hy, m_raw);
     m_xafsView->setRaw(m_raw);
     ui->dispA->update();
     analyzeShownSpectrum();
@@ -680,8 +679,8 @@ void Body::updateProfiles(int mx, int my) {
     const bool asMu = ui->ShowData->isChecked();
     const bool fluo = ui->FluoType->isChecked();
     const int index = currentImageIndex();
-    m_stack.horizontalProfile(s, index, my, ui->VWidth->text().toInt(), asMu, fluo, m_hProfile);
-    m_stack.verticalProfile(s, index, mx, ui->HWidth->text().toInt(), asMu, fluo, m_vProfile);
+    stack().horizontalProfile(s, index, my, ui->VWidth->text().toInt(), asMu, fluo, m_hProfile);
+    stack().verticalProfile(s, index, mx, ui->HWidth->text().toInt(), asMu, fluo, m_vProfile);
     ui->HCross->setProfile(m_hProfile, false);
     ui->HCross->setMarker(mx);
     ui->VCross->setProfile(m_vProfile, true);
@@ -690,7 +689,7 @@ void Body::updateProfiles(int mx, int my) {
 
 void Body::updateValueLabels(int mx, int my) {
     const Analyzed2DRes *map = ui->ShowResAnalysis->isChecked() ? analyzer()->selectedMap()
-                               : ui->ShowShiftMap->isChecked()  ? m_esm
+                               : ui->ShowShiftMap->isChecked()  ? m_doc->shiftMap()
                                                                 : nullptr;
     if (ui->ShowResAnalysis->isChecked() || ui->ShowShiftMap->isChecked()) {
         const double v = !map                   ? 0.0
@@ -701,8 +700,8 @@ void Body::updateValueLabels(int mx, int my) {
         const TiffData *image = currentImage();
         ui->Value->setText(QString::number(image ? image->value(mx, my) : 0.0, 'g', 4));
     }
-    if (m_stack.dark())
-        ui->DarkValue->setText(QString::number(m_stack.dark()->value(mx, my), 'g', 6));
+    if (stack().dark())
+        ui->DarkValue->setText(QString::number(stack().dark()->value(mx, my), 'g', 6));
 }
 
 void Body::draw(QPainter *p) {
@@ -725,10 +724,11 @@ void Body::drawOverlay(QPainter *p) {
     p->save();
     p->setBrush(Qt::NoBrush);
     p->setPen(QPen(QColor(255, 0, 0), 2));
-    p->drawRect(toScreen(QRectF(m_x - hx, m_y - hy, 2 * hx + 1, 2 * hy + 1)));
+    const QPoint at = m_doc->currentPoint();
+    p->drawRect(toScreen(QRectF(at.x() - hx, at.y() - hy, 2 * hx + 1, 2 * hy + 1)));
     p->setPen(QPen(QColor(192, 192, 0), 2));
-    const double sx = cc.realToScreenX(m_x + 0.5);
-    const double sy = cc.realToScreenY(m_y + 0.5);
+    const double sx = cc.realToScreenX(at.x() + 0.5);
+    const double sy = cc.realToScreenY(at.y() + 0.5);
     p->drawLine(QPointF(sx, 0), QPointF(sx, ui->dispA->height()));
     p->drawLine(QPointF(0, sy), QPointF(ui->dispA->width(), sy));
     if (ui->dispA->hasSelection()) {
@@ -738,13 +738,13 @@ void Body::drawOverlay(QPainter *p) {
         ui->BoxSize->setText(QString::asprintf("(% 4d, % 4d)-(% 4d, % 4d)", int(a.x()), int(a.y()),
                                                int(a.x() + a.width()), int(a.y() + a.height())));
     }
-    if (m_stack.darkArea(Series::I0).on) {
+    if (stack().darkArea(Series::I0).on) {
         p->setPen(QPen(QColor(192, 255, 192), 2));
-        p->drawRect(toScreen(m_stack.darkArea(Series::I0).rect));
+        p->drawRect(toScreen(stack().darkArea(Series::I0).rect));
     }
-    if (m_stack.darkArea(Series::I1).on) {
+    if (stack().darkArea(Series::I1).on) {
         p->setPen(QPen(QColor(255, 192, 192), 2));
-        p->drawRect(toScreen(m_stack.darkArea(Series::I1).rect));
+        p->drawRect(toScreen(stack().darkArea(Series::I1).rect));
     }
     p->restore();
 }
@@ -753,14 +753,14 @@ void Body::drawOverlay(QPainter *p) {
 // allImages every image of the shown series ("Set All").
 void Body::showCurrentPicture(bool allImages) {
     if (ui->ShowShiftMap->isChecked()) {
-        if (m_esmValid && m_esm->hasGrids()) {
-            m_esm->genImg();
-            ui->dispA->setResultMode(true, m_esm);
+        if (m_doc->shiftMapValid() && m_doc->shiftMap()->hasGrids()) {
+            m_doc->shiftMap()->genImg();
+            ui->dispA->setResultMode(true, m_doc->shiftMap());
         }
     } else if (ui->ShowResAnalysis->isChecked()) {
         setupResAnalysisImage();
     } else if (allImages) {
-        for (TiffData *image : m_stack.images(shownSeries()))
+        for (TiffData *image : stack().images(shownSeries()))
             image->rebuildDisplay();
         if (const TiffData *image = currentImage())
             ui->dispA->setImage(image);
@@ -795,30 +795,30 @@ void Body::readTotalI0(Spectrum &target, const QString &fname) {
 }
 
 void Body::newTotalI0ofI1File(const QString &fname) {
-    readTotalI0(m_stack.totalI0OfI1(), fname);
+    readTotalI0(stack().totalI0OfI1(), fname);
     showXafsSpectrum();
 }
 
 void Body::newTotalI0ofI0File(const QString &fname) {
-    readTotalI0(m_stack.totalI0OfI0(), fname);
+    readTotalI0(stack().totalI0OfI0(), fname);
 }
 
 void Body::selectedBG(const QString &fname) {
     XafsSpectrum read;
     if (!SpectrumFile::read(fname, read) || read.isEmpty()) {
-        UserMessages::refuse(tr("Background spectrum not read from %1: no spectrum in the file%2")
-                                 .arg(QFileInfo(fname).fileName(),
-                                      m_bgLoaded ? tr("; the one in use stays") : QString()));
+        UserMessages::refuse(
+            tr("Background spectrum not read from %1: no spectrum in the file%2")
+                .arg(QFileInfo(fname).fileName(),
+                     m_doc->backgroundLoaded() ? tr("; the one in use stays") : QString()));
         return;
     }
-    m_bgLoaded = true;
-    m_bg.assign(read, QStringLiteral("BG"), 1, 0, suggestElm());
-    m_bgView->setTarget(m_bg);
+    m_doc->setBackground(read, suggestElm());
+    m_bgView->setTarget(m_doc->background());
     m_bgView->show();
 }
 
 void Body::clearedBG() {
-    m_bgLoaded = false;
+    m_doc->clearBackground();
 }
 
 void Body::newEdgeSuggested(int) {
@@ -837,7 +837,7 @@ void Body::showAnalyzedVals() {
     if (!map)
         map = analyzer()->selectedMap();
     if (!map)
-        map = m_esm;
+        map = m_doc->shiftMap();
     DebugLog::write(QStringLiteral("vals of ") + map->name());
     for (int y = 0; y < map->height(); ++y)
         for (int x = 0; x < map->width(); ++x)
@@ -855,19 +855,19 @@ void Body::selectedDark(const QString &fname) {
         UserMessages::refuse(tr("Dark frame not loaded from %1: %2. %3")
                                  .arg(QFileInfo(fname).fileName(),
                                       why.isEmpty() ? tr("not a readable image") : why,
-                                      m_stack.dark() ? tr("The dark frame in use stays.")
+                                      stack().dark() ? tr("The dark frame in use stays.")
                                                      : tr("No dark frame is in use.")));
         return;
     }
     ui->DarkFileName->setText(QFileInfo(fname).fileName());
-    ui->DarkExpTime->setText(g6(m_stack.dark()->exposureMs()));
+    ui->DarkExpTime->setText(g6(stack().dark()->exposureMs()));
     ui->DarkValue->clear();
     showXafsSpectrum();
 }
 
 void Body::clearDark() {
     haltAnalysisRun();
-    m_stack.clearDark();
+    stack().clearDark();
     ui->DarkFileName->clear();
     ui->DarkValue->clear(); // no dark frame left to read out
 }
@@ -875,7 +875,7 @@ void Body::clearDark() {
 void Body::setDarkArea(Series s) {
     haltAnalysisRun();
     const QRectF area = ui->dispA->selectedArea();
-    m_stack.setDarkArea(s, area, expTimeMs(s), darkExpMs());
+    stack().setDarkArea(s, area, expTimeMs(s), darkExpMs());
     panel(s)->darkArea(area);
     ui->dispA->clearSelectedArea();
     showXafsSpectrum();
@@ -883,7 +883,7 @@ void Body::setDarkArea(Series s) {
 
 void Body::clearDarkArea(Series s) {
     haltAnalysisRun();
-    m_stack.clearDarkArea(s);
+    stack().clearDarkArea(s);
     showXafsSpectrum();
 }
 
@@ -897,12 +897,12 @@ void Body::setI1DarkArea() {
 
 void Body::updateI0DarkArea() {
     haltAnalysisRun();
-    m_stack.updateDarkArea(Series::I0, expTimeMs(Series::I0), darkExpMs());
+    stack().updateDarkArea(Series::I0, expTimeMs(Series::I0), darkExpMs());
 }
 
 void Body::updateI1DarkArea() {
     haltAnalysisRun();
-    m_stack.updateDarkArea(Series::I1, expTimeMs(Series::I1), darkExpMs());
+    stack().updateDarkArea(Series::I1, expTimeMs(Series::I1), darkExpMs());
 }
 
 void Body::clearI0DarkArea() {
@@ -916,7 +916,7 @@ void Body::clearI1DarkArea() {
 void Body::saveFlatDark() {
     const QDir here = QDir::current();
     reportIfNotWritten(
-        MeasurementStack::writeFlatDark(here.path(), m_stack.width(), m_stack.height()),
+        MeasurementStack::writeFlatDark(here.path(), stack().width(), stack().height()),
         here.filePath(QStringLiteral("flat.dat")) + QStringLiteral(", dark.dat"));
 }
 

@@ -9,6 +9,7 @@
 #include "batch/CmdLine.h"
 #include "batch/ExCmdTable.h"
 #include "measurement/MeasurementStack.h"
+#include "session/SessionDocument.h"
 #include "spectrum/SuggestElm.h"
 #include "spectrum/XafsSpectrum.h"
 
@@ -82,36 +83,40 @@ public:
     BatchCtrl *batchCtrl() const { return m_batchCtrl; }
     // What was refused or failed since the window opened (each message's
     // text): a headless batch with any ends with status 1.
-    const QStringList &failures() const { return m_failures; }
+    const QStringList &failures() const { return m_doc->failures(); }
     // The configuration's "ErrPoints" file name (any case), empty when absent.
     QString errPointsFileFromConfig() const { return m_errPointsFile; }
 
     // ---- the measurement and the current state, for the tool windows ----
-    MeasurementStack &stack() { return m_stack; }
-    const MeasurementStack &stack() const { return m_stack; }
-    QPoint currentPoint() const { return QPoint(m_x, m_y); }
+    SessionDocument &document() { return *m_doc; }
+    const SessionDocument &document() const { return *m_doc; }
+    MeasurementStack &stack() { return m_doc->stack(); }
+    const MeasurementStack &stack() const { return m_doc->stack(); }
+    QPoint currentPoint() const { return m_doc->currentPoint(); }
     // The mu*t conditions as the window's fields give them now.
     MuTConditions muTConditions() const;
     SuggestElm suggestElm() const;
     SpectrumView *xafsView() const { return m_xafsView; }
     SpectrumView *bgView() const { return m_bgView; }
     XafsFileSelect *bgFileSelect() const { return m_bgSelect; }
-    const XafsSpectrum &bgSpectrum() const { return m_bg; }
-    bool bgLoaded() const { return m_bgLoaded; }
-    Analyzed2DRes *shiftMap() const { return m_esm; }
+    const XafsSpectrum &bgSpectrum() const { return m_doc->background(); }
+    bool bgLoaded() const { return m_doc->backgroundLoaded(); }
+    Analyzed2DRes *shiftMap() const { return m_doc->shiftMap(); }
     // The file the energy-shift map was read from or last saved to; empty
     // when there is no map or it was calibrated and not saved.
-    QString shiftMapFile() const { return m_esmValid ? m_esmFile : QString(); }
+    QString shiftMapFile() const {
+        return m_doc->shiftMapValid() ? m_doc->shiftMapFile() : QString();
+    }
     // External command lines that run next, before the rest of the batch
     // (as a batch of their own when none runs).
     void runNext(const QStringList &lines);
     // The layout the series' last HDF5 stack load was given.
-    QString stackLayout(Series s) const { return m_stackLayouts[s == Series::I1 ? 0 : 1]; }
+    QString stackLayout(Series s) const { return m_doc->stackLayout(s); }
     // A batch command is being executed: what changes now is no user action.
     bool isExecutingCommand() const { return m_executingCommand; }
     // Places the energy-shift map (filled by calibration) at a detector origin.
     void setShiftMapOrigin(int x0, int y0);
-    void setShiftMapValid(bool valid) { m_esmValid = valid; }
+    void setShiftMapValid(bool valid) { m_doc->setShiftMapValid(valid); }
     LoadTiff *loader(Series s) const { return s == Series::I1 ? m_i1Loader : m_i0Loader; }
     // Index of the image shown from the current series, -1 without one.
     int currentImageIndex() const;
@@ -451,24 +456,11 @@ private:
     QHash<int, CommandHandler> m_handlers;
     QString m_errPointsFile;
 
-    MeasurementStack m_stack;
-    // The HDF5 stack (file and layout) of the latest I1 load request, whose
-    // dark takeStackDark looks at; empty when that request held no stack.
-    struct StackSource {
-        QString file;
-        QString layout;
-    };
-    StackSource m_i1StackSource;
-    QString m_stackLayouts[2]; // I1, I0
-    // The dark frame was taken from a stack, not chosen: the next stack's
-    // dark may replace it.
-    bool m_darkFromStack = false;
+    SessionDocument *m_doc = nullptr; // a child of the window
     LoadTiff *m_i1Loader = nullptr;
     LoadTiff *m_i0Loader = nullptr;
     QThread *m_i1Thread = nullptr;
     QThread *m_i0Thread = nullptr;
-    int m_x = 0;
-    int m_y = 0;
     bool m_resetViewOnShow = true;
     // Set while the window is destroyed: late deliveries are only disposed of.
     bool m_closing = false;
@@ -480,14 +472,7 @@ private:
     SpectrumView *m_xafsView = nullptr;
     SpectrumView *m_bgView = nullptr;
     XafsFileSelect *m_bgSelect = nullptr;
-    XafsSpectrum m_bg;
-    bool m_bgLoaded = false;
-    Analyzed2DRes *m_esm = nullptr;
-    QPoint m_esmOrigin;
-    bool m_esmValid = false;
     CalibCtrl *m_calibCtrl = nullptr;
-    double m_esmFileEnergy = 0; // edge energy the loaded map was read at
-    QString m_esmFile;
     SessionControl *m_session = nullptr;
     RecordWindow *m_record = nullptr;
     bool m_executingCommand = false;
@@ -513,14 +498,9 @@ private:
     DarkCheckRun *m_darkRun = nullptr;
     SeriesAlignRun *m_alignRun = nullptr;
     ComponentRunControl *m_components = nullptr;
-    QStringList m_failures;
     bool m_alignAlsoI0 = false;       // of the run going on
     bool m_alignBatchWaiting = false; // align_series answers when the run ends
     SeriesLoad m_seriesLoads[2];
-    SuggestElm m_referenceSuggestion;
-    double m_referenceFrom = 0;
-    double m_referenceTo = 0;
-    bool m_referenceSuggestionSet = false;
     QStringList m_reportedMismatch;
     MessagesWindow *m_messages = nullptr;
     QLabel *m_runTime = nullptr;

@@ -30,7 +30,7 @@ void Body::alignSeriesPressed() {
 
 bool Body::startAlignment(const SeriesAlignment::Request &request) {
     QVector<const TiffData *> images;
-    for (const TiffData *image : m_stack.i1())
+    for (const TiffData *image : stack().i1())
         images << image;
     if (images.isEmpty()) {
         UserMessages::refuse(tr("Align Series: there are no I1 images to align"));
@@ -77,9 +77,9 @@ QString imageList(const QVector<int> &images) {
 void Body::applyAlignment() {
     haltAnalysisRun(); // a map run reads the shifts
     const QVector<Registration::ShiftEntry> &shifts = m_alignRun->shifts();
-    const SeriesAlignment::Outcome o = SeriesAlignment::apply(m_stack, shifts, m_alignAlsoI0);
+    const SeriesAlignment::Outcome o = SeriesAlignment::apply(stack(), shifts, m_alignAlsoI0);
     QVector<double> energies;
-    for (const TiffData *image : m_stack.i1())
+    for (const TiffData *image : stack().i1())
         energies << image->energy();
     m_imgProc->showAlignment(AlignmentPlot::of(energies, shifts, o.suspects));
     refreshShiftedImage(currentImage());

@@ -101,14 +101,9 @@ void Body::setupReferenceNormalisation() {
 void Body::referenceNormalisationChanged() {
     const SuggestElm s = suggestElm();
     LcfReferenceSource range;
-    setSampleRange(m_stack, &range);
-    if (m_referenceSuggestionSet && s == m_referenceSuggestion &&
-        range.sampleFrom == m_referenceFrom && range.sampleTo == m_referenceTo)
+    setSampleRange(stack(), &range);
+    if (!m_doc->takeReferenceSuggestion(s, range.sampleFrom, range.sampleTo))
         return;
-    m_referenceSuggestion = s;
-    m_referenceFrom = range.sampleFrom;
-    m_referenceTo = range.sampleTo;
-    m_referenceSuggestionSet = true;
     analyzer()->setReferenceSuggestion(s, range.sampleFrom, range.sampleTo);
     if (m_calibCtrl)
         m_calibCtrl->setSuggestion(s, range.sampleFrom, range.sampleTo);
@@ -117,9 +112,9 @@ void Body::referenceNormalisationChanged() {
 // ------------------------------------------------------------------ grid
 
 bool Body::analysisGrid(AnalyzeCond &ac) const {
-    if (m_stack.i1().isEmpty())
+    if (stack().i1().isEmpty())
         return false;
-    const TiffData *first = m_stack.i1().first();
+    const TiffData *first = stack().i1().first();
     const QRectF image(0, 0, first->width(), first->height());
     QRectF area = ui->dispA->hasSelection() ? ui->dispA->selectedArea() : ui->dispA->viewWindow();
     // A view zoomed out past the image would only add bins without data.
@@ -139,7 +134,7 @@ void Body::askAnalyzeCond(AnalyzeCond &ac) {
 // threads; it must not start while a series is still arriving or another run
 // reads them. "" when one may start, else why not.
 QString Body::stackRunRefusal() const {
-    if (m_stack.i1().isEmpty())
+    if (stack().i1().isEmpty())
         return tr("no I1 images are loaded");
     if (m_i1Loader->isBusy() || m_i0Loader->isBusy())
         return tr("files are still loading");
@@ -179,7 +174,7 @@ void Body::refuseRun(const QString &why) {
 // A fixed edge outside the measured energies would leave one background window
 // without data: every run refuses it, and the panel says why.
 bool Body::fixedEdgeRefused(const QString &what) {
-    const QString problem = fixedEdgeProblem(m_stack, suggestElm());
+    const QString problem = fixedEdgeProblem(stack(), suggestElm());
     analyzer()->setFitOptionsMessage(problem);
     if (problem.isEmpty())
         return false;
@@ -194,10 +189,10 @@ void Body::setFixedE0FromArea() {
     if (!analysisGrid(grid))
         return;
     const BinSpectrumSettings bin = binSpectrumSettings();
-    m_stack.updateDarkAreas(bin.conditions);
+    stack().updateDarkAreas(bin.conditions);
     double e0 = 0;
     const QRect area(grid.x0, grid.y0, grid.x1 - grid.x0, grid.y1 - grid.y0);
-    if (!areaEdgeEnergy(m_stack, bin, area, &e0)) {
+    if (!areaEdgeEnergy(stack(), bin, area, &e0)) {
         analyzer()->setFitOptionsMessage(tr("No edge in the summed spectrum of the area"));
         return;
     }
@@ -208,7 +203,7 @@ void Body::setFixedE0FromArea() {
 // The spectrum under the cursor is normalised anew with the changed edge.
 void Body::fitNormalizationChanged() {
     referenceNormalisationChanged();
-    if (m_stack.i1().isEmpty())
+    if (stack().i1().isEmpty())
         return;
     fixedEdgeRefused(QStringLiteral("Fixed E0"));
     showXafsSpectrum();
@@ -241,9 +236,9 @@ void Body::startLCF2DAnalysis() {
     for (const LCFReference *r : rows)
         m_analysis->runReferences.append(r->spectrum());
     LcfRunSettings s;
-    s.stack = &m_stack;
+    s.stack = &stack();
     s.conditions = muTConditions();
-    s.shiftMap = shiftMapView(m_esm, m_esmValid, m_esmOrigin.x(), m_esmOrigin.y());
+    s.shiftMap = m_doc->shiftMapInUse();
     s.simpleBackground = targetBackgroundSimple() == 1;
     s.suggestion = suggestElm();
     for (int i = 0; i < rows.size(); ++i)
@@ -260,7 +255,7 @@ void Body::startLCF2DAnalysis() {
     a->setContAccess(true);
     a->setProgress(0);
     DebugLog::writeTimeStamp(QStringLiteral("2da 1:"));
-    m_stack.updateDarkAreas(s.conditions);
+    stack().updateDarkAreas(s.conditions);
     // In the run's order (LcfRun.h): amounts, fractions, residual, then the
     // quality maps: sigmas, R-factor, chi^2.
     const int n = rows.size();
@@ -343,14 +338,14 @@ void Body::startRA2DAnalysis() {
         return;
     Analyzer *a = analyzer();
     RaRunSettings s;
-    s.stack = &m_stack;
+    s.stack = &stack();
     s.conditions = muTConditions();
-    s.shiftMap = shiftMapView(m_esm, m_esmValid, m_esmOrigin.x(), m_esmOrigin.y());
+    s.shiftMap = m_doc->shiftMapInUse();
     s.simpleBackground = targetBackgroundSimple() == 1;
     s.suggestion = suggestElm();
     s.energy = a->raEnergy();
     s.factor = a->raFactor();
-    m_stack.updateDarkAreas(s.conditions);
+    stack().updateDarkAreas(s.conditions);
     QVector<Analyzed2DRes *> maps(RaMapCount);
     maps[RaDMut] = a->raDMutMap();
     maps[RaRest] = a->raRestMap();
@@ -413,5 +408,5 @@ void Body::execFourierA() {
     AnalyzeCond grid;
     if (isAnalysisRunning() || !analysisGrid(grid))
         return;
-    ::execFourierA(m_stack, grid);
+    ::execFourierA(stack(), grid);
 }

@@ -107,7 +107,7 @@ void Body::setFixedE0Command(const CmdLine &c) {
     else if (value.compare(QStringLiteral("auto"), Qt::CaseInsensitive) == 0)
         setFixedE0FromArea();
     a->setFixedE0(flagArg(c, 0));
-    const QString problem = fixedEdgeProblem(m_stack, suggestElm());
+    const QString problem = fixedEdgeProblem(stack(), suggestElm());
     if (!problem.isEmpty())
         UserMessages::error(problem);
 }

@@ -87,7 +87,7 @@ bool Body::execCalibration() {
         return false;
     }
     referenceNormalisationChanged(); // the standard as the bins are normalised
-    if (m_stack.i1().isEmpty())
+    if (stack().i1().isEmpty())
         return false;
     if (isAnalysisRunning() || m_i1Loader->isBusy() || m_i0Loader->isBusy()) {
         UserMessages::refuse(tr("Calibration not started: files are loading or a map run is "
@@ -114,19 +114,19 @@ bool Body::execCalibration() {
     c.conditions.targetVictoreen = m_calibCtrl->targetVictoreen();
     c.conditions.suggestion = suggestElm();
     c.standard = m_calibCtrl->standard();
-    m_esm->prepare(grid);
-    m_esmValid = false;
-    m_esmFile.clear(); // the map is calibrated anew, from no file
-    m_calibCtrl->setGeometry(m_stack.width(), m_stack.height(), m_stack.originX(),
-                             m_stack.originY());
-    setShiftMapOrigin(m_stack.originX(), m_stack.originY());
+    m_doc->shiftMap()->prepare(grid);
+    m_doc->setShiftMapValid(false);
+    m_doc->setShiftMapFile(QString()); // the map is calibrated anew, from no file
+    m_calibCtrl->setGeometry(stack().width(), stack().height(), stack().originX(),
+                             stack().originY());
+    setShiftMapOrigin(stack().originX(), stack().originY());
     m_calibCtrl->showStats(CalibStats());
     m_calibCtrl->progress(0);
-    m_stack.updateDarkAreas(c.conditions.mut);
+    stack().updateDarkAreas(c.conditions.mut);
     c.shifts.reset(grid);
     c.map.prepare(grid);
     return c.run.start(grid, {&c.map}, [&c, this] {
-        return std::make_unique<CalibTask>(m_stack, c.standard, c.conditions, &c.shifts);
+        return std::make_unique<CalibTask>(stack(), c.standard, c.conditions, &c.shifts);
     });
 }
 
@@ -134,13 +134,13 @@ bool Body::execCalibration() {
 // no image: the map is not applied to spectra until a run completes.
 void Body::finishCalib(bool completed) {
     CalibRun &c = *m_calib;
-    *m_esm = c.map;
-    m_esm->setName(QStringLiteral("a2d esm"));
+    *m_doc->shiftMap() = c.map;
+    m_doc->shiftMap()->setName(QStringLiteral("a2d esm"));
     if (completed) {
         m_calibCtrl->progress(100);
         m_calibCtrl->showStats(calibStats(c.shifts));
-        m_esm->genImg();
-        m_esmValid = true;
+        m_doc->shiftMap()->genImg();
+        m_doc->setShiftMapValid(true);
         showCurrentPicture(false);
     }
     DebugLog::writeTimeStamp(QStringLiteral("End Calibration   "));
@@ -154,7 +154,7 @@ void Body::finishCalib(bool completed) {
 // ------------------------------------------------------------------ the map
 
 void Body::showShiftMap(bool show) {
-    if (show && m_esmValid)
+    if (show && m_doc->shiftMapValid())
         showCurrentPicture(false);
 }
 
@@ -164,8 +164,8 @@ void Body::clearShiftMap() {
     if (isCalibrating())
         return;
     haltAnalysisRun();
-    m_esm->clear();
-    m_esmValid = false;
+    m_doc->shiftMap()->clear();
+    m_doc->setShiftMapValid(false);
     m_calibCtrl->setGeometry(0, 0, 0, 0);
     setShiftMapOrigin(0, 0);
     ui->dispA->update();
@@ -173,20 +173,20 @@ void Body::clearShiftMap() {
 }
 
 void Body::normalizeEShift() {
-    if (isCalibrating() || !m_esm->hasGrids())
+    if (isCalibrating() || !m_doc->shiftMap()->hasGrids())
         return;
     haltAnalysisRun();
     DebugLog::writeTimeStamp(QStringLiteral("Start Normalize E Shift"));
-    m_esm->deglitch2(40);
-    m_esm->copyProc2Data();
-    m_esm->genImg();
+    m_doc->shiftMap()->deglitch2(40);
+    m_doc->shiftMap()->copyProc2Data();
+    m_doc->shiftMap()->genImg();
     showCurrentPicture(false);
     DebugLog::writeTimeStamp(QStringLiteral("End Normalize E Shift  "));
     showXafsSpectrum();
 }
 
 void Body::saveEMap(const QString &fname) {
-    saveEMap(fname, *m_esm);
+    saveEMap(fname, *m_doc->shiftMap());
 }
 
 // The angles are taken at the standard's edge energy; without a standard (a
@@ -197,7 +197,7 @@ bool Body::saveEMap(const QString &fname, const Analyzed2DRes &map) {
     info.stdEdgeEnergy =
         m_calibCtrl->hasStandard() ? m_calibCtrl->standard().midx() : m_calibCtrl->edgeEnergy();
     if (!(info.stdEdgeEnergy > 0))
-        info.stdEdgeEnergy = m_esmFileEnergy;
+        info.stdEdgeEnergy = m_doc->shiftMapFileEnergy();
     info.spacing = m_calibCtrl->spacing();
     if (!map.hasGrids() || !(info.stdEdgeEnergy > 0)) {
         UserMessages::refuse(tr("No energy shift map to save : ") + name);
@@ -207,28 +207,28 @@ bool Body::saveEMap(const QString &fname, const Analyzed2DRes &map) {
     info.yOffset = m_calibCtrl->yOffset();
     info.walk = map.grid();
     info.stdFileName = m_calibCtrl->standardFileName();
-    const bool images = !m_stack.i1().isEmpty();
-    info.dataWidth = images ? m_stack.width() : map.width();
-    info.dataHeight = images ? m_stack.height() : map.height();
+    const bool images = !stack().i1().isEmpty();
+    info.dataWidth = images ? stack().width() : map.width();
+    info.dataHeight = images ? stack().height() : map.height();
     if (!reportIfNotWritten(EmpFile::write(name, map, info), name))
         return false;
     writeProvenance(map, name, {});
     m_calibCtrl->setEMPFileName(name);
-    if (&map == m_esm)
-        m_esmFile = name;
+    if (&map == m_doc->shiftMap())
+        m_doc->setShiftMapFile(name);
     return true;
 }
 
 void Body::loadEMap(const QString &fname) {
     EMPHeader header;
-    loadMap(fname, *m_esm, header);
+    loadMap(fname, *m_doc->shiftMap(), header);
 }
 
 // A refused or failed load changes nothing: neither the map nor the fields
 // nor the map's origin.
 bool Body::loadMap(const QString &fname, Analyzed2DRes &map, EMPHeader &header) {
     DebugLog::write(QStringLiteral("loading emap ") + fname);
-    if (&map == m_esm && isCalibrating()) {
+    if (&map == m_doc->shiftMap() && isCalibrating()) {
         UserMessages::refuse(tr("Calibration running: not loading ") + fname);
         header.valid = false;
         return false;
@@ -236,10 +236,10 @@ bool Body::loadMap(const QString &fname, Analyzed2DRes &map, EMPHeader &header) 
     EmpFile::LoadOptions o;
     o.edgeEnergy = m_calibCtrl->edgeEnergy();
     o.checkSize = m_calibCtrl->checkSize();
-    o.imagesLoaded = !m_stack.i1().isEmpty();
-    o.imageWidth = m_stack.width();
-    o.imageHeight = m_stack.height();
-    if (&map == m_esm)
+    o.imagesLoaded = !stack().i1().isEmpty();
+    o.imageWidth = stack().width();
+    o.imageHeight = stack().height();
+    if (&map == m_doc->shiftMap())
         haltAnalysisRun();
     const QString name = map.name();
     DebugLog::ThreadCapture reasons;
@@ -252,13 +252,13 @@ bool Body::loadMap(const QString &fname, Analyzed2DRes &map, EMPHeader &header) 
         return false;
     }
     map.setName(name);
-    if (&map == m_esm) {
+    if (&map == m_doc->shiftMap()) {
         const EMPHeader &h = r.header;
         m_calibCtrl->setGeometry(h.width, h.height, h.xOffset, h.yOffset);
         setShiftMapOrigin(h.xOffset, h.yOffset);
-        m_esmFileEnergy = o.edgeEnergy > 0 ? o.edgeEnergy : h.stdEdgeEnergy;
-        m_esmValid = true;
-        m_esmFile = fname;
+        m_doc->setShiftMapFileEnergy(o.edgeEnergy > 0 ? o.edgeEnergy : h.stdEdgeEnergy);
+        m_doc->setShiftMapValid(true);
+        m_doc->setShiftMapFile(fname);
         m_calibCtrl->setEMPFileName(fname);
         showCurrentPicture(false);
         showXafsSpectrum();
@@ -284,7 +284,7 @@ void Body::registerCalibCommands() {
     // The load answers exactly once, whatever its outcome.
     registerAtOnce(CALIB_LOAD_MAP, [this](const CmdLine &c) {
         EMPHeader header;
-        loadMap(c.arg(0), *m_esm, header);
+        loadMap(c.arg(0), *m_doc->shiftMap(), header);
     });
     registerAtOnce(CALIB_CLEAR_MAP, [this](const CmdLine &) { clearShiftMap(); });
     registerAtOnce(CALIB_SAVE_MAP, [this](const CmdLine &c) { saveEMap(c.arg(0)); });

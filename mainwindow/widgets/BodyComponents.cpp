@@ -37,9 +37,9 @@ bool Body::prepareComponentRun(ComponentSettings *s, AnalyzeCond *grid) {
     }
     if (fixedEdgeRefused(QStringLiteral("Components not started")) || !analysisGrid(*grid))
         return false;
-    s->stack = &m_stack;
+    s->stack = &stack();
     s->bin = binSpectrumSettings();
-    m_stack.updateDarkAreas(s->bin.conditions);
+    stack().updateDarkAreas(s->bin.conditions);
     return true;
 }
 
@@ -48,7 +48,7 @@ bool Body::prepareComponentRun(ComponentSettings *s, AnalyzeCond *grid) {
 BinSpectrumSettings Body::binSpectrumSettings() const {
     BinSpectrumSettings bin;
     bin.conditions = muTConditions();
-    bin.shiftMap = shiftMapView(m_esm, m_esmValid, m_esmOrigin.x(), m_esmOrigin.y());
+    bin.shiftMap = m_doc->shiftMapInUse();
     bin.simpleBackground = targetBackgroundSimple() == 1;
     bin.suggestion = suggestElm();
     return bin;

@@ -52,10 +52,10 @@ void Body::startElems2DAnalysis() {
         return;
     }
     auto setup = std::make_shared<ElemRunSetup>(p->runSetup());
-    setup->stack = &m_stack;
+    setup->stack = &stack();
     setup->mut = muTConditions();
-    setup->shift = shiftMapView(m_esm, m_esmValid, m_esmOrigin.x(), m_esmOrigin.y());
-    m_stack.updateDarkAreas(setup->mut);
+    setup->shift = m_doc->shiftMapInUse();
+    stack().updateDarkAreas(setup->mut);
     const QVector<Analyzed2DRes *> maps = p->runMaps();
     for (int i = 0; i < maps.size(); ++i) {
         maps.at(i)->prepare(grid);

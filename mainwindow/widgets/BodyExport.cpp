@@ -144,7 +144,7 @@ void Body::saveDataAsTiff(const QString &fname, int n) {
 QJsonObject Body::provenance() {
     ProvenanceInputs in;
     in.program = QStringLiteral("lumenstack");
-    takeStackInputs(m_stack, &in);
+    takeStackInputs(stack(), &in);
     in.conditions = muTConditions();
     in.victoreen = targetBackgroundSimple() != 1;
     in.suggestion = suggestElm();
@@ -154,7 +154,7 @@ QJsonObject Body::provenance() {
             {r->fileSelect()->fileName(), r->deltaE(), r->spectrum().simple() == 0, r->isInUse()});
     in.lcfKind = a->lcfKind();
     in.options = a->lcfOptions();
-    in.shiftMapInUse = m_esmValid;
+    in.shiftMapInUse = m_doc->shiftMapValid();
     in.shiftMapFile = shiftMapFile();
     return provenanceJson(in, QDateTime::currentDateTime());
 }
@@ -227,7 +227,7 @@ void Body::saveSpectrumSet(const QString &fname, int kind) {
     if (!analysisGrid(grid) || fixedEdgeRefused(QStringLiteral("Spectra not saved")))
         return;
     if (reportIfNotWritten(
-            writeSpectrumSet(fname, SpectrumSetKind(kind), grid, m_stack, binSpectrumSettings()),
+            writeSpectrumSet(fname, SpectrumSetKind(kind), grid, stack(), binSpectrumSettings()),
             fname))
         writeProvenance(fileNameWithDefaultSuffix(fname, QStringLiteral("dat")));
 }

@@ -59,7 +59,7 @@ void Body::showUserMessage(const UserMessage &message) {
     if (m_closing)
         return;
     if (message.level == UserMessage::Level::Refusal || message.level == UserMessage::Level::Error)
-        m_failures << message.text;
+        m_doc->addFailure(message.text);
     // For a minute in place of the cursor read-out, whose place it takes.
     statusBar()->showMessage(message.text, 60000);
     if (!m_batchCtrl)
@@ -91,12 +91,12 @@ void Body::replaceSeriesOnFirstImage(Series s) {
 }
 
 void Body::replaceSeries(Series s) {
-    const bool hadDark = m_stack.dark() != nullptr && !m_darkFromStack;
+    const bool hadDark = m_doc->hasChosenDark();
     if (s == Series::I0) {
         clearI0Files();
         return;
     }
-    const bool hadSeries = !m_stack.i1().isEmpty();
+    const bool hadSeries = !stack().i1().isEmpty();
     clearI1Files();
     if (!hadDark || !hadSeries)
         return;
@@ -126,7 +126,7 @@ void Body::noteSkippedFile(Series s, const QString &file, const QString &reason)
 void Body::reportLoadEnd(Series s) {
     SeriesLoad &load = seriesLoad(s);
     const QString name = seriesName(s);
-    const int kept = m_stack.images(s).size();
+    const int kept = stack().images(s).size();
     if (std::exchange(load.replacePending, false) ||
         (load.received == 0 && !load.skipped.isEmpty())) {
         const QString why =
@@ -163,7 +163,7 @@ void Body::reportLoadEnd(Series s) {
 void Body::reportEnergies(Series s) {
     QStringList files;
     QVector<double> energies;
-    for (const TiffData *image : m_stack.images(s)) {
+    for (const TiffData *image : stack().images(s)) {
         files << image->fileName();
         energies << image->energy();
     }
@@ -183,7 +183,7 @@ void Body::reportEnergies(Series s) {
 }
 
 void Body::reportSeriesMismatch() {
-    const QStringList problems = muTConditions().useI0 ? m_stack.i0Mismatch() : QStringList();
+    const QStringList problems = muTConditions().useI0 ? stack().i0Mismatch() : QStringList();
     for (const QString &p : problems)
         if (!m_reportedMismatch.contains(p))
             UserMessages::warn(p);

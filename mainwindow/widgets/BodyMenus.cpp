@@ -119,7 +119,7 @@ void Body::openDocument(const QString &name) {
 }
 
 void Body::stepImages(int count) {
-    const int last = std::max(0, int(m_stack.images(shownSeries()).size()) - 1);
+    const int last = std::max(0, int(stack().images(shownSeries()).size()) - 1);
     const int from = std::max(0, currentImageIndex());
     seekImage(std::clamp(from + count, 0, last));
     panel(shownSeries())->select(currentImageIndex());

@@ -85,7 +85,7 @@ void Body::giveProcImage(const TiffData *image) {
 }
 
 void Body::giveProcData() {
-    const QVector<TiffData *> &images = m_stack.i1();
+    const QVector<TiffData *> &images = stack().i1();
     if (images.isEmpty())
         return;
     int i = panelIndex(Series::I1);
@@ -98,10 +98,10 @@ void Body::giveProcData() {
 // from the I1 series (or the I0 series when that is shown).
 void Body::setImgShift(int dx, int dy) {
     for (const Series s : {Series::I1, Series::I0}) {
-        const int i = m_stack.images(s).indexOf(const_cast<TiffData *>(m_procImage));
+        const int i = stack().images(s).indexOf(const_cast<TiffData *>(m_procImage));
         if (i < 0)
             continue;
-        if (m_stack.setImageShift(s, i, dx, dy)) {
+        if (stack().setImageShift(s, i, dx, dy)) {
             refreshShiftedImage(m_procImage);
             showXafsSpectrum();
         }
@@ -121,14 +121,14 @@ bool Body::loadShifts(const QString &fname) {
         return false;
     }
     haltAnalysisRun();
-    const QVector<TiffData *> &images = m_stack.i1();
+    const QVector<TiffData *> &images = stack().i1();
     int applied = 0, beyond = 0;
     for (const Registration::ShiftEntry &e : entries) {
         if (e.index < 0 || e.index >= images.size()) {
             ++beyond;
             continue;
         }
-        if (m_stack.setImageShift(Series::I1, e.index, e.dx, e.dy))
+        if (stack().setImageShift(Series::I1, e.index, e.dx, e.dy))
             images.at(e.index)->rebuildDisplay();
         ++applied;
     }
@@ -146,7 +146,7 @@ bool Body::loadShifts(const QString &fname) {
 
 bool Body::saveShifts(const QString &fname) {
     QVector<Registration::ShiftEntry> entries;
-    const QVector<TiffData *> &images = m_stack.i1();
+    const QVector<TiffData *> &images = stack().i1();
     for (int i = 0; i < images.size(); ++i)
         entries.append({i, images.at(i)->shiftDX(), images.at(i)->shiftDY(), 1.0});
     if (!reportIfNotWritten(Registration::writeShiftFile(fname, entries), fname))
@@ -163,10 +163,10 @@ void Body::registerShiftCommands() {
 }
 
 void Body::clearAllShifts() {
-    const QVector<TiffData *> &images = m_stack.i1();
+    const QVector<TiffData *> &images = stack().i1();
     bool any = false;
     for (int i = 0; i < images.size(); ++i) {
-        if (m_stack.setImageShift(Series::I1, i, 0, 0)) {
+        if (stack().setImageShift(Series::I1, i, 0, 0)) {
             images.at(i)->rebuildDisplay();
             any = true;
         }
@@ -220,7 +220,7 @@ void Body::deglitchShownMap() {
 
 Analyzed2DRes *Body::shownMap() const {
     if (ui->ShowShiftMap->isChecked())
-        return m_esmValid ? m_esm : nullptr;
+        return m_doc->shiftMapValid() ? m_doc->shiftMap() : nullptr;
     if (ui->ShowResAnalysis->isChecked())
         return analyzer()->selectedMap();
     return nullptr;
@@ -232,12 +232,12 @@ Analyzed2DRes *Body::shownMap() const {
 // the whole image with the window's bin and ends in the panel's debug line.
 void Body::startCollectQInfo() {
     const MuTConditions c = muTConditions();
-    const int w = std::max(m_stack.width(), 0), h = std::max(m_stack.height(), 0);
+    const int w = std::max(stack().width(), 0), h = std::max(stack().height(), 0);
     emit doCollectQInfo(AnalyzeCond(w, h, c.hx, c.hy, 0, 0, w, h));
 }
 
 void Body::darkCheck() {
-    if (m_stack.i1().isEmpty() || m_darkRun->isRunning())
+    if (stack().i1().isEmpty() || m_darkRun->isRunning())
         return;
     const DarkCheckParams p = m_analyzer2->darkCheckParams();
     const QString why = DarkCheck::validate(p);
@@ -248,7 +248,7 @@ void Body::darkCheck() {
     }
     // The shifts as they are now: the check reads a fixed stack.
     QVector<DarkCheckImage> images;
-    for (const TiffData *image : m_stack.i1())
+    for (const TiffData *image : stack().i1())
         images.append({image, image->shiftDX(), image->shiftDY()});
     m_analyzer2->setDarkCheckRunning(true);
     m_analyzer2->setDarkCheckStatus(tr("Dark check running"));

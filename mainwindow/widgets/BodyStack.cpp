@@ -67,7 +67,7 @@ bool Body::readStack(Series s, const QStringList &files, int skip, int cutFirst,
             stackFile = f;
     }
     if (s == Series::I1)
-        m_i1StackSource = {};
+        m_doc->setI1StackSource({});
     if (stackFile.isEmpty())
         return false;
     if (files.size() > (layout.isEmpty() ? 1 : 2))
@@ -75,9 +75,9 @@ bool Body::readStack(Series s, const QStringList &files, int skip, int cutFirst,
     const SelectDataFiles *p = panel(s);
     if (layout.isEmpty())
         layout = p->stackLayout();
-    m_stackLayouts[s == Series::I1 ? 0 : 1] = layout;
+    m_doc->setStackLayout(s, layout);
     if (s == Series::I1)
-        m_i1StackSource = {stackFile, layout};
+        m_doc->setI1StackSource({stackFile, layout});
     if (s == Series::I1)
         emit loadI1Stack(stackFile, layout, Hdf5Stack::Images, skip, cutFirst, cutLast,
                          p->errPoints(), LOAD_I1_FILES);
@@ -89,9 +89,9 @@ bool Body::readStack(Series s, const QStringList &files, int skip, int cutFirst,
 
 bool Body::loadDark(const QString &fileName, QString *why) {
     if (!Hdf5Stack::isHdf5File(fileName)) {
-        if (!m_stack.loadDark(fileName, why))
+        if (!stack().loadDark(fileName, why))
             return false;
-        m_darkFromStack = false; // chosen by the user
+        m_doc->setDarkFromStack(false); // chosen by the user
         return true;
     }
     std::unique_ptr<TiffData> dark;
@@ -99,8 +99,8 @@ bool Body::loadDark(const QString &fileName, QString *why) {
     DebugLog::ThreadCapture reasons;
     switch (readStackDark(fileName, panel(Series::I1)->stackLayout(), &dark, &dataset)) {
     case StackDark::Read:
-        m_stack.setDark(std::move(dark));
-        m_darkFromStack = false; // chosen by the user, from a stack file
+        stack().setDark(std::move(dark));
+        m_doc->setDarkFromStack(false); // chosen by the user, from a stack file
         return true;
     case StackDark::NoneNamed:
         *why = QStringLiteral("the layout names no dark image");
@@ -115,19 +115,18 @@ bool Body::loadDark(const QString &fileName, QString *why) {
 // Connected after finishedLoadI1Files and before finishBatchExec: a batch's
 // next command already sees the dark, and the load still answers once.
 void Body::takeStackDark() {
-    const StackSource source = std::exchange(m_i1StackSource, StackSource());
-    if (m_closing || source.file.isEmpty() || m_stack.i1().isEmpty() ||
-        (m_stack.dark() && !m_darkFromStack))
+    const SessionDocument::StackSource source = m_doc->takeI1StackSource();
+    if (m_closing || source.file.isEmpty() || stack().i1().isEmpty() || m_doc->hasChosenDark())
         return;
     std::unique_ptr<TiffData> dark;
     QString dataset;
     if (readStackDark(source.file, source.layout, &dark, &dataset) != StackDark::Read)
         return;
     haltAnalysisRun();
-    m_stack.setDark(std::move(dark));
-    m_darkFromStack = true;
+    stack().setDark(std::move(dark));
+    m_doc->setDarkFromStack(true);
     ui->DarkFileName->setText(QFileInfo(source.file).fileName());
-    ui->DarkExpTime->setText(QString::number(m_stack.dark()->exposureMs(), 'g', 6));
+    ui->DarkExpTime->setText(QString::number(stack().dark()->exposureMs(), 'g', 6));
     DebugLog::write("Dark image taken from " + source.file + ":" + dataset);
     showXafsSpectrum();
 }

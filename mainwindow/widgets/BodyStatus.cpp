@@ -45,12 +45,12 @@ void Body::showLoadProgress(Series s, int done, int total) {
 }
 
 void Body::showLoadFinished(Series s) {
-    m_loadStatus->setText(StatusTexts::loadFinished(seriesName(s), m_stack.images(s).size()));
+    m_loadStatus->setText(StatusTexts::loadFinished(seriesName(s), stack().images(s).size()));
     m_loadBar->hide();
 }
 
 void Body::updateImageReadout() {
-    const QVector<TiffData *> &images = m_stack.images(shownSeries());
+    const QVector<TiffData *> &images = stack().images(shownSeries());
     const int i = currentImageIndex();
     const TiffData *image = i >= 0 ? images.at(i) : nullptr;
     ui->ImgInfo->setText(StatusTexts::imageReadout(i, images.size(), image ? image->energy() : 0,
@@ -60,7 +60,7 @@ void Body::updateImageReadout() {
 void Body::updateCursorReadout(int mx, int my) {
     if (ui->ShowResAnalysis->isChecked() || ui->ShowShiftMap->isChecked()) {
         const Analyzed2DRes *map =
-            ui->ShowShiftMap->isChecked() ? m_esm : analyzer()->selectedMap();
+            ui->ShowShiftMap->isChecked() ? m_doc->shiftMap() : analyzer()->selectedMap();
         if (!map) {
             m_cursorStatus->clear();
             return;

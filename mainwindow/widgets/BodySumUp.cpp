@@ -27,7 +27,7 @@ void Body::doSumUp() {
     if (isAnalysisRunning() || isCalibrating())
         return;
     Analyzer *a = analyzer();
-    if (m_stack.i1().isEmpty()) {
+    if (stack().i1().isEmpty()) {
         refuseRun(tr("no I1 images are loaded"));
         return;
     }
@@ -41,7 +41,7 @@ void Body::doSumUp() {
     Analyzed2DRes *map = a->sumUpMap();
     DebugLog::writeTimeStamp(QStringLiteral("Start Sum Up "));
     MapRun run;
-    runSumUp(run, m_stack, a->sumUpCtrl()->ranges(), grid, *map);
+    runSumUp(run, stack(), a->sumUpCtrl()->ranges(), grid, *map);
     map->genImg();
     reportIfNotWritten(writePicture(map->img(), QStringLiteral("sumUpImg.png")),
                        QDir::current().filePath(QStringLiteral("sumUpImg.png")));

@@ -1,0 +1,124 @@
+#pragma once
+// What a piece of work in the window is made of, apart from the window: the
+// measurement (both image series, the dark frame and dark areas, the
+// total-I0 spectra), where the series came from (HDF5 stacks and their
+// layouts), the background spectrum, the energy-shift map with its origin
+// and file, the current point, the suggestion the reference rows were last
+// normalised with, and what failed. The window shows it and changes it
+// through these members; the document says what happened through its
+// signals, whoever changed it.
+#include "analysis/Analyzed2DRes.h"
+#include "measurement/MeasurementStack.h"
+#include "spectrum/SuggestElm.h"
+#include "spectrum/XafsSpectrum.h"
+
+#include <QObject>
+#include <QPoint>
+#include <QString>
+#include <QStringList>
+
+class SessionDocument : public QObject {
+    Q_OBJECT
+public:
+    // An HDF5 stack file with the layout its load was given.
+    struct StackSource {
+        QString file;
+        QString layout;
+    };
+
+    explicit SessionDocument(QObject *parent = nullptr);
+    ~SessionDocument() override;
+
+    // ---- the measurement ----
+    MeasurementStack &stack() { return m_stack; }
+    const MeasurementStack &stack() const { return m_stack; }
+    // The series' images were replaced, cleared or added to.
+    void noteSeriesChanged(Series s) { emit seriesChanged(s); }
+    // The dark frame or a dark area was set or cleared.
+    void noteDarkChanged() { emit darkChanged(); }
+
+    // The stack of the latest I1 load request, whose dark may become the
+    // dark frame when the load ends; empty when that request held no stack.
+    const StackSource &i1StackSource() const { return m_i1StackSource; }
+    void setI1StackSource(const StackSource &source) { m_i1StackSource = source; }
+    StackSource takeI1StackSource();
+    // The layout the series' last HDF5 stack load was given.
+    QString stackLayout(Series s) const { return m_stackLayouts[index(s)]; }
+    void setStackLayout(Series s, const QString &layout) { m_stackLayouts[index(s)] = layout; }
+    // The dark frame was taken from a stack, not chosen: the next stack's
+    // dark may replace it.
+    bool darkFromStack() const { return m_darkFromStack; }
+    void setDarkFromStack(bool fromStack) { m_darkFromStack = fromStack; }
+    // A dark frame chosen by the user (from a file or a stack file).
+    bool hasChosenDark() const { return m_stack.dark() != nullptr && !m_darkFromStack; }
+
+    // ---- the point under the cursor ----
+    QPoint currentPoint() const { return m_point; }
+    void setCurrentPoint(const QPoint &p);
+
+    // ---- the background spectrum ----
+    const XafsSpectrum &background() const { return m_bg; }
+    bool backgroundLoaded() const { return m_bgLoaded; }
+    void setBackground(const XafsSpectrum &read, const SuggestElm &suggestion);
+    void clearBackground();
+
+    // ---- the energy-shift map ----
+    // Filled by a calibration or read from a file; in use only while valid.
+    Analyzed2DRes *shiftMap() const { return m_shiftMap; }
+    bool shiftMapValid() const { return m_shiftMapValid; }
+    void setShiftMapValid(bool valid);
+    // Where the map's first point lies on the detector.
+    QPoint shiftMapOrigin() const { return m_shiftMapOrigin; }
+    void setShiftMapOrigin(const QPoint &origin) { m_shiftMapOrigin = origin; }
+    // The view the runs and the cursor spectrum read shifts through.
+    ShiftMapView shiftMapInUse() const;
+    // The file the map was read from or last saved to (empty: calibrated
+    // and not saved), and the edge energy it was read at.
+    QString shiftMapFile() const { return m_shiftMapFile; }
+    void setShiftMapFile(const QString &file) { m_shiftMapFile = file; }
+    double shiftMapFileEnergy() const { return m_shiftMapFileEnergy; }
+    void setShiftMapFileEnergy(double e) { m_shiftMapFileEnergy = e; }
+    // The map's contents or validity changed (calibrated, read, cleared).
+    void noteShiftMapChanged() { emit shiftMapChanged(); }
+
+    // ---- the normalisation of the reference rows ----
+    // Takes the suggestion and the sample's energy range the reference rows
+    // are normalised with; false when they are those already taken.
+    bool takeReferenceSuggestion(const SuggestElm &s, double from, double to);
+
+    // ---- what failed ----
+    // What was refused or failed (each message's text): a headless batch
+    // with any ends with status 1.
+    const QStringList &failures() const { return m_failures; }
+    void addFailure(const QString &text);
+
+signals:
+    void seriesChanged(Series s);
+    void darkChanged();
+    void currentPointChanged(const QPoint &p);
+    void backgroundChanged();
+    void shiftMapChanged();
+    void referenceSuggestionChanged();
+    void failureAdded(const QString &text);
+
+private:
+    static int index(Series s) { return s == Series::I1 ? 0 : 1; }
+
+    MeasurementStack m_stack;
+    StackSource m_i1StackSource;
+    QString m_stackLayouts[2]; // I1, I0
+    bool m_darkFromStack = false;
+    QPoint m_point;
+    XafsSpectrum m_bg;
+    bool m_bgLoaded = false;
+    Analyzed2DRes *m_shiftMap = nullptr; // a child of the document
+    QPoint m_shiftMapOrigin;
+    bool m_shiftMapValid = false;
+    QString m_shiftMapFile;
+    double m_shiftMapFileEnergy = 0;
+    SuggestElm m_referenceSuggestion;
+    double m_referenceFrom = 0;
+    double m_referenceTo = 0;
+    bool m_referenceSuggestionSet = false;
+    QStringList m_failures;
+};
