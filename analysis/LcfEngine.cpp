@@ -79,8 +79,11 @@ static_assert(ConstrainedLsq::MaxN >= LcfEngine::MaxUnknowns, "constrained solve
 
 struct LcfEngine::Setup {
     NormalEquations eq;
-    // sum_i r_j(E'_i) r_k(E'_i) over the fitting range (LCF).
+    // sum_i r_j(E'_i) r_k(E'_i) over the fitting range (LCF), and its LU
+    // factors: the unconstrained fits of a run's bins share them.
     Solver::Matrix lcfMatrix;
+    Solver::Matrix lcfLu;
+    Solver::Permutation lcfPerm;
     // A copy of the normal equations before the solve (which overwrites
     // them), for the constrained solve and the covariance.
     ConstrainedLsq::Matrix g;
@@ -286,12 +289,17 @@ void LcfEngine::fitLcf(const LcfSample &sample, LcfResult &out) {
             for (int j = 0; j < n; ++j)
                 for (int k = 0; k < n; ++k)
                     matrix[j][k] += m_pre[j * m + i] * m_pre[k * m + i];
+        m_setup->lcfLu = matrix;
+        Solver::factorise(n, m_setup->lcfLu, m_setup->lcfPerm);
         m_lcfMatrixValid = true;
     }
+    const bool withBounds = constrained(LcfKind::LCF);
+    const bool keepEquations = withBounds || m_options.quality;
     NormalEquations &eq = m_setup->eq;
     eq.reset(n);
-    for (int j = 0; j < n; ++j)
-        std::copy_n(matrix[j].begin(), n, eq.a[j].begin());
+    if (keepEquations)
+        for (int j = 0; j < n; ++j)
+            std::copy_n(matrix[j].begin(), n, eq.a[j].begin());
     // The right-hand sides sum_i r_j(E'_i) y_i, four at a time: independent
     // sums side by side, each still added in point order.
     const bool interval = m_rangeSimple && haveY && sample.dn.stride == 1;
@@ -320,8 +328,7 @@ void LcfEngine::fitLcf(const LcfSample &sample, LcfResult &out) {
             eq.b[j0 + g] = b[g];
     }
     const int points = int(m_inRange.size());
-    const bool withBounds = constrained(LcfKind::LCF);
-    if (withBounds || m_options.quality)
+    if (keepEquations)
         keepNormalEquations(n);
     const double *x = eq.x.data();
     if (withBounds) {
@@ -329,7 +336,8 @@ void LcfEngine::fitLcf(const LcfSample &sample, LcfResult &out) {
                               {m_options.nonNegative, m_options.sumToOne}, m_setup->x);
         x = m_setup->x.data();
     } else {
-        eq.solve(n);
+        // The same factors and substitutions as solving the copy afresh.
+        Solver::solveFactorised(n, m_setup->lcfLu, m_setup->lcfPerm, eq.b, eq.x);
     }
     const double jump = std::max(0.0, sample.dMut);
     out.fractions.resize(n);

@@ -25,6 +25,10 @@ public:
     // reports failure and leaves that unknown 0.
     static bool backSubstitute(int n, const Matrix &lu, const Permutation &perm, const Vector &y,
                                Vector &x);
+    // The two substitutions on a factorised matrix; solution[i] is unknown i.
+    // Systems that share their matrix are factorised once.
+    static bool solveFactorised(int n, const Matrix &lu, const Permutation &perm, const Vector &b,
+                                Vector &solution);
     // The three steps; solution[i] is unknown i. True only when all succeed.
     // a is taken by reference and overwritten (it is large for big MaxN).
     static bool solveInPlace(int n, Matrix &a, const Vector &b, Vector &solution);
@@ -114,12 +118,21 @@ bool LinearSolverN<MaxN>::solveInPlace(int n, Matrix &a, const Vector &b, Vector
     if (n < 0 || n > MaxN)
         return false;
     Permutation perm{};
+    const bool okLU = factorise(n, a, perm);
+    const bool okS = solveFactorised(n, a, perm, b, solution);
+    return okLU && okS;
+}
+
+template <int MaxN>
+bool LinearSolverN<MaxN>::solveFactorised(int n, const Matrix &lu, const Permutation &perm,
+                                          const Vector &b, Vector &solution) {
+    if (n < 0 || n > MaxN)
+        return false;
     Vector y{};
     Vector x{};
-    const bool okLU = factorise(n, a, perm);
-    const bool okF = forwardSubstitute(n, a, perm, b, y);
-    const bool okB = backSubstitute(n, a, perm, y, x);
+    const bool okF = forwardSubstitute(n, lu, perm, b, y);
+    const bool okB = backSubstitute(n, lu, perm, y, x);
     for (int i = 0; i < n; ++i)
         solution[i] = x[perm[i]];
-    return okLU && okF && okB;
+    return okF && okB;
 }

@@ -97,6 +97,23 @@ bool VictLine::solveStraight(const StraightSums &s) {
     return ok;
 }
 
+namespace {
+
+// Points [from, to) added to the sums in point order, in registers.
+void addStraightSums(const PointArrays &p, int from, int to, VictLine::StraightSums &sums) {
+    double sy = sums.sy, se = sums.se, sey = sums.sey, see = sums.see;
+    for (int i = from; i < to; ++i) {
+        const double e = p.xs[i], y = p.ys[i];
+        sy += y;
+        se += e;
+        sey += e * y;
+        see += e * e;
+    }
+    sums = {sums.n + std::max(0, to - from), sy, se, sey, see};
+}
+
+} // namespace
+
 void VictLine::fitStraightPair(VictLine &first, double a, double b, VictLine &second, double c,
                                double d, const PointArrays &p) {
     // A NaN bound leaves windows that a search by bisection cannot find.
@@ -114,16 +131,26 @@ void VictLine::fitStraightPair(VictLine &first, double a, double b, VictLine &se
     };
     const auto [i0, i1] = window(a, b);
     const auto [j0, j1] = window(c, d);
-    StraightSums s, t;
+    // Eight chains of additions, each in point order, held in registers (the
+    // sums of a struct whose address is taken went through memory on every
+    // point).
     const int common = std::min(i1 - i0, j1 - j0);
+    double sy = 0, se = 0, sey = 0, see = 0, ty = 0, te = 0, tey = 0, tee = 0;
     for (int k = 0; k < common; ++k) {
-        s.add(p.xs[i0 + k], p.ys[i0 + k]);
-        t.add(p.xs[j0 + k], p.ys[j0 + k]);
+        const double e = p.xs[i0 + k], y = p.ys[i0 + k];
+        const double f = p.xs[j0 + k], z = p.ys[j0 + k];
+        sy += y;
+        se += e;
+        sey += e * y;
+        see += e * e;
+        ty += z;
+        te += f;
+        tey += f * z;
+        tee += f * f;
     }
-    for (int i = i0 + common; i < i1; ++i)
-        s.add(p.xs[i], p.ys[i]);
-    for (int j = j0 + common; j < j1; ++j)
-        t.add(p.xs[j], p.ys[j]);
+    StraightSums s{common, sy, se, sey, see}, t{common, ty, te, tey, tee};
+    addStraightSums(p, i0 + common, i1, s);
+    addStraightSums(p, j0 + common, j1, t);
     first.takeStraightFit(s, a, b);
     second.takeStraightFit(t, c, d);
 }

@@ -12,6 +12,18 @@
 
 class VictLine : public Spectrum {
 public:
+    // The sums of a straight fit, added point by point.
+    struct StraightSums {
+        int n = 0;
+        double sy = 0, se = 0, sey = 0, see = 0;
+        void add(double e, double y) {
+            ++n;
+            sy += y;
+            se += e;
+            sey += e * y;
+            see += e * e;
+        }
+    };
     static constexpr int bridgeSamples = 100;
 
     // Stores simple, start = a, end = b and fits over the spectrum's effective
@@ -78,18 +90,6 @@ private:
     // RMS residual over a <= E < b, or a <= E <= b when includeEnd.
     template <typename Points>
     void residualPass(const Points &points, double a, double b, bool includeEnd);
-    // The sums of a straight fit, added point by point.
-    struct StraightSums {
-        int n = 0;
-        double sy = 0, se = 0, sey = 0, see = 0;
-        void add(double e, double y) {
-            ++n;
-            sy += y;
-            se += e;
-            sey += e * y;
-            see += e * e;
-        }
-    };
     bool solveStraight(const StraightSums &sums);
     void takeStraightFit(const StraightSums &sums, double a, double b);
     // After a fit: the residual pass now, or when sigmaOf asks.
