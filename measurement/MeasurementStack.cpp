@@ -323,7 +323,7 @@ void MeasurementStack::computeMuTRow(int y, int firstX, int stepX, int count,
     row.covered.resize(size_t(images));
     row.beam.resize(size_t(row.count));
     row.signal.resize(size_t(row.count));
-    row.imageMu.resize(size_t(row.count));
+    row.imageMu.resize(size_t(MuTRow::ImagesPerStore) * size_t(row.count));
     for (int i = 0; i < images; ++i)
         row.covered[size_t(i)] = coveredByI0(m_i1.at(i)->energy(), c) ? 1 : 0;
     for (int b = 0; b < row.count; ++b) {
@@ -392,20 +392,45 @@ void MeasurementStack::computeMuTRow(int y, int firstX, int stepX, int count,
     }
 }
 
+namespace {
+
+// Images [first, first + group) of every bin's spectrum from their rows of mu
+// (buffer[k * count + b]): consecutive values of a bin land in one cache line
+// instead of one line per image.
+void storeImageGroup(const double *buffer, int first, int group, MuTRow &row) {
+    const size_t stride = size_t(row.images);
+    double *out = row.mu.data() + first;
+    const size_t count = size_t(row.count);
+    if (group == MuTRow::ImagesPerStore) {
+        for (size_t b = 0; b < count; ++b) {
+            double *spectrum = out + b * stride;
+            spectrum[0] = buffer[b];
+            spectrum[1] = buffer[count + b];
+            spectrum[2] = buffer[2 * count + b];
+            spectrum[3] = buffer[3 * count + b];
+        }
+        return;
+    }
+    for (size_t b = 0; b < count; ++b)
+        for (int k = 0; k < group; ++k)
+            out[b * stride + size_t(k)] = buffer[size_t(k) * count + b];
+}
+
+} // namespace
+
 // mu of every bin at image i (from row.beam and row.signal) into its place in
 // row.mu, bin by bin a stride of one spectrum apart.
 void MeasurementStack::storeImageMu(int i, bool fluo, MuTRow &row) {
-    double *mu = row.imageMu.data();
+    const int slot = i % MuTRow::ImagesPerStore;
+    double *mu = row.imageMu.data() + size_t(slot) * size_t(row.count);
     if (fluo) {
         for (int b = 0; b < row.count; ++b)
             mu[b] = muOf(row.beam[size_t(b)], row.signal[size_t(b)], true);
     } else {
         MuLog::logRatios(row.beam.data(), row.signal.data(), mu, row.count);
     }
-    double *out = row.mu.data() + i;
-    const size_t stride = size_t(row.images);
-    for (int b = 0; b < row.count; ++b)
-        out[size_t(b) * stride] = mu[b];
+    if (slot == MuTRow::ImagesPerStore - 1 || i == row.images - 1)
+        storeImageGroup(row.imageMu.data(), i - slot, slot + 1, row);
 }
 
 void MeasurementStack::rowSums(const TiffData &image, int y, int firstX, int stepX,

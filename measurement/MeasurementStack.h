@@ -59,15 +59,19 @@ struct DarkArea {
 // walked in order (far kinder to the caches than bin by bin over hundreds of
 // images). Storage is kept between rows.
 struct MuTRow {
-    int count = 0;                             // bins in the row
-    int images = 0;                            // I1 images
-    std::vector<double> mu;                    // [bin * images + image]
-    std::vector<double> dark1;                 // per bin
-    std::vector<double> dark0;                 // per bin
-    std::vector<char> inside;                  // per bin: centre inside the image
-    std::vector<double> span1, spanA, spanB;   // bin sums of one image (I1, I0 pair)
-    std::vector<char> covered;                 // per image: its energy lies within I0's
-    std::vector<double> beam, signal, imageMu; // per bin, of one image: I0 - dark, I1 - dark, mu
+    int count = 0;                           // bins in the row
+    int images = 0;                          // I1 images
+    std::vector<double> mu;                  // [bin * images + image]
+    std::vector<double> dark1;               // per bin
+    std::vector<double> dark0;               // per bin
+    std::vector<char> inside;                // per bin: centre inside the image
+    std::vector<double> span1, spanA, spanB; // bin sums of one image (I1, I0 pair)
+    std::vector<char> covered;               // per image: its energy lies within I0's
+    std::vector<double> beam, signal;        // per bin, of one image: I0 - dark, I1 - dark
+    // mu of up to ImagesPerStore consecutive images, per bin, stored into mu
+    // together.
+    static constexpr int ImagesPerStore = 4;
+    std::vector<double> imageMu;
 };
 
 struct MuTConditions {
