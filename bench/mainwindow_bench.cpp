@@ -5,8 +5,8 @@
 #include "display/widgets/ImgDispA.h"
 #include "display/widgets/SpectrumView.h"
 #include "imageio/TiffData.h"
-#include "measurement/MeasurementStack.h"
 #include "mainwindow/widgets/Body.h"
+#include "measurement/MeasurementStack.h"
 #include "spectrum/XafsSpectrum.h"
 
 #include <QApplication>
@@ -122,8 +122,8 @@ void BM_BodyMouseMoveOn2048Stack(benchmark::State &state) {
     body.xafsView()->show();
     int done = 0;
     QObject::connect(&body, &Body::finishBatchExec, [&done](int) { ++done; });
-    body.readI1Files(i1Files, true);
-    body.readI0Files(i0Files, true);
+    body.readFiles(Series::I1, i1Files, true);
+    body.readFiles(Series::I0, i0Files, true);
     while (done < 2)
         QApplication::processEvents(QEventLoop::WaitForMoreEvents);
     auto *dispA = body.findChild<ImgDispA *>("dispA");

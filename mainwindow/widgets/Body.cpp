@@ -1,6 +1,7 @@
 #include "mainwindow/widgets/Body.h"
 #include "mainwindow/widgets/BodyAnalysisState.h"
 #include "mainwindow/widgets/RecordWindow.h"
+#include "mainwindow/widgets/SeriesController.h"
 #include "mainwindow/widgets/SessionControl.h"
 
 #include "analysis/Analyzed2DRes.h"
@@ -103,14 +104,14 @@ Body::~Body() {
     haltAnalysisRun();
     stopDarkCheck();
     haltAlignment();
-    for (QThread *t : {m_batchThread, m_i1Thread, m_i0Thread}) {
-        t->quit();
-        t->wait();
-    }
+    m_batchThread->quit();
+    m_batchThread->wait();
+    for (SeriesController *c : m_series)
+        c->stopLoader();
     QCoreApplication::sendPostedEvents(this, QEvent::MetaCall);
     delete m_batchDispatcher;
-    delete m_i1Loader;
-    delete m_i0Loader;
+    for (SeriesController *c : m_series)
+        delete c;
     delete ui;
 }
 
@@ -190,49 +191,38 @@ void Body::setupBatch() {
 void Body::setupSeries() {
     ui->SelectI1Files->setWindowTitle(tr("I1 Data"));
     ui->SelectI0Files->setWindowTitle(tr("I0 Data"));
-    setupLoader(Series::I1);
-    setupLoader(Series::I0);
-    connect(ui->SelectI1Files, &SelectDataFiles::filesSelected, this, &Body::readI1Files);
-    connect(ui->SelectI0Files, &SelectDataFiles::filesSelected, this, &Body::readI0Files);
-    connect(ui->SelectI1Files, &SelectDataFiles::clear, this, &Body::clearI1Files);
-    connect(ui->SelectI0Files, &SelectDataFiles::clear, this, &Body::clearI0Files);
-    connect(ui->SelectI1Files, &SelectDataFiles::setDarkArea, this, &Body::setI1DarkArea);
-    connect(ui->SelectI0Files, &SelectDataFiles::setDarkArea, this, &Body::setI0DarkArea);
-    connect(ui->SelectI1Files, &SelectDataFiles::clearDarkArea, this, &Body::clearI1DarkArea);
-    connect(ui->SelectI0Files, &SelectDataFiles::clearDarkArea, this, &Body::clearI0DarkArea);
+    setupController(Series::I1);
+    setupController(Series::I0);
     // One energy setup for both series unless I0 is given its own.
     ui->SelectI0Files->followEnergySetupOf(ui->SelectI1Files);
 }
 
-// One loader per series, in a thread of its own. The busy state is the
-// loader's atomic flag, which it clears before handing out the last image of
-// its queue, so loadedI1 of that image already sees it idle.
-void Body::setupLoader(Series s) {
-    auto *thread = new QThread(this);
-    auto *loader = new LoadTiff;
-    loader->moveToThread(thread);
-    const bool i1 = s == Series::I1;
-    if (i1) {
-        m_i1Thread = thread;
-        m_i1Loader = loader;
-        connect(this, &Body::loadI1Files, loader, &LoadTiff::loadTiffs);
-        connect(this, &Body::loadI1Stack, loader, &LoadTiff::loadStack);
-        connect(loader, &LoadTiff::loaded, this, &Body::loadedI1);
-        connect(loader, &LoadTiff::finishLoadFiles, this, &Body::finishedLoadI1Files);
-        connect(loader, &LoadTiff::finishLoadFiles, this, &Body::takeStackDark);
-    } else {
-        m_i0Thread = thread;
-        m_i0Loader = loader;
-        connect(this, &Body::loadI0Files, loader, &LoadTiff::loadTiffs);
-        connect(this, &Body::loadI0Stack, loader, &LoadTiff::loadStack);
-        connect(loader, &LoadTiff::loaded, this, &Body::loadedI0);
-        connect(loader, &LoadTiff::finishLoadFiles, this, &Body::finishedLoadI0Files);
-    }
-    // The batch waits for the load; the window's own bookkeeping (connected
-    // first) is done by then.
-    connect(loader, &LoadTiff::finishLoadFiles, this, &Body::finishBatchExec);
-    connect(loader, &LoadTiff::loadWarning, this, &Body::showLoadWarning);
-    thread->start();
+// One controller per series: its panel, its loader in a thread of its own.
+void Body::setupController(Series s) {
+    auto *c = new SeriesController(s, panel(s), this);
+    m_series[s == Series::I1 ? 0 : 1] = c;
+    connect(c, &SeriesController::filesChosen, this, &Body::readFiles);
+    connect(c, &SeriesController::clearRequested, this, &Body::clearFiles);
+    connect(c, &SeriesController::darkAreaRequested, this, &Body::setDarkArea);
+    connect(c, &SeriesController::darkAreaClearRequested, this, &Body::clearDarkArea);
+    connect(c, &SeriesController::imageLoaded, this, &Body::loaded);
+    connect(c, &SeriesController::loadFinished, this, &Body::seriesLoadFinished);
+}
+
+// The batch waits for the load; the window's own bookkeeping is done by then.
+void Body::seriesLoadFinished(Series s, int commandId) {
+    finishedLoad(s);
+    if (s == Series::I1)
+        takeStackDark();
+    emit finishBatchExec(commandId);
+}
+
+LoadTiff *Body::loader(Series s) const {
+    return controller(s)->loader();
+}
+
+bool Body::isLoading() const {
+    return controller(Series::I1)->isLoading() || controller(Series::I0)->isLoading();
 }
 
 void Body::setupNavigation() {
@@ -267,8 +257,10 @@ void Body::setupViews() {
     m_xafsView->setWindowFlag(Qt::Window);
     m_xafsView->setWindowTitle(tr("Spectrum at the position"));
     connect(ui->ShowSpectrumView, &QPushButton::clicked, m_xafsView, &SpectrumView::show);
-    connect(ui->TotalI0ofI1XAFS, &XafsFileSelect::newFile, this, &Body::newTotalI0ofI1File);
-    connect(ui->TotalI0ofI0XAFS, &XafsFileSelect::newFile, this, &Body::newTotalI0ofI0File);
+    connect(ui->TotalI0ofI1XAFS, &XafsFileSelect::newFile, this,
+            [this](const QString &f) { newTotalI0File(Series::I1, f); });
+    connect(ui->TotalI0ofI0XAFS, &XafsFileSelect::newFile, this,
+            [this](const QString &f) { newTotalI0File(Series::I0, f); });
     connect(ui->TotalI0ofI1XAFS, &XafsFileSelect::cleared, this, [this] {
         haltAnalysisRun();
         stack().totalI0OfI1().clear();
@@ -444,38 +436,30 @@ const TiffData *Body::currentImage() const {
 
 // ------------------------------------------------------------------ series
 
-void Body::clearI1Files() {
-    haltAnalysisRun();
-    stopDarkCheck();
-    haltAlignment();
-    giveProcImage(nullptr);
-    ui->dispA->setImage(nullptr);
-    m_resetViewOnShow = true;
-    ui->SelectI1Files->clearFiles();
-    stack().clear(Series::I1);
-    updateImageReadout();
-}
-
 // The display may hold an I0 image even with the I1 series chosen (when that
 // is empty), so its reference goes in any case; an I1 image comes back.
-void Body::clearI0Files() {
+void Body::clearFiles(Series s) {
     haltAnalysisRun();
-    if (m_procImage && stack().i0().contains(const_cast<TiffData *>(m_procImage)))
+    if (s == Series::I1) {
+        stopDarkCheck();
+        haltAlignment();
         giveProcImage(nullptr);
+    } else if (m_procImage && stack().i0().contains(const_cast<TiffData *>(m_procImage))) {
+        giveProcImage(nullptr);
+    }
     ui->dispA->setImage(nullptr);
-    ui->SelectI0Files->clearFiles();
-    stack().clear(Series::I0);
-    if (shownSeries() == Series::I1 && currentImage())
+    if (s == Series::I1)
+        m_resetViewOnShow = true;
+    panel(s)->clearFiles();
+    stack().clear(s);
+    if (s == Series::I0 && shownSeries() == Series::I1 && currentImage())
         ui->dispA->setImage(currentImage());
+    m_doc->noteSeriesChanged(s);
     updateImageReadout();
 }
 
-void Body::readI1Files(const QStringList &files, bool newFile) {
-    loadSeries(Series::I1, files, newFile, SeriesKept::UntilFirstImage);
-}
-
-void Body::readI0Files(const QStringList &files, bool newFile) {
-    loadSeries(Series::I0, files, newFile, SeriesKept::UntilFirstImage);
+void Body::readFiles(Series s, const QStringList &files, bool newSeries) {
+    loadSeries(s, files, newSeries, SeriesKept::UntilFirstImage);
 }
 
 void Body::loadSeries(Series s, const QStringList &files, bool newSeries, SeriesKept kept) {
@@ -484,30 +468,16 @@ void Body::loadSeries(Series s, const QStringList &files, bool newSeries, Series
         m_bgView->setFollow(true);
     }
     beginLoad(s, newSeries, kept);
-    readFiles(s, files, newSeries);
+    requestLoad(s, files);
 }
 
-void Body::readFiles(Series s, const QStringList &files, bool) {
+void Body::requestLoad(Series s, const QStringList &files) {
     const SelectDataFiles *p = panel(s);
     const int skip = p->skip() <= 0 ? 1 : p->skip();
     const int cutFirst = std::max(0, p->cutFirst());
     const int cutLast = std::max(0, p->cutLast());
-    if (readStack(s, files, skip, cutFirst, cutLast))
-        return;
-    if (s == Series::I1)
-        emit loadI1Files(files, p->ignoreLive(), skip, cutFirst, cutLast, p->errPoints(),
-                         LOAD_I1_FILES);
-    else
-        emit loadI0Files(files, p->ignoreLive(), skip, cutFirst, cutLast, p->errPoints(),
-                         LOAD_I0_FILES);
-}
-
-void Body::loadedI1(TiffData *data, int fNo) {
-    loaded(Series::I1, data, fNo);
-}
-
-void Body::loadedI0(TiffData *data, int fNo) {
-    loaded(Series::I0, data, fNo);
+    if (!readStack(s, files, skip, cutFirst, cutLast))
+        controller(s)->requestFiles(files, skip, cutFirst, cutLast);
 }
 
 void Body::loaded(Series s, TiffData *data, int fNo) {
@@ -523,6 +493,7 @@ void Body::loaded(Series s, TiffData *data, int fNo) {
     const QString sizeWarning = stack().append(s, data);
     if (!sizeWarning.isEmpty())
         showLoadWarning(sizeWarning);
+    m_doc->noteSeriesChanged(s);
     updateImageReadout();
     const bool showLatest = p->showLatest();
     if (!showLatest && loader(s)->isBusy())
@@ -543,14 +514,6 @@ void Body::bringI1ViewUpToDate() {
     const int last = stack().i1().size() - 1;
     ui->SeekBar->setMaximum(std::max(0, std::max(last, stack().i0().size() - 1)));
     ui->SelectI1Files->select(last);
-}
-
-void Body::finishedLoadI1Files() {
-    finishedLoad(Series::I1);
-}
-
-void Body::finishedLoadI0Files() {
-    finishedLoad(Series::I0);
 }
 
 void Body::finishedLoad(Series s) {
@@ -794,13 +757,13 @@ void Body::readTotalI0(Spectrum &target, const QString &fname) {
     target = read;
 }
 
-void Body::newTotalI0ofI1File(const QString &fname) {
+void Body::newTotalI0File(Series s, const QString &fname) {
+    if (s == Series::I0) {
+        readTotalI0(stack().totalI0OfI0(), fname);
+        return;
+    }
     readTotalI0(stack().totalI0OfI1(), fname);
     showXafsSpectrum();
-}
-
-void Body::newTotalI0ofI0File(const QString &fname) {
-    readTotalI0(stack().totalI0OfI0(), fname);
 }
 
 void Body::selectedBG(const QString &fname) {
@@ -862,12 +825,14 @@ void Body::selectedDark(const QString &fname) {
     ui->DarkFileName->setText(QFileInfo(fname).fileName());
     ui->DarkExpTime->setText(g6(stack().dark()->exposureMs()));
     ui->DarkValue->clear();
+    m_doc->noteDarkChanged();
     showXafsSpectrum();
 }
 
 void Body::clearDark() {
     haltAnalysisRun();
     stack().clearDark();
+    m_doc->noteDarkChanged();
     ui->DarkFileName->clear();
     ui->DarkValue->clear(); // no dark frame left to read out
 }
@@ -878,39 +843,21 @@ void Body::setDarkArea(Series s) {
     stack().setDarkArea(s, area, expTimeMs(s), darkExpMs());
     panel(s)->darkArea(area);
     ui->dispA->clearSelectedArea();
+    m_doc->noteDarkChanged();
     showXafsSpectrum();
+}
+
+void Body::updateDarkArea(Series s) {
+    haltAnalysisRun();
+    stack().updateDarkArea(s, expTimeMs(s), darkExpMs());
+    m_doc->noteDarkChanged();
 }
 
 void Body::clearDarkArea(Series s) {
     haltAnalysisRun();
     stack().clearDarkArea(s);
+    m_doc->noteDarkChanged();
     showXafsSpectrum();
-}
-
-void Body::setI0DarkArea() {
-    setDarkArea(Series::I0);
-}
-
-void Body::setI1DarkArea() {
-    setDarkArea(Series::I1);
-}
-
-void Body::updateI0DarkArea() {
-    haltAnalysisRun();
-    stack().updateDarkArea(Series::I0, expTimeMs(Series::I0), darkExpMs());
-}
-
-void Body::updateI1DarkArea() {
-    haltAnalysisRun();
-    stack().updateDarkArea(Series::I1, expTimeMs(Series::I1), darkExpMs());
-}
-
-void Body::clearI0DarkArea() {
-    clearDarkArea(Series::I0);
-}
-
-void Body::clearI1DarkArea() {
-    clearDarkArea(Series::I1);
 }
 
 void Body::saveFlatDark() {

@@ -54,6 +54,7 @@ struct Request;
 }
 class SelectDataFiles;
 class SelectImgDialog;
+class SeriesController;
 class SpectrumView;
 class TiffData;
 class XafsFileSelect;
@@ -117,7 +118,9 @@ public:
     // Places the energy-shift map (filled by calibration) at a detector origin.
     void setShiftMapOrigin(int x0, int y0);
     void setShiftMapValid(bool valid) { m_doc->setShiftMapValid(valid); }
-    LoadTiff *loader(Series s) const { return s == Series::I1 ? m_i1Loader : m_i0Loader; }
+    LoadTiff *loader(Series s) const;
+    // A file of either series is still being read.
+    bool isLoading() const;
     // Index of the image shown from the current series, -1 without one.
     int currentImageIndex() const;
     const TiffData *currentImage() const;
@@ -149,30 +152,19 @@ public:
 
 signals:
     void doCollectQInfo(AnalyzeCond ac);
-    void loadI1Files(const QStringList &files, bool ignoreLive, int skip, int cutFirst, int cutLast,
-                     const ErrPoints &errPs, int id);
-    void loadI0Files(const QStringList &files, bool ignoreLive, int skip, int cutFirst, int cutLast,
-                     const ErrPoints &errPs, int id);
-    // An HDF5 stack file with its layout (BodyStack.cpp).
-    void loadI1Stack(const QString &file, const QString &layout, int part, int skip, int cutFirst,
-                     int cutLast, const ErrPoints &errPs, int id);
-    void loadI0Stack(const QString &file, const QString &layout, int part, int skip, int cutFirst,
-                     int cutLast, const ErrPoints &errPs, int id);
     void finishing();
     void finishBatchExec(int id);
 
 public slots:
     void execCmdSlot(CmdLine cmd, bool inRem);
 
-    // ---- series ----
-    void clearI1Files();
-    void clearI0Files();
-    void readI1Files(const QStringList &files, bool newFile);
-    void readI0Files(const QStringList &files, bool newFile);
-    void loadedI1(TiffData *data, int fNo);
-    void loadedI0(TiffData *data, int fNo);
-    void finishedLoadI1Files();
-    void finishedLoadI0Files();
+    // ---- series: one set of slots for both, told apart by the series ----
+    void clearFiles(Series s);
+    // Files chosen in the series' panel: the series loaded stays until an
+    // image of the new one has arrived.
+    void readFiles(Series s, const QStringList &files, bool newSeries);
+    void loaded(Series s, TiffData *data, int fNo);
+    void finishedLoad(Series s);
     // A warning about a load (images of another size, a series beyond the
     // memory): posted to the user messages (BodyLoadWarnings.cpp).
     void showLoadWarning(const QString &text);
@@ -194,8 +186,8 @@ public slots:
     void cBarUpdated();
 
     // ---- spectra from files ----
-    void newTotalI0ofI1File(const QString &fname);
-    void newTotalI0ofI0File(const QString &fname);
+    // The total-I0 spectrum of the series (I1: of the I1 images).
+    void newTotalI0File(Series s, const QString &fname);
     void selectedBG(const QString &fname);
     void clearedBG();
 
@@ -207,12 +199,10 @@ public slots:
     // ---- dark ----
     void selectedDark(const QString &fname);
     void clearDark();
-    void setI0DarkArea();
-    void setI1DarkArea();
-    void updateI0DarkArea();
-    void updateI1DarkArea();
-    void clearI0DarkArea();
-    void clearI1DarkArea();
+    // The selected area becomes the series' dark area.
+    void setDarkArea(Series s);
+    void updateDarkArea(Series s);
+    void clearDarkArea(Series s);
     void saveFlatDark();
 
     // ---- registration and the detector checks (BodyRegistration.cpp) ----
@@ -287,7 +277,11 @@ private:
     void setupBatch();
     void setupDisplay();
     void setupSeries();
-    void setupLoader(Series s);
+    void setupController(Series s);
+    SeriesController *controller(Series s) const { return m_series[s == Series::I1 ? 0 : 1]; }
+    // The loader's end of a load: the window's bookkeeping, the dark of an
+    // I1 stack, then the batch's answer.
+    void seriesLoadFinished(Series s, int commandId);
     void setupNavigation();
     void setupViews();
     void setupDark();
@@ -371,7 +365,7 @@ private:
     Series shownSeries() const;
     double expTimeMs(Series s) const;
     double darkExpMs() const;
-    void readFiles(Series s, const QStringList &files, bool newFile);
+    void requestLoad(Series s, const QStringList &files);
     bool readStack(Series s, const QStringList &files, int skip, int cutFirst, int cutLast);
     // The dark frame from an image file, or from an HDF5 stack's dark.
     // On failure the dark frame in use stays and *why says what was wrong.
@@ -380,15 +374,11 @@ private:
     // frame when the layout names one the file holds and no dark is set (or
     // only one taken from an earlier stack); a chosen dark stays.
     void takeStackDark();
-    void loaded(Series s, TiffData *data, int fNo);
     void bringI1ViewUpToDate();
-    void finishedLoad(Series s);
     void loadCommand(Series s, const CmdLine &cmd);
     void loadOfPatternCommand(Series s, const CmdLine &cmd);
     void showCurrentPicture(bool allImages);
     void stepShownImage(bool forward);
-    void setDarkArea(Series s);
-    void clearDarkArea(Series s);
     void drawOverlay(QPainter *p);
     // Status bar and image read-outs (BodyStatus.cpp).
     void setupStatus();
@@ -401,15 +391,9 @@ private:
     void readTotalI0(Spectrum &target, const QString &fname);
     // ---- loads that never lose what was loaded (BodyLoadWarnings.cpp) ----
     // A new series replaces the loaded one only when its first image has
-    // arrived: a selection of which nothing can be read leaves the series
-    // as it was. Every file the loader could not read is listed when the
-    // load ends.
-    struct SeriesLoad {
-        bool replacePending = false;
-        int received = 0;
-        QStringList skipped; // "file: reason"
-    };
-    SeriesLoad &seriesLoad(Series s) { return m_seriesLoads[s == Series::I1 ? 0 : 1]; }
+    // arrived (SeriesController keeps the count): a selection of which
+    // nothing can be read leaves the series as it was. Every file the loader
+    // could not read is listed when the load ends.
     // A batch's load of a new series replaces the old one at once, so that a
     // series of which nothing could be read is not silently taken for it by
     // the batch's next steps; a load chosen in the window keeps the old
@@ -419,7 +403,6 @@ private:
     void beginLoad(Series s, bool newSeries, SeriesKept kept);
     void replaceSeriesOnFirstImage(Series s);
     void replaceSeries(Series s);
-    void noteSkippedFile(Series s, const QString &file, const QString &reason);
     void reportLoadEnd(Series s);
     void reportEnergies(Series s);
     // When I0 is used: the ways the two series do not match, each said once.
@@ -456,11 +439,8 @@ private:
     QHash<int, CommandHandler> m_handlers;
     QString m_errPointsFile;
 
-    SessionDocument *m_doc = nullptr; // a child of the window
-    LoadTiff *m_i1Loader = nullptr;
-    LoadTiff *m_i0Loader = nullptr;
-    QThread *m_i1Thread = nullptr;
-    QThread *m_i0Thread = nullptr;
+    SessionDocument *m_doc = nullptr;                   // a child of the window
+    SeriesController *m_series[2] = {nullptr, nullptr}; // I1, I0
     bool m_resetViewOnShow = true;
     // Set while the window is destroyed: late deliveries are only disposed of.
     bool m_closing = false;
@@ -500,7 +480,6 @@ private:
     ComponentRunControl *m_components = nullptr;
     bool m_alignAlsoI0 = false;       // of the run going on
     bool m_alignBatchWaiting = false; // align_series answers when the run ends
-    SeriesLoad m_seriesLoads[2];
     QStringList m_reportedMismatch;
     MessagesWindow *m_messages = nullptr;
     QLabel *m_runTime = nullptr;

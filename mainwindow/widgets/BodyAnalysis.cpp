@@ -136,7 +136,7 @@ void Body::askAnalyzeCond(AnalyzeCond &ac) {
 QString Body::stackRunRefusal() const {
     if (stack().i1().isEmpty())
         return tr("no I1 images are loaded");
-    if (m_i1Loader->isBusy() || m_i0Loader->isBusy())
+    if (isLoading())
         return tr("files are still loading");
     if (isCalibrating())
         return tr("a calibration is running");

@@ -89,7 +89,7 @@ bool Body::execCalibration() {
     referenceNormalisationChanged(); // the standard as the bins are normalised
     if (stack().i1().isEmpty())
         return false;
-    if (isAnalysisRunning() || m_i1Loader->isBusy() || m_i0Loader->isBusy()) {
+    if (isAnalysisRunning() || isLoading()) {
         UserMessages::refuse(tr("Calibration not started: files are loading or a map run is "
                                 "going on"));
         return false;

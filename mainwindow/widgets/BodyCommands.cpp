@@ -3,6 +3,7 @@
 // dispatcher with finishBatchExec. Loads answer when the loader's queue runs
 // empty.
 #include "mainwindow/widgets/Body.h"
+#include "mainwindow/widgets/SeriesController.h"
 
 #include "app/DebugLog.h"
 #include "app/UserMessages.h"
@@ -59,7 +60,7 @@ void Body::loadCommand(Series s, const CmdLine &cmd) {
     if (files.isEmpty()) {
         UserMessages::refuse(
             tr("%1 not loaded: no file given (NEW, then the files)").arg(seriesName(s)));
-        emit finishBatchExec(s == Series::I1 ? LOAD_I1_FILES : LOAD_I0_FILES);
+        emit finishBatchExec(controller(s)->loadCommandId());
         return;
     }
     loadSeries(s, files, isNew(cmd), SeriesKept::No);
@@ -83,8 +84,8 @@ void Body::loadOfPatternCommand(Series s, const CmdLine &cmd) {
 }
 
 void Body::registerSeriesCommands() {
-    registerAtOnce(CLEAR_I1_FILES, [this](const CmdLine &) { clearI1Files(); });
-    registerAtOnce(CLEAR_I0_FILES, [this](const CmdLine &) { clearI0Files(); });
+    registerAtOnce(CLEAR_I1_FILES, [this](const CmdLine &) { clearFiles(Series::I1); });
+    registerAtOnce(CLEAR_I0_FILES, [this](const CmdLine &) { clearFiles(Series::I0); });
     registerCommand(LOAD_I1_FILES, [this](const CmdLine &c) { loadCommand(Series::I1, c); });
     registerCommand(LOAD_I0_FILES, [this](const CmdLine &c) { loadCommand(Series::I0, c); });
     registerCommand(LOAD_I1_FILES_OF_PATTERN,
@@ -103,10 +104,10 @@ void Body::registerSeriesCommands() {
                        [p](const CmdLine &c) { p->setShowLatest(flagArg(c, 0)); });
     }
     registerAtOnce(USE_I0, [this](const CmdLine &c) { ui->UseI0->setChecked(flagArg(c, 0)); });
-    registerAtOnce(SET_I0_DARK_AREA, [this](const CmdLine &) { setI0DarkArea(); });
-    registerAtOnce(SET_I1_DARK_AREA, [this](const CmdLine &) { setI1DarkArea(); });
-    registerAtOnce(CLEAR_I0_DARK_AREA, [this](const CmdLine &) { clearI0DarkArea(); });
-    registerAtOnce(CLEAR_I1_DARK_AREA, [this](const CmdLine &) { clearI1DarkArea(); });
+    registerAtOnce(SET_I0_DARK_AREA, [this](const CmdLine &) { setDarkArea(Series::I0); });
+    registerAtOnce(SET_I1_DARK_AREA, [this](const CmdLine &) { setDarkArea(Series::I1); });
+    registerAtOnce(CLEAR_I0_DARK_AREA, [this](const CmdLine &) { clearDarkArea(Series::I0); });
+    registerAtOnce(CLEAR_I1_DARK_AREA, [this](const CmdLine &) { clearDarkArea(Series::I1); });
 }
 
 // Pairs of commands: the first id addresses the I0 panel, the second the I1.

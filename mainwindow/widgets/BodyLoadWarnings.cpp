@@ -14,6 +14,7 @@
 #include "imageio/widgets/EOFSetup.h"
 #include "imageio/widgets/SelectDataFiles.h"
 #include "mainwindow/widgets/MessagesWindow.h"
+#include "mainwindow/widgets/SeriesController.h"
 #include "ui_Body.h"
 
 #include <QFileInfo>
@@ -44,11 +45,6 @@ void Body::setupMessages() {
         m_messages->show();
         m_messages->raise();
     });
-    for (Series s : {Series::I1, Series::I0})
-        connect(loader(s), &LoadTiff::fileSkipped, this,
-                [this, s](const QString &file, const QString &reason) {
-                    noteSkippedFile(s, file, reason);
-                });
 }
 
 void Body::showLoadWarning(const QString &text) {
@@ -70,34 +66,23 @@ void Body::showUserMessage(const UserMessage &message) {
 // ------------------------------------------------------------------ loads
 
 void Body::beginLoad(Series s, bool newSeries, SeriesKept kept) {
-    SeriesLoad &load = seriesLoad(s);
-    // A second request while the first still runs: the two end as one load.
-    if (!loader(s)->isBusy()) {
-        load.received = 0;
-        load.skipped.clear();
-    }
-    if (!newSeries)
-        return;
-    load.replacePending = kept == SeriesKept::UntilFirstImage;
-    if (kept == SeriesKept::No)
+    if (controller(s)->beginLoad(newSeries, kept == SeriesKept::UntilFirstImage))
         replaceSeries(s);
 }
 
 void Body::replaceSeriesOnFirstImage(Series s) {
-    SeriesLoad &load = seriesLoad(s);
-    ++load.received;
-    if (std::exchange(load.replacePending, false))
+    if (controller(s)->takeImage())
         replaceSeries(s);
 }
 
 void Body::replaceSeries(Series s) {
     const bool hadDark = m_doc->hasChosenDark();
     if (s == Series::I0) {
-        clearI0Files();
+        clearFiles(Series::I0);
         return;
     }
     const bool hadSeries = !stack().i1().isEmpty();
-    clearI1Files();
+    clearFiles(Series::I1);
     if (!hadDark || !hadSeries)
         return;
     // The dark frame was chosen for the series just replaced.
@@ -115,16 +100,8 @@ void Body::replaceSeries(Series s) {
     }
 }
 
-void Body::noteSkippedFile(Series s, const QString &file, const QString &reason) {
-    QString why = reason;
-    // The readers often begin their reason with the file's path.
-    if (why.startsWith(file))
-        why = why.mid(file.size()).remove(QRegularExpression(QStringLiteral("^[:\\s]+")));
-    seriesLoad(s).skipped << QFileInfo(file).fileName() + QStringLiteral(": ") + why;
-}
-
 void Body::reportLoadEnd(Series s) {
-    SeriesLoad &load = seriesLoad(s);
+    SeriesController::Load &load = controller(s)->load();
     const QString name = seriesName(s);
     const int kept = stack().images(s).size();
     if (std::exchange(load.replacePending, false) ||

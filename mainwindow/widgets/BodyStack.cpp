@@ -9,6 +9,7 @@
 // is taken, read with the layout the load used; a dark the user chose stays,
 // one taken from an earlier stack gives way to the new stack's.
 #include "mainwindow/widgets/Body.h"
+#include "mainwindow/widgets/SeriesController.h"
 
 #include "app/DebugLog.h"
 #include "app/UserMessages.h"
@@ -78,12 +79,9 @@ bool Body::readStack(Series s, const QStringList &files, int skip, int cutFirst,
     m_doc->setStackLayout(s, layout);
     if (s == Series::I1)
         m_doc->setI1StackSource({stackFile, layout});
-    if (s == Series::I1)
-        emit loadI1Stack(stackFile, layout, Hdf5Stack::Images, skip, cutFirst, cutLast,
-                         p->errPoints(), LOAD_I1_FILES);
-    else
-        emit loadI0Stack(stackFile, layout, Hdf5Stack::Flats, skip, cutFirst, cutLast,
-                         p->errPoints(), LOAD_I0_FILES);
+    controller(s)->requestStack(stackFile, layout,
+                                s == Series::I1 ? Hdf5Stack::Images : Hdf5Stack::Flats, skip,
+                                cutFirst, cutLast);
     return true;
 }
 
@@ -112,7 +110,7 @@ bool Body::loadDark(const QString &fileName, QString *why) {
     return false;
 }
 
-// Connected after finishedLoadI1Files and before finishBatchExec: a batch's
+// Called after the window's end of an I1 load and before finishBatchExec: a batch's
 // next command already sees the dark, and the load still answers once.
 void Body::takeStackDark() {
     const SessionDocument::StackSource source = m_doc->takeI1StackSource();

@@ -43,9 +43,9 @@ protected:
         for (int i = 0; i < Images; ++i) {
             TiffData *image = i == Blank ? DriftSeries::image(flat, {}, i).release()
                                          : DriftSeries::edgeImage(o, drift[i], i).release();
-            body.loadedI1(image, i);
+            body.loaded(Series::I1, image, i);
         }
-        body.finishedLoadI1Files();
+        body.finishedLoad(Series::I1);
         for (int i = 0; i < Images; ++i)
             body.stack().i1().at(i)->setEnergy(7100 + 2.0 * i);
         proc = body.imgProc();
@@ -87,8 +87,8 @@ TEST_F(AlignSeriesTest, ButtonAlignsPlotsSuspectsStopsAndClears) {
     child<QSpinBox>("AlignReference")->setValue(0);
     child<QSpinBox>("AlignUpsample")->setValue(1);
     child<QCheckBox>("AlignApplyI0")->setChecked(true);
-    body.loadedI0(DriftSeries::image({}, {}, 0).release(), 0); // fewer I0 images than I1
-    body.finishedLoadI0Files();
+    body.loaded(Series::I0, DriftSeries::image({}, {}, 0).release(), 0); // fewer I0 images than I1
+    body.finishedLoad(Series::I0);
 
     // Stop at once: even a run that got through every image changes nothing.
     run->click();
@@ -159,8 +159,8 @@ TEST_F(AlignSeriesTest, BatchCommandAlignsAndRefuses) {
     }
     // An I0 series as long as the I1 series takes the same shifts.
     for (int i = 0; i < Images; ++i)
-        body.loadedI0(DriftSeries::image({}, {}, i).release(), i);
-    body.finishedLoadI0Files();
+        body.loaded(Series::I0, DriftSeries::image({}, {}, i).release(), i);
+    body.finishedLoad(Series::I0);
     child<QCheckBox>("AlignApplyI0")->setChecked(true);
     ASSERT_TRUE(runBatchUntil(body, {"ALIGN_SERIES Phase 1 auto"}, "aligned"));
     expectAligned();

@@ -197,7 +197,7 @@ TEST_F(BodyCalibTest, SecondPressStopsWithoutStatistics) {
 
     // The run ends before the images change under it.
     ASSERT_TRUE(body.execCalibration());
-    body.clearI1Files();
+    body.clearFiles(Series::I1);
     EXPECT_FALSE(body.isCalibrating());
 }
 

@@ -184,7 +184,7 @@ TEST_F(BodyTest, ClearingWhileLoadingAndASelectionQueuedBehind) {
     QSignalSpy done(&body, &Body::finishBatchExec);
     emit i1Panel->filesSelected(first, true);
     emit i1Panel->filesSelected(second, false);
-    body.clearI1Files();
+    body.clearFiles(Series::I1);
     ASSERT_TRUE(waitUntil([&] { return done.size() >= 1; }));
     QTest::qWait(50);
     EXPECT_EQ(done.size(), 1);
@@ -221,13 +221,13 @@ TEST_F(BodyTest, ClearingI0TakesItsImageOffTheScreen) {
     child<QRadioButton>("ShowData")->setChecked(true);
     auto *dispA = child<ImgDispA>("dispA");
     ASSERT_FALSE(dispA->viewImage().isNull());
-    body.clearI0Files();
+    body.clearFiles(Series::I0);
     EXPECT_TRUE(dispA->viewImage().isNull());
 
     ASSERT_TRUE(load(i1Panel, writeSeries("s", 2, false)));
     ASSERT_TRUE(load(i0Panel, writeSeries("r", 2, true)));
     const QImage shown = dispA->viewImage();
-    body.clearI0Files();
+    body.clearFiles(Series::I0);
     EXPECT_EQ(dispA->viewImage(), shown);
 }
 
@@ -295,7 +295,7 @@ TEST_F(BodyTest, I0DarkImageDarkAreaAndTotalI0AgainstPixels) {
     // A dark area over columns 0..2, rows 0..1 of the I1 series.
     auto *dispA = child<ImgDispA>("dispA");
     dispA->setSelectedArea(0, 0, 2, 1);
-    body.setI1DarkArea();
+    body.setDarkArea(Series::I1);
     EXPECT_FALSE(dispA->hasSelection());
     EXPECT_EQ(i1Panel->findChild<QLabel *>("DarkArea")->text(), "(0,0)-(2,1)");
     const auto areaMean = [](const std::function<double(int, int)> &fn) {
@@ -313,7 +313,7 @@ TEST_F(BodyTest, I0DarkImageDarkAreaAndTotalI0AgainstPixels) {
     // The dark read-out under the mouse goes with the dark frame.
     dispA->setImageMousePos(3, 4);
     EXPECT_EQ(child<QLabel>("DarkValue")->text(), QString::number(darkPixel(3, 4), 'g', 6));
-    body.clearI1DarkArea();
+    body.clearDarkArea(Series::I1);
     body.clearDark();
     EXPECT_TRUE(child<QLabel>("DarkFileName")->text().isEmpty());
     EXPECT_TRUE(child<QLabel>("DarkValue")->text().isEmpty());

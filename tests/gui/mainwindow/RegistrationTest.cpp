@@ -38,8 +38,8 @@ template <typename T> T *child(QWidget *w, const char *name) {
 // Loads the series as the loader would hand it over, image by image.
 void loadSeries(Body &body, const DriftSeries::Options &o, const QVector<QPoint> &drifts) {
     for (int i = 0; i < drifts.size(); ++i)
-        body.loadedI1(DriftSeries::image(o, drifts[i], i).release(), i);
-    body.finishedLoadI1Files();
+        body.loaded(Series::I1, DriftSeries::image(o, drifts[i], i).release(), i);
+    body.finishedLoad(Series::I1);
 }
 
 } // namespace
@@ -85,8 +85,8 @@ TEST(Registration, SteppingWithAutoShiftAlignsTheSeries) {
         EXPECT_DOUBLE_EQ(got.y(i), want.y(i)) << i;
 
     // Clear All Shifts: every I1 image, not the I0 series.
-    body.loadedI0(DriftSeries::image(o, {0, 0}, 0).release(), 0);
-    body.finishedLoadI0Files();
+    body.loaded(Series::I0, DriftSeries::image(o, {0, 0}, 0).release(), 0);
+    body.finishedLoad(Series::I0);
     ASSERT_TRUE(body.stack().setImageShift(Series::I0, 0, 2, -1));
     child<QCheckBox>(proc, "ASetShift")->setChecked(false);
     child<QPushButton>(proc, "ClearAllShifts")->click();
@@ -99,7 +99,7 @@ TEST(Registration, SteppingWithAutoShiftAlignsTheSeries) {
     child<QLineEdit>(proc, "ShiftY")->setText("-2");
     child<QPushButton>(proc, "SetShift")->click();
     EXPECT_EQ(QPoint(images[3]->shiftX(), images[3]->shiftY()), QPoint(7, -2));
-    body.clearI1Files(); // the processor lets go of the image
+    body.clearFiles(Series::I1); // the processor lets go of the image
     EXPECT_EQ(proc->image(), nullptr);
 }
 
