@@ -196,7 +196,6 @@ void applyTo(MeasurementStack &stack, Series s, const QVector<Registration::Shif
     for (const Registration::ShiftEntry &e : shifts) {
         if (e.index < 0 || e.index >= images.size() || !stack.setImageShift(s, e.index, e.dx, e.dy))
             continue;
-        images.at(e.index)->rebuildDisplay();
         if (moved)
             ++*moved;
     }

@@ -4,12 +4,10 @@
 
 #include "app/DebugLog.h"
 #include "app/TextFileLimits.h"
-#include "display/ImageRenderer.h"
 
 #include <QFile>
 #include <QMetaType>
 #include <algorithm>
-#include <atomic>
 #include <cfloat>
 #include <cmath>
 #include <cstdlib>
@@ -87,7 +85,6 @@ void TiffData::cutToBand() {
     m_blocks.push_back(std::move(band));
     m_rowBegin = b0;
     m_rowEnd = b1;
-    m_display = QImage();
 }
 
 unsigned char *TiffData::addRowBlock(int firstRow, int rowCount, bool zeroed) {
@@ -131,7 +128,6 @@ bool TiffData::assign(int width, int height, SampleType type, const void *sample
     std::memcpy(base, samples, rowBytes * size_t(height));
     for (int y = 0; y < height; ++y)
         updateRange(m_rows[size_t(y)], width);
-    displayAfterLoad();
     return true;
 }
 
@@ -176,15 +172,11 @@ bool TiffData::assignRows(int width, int height, SampleType type, const RowRange
     m_rowEnd = b1;
     for (int y = b0; y < b1; ++y)
         updateRange(m_rows[size_t(y)], width);
-    m_display = QImage();
-    if (wholeImageStored())
-        displayAfterLoad();
     return true;
 }
 
 void TiffData::clear() {
     releaseSamples();
-    m_display = QImage();
 }
 
 void TiffData::resetRange() {
@@ -644,53 +636,4 @@ double TiffData::interpolatedBoxSumAt(const TiffData *const *images, int count, 
                                       double energy, int x, int y, int rx, int ry) {
     return interpolateWithPair([images](int i) { return images[i]; }, count, k, energy, x, y, rx,
                                ry);
-}
-
-// ---------------------------------------------------------------- display
-
-void TiffData::rebuildDisplay() {
-    rebuildDisplay(ColorMap::shared());
-}
-
-namespace {
-std::atomic<bool> displayOnLoad{true};
-} // namespace
-
-void TiffData::setDisplayOnLoad(bool on) {
-    displayOnLoad = on;
-}
-
-void TiffData::displayAfterLoad() {
-    if (displayOnLoad)
-        rebuildDisplay();
-}
-
-// The picture through the colour map: of the samples as stored under a
-// whole-pixel shift, of the interpolated values under a fractional one, as
-// every other reader reads them.
-void TiffData::rebuildDisplay(const ColorMap &map) {
-    m_display = QImage();
-    if (ColorMap::bytesPerPixel(m_displayFormat) == 0) // a format the map cannot write: grey
-        m_displayFormat = QImage::Format_Grayscale8;
-    if (m_sampleType == NoData || m_width <= 0 || m_height <= 0)
-        return;
-    if (fractionalShift()) {
-        m_display = ImageRenderer::renderValueRows(
-            m_width, m_height, m_min, m_max, [this](int y, double *out) { shiftedRow(y, out); },
-            map, m_displayFormat);
-        return;
-    }
-    const std::vector<const void *> rows(m_rows.begin(), m_rows.end());
-    ImageRenderer::SampleRows image;
-    image.type = m_sampleType == UInt32    ? ImageRenderer::SampleRows::UInt32
-                 : m_sampleType == Float32 ? ImageRenderer::SampleRows::Float32
-                                           : ImageRenderer::SampleRows::UInt16;
-    image.width = m_width;
-    image.height = m_height;
-    image.rows = rows.data();
-    image.shiftX = m_shiftX;
-    image.shiftY = m_shiftY;
-    image.minimum = m_min;
-    image.maximum = m_max;
-    m_display = ImageRenderer::renderSamples(image, map, m_displayFormat);
 }

@@ -1,13 +1,13 @@
 #pragma once
 // One detector image: its samples (16-bit, 32-bit unsigned or 32-bit float, kept
 // in the file's own type and converted on access), size, detector origin, value
-// range, exposure time, energy, registration shift and a cached 8-bit display
-// picture. Read from TIFF, from the IMG raw format (64-byte header) or from the
+// range, exposure time, energy and registration shift (its picture is drawn by
+// render/ImagePicture for whoever shows it). Read from TIFF, from the IMG raw format (64-byte
+// header) or from the
 // "#PRXM-CTImg" text image; the reader is chosen by the file's content.
 //
 // A TiffData is not copyable: images are large and pass between threads by
 // pointer (meta type "TiffData*"), the receiver taking ownership.
-#include "display/ColorMap.h"
 #include "imageio/ErrPoints.h"
 #include "imageio/SampleArena.h"
 
@@ -62,8 +62,7 @@ public:
     // coordinates; rows outside the band read as 0 everywhere (value,
     // shiftedSpan, boxSum, areaAverage, neighbours), rowData gives nullptr for
     // them, minimum/maximum/sampleSum cover the stored rows, error points are
-    // repaired from stored neighbours only (keep one row of margin), and a
-    // band narrower than the image gets no display picture. TIFF files decode
+    // repaired from stored neighbours only (keep one row of margin). TIFF files decode
     // only the strips that hold the band; IMG and text images are read whole
     // and cut. A band wholly off the image stores no row (every read is 0).
     bool load(const QString &fileName, const ErrPoints &mask, const RowRange &rows);
@@ -101,10 +100,10 @@ public:
     static qint64 decodedBytes(const QString &fileName);
     // Takes width x height samples of the given type (UInt16, UInt32 or
     // Float32), row by row, as an image made in memory (synthetic or computed
-    // frames); the range and display are rebuilt. False, leaving no data, for
+    // frames); the range is rebuilt. False, leaving no data, for
     // a size or type the record cannot hold.
     bool assign(int width, int height, SampleType type, const void *samples);
-    // Releases the samples and the display picture; sample type becomes NoData.
+    // Releases the samples; sample type becomes NoData.
     void clear();
 
     // ---- the record ----
@@ -149,21 +148,6 @@ public:
     static constexpr int MaxShift = 1 << 28;
     const ErrPoints &errPoints() const { return m_errPoints; }
     void setErrPoints(const ErrPoints &mask) { m_errPoints = mask; }
-
-    // Cached display picture; 8-bit grey rows padded to 4 bytes (or RGB888).
-    // Null before the first read. Copies stay valid after a rebuild.
-    const QImage &displayImage() const { return m_display; }
-    QImage::Format displayFormat() const { return m_displayFormat; }
-    void setDisplayFormat(QImage::Format format) { m_displayFormat = format; }
-    // Re-renders the display picture through the shared colour map (or the
-    // map given): one pass, a lookup table for 16-bit samples.
-    void rebuildDisplay();
-    void rebuildDisplay(const ColorMap &map);
-    // Whether a load or assign renders the display picture (default yes). A
-    // program that never shows an image (the command-line tool) switches it
-    // off for the whole process: the picture costs memory of its own, up to a
-    // half of the 16-bit samples again.
-    static void setDisplayOnLoad(bool on);
 
     // Row y of the stored data (before the shift), nullptr outside. Its
     // element type follows sampleType(): quint16, quint32 or float.
@@ -274,10 +258,7 @@ private:
     template <typename T> double boxSumOf(int x0, int x1, int y0, int y1) const;
     double neighbourMean(int x, int y, bool skipMasked) const;
     bool maskedAt(int x, int y) const;
-    // rebuildDisplay() unless the process switched the picture off.
-    void displayAfterLoad();
 
-    QImage::Format m_displayFormat = QImage::Format_Grayscale8;
     QString m_fileName;
     QString m_error; // why the last load failed
     int m_bytesPerPixel = 2;
@@ -295,7 +276,6 @@ private:
     int m_rowBegin = 0, m_rowEnd = 0;         // stored rows (others nullptr)
     double m_energy = 0;
     bool m_energyFromFile = false;
-    QImage m_display;
     double m_exposureMs = 100;
     double m_dx = 0, m_dy = 0; // the registration shift
     int m_shiftX = 0;          // its whole pixels, rounded down

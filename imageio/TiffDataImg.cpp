@@ -131,6 +131,5 @@ bool TiffData::readImg(const QString &fileName) {
         updateRange(m_rows[size_t(y)], m_width);
     if (m_errPoints.use())
         repairErrorPoints();
-    displayAfterLoad();
     return true;
 }

@@ -145,6 +145,5 @@ bool TiffData::readTextImage(const QString &fileName) {
         }
         updateRange(row, m_width);
     }
-    displayAfterLoad();
     return true;
 }

@@ -300,8 +300,6 @@ bool TiffData::readTiff(const QString &fileName) {
     }
     if (ErrPoints::processWide().use())
         repairErrorPoints();
-    if (wholeImageStored())
-        displayAfterLoad();
     return true;
 }
 

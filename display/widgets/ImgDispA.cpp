@@ -3,6 +3,7 @@
 #include "analysis/Analyzed2DRes.h"
 #include "display/widgets/ColorBar.h"
 #include "imageio/TiffData.h"
+#include "render/ImagePicture.h"
 
 #include <QPainter>
 
@@ -26,10 +27,19 @@ void ImgDispA::setKeepAspect(bool keep) {
 }
 
 void ImgDispA::setImage(const TiffData *image) {
-    m_image = image;
-    m_picture = QImage();
     if (image)
-        m_view.setImageSize(image->width(), image->height());
+        setImagePicture(imagePicture(*image), image->minimum(), image->maximum());
+    else
+        setImagePicture(QImage(), 0, 0);
+}
+
+void ImgDispA::setImagePicture(const QImage &picture, double minimum, double maximum) {
+    m_picture = picture;
+    m_imageShown = !picture.isNull();
+    m_imageMin = minimum;
+    m_imageMax = maximum;
+    if (m_imageShown)
+        m_view.setImageSize(picture.width(), picture.height());
     showImageRangeOnBar();
     updateTransform();
     update();
@@ -38,16 +48,16 @@ void ImgDispA::setImage(const TiffData *image) {
 // An image is rendered over its own value range, so the bar's numbers are
 // that range in counts (a map sets its display range instead).
 void ImgDispA::showImageRangeOnBar() {
-    if (m_resultMode || !m_image || !m_cBar)
+    if (m_resultMode || !m_imageShown || !m_cBar)
         return;
-    const double lo = m_image->minimum();
-    const double hi = m_image->maximum();
+    const double lo = m_imageMin;
+    const double hi = m_imageMax;
     if (lo <= hi && (lo != m_cBar->realMinimum() || hi != m_cBar->realMaximum()))
         m_cBar->setRange(lo, hi);
 }
 
 void ImgDispA::setPicture(const QImage &picture) {
-    m_image = nullptr;
+    m_imageShown = false;
     m_picture = picture;
     m_view.setImageSize(picture.width(), picture.height());
     updateTransform();
@@ -70,8 +80,6 @@ void ImgDispA::setResultMode(bool flag, Analyzed2DRes *map) {
 QImage ImgDispA::currentPicture() const {
     if (m_resultMode)
         return m_map ? m_map->img() : QImage();
-    if (m_image)
-        return m_image->displayImage();
     return m_picture;
 }
 

@@ -24,9 +24,12 @@ public:
     // The bar whose range follows the result map drawn in result mode.
     void setColorBar(ColorBar *bar) { m_cBar = bar; }
 
-    // The image is not owned; it must outlive its display or be replaced
-    // (nullptr shows nothing). The first image sets the view to the whole
-    // image; later ones keep the view.
+    // Shows a detector image's picture whose values span [minimum, maximum]
+    // (the colour bar's numbers); a null picture shows nothing. The first
+    // picture sets the view to the whole image; later ones keep the view.
+    void setImagePicture(const QImage &picture, double minimum, double maximum);
+    // The picture of the image drawn now through the shared colour map
+    // (nullptr shows nothing); the image is not kept.
     void setImage(const TiffData *image);
     // Shows a picture directly (a rendered map or a processed image).
     void setPicture(const QImage &picture);
@@ -82,8 +85,9 @@ private:
     QPointF mouseToImage(const QPoint &pos) const;
     void drawSelection(QPainter *p);
 
-    const TiffData *m_image = nullptr;
     QImage m_picture;
+    bool m_imageShown = false; // m_picture is a detector image's
+    double m_imageMin = 0, m_imageMax = 0;
     bool m_resultMode = false;
     QPointer<Analyzed2DRes> m_map;
     QPointer<ColorBar> m_cBar;

@@ -712,9 +712,11 @@ void Body::drawOverlay(QPainter *p) {
     p->restore();
 }
 
-// Regenerates the shown picture through the colour bar's window; with
-// allImages every image of the shown series ("Set All").
+// Regenerates the shown picture through the colour bar's window. An image is
+// drawn when it is shown, through the window of then, so "Set All"
+// (allImages) has only the shown one to redraw, as a move of the bar has.
 void Body::showCurrentPicture(bool allImages) {
+    Q_UNUSED(allImages);
     if (ui->ShowShiftMap->isChecked()) {
         if (m_doc->shiftMapValid() && m_doc->shiftMap()->hasGrids()) {
             m_doc->shiftMap()->genImg();
@@ -722,13 +724,7 @@ void Body::showCurrentPicture(bool allImages) {
         }
     } else if (ui->ShowResAnalysis->isChecked()) {
         setupResAnalysisImage();
-    } else if (allImages) {
-        for (TiffData *image : stack().images(shownSeries()))
-            image->rebuildDisplay();
-        if (const TiffData *image = currentImage())
-            ui->dispA->setImage(image);
     } else if (const TiffData *image = currentImage()) {
-        const_cast<TiffData *>(image)->rebuildDisplay();
         ui->dispA->setImage(image);
     }
     ui->dispA->update();

@@ -128,8 +128,7 @@ bool Body::loadShifts(const QString &fname) {
             ++beyond;
             continue;
         }
-        if (stack().setImageShift(Series::I1, e.index, e.dx, e.dy))
-            images.at(e.index)->rebuildDisplay();
+        stack().setImageShift(Series::I1, e.index, e.dx, e.dy);
         ++applied;
     }
     QString text = tr("%1 shifts loaded from %2").arg(applied).arg(QFileInfo(fname).fileName());
@@ -166,10 +165,8 @@ void Body::clearAllShifts() {
     const QVector<TiffData *> &images = stack().i1();
     bool any = false;
     for (int i = 0; i < images.size(); ++i) {
-        if (stack().setImageShift(Series::I1, i, 0, 0)) {
-            images.at(i)->rebuildDisplay();
+        if (stack().setImageShift(Series::I1, i, 0, 0))
             any = true;
-        }
     }
     if (!any)
         return;
@@ -180,7 +177,6 @@ void Body::clearAllShifts() {
 void Body::refreshShiftedImage(const TiffData *image) {
     if (!image)
         return;
-    const_cast<TiffData *>(image)->rebuildDisplay();
     if (image == currentImage() && (ui->ShowData->isChecked() || ui->ShowI0->isChecked()))
         ui->dispA->setImage(image);
     ui->dispA->update();

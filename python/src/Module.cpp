@@ -3,7 +3,6 @@
 #include "Bindings.h"
 #include "Convert.h"
 
-#include "imageio/TiffData.h"
 #include "spectrum/EdgeTable.h"
 
 #ifndef LUMENSTACK_VERSION
@@ -14,8 +13,6 @@ PYBIND11_MODULE(lumenstack, m) {
     m.doc() = "Lumenstack's X-ray absorption imaging engine: stacks, spectra and maps as numpy "
               "arrays.";
     m.attr("__version__") = LUMENSTACK_VERSION;
-    // No image is shown: no display picture beside the samples of each one.
-    TiffData::setDisplayOnLoad(false);
     // Edge energies for the element suggestion.
     loadEdgeTable();
     registerExceptions(m);

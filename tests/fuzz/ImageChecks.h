@@ -3,6 +3,7 @@
 // paths (sum, box sums at the corners, the display picture, error-point
 // repair), so a reader that sized its rows wrongly shows up under ASan.
 #include "imageio/TiffData.h"
+#include "render/ImagePicture.h"
 
 #include <QImage>
 
@@ -19,8 +20,7 @@ inline void touchImage(TiffData &image) {
     for (int y : {0, h / 2, h - 1})
         for (int x : {0, w / 2, w - 1})
             sink = sink + image.boxSum(x, y, 1, 1) + image.value(x, y);
-    image.rebuildDisplay();
-    if (image.displayImage().isNull())
+    if (imagePicture(image).isNull())
         std::abort();
     ErrPoints mask;
     mask.addPoint(image.originX(), image.originY());

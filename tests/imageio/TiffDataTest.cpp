@@ -1,6 +1,7 @@
 #include "imageio/TiffData.h"
 #include "app/DebugLog.h"
 #include "imageio/ImageFiles.h"
+#include "render/ImagePicture.h"
 #include "support/TestSupport.h"
 
 #include <QFile>
@@ -401,7 +402,7 @@ TEST_F(TiffDataTest, DisplayRendersTheRangeThroughTheColourMap) {
     const ColorMap saved = ColorMap::shared();
     ColorMap::setShared(ColorMap());
     auto d = image(5, 2, {100, 200, 300, 400, 500, 100, 100, 100, 100, 500});
-    const QImage &img = d->displayImage();
+    const QImage img = imagePicture(*d);
     ASSERT_FALSE(img.isNull());
     EXPECT_EQ(img.format(), QImage::Format_Grayscale8);
     EXPECT_EQ(img.bytesPerLine() % 4, 0);
@@ -410,9 +411,7 @@ TEST_F(TiffDataTest, DisplayRendersTheRangeThroughTheColourMap) {
     EXPECT_EQ(img.constScanLine(0)[4], 255);
     const QImage kept = img; // a copy held by a display outlives the next rebuild
     d->setShift(1, 0);       // column 0 now off the data: value 0, below the range
-    d->setDisplayFormat(QImage::Format_RGB888);
-    d->rebuildDisplay();
-    const QImage &rgb = d->displayImage();
+    const QImage rgb = imagePicture(*d, ColorMap::shared(), QImage::Format_RGB888);
     EXPECT_EQ(rgb.pixelColor(0, 0), QColor(0, 0, 0));
     EXPECT_EQ(rgb.pixelColor(4, 0), ColorMap::rgbEntry(0.75));
     EXPECT_EQ(rgb.pixelColor(0, 1), QColor(0, 0, 0));
@@ -421,10 +420,10 @@ TEST_F(TiffDataTest, DisplayRendersTheRangeThroughTheColourMap) {
     // 49 is exactly one half (grey 128); times the reciprocal it fell just
     // below and gave 127.
     auto even = image(3, 1, {100, 149, 198}, "even.tif");
-    EXPECT_EQ(even->displayImage().constScanLine(0)[1], 128);
+    EXPECT_EQ(imagePicture(*even).constScanLine(0)[1], 128);
     // A constant image has an empty range: no division by zero.
     auto flat = image(2, 2, QVector<quint16>(4, 7), "flat.tif");
-    EXPECT_EQ(flat->displayImage().constScanLine(1)[1], 0);
+    EXPECT_EQ(imagePicture(*flat).constScanLine(1)[1], 0);
     ColorMap::setShared(saved);
 }
 

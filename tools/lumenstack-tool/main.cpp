@@ -2,7 +2,6 @@
 #include "Subcommands.h"
 #include "ToolProvenance.h"
 #include "imageio/Hdf5Probe.h"
-#include "imageio/TiffData.h"
 #include "spectrum/EdgeTable.h"
 
 #include <QGuiApplication>
@@ -76,8 +75,6 @@ int main(int argc, char **argv) {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QGuiApplication app(argc, argv);
-    // No image is shown: no display picture beside the samples of each one.
-    TiffData::setDisplayOnLoad(false);
     QStringList args = QCoreApplication::arguments().mid(1);
     // Edge energies for --suggest and the element maps.
     loadEdgeTable();
