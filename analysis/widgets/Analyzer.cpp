@@ -227,13 +227,16 @@ void Analyzer::setupMapTools() {
         selectAnalysisMode(ModeSumUp);
         emit askSumUp();
     });
-    connect(m_mapProc, &MapProcCtrl::askAnalyzeCond, this, &Analyzer::askAnalyzeCond);
     connect(m_mapProc, &MapProcCtrl::changedSelection, this, &Analyzer::changedSelection);
     connect(m_modes, &QButtonGroup::idToggled, this, [this](int id, bool on) {
         if (on && id != ModeProcMaps)
             m_lastMapMode = id;
     });
     m_mapProc->setCaptureSource([this] { return selectedMapIn(m_lastMapMode); });
+}
+
+void Analyzer::setGridSource(std::function<AnalyzeCond()> grid) {
+    m_mapProc->setGridSource(std::move(grid));
 }
 
 // The run itself belongs to the main window; the group shows its result.

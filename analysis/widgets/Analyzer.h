@@ -12,6 +12,7 @@
 
 #include <QFrame>
 #include <QVector>
+#include <functional>
 
 class AnalyzeProc;
 class ComponentsCtrl;
@@ -76,6 +77,8 @@ public:
     Analyzed2DRes *sumUpMap() const { return m_sumUp; }
     SumUpCtrl *sumUpCtrl() const { return m_sumUpCtrl; }
     MapProcCtrl *mapProcCtrl() const { return m_mapProc; }
+    // The window's analysis grid, for combining maps over its bins.
+    void setGridSource(std::function<AnalyzeCond()> grid);
     ComponentsCtrl *componentsCtrl() const { return m_components; }
     // Writes spectrum J of the last components run (numbered as the panel
     // numbers them) as a two-column file in the working folder and reads it
@@ -118,7 +121,6 @@ signals:
     void finished();
     void askRAAnalyze();
     void changedSelection();
-    void askAnalyzeCond(AnalyzeCond &ac);
     // The fixed-scale switch or ranges changed: the shown map is redrawn.
     void scalesChanged();
     void askSumUp();

@@ -95,8 +95,7 @@ void MapProcCtrl::loadMap2(const QString &fname) {
 void MapProcCtrl::processMaps() {
     if (!m_map1->hasImage() || !m_map2->hasImage())
         return;
-    AnalyzeCond grid;
-    emit askAnalyzeCond(grid);
+    AnalyzeCond grid = m_grid ? m_grid() : AnalyzeCond();
     if (grid.W <= 0) // no images: the grid of map 1
         grid = m_map1->grid();
     MapRun run;

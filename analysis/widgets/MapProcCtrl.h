@@ -26,10 +26,12 @@ public:
     MapOperation operation() const;
     // What Capture copies (the panel's map of the mode used before this one).
     void setCaptureSource(std::function<Analyzed2DRes *()> source) { m_source = source; }
+    // The bins of the window's images that Process combines the maps over (a
+    // grid of no width: no images, the grid of map 1 is used).
+    void setGridSource(std::function<AnalyzeCond()> grid) { m_grid = std::move(grid); }
 
 signals:
     void loadMap(const QString &fname, Analyzed2DRes &map, EMPHeader &header);
-    void askAnalyzeCond(AnalyzeCond &ac);
     void changedSelection();
 
 public slots:
@@ -50,4 +52,5 @@ private:
     Analyzed2DRes *m_map2;
     Analyzed2DRes *m_processed;
     std::function<Analyzed2DRes *()> m_source;
+    std::function<AnalyzeCond()> m_grid;
 };

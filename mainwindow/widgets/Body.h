@@ -241,7 +241,6 @@ public slots:
     // ---- sum-up image and map processing (BodySumUp.cpp) ----
     void doSumUp();
     // ---- map runs and the analysis panel (BodyAnalysis.cpp) ----
-    void askAnalyzeCond(AnalyzeCond &ac);
     void startLCF2DAnalysis();
     void stop2DAnalysis();
     void generateResImages();

@@ -57,7 +57,11 @@ void Body::setupAnalysis() {
     MapRun *run = m_analysis->run;
     connect(ui->ShowAnalyzer, &QPushButton::clicked, a, &Analyzer::show);
     connect(ui->ExecFourierA, &QPushButton::clicked, this, &Body::execFourierA);
-    connect(a, &Analyzer::askAnalyzeCond, this, &Body::askAnalyzeCond);
+    a->setGridSource([this] {
+        AnalyzeCond grid;
+        analysisGrid(grid);
+        return grid;
+    });
     connect(a, &Analyzer::askAnalyze, this, &Body::startLCF2DAnalysis);
     connect(a, &Analyzer::askRAAnalyze, this, &Body::startRA2DAnalysis);
     connect(a, &Analyzer::changedSelection, this, &Body::selectedNewRef);
@@ -124,10 +128,6 @@ bool Body::analysisGrid(AnalyzeCond &ac) const {
     ac = AnalyzeCond(first->width(), first->height(), std::abs(c.hx), std::abs(c.hy), area.x(),
                      area.y(), area.width(), area.height());
     return true;
-}
-
-void Body::askAnalyzeCond(AnalyzeCond &ac) {
-    analysisGrid(ac);
 }
 
 // A run reads the images, the dark frame and the dark areas from its
