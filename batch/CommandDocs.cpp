@@ -59,6 +59,26 @@ const QVector<CommandDoc> &table() {
          "The selected area becomes the dark area of the I1 series.", C::AtOnce},
         {CLEAR_I0_DARK_AREA, Series, "none", "Switches the I0 dark area off.", C::AtOnce},
         {CLEAR_I1_DARK_AREA, Series, "none", "Switches the I1 dark area off.", C::AtOnce},
+        {LOAD_DARK, Series, "file",
+         "Reads the dark frame (an image, or the dark of an HDF5 stack by the I1 layout) as "
+         "Select Dark does; its exposure goes into the dark exposure field. A file that cannot "
+         "be read is refused with the reason and the dark frame in use stays.",
+         C::AtOnce},
+        {CLEAR_DARK, Series, "none", "No dark frame is subtracted any more (Clear Dark).",
+         C::AtOnce},
+        {SET_DARK_EXP_TIME, Series, "number",
+         "Exposure of the dark frame in ms, by which it is scaled to each image's exposure.",
+         C::AtOnce},
+        {LOAD_TOTAL_I0_OF_I1, Series, "file",
+         "Reads the total-I0 spectrum of the I1 series (Total I0 of I1); a file without a "
+         "spectrum is refused and the one in use stays.",
+         C::AtOnce},
+        {LOAD_TOTAL_I0_OF_I0, Series, "file", "As load_total_i0_of_i1, for the I0 series.",
+         C::AtOnce},
+        {CLEAR_TOTAL_I0_OF_I1, Series, "none", "The I1 series has no total-I0 spectrum.",
+         C::AtOnce},
+        {CLEAR_TOTAL_I0_OF_I0, Series, "none", "The I0 series has no total-I0 spectrum.",
+         C::AtOnce},
 
         {ENG_BY_NAME_I0, Energy, "none", "I0 energies are read from the file names.", C::AtOnce},
         {ENG_BY_NAME_I1, Energy, "none", "I1 energies are read from the file names.", C::AtOnce},
@@ -100,6 +120,10 @@ const QVector<CommandDoc> &table() {
          "I0 energies from a reference file; an empty name switches it off.", C::AtOnce},
         {ENG_BY_REF_I1, Energy, "file",
          "I1 energies from a reference file; an empty name switches it off.", C::AtOnce},
+        {ENG_SAME_AS_I1_I0, Energy, "flag",
+         "The I0 series takes its energies from the I1 setup (box Same as I1); any eng_ "
+         "command of the I0 series unticks it again.",
+         C::AtOnce},
 
         {SET_FLUO_TYPE, Display, "flag", "Fluorescence mode (mu = I1 / I0).", C::AtOnce},
         {SET_BAND_W, Display, "integer", "Bin half-width in x (pixels).", C::AtOnce},
@@ -141,6 +165,19 @@ const QVector<CommandDoc> &table() {
          C::AtOnce},
         {ANALYZER_SET_LCF_MODE, Analysis, "flag", "MLCF (absolute edge jumps) instead of LCF.",
          C::AtOnce},
+        {ANALYZER_SET_LCF_OLD, Analysis, "flag",
+         "LCF as old (box LCF as old): the fit of the earlier versions; MLCF, when set, comes "
+         "first.",
+         C::AtOnce},
+        {ANALYZER_SET_LCF_RANGE, Analysis, "number start, number end",
+         "The energy range of the fit (eV), the start below the end.", C::AtOnce},
+        {ANALYZER_CLEAR_LCF_STD, Analysis, "integer row",
+         "Empties reference row ROW (from 0); -1 empties every row.", C::AtOnce},
+        {LOAD_BG, Analysis, "file",
+         "Reads the background spectrum (Select BG) and shows it; a file without a spectrum is "
+         "refused and the one in use stays.",
+         C::AtOnce},
+        {CLEAR_BG, Analysis, "none", "No background spectrum is used any more.", C::AtOnce},
         {ANALYZER_EXEC_LCF, Analysis, "none",
          "Fits every bin of the selected area with the references.", C::RunEnds},
         {ANALYZER_SELECT_IMAGE, Analysis, "integer n", "Shows result image n.", C::AtOnce},
@@ -294,23 +331,28 @@ const QVector<CommandDoc> &table() {
         {SUGGESTING_EDGE_EV, Suggest, "text", "Suggested edge energy (eV).", C::AtOnce},
         {SUGGESTING_PRE_END_EV, Suggest, "text",
          "End of the pre-edge fit window, relative to the edge (eV).", C::AtOnce},
+        {SUGGESTING_JUMP_TH, Suggest, "number",
+         "Edge-jump threshold (field Jump th.): a spectrum whose jump stays below this many "
+         "standard deviations of its pre- and post-edge lines is not normalised.",
+         C::AtOnce},
         {SUGGESTING_POST_START_EV, Suggest, "text",
          "Start of the post-edge fit window, relative to the edge (eV).", C::AtOnce},
 
         {SESSION_SAVE, Sessions, "file",
          "Writes every input of the work in the window as a session file (JSON): the files of "
-         "both series, the dark, the energy-shift map and the references with their size and "
-         "modification time, the energy setup, I0 use, bin, area, point, suggestion and fixed "
-         "E0, the reference rows, the fit options, the registration shifts and the analysis "
-         "mode and fields. Paths below the session file's folder are stored relative to it.",
+         "both series, the dark, the background and total-I0 spectra, the energy-shift map and "
+         "the references with their size and modification time, the energy setup, I0 use, bin, "
+         "area, point, suggestion and fixed E0, the reference rows, the fit options, the "
+         "registration shifts and the analysis mode and fields. Paths below the session file's "
+         "folder are stored relative to it.",
          C::AtOnce},
         {SESSION_LOAD, Sessions, "file",
          "Reads a session file and checks every file it names first: one that is missing, or "
          "whose size or modification time differs, refuses the whole session with an error "
-         "naming it, and nothing changes. Otherwise the dark frame is read and the session's "
-         "settings follow as batch lines run right after this one (loads of both series, the "
-         "fields, the reference rows, shifts, shift map, area and point); a run then gives the "
-         "maps the saved work gave.",
+         "naming it, and nothing changes. Otherwise the session's settings follow as batch "
+         "lines run right after this one (load_dark, loads of both series, the spectra, the "
+         "fields, the reference rows, which empty every row the session does not name, "
+         "shifts, shift map, area and point); a run then gives the maps the saved work gave.",
          C::AtOnce},
 
         {QUIT, Other, "none", "Closes the program; the last line of a headless batch.", C::Never},

@@ -154,6 +154,20 @@ const char *const ExtensionNames[ExCmdTable::ExtensionCount] = {
     "components_use_as_reference",
     "session_save",
     "session_load",
+    "load_dark",
+    "clear_dark",
+    "set_dark_exp_time",
+    "suggesting_jump_th",
+    "analyzer_set_LCF_old",
+    "analyzer_set_LCF_range",
+    "analyzer_clear_LCF_std",
+    "eng_same_as_i1_i0",
+    "load_bg",
+    "clear_bg",
+    "load_total_i0_of_i1",
+    "load_total_i0_of_i0",
+    "clear_total_i0_of_i1",
+    "clear_total_i0_of_i0",
 };
 
 struct Table {

@@ -156,13 +156,27 @@ enum EX_CMD_ID {
     COMPONENTS_USE_AS_REFERENCE = 215,
     SESSION_SAVE = 216,
     SESSION_LOAD = 217,
+    LOAD_DARK = 218,
+    CLEAR_DARK = 219,
+    SET_DARK_EXP_TIME = 220,
+    SUGGESTING_JUMP_TH = 221,
+    ANALYZER_SET_LCF_OLD = 222,
+    ANALYZER_SET_LCF_RANGE = 223,
+    ANALYZER_CLEAR_LCF_STD = 224,
+    ENG_SAME_AS_I1_I0 = 225,
+    LOAD_BG = 226,
+    CLEAR_BG = 227,
+    LOAD_TOTAL_I0_OF_I1 = 228,
+    LOAD_TOTAL_I0_OF_I0 = 229,
+    CLEAR_TOTAL_I0_OF_I1 = 230,
+    CLEAR_TOTAL_I0_OF_I0 = 231,
 };
 
 class ExCmdTable {
 public:
     static constexpr int Count = 127;
     static constexpr int FirstExtension = 200;
-    static constexpr int ExtensionCount = 18;
+    static constexpr int ExtensionCount = 32;
 
     // Every command identifier: 0..Count-1, then the extensions.
     static QVector<EX_CMD_ID> allIds();

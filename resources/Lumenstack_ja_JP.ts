@@ -497,6 +497,10 @@
         <source>Any Files (* *.*)</source>
         <translation>すべてのファイル (* *.*)</translation>
     </message>
+    <message>
+        <source>an alignment is running</source>
+        <translation>位置合わせを実行中です</translation>
+    </message>
 </context>
 <context>
     <name>EOFSetup</name>
@@ -1116,6 +1120,77 @@
     <message>
         <source>x %1, y %2: %3 in %4</source>
         <translation>x %1, y %2: %3 (%4)</translation>
+    </message>
+</context>
+<context>
+    <name>ComponentRunControl</name>
+    <message>
+        <source>a components run is going on</source>
+        <translation>成分解析を実行中です</translation>
+    </message>
+</context>
+<context>
+    <name>InputCommands</name>
+    <message>
+        <source>%1 refused: %2</source>
+        <translation>%1 は拒否されました: %2</translation>
+    </message>
+    <message>
+        <source>no file given</source>
+        <translation>ファイルが指定されていません</translation>
+    </message>
+    <message>
+        <source>the exposure must be a number of ms above 0</source>
+        <translation>露光時間は 0 より大きい ms 単位の数値でなければなりません</translation>
+    </message>
+    <message>
+        <source>the threshold must be a number of standard deviations, 0 or more</source>
+        <translation>しきい値は 0 以上の数値 (標準偏差の倍数) でなければなりません</translation>
+    </message>
+    <message>
+        <source>the flag must be 0 or 1</source>
+        <translation>フラグは 0 または 1 でなければなりません</translation>
+    </message>
+    <message>
+        <source>START END are two energies in eV, the start below the end</source>
+        <translation>START END は eV 単位の二つのエネルギーで、START は END より小さくなければなりません</translation>
+    </message>
+    <message>
+        <source>ROW must be a reference row from 0 to %1, or -1 for every row</source>
+        <translation>ROW は 0 から %1 までの参照行、またはすべての行を表す -1 でなければなりません</translation>
+    </message>
+</context>
+<context>
+    <name>RunBoard</name>
+    <message>
+        <source>Run: %1</source>
+        <translation>実行: %1</translation>
+    </message>
+    <message>
+        <source>, about %1 left</source>
+        <translation>、残り約 %1</translation>
+    </message>
+</context>
+<context>
+    <name>Session</name>
+    <message>
+        <source>background spectrum</source>
+        <translation>バックグラウンドスペクトル</translation>
+    </message>
+    <message>
+        <source>total I0 of I1</source>
+        <translation>I1 の全 I0</translation>
+    </message>
+    <message>
+        <source>total I0 of I0</source>
+        <translation>I0 の全 I0</translation>
+    </message>
+</context>
+<context>
+    <name>SessionControl</name>
+    <message>
+        <source>the dark frame %1 could not be read: %2</source>
+        <translation>ダークフレーム %1 を読み込めませんでした: %2</translation>
     </message>
 </context>
 </TS>

@@ -124,6 +124,9 @@ QJsonObject toJson(const Session &s, const QDir &base) {
         {"i1", seriesJson(s.i1, base)},
         {"i0", seriesJson(s.i0, base)},
         {"dark", fileJson(s.dark, base)},
+        {"background", fileJson(s.background, base)},
+        {"totalI0OfI1", fileJson(s.totalI0OfI1, base)},
+        {"totalI0OfI0", fileJson(s.totalI0OfI0, base)},
         {"useI0", s.useI0},
         {"fluorescence", s.fluorescence},
         {"bin", QJsonArray{s.binW, s.binH}},
@@ -132,6 +135,7 @@ QJsonObject toJson(const Session &s, const QDir &base) {
         {"suggestion", suggestionJson(s.suggestion)},
         {"references", referencesJson(s.references, base)},
         {"fit", QJsonObject{{"kind", s.mlcf ? "MLCF" : "LCF"},
+                            {"old", s.lcfOld},
                             {"nonNegative", s.nonNegative},
                             {"sumToOne", s.sumToOne}}},
         {"registrationShifts", shifts},
@@ -272,6 +276,10 @@ public:
         s->i1 = series(o.value("i1").toObject(), QStringLiteral("I1"));
         s->i0 = series(o.value("i0").toObject(), QStringLiteral("I0"));
         s->dark = file(o.value("dark"), tr("dark"));
+        // Absent in sessions written before the spectra were kept: none.
+        s->background = file(o.value("background"), tr("background spectrum"));
+        s->totalI0OfI1 = file(o.value("totalI0OfI1"), tr("total I0 of I1"));
+        s->totalI0OfI0 = file(o.value("totalI0OfI0"), tr("total I0 of I0"));
         s->useI0 = o.value("useI0").toBool();
         s->fluorescence = o.value("fluorescence").toBool();
         const QPoint bin = point(o.value("bin"));
@@ -283,6 +291,7 @@ public:
         s->references = references(o.value("references").toArray());
         const QJsonObject fit = o.value("fit").toObject();
         s->mlcf = fit.value("kind").toString() == "MLCF";
+        s->lcfOld = fit.value("old").toBool();
         s->nonNegative = fit.value("nonNegative").toBool();
         s->sumToOne = fit.value("sumToOne").toBool();
         s->shifts = shifts(o.value("registrationShifts").toArray());
@@ -323,12 +332,14 @@ bool SessionEnergy::operator==(const SessionEnergy &o) const {
 }
 
 bool Session::operator==(const Session &o) const {
-    return i1 == o.i1 && i0 == o.i0 && dark == o.dark && useI0 == o.useI0 &&
+    return i1 == o.i1 && i0 == o.i0 && dark == o.dark && background == o.background &&
+           totalI0OfI1 == o.totalI0OfI1 && totalI0OfI0 == o.totalI0OfI0 && useI0 == o.useI0 &&
            fluorescence == o.fluorescence && binW == o.binW && binH == o.binH && area == o.area &&
            point == o.point && suggestion == o.suggestion && references == o.references &&
-           mlcf == o.mlcf && nonNegative == o.nonNegative && sumToOne == o.sumToOne &&
-           shifts == o.shifts && shiftMap == o.shiftMap && analysisMode == o.analysisMode &&
-           raEnergy == o.raEnergy && raFactor == o.raFactor && fields == o.fields;
+           mlcf == o.mlcf && lcfOld == o.lcfOld && nonNegative == o.nonNegative &&
+           sumToOne == o.sumToOne && shifts == o.shifts && shiftMap == o.shiftMap &&
+           analysisMode == o.analysisMode && raEnergy == o.raEnergy && raFactor == o.raFactor &&
+           fields == o.fields;
 }
 
 QVector<const SessionFile *> Session::files() const {
@@ -341,7 +352,7 @@ QVector<const SessionFile *> Session::files() const {
         if (s->energy.reference.isSet() && !s->energy.sameAsI1)
             all.append(&s->energy.reference);
     }
-    for (const SessionFile *f : {&dark, &shiftMap})
+    for (const SessionFile *f : {&dark, &background, &totalI0OfI1, &totalI0OfI0, &shiftMap})
         if (f->isSet())
             all.append(f);
     for (const SessionReference &r : references)

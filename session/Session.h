@@ -1,7 +1,8 @@
 #pragma once
 // Every input of a piece of work in the window, as a session file (JSON)
 // holds it: the image files of both series with their size and modification
-// time, the energy setup, the dark frame, I0 use, the bin and the area, the
+// time, the energy setup, the dark frame, the background and total-I0
+// spectra, I0 use, the bin and the area, the
 // element suggestion with its windows and fixed E0, the reference rows, the
 // fit options, the registration shifts, the energy-shift-map file and the
 // analysis mode with its fields. No derived data: maps and spectra are made
@@ -114,6 +115,9 @@ struct Session {
     SessionSeries i1;
     SessionSeries i0;
     SessionFile dark;
+    SessionFile background;  // the background spectrum (Select BG)
+    SessionFile totalI0OfI1; // the total-I0 spectra of the two series
+    SessionFile totalI0OfI0;
     bool useI0 = false;
     bool fluorescence = false;
     int binW = 0; // half widths: a bin is 2 binW + 1 pixels wide
@@ -123,6 +127,7 @@ struct Session {
     SessionSuggestion suggestion;
     QVector<SessionReference> references; // rows with a file
     bool mlcf = false;
+    bool lcfOld = false; // the box "LCF as old"
     bool nonNegative = false;
     bool sumToOne = false;
     QVector<SessionShift> shifts; // I1 images with a registration shift
@@ -130,8 +135,9 @@ struct Session {
     int analysisMode = 0;
     double raEnergy = 0;
     double raFactor = 0;
-    // Fields without a batch command, by object name (the jump threshold, the
-    // LCF range, the dark exposure): put back as typed.
+    // Fields by object name, as typed: the jump threshold (ThJumpSigma), the
+    // LCF range (LCFRange1, LCFRange2) and the dark exposure (DarkExpTime),
+    // each put back by its batch command.
     QMap<QString, QString> fields;
 
     bool operator==(const Session &o) const;

@@ -113,11 +113,36 @@ void suggestionLines(Lines &l, const SessionSuggestion &s) {
     l.add(SUGGEST_ELM, {flag(s.use)});
 }
 
+// A spectrum file read, or none: the one in use before goes either way.
+void spectrumLine(Lines &l, const SessionFile &f, EX_CMD_ID load, EX_CMD_ID clear) {
+    if (f.isSet())
+        l.add(load, {f.path});
+    else
+        l.add(clear);
+}
+
+// The fields kept as typed, each by its command; a field the session does
+// not have is left as it is in the window.
+void fieldLines(Lines &l, const QMap<QString, QString> &fields) {
+    const auto value = [&fields](const char *name) { return fields.value(QLatin1String(name)); };
+    if (!value("DarkExpTime").isEmpty())
+        l.add(SET_DARK_EXP_TIME, {value("DarkExpTime")});
+    if (!value("ThJumpSigma").isEmpty())
+        l.add(SUGGESTING_JUMP_TH, {value("ThJumpSigma")});
+}
+
 void analysisLines(Lines &l, const Session &s) {
+    // Rows the session does not name must not keep a file of earlier work.
+    l.add(ANALYZER_CLEAR_LCF_STD, {QStringLiteral("-1")});
     for (const SessionReference &r : s.references)
         l.add(ANALYZER_SET_LCF_STD, {QString::number(r.row), flag(r.use), number(r.dE), r.file.path,
                                      r.victoreen ? QStringLiteral("VIC") : QStringLiteral("0")});
     l.add(ANALYZER_SET_LCF_MODE, {flag(s.mlcf)});
+    l.add(ANALYZER_SET_LCF_OLD, {flag(s.lcfOld)});
+    const QString start = s.fields.value(QStringLiteral("LCFRange1"));
+    const QString end = s.fields.value(QStringLiteral("LCFRange2"));
+    if (!start.isEmpty() && !end.isEmpty())
+        l.add(ANALYZER_SET_LCF_RANGE, {start, end});
     l.add(ANALYZER_SET_LCF_NONNEG, {flag(s.nonNegative)});
     l.add(ANALYZER_SET_LCF_SUM1, {flag(s.sumToOne)});
     if (s.suggestion.fixedE0)
@@ -141,10 +166,18 @@ QString argument(const QString &text) {
 
 QStringList lines(const Session &s, const QString &shiftFile) {
     Lines l;
+    // The dark first: a stack load then takes no dark of its own.
+    spectrumLine(l, s.dark, LOAD_DARK, CLEAR_DARK);
     energyLines(l, true, s.i1.energy);
     energyLines(l, false, s.i0.energy);
+    if (s.i0.energy.sameAsI1)
+        l.add(ENG_SAME_AS_I1_I0, {flag(true)});
     seriesLines(l, true, s.i1);
     seriesLines(l, false, s.i0);
+    spectrumLine(l, s.totalI0OfI1, LOAD_TOTAL_I0_OF_I1, CLEAR_TOTAL_I0_OF_I1);
+    spectrumLine(l, s.totalI0OfI0, LOAD_TOTAL_I0_OF_I0, CLEAR_TOTAL_I0_OF_I0);
+    spectrumLine(l, s.background, LOAD_BG, CLEAR_BG);
+    fieldLines(l, s.fields);
     l.add(USE_I0, {flag(s.useI0)});
     l.add(SET_FLUO_TYPE, {flag(s.fluorescence)});
     l.add(SET_BAND_W, {QString::number(s.binW)});

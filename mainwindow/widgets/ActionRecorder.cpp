@@ -11,6 +11,7 @@
 #include "display/widgets/SaveDataCfg.h"
 #include "imageio/widgets/EOFSetup.h"
 #include "imageio/widgets/SelectDataFiles.h"
+#include "imageio/widgets/SelectImgDialog.h"
 #include "mainwindow/widgets/Body.h"
 #include "mainwindow/widgets/MessagesWindow.h"
 #include "mainwindow/widgets/SessionControl.h"
@@ -75,6 +76,7 @@ ActionRecorder::ActionRecorder(Body *body, QWidget *own) : QObject(own), m_body(
     watchAnalyzer();
     watchSaveDataCfg();
     watchCalibration();
+    watchInputs();
     watchDialogs();
     watchRegion();
     if (auto *session = body->findChild<SessionControl *>())
@@ -207,6 +209,8 @@ void ActionRecorder::watchEnergySetup(QWidget *s, bool i1) {
     onClicked(s, "EvenInEnergy", pick(ENG_CALC_EVEN_IN_ENG_I1, ENG_CALC_EVEN_IN_ENG_I0));
     onClicked(s, "EvenInAngle", pick(ENG_CALC_EVEN_IN_DEG_I1, ENG_CALC_EVEN_IN_DEG_I0));
     onChosen(s, "DisplayUnit", pick(ENG_CALC_DISP_UNIT_I1, ENG_CALC_DISP_UNIT_I0));
+    if (!i1)
+        onClicked(s, "SameAsI1", ENG_SAME_AS_I1_I0);
 }
 
 void ActionRecorder::watchAnalyzer() {
@@ -215,6 +219,10 @@ void ActionRecorder::watchAnalyzer() {
     onClicked(a, "AskRAAnalyze", ANALYZER_EXEC_RA);
     onClicked(a->elemPanel(), "AskAnalyzeElems", ANALYZER_EXEC_ELEMS);
     onClicked(a, "MLCF", ANALYZER_SET_LCF_MODE);
+    onClicked(a, "OldLCF", ANALYZER_SET_LCF_OLD);
+    const Text range = [a] { return QStringList{text(a, "LCFRange1"), text(a, "LCFRange2")}; };
+    onEdited(a, "LCFRange1", ANALYZER_SET_LCF_RANGE, range);
+    onEdited(a, "LCFRange2", ANALYZER_SET_LCF_RANGE, range);
     onClicked(a, "NonNegative", ANALYZER_SET_LCF_NONNEG);
     onClicked(a, "SumToOne", ANALYZER_SET_LCF_SUM1);
     const Text fixedE0 = [a] { return QStringList{flag(a->fixedE0()), text(a, "FixedE0EV")}; };
@@ -256,6 +264,9 @@ void ActionRecorder::watchReferenceRows() {
             record(ANALYZER_SET_LCF_STD, referenceArgs(row, name));
         });
         connect(file, &XafsFileSelect::changedUse, this, line);
+        connect(file, &XafsFileSelect::cleared, this, [this, row] {
+            record(ANALYZER_CLEAR_LCF_STD, {QString::number(row->rowIndex())});
+        });
         connect(row, &LCFReference::newDeltaE, this, line);
         if (auto *vic = named<QAbstractButton>(row, QStringLiteral("IsVictreen")))
             connect(vic, &QAbstractButton::clicked, this, line);
@@ -317,6 +328,39 @@ void ActionRecorder::watchCalibration() {
     for (QFileDialog *d : c->findChildren<QFileDialog *>())
         m_watched.insert(d);
     ignore(c, {"SaveMap", "LoadMap"});
+}
+
+void ActionRecorder::watchInputs() {
+    Body *b = m_body;
+    onEdited(b, "DarkExpTime", SET_DARK_EXP_TIME);
+    onEdited(b, "ThJumpSigma", SUGGESTING_JUMP_TH);
+    onClicked(b, "ClearDark", CLEAR_DARK);
+    // The window's own image dialog is the dark frame's (the series have
+    // theirs inside their panels).
+    for (SelectImgDialog *d : b->findChildren<SelectImgDialog *>())
+        if (d->parent() == b) {
+            m_watched.insert(d);
+            connect(d, &QFileDialog::fileSelected, this,
+                    [this](const QString &f) { record(LOAD_DARK, {f}); });
+        }
+    const struct {
+        XafsFileSelect *select;
+        EX_CMD_ID load, clear;
+    } spectra[] = {{b->bgFileSelect(), LOAD_BG, CLEAR_BG},
+                   {named<XafsFileSelect>(b, QStringLiteral("TotalI0ofI1XAFS")),
+                    LOAD_TOTAL_I0_OF_I1, CLEAR_TOTAL_I0_OF_I1},
+                   {named<XafsFileSelect>(b, QStringLiteral("TotalI0ofI0XAFS")),
+                    LOAD_TOTAL_I0_OF_I0, CLEAR_TOTAL_I0_OF_I0}};
+    for (const auto &s : spectra) {
+        if (!s.select)
+            continue;
+        m_watched.insert(s.select);
+        m_watched.insert(s.select->fileDialog());
+        const EX_CMD_ID load = s.load, clear = s.clear;
+        connect(s.select, &XafsFileSelect::newFile, this,
+                [this, load](const QString &f) { record(load, {f}); });
+        connect(s.select, &XafsFileSelect::cleared, this, [this, clear] { record(clear, {}); });
+    }
 }
 
 // Files chosen in the window's dialogs: the saves with a command are recorded

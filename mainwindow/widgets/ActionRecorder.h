@@ -43,6 +43,8 @@ private:
     void watchCalibration();
     void watchDialogs();
     void watchRegion();
+    // The dark frame, the spectra read from files and their fields.
+    void watchInputs();
     // Everything under root not watched yet: a comment per action.
     void watchGaps(QWidget *root);
 

@@ -9,11 +9,13 @@
 #include "batch/ExCmdTable.h"
 #include "display/widgets/ColorBar.h"
 #include "display/widgets/ImgDispA.h"
+#include "imageio/Hdf5Stack.h"
 #include "imageio/TiffData.h"
 #include "imageio/widgets/EOFSetup.h"
 #include "imageio/widgets/SelectDataFiles.h"
 #include "imageio/widgets/WidgetFields.h"
 #include "mainwindow/widgets/Body.h"
+#include "mainwindow/widgets/InputCommands.h"
 
 #include <QAbstractButton>
 #include <QComboBox>
@@ -25,15 +27,24 @@
 
 namespace {
 
-// The fields a session keeps that no batch command sets.
+// The fields a session keeps as typed; their commands put them back.
 const QStringList &windowFields() {
-    static const QStringList names = {"ThJumpSigma", "DarkExpTime"};
+    static const QStringList names = {InputCommands::JumpThresholdField,
+                                      InputCommands::DarkExposureField};
     return names;
 }
 
 const QStringList &analyzerFields() {
-    static const QStringList names = {"LCFRange1", "LCFRange2"};
+    static const QStringList names = {InputCommands::LcfRangeStartField,
+                                      InputCommands::LcfRangeEndField};
     return names;
+}
+
+// The file a spectrum chooser holds, as it is on disk now; none when empty.
+SessionFile chosenFile(const XafsFileSelect *select) {
+    return select && select->isLoaded() && !select->fileName().isEmpty()
+               ? SessionFile::of(select->fileName())
+               : SessionFile();
 }
 
 template <class W> W *child(const QObject *root, const char *name) {
@@ -107,6 +118,7 @@ SessionControl::SessionControl(Body *body)
       m_commands([this] { return capture(); }, [this](const Session &s) { return apply(s); }) {}
 
 void SessionControl::registerCommands() {
+    (new InputCommands(m_body))->registerCommands();
     m_body->registerAtOnce(SESSION_SAVE, [this](const CmdLine &c) {
         const QString why = m_commands.save(c);
         if (!why.isEmpty())
@@ -172,6 +184,10 @@ Session SessionControl::capture() const {
         const QString darkStack = stackFileOf(stack.dark()->fileName());
         s.dark = SessionFile::of(darkStack.isEmpty() ? stack.dark()->fileName() : darkStack);
     }
+    if (m_body->bgLoaded())
+        s.background = chosenFile(m_body->bgFileSelect());
+    s.totalI0OfI1 = chosenFile(child<XafsFileSelect>(m_body, "TotalI0ofI1XAFS"));
+    s.totalI0OfI0 = chosenFile(child<XafsFileSelect>(m_body, "TotalI0ofI0XAFS"));
     s.useI0 = checked(m_body, "UseI0");
     s.fluorescence = checked(m_body, "FluoType");
     s.binW = text(m_body, "HWidth").toInt();
@@ -197,6 +213,7 @@ Session SessionControl::capture() const {
                                  row->deltaE(), checked(row, "IsVictreen")});
     }
     s.mlcf = a->lcfKind() == LcfKind::MLCF;
+    s.lcfOld = checked(a, "OldLCF");
     s.nonNegative = a->lcfOptions().nonNegative;
     s.sumToOne = a->lcfOptions().sumToOne;
     for (int i = 0; i < stack.i1().size(); ++i) {
@@ -214,24 +231,18 @@ Session SessionControl::capture() const {
     return s;
 }
 
-// The dark frame first: when it cannot be read nothing else has changed.
+// Every input goes in by its batch line, the dark frame first. A dark image
+// that cannot be read refuses the session here, before anything changed (a
+// stack's dark is read by its layout, and a failure says why in its line).
 QString SessionControl::apply(const Session &s) {
-    if (s.dark.isSet()) {
-        m_body->selectedDark(s.dark.path);
-        const TiffData *dark = m_body->stack().dark();
-        const QString read = dark ? dark->fileName() : QString();
-        if (!dark || (SessionFile::of(read).path != s.dark.path &&
-                      SessionFile::of(stackFileOf(read)).path != s.dark.path))
-            return tr("the dark frame %1 could not be read").arg(s.dark.path);
-    } else {
-        m_body->clearDark();
+    if (s.dark.isSet() && !Hdf5Stack::isHdf5File(s.dark.path)) {
+        TiffData probe;
+        if (!probe.load(s.dark.path))
+            return tr("the dark frame %1 could not be read: %2").arg(s.dark.path, probe.error());
     }
     const QString shifts = shiftFile(s);
     if (!s.shifts.isEmpty() && shifts.isEmpty())
         return tr("the registration shifts could not be written to a temporary file");
-    WidgetFields::apply(m_body, windowFields(), s.fields, WidgetFields::Finish::AsEdited);
-    WidgetFields::apply(m_body->analyzer(), analyzerFields(), s.fields,
-                        WidgetFields::Finish::AsEdited);
     m_body->runNext(SessionBatch::lines(s, shifts));
     return QString();
 }

@@ -1,6 +1,8 @@
 // A session saved after a run and loaded in a new process gives the same
-// maps byte for byte; once one of its files has changed it is refused, with
-// the file named, and nothing of it is applied.
+// maps byte for byte, also in a window already in use (a reference row the
+// session does not name, another fit kind, a background and a total-I0
+// spectrum read before); once one of its files has changed it is refused,
+// with the file named, and nothing of it is applied.
 #include "ProgramRun.h"
 #include "support/TestSupport.h"
 
@@ -38,12 +40,20 @@ TEST(SessionE2E, ReloadedSessionGivesTheSameMapsAndAStaleOneIsRefused) {
                              "analyzer_set_LCF_std 1 1 0.5 data/ref_B.dat VIC\n"
                              "analyzer_set_LCF_nonneg 1\n"
                              "select_region 4 4 40 30\n";
-    // The series as TIFF files and as an HDF5 stack with its dark and layout.
+    // The series as TIFF files and as an HDF5 stack with its dark and layout;
+    // `used`: what the window holds before the session is loaded.
+    const char *const tiff = "load_I1_files_of_pattern NEW data/i1/ *.tif\n"
+                             "load_I0_files_of_pattern NEW data/i0/ *.tif\n";
     const struct {
-        const char *name, *loads;
-    } cases[] = {{"tiff", "load_I1_files_of_pattern NEW data/i1/ *.tif\n"
-                          "load_I0_files_of_pattern NEW data/i0/ *.tif\n"},
-                 {"h5", "load_I1_files NEW data/demo.h5 data/demo-layout.ini\n"}};
+        const char *name, *loads, *used;
+    } cases[] = {{"tiff", tiff, ""},
+                 {"h5", "load_I1_files NEW data/demo.h5 data/demo-layout.ini\n", ""},
+                 {"used", tiff,
+                  "analyzer_set_LCF_std 2 1 0 data/ref_A.dat 0\n"
+                  "analyzer_set_LCF_old 1\n"
+                  "analyzer_set_LCF_range 7100 7150\n"
+                  "load_bg data/ref_B.dat\n"
+                  "load_total_i0_of_i1 data/ref_A.dat\n"}};
     for (const auto &c : cases) {
         const QString name(c.name);
         for (const QString &out : {name + "1", name + "2"})
@@ -53,9 +63,10 @@ TEST(SessionE2E, ReloadedSessionGivesTheSameMapsAndAStaleOneIsRefused) {
                      c.loads + settings + "analyzer_exec_LCF\n" + QString(SaveMap).arg(name + "1") +
                          "session_save " + name + ".json\n");
         ASSERT_EQ(first.exitCode, 0) << c.name << qPrintable(first.err);
-        const auto again = runLines(dir, name + "-again.bat",
-                                    "session_load " + name + ".json\nanalyzer_exec_LCF\n" +
-                                        QString(SaveMap).arg(name + "2"));
+        const auto again =
+            runLines(dir, name + "-again.bat",
+                     c.used + ("session_load " + name + ".json\nanalyzer_exec_LCF\n") +
+                         QString(SaveMap).arg(name + "2"));
         ASSERT_EQ(again.exitCode, 0) << c.name << qPrintable(again.err);
         const QByteArray map = TestSupport::readFile(dir.filePath(name + "1/frac-0.dat"));
         ASSERT_GT(map.size(), 100) << c.name;

@@ -1,6 +1,7 @@
 // Sessions without a window: session_save writes what the window gives,
 // session_load hands back the same session when every file is as it was and
 // refuses, naming the file, when one is missing or changed.
+#include "batch/BatchCheck.h"
 #include "batch/ExCmdTable.h"
 #include "session/SessionCommands.h"
 #include "support/TestSupport.h"
@@ -25,17 +26,24 @@ struct Fixture {
         const QString a = TestSupport::writeFile(dir, "data/i 1/a.tif", "aaaa");
         const QString b = TestSupport::writeFile(dir, "data/i 1/b.tif", "bbbbbb");
         const QString ref = TestSupport::writeFile(outside, "ref.dat", "7000 0.1\n");
+        const QString bg = TestSupport::writeFile(dir, "bg.dat", "7000 0.2\n");
         session.i1.files = {SessionFile::of(a), SessionFile::of(b)};
         session.i1.energy.pattern = "(\\d+)eV";
         session.i0.energy.sameAsI1 = true;
         session.dark = SessionFile::of(a);
+        session.background = SessionFile::of(bg);
+        session.totalI0OfI1 = SessionFile::of(ref);
         session.useI0 = true;
         session.binW = 2;
         session.area = QRectF(QPointF(1, 2), QPointF(30, 20));
         session.suggestion = {true, "Fe", 0, "7112", "-20", "20", true, 7120.25};
         session.references = {{1, SessionFile::of(ref), true, -1.5, true}};
         session.shifts = {{1, 0.25, -3}};
-        session.fields = {{"LCFRange1", "7100"}};
+        session.lcfOld = true;
+        session.fields = {{"LCFRange1", "7100"},
+                          {"LCFRange2", "7300"},
+                          {"ThJumpSigma", "2"},
+                          {"DarkExpTime", "150"}};
     }
     QString sessionFile() const { return dir.filePath("work.json"); }
 };
@@ -133,4 +141,48 @@ TEST(Session, RefusesFilesThatAreNoSession) {
         EXPECT_FALSE(Session::load(TestSupport::writeFile(dir, c.name, c.bytes), &s, &why));
         EXPECT_TRUE(why.contains(c.reason)) << c.name << ": " << qPrintable(why);
     }
+}
+
+// The lines put every input back by its command, in an order that works: the
+// dark before the loads (a stack takes no dark of its own then), the dark
+// exposure after them, the rows emptied before the session's are set. Every
+// line is a known command with as many arguments as it takes.
+TEST(Session, LinesPutEveryInputBackByItsCommandInOrder) {
+    Fixture f;
+    f.session.dark = SessionFile();
+    const QStringList lines = SessionBatch::lines(f.session, "shifts.txt");
+    const QString bg = f.session.background.path, ref = f.session.totalI0OfI1.path;
+    const QStringList expected[] = {
+        {"clear_dark", "load_I1_files", "set_dark_exp_time 150"},
+        {"eng_same_as_i1_i0 1", "clear_I0_files"},
+        {"load_total_i0_of_i1 " + ref, "clear_total_i0_of_i0", "load_bg " + bg},
+        {"suggesting_jump_th 2", "analyzer_clear_LCF_std -1", "analyzer_set_LCF_std 1"},
+        {"analyzer_set_LCF_mode 0", "analyzer_set_LCF_old 1", "analyzer_set_LCF_range 7100 7300"},
+    };
+    for (const QStringList &order : expected) {
+        int at = -1;
+        for (const QString &want : order) {
+            const auto found = std::find_if(lines.begin() + (at + 1), lines.end(),
+                                            [&](const QString &l) { return l.startsWith(want); });
+            ASSERT_NE(found, lines.end()) << qPrintable(want);
+            at = int(found - lines.begin());
+        }
+    }
+    EXPECT_TRUE(BatchCheck::check(lines.join('\n')).isEmpty());
+}
+
+// A session written before the spectra were kept loads with none of them.
+TEST(Session, OlderFilesWithoutTheSpectraStillLoad) {
+    QTemporaryDir dir;
+    Session s;
+    s.background = SessionFile::of(TestSupport::writeFile(dir, "bg.dat", "7000 1\n"));
+    QString why;
+    ASSERT_TRUE(
+        Session::load(TestSupport::writeFile(dir, "old.json",
+                                             "{\"format\": \"lumenstack-session\", "
+                                             "\"version\": 1, \"fit\": {\"kind\": \"MLCF\"}}"),
+                      &s, &why))
+        << qPrintable(why);
+    EXPECT_FALSE(s.background.isSet() || s.totalI0OfI1.isSet() || s.totalI0OfI0.isSet());
+    EXPECT_TRUE(s.mlcf && !s.lcfOld);
 }
