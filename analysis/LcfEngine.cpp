@@ -65,12 +65,17 @@ inline double residualTerm(double c, double y) {
     return held ? q2 : 1.0;
 }
 
-// residualTerm over n points, four or more at a time.
-LS_POINT_LOOPS_FLATTEN
+// residualTerm over n points, four or more at a time (its steps written out:
+// a function compiled without trapping math cannot take it inline).
+LS_POINT_LOOPS
 void residualTerms(const double *__restrict c, const double *__restrict y, double *__restrict t,
                    int n) {
-    for (int k = 0; k < n; ++k)
-        t[k] = residualTerm(c[k], y[k]);
+    for (int k = 0; k < n; ++k) {
+        const bool held = y[k] != 0;
+        const double q = (c[k] - y[k]) / (held ? y[k] : 1.0);
+        const double q2 = q * q;
+        t[k] = held ? q2 : 1.0;
+    }
 }
 
 static_assert(ConstrainedLsq::MaxN >= LcfEngine::MaxUnknowns, "constrained solver too small");

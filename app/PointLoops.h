@@ -9,9 +9,10 @@
 #if defined(__GNUC__) && defined(__x86_64__) && !defined(__clang__)
 #define LS_POINT_LOOPS                                                                             \
     __attribute__((target_clones("avx2", "default"), optimize("no-trapping-math")))
-// The same for a function whose callees from headers are inlined into it.
-#define LS_POINT_LOOPS_FLATTEN                                                                     \
-    __attribute__((target_clones("avx2", "default"), optimize("no-trapping-math"), flatten))
+// For a function whose callees from headers are inlined into it, with the
+// trapping math of its callees: a function compiled with other optimisation
+// options than its callees cannot take them inline.
+#define LS_POINT_LOOPS_FLATTEN __attribute__((target_clones("avx2", "default"), flatten))
 #else
 #define LS_POINT_LOOPS
 #define LS_POINT_LOOPS_FLATTEN
