@@ -51,8 +51,10 @@ void RunBoard::ended(Run *run) {
     if (!s || !s->active)
         return;
     s->active = false;
-    if (m_timed == run)
+    if (m_timed == run) {
         m_timed = nullptr;
+        emit timeChanged(QString());
+    }
     const int waiting = s->waitingCommand;
     s->waitingCommand = -1;
     if (waiting >= 0)

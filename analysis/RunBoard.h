@@ -53,7 +53,8 @@ public:
     static QString timeText(double elapsedSeconds, double percent);
 
 signals:
-    // The run last started reported progress: the time text to show.
+    // The run last started began or reported progress: the time text to
+    // show; empty once it has ended.
     void timeChanged(const QString &text);
     // A batch line waiting on a run's end may go on.
     void commandFinished(int commandId);

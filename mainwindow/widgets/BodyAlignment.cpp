@@ -4,12 +4,12 @@
 // processor's plot follow, and the user is told what moved and what is
 // suspect. A stop or a failure changes no shift.
 #include "analysis/AlignmentPlot.h"
+#include "analysis/RunBoard.h"
 #include "analysis/SeriesAlignRun.h"
 #include "analysis/widgets/ImgProc.h"
 #include "app/UserMessages.h"
-#include "batch/widgets/BatchCtrl.h"
 #include "imageio/TiffData.h"
-#include "mainwindow/widgets/Body.h"
+#include "mainwindow/widgets/BodyAnalysisState.h"
 
 void Body::setupAlignment() {
     m_alignRun = new SeriesAlignRun(this);
@@ -17,7 +17,8 @@ void Body::setupAlignment() {
     connect(m_imgProc, &ImgProc::alignedImageClicked, this, &Body::showData);
     connect(m_alignRun, &SeriesAlignRun::progress, m_imgProc, &ImgProc::setAlignProgress);
     connect(m_alignRun, &SeriesAlignRun::finished, this, &Body::alignmentEnded);
-    connect(m_batchCtrl, &BatchCtrl::batchStop, m_alignRun, &SeriesAlignRun::stop);
+    // Shifts change only at its end: map runs may go on beside it.
+    m_analysis->runs->add({m_alignRun, tr("an alignment is running"), false, true});
 }
 
 // Align Series reads Stop while its run goes.
@@ -42,6 +43,7 @@ bool Body::startAlignment(const SeriesAlignment::Request &request) {
         UserMessages::refuse(tr("Align Series not started: %1").arg(m_alignRun->why()));
         return false;
     }
+    m_analysis->runs->started(m_alignRun);
     m_alignAlsoI0 = request.alsoI0;
     m_imgProc->setAlignRunning(true);
     UserMessages::info(
@@ -57,10 +59,8 @@ void Body::alignmentEnded(bool completed) {
         applyAlignment();
     else
         UserMessages::warn(tr("Align Series %1: no shift was changed").arg(m_alignRun->why()));
-    if (m_alignBatchWaiting) {
-        m_alignBatchWaiting = false;
-        emit finishBatchExec(ALIGN_SERIES);
-    }
+    // A batch line waiting for the run goes on once the shifts are in.
+    m_analysis->runs->ended(m_alignRun);
 }
 
 namespace {
@@ -128,9 +128,7 @@ void Body::registerAlignCommands() {
             m_imgProc->setAlignRequest(r);
             started = startAlignment(r);
         }
-        if (started)
-            m_alignBatchWaiting = true;
-        else
+        if (!started || !m_analysis->runs->answerAtEnd(m_alignRun, ALIGN_SERIES))
             emit finishBatchExec(ALIGN_SERIES);
     });
 }

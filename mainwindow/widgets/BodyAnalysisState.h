@@ -8,6 +8,7 @@
 
 class Analyzer;
 class MapRun;
+class RunBoard;
 class QFileDialog;
 class SaveDataCfg;
 
@@ -16,6 +17,8 @@ struct Body::AnalysisState {
 
     Analyzer *analyzer = nullptr;
     MapRun *run = nullptr;
+    // Every run of the window (map, components, alignment) under one control.
+    RunBoard *runs = nullptr;
     Run kind = Run::None;
     // The maps the current (or last) run writes, in the run's map order.
     QVector<Analyzed2DRes *> runMaps;

@@ -2,23 +2,21 @@
 // stack, the spectrum settings of the cursor spectrum, the grid of the
 // selected area) and where its maps show. The run and its batch commands
 // belong to ComponentRunControl.
-#include "mainwindow/widgets/Body.h"
+#include "mainwindow/widgets/BodyAnalysisState.h"
 
 #include "analysis/widgets/Analyzer.h"
-#include "batch/widgets/BatchCtrl.h"
 #include "mainwindow/widgets/ComponentRunControl.h"
 #include "ui_Body.h"
 
 void Body::setupComponents() {
     m_components = new ComponentRunControl(
-        analyzer(),
+        analyzer(), m_analysis->runs,
         [this](ComponentSettings *s, AnalyzeCond *grid) { return prepareComponentRun(s, grid); },
         [this] {
             ui->ShowResAnalysis->setChecked(true);
             setupResAnalysisImage();
         },
         this);
-    connect(m_batchCtrl, &BatchCtrl::batchStop, m_components, &ComponentRunControl::stop);
 }
 
 void Body::registerComponentCommands() {

@@ -1,5 +1,6 @@
 #include "mainwindow/widgets/ComponentRunControl.h"
 
+#include "analysis/RunBoard.h"
 #include "analysis/widgets/Analyzer.h"
 #include "analysis/widgets/ComponentsCtrl.h"
 #include "app/UserMessages.h"
@@ -38,10 +39,11 @@ bool numberArg(const CmdLine &cmd, int k, double *v) {
 
 } // namespace
 
-ComponentRunControl::ComponentRunControl(Analyzer *analyzer, PrepareRun prepare,
+ComponentRunControl::ComponentRunControl(Analyzer *analyzer, RunBoard *runs, PrepareRun prepare,
                                          std::function<void()> showMap, QObject *parent)
-    : QObject(parent), m_analyzer(analyzer), m_panel(analyzer->componentsCtrl()),
+    : QObject(parent), m_analyzer(analyzer), m_panel(analyzer->componentsCtrl()), m_runs(runs),
       m_prepare(std::move(prepare)), m_showMap(std::move(showMap)), m_run(new ComponentRun(this)) {
+    m_runs->add({m_run, tr("a components run is going on"), true, true});
     connect(m_run, &ComponentRun::progress, m_panel, &ComponentsCtrl::setProgress);
     connect(m_run, &ComponentRun::finished, this, &ComponentRunControl::runEnded);
     connect(m_analyzer, &Analyzer::askComponents, this, [this] {
@@ -71,6 +73,7 @@ bool ComponentRunControl::start(ComponentKind kind) {
         UserMessages::refuse(text);
         return false;
     }
+    m_runs->started(m_run);
     m_analyzer->setRunMessage(QString());
     m_panel->setRunning(true);
     UserMessages::info(tr("Components: %1 over %2 bins").arg(kindName(kind)).arg(grid.binCount()));
@@ -104,11 +107,7 @@ void ComponentRunControl::runEnded(bool completed) {
     }
     m_halting = false;
     emit runFinished(completed);
-    if (m_batchWaiting >= 0 && m_finish) {
-        const auto id = EX_CMD_ID(m_batchWaiting);
-        m_batchWaiting = -1;
-        m_finish(id);
-    }
+    m_runs->ended(m_run);
 }
 
 // ------------------------------------------------------------------ batch
@@ -123,10 +122,8 @@ void ComponentRunControl::execCommand(EX_CMD_ID id, ComponentKind kind, const Cm
             m_panel->setClusters(count);
         else if (kind == ComponentKind::Nmf)
             m_panel->setNmfComponents(count);
-        if (start(kind)) {
-            m_batchWaiting = id;
+        if (start(kind) && m_runs->answerAtEnd(m_run, id))
             return;
-        }
     }
     m_finish(id);
 }

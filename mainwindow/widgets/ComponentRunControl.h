@@ -12,6 +12,7 @@
 
 class Analyzer;
 class ComponentsCtrl;
+class RunBoard;
 
 class ComponentRunControl : public QObject {
     Q_OBJECT
@@ -23,8 +24,10 @@ public:
     using RegisterCommand = std::function<void(EX_CMD_ID, CommandHandler)>;
     using FinishCommand = std::function<void(EX_CMD_ID)>;
 
-    ComponentRunControl(Analyzer *analyzer, PrepareRun prepare, std::function<void()> showMap,
-                        QObject *parent = nullptr);
+    // The run joins the window's runs (one at a time, Stop with the batch,
+    // the batch line answered at its end).
+    ComponentRunControl(Analyzer *analyzer, RunBoard *runs, PrepareRun prepare,
+                        std::function<void()> showMap, QObject *parent = nullptr);
 
     // Starts a run of the group's settings; false when refused (said).
     bool start(ComponentKind kind);
@@ -47,10 +50,10 @@ private:
 
     Analyzer *m_analyzer;
     ComponentsCtrl *m_panel;
+    RunBoard *m_runs;
     PrepareRun m_prepare;
     std::function<void()> m_showMap;
     ComponentRun *m_run;
     FinishCommand m_finish;
-    int m_batchWaiting = -1;
     bool m_halting = false;
 };

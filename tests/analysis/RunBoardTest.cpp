@@ -25,6 +25,7 @@ TEST(RunBoardTest, OneRunAtATimeStopAndTheBatchAnswer) {
     board.add({&map, "a map run is going on", true, true});
     board.add({&align, "an alignment is running", false, true});
     QSignalSpy answers(&board, &RunBoard::commandFinished);
+    QSignalSpy times(&board, &RunBoard::timeChanged);
 
     EXPECT_TRUE(board.refusal().isEmpty());
     EXPECT_FALSE(board.answerAtEnd(&map, 62)); // not active: nothing kept
@@ -32,20 +33,24 @@ TEST(RunBoardTest, OneRunAtATimeStopAndTheBatchAnswer) {
     EXPECT_TRUE(board.refusal().isEmpty()); // not exclusive
     board.started(&map);
     board.started(&calib);
+    EXPECT_EQ(times.last().at(0).toString(), "Run: 0 s"); // the last one started
     EXPECT_EQ(board.refusal(), "a calibration is running");
     EXPECT_TRUE(board.stopForBatch());
     EXPECT_EQ(std::make_tuple(calib.stops, map.stops, align.stops), std::make_tuple(0, 1, 1));
 
     EXPECT_TRUE(board.answerAtEnd(&map, 62));
     board.ended(&calib);
+    EXPECT_TRUE(times.last().at(0).toString().isEmpty()); // its clock goes
     EXPECT_EQ(board.refusal(), "a map run is going on");
     board.ended(&map);
     board.ended(&map); // a halted run's queued end: handled already
     ASSERT_EQ(answers.size(), 1);
     EXPECT_EQ(answers.at(0).at(0).toInt(), 62);
     EXPECT_TRUE(board.anyActive());
-    board.ended(&align);
+    const int shown = times.size();
+    board.ended(&align); // its clock was not the one shown
     EXPECT_FALSE(board.anyActive());
+    EXPECT_EQ(times.size(), shown);
     EXPECT_FALSE(board.stopForBatch());
 }
 
