@@ -34,7 +34,6 @@ struct BinSpectrumSettings;
 struct ComponentSettings;
 struct CalibRun;
 struct EMPHeader;
-class ErrPoints;
 class LoadTiff;
 class MapRun;
 class MessagesWindow;

@@ -18,7 +18,6 @@
 #include "ui_Body.h"
 
 #include <QFileInfo>
-#include <QRegularExpression>
 #include <QStatusBar>
 #include <utility>
 
