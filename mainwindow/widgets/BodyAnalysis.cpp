@@ -10,6 +10,7 @@
 #include "analysis/LcfRun.h"
 #include "analysis/MapRun.h"
 #include "analysis/RedrawThrottle.h"
+#include "analysis/RunBoard.h"
 #include "analysis/widgets/Analyzer.h"
 #include "analysis/widgets/CalibCtrl.h"
 #include "analysis/widgets/LCFReference.h"
@@ -140,11 +141,8 @@ QString Body::stackRunRefusal() const {
         return tr("files are still loading");
     if (isCalibrating())
         return tr("a calibration is running");
-    if (isAnalysisRunning())
-        return tr("a map run is going on");
-    if (m_components->isRunning())
-        return tr("a components run is going on");
-    return QString();
+    // One run reading the stack at a time: the map run, the components run.
+    return m_analysis->runs->refusal();
 }
 
 // Pressing any Analyze button while a map run is active stops that run
