@@ -1,6 +1,7 @@
 #include "measurement/MeasurementStack.h"
 
 #include "app/DebugLog.h"
+#include "app/PointLoops.h"
 #include "imageio/TiffData.h"
 
 #include <QDir>
@@ -290,24 +291,29 @@ struct BeamOfImage {
             d0 += area;
         return d0;
     }
-    void fill(const MuTRow &row, double *beam) const {
-        const double *sa = row.spanA.data(), *sb = row.spanB.data();
-        if (i0Count == 0) {
-            for (int b = 0; b < row.count; ++b)
-                beam[b] = 1 - dark(row, b); // no I0 image
-        } else if (i0Count == 1) {
-            for (int b = 0; b < row.count; ++b)
-                beam[b] = sa[b] - dark(row, b);
-        } else if (samePairEnergy) {
-            for (int b = 0; b < row.count; ++b)
-                beam[b] = (sa[b] + sb[b]) / 2 - dark(row, b);
-        } else {
-            // TiffData::interpolateSums, term by term.
-            for (int b = 0; b < row.count; ++b)
-                beam[b] = (sa[b] + (sb[b] - sa[b]) * fromLower / pairWidth) - dark(row, b);
-        }
-    }
+    void fill(const MuTRow &row, double *beam) const;
 };
+
+// The beam of every bin of a row at one image, four bins at a time where the
+// machine can.
+LS_POINT_LOOPS_FLATTEN
+void BeamOfImage::fill(const MuTRow &row, double *beam) const {
+    const double *sa = row.spanA.data(), *sb = row.spanB.data();
+    if (i0Count == 0) {
+        for (int b = 0; b < row.count; ++b)
+            beam[b] = 1 - dark(row, b); // no I0 image
+    } else if (i0Count == 1) {
+        for (int b = 0; b < row.count; ++b)
+            beam[b] = sa[b] - dark(row, b);
+    } else if (samePairEnergy) {
+        for (int b = 0; b < row.count; ++b)
+            beam[b] = (sa[b] + sb[b]) / 2 - dark(row, b);
+    } else {
+        // TiffData::interpolateSums, term by term.
+        for (int b = 0; b < row.count; ++b)
+            beam[b] = (sa[b] + (sb[b] - sa[b]) * fromLower / pairWidth) - dark(row, b);
+    }
+}
 
 } // namespace
 
