@@ -2,8 +2,8 @@
 
 #include "app/DebugLog.h"
 #include "imageio/TiffData.h"
-#include "spectrum/EdgeNormalization.h"
 #include "spectrum/PointArrays.h"
+#include "spectrum/RunNormalization.h"
 
 #include <cmath>
 
@@ -253,8 +253,7 @@ struct CalibTask::Row {
     bool ascending = false;
     std::vector<double> mu;         // one bin's mu*t at the points
     std::vector<double> normalized; // its normalised curve
-    std::vector<double> smoothed;
-    EdgeNormalization::Lines lines;
+    RunNormalization norm;
     double curveJump = 0;
     std::vector<double> offsets; // of the search's trials, in its order
     std::vector<StandardTable> tables;
@@ -286,22 +285,18 @@ struct CalibTask::Row {
     // the suggestion's check, which may set it to 0.
     void normalize(const PointArrays &p) {
         const SuggestElm &s = conditions.suggestion;
-        smoothed.resize(size_t(p.n));
-        movingAverage(p, 2, smoothed.data());
-        // The background windows as XafsSpectrum::setSuggestion places them.
-        EdgeNormalization::fitLines(p, smoothed.data(), conditions.targetVictoreen ? 0 : 1, s,
-                                    s.use ? s.dPreE : -10.0, s.use ? s.dPostS : 10.0, lines);
-        curveJump = lines.dMut;
-        EdgeNormalization::checkAgainstSuggestion(
-            s, lines, [&] { return lines.pre.sigmaOf(p); }, [&] { return lines.post.sigmaOf(p); });
+        norm.fitLines(p, conditions.targetVictoreen ? 0 : 1, s);
+        curveJump = norm.dMut();
+        norm.checkAgainstSuggestion(p, s);
     }
+    double midx() const { return norm.midx(); }
 
     double innerPShift(const PointArrays &p) {
-        const double *post = lines.postAt.constData();
+        const double *post = norm.lines().postAt.constData();
         normalized.resize(size_t(p.n));
         for (int i = 0; i < p.n; ++i)
             normalized[size_t(i)] = (p.ys[i] - post[i]) / curveJump + 1;
-        const double base = lines.midx - standard.midx();
+        const double base = midx() - standard.midx();
         if (const StandardTable *t = tableFor(base))
             return searchTable(*t, base);
         const double *x = p.xs;
@@ -316,7 +311,7 @@ struct CalibTask::Row {
     // energies do not rise, the shift is not finite or the table would be
     // too large.
     const StandardTable *tableFor(double base) {
-        const double midx = lines.midx;
+        const double midx = this->midx();
         for (const StandardTable &t : tables)
             if (t.midx == midx)
                 return &t;
@@ -432,9 +427,8 @@ void CalibTask::analyzeBin(int cx, int cy, BinWriter &out) {
         return;
     const PointArrays p{r.energies.data(), r.binMu(b), points, r.ascending};
     r.normalize(p);
-    const double shift = r.conditions.method == CalibMethod::InnerP
-                             ? r.innerPShift(p)
-                             : r.lines.midx - r.standard.midx();
+    const double shift = r.conditions.method == CalibMethod::InnerP ? r.innerPShift(p)
+                                                                    : r.midx() - r.standard.midx();
     out.set(0, shift);
     r.shifts->set(cx, cy, shift);
 }

@@ -14,6 +14,10 @@ public:
     // Normalises the points (at least one) as XafsSpectrum::normalize(simple)
     // with the suggestion's windows would.
     void normalize(const PointArrays &points, int simple, const SuggestElm &suggestion);
+    // Its steps up to the edge jump (smoothing, lines, midx, dMut) and the
+    // suggestion's check, for a run that reads the lines alone.
+    void fitLines(const PointArrays &points, int simple, const SuggestElm &suggestion);
+    void checkAgainstSuggestion(const PointArrays &points, const SuggestElm &suggestion);
 
     // (y_i - pre(E_i)) / (post(E_i) - pre(E_i)) at every point.
     const double *doubleNormalizedPreBase() const { return m_dnPre.data(); }
