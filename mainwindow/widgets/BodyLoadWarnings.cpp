@@ -19,21 +19,6 @@
 
 #include <QFileInfo>
 #include <QStatusBar>
-#include <utility>
-
-namespace {
-
-// The skipped files of a load, at most a handful named in full.
-QString skippedList(const QStringList &skipped) {
-    constexpr int Named = 5;
-    QString text = skipped.mid(0, Named).join(QStringLiteral("; "));
-    if (skipped.size() > Named)
-        text += QStringLiteral("; and %1 more (each is listed in Messages)")
-                    .arg(skipped.size() - Named);
-    return text;
-}
-
-} // namespace
 
 void Body::setupMessages() {
     UserMessages &hub = UserMessages::hub();
@@ -100,34 +85,7 @@ void Body::replaceSeries(Series s) {
 }
 
 void Body::reportLoadEnd(Series s) {
-    SeriesController::Load &load = controller(s)->load();
-    const QString name = seriesName(s);
-    const int kept = stack().images(s).size();
-    if (std::exchange(load.replacePending, false) ||
-        (load.received == 0 && !load.skipped.isEmpty())) {
-        const QString why =
-            load.skipped.isEmpty() ? tr("no file could be read") : skippedList(load.skipped);
-        if (kept > 0)
-            UserMessages::refuse(tr("%1: no readable image in the files chosen; the %2 images "
-                                    "loaded before are kept. %3")
-                                     .arg(name)
-                                     .arg(kept)
-                                     .arg(why));
-        else
-            UserMessages::refuse(
-                tr("%1: no readable image in the files chosen. %2").arg(name, why));
-    } else if (!load.skipped.isEmpty()) {
-        UserMessages::warn(tr("%1: %2 file(s) skipped: %3")
-                               .arg(name)
-                               .arg(load.skipped.size())
-                               .arg(skippedList(load.skipped)));
-    }
-    for (const QString &line : load.skipped.mid(5))
-        UserMessages::info(name + QStringLiteral(" skipped ") + line);
-    const bool loadedImages = load.received > 0;
-    load.skipped.clear();
-    load.received = 0;
-    if (loadedImages)
+    if (controller(s)->reportLoadEnd(stack().images(s).size()))
         reportEnergies(s);
     reportSeriesMismatch();
     referenceNormalisationChanged(); // the references span the new series' energies

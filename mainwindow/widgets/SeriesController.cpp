@@ -11,6 +11,20 @@
 #include <QThread>
 #include <utility>
 
+namespace {
+
+// The skipped files of a load, at most a handful named in full.
+QString skippedList(const QStringList &skipped) {
+    constexpr int Named = 5;
+    QString text = skipped.mid(0, Named).join(QStringLiteral("; "));
+    if (skipped.size() > Named)
+        text += QStringLiteral("; and %1 more (each is listed in Messages)")
+                    .arg(skipped.size() - Named);
+    return text;
+}
+
+} // namespace
+
 // The busy state is the loader's atomic flag, which it clears before handing
 // out the last image of its queue, so the receiver of that image already
 // sees it idle.
@@ -85,6 +99,36 @@ void SeriesController::noteSkippedFile(const QString &file, const QString &reaso
     if (why.startsWith(file))
         why = why.mid(file.size()).remove(QRegularExpression(QStringLiteral("^[:\\s]+")));
     m_load.skipped << QFileInfo(file).fileName() + QStringLiteral(": ") + why;
+}
+
+bool SeriesController::reportLoadEnd(int kept) {
+    Load &load = m_load;
+    const QString name = seriesName(m_series);
+    if (std::exchange(load.replacePending, false) ||
+        (load.received == 0 && !load.skipped.isEmpty())) {
+        const QString why =
+            load.skipped.isEmpty() ? tr("no file could be read") : skippedList(load.skipped);
+        if (kept > 0)
+            UserMessages::refuse(tr("%1: no readable image in the files chosen; the %2 images "
+                                    "loaded before are kept. %3")
+                                     .arg(name)
+                                     .arg(kept)
+                                     .arg(why));
+        else
+            UserMessages::refuse(
+                tr("%1: no readable image in the files chosen. %2").arg(name, why));
+    } else if (!load.skipped.isEmpty()) {
+        UserMessages::warn(tr("%1: %2 file(s) skipped: %3")
+                               .arg(name)
+                               .arg(load.skipped.size())
+                               .arg(skippedList(load.skipped)));
+    }
+    for (const QString &line : load.skipped.mid(5))
+        UserMessages::info(name + QStringLiteral(" skipped ") + line);
+    const bool loadedImages = load.received > 0;
+    load.skipped.clear();
+    load.received = 0;
+    return loadedImages;
 }
 
 void SeriesController::stopLoader() {

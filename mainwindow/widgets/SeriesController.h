@@ -22,12 +22,6 @@ class SelectDataFiles;
 class SeriesController : public QObject {
     Q_OBJECT
 public:
-    struct Load {
-        bool replacePending = false;
-        int received = 0;
-        QStringList skipped; // "file: reason"
-    };
-
     // The loader's thread starts at once.
     SeriesController(Series s, SelectDataFiles *panel, QObject *parent);
     // Ends the thread (if stopLoader has not) and deletes the loader.
@@ -47,7 +41,6 @@ public:
     void requestStack(const QString &file, const QString &layout, int part, int skip, int cutFirst,
                       int cutLast);
 
-    Load &load() { return m_load; }
     // A new request: unless one still runs (the two then end as one load)
     // the count of images and the skipped files start anew. A new series
     // kept until its first image waits for it; true when it replaces the
@@ -57,6 +50,10 @@ public:
     // was waiting for it.
     bool takeImage();
     void noteSkippedFile(const QString &file, const QString &reason);
+    // Tells the user how the load ended: refused when nothing could be read
+    // (kept: the images of the series still loaded), else the files skipped.
+    // The bookkeeping starts anew; true when images arrived.
+    bool reportLoadEnd(int kept);
 
     // Ends the loader's thread between two files and hands over the images
     // it sent that were not taken yet (before the window goes away).
@@ -78,6 +75,12 @@ signals:
                         int cutFirst, int cutLast, const ErrPoints &errPs, int id);
 
 private:
+    struct Load {
+        bool replacePending = false;
+        int received = 0;
+        QStringList skipped; // "file: reason"
+    };
+
     Series m_series;
     SelectDataFiles *m_panel;
     QThread *m_thread;
