@@ -20,24 +20,8 @@ template <typename Visit> void forEachBin(AnalyzeCond grid, Visit visit) {
     } while (grid.next());
 }
 
-// Place of v in the display range [lo, hi] (0 at lo, 1 at hi), never NaN. A
-// range of no width (every value of the map equal, or a fixed range with
-// min = max) is a step, like the colour bar's own read-out: values at or above
-// it are at the top, values below it at the bottom. NaN values sit at the
-// bottom; infinities at their end.
-double rangeFraction(double v, double lo, double hi) {
-    if (std::isnan(v))
-        return 0;
-    if (hi == lo)
-        return v >= lo ? 1 : 0;
-    const double f = (v - lo) / (hi - lo);
-    if (std::isnan(f)) // infinite value over an infinite span
-        return v > lo ? 1 : 0;
-    return f;
-}
-
 quint16 sample16(double v, double lo, double hi) {
-    const double f = rangeFraction(v, lo, hi);
+    const double f = ImageRenderer::placeInRange(v, lo, hi);
     const double clamped = f < 0 ? 0 : (f > 1 ? 1 : f);
     return quint16(std::trunc(clamped * 65535));
 }

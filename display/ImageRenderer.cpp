@@ -10,15 +10,7 @@
 #endif
 
 namespace ImageRenderer {
-namespace {
 
-// ---------------------------------------------------------------- maps
-
-// Place of v in the display range [lo, hi] (0 at lo, 1 at hi), never NaN. A
-// range of no width (every value of the map equal, or a fixed range with
-// min = max) is a step, like the colour bar's own read-out: values at or above
-// it are at the top, values below it at the bottom. NaN values sit at the
-// bottom; infinities at their end.
 double placeInRange(double v, double lo, double hi) {
     if (std::isnan(v))
         return 0;
@@ -29,6 +21,10 @@ double placeInRange(double v, double lo, double hi) {
         return v > lo ? 1 : 0;
     return f;
 }
+
+namespace {
+
+// ---------------------------------------------------------------- maps
 
 // The colour map's pixel writer applied to whole rows: the same arithmetic as
 // ColorMap::writePixel on placeInRange (place in the display range, stretch

@@ -14,6 +14,13 @@
 
 namespace ImageRenderer {
 
+// Place of v in the display range [lo, hi] (0 at lo, 1 at hi), never NaN. A
+// range of no width (every value of the map equal, or a fixed range with
+// min = max) is a step, like the colour bar's own read-out: values at or above
+// it are at the top, values below it at the bottom. NaN values sit at the
+// bottom; infinities at their end.
+double placeInRange(double v, double lo, double hi);
+
 // The rows of a detector image as stored, in the file's own sample type.
 struct SampleRows {
     enum Type { UInt16, UInt32, Float32 };
