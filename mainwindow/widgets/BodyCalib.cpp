@@ -136,6 +136,7 @@ void Body::finishCalib(bool completed) {
     CalibRun &c = *m_calib;
     *m_doc->shiftMap() = c.map;
     m_doc->shiftMap()->setName(QStringLiteral("a2d esm"));
+    m_doc->noteShiftMapChanged();
     if (completed) {
         m_calibCtrl->progress(100);
         m_calibCtrl->showStats(calibStats(c.shifts));
@@ -179,6 +180,7 @@ void Body::normalizeEShift() {
     DebugLog::writeTimeStamp(QStringLiteral("Start Normalize E Shift"));
     m_doc->shiftMap()->deglitch2(40);
     m_doc->shiftMap()->copyProc2Data();
+    m_doc->noteShiftMapChanged();
     m_doc->shiftMap()->genImg();
     showCurrentPicture(false);
     DebugLog::writeTimeStamp(QStringLiteral("End Normalize E Shift  "));
@@ -259,6 +261,7 @@ bool Body::loadMap(const QString &fname, Analyzed2DRes &map, EMPHeader &header) 
         m_doc->setShiftMapFileEnergy(o.edgeEnergy > 0 ? o.edgeEnergy : h.stdEdgeEnergy);
         m_doc->setShiftMapValid(true);
         m_doc->setShiftMapFile(fname);
+        m_doc->noteShiftMapChanged();
         m_calibCtrl->setEMPFileName(fname);
         showCurrentPicture(false);
         showXafsSpectrum();
