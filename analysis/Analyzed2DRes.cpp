@@ -163,7 +163,7 @@ void Analyzed2DRes::setData(int ix, int iy, int xw, int yw, double t) {
     paintBlock(m_values, m_grid.W, m_grid.H, ix, iy, std::abs(qint64(xw)), std::abs(qint64(yw)), t);
 }
 
-void Analyzed2DRes::fillCells(int ix, int iy, int xw, int yw, double t) {
+void Analyzed2DRes::fillBlock(int ix, int iy, int xw, int yw, double t) {
     if (!hasGrids())
         return;
     paintBlock(m_values, m_grid.W, m_grid.H, ix, iy, std::abs(qint64(xw)), std::abs(qint64(yw)), t);

@@ -141,7 +141,13 @@ public slots:
     // setData in two halves, for runs that fill bins on several threads:
     // fillCells paints the bin's cells only (bins of one run never share a
     // cell), mergeRange folds in the extremes of a part of the run.
-    void fillCells(int ix, int iy, int xw, int yw, double t);
+    // A one-cell bin, the common case of a map run, is written here inline.
+    void fillCells(int ix, int iy, int xw, int yw, double t) {
+        if ((xw | yw) == 0 && insideMap(ix, iy) && hasGrids())
+            m_values[size_t(iy) * size_t(m_grid.W) + size_t(ix)] = t;
+        else
+            fillBlock(ix, iy, xw, yw, t);
+    }
     void mergeRange(const MapRange &r);
 
     void genImg();
@@ -168,6 +174,7 @@ private:
     void releaseGrids();
     void fillBin(std::vector<double> &grid, int cx, int cy, double v) const;
     double centreValue(const std::vector<double> &grid, int cx, int cy) const;
+    void fillBlock(int ix, int iy, int xw, int yw, double t);
     bool insideMap(int x, int y) const { return x >= 0 && x < m_grid.W && y >= 0 && y < m_grid.H; }
     void announceRange();
     // Deglitch pieces, on the values around bin centre (g.cx, g.cy): how much
