@@ -325,7 +325,6 @@ private:
     // window, and a question before the window closes on a run.
     void setupRunControl();
     void runStarted(int mode);
-    void runProgressed(double percent);
     void runEnded();
     void batchStopped();
     bool closeMayProceed();
@@ -477,11 +476,9 @@ private:
     SeriesAlignRun *m_alignRun = nullptr;
     ComponentRunControl *m_components = nullptr;
     bool m_alignAlsoI0 = false;       // of the run going on
-    bool m_alignBatchWaiting = false; // align_series answers when the run ends
     QStringList m_reportedMismatch;
     MessagesWindow *m_messages = nullptr;
     QLabel *m_runTime = nullptr;
-    qint64 m_runStartMs = -1; // of the run going on, -1 without one
     int m_runMode = -1;
     bool m_quitRequested = false;
     QLabel *m_cursorStatus = nullptr;

@@ -20,7 +20,6 @@
 #include "display/widgets/SpectrumView.h"
 #include "imageio/LoadTiff.h"
 #include "imageio/TiffData.h"
-#include "mainwindow/widgets/ComponentRunControl.h"
 #include "measurement/BinSpectrum.h"
 #include "ui_Body.h"
 
