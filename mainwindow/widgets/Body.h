@@ -475,7 +475,7 @@ private:
     DarkCheckRun *m_darkRun = nullptr;
     SeriesAlignRun *m_alignRun = nullptr;
     ComponentRunControl *m_components = nullptr;
-    bool m_alignAlsoI0 = false;       // of the run going on
+    bool m_alignAlsoI0 = false; // of the run going on
     QStringList m_reportedMismatch;
     MessagesWindow *m_messages = nullptr;
     QLabel *m_runTime = nullptr;
