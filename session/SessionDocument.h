@@ -39,7 +39,6 @@ public:
 
     // The stack of the latest I1 load request, whose dark may become the
     // dark frame when the load ends; empty when that request held no stack.
-    const StackSource &i1StackSource() const { return m_i1StackSource; }
     void setI1StackSource(const StackSource &source) { m_i1StackSource = source; }
     StackSource takeI1StackSource();
     // The layout the series' last HDF5 stack load was given.

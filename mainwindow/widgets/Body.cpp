@@ -120,9 +120,9 @@ Body::~Body() {
 void Body::setupDisplay() {
     ui->CBar->registerAsShared();
     ui->dispA->setColorBar(ui->CBar);
-    connect(ui->CBar, &ColorBar::cBarUpdating, this, &Body::cBarUpdating);
-    connect(ui->CBar, &ColorBar::cBarUpdated, this, &Body::cBarUpdated);
-    connect(ui->CBarAll, &QPushButton::clicked, this, &Body::cBarUpdated);
+    connect(ui->CBar, &ColorBar::cBarUpdating, this, &Body::showCurrentPicture);
+    connect(ui->CBar, &ColorBar::cBarUpdated, this, &Body::showCurrentPicture);
+    connect(ui->CBarAll, &QPushButton::clicked, this, [this] { showCurrentPicture(); });
     connect(ui->ZoomIn, &QPushButton::clicked, ui->dispA, &ImgDispA::setViewWAsSelectedArea);
     connect(ui->ResetScale, &QPushButton::clicked, ui->dispA, &ImgDispA::resetImageViewWindow);
     m_dispGroup = new QButtonGroup(this);
@@ -139,11 +139,11 @@ void Body::setupDisplay() {
     });
     connect(ui->ShowShiftMap, &QAbstractButton::toggled, this, [this](bool on) {
         if (on)
-            showCurrentPicture(false);
+            showCurrentPicture();
     });
     connect(ui->ShowResAnalysis, &QAbstractButton::toggled, this, [this](bool on) {
         if (on)
-            showCurrentPicture(false);
+            showCurrentPicture();
     });
 }
 
@@ -713,10 +713,9 @@ void Body::drawOverlay(QPainter *p) {
 }
 
 // Regenerates the shown picture through the colour bar's window. An image is
-// drawn when it is shown, through the window of then, so "Set All"
-// (allImages) has only the shown one to redraw, as a move of the bar has.
-void Body::showCurrentPicture(bool allImages) {
-    Q_UNUSED(allImages);
+// drawn when it is shown, through the window of then, so "Set All" has only
+// the shown one to redraw, as a move of the bar has.
+void Body::showCurrentPicture() {
     if (ui->ShowShiftMap->isChecked()) {
         if (m_doc->shiftMapValid() && m_doc->shiftMap()->hasGrids()) {
             m_doc->shiftMap()->genImg();
@@ -728,14 +727,6 @@ void Body::showCurrentPicture(bool allImages) {
         ui->dispA->setImage(image);
     }
     ui->dispA->update();
-}
-
-void Body::cBarUpdating() {
-    showCurrentPicture(false);
-}
-
-void Body::cBarUpdated() {
-    showCurrentPicture(true);
 }
 
 // ------------------------------------------------------------------ spectra

@@ -181,8 +181,6 @@ public slots:
     void showXafsSpectrum();
     void draw(QPainter *p);
     void onMouseMovedInDispA();
-    void cBarUpdating();
-    void cBarUpdated();
 
     // ---- spectra from files ----
     // The total-I0 spectrum of the series (I1: of the I1 images).
@@ -374,7 +372,7 @@ private:
     void bringI1ViewUpToDate();
     void loadCommand(Series s, const CmdLine &cmd);
     void loadOfPatternCommand(Series s, const CmdLine &cmd);
-    void showCurrentPicture(bool allImages);
+    void showCurrentPicture();
     void stepShownImage(bool forward);
     void drawOverlay(QPainter *p);
     // Status bar and image read-outs (BodyStatus.cpp).

@@ -142,7 +142,7 @@ void Body::finishCalib(bool completed) {
         m_calibCtrl->showStats(calibStats(c.shifts));
         m_doc->shiftMap()->genImg();
         m_doc->setShiftMapValid(true);
-        showCurrentPicture(false);
+        showCurrentPicture();
     }
     DebugLog::writeTimeStamp(QStringLiteral("End Calibration   "));
     showXafsSpectrum();
@@ -156,7 +156,7 @@ void Body::finishCalib(bool completed) {
 
 void Body::showShiftMap(bool show) {
     if (show && m_doc->shiftMapValid())
-        showCurrentPicture(false);
+        showCurrentPicture();
 }
 
 // The map is changed only when no run reads it: a calibration going on keeps
@@ -182,7 +182,7 @@ void Body::normalizeEShift() {
     m_doc->shiftMap()->copyProc2Data();
     m_doc->noteShiftMapChanged();
     m_doc->shiftMap()->genImg();
-    showCurrentPicture(false);
+    showCurrentPicture();
     DebugLog::writeTimeStamp(QStringLiteral("End Normalize E Shift  "));
     showXafsSpectrum();
 }
@@ -263,7 +263,7 @@ bool Body::loadMap(const QString &fname, Analyzed2DRes &map, EMPHeader &header) 
         m_doc->setShiftMapFile(fname);
         m_doc->noteShiftMapChanged();
         m_calibCtrl->setEMPFileName(fname);
-        showCurrentPicture(false);
+        showCurrentPicture();
         showXafsSpectrum();
     }
     return true;

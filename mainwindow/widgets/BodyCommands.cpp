@@ -184,11 +184,11 @@ void Body::registerDisplayCommands() {
         DebugLog::write(QStringLiteral("setting cbar %1 %2").arg(lo).arg(hi));
         ui->CBar->setRange(lo, hi);
         ui->CBar->update();
-        cBarUpdating();
+        showCurrentPicture();
     });
     registerAtOnce(CBAR_SET_ALL, [this](const CmdLine &) {
         DebugLog::write(QStringLiteral("cbar set all"));
-        cBarUpdated();
+        showCurrentPicture();
     });
     registerAtOnce(SELECT_REGION, [this](const CmdLine &c) {
         ui->dispA->setSelectedArea(intArg(c, 0), intArg(c, 1), intArg(c, 2), intArg(c, 3));
