@@ -5,7 +5,8 @@
 #include <utility>
 
 SessionDocument::SessionDocument(QObject *parent)
-    : QObject(parent), m_shiftMap(new Analyzed2DRes(QStringLiteral("a2d esm"), this)) {}
+    : QObject(parent), m_shiftMap(new Analyzed2DRes(QStringLiteral("a2d esm"), this)),
+      m_inputs(new SessionInputs(this)) {}
 
 SessionDocument::~SessionDocument() = default;
 

@@ -9,6 +9,7 @@
 // signals, whoever changed it.
 #include "analysis/Analyzed2DRes.h"
 #include "measurement/MeasurementStack.h"
+#include "session/SessionInputs.h"
 #include "spectrum/SuggestElm.h"
 #include "spectrum/XafsSpectrum.h"
 
@@ -85,6 +86,10 @@ public:
     // are normalised with; false when they are those already taken.
     bool takeReferenceSuggestion(const SuggestElm &s, double from, double to);
 
+    // ---- the settings the window's fields edit ----
+    SessionInputs &inputs() { return *m_inputs; }
+    const SessionInputs &inputs() const { return *m_inputs; }
+
     // ---- what failed ----
     // What was refused or failed (each message's text): a headless batch
     // with any ends with status 1.
@@ -120,4 +125,5 @@ private:
     double m_referenceTo = 0;
     bool m_referenceSuggestionSet = false;
     QStringList m_failures;
+    SessionInputs *m_inputs; // a child of the document
 };
