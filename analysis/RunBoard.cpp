@@ -43,6 +43,7 @@ void RunBoard::started(Run *run) {
     s->active = true;
     m_timed = run;
     m_clock.start();
+    emit runStarted(run);
     emit timeChanged(timeText(0, 0));
 }
 
@@ -57,6 +58,7 @@ void RunBoard::ended(Run *run) {
     }
     const int waiting = s->waitingCommand;
     s->waitingCommand = -1;
+    emit runFinished(run);
     if (waiting >= 0)
         emit commandFinished(waiting);
 }

@@ -53,6 +53,11 @@ public:
     static QString timeText(double elapsedSeconds, double percent);
 
 signals:
+    // The window started `run`.
+    void runStarted(Run *run);
+    // The window has handled the end of `run` (emitted before a batch line
+    // waiting on it is answered).
+    void runFinished(Run *run);
     // The run last started began or reported progress: the time text to
     // show; empty once it has ended.
     void timeChanged(const QString &text);

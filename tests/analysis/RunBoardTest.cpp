@@ -1,4 +1,5 @@
 #include "analysis/RunBoard.h"
+#include "analysis/MapRunState.h"
 
 #include <QSignalSpy>
 #include <gtest/gtest.h>
@@ -26,6 +27,7 @@ TEST(RunBoardTest, OneRunAtATimeStopAndTheBatchAnswer) {
     board.add({&align, "an alignment is running", false, true});
     QSignalSpy answers(&board, &RunBoard::commandFinished);
     QSignalSpy times(&board, &RunBoard::timeChanged);
+    QSignalSpy finished(&board, &RunBoard::runFinished);
 
     EXPECT_TRUE(board.refusal().isEmpty());
     EXPECT_FALSE(board.answerAtEnd(&map, 62)); // not active: nothing kept
@@ -45,6 +47,7 @@ TEST(RunBoardTest, OneRunAtATimeStopAndTheBatchAnswer) {
     board.ended(&map);
     board.ended(&map); // a halted run's queued end: handled already
     ASSERT_EQ(answers.size(), 1);
+    EXPECT_EQ(finished.size(), 2); // calib, map: once each
     EXPECT_EQ(answers.at(0).at(0).toInt(), 62);
     EXPECT_TRUE(board.anyActive());
     const int shown = times.size();
@@ -67,4 +70,20 @@ TEST(RunBoardTest, TimeTakenAndLeft) {
     for (const auto &c : cases)
         EXPECT_EQ(RunBoard::timeText(c.elapsed, c.percent), c.text)
             << c.elapsed << " " << c.percent;
+}
+
+// A run the window halted was ended at once; its finished signal, arriving
+// after a new run started, must not end the new one.
+TEST(RunBoardTest, MapRunStateDropsTheLateEndOfAHaltedRun) {
+    MapRunState state;
+    Analyzed2DRes map;
+    state.begin(MapRunState::Kind::LCF, {&map});
+    state.endHandledEarly();
+    EXPECT_EQ(state.end(), MapRunState::Kind::LCF);
+    state.begin(MapRunState::Kind::RA, {&map});
+    EXPECT_TRUE(state.takeLateEnd()); // the halted run's
+    EXPECT_TRUE(state.isGoing());
+    EXPECT_FALSE(state.takeLateEnd()); // the RA run's own end
+    EXPECT_EQ(state.end(), MapRunState::Kind::RA);
+    EXPECT_EQ(state.end(), MapRunState::Kind::None);
 }
