@@ -1130,7 +1130,7 @@
     </message>
 </context>
 <context>
-    <name>InputCommands</name>
+    <name>CommandSet</name>
     <message>
         <source>%1 refused: %2</source>
         <translation>%1 は拒否されました: %2</translation>
@@ -1139,6 +1139,9 @@
         <source>no file given</source>
         <translation>ファイルが指定されていません</translation>
     </message>
+</context>
+<context>
+    <name>InputCommands</name>
     <message>
         <source>the exposure must be a number of ms above 0</source>
         <translation>露光時間は 0 より大きい ms 単位の数値でなければなりません</translation>

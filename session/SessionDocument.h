@@ -8,6 +8,7 @@
 // through these members; the document says what happened through its
 // signals, whoever changed it.
 #include "analysis/Analyzed2DRes.h"
+#include "analysis/EmpFile.h"
 #include "measurement/MeasurementStack.h"
 #include "session/SessionInputs.h"
 #include "spectrum/SuggestElm.h"
@@ -17,6 +18,7 @@
 #include <QPoint>
 #include <QString>
 #include <QStringList>
+#include <functional>
 
 class SessionDocument : public QObject {
     Q_OBJECT
@@ -29,6 +31,11 @@ public:
 
     explicit SessionDocument(QObject *parent = nullptr);
     ~SessionDocument() override;
+
+    // Called before the operations below change what a run reads (the dark,
+    // the total-I0 spectra, the shift map): whoever runs over the measurement
+    // ends its run there.
+    void setChangeGuard(std::function<void()> guard) { m_changeGuard = std::move(guard); }
 
     // ---- the measurement ----
     MeasurementStack &stack() { return m_stack; }
@@ -51,6 +58,18 @@ public:
     void setDarkFromStack(bool fromStack) { m_darkFromStack = fromStack; }
     // A dark frame chosen by the user (from a file or a stack file).
     bool hasChosenDark() const { return m_stack.dark() != nullptr && !m_darkFromStack; }
+    // The dark frame from an image file, or from an HDF5 stack's dark read
+    // with stackLayout: "" when taken, else the refusal (the dark frame in
+    // use stays).
+    QString loadDark(const QString &fileName, const QString &stackLayout);
+    void clearDark();
+    // After an I1 load from an HDF5 stack: that stack's dark becomes the dark
+    // frame when the layout names one the file holds and no dark is chosen
+    // (one taken from an earlier stack gives way). True when taken.
+    bool takeStackDark();
+    // The file the dark frame came from (the stack file for a stack's dark);
+    // empty without a dark frame.
+    QString darkFile() const { return m_stack.dark() ? m_darkFile : QString(); }
 
     // ---- the point under the cursor ----
     QPoint currentPoint() const { return m_point; }
@@ -59,8 +78,17 @@ public:
     // ---- the background spectrum ----
     const XafsSpectrum &background() const { return m_bg; }
     bool backgroundLoaded() const { return m_bgLoaded; }
-    void setBackground(const XafsSpectrum &read, const SuggestElm &suggestion);
+    // The spectrum file as the background, normalised with the suggestion:
+    // "" when taken, else the refusal (the one in use stays).
+    QString loadBackground(const QString &fileName, const SuggestElm &suggestion);
     void clearBackground();
+    QString backgroundFile() const { return m_bgLoaded ? m_bgFile : QString(); }
+
+    // ---- the total-I0 spectra (I1: of the I1 images) ----
+    // "" when read, else the refusal (the one in use stays).
+    QString loadTotalI0(Series s, const QString &fileName);
+    void clearTotalI0(Series s);
+    QString totalI0File(Series s) const { return m_totalI0Files[index(s)]; }
 
     // ---- the energy-shift map ----
     // Filled by a calibration or read from a file; in use only while valid.
@@ -80,6 +108,11 @@ public:
     void setShiftMapFileEnergy(double e) { m_shiftMapFileEnergy = e; }
     // The map's contents or validity changed (calibrated, read, cleared).
     void noteShiftMapChanged() { emit shiftMapChanged(); }
+    // Reads the map from an .emp file, at the header's origin: "" when read,
+    // else the refusal (the map, its origin and file stay). The options'
+    // image size is the stack's.
+    QString readShiftMap(const QString &fileName, EmpFile::LoadOptions options);
+    void clearShiftMap();
 
     // ---- the normalisation of the reference rows ----
     // Takes the suggestion and the sample's energy range the reference rows
@@ -98,23 +131,39 @@ public:
 
 signals:
     void seriesChanged(Series s);
+    // The dark frame or a dark area was set or cleared.
     void darkChanged();
+    // The dark frame itself was read, taken from a stack or cleared (also
+    // says darkChanged).
+    void darkFrameChanged();
+    void totalI0Changed(Series s);
     void currentPointChanged(const QPoint &p);
     void backgroundChanged();
     void shiftMapChanged();
+    // A map was read from a file with this header (also says shiftMapChanged).
+    void shiftMapRead(const QString &fileName, const EMPHeader &header);
     void referenceSuggestionChanged();
     void failureAdded(const QString &text);
 
 private:
     static int index(Series s) { return s == Series::I1 ? 0 : 1; }
+    void guardChange() const {
+        if (m_changeGuard)
+            m_changeGuard();
+    }
+    void takeDark(std::unique_ptr<TiffData> dark, const QString &file, bool fromStack);
 
+    std::function<void()> m_changeGuard;
     MeasurementStack m_stack;
+    QString m_darkFile;
+    QString m_totalI0Files[2]; // I1, I0
     StackSource m_i1StackSource;
     QString m_stackLayouts[2]; // I1, I0
     bool m_darkFromStack = false;
     QPoint m_point;
     XafsSpectrum m_bg;
     bool m_bgLoaded = false;
+    QString m_bgFile;
     Analyzed2DRes *m_shiftMap = nullptr; // a child of the document
     QPoint m_shiftMapOrigin;
     bool m_shiftMapValid = false;

@@ -7,6 +7,7 @@
 #include "analysis/Analyzed2DRes.h"
 #include "analysis/MapRun.h"
 #include "analysis/widgets/Analyzer.h"
+#include "analysis/widgets/CalibCtrl.h"
 #include "analysis/widgets/XafsFileSelect.h"
 #include "app/AppSettings.h"
 #include "app/DebugLog.h"
@@ -79,6 +80,7 @@ Body::Body(QWidget *parent)
     setupViews();
     setupDark();
     setupCalibration();
+    followDocument();
     setupAnalysis();
     setupReferenceNormalisation();
     setupRunControl();
@@ -261,15 +263,10 @@ void Body::setupViews() {
             [this](const QString &f) { newTotalI0File(Series::I1, f); });
     connect(ui->TotalI0ofI0XAFS, &XafsFileSelect::newFile, this,
             [this](const QString &f) { newTotalI0File(Series::I0, f); });
-    connect(ui->TotalI0ofI1XAFS, &XafsFileSelect::cleared, this, [this] {
-        haltAnalysisRun();
-        stack().totalI0OfI1().clear();
-        showXafsSpectrum();
-    });
-    connect(ui->TotalI0ofI0XAFS, &XafsFileSelect::cleared, this, [this] {
-        haltAnalysisRun();
-        stack().totalI0OfI0().clear();
-    });
+    connect(ui->TotalI0ofI1XAFS, &XafsFileSelect::cleared, this,
+            [this] { m_doc->clearTotalI0(Series::I1); });
+    connect(ui->TotalI0ofI0XAFS, &XafsFileSelect::cleared, this,
+            [this] { m_doc->clearTotalI0(Series::I0); });
     ui->TotalI0ofI1XAFS->setWindowTitle(tr("Total I0 of I1"));
     ui->TotalI0ofI0XAFS->setWindowTitle(tr("Total I0 of I0"));
     ui->TotalI0ofI1XAFS->setSelectText(tr("Total I0 of I1"));
@@ -299,6 +296,68 @@ void Body::setupDark() {
     connect(m_darkDialog, &QFileDialog::fileSelected, this, &Body::selectedDark);
     connect(ui->ClearDark, &QPushButton::clicked, this, &Body::clearDark);
     connect(ui->SaveFlatDark, &QPushButton::clicked, this, &Body::saveFlatDark);
+}
+
+// The views follow the document: whatever changed it (a control, a batch
+// command, a session load), they are redrawn the same way. Runs reading the
+// measurement end before the document changes what they read.
+void Body::followDocument() {
+    m_doc->setChangeGuard([this] { haltAnalysisRun(); });
+    connect(m_doc, &SessionDocument::seriesChanged, this, [this] { updateImageReadout(); });
+    connect(m_doc, &SessionDocument::darkFrameChanged, this, &Body::showDarkFrame);
+    connect(m_doc, &SessionDocument::darkChanged, this, [this] { showXafsSpectrum(); });
+    connect(m_doc, &SessionDocument::totalI0Changed, this, [this](Series s) {
+        showChosenFile(totalI0Select(s), m_doc->totalI0File(s));
+        if (s == Series::I1)
+            showXafsSpectrum();
+    });
+    connect(m_doc, &SessionDocument::backgroundChanged, this, [this] {
+        showChosenFile(m_bgSelect, m_doc->backgroundFile());
+        if (!m_doc->backgroundLoaded())
+            return;
+        m_bgView->setTarget(m_doc->background());
+        m_bgView->show();
+    });
+    connect(m_doc, &SessionDocument::currentPointChanged, this, &Body::followCurrentPoint);
+    connect(m_doc, &SessionDocument::shiftMapRead, this,
+            [this](const QString &file, const EMPHeader &h) {
+                m_calibCtrl->setGeometry(h.width, h.height, h.xOffset, h.yOffset);
+                m_calibCtrl->setEMPFileName(file);
+            });
+    connect(m_doc, &SessionDocument::shiftMapChanged, this, [this] {
+        if (!m_doc->shiftMap()->hasGrids())
+            m_calibCtrl->setGeometry(0, 0, 0, 0);
+        showCurrentPicture();
+        showXafsSpectrum();
+    });
+}
+
+// The image's cursor follows the point (a batch's move_position, the reset
+// at a load's end); a point the mouse set is where the cursor already is.
+void Body::followCurrentPoint(const QPoint &p) {
+    const QPointF at = ui->dispA->mouseImagePos();
+    if (QPoint(int(std::floor(at.x())), int(std::floor(at.y()))) != p)
+        ui->dispA->setImageMousePos(p.x(), p.y());
+    showXafsSpectrum();
+}
+
+void Body::showDarkFrame() {
+    const TiffData *dark = stack().dark();
+    ui->DarkFileName->setText(dark ? QFileInfo(m_doc->darkFile()).fileName() : QString());
+    if (dark)
+        ui->DarkExpTime->setText(g6(dark->exposureMs()));
+    ui->DarkValue->clear(); // read out again at the next move
+}
+
+XafsFileSelect *Body::totalI0Select(Series s) const {
+    return s == Series::I1 ? ui->TotalI0ofI1XAFS : ui->TotalI0ofI0XAFS;
+}
+
+// A file the document took by a command shows in its chooser; one the user
+// chose there already does.
+void Body::showChosenFile(XafsFileSelect *select, const QString &file) {
+    if (select->fileName() != file || select->isLoaded() == file.isEmpty())
+        select->revertTo(file);
 }
 
 // Each series panel reads the configured mask file itself when it is built;
@@ -455,7 +514,6 @@ void Body::clearFiles(Series s) {
     if (s == Series::I0 && shownSeries() == Series::I1 && currentImage())
         ui->dispA->setImage(currentImage());
     m_doc->noteSeriesChanged(s);
-    updateImageReadout();
 }
 
 void Body::readFiles(Series s, const QStringList &files, bool newSeries) {
@@ -494,7 +552,6 @@ void Body::loaded(Series s, TiffData *data, int fNo) {
     if (!sizeWarning.isEmpty())
         showLoadWarning(sizeWarning);
     m_doc->noteSeriesChanged(s);
-    updateImageReadout();
     const bool showLatest = p->showLatest();
     if (!showLatest && loader(s)->isBusy())
         return;
@@ -604,9 +661,9 @@ void Body::sliderMoved(int idx) {
         m_xafsView->setMarkerEnergy(stack().images(s).at(idx)->energy());
 }
 
+// The spectrum follows through the document's currentPointChanged.
 void Body::showXafsSpectrum(double x, double y) {
     m_doc->setCurrentPoint(QPoint(int(std::floor(x)), int(std::floor(y))));
-    showXafsSpectrum();
 }
 
 void Body::showXafsSpectrum() {
@@ -731,40 +788,22 @@ void Body::showCurrentPicture() {
 
 // ------------------------------------------------------------------ spectra
 
-// A file that yields no spectrum leaves the one in use as it was.
-void Body::readTotalI0(Spectrum &target, const QString &fname) {
-    XafsSpectrum read;
-    if (!SpectrumFile::read(fname, read) || read.isEmpty()) {
-        UserMessages::refuse(tr("Total I0 not read from %1: no spectrum in the file; the one in "
-                                "use stays")
-                                 .arg(QFileInfo(fname).fileName()));
-        return;
-    }
-    haltAnalysisRun();
-    target = read;
-}
-
+// A file that yields no spectrum leaves the one in use as it was, and its
+// chooser shows that one again.
 void Body::newTotalI0File(Series s, const QString &fname) {
-    if (s == Series::I0) {
-        readTotalI0(stack().totalI0OfI0(), fname);
+    const QString why = m_doc->loadTotalI0(s, fname);
+    if (why.isEmpty())
         return;
-    }
-    readTotalI0(stack().totalI0OfI1(), fname);
-    showXafsSpectrum();
+    UserMessages::refuse(why);
+    totalI0Select(s)->revertTo(m_doc->totalI0File(s));
 }
 
 void Body::selectedBG(const QString &fname) {
-    XafsSpectrum read;
-    if (!SpectrumFile::read(fname, read) || read.isEmpty()) {
-        UserMessages::refuse(
-            tr("Background spectrum not read from %1: no spectrum in the file%2")
-                .arg(QFileInfo(fname).fileName(),
-                     m_doc->backgroundLoaded() ? tr("; the one in use stays") : QString()));
+    const QString why = m_doc->loadBackground(fname, suggestElm());
+    if (why.isEmpty())
         return;
-    }
-    m_doc->setBackground(read, suggestElm());
-    m_bgView->setTarget(m_doc->background());
-    m_bgView->show();
+    UserMessages::refuse(why);
+    m_bgSelect->revertTo(m_doc->backgroundFile());
 }
 
 void Body::clearedBG() {
@@ -798,30 +837,15 @@ void Body::showAnalyzedVals() {
 // ------------------------------------------------------------------ dark
 
 // A dark file that cannot be read leaves the dark frame in use as it was.
+// A dark given as an HDF5 file is read with the I1 panel's layout.
 void Body::selectedDark(const QString &fname) {
-    haltAnalysisRun();
-    QString why;
-    if (!loadDark(fname, &why)) {
-        UserMessages::refuse(tr("Dark frame not loaded from %1: %2. %3")
-                                 .arg(QFileInfo(fname).fileName(),
-                                      why.isEmpty() ? tr("not a readable image") : why,
-                                      stack().dark() ? tr("The dark frame in use stays.")
-                                                     : tr("No dark frame is in use.")));
-        return;
-    }
-    ui->DarkFileName->setText(QFileInfo(fname).fileName());
-    ui->DarkExpTime->setText(g6(stack().dark()->exposureMs()));
-    ui->DarkValue->clear();
-    m_doc->noteDarkChanged();
-    showXafsSpectrum();
+    const QString why = m_doc->loadDark(fname, panel(Series::I1)->stackLayout());
+    if (!why.isEmpty())
+        UserMessages::refuse(why);
 }
 
 void Body::clearDark() {
-    haltAnalysisRun();
-    stack().clearDark();
-    m_doc->noteDarkChanged();
-    ui->DarkFileName->clear();
-    ui->DarkValue->clear(); // no dark frame left to read out
+    m_doc->clearDark();
 }
 
 void Body::setDarkArea(Series s) {
@@ -831,7 +855,6 @@ void Body::setDarkArea(Series s) {
     panel(s)->darkArea(area);
     ui->dispA->clearSelectedArea();
     m_doc->noteDarkChanged();
-    showXafsSpectrum();
 }
 
 void Body::updateDarkArea(Series s) {
@@ -844,7 +867,6 @@ void Body::clearDarkArea(Series s) {
     haltAnalysisRun();
     stack().clearDarkArea(s);
     m_doc->noteDarkChanged();
-    showXafsSpectrum();
 }
 
 void Body::saveFlatDark() {

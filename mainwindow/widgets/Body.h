@@ -21,6 +21,9 @@
 #include <memory>
 
 class Analyzed2DRes;
+namespace ShiftMapCommands {
+struct Calibration;
+}
 class Analyzer;
 class Analyzer2;
 class FieldHistory;
@@ -137,6 +140,9 @@ public:
     // Background model of the spectra the window builds (CalibCtrl's
     // TargetBGVictreen): 1 straight, 0 Victoreen.
     int targetBackgroundSimple() const;
+    // What the shift-map commands ask the calibration (a run going, the
+    // options a map file is read with).
+    ShiftMapCommands::Calibration shiftMapCalibration() const;
 
     // ---- registration and the detector checks (BodyRegistration.cpp) ----
     ImgProc *imgProc() const { return m_imgProc; }
@@ -281,6 +287,12 @@ private:
     void setupNavigation();
     void setupViews();
     void setupDark();
+    // The views' subscriptions to the document's events.
+    void followDocument();
+    void followCurrentPoint(const QPoint &p);
+    void showDarkFrame();
+    XafsFileSelect *totalI0Select(Series s) const;
+    static void showChosenFile(XafsFileSelect *select, const QString &file);
     void setupSuggestion();
     void takeErrPointsFromConfig();
     void dispatchConfigBatchLines();
@@ -362,9 +374,6 @@ private:
     double darkExpMs() const;
     void requestLoad(Series s, const QStringList &files);
     bool readStack(Series s, const QStringList &files, int skip, int cutFirst, int cutLast);
-    // The dark frame from an image file, or from an HDF5 stack's dark.
-    // On failure the dark frame in use stays and *why says what was wrong.
-    bool loadDark(const QString &fileName, QString *why);
     // After an I1 load from an HDF5 stack: that stack's dark becomes the dark
     // frame when the layout names one the file holds and no dark is set (or
     // only one taken from an earlier stack); a chosen dark stays.
@@ -383,7 +392,6 @@ private:
     void updateCursorReadout(int mx, int my);
     void updateProfiles(int mx, int my);
     void updateValueLabels(int mx, int my);
-    void readTotalI0(Spectrum &target, const QString &fname);
     // ---- loads that never lose what was loaded (BodyLoadWarnings.cpp) ----
     // A new series replaces the loaded one only when its first image has
     // arrived (SeriesController keeps the count): a selection of which

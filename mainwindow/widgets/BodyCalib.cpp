@@ -10,6 +10,7 @@
 #include "analysis/widgets/CalibCtrl.h"
 #include "app/DebugLog.h"
 #include "app/UserMessages.h"
+#include "mainwindow/commands/ShiftMapCommands.h"
 #include "display/widgets/ImgDispA.h"
 #include "display/widgets/SpectrumView.h"
 #include "imageio/LoadTiff.h"
@@ -160,17 +161,20 @@ void Body::showShiftMap(bool show) {
 }
 
 // The map is changed only when no run reads it: a calibration going on keeps
-// it, an analysis run using it for its spectra ends first.
+// it, an analysis run using it for its spectra ends first (the document's
+// guard). The views follow the document.
 void Body::clearShiftMap() {
-    if (isCalibrating())
-        return;
-    haltAnalysisRun();
-    m_doc->shiftMap()->clear();
-    m_doc->setShiftMapValid(false);
-    m_calibCtrl->setGeometry(0, 0, 0, 0);
-    setShiftMapOrigin(0, 0);
-    ui->dispA->update();
-    showXafsSpectrum();
+    ShiftMapCommands::clear(*m_doc, shiftMapCalibration());
+}
+
+ShiftMapCommands::Calibration Body::shiftMapCalibration() const {
+    return {[this] { return isCalibrating(); },
+            [this] {
+                EmpFile::LoadOptions o;
+                o.edgeEnergy = m_calibCtrl->edgeEnergy();
+                o.checkSize = m_calibCtrl->checkSize();
+                return o;
+            }};
 }
 
 void Body::normalizeEShift() {
@@ -221,28 +225,24 @@ bool Body::saveEMap(const QString &fname, const Analyzed2DRes &map) {
     return true;
 }
 
-void Body::loadEMap(const QString &fname) {
-    EMPHeader header;
-    loadMap(fname, *m_doc->shiftMap(), header);
-}
-
 // A refused or failed load changes nothing: neither the map nor the fields
 // nor the map's origin.
+void Body::loadEMap(const QString &fname) {
+    const QString why = ShiftMapCommands::load(*m_doc, shiftMapCalibration(), fname);
+    if (!why.isEmpty())
+        UserMessages::refuse(why);
+}
+
+// A map of the map processing panel (the energy-shift map is the
+// document's, read by loadEMap).
 bool Body::loadMap(const QString &fname, Analyzed2DRes &map, EMPHeader &header) {
     DebugLog::write(QStringLiteral("loading emap ") + fname);
-    if (&map == m_doc->shiftMap() && isCalibrating()) {
-        UserMessages::refuse(tr("Calibration running: not loading ") + fname);
-        header.valid = false;
-        return false;
-    }
     EmpFile::LoadOptions o;
     o.edgeEnergy = m_calibCtrl->edgeEnergy();
     o.checkSize = m_calibCtrl->checkSize();
     o.imagesLoaded = !stack().i1().isEmpty();
     o.imageWidth = stack().width();
     o.imageHeight = stack().height();
-    if (&map == m_doc->shiftMap())
-        haltAnalysisRun();
     const QString name = map.name();
     DebugLog::ThreadCapture reasons;
     const EmpFile::LoadResult r = EmpFile::load(fname, map, o);
@@ -254,18 +254,6 @@ bool Body::loadMap(const QString &fname, Analyzed2DRes &map, EMPHeader &header) 
         return false;
     }
     map.setName(name);
-    if (&map == m_doc->shiftMap()) {
-        const EMPHeader &h = r.header;
-        m_calibCtrl->setGeometry(h.width, h.height, h.xOffset, h.yOffset);
-        setShiftMapOrigin(h.xOffset, h.yOffset);
-        m_doc->setShiftMapFileEnergy(o.edgeEnergy > 0 ? o.edgeEnergy : h.stdEdgeEnergy);
-        m_doc->setShiftMapValid(true);
-        m_doc->setShiftMapFile(fname);
-        m_doc->noteShiftMapChanged();
-        m_calibCtrl->setEMPFileName(fname);
-        showCurrentPicture();
-        showXafsSpectrum();
-    }
     return true;
 }
 
@@ -284,12 +272,7 @@ void Body::registerCalibCommands() {
         else
             emit finishBatchExec(CALIB_EXEC);
     });
-    // The load answers exactly once, whatever its outcome.
-    registerAtOnce(CALIB_LOAD_MAP, [this](const CmdLine &c) {
-        EMPHeader header;
-        loadMap(c.arg(0), *m_doc->shiftMap(), header);
-    });
-    registerAtOnce(CALIB_CLEAR_MAP, [this](const CmdLine &) { clearShiftMap(); });
+    // calib_load_map and calib_clear_map act on the document (InputCommands).
     registerAtOnce(CALIB_SAVE_MAP, [this](const CmdLine &c) { saveEMap(c.arg(0)); });
     registerAtOnce(CALIB_TYPE, [this](const CmdLine &c) {
         m_calibCtrl->setMethod(c.arg(0).toInt() == 1 ? CalibMethod::InnerP : CalibMethod::DMidx);

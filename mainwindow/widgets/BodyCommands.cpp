@@ -171,10 +171,8 @@ void Body::registerDisplayCommands() {
     registerAtOnce(SAVE_IMAGE, [this](const CmdLine &c) { saveImage(c.arg(0)); });
     registerAtOnce(SAVE_IMAGE_W_NUM,
                    [this](const CmdLine &c) { saveImageWNum(c.arg(0), c.arg(1)); });
-    // Exactly (x, y), not through screen pixels.
-    registerAtOnce(MOVE_POSITION, [this](const CmdLine &c) {
-        ui->dispA->setImageMousePos(intArg(c, 0), intArg(c, 1));
-    });
+    // move_position acts on the document (InputCommands): exactly (x, y),
+    // not through screen pixels.
     registerAtOnce(SAVE_SPECTRA, [this](const CmdLine &c) {
         reportIfNotWritten(m_xafsView->saveData(c.arg(0)), c.arg(0));
     });

@@ -11,53 +11,11 @@
 #include "mainwindow/widgets/Body.h"
 #include "mainwindow/widgets/SeriesController.h"
 
-#include "app/DebugLog.h"
 #include "app/UserMessages.h"
 #include "batch/ExCmdTable.h"
-#include "imageio/ErrPoints.h"
-#include "imageio/Hdf5Probe.h"
 #include "imageio/Hdf5Stack.h"
 #include "imageio/widgets/SelectDataFiles.h"
 #include "ui_Body.h"
-
-#include <QFileInfo>
-#include <utility>
-
-namespace {
-
-enum class StackDark { Read, NoneNamed, Failed };
-
-// The dark image of an HDF5 stack as the layout describes it, into *dark,
-// and the dataset it came from. Failures to read the layout, open the stack
-// or read the image are logged (the readers name file and dataset).
-StackDark readStackDark(const QString &file, const QString &layoutFile,
-                        std::unique_ptr<TiffData> *dark, QString *dataset) {
-    Hdf5Layout layout;
-    QString why;
-    if (!layout.read(layoutFile, &why)) {
-        DebugLog::write(file + ": " + why);
-        return StackDark::Failed;
-    }
-    // Opened in-process only once the probe has opened it unharmed.
-    const QString refusal = Hdf5Probe::check(file, layoutFile);
-    if (!refusal.isEmpty()) {
-        DebugLog::write(refusal);
-        return StackDark::Failed;
-    }
-    Hdf5Stack stack;
-    if (!stack.open(file, layout))
-        return StackDark::Failed;
-    if (stack.count(Hdf5Stack::Dark) == 0)
-        return StackDark::NoneNamed;
-    auto image = std::make_unique<TiffData>();
-    if (!stack.readImage(Hdf5Stack::Dark, 0, *image, ErrPoints::processWide()))
-        return StackDark::Failed;
-    *dark = std::move(image);
-    *dataset = stack.datasetPath(Hdf5Stack::Dark);
-    return StackDark::Read;
-}
-
-} // namespace
 
 bool Body::readStack(Series s, const QStringList &files, int skip, int cutFirst, int cutLast) {
     QString stackFile, layout;
@@ -85,46 +43,9 @@ bool Body::readStack(Series s, const QStringList &files, int skip, int cutFirst,
     return true;
 }
 
-bool Body::loadDark(const QString &fileName, QString *why) {
-    if (!Hdf5Stack::isHdf5File(fileName)) {
-        if (!stack().loadDark(fileName, why))
-            return false;
-        m_doc->setDarkFromStack(false); // chosen by the user
-        return true;
-    }
-    std::unique_ptr<TiffData> dark;
-    QString dataset;
-    DebugLog::ThreadCapture reasons;
-    switch (readStackDark(fileName, panel(Series::I1)->stackLayout(), &dark, &dataset)) {
-    case StackDark::Read:
-        stack().setDark(std::move(dark));
-        m_doc->setDarkFromStack(false); // chosen by the user, from a stack file
-        return true;
-    case StackDark::NoneNamed:
-        *why = QStringLiteral("the layout names no dark image");
-        return false;
-    case StackDark::Failed:
-        *why = reasons.lines().join(QStringLiteral("; "));
-        break;
-    }
-    return false;
-}
-
 // Called after the window's end of an I1 load and before finishBatchExec: a batch's
 // next command already sees the dark, and the load still answers once.
 void Body::takeStackDark() {
-    const SessionDocument::StackSource source = m_doc->takeI1StackSource();
-    if (m_closing || source.file.isEmpty() || stack().i1().isEmpty() || m_doc->hasChosenDark())
-        return;
-    std::unique_ptr<TiffData> dark;
-    QString dataset;
-    if (readStackDark(source.file, source.layout, &dark, &dataset) != StackDark::Read)
-        return;
-    haltAnalysisRun();
-    stack().setDark(std::move(dark));
-    m_doc->setDarkFromStack(true);
-    ui->DarkFileName->setText(QFileInfo(source.file).fileName());
-    ui->DarkExpTime->setText(QString::number(stack().dark()->exposureMs(), 'g', 6));
-    DebugLog::write("Dark image taken from " + source.file + ":" + dataset);
-    showXafsSpectrum();
+    if (!m_closing)
+        m_doc->takeStackDark();
 }

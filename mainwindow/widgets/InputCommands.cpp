@@ -8,6 +8,10 @@
 #include "imageio/widgets/EOFSetup.h"
 #include "imageio/widgets/SelectDataFiles.h"
 #include "imageio/widgets/WidgetFields.h"
+#include "mainwindow/commands/DarkCommands.h"
+#include "mainwindow/commands/PointCommands.h"
+#include "mainwindow/commands/ShiftMapCommands.h"
+#include "mainwindow/commands/SpectrumCommands.h"
 #include "mainwindow/widgets/Body.h"
 
 #include <QCheckBox>
@@ -47,30 +51,35 @@ template <class W> W *child(const QObject *root, const char *name) {
 
 InputCommands::InputCommands(Body *body) : QObject(body), m_body(body) {}
 
+void InputCommands::registerDocumentCommands() {
+    Body *b = m_body;
+    SessionDocument &doc = b->document();
+    CommandSet set;
+    const auto *i1 = child<SelectDataFiles>(b, "SelectI1Files");
+    DarkCommands::add(set, doc, [i1] { return i1->stackLayout(); });
+    SpectrumCommands::add(set, doc, [b] { return b->suggestElm(); });
+    ShiftMapCommands::add(set, doc, b->shiftMapCalibration());
+    PointCommands::add(set, doc);
+    for (EX_CMD_ID id : set.ids())
+        b->registerAtOnce(id, [handler = set.handler(id)](const CmdLine &cmd) {
+            const QString why = handler(cmd);
+            if (!why.isEmpty())
+                UserMessages::refuse(why);
+        });
+}
+
 void InputCommands::registerCommands() {
+    registerDocumentCommands();
     Body *b = m_body;
     // Each returns "" when done, else what is wrong with the line.
     const auto add = [b](EX_CMD_ID id, std::function<QString(const CmdLine &)> effect) {
         b->registerAtOnce(id, [id, effect](const CmdLine &cmd) {
             const QString why = effect(cmd);
             if (!why.isEmpty())
-                UserMessages::refuse(tr("%1 refused: %2").arg(ExCmdTable::nameOf(id), why));
+                UserMessages::refuse(CommandSet::refusal(id, why));
         });
     };
-    const auto file = [](const CmdLine &cmd, const std::function<void(const QString &)> &read) {
-        if (cmd.arg(0).isEmpty())
-            return tr("no file given");
-        read(cmd.arg(0));
-        return QString();
-    };
 
-    add(LOAD_DARK, [b, file](const CmdLine &c) {
-        return file(c, [b](const QString &f) { b->selectedDark(f); });
-    });
-    add(CLEAR_DARK, [b](const CmdLine &) {
-        b->clearDark();
-        return QString();
-    });
     add(SET_DARK_EXP_TIME, [b](const CmdLine &c) {
         double ms = 0;
         if (!numberArg(c, 0, &ms) || ms <= 0)
@@ -124,22 +133,4 @@ void InputCommands::registerCommands() {
         i0->eofSetup()->setFollowsLeader(on);
         return QString();
     });
-
-    const std::pair<EX_CMD_ID, XafsFileSelect *> loads[] = {
-        {LOAD_BG, b->bgFileSelect()},
-        {LOAD_TOTAL_I0_OF_I1, child<XafsFileSelect>(b, "TotalI0ofI1XAFS")},
-        {LOAD_TOTAL_I0_OF_I0, child<XafsFileSelect>(b, "TotalI0ofI0XAFS")}};
-    for (const auto &[id, select] : loads)
-        add(id, [file, select = select](const CmdLine &c) {
-            return file(c, [select](const QString &f) { select->fileSelected(f); });
-        });
-    const std::pair<EX_CMD_ID, XafsFileSelect *> clears[] = {
-        {CLEAR_BG, b->bgFileSelect()},
-        {CLEAR_TOTAL_I0_OF_I1, child<XafsFileSelect>(b, "TotalI0ofI1XAFS")},
-        {CLEAR_TOTAL_I0_OF_I0, child<XafsFileSelect>(b, "TotalI0ofI0XAFS")}};
-    for (const auto &[id, select] : clears)
-        add(id, [select = select](const CmdLine &) {
-            select->clear();
-            return QString();
-        });
 }

@@ -1,10 +1,12 @@
 #pragma once
 // The batch commands of inputs that a session holds and the window sets by
-// hand: the dark frame and its exposure, the background and total-I0
-// spectra, the edge-jump threshold, the LCF range and the "LCF as old" box,
-// the emptying of reference rows and the I0 energies following I1. Each does
-// what the window's own control does, so a session, a recorded batch and a
-// user reach the same state by the same path.
+// hand. Those acting on the session document (the dark frame, the background
+// and total-I0 spectra, the energy-shift map file, the current point) come
+// from the window-free command set (mainwindow/commands); the window's views
+// follow the document's events. The rest set fields as the user would: the
+// dark exposure, the edge-jump threshold, the LCF range and the "LCF as old"
+// box, the emptying of reference rows and the I0 energies following I1. So a
+// session, a recorded batch and a user reach the same state by the same path.
 #include "batch/CmdLine.h"
 
 #include <QObject>
@@ -17,7 +19,7 @@ class InputCommands : public QObject {
 public:
     explicit InputCommands(Body *body);
 
-    // Registers the commands with the window.
+    // Registers the commands with the window (refusals to the user messages).
     void registerCommands();
 
     // The object names of the fields set_dark_exp_time, suggesting_jump_th
@@ -28,5 +30,7 @@ public:
     static const char *const LcfRangeEndField;
 
 private:
+    void registerDocumentCommands();
+
     Body *m_body;
 };

@@ -41,10 +41,8 @@ const QStringList &analyzerFields() {
 }
 
 // The file a spectrum chooser holds, as it is on disk now; none when empty.
-SessionFile chosenFile(const XafsFileSelect *select) {
-    return select && select->isLoaded() && !select->fileName().isEmpty()
-               ? SessionFile::of(select->fileName())
-               : SessionFile();
+SessionFile fileOf(const QString &path) {
+    return path.isEmpty() ? SessionFile() : SessionFile::of(path);
 }
 
 template <class W> W *child(const QObject *root, const char *name) {
@@ -184,10 +182,11 @@ Session SessionControl::capture() const {
         const QString darkStack = stackFileOf(stack.dark()->fileName());
         s.dark = SessionFile::of(darkStack.isEmpty() ? stack.dark()->fileName() : darkStack);
     }
-    if (m_body->bgLoaded())
-        s.background = chosenFile(m_body->bgFileSelect());
-    s.totalI0OfI1 = chosenFile(child<XafsFileSelect>(m_body, "TotalI0ofI1XAFS"));
-    s.totalI0OfI0 = chosenFile(child<XafsFileSelect>(m_body, "TotalI0ofI0XAFS"));
+    // The files the document took (a refused choice is not among them).
+    const SessionDocument &doc = m_body->document();
+    s.background = fileOf(doc.backgroundFile());
+    s.totalI0OfI1 = fileOf(doc.totalI0File(Series::I1));
+    s.totalI0OfI0 = fileOf(doc.totalI0File(Series::I0));
     s.useI0 = checked(m_body, "UseI0");
     s.fluorescence = checked(m_body, "FluoType");
     s.binW = text(m_body, "HWidth").toInt();
