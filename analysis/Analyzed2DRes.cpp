@@ -2,7 +2,6 @@
 
 #include "app/DebugLog.h"
 #include "app/OutputFile.h"
-#include "display/ColorMap.h"
 #include "display/ImageRenderer.h"
 
 #include <QTextStream>
@@ -68,18 +67,15 @@ void Analyzed2DRes::copyFrom(const Analyzed2DRes &o) {
     m_showProcessed = o.m_showProcessed;
     m_deglitchFactor = o.m_deglitchFactor;
     m_deglitchRatio = o.m_deglitchRatio;
-    m_format = o.m_format;
     m_categories = o.m_categories;
-    m_image = o.m_image.copy(); // deep: the copy must not share pixels
-    m_valid = o.m_valid;
+    m_filled = o.m_filled;
     m_pointsWritten = o.m_pointsWritten;
 }
 
 void Analyzed2DRes::releaseGrids() {
     std::vector<double>().swap(m_values);
     std::vector<double>().swap(m_processed);
-    m_image = QImage();
-    m_valid = false;
+    m_filled = false;
 }
 
 void Analyzed2DRes::clear() {
@@ -131,11 +127,6 @@ void Analyzed2DRes::displayRange(double *lo, double *hi) const {
     }
 }
 
-void Analyzed2DRes::setImageFormat(QImage::Format format) {
-    if (ColorMap::bytesPerPixel(format) > 0)
-        m_format = format;
-}
-
 // Paints the block [ix - |xw|, ix + |xw|] x [iy - |yw|, iy + |yw|], clipped to
 // the map, in one grid.
 static void paintBlock(std::vector<double> &grid, int W, int H, qint64 ix, qint64 iy, qint64 xw,
@@ -184,53 +175,6 @@ void Analyzed2DRes::mergeRange(const MapRange &r) {
 
 void Analyzed2DRes::fillBin(std::vector<double> &grid, int cx, int cy, double v) const {
     paintBlock(grid, m_grid.W, m_grid.H, cx, cy, m_grid.hx, m_grid.hy, v);
-}
-
-void Analyzed2DRes::genImg() {
-    if (!hasGrids())
-        return;
-    m_image = QImage();
-    const int W = m_grid.W, H = m_grid.H;
-    const std::vector<double> &src = m_showProcessed ? m_processed : m_values;
-    if (m_categories > 0) {
-        m_image = ImageRenderer::renderCategories(src.data(), W, H, m_categories);
-        m_valid = !m_image.isNull();
-        emit imageUpdated();
-        return;
-    }
-    double lo, hi;
-    displayRange(&lo, &hi);
-    m_image = ImageRenderer::renderValues(src.data(), W, H, lo, hi, ColorMap::shared(), m_format);
-    if (m_image.isNull())
-        return;
-    m_valid = true;
-    emit imageUpdated();
-}
-
-void Analyzed2DRes::announceRange() {
-    double lo, hi;
-    displayRange(&lo, &hi);
-    ColorMap::setSharedRange(lo, hi);
-    emit displayRangeChanged(lo, hi);
-}
-
-void Analyzed2DRes::selectProcImg(bool f) {
-    m_showProcessed = f;
-    genImg();
-    announceRange();
-}
-
-void Analyzed2DRes::setFixedScale(bool f) {
-    m_fixedScale = f;
-    genImg();
-    announceRange();
-}
-
-void Analyzed2DRes::setScale(double min, double max) {
-    m_fixMin = min;
-    m_fixMax = max;
-    genImg();
-    announceRange();
 }
 
 void Analyzed2DRes::setDeglitchConds(double f, double r) {
@@ -337,8 +281,6 @@ void Analyzed2DRes::deglitch() {
         trackRange(v, &m_pmin, &m_pmax);
         fillBin(m_processed, g.cx, g.cy, v);
     });
-    if (m_showProcessed)
-        genImg();
 }
 
 void Analyzed2DRes::deglitch2(double limit) {
@@ -375,8 +317,6 @@ void Analyzed2DRes::deglitch2(double limit) {
         trackRange(v, &m_pmin, &m_pmax);
         fillBin(m_processed, g.cx, g.cy, v);
     });
-    if (m_showProcessed)
-        genImg();
 }
 
 MapSamples16 Analyzed2DRes::tiffDataForSave(bool fixedScale, double scaleMin, double scaleMax,

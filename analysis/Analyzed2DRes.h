@@ -1,15 +1,16 @@
 #pragma once
 // A named two-dimensional result (fit fractions, residual, element maps, energy
 // shift, ...): a grid of doubles of the image size filled bin by bin during a
-// run, a second "processed" grid made by the deglitch filters, a colour image
-// rendered through the shared colour map, and conversions for saving.
+// run, a second "processed" grid made by the deglitch filters, the settings
+// that choose what a picture of it shows (which grid, which range), and
+// conversions for saving. Pictures are made from it by the display code
+// (render/MapPicture.h).
 //
 // A map "without grids" (never prepared, or cleared) ignores every operation
 // that would read or write the grids.
 #include "analysis/AnalyzeCond.h"
 #include "measurement/MeasurementStack.h"
 
-#include <QImage>
 #include <QObject>
 #include <QPoint>
 #include <QString>
@@ -51,14 +52,14 @@ class Analyzed2DRes : public QObject {
     Q_OBJECT
 public:
     explicit Analyzed2DRes(const QString &name = QString(), QObject *parent = nullptr);
-    // Copies every field, including deep copies of both grids and the image.
+    // Copies every field, including deep copies of both grids.
     // The QObject parent is not copied.
     Analyzed2DRes(const Analyzed2DRes &other);
     Analyzed2DRes &operator=(const Analyzed2DRes &other);
     ~Analyzed2DRes() override;
 
     // Sets up the map for a run over `grid`: grid copied (its W, H are the map
-    // size), zero-filled values and processed grids, extremes reset, no image.
+    // size), zero-filled values and processed grids, extremes reset, not filled.
     void prepare(const AnalyzeCond &grid);
 
     QString name() const { return m_name; }
@@ -91,25 +92,23 @@ public:
     double deglitchFactor() const { return m_deglitchFactor; }
     double deglitchRatio() const { return m_deglitchRatio; }
 
-    // The range the colour image spans: the fixed range when fixedScale, else
-    // the processed range when showing the processed grid, else (min, max).
+    // The range a picture of the map spans: the fixed range when fixedScale,
+    // else the processed range when showing the processed grid, else
+    // (min, max).
     void displayRange(double *lo, double *hi) const;
-
-    // QImage::Format_Grayscale8 (default) or QImage::Format_RGB888; others are
-    // refused. Takes effect at the next genImg.
-    void setImageFormat(QImage::Format format);
-    QImage::Format imageFormat() const { return m_format; }
 
     // A map of categories (cluster indices 0..count-1, -1 for bins left out)
     // is drawn with one distinct colour per category, black for -1, instead
-    // of the colour ramp, in RGB whatever the format; 0: an ordinary map.
+    // of the colour ramp; 0: an ordinary map.
     void setCategories(int count) { m_categories = count > 0 ? count : 0; }
     int categories() const { return m_categories; }
 
-    // The colour image (null before the first genImg) and whether one was
-    // generated since the map was prepared or cleared.
-    bool isValid() const { return m_valid; }
-    bool hasImage() const { return !m_image.isNull(); }
+    // Whether the map holds values to show: a run has written it out (or the
+    // window has shown it part way through the run), or it was read from a
+    // file. Whoever fills the map marks it; prepare and clear empty it. A map
+    // without grids is never filled.
+    bool isFilled() const { return m_filled; }
+    void markFilled() { m_filled = hasGrids(); }
 
     // Count of values produced by the last tiffDataForSave.
     int pointsWritten() const { return m_pointsWritten; }
@@ -150,24 +149,19 @@ public slots:
     }
     void mergeRange(const MapRange &r);
 
-    void genImg();
-    QImage img() const { return m_image; }
-
     void deglitch();
     void setDeglitchConds(double f, double r);
     void deglitch2(double limit);
     void copyProc2Data();
 
-    void selectProcImg(bool f);
-    void setFixedScale(bool f);
-    void setScale(double min, double max);
-
-signals:
-    // The display range changed (fixed scale, range or processed view): the
-    // colour bar shows (lo, hi) and repaints.
-    void displayRangeChanged(double lo, double hi);
-    // A new colour image was generated.
-    void imageUpdated();
+    // What a picture shows: the processed grid instead of the values, the
+    // fixed range (min, max) instead of the map's own.
+    void selectProcImg(bool f) { m_showProcessed = f; }
+    void setFixedScale(bool f) { m_fixedScale = f; }
+    void setScale(double min, double max) {
+        m_fixMin = min;
+        m_fixMax = max;
+    }
 
 private:
     void copyFrom(const Analyzed2DRes &other);
@@ -176,7 +170,6 @@ private:
     double centreValue(const std::vector<double> &grid, int cx, int cy) const;
     void fillBlock(int ix, int iy, int xw, int yw, double t);
     bool insideMap(int x, int y) const { return x >= 0 && x < m_grid.W && y >= 0 && y < m_grid.H; }
-    void announceRange();
     // Deglitch pieces, on the values around bin centre (g.cx, g.cy): how much
     // the bin sticks out of its x and y neighbours; the mean of its four
     // neighbours (fallback when none lies in the map); the mean of its eight
@@ -197,10 +190,8 @@ private:
     double m_fixMin = 1e300, m_fixMax = -1e300;
     bool m_showProcessed = false;
     double m_deglitchFactor = 2.0, m_deglitchRatio = 0.9;
-    QImage::Format m_format = QImage::Format_Grayscale8;
     int m_categories = 0;
-    QImage m_image;
-    bool m_valid = false;
+    bool m_filled = false;
     int m_pointsWritten = 0;
 };
 

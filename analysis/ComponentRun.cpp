@@ -385,6 +385,8 @@ bool ComponentRun::executePasses() {
     if (!runPass(
             1, [c] { return std::make_unique<ComponentTask>(c); }, maps))
         return false;
+    for (Analyzed2DRes *m : maps)
+        m->markFilled();
 
     if (m_kind == ComponentKind::Nmf) {
         factorise();
@@ -557,4 +559,5 @@ void ComponentRun::writeBinMaps(const std::vector<double> &values, int perBin, i
         const qint64 bin = qint64(binRow(m_grid, g.cy)) * m_grid.binsX() + binColumn(m_grid, g.cx);
         map.setData(g.cx, g.cy, g.hx, g.hy, values[size_t(bin) * size_t(perBin) + size_t(column)]);
     } while (g.next());
+    map.markFilled();
 }

@@ -439,7 +439,7 @@ LoadResult EmpFile::load(const QString &fileName, Analyzed2DRes &map, const Load
             map.setData(x, y, 0, 0, std::isfinite(v) ? v : 0.0);
         }
     }
-    map.genImg();
+    map.markFilled();
     DebugLog::writeTimeStamp(QStringLiteral("End Reading EMP file   "));
     result.status = LoadStatus::Loaded;
     result.header.valid = true;

@@ -99,7 +99,7 @@ struct LoadResult {
 };
 
 // Reads the file into map (prepared with the header's geometry, one energy
-// shift per pixel, image generated). The map is touched only on success.
+// shift per pixel, marked filled). The map is touched only on success.
 // Every failure writes its debug-log message.
 LoadResult load(const QString &fileName, Analyzed2DRes &map, const LoadOptions &options);
 

@@ -2,7 +2,6 @@
 
 #include "app/OutputFile.h"
 #include "app/TextFileLimits.h"
-#include "display/ColorMap.h"
 #include "imageio/TiffData.h"
 
 #include <QFile>
@@ -217,36 +216,6 @@ double comparisonPicture(const BinaryImage &binary, const BinaryImage &reference
         }
     }
     return normalised(br, bb, rr);
-}
-
-namespace {
-
-template <typename T>
-void renderGrid(const std::vector<T> &values, int w, int h, double min, double max,
-                const ColorMap &map, QImage &out) {
-    const QImage::Format format =
-        ColorMap::bytesPerPixel(map.format()) > 0 ? map.format() : QImage::Format_Grayscale8;
-    if (out.width() != w || out.height() != h || out.format() != format)
-        out = QImage(w, h, format);
-    if (out.isNull() || w <= 0 || h <= 0)
-        return;
-    const double span = max - min;
-    for (int y = 0; y < h; ++y) {
-        uchar *p = out.scanLine(y);
-        const T *v = values.data() + size_t(y) * size_t(w);
-        for (int x = 0; x < w; ++x)
-            p = map.writePixel(span > 0 ? (double(v[x]) - min) / span : 0.0, p, format);
-    }
-}
-
-} // namespace
-
-void gridPicture(const EdgeImage &grid, const ColorMap &map, QImage &out) {
-    renderGrid(grid.values, grid.width, grid.height, grid.min, grid.max, map, out);
-}
-
-void gridPicture(const BinaryImage &grid, const ColorMap &map, QImage &out) {
-    renderGrid(grid.values, grid.width, grid.height, grid.min, grid.max, map, out);
 }
 
 // ------------------------------------------------------------------ shift files

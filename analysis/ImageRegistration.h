@@ -14,7 +14,6 @@
 #include <cstdint>
 #include <vector>
 
-class ColorMap;
 class TiffData;
 
 // A grid of doubles with its extremes (the edge image).
@@ -95,11 +94,6 @@ ClimbResult hillClimb(const BinaryImage &binary, const BinaryImage &reference, i
 // of the shift, computed in the same pass.
 double comparisonPicture(const BinaryImage &binary, const BinaryImage &reference, int sx, int sy,
                          QImage &out);
-
-// A grid through the colour map: each value at (v - min) / (max - min) of the
-// grid's own range (0 for an empty range).
-void gridPicture(const EdgeImage &grid, const ColorMap &map, QImage &out);
-void gridPicture(const BinaryImage &grid, const ColorMap &map, QImage &out);
 
 // ---- shift files: one line per image, "index dx dy score" ----
 // dx and dy are pixels, whole or with decimals (sub-pixel registration);

@@ -91,13 +91,13 @@ void ProcessMapsTask::analyzeBin(int cx, int cy, BinWriter &out) {
 
 bool processMaps(MapRun &run, const Analyzed2DRes &map1, const Analyzed2DRes &map2, MapOperation op,
                  const AnalyzeCond &grid, Analyzed2DRes &out, int threads) {
-    if (!map1.hasImage() || !map2.hasImage())
+    if (!map1.isFilled() || !map2.isFilled())
         return false;
     out.prepare(grid);
     const bool done = run.run(
         grid, {&out},
         [&] { return std::make_unique<ProcessMapsTask>(map1, map2, op, grid.hx, grid.hy); },
         threads);
-    out.genImg();
+    out.markFilled();
     return done;
 }

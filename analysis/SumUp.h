@@ -65,6 +65,6 @@ private:
 };
 
 // "Processed Map" (prepared here with the grid) from map 1 and map 2. Nothing
-// (false) unless both maps have an image.
+// (false) unless both maps are filled.
 bool processMaps(MapRun &run, const Analyzed2DRes &map1, const Analyzed2DRes &map2, MapOperation op,
                  const AnalyzeCond &grid, Analyzed2DRes &out, int threads = 0);

@@ -6,6 +6,7 @@
 #include "analysis/ElemAnalysis.h"
 #include "display/ColorMap.h"
 #include "imageio/TiffData.h"
+#include "render/MapPicture.h"
 #include "support/CoreBenchMain.h"
 
 #include <QTemporaryDir>
@@ -27,18 +28,19 @@ void fillMap(Analyzed2DRes &map, int half) {
     } while (g.next());
 }
 
-void BM_GenImg(benchmark::State &state) {
+void BM_MapPicture(benchmark::State &state) {
     Analyzed2DRes map("bench");
     fillMap(map, int(state.range(1)));
-    map.setImageFormat(state.range(0) ? QImage::Format_RGB888 : QImage::Format_Grayscale8);
+    const QImage::Format format =
+        state.range(0) ? QImage::Format_RGB888 : QImage::Format_Grayscale8;
     for (auto _ : state) {
-        map.genImg();
-        benchmark::DoNotOptimize(map.img().constBits());
+        const QImage picture = mapPicture(map, ColorMap::shared(), format).image;
+        benchmark::DoNotOptimize(picture.constBits());
     }
     state.SetItemsProcessed(state.iterations() * Side * Side);
 }
 // Args: RGB (1) or grey (0), bin half size (0: every pixel its own value).
-BENCHMARK(BM_GenImg)->ArgsProduct({{0, 1}, {0, 1}})->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_MapPicture)->ArgsProduct({{0, 1}, {0, 1}})->Unit(benchmark::kMillisecond);
 
 // One full run's recording: every bin of the image written once.
 void BM_SetDataOverRun(benchmark::State &state) {
@@ -285,7 +287,7 @@ void BM_RunWhileRedrawn(benchmark::State &state) {
     int redraws = 0;
     const auto redraw = [&] {
         for (Analyzed2DRes *m : list)
-            m->genImg();
+            benchmark::DoNotOptimize(mapPicture(*m).image.constBits());
         ++redraws;
     };
     for (auto _ : state) {

@@ -303,4 +303,16 @@ QImage renderCategories(const double *values, int width, int height, int count) 
     return image;
 }
 
+MapPicture renderMap(const MapValues &map, const ColorMap &colours, QImage::Format format) {
+    MapPicture out;
+    out.lo = map.lo;
+    out.hi = map.hi;
+    out.categories = map.categories;
+    out.image =
+        map.categories > 0
+            ? renderCategories(map.values, map.width, map.height, map.categories)
+            : renderValues(map.values, map.width, map.height, map.lo, map.hi, colours, format);
+    return out;
+}
+
 } // namespace ImageRenderer

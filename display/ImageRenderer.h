@@ -63,4 +63,30 @@ QImage renderValues(const double *values, int width, int height, double lo, doub
 // overlay colour per category, black where left out, in RGB888.
 QImage renderCategories(const double *values, int width, int height, int count);
 
+// A result map as its owner hands it over: the grid to show (width x height
+// values, row-major), its display range, and for a map of categories (cluster
+// indices) their count; 0 for a map of values.
+struct MapValues {
+    const double *values = nullptr;
+    int width = 0;
+    int height = 0;
+    double lo = 0;
+    double hi = 0;
+    int categories = 0;
+};
+
+// A map's picture and what the colour bar shows beside it: the display range,
+// or the count of categories. A null image shows nothing.
+struct MapPicture {
+    QImage image;
+    double lo = 0;
+    double hi = 0;
+    int categories = 0;
+};
+
+// A map of categories through renderCategories (RGB888 whatever the format),
+// any other through renderValues over [lo, hi]; null without values.
+MapPicture renderMap(const MapValues &map, const ColorMap &colours,
+                     QImage::Format format = QImage::Format_Grayscale8);
+
 } // namespace ImageRenderer

@@ -14,7 +14,6 @@
 #include "analysis/widgets/SumUpCtrl.h"
 #include "analysis/widgets/XafsFileSelect.h"
 #include "app/UserMessages.h"
-#include "display/ColorMap.h"
 #include "display/widgets/SpectrumView.h"
 
 #include "ui_Analyzer.h"
@@ -283,7 +282,7 @@ void Analyzer::showComponentSpectra() {
         for (int e = 0; e < r.energies.size(); ++e)
             points.addPoint(r.energies[e], spectra[i][e]);
         XafsSpectrum s(points, componentSpectrumName(first + i), 1, 0, SuggestElm());
-        m_view->addOther(s, QPen(ColorMap::overlayColor(i), 2));
+        m_view->addOtherInOverlayColour(s, 2);
     }
     m_view->show();
     m_view->update();
@@ -482,7 +481,7 @@ Analyzed2DRes *Analyzer::selectedMapIn(int mode) const {
                            : ui->ShowRatio->isChecked() ? m_ratio
                            : ui->ShowDMuT->isChecked()  ? m_dMut
                                                         : nullptr;
-        return m && m->hasImage() ? m : nullptr;
+        return m && m->isFilled() ? m : nullptr;
     }
     case ModeElem:
         return m_elems->selectedMap();
@@ -830,11 +829,9 @@ QVector<Analyzed2DRes *> Analyzer::ratioScaledMaps() const {
     return maps;
 }
 
-// setScale and setFixedScale regenerate a map's image themselves. They also
-// publish the map's range as the colour map's: the range of the map on
-// display is put back afterwards (the display sets it again when it paints).
+// The maps only take the settings: whoever shows a map draws it anew
+// (scalesChanged).
 void Analyzer::applyScales() {
-    const ColorMap shown = ColorMap::shared();
     const bool fixed = ui->FixedScale->isChecked();
     const auto apply = [fixed](const QVector<Analyzed2DRes *> &maps, double lo, double hi) {
         for (Analyzed2DRes *m : maps) {
@@ -845,7 +842,6 @@ void Analyzer::applyScales() {
     };
     apply(dMutScaledMaps(), number(ui->DMutScaleMin), number(ui->DMutScaleMax));
     apply(ratioScaledMaps(), number(ui->RatioScaleMin), number(ui->RatioScaleMax));
-    ColorMap::setShared(shown);
 }
 
 void Analyzer::scaleChanged() {

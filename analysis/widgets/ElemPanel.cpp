@@ -297,9 +297,8 @@ void ElemPanel::recalcCorMap() {
                           });
     if (anyMap)
         setElemsProgress(100);
-    for (Analyzed2DRes *m : {m_corMap, m_corThMap})
-        if (m->hasGrids())
-            m->genImg();
+    m_corMap->markFilled();
+    m_corThMap->markFilled();
     emit changedSelection();
 }
 

@@ -5,6 +5,7 @@
 #include "display/widgets/ColorBar.h"
 #include "display/widgets/ImgDispA.h"
 #include "imageio/TiffData.h"
+#include "render/RegistrationPicture.h"
 #include "ui_ImgProc.h"
 
 #include <QCheckBox>
@@ -196,9 +197,9 @@ void ImgProc::drawGrid() {
     const double lo = binary ? m_bin.min : m_edge.min, hi = binary ? m_bin.max : m_edge.max;
     ui->CBar->setRange(lo, hi);
     if (binary)
-        Registration::gridPicture(m_bin, ui->CBar->colorMap(), m_picture);
+        m_picture = RegistrationPicture::gridPicture(m_bin, ui->CBar->colorMap());
     else if (!m_edge.isEmpty())
-        Registration::gridPicture(m_edge, ui->CBar->colorMap(), m_picture);
+        m_picture = RegistrationPicture::gridPicture(m_edge, ui->CBar->colorMap());
     else
         m_picture = QImage();
 }

@@ -93,7 +93,7 @@ void MapProcCtrl::loadMap2(const QString &fname) {
 }
 
 void MapProcCtrl::processMaps() {
-    if (!m_map1->hasImage() || !m_map2->hasImage())
+    if (!m_map1->isFilled() || !m_map2->isFilled())
         return;
     AnalyzeCond grid = m_grid ? m_grid() : AnalyzeCond();
     if (grid.W <= 0) // no images: the grid of map 1

@@ -1,6 +1,5 @@
 #include "display/widgets/ImgDispA.h"
 
-#include "analysis/Analyzed2DRes.h"
 #include "display/widgets/ColorBar.h"
 #include "imageio/TiffData.h"
 #include "render/ImagePicture.h"
@@ -24,6 +23,10 @@ void ImgDispA::setKeepAspect(bool keep) {
     m_view.setKeepAspect(keep);
     updateTransform();
     update();
+}
+
+void ImgDispA::setColorBar(ColorBar *bar) {
+    m_cBar = bar;
 }
 
 void ImgDispA::setImage(const TiffData *image) {
@@ -64,23 +67,21 @@ void ImgDispA::setPicture(const QImage &picture) {
     update();
 }
 
-void ImgDispA::setResultMode(bool flag, Analyzed2DRes *map) {
+void ImgDispA::setResultMode(bool flag, const ImageRenderer::MapPicture &map) {
     m_resultMode = flag;
-    m_map = map;
-    if (flag && map)
-        m_view.setImageSize(map->width(), map->height());
+    m_map = flag ? map : ImageRenderer::MapPicture();
+    if (!m_map.image.isNull())
+        m_view.setImageSize(m_map.image.width(), m_map.image.height());
     // A map of categories (clusters) is read through a bar of its colours.
     if (m_cBar)
-        m_cBar->setCategories(flag && map ? map->categories() : 0);
+        m_cBar->setCategories(m_map.image.isNull() ? 0 : m_map.categories);
     updateTransform();
     update();
 }
 
 // Images share their pixels, so handing one out by value copies nothing.
 QImage ImgDispA::currentPicture() const {
-    if (m_resultMode)
-        return m_map ? m_map->img() : QImage();
-    return m_picture;
+    return m_resultMode ? m_map.image : m_picture;
 }
 
 void ImgDispA::setViewWindow(const QRectF &view) {
@@ -104,11 +105,8 @@ void ImgDispA::resizeEvent(QResizeEvent *event) {
 // Only the view window is sampled, straight into the widget: the cost of a
 // paint follows the widget's size, not the image's.
 void ImgDispA::drawImage(QPainter *p) {
-    if (m_resultMode && m_map && m_cBar) {
-        double lo, hi;
-        m_map->displayRange(&lo, &hi);
-        m_cBar->setRange(lo, hi);
-    }
+    if (m_resultMode && !m_map.image.isNull() && m_cBar)
+        m_cBar->setRange(m_map.lo, m_map.hi);
     showImageRangeOnBar();
     updateTransform();
     const QImage pic = currentPicture();

@@ -1,15 +1,15 @@
 #pragma once
-// The image area of the main window: a detector image, or in result mode a
-// result map, drawn through its view window into the whole widget, with
-// wheel zoom, Shift+left pan and a selection rectangle (left drag selects,
-// Ctrl+left drag selects and zooms to it, right click clears).
+// The image area of the main window: a detector image, or in result mode the
+// picture of a result map, drawn through its view window into the whole
+// widget, with wheel zoom, Shift+left pan and a selection rectangle (left drag
+// selects, Ctrl+left drag selects and zooms to it, right click clears).
+#include "display/ImageRenderer.h"
 #include "display/ImageView.h"
 #include "display/widgets/DispA.h"
 
 #include <QImage>
 #include <QPointer>
 
-class Analyzed2DRes;
 class ColorBar;
 class TiffData;
 
@@ -21,8 +21,8 @@ public:
     void setKeepAspect(bool keep);
     explicit ImgDispA(QWidget *parent = nullptr);
 
-    // The bar whose range follows the result map drawn in result mode.
-    void setColorBar(ColorBar *bar) { m_cBar = bar; }
+    // The bar whose range follows the result map shown in result mode.
+    void setColorBar(ColorBar *bar);
 
     // Shows a detector image's picture whose values span [minimum, maximum]
     // (the colour bar's numbers); a null picture shows nothing. The first
@@ -33,7 +33,10 @@ public:
     void setImage(const TiffData *image);
     // Shows a picture directly (a rendered map or a processed image).
     void setPicture(const QImage &picture);
-    void setResultMode(bool flag, Analyzed2DRes *map);
+    // Result mode shows a map's picture instead of the detector image: the
+    // bar reads its display range, or the colours of its categories. A null
+    // picture shows nothing. Off shows the detector image again.
+    void setResultMode(bool flag, const ImageRenderer::MapPicture &map = {});
     bool resultMode() const { return m_resultMode; }
 
     const ImageView &imageView() const { return m_view; }
@@ -89,7 +92,7 @@ private:
     bool m_imageShown = false; // m_picture is a detector image's
     double m_imageMin = 0, m_imageMax = 0;
     bool m_resultMode = false;
-    QPointer<Analyzed2DRes> m_map;
+    ImageRenderer::MapPicture m_map;
     QPointer<ColorBar> m_cBar;
     ImageView m_view;
     bool m_showOverlay = false;

@@ -109,6 +109,10 @@ void SpectrumView::addOther(const XafsSpectrum &spectrum, const QPen &pen) {
     repaintPlot();
 }
 
+void SpectrumView::addOtherInOverlayColour(const XafsSpectrum &spectrum, qreal width) {
+    addOther(spectrum, QPen(ColorMap::overlayColor(m_others.size()), width));
+}
+
 void SpectrumView::addOther(const XafsSpectrum &spectrum) {
     m_others.append(spectrum);
     repaintPlot();

@@ -42,6 +42,10 @@ public:
     // A further spectrum drawn with pen; without a pen, with overlay colour i.
     void addOther(const XafsSpectrum &spectrum, const QPen &pen);
     void addOther(const XafsSpectrum &spectrum);
+    // A further spectrum in its overlay colour, at pen width: spectrum i of
+    // those added after clearOthers takes the colour of category i on a map
+    // of categories.
+    void addOtherInOverlayColour(const XafsSpectrum &spectrum, qreal width);
     void clearOthers();
     void setRaw(const Spectrum &spectrum);
     void setFollow(bool follow);

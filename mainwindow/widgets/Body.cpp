@@ -26,6 +26,7 @@
 #include "imageio/widgets/SelectDataFiles.h"
 #include "imageio/widgets/SelectImgDialog.h"
 #include "measurement/BinSpectrum.h"
+#include "render/MapPicture.h"
 #include "spectrum/EdgeTable.h"
 #include "spectrum/SpectrumFile.h"
 #include "ui_Body.h"
@@ -611,7 +612,7 @@ void Body::showData(int no) {
         ui->SeekBar->setValue(no);
     }
     if (ui->ShowData->isChecked() || ui->ShowI0->isChecked()) {
-        ui->dispA->setResultMode(false, nullptr);
+        ui->dispA->setResultMode(false);
         ui->dispA->setImage(images.at(no));
         // A new series may differ in size: show it whole first.
         if (m_resetViewOnShow)
@@ -774,10 +775,8 @@ void Body::drawOverlay(QPainter *p) {
 // the shown one to redraw, as a move of the bar has.
 void Body::showCurrentPicture() {
     if (ui->ShowShiftMap->isChecked()) {
-        if (m_doc->shiftMapValid() && m_doc->shiftMap()->hasGrids()) {
-            m_doc->shiftMap()->genImg();
-            ui->dispA->setResultMode(true, m_doc->shiftMap());
-        }
+        if (m_doc->shiftMapValid() && m_doc->shiftMap()->hasGrids())
+            ui->dispA->setResultMode(true, mapPicture(*m_doc->shiftMap()));
     } else if (ui->ShowResAnalysis->isChecked()) {
         setupResAnalysisImage();
     } else if (const TiffData *image = currentImage()) {

@@ -21,6 +21,7 @@
 #include "imageio/LoadTiff.h"
 #include "imageio/TiffData.h"
 #include "measurement/BinSpectrum.h"
+#include "render/MapPicture.h"
 #include "ui_Body.h"
 
 #include <QCheckBox>
@@ -321,9 +322,10 @@ void Body::analysisRunEnded(bool completed) {
         emit finishBatchExec(waiting);
 }
 
+// The run's maps hold the bins written so far; the one selected is shown.
 void Body::generateResImages() {
     for (Analyzed2DRes *m : m_analysis->runMaps)
-        m->genImg();
+        m->markFilled();
     showResAnalysis(true);
 }
 
@@ -365,17 +367,19 @@ void Body::generateRAResImage() {
     Analyzer *a = analyzer();
     computeRaRatio(*a->raDMutMap(), *a->raRestMap(), *a->raRatioMap());
     for (Analyzed2DRes *m : {a->raDMutMap(), a->raRestMap(), a->raRatioMap()})
-        m->genImg();
+        m->markFilled();
     showResAnalysis(true);
 }
 
 // ------------------------------------------------------------------ display
 
+// The selected map, once filled, drawn now through the colour bar's window.
 void Body::showResAnalysis(bool) {
     if (!ui->ShowResAnalysis->isChecked())
         return;
-    Analyzed2DRes *m = analyzer()->selectedMap();
-    ui->dispA->setResultMode(true, m && m->hasImage() ? m : nullptr);
+    const Analyzed2DRes *m = analyzer()->selectedMap();
+    ui->dispA->setResultMode(true,
+                             m && m->isFilled() ? mapPicture(*m) : ImageRenderer::MapPicture());
     ui->dispA->update();
 }
 
@@ -383,11 +387,13 @@ void Body::selectedNewRef() {
     showResAnalysis(true);
 }
 
+// Also a map a run is still filling: it shows the bins written so far.
 void Body::setupResAnalysisImage() {
-    Analyzed2DRes *m = analyzer()->selectedMap();
-    if (m && m->hasGrids())
-        m->genImg();
-    showResAnalysis(true);
+    if (!ui->ShowResAnalysis->isChecked())
+        return;
+    const Analyzed2DRes *m = analyzer()->selectedMap();
+    ui->dispA->setResultMode(true, m ? mapPicture(*m) : ImageRenderer::MapPicture());
+    ui->dispA->update();
 }
 
 // The spectrum under the cursor goes to the panel while it (or its view) is

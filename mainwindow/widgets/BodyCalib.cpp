@@ -141,7 +141,7 @@ void Body::finishCalib(bool completed) {
     if (completed) {
         m_calibCtrl->progress(100);
         m_calibCtrl->showStats(calibStats(c.shifts));
-        m_doc->shiftMap()->genImg();
+        m_doc->shiftMap()->markFilled();
         m_doc->setShiftMapValid(true);
         showCurrentPicture();
     }
@@ -185,7 +185,7 @@ void Body::normalizeEShift() {
     m_doc->shiftMap()->deglitch2(40);
     m_doc->shiftMap()->copyProc2Data();
     m_doc->noteShiftMapChanged();
-    m_doc->shiftMap()->genImg();
+    m_doc->shiftMap()->markFilled();
     showCurrentPicture();
     DebugLog::writeTimeStamp(QStringLiteral("End Normalize E Shift  "));
     showXafsSpectrum();

@@ -91,8 +91,7 @@ void Body::elemsRunEnded(bool completed) {
 
 void Body::generateElemsResImages() {
     for (Analyzed2DRes *m : analyzer()->elemPanel()->allMaps())
-        if (m->hasGrids())
-            m->genImg();
+        m->markFilled();
     showResAnalysis(true);
 }
 

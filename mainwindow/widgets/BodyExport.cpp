@@ -19,6 +19,7 @@
 #include "display/widgets/ColorBar.h"
 #include "display/widgets/SaveDataCfg.h"
 #include "display/widgets/SpectrumView.h"
+#include "render/MapPicture.h"
 #include "ui_Body.h"
 
 #include <QFileDialog>
@@ -76,20 +77,20 @@ void Body::saveAllImages(const QString &fname) {
             if (!rows.at(i)->isInUse())
                 continue;
             const Analyzed2DRes *map = rows.at(i)->map(a);
-            if (!map->hasImage())
+            if (!map->isFilled())
                 continue;
             writeMapPicture(*map, taggedFileName(fname, QStringLiteral("%1-%2").arg(i).arg(a)));
         }
     // The fit-quality maps of the last LCF/MLCF run.
     for (const Analyzed2DRes *quality : {analyzer()->rFactorMap(), analyzer()->chi2Map()})
-        if (quality->hasImage())
+        if (quality->isFilled())
             writeMapPicture(*quality, taggedFileName(fname, quality == analyzer()->chi2Map()
                                                                 ? QStringLiteral("chi2")
                                                                 : QStringLiteral("rfactor")));
 }
 
 void Body::writeMapPicture(const Analyzed2DRes &map, const QString &fname) {
-    if (reportIfNotWritten(writePicture(map.img(), fname), pictureFileName(fname)))
+    if (reportIfNotWritten(writePicture(mapPicture(map).image, fname), pictureFileName(fname)))
         writeProvenance(map, pictureFileName(fname), {});
 }
 
@@ -204,7 +205,7 @@ void Body::reportChangedName(const QString &chosen, const QString &written) {
 // The map alone at its own resolution, one pixel a cell, without the cursor.
 void Body::saveMapPicture(const QString &fname) {
     const Analyzed2DRes *map = analyzer()->selectedMap();
-    if (!map || !map->hasImage()) {
+    if (!map || !map->isFilled()) {
         UserMessages::refuse(tr("No map to save: run an analysis or choose a map first"));
         return;
     }

@@ -16,6 +16,7 @@
 #include "imageio/ErrPoints.h"
 #include "imageio/TiffData.h"
 #include "mainwindow/widgets/Body.h"
+#include "render/MapPicture.h"
 #include "ui_Body.h"
 
 #include <QDir>
@@ -192,8 +193,7 @@ void Body::showProcImg(bool f) {
     if (!map || !map->hasGrids())
         return;
     map->selectProcImg(f);
-    map->genImg();
-    ui->dispA->setResultMode(true, map);
+    ui->dispA->setResultMode(true, mapPicture(*map));
     ui->dispA->update();
 }
 

@@ -11,6 +11,7 @@
 #include "analysis/widgets/SumUpCtrl.h"
 #include "app/DebugLog.h"
 #include "display/PictureFile.h"
+#include "render/MapPicture.h"
 
 #include <QDir>
 
@@ -42,8 +43,8 @@ void Body::doSumUp() {
     DebugLog::writeTimeStamp(QStringLiteral("Start Sum Up "));
     MapRun run;
     runSumUp(run, stack(), a->sumUpCtrl()->ranges(), grid, *map);
-    map->genImg();
-    reportIfNotWritten(writePicture(map->img(), QStringLiteral("sumUpImg.png")),
+    map->markFilled();
+    reportIfNotWritten(writePicture(mapPicture(*map).image, QStringLiteral("sumUpImg.png")),
                        QDir::current().filePath(QStringLiteral("sumUpImg.png")));
     DebugLog::writeTimeStamp(QStringLiteral("End Sum Up   "));
     setupResAnalysisImage();

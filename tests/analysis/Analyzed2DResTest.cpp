@@ -2,9 +2,9 @@
 
 #include "app/DebugLog.h"
 #include "display/ColorMap.h"
+#include "render/MapPicture.h"
 #include "support/TestSupport.h"
 
-#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <cmath>
 #include <cstring>
@@ -93,12 +93,12 @@ TEST(Analyzed2DRes, MapWithoutGridsIgnoresEveryOperation) {
     map.deglitch();
     map.deglitch2(1);
     map.copyProc2Data();
-    map.genImg();
+    map.markFilled();
     EXPECT_EQ(map.max(), -1e300);
     EXPECT_EQ(map.pmin(), 0);
     EXPECT_EQ(map.pmax(), 1);
-    EXPECT_FALSE(map.isValid());
-    EXPECT_TRUE(map.img().isNull());
+    EXPECT_FALSE(map.isFilled());
+    EXPECT_TRUE(mapPicture(map).image.isNull());
     EXPECT_TRUE(map.tiffDataForSave(false, 0, 1, false).isNull());
     QTemporaryDir dir;
     EXPECT_FALSE(map.writeText(dir.filePath("m.dat"), true, true));
@@ -107,10 +107,10 @@ TEST(Analyzed2DRes, MapWithoutGridsIgnoresEveryOperation) {
 
     // clear returns a prepared map to that state.
     fillBins(map, 0, {{1, 2}});
-    map.genImg();
+    map.markFilled();
     map.clear();
     EXPECT_FALSE(map.hasGrids());
-    EXPECT_FALSE(map.isValid());
+    EXPECT_FALSE(map.isFilled());
     EXPECT_EQ(map.grid().W, 0);
     EXPECT_EQ(map.min(), 1e300);
 }
@@ -232,8 +232,7 @@ TEST(Analyzed2DRes, UniformMapShowsTheTopWithoutNaN) {
     const MapSamples16 s = map.tiffDataForSave(false, 0, 0, false);
     for (quint16 v : s.samples)
         EXPECT_EQ(v, 65535);
-    map.genImg();
-    EXPECT_EQ(qGray(map.img().pixel(1, 1)), 255);
+    EXPECT_EQ(qGray(mapPicture(map).image.pixel(1, 1)), 255);
     // A zero-width fixed range is a step at its value.
     const MapSamples16 step = map.tiffDataForSave(true, 4, 4, false);
     EXPECT_EQ(step.samples[0], 0);
@@ -243,50 +242,44 @@ TEST(Analyzed2DRes, RendersThroughTheSharedColourMap) {
     SharedWindow window;
     Analyzed2DRes map("m");
     fillBins(map, 0, {{0, 5, 10, std::numeric_limits<double>::quiet_NaN()}});
-    map.setImageFormat(QImage::Format_RGB888);
-    QSignalSpy updated(&map, &Analyzed2DRes::imageUpdated);
-    map.genImg();
-    ASSERT_TRUE(map.isValid());
-    const QImage img = map.img();
+    const auto rgb = [&map] { return mapPicture(map, ColorMap::shared(), QImage::Format_RGB888); };
+    const QImage img = rgb().image;
     ASSERT_EQ(img.size(), QSize(4, 1));
     EXPECT_EQ(img.pixel(0, 0), qRgb(0, 0, 0));
     EXPECT_EQ(img.pixel(1, 0), qRgb(255, 128, 0)); // entry 383 of black-red-yellow-white
     EXPECT_EQ(img.pixel(2, 0), qRgb(255, 255, 255));
     EXPECT_EQ(img.pixel(3, 0), qRgb(0, 0, 0));
-    EXPECT_EQ(updated.count(), 1);
 
     // The colour window stretches the map: the middle value at the upper
     // window fraction is white.
     ColorMap::setSharedWindow(0, 0.5);
-    map.genImg();
-    EXPECT_EQ(map.img().pixel(1, 0), qRgb(255, 255, 255));
+    EXPECT_EQ(rgb().image.pixel(1, 0), qRgb(255, 255, 255));
 
-    // A fixed range renders through it and is announced to the colour bar.
+    // A fixed range renders through it and goes with the picture to the
+    // colour bar.
     ColorMap::setSharedWindow(0, 1);
-    QSignalSpy range(&map, &Analyzed2DRes::displayRangeChanged);
     map.setScale(5, 7);
     map.setFixedScale(true);
-    ASSERT_EQ(range.count(), 2);
-    EXPECT_EQ(range.last().at(0).toDouble(), 5);
-    EXPECT_EQ(range.last().at(1).toDouble(), 7);
-    EXPECT_EQ(ColorMap::shared().realMaximum(), 7);
-    EXPECT_EQ(map.img().pixel(1, 0), qRgb(0, 0, 0));
-    EXPECT_EQ(map.img().pixel(2, 0), qRgb(255, 255, 255));
+    const ImageRenderer::MapPicture fixed = rgb();
+    EXPECT_EQ(fixed.lo, 5);
+    EXPECT_EQ(fixed.hi, 7);
+    EXPECT_EQ(fixed.image.pixel(1, 0), qRgb(0, 0, 0));
+    EXPECT_EQ(fixed.image.pixel(2, 0), qRgb(255, 255, 255));
 }
 
 TEST(Analyzed2DRes, GreyImageRowsArePaddedAndShowTheProcessedGridOnRequest) {
     SharedWindow window;
     Analyzed2DRes map("m");
     fillBins(map, 0, {{0, 10, 0, 0, 0}, {0, 0, 0, 0, 0}, {0, 0, 0, 0, 10}});
-    map.genImg();
-    const QImage img = map.img();
+    const QImage img = mapPicture(map).image;
     EXPECT_EQ(img.format(), QImage::Format_Grayscale8);
     EXPECT_EQ(img.bytesPerLine() % 4, 0);
     EXPECT_EQ(img.scanLine(0)[1], 255);
     EXPECT_EQ(img.scanLine(2)[4], 255);
     map.deglitch2(5); // both tens are outliers and become 0
     map.selectProcImg(true);
-    EXPECT_EQ(map.img().scanLine(0)[1], map.img().scanLine(0)[0]);
+    const QImage processed = mapPicture(map).image;
+    EXPECT_EQ(processed.scanLine(0)[1], processed.scanLine(0)[0]);
 }
 
 // Place of v in [lo, hi] as the colour image takes it: NaN at the bottom, a
@@ -319,7 +312,6 @@ TEST(Analyzed2DRes, ImageBytesAreThoseOfThePixelWriter) {
     const double windows[][2] = {{0, 1}, {0.2, 0.7}, {0.7, 0.2}, {0.4, 0.4}};
     const double ranges[][2] = {{2, 5}, {5, 2}, {3, 3}, {-inf, inf}};
     for (QImage::Format format : {QImage::Format_Grayscale8, QImage::Format_RGB888}) {
-        map.setImageFormat(format);
         const int bpp = format == QImage::Format_RGB888 ? 3 : 1;
         for (const auto &w : windows) {
             ColorMap::setSharedWindow(w[0], w[1]);
@@ -327,7 +319,8 @@ TEST(Analyzed2DRes, ImageBytesAreThoseOfThePixelWriter) {
             for (const auto &r : ranges) {
                 map.setScale(r[0], r[1]);
                 map.setFixedScale(true);
-                const uchar *row = map.img().constScanLine(0);
+                const QImage img = mapPicture(map, colorMap, format).image;
+                const uchar *row = img.constScanLine(0);
                 for (int x = 0; x < n; ++x) {
                     uchar expected[3] = {0, 0, 0};
                     colorMap.writePixel(placeInRange(values[size_t(x)], r[0], r[1]), expected,
@@ -346,8 +339,7 @@ TEST(Analyzed2DRes, BlocksRenderWhole) {
     SharedWindow window;
     Analyzed2DRes map("m");
     fillBins(map, 1, {{0, 10, 0}, {10, 0, 5}});
-    map.genImg();
-    const QImage img = map.img();
+    const QImage img = mapPicture(map).image;
     const int expected[2][3] = {{0, 255, 0}, {255, 0, 128}};
     for (int y = 0; y < 6; ++y)
         for (int x = 0; x < 9; ++x)
@@ -385,11 +377,13 @@ TEST(Analyzed2DRes, CopyIsDeepAndComplete) {
     fillBins(src, 0, {{1, 2}, {3, 4}});
     src.deglitch2(100);
 
-    Analyzed2DRes unrendered(src); // values survive even before an image exists
-    EXPECT_EQ(unrendered.valueAt(1, 1), 4);
-    EXPECT_FALSE(unrendered.hasImage());
+    Analyzed2DRes unfilled(src); // values survive even before the map is marked filled
+    EXPECT_EQ(unfilled.valueAt(1, 1), 4);
+    EXPECT_FALSE(unfilled.isFilled());
 
-    src.setScale(1, 2); // renders
+    src.setScale(1, 2);
+    src.setCategories(2);
+    src.markFilled();
     Analyzed2DRes copy(src);
     EXPECT_EQ(copy.name(), "a2d DMut");
     EXPECT_EQ(copy.no(), 3);
@@ -397,9 +391,8 @@ TEST(Analyzed2DRes, CopyIsDeepAndComplete) {
     EXPECT_EQ(copy.max(), 4);
     EXPECT_EQ(copy.maxPos(), QPoint(1, 1));
     EXPECT_EQ(copy.pmax(), 4);
-    EXPECT_TRUE(copy.isValid());
-    EXPECT_EQ(copy.img(), src.img());
-    EXPECT_NE(copy.img().constBits(), src.img().constBits());
+    EXPECT_EQ(copy.categories(), 2);
+    EXPECT_TRUE(copy.isFilled());
     EXPECT_NE(copy.values(), src.values());
 
     src.setData(0, 0, 0, 0, 9);

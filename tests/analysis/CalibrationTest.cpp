@@ -223,9 +223,9 @@ TEST(SumUpTest, RangesAndMapProcessing) {
     m1.setData(4, 4, 10, 10, 2);
     m2.setData(1, 1, 1, 1, 1);
     MapRun run;
-    EXPECT_FALSE(processMaps(run, m1, m2, MapOperation::Sub, m1.grid(), out)); // no images yet
-    m1.genImg();
-    m2.genImg();
+    EXPECT_FALSE(processMaps(run, m1, m2, MapOperation::Sub, m1.grid(), out)); // not filled yet
+    m1.markFilled();
+    m2.markFilled();
     ASSERT_TRUE(processMaps(run, m1, m2, MapOperation::Sub, m1.grid(), out));
     EXPECT_EQ(out.valueAt(1, 1), 18 - 9);
     EXPECT_EQ(out.valueAt(4, 1), 18);
@@ -235,7 +235,7 @@ TEST(SumUpTest, RangesAndMapProcessing) {
     ASSERT_TRUE(processMaps(run, m1, m2, MapOperation::Mask, m1.grid(), out));
     EXPECT_EQ(out.valueAt(1, 1), 18);
     EXPECT_EQ(out.valueAt(4, 4), 0);
-    EXPECT_TRUE(out.hasImage());
+    EXPECT_TRUE(out.isFilled());
 }
 
 // The window's runs leave their trace in the debug log: the centre row of
@@ -285,7 +285,7 @@ TEST(SumUpTest, WindowRunsLogTheirRowsAndBins) {
     Analyzed2DRes m1("E-Shift Map 1"), out("Processed Map");
     m1.prepare(AnalyzeCond(9, 6, 1, 1, 0, 0, 9, 6));
     m1.setData(4, 4, 10, 10, 2);
-    m1.genImg();
+    m1.markFilled();
     DebugLog::Capture processed;
     ASSERT_TRUE(processMaps(run, m1, m1, MapOperation::Div, m1.grid(), out));
     EXPECT_EQ(processed.lines().size(), m1.grid().binCount());

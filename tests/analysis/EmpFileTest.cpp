@@ -80,7 +80,7 @@ TEST_F(EmpFileTest, RoundTripAtTheSameAndAtAnotherEdgeEnergy) {
         EXPECT_EQ(QVector<int>({h.areaX0, h.areaX1, h.areaY0, h.areaY1}),
                   QVector<int>({1, 10, 2, 7}));
         EXPECT_DOUBLE_EQ(h.stdEdgeEnergy, EStd);
-        EXPECT_TRUE(back.isValid());
+        EXPECT_TRUE(back.isFilled());
         EXPECT_EQ(back.grid().hx, 1);
         const double at = u > 0 ? u : EStd;
         for (int y = 0; y < 8; ++y)

@@ -3,6 +3,7 @@
 #include "analysis/Analyzed2DRes.h"
 #include "display/widgets/ColorBar.h"
 #include "imageio/TiffData.h"
+#include "render/MapPicture.h"
 
 #include <QMouseEvent>
 #include <QSignalSpy>
@@ -91,8 +92,7 @@ TEST_F(ImgDispATest, ResultModeDrawsTheMapAndSetsTheBarRange) {
     for (int y = 0; y < 10; ++y)
         for (int x = 0; x < 10; ++x)
             map.setData(x, y, 0, 0, x < 5 ? -2.0 : 6.0);
-    map.genImg();
-    d.setResultMode(true, &map);
+    d.setResultMode(true, mapPicture(map));
     const QImage shot = d.renderToImage();
     EXPECT_DOUBLE_EQ(bar.realMinimum(), -2);
     EXPECT_DOUBLE_EQ(bar.realMaximum(), 6);

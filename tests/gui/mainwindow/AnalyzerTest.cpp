@@ -137,12 +137,12 @@ TEST(AnalyzerPanel, FormDefaultsSelectionIdsAndSelectedMap) {
     a.selectImage(99); // no such button: nothing changes
     EXPECT_EQ(a.selectedReference(), 4);
 
-    // Residual-absorption maps are shown only once they have an image.
+    // Residual-absorption maps are shown only once they are filled.
     a.selectAnalysisMode(Analyzer::ModeRA);
     a.selectImage(4);
     EXPECT_EQ(a.selectedMap(), nullptr);
     a.raDMutMap()->prepare(AnalyzeCond(4, 3, 0, 0, 0, 0, 4, 3));
-    a.raDMutMap()->genImg();
+    a.raDMutMap()->markFilled();
     EXPECT_EQ(a.selectedMap(), a.raDMutMap());
     a.selectAnalysisMode(9);
     EXPECT_EQ(a.mode(), Analyzer::ModeRA);
@@ -408,7 +408,7 @@ TEST_F(AnalyzerRun, BatchRunStopAndExport) {
     body.startLCF2DAnalysis();
     body.startLCF2DAnalysis();
     ASSERT_TRUE(waitUntil([&] { return !body.isAnalysisRunning(); }));
-    EXPECT_TRUE(frac->hasImage());
+    EXPECT_TRUE(frac->isFilled());
 }
 
 // Only one kind of LCF map ever shows as chosen. Each group's Analyze runs

@@ -145,7 +145,7 @@ TEST_F(BodyCalibTest, BatchCalibratesSavesClearsAndLoadsBack) {
     EXPECT_EQ(body.stack().i1().size(), 111);
     EXPECT_NEAR(text("EdgeEeV").toDouble(), Edge, 2);
     EXPECT_EQ(answers(done, CALIB_EXEC), 2);
-    EXPECT_TRUE(body.shiftMap()->isValid());
+    EXPECT_TRUE(body.shiftMap()->isFilled());
     EXPECT_NEAR(regionMean(0, 8), 0, 0.1);
     EXPECT_NEAR(regionMean(8, 16), 3, 0.1);
     EXPECT_NEAR(regionMean(16, 24), -2.5, 0.1);
@@ -170,7 +170,7 @@ TEST_F(BodyCalibTest, BatchCalibratesSavesClearsAndLoadsBack) {
         "loaded"));
     EXPECT_EQ(answers(done, CALIB_LOAD_MAP), 2);
     EXPECT_TRUE(field<QRadioButton>("CalibTypeDMidX")->isChecked());
-    EXPECT_TRUE(body.shiftMap()->isValid());
+    EXPECT_TRUE(body.shiftMap()->isFilled());
     EXPECT_NEAR(body.shiftMap()->valueAt(20, 2), before, 1e-3);
     EXPECT_EQ(text("Width"), "24");
 
@@ -190,7 +190,7 @@ TEST_F(BodyCalibTest, SecondPressStopsWithoutStatistics) {
     EXPECT_FALSE(body.execCalibration()); // stops
     ASSERT_TRUE(waitUntil([&] { return !body.isCalibrating(); }));
     QTest::qWait(50);
-    EXPECT_FALSE(body.shiftMap()->isValid());
+    EXPECT_FALSE(body.shiftMap()->isFilled());
     EXPECT_TRUE(text("DEMax").isEmpty());
     EXPECT_TRUE(text("DESigma").isEmpty());
     EXPECT_EQ(finished.size(), 0); // not a batch run: nothing answered

@@ -14,6 +14,7 @@
 #include "imageio/widgets/SelectDataFiles.h"
 #include "mainwindow/widgets/Body.h"
 #include "mainwindow/widgets/ComponentRunControl.h"
+#include "render/MapPicture.h"
 #include "support/TestSupport.h"
 
 #include <QComboBox>
@@ -112,8 +113,9 @@ TEST_F(ComponentsTest, PanelClustersShowsTheMapAndMakesReferences) {
     ASSERT_NE(map, nullptr);
     EXPECT_EQ(map->name(), "Cluster");
     EXPECT_EQ(body.findChild<ColorBar *>("CBar")->categories(), 2);
-    EXPECT_NE(map->img().pixelColor(0, 0), map->img().pixelColor(4, 0));
-    EXPECT_EQ(map->img().pixelColor(Blank, 0), QColor(Qt::black));
+    const QImage picture = mapPicture(*map).image;
+    EXPECT_NE(picture.pixelColor(0, 0), picture.pixelColor(4, 0));
+    EXPECT_EQ(picture.pixelColor(Blank, 0), QColor(Qt::black));
     body.findChild<ImgDispA *>("dispA")->setImageMousePos(5, 2);
     EXPECT_TRUE(
         body.findChild<QLabel *>("CursorStatus")->text().endsWith(QString("cluster %1").arg(b)));
