@@ -292,8 +292,8 @@ void Body::stop2DAnalysis() {
     DebugLog::writeTimeStamp(QStringLiteral("2da 4:"));
 }
 
-// The maps keep every bin recorded, also after a stop: their images are
-// made either way. A batch line waiting for the run goes on.
+// The maps keep every bin recorded, also after a stop: they count as filled
+// either way. A batch line waiting for the run goes on.
 void Body::analysisRunEnded(bool completed) {
     const AnalysisState::Run kind = m_analysis->kind;
     m_analysis->kind = AnalysisState::Run::None;

@@ -131,8 +131,8 @@ bool Body::execCalibration() {
     });
 }
 
-// A stopped run leaves the bins done so far in the map, but no statistics and
-// no image: the map is not applied to spectra until a run completes.
+// A stopped run leaves the bins done so far in the map, but no statistics, and
+// the map is not marked filled nor applied to spectra until a run completes.
 void Body::finishCalib(bool completed) {
     CalibRun &c = *m_calib;
     *m_doc->shiftMap() = c.map;
