@@ -12,9 +12,11 @@
 
 #include <QVector>
 
+enum class MapRunKind { None, LCF, RA, Elems };
+
 class MapRunState {
 public:
-    enum class Kind { None, LCF, RA, Elems };
+    using Kind = MapRunKind;
 
     MapRun &run() { return m_run; }
     const MapRun &run() const { return m_run; }

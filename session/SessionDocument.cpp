@@ -1,5 +1,8 @@
 #include "session/SessionDocument.h"
 
+#include "analysis/CalibrationRun.h"
+#include "analysis/MapRunState.h"
+#include "analysis/RunBoard.h"
 #include "app/DebugLog.h"
 #include "imageio/ErrPoints.h"
 #include "imageio/Hdf5Probe.h"
@@ -53,7 +56,11 @@ bool readSpectrum(const QString &fileName, XafsSpectrum &read) {
 
 SessionDocument::SessionDocument(QObject *parent)
     : QObject(parent), m_shiftMap(new Analyzed2DRes(QStringLiteral("a2d esm"), this)),
-      m_inputs(new SessionInputs(this)) {}
+      m_inputs(new SessionInputs(this)), m_runs(new RunBoard(this)),
+      m_mapRun(std::make_unique<MapRunState>()), m_calibration(std::make_unique<CalibrationRun>()) {
+    connect(m_runs, &RunBoard::runStarted, this, &SessionDocument::runStarted);
+    connect(m_runs, &RunBoard::runFinished, this, &SessionDocument::runFinished);
+}
 
 SessionDocument::~SessionDocument() = default;
 

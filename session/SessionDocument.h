@@ -4,11 +4,13 @@
 // total-I0 spectra), where the series came from (HDF5 stacks and their
 // layouts), the background spectrum, the energy-shift map with its origin
 // and file, the current point, the suggestion the reference rows were last
-// normalised with, and what failed. The window shows it and changes it
+// normalised with, the runs (which go, the map run and the calibration run
+// in flight) and what failed. The window shows it and changes it
 // through these members; the document says what happened through its
 // signals, whoever changed it.
 #include "analysis/Analyzed2DRes.h"
 #include "analysis/EmpFile.h"
+#include "analysis/Run.h"
 #include "measurement/MeasurementStack.h"
 #include "session/SessionInputs.h"
 #include "spectrum/SuggestElm.h"
@@ -19,6 +21,11 @@
 #include <QString>
 #include <QStringList>
 #include <functional>
+#include <memory>
+
+class CalibrationRun;
+class MapRunState;
+class RunBoard;
 
 class SessionDocument : public QObject {
     Q_OBJECT
@@ -123,6 +130,18 @@ public:
     SessionInputs &inputs() { return *m_inputs; }
     const SessionInputs &inputs() const { return *m_inputs; }
 
+    // ---- the runs ----
+    // Every long run of the window under one control (one at a time, Stop
+    // from the batch, the time taken, the batch line answered at the end).
+    RunBoard &runs() { return *m_runs; }
+    const RunBoard &runs() const { return *m_runs; }
+    // The map run in flight and the calibration run (the window puts them
+    // on the board with the names its refusals give them).
+    MapRunState &mapRun() { return *m_mapRun; }
+    const MapRunState &mapRun() const { return *m_mapRun; }
+    CalibrationRun &calibration() { return *m_calibration; }
+    const CalibrationRun &calibration() const { return *m_calibration; }
+
     // ---- what failed ----
     // What was refused or failed (each message's text): a headless batch
     // with any ends with status 1.
@@ -160,6 +179,9 @@ private:
     StackSource m_i1StackSource;
     QString m_stackLayouts[2]; // I1, I0
     bool m_darkFromStack = false;
+    // A run on the board started; the window handled a run's end.
+    void runStarted(Run *run);
+    void runFinished(Run *run);
     QPoint m_point;
     XafsSpectrum m_bg;
     bool m_bgLoaded = false;
@@ -175,4 +197,8 @@ private:
     bool m_referenceSuggestionSet = false;
     QStringList m_failures;
     SessionInputs *m_inputs; // a child of the document
+    RunBoard *m_runs;        // a child of the document
+    // Their threads read the stack: they end before it goes.
+    std::unique_ptr<MapRunState> m_mapRun;
+    std::unique_ptr<CalibrationRun> m_calibration;
 };

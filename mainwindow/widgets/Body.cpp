@@ -7,6 +7,7 @@
 #include "analysis/Analyzed2DRes.h"
 #include "analysis/MapRun.h"
 #include "analysis/widgets/Analyzer.h"
+#include "analysis/RunBoard.h"
 #include "analysis/widgets/CalibCtrl.h"
 #include "analysis/widgets/XafsFileSelect.h"
 #include "app/AppSettings.h"
@@ -109,6 +110,8 @@ Body::~Body() {
     haltAlignment();
     m_batchThread->quit();
     m_batchThread->wait();
+    // Runs halted now answer no batch line and show no time.
+    disconnect(&m_doc->runs(), nullptr, this, nullptr);
     for (SeriesController *c : m_series)
         c->stopLoader();
     QCoreApplication::sendPostedEvents(this, QEvent::MetaCall);

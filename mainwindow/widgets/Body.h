@@ -35,10 +35,10 @@ class CalibCtrl;
 class ComponentRunControl;
 struct BinSpectrumSettings;
 struct ComponentSettings;
-struct CalibRun;
 struct EMPHeader;
 class LoadTiff;
-class MapRun;
+class BinTask;
+enum class MapRunKind;
 class MessagesWindow;
 struct UserMessage;
 class QButtonGroup;
@@ -334,8 +334,11 @@ private:
     // elapsed and remaining time in the status bar, Stop from the batch
     // window, and a question before the window closes on a run.
     void setupRunControl();
-    void runStarted(int mode);
-    void runEnded();
+    // A map run of `kind` over `grid` writing `maps` (prepared): the panel's
+    // button reads Stop, the run goes on the board. False when not started.
+    bool startMapRun(MapRunKind kind, const AnalyzeCond &grid, const QVector<Analyzed2DRes *> &maps,
+                     std::function<std::unique_ptr<BinTask>()> tasks);
+    void mapRunEnded();
     void batchStopped();
     bool closeMayProceed();
     // The reference rows and the calibration standard are normalised as the
@@ -459,12 +462,6 @@ private:
     SessionControl *m_session = nullptr;
     RecordWindow *m_record = nullptr;
     bool m_executingCommand = false;
-    // Defined with the calibration (BodyCalib.cpp).
-    struct CalibRunDeleter {
-        void operator()(CalibRun *run) const;
-    };
-    std::unique_ptr<CalibRun, CalibRunDeleter> m_calib;
-
     // Reused on every mouse move: no allocation once sized.
     struct AnalysisState;
     std::unique_ptr<AnalysisState> m_analysis;

@@ -18,7 +18,7 @@ void Body::setupAlignment() {
     connect(m_alignRun, &SeriesAlignRun::progress, m_imgProc, &ImgProc::setAlignProgress);
     connect(m_alignRun, &SeriesAlignRun::finished, this, &Body::alignmentEnded);
     // Shifts change only at its end: map runs may go on beside it.
-    m_analysis->runs->add({m_alignRun, tr("an alignment is running"), false, true});
+    m_doc->runs().add({m_alignRun, tr("an alignment is running"), false, true});
 }
 
 // Align Series reads Stop while its run goes.
@@ -43,7 +43,7 @@ bool Body::startAlignment(const SeriesAlignment::Request &request) {
         UserMessages::refuse(tr("Align Series not started: %1").arg(m_alignRun->why()));
         return false;
     }
-    m_analysis->runs->started(m_alignRun);
+    m_doc->runs().started(m_alignRun);
     m_alignAlsoI0 = request.alsoI0;
     m_imgProc->setAlignRunning(true);
     UserMessages::info(
@@ -60,7 +60,7 @@ void Body::alignmentEnded(bool completed) {
     else
         UserMessages::warn(tr("Align Series %1: no shift was changed").arg(m_alignRun->why()));
     // A batch line waiting for the run goes on once the shifts are in.
-    m_analysis->runs->ended(m_alignRun);
+    m_doc->runs().ended(m_alignRun);
 }
 
 namespace {
@@ -128,7 +128,7 @@ void Body::registerAlignCommands() {
             m_imgProc->setAlignRequest(r);
             started = startAlignment(r);
         }
-        if (!started || !m_analysis->runs->answerAtEnd(m_alignRun, ALIGN_SERIES))
+        if (!started || !m_doc->runs().answerAtEnd(m_alignRun, ALIGN_SERIES))
             emit finishBatchExec(ALIGN_SERIES);
     });
 }

@@ -8,7 +8,7 @@
 #include "analysis/Analyzed2DRes.h"
 #include "analysis/LcfReferenceFile.h"
 #include "analysis/LcfRun.h"
-#include "analysis/MapRun.h"
+#include "analysis/MapRunState.h"
 #include "analysis/RedrawThrottle.h"
 #include "analysis/RunBoard.h"
 #include "analysis/widgets/Analyzer.h"
@@ -35,10 +35,8 @@ Analyzer *Body::analyzer() const {
     return m_analysis->analyzer;
 }
 
-// From the start until its end has been handled here (the engine's own flag
-// drops a moment before its finished signal arrives).
 bool Body::isAnalysisRunning() const {
-    return m_analysis && m_analysis->kind != AnalysisState::Run::None;
+    return m_doc->mapRun().isGoing();
 }
 
 // The panel is taller than a laptop screen: its window scrolls, sized to fit
@@ -53,9 +51,8 @@ void Body::setupAnalysis() {
     window->setWindowTitle(m_analysis->analyzer->windowTitle());
     const QSize panel = m_analysis->analyzer->sizeHint();
     window->resize(std::min(panel.width() + 24, 1340), std::min(panel.height() + 4, 700));
-    m_analysis->run = new MapRun(this);
     Analyzer *a = m_analysis->analyzer;
-    MapRun *run = m_analysis->run;
+    MapRun *run = &m_doc->mapRun().run();
     connect(ui->ShowAnalyzer, &QPushButton::clicked, a, &Analyzer::show);
     connect(ui->ExecFourierA, &QPushButton::clicked, this, &Body::execFourierA);
     a->setGridSource([this] {
@@ -75,14 +72,12 @@ void Body::setupAnalysis() {
     // maps. The run's end redraws them all.
     connect(run, &MapRun::rowsMerged, this,
             [this, run, throttle = std::make_shared<RedrawThrottle>()](int rows) {
-                if (m_analysis->kind == AnalysisState::Run::LCF && analyzer()->dispOnTime())
+                if (m_doc->mapRun().kind() == MapRunState::Kind::LCF && analyzer()->dispOnTime())
                     throttle->redrawRowsIfDue(rows, run->rowCount(),
                                               [this] { generateResImages(); });
             });
     connect(run, &MapRun::finished, this, [this](bool completed) {
-        if (m_analysis->endsHandled > 0)
-            --m_analysis->endsHandled;
-        else
+        if (!m_doc->mapRun().takeLateEnd())
             analysisRunEnded(completed);
     });
     setupElems();
@@ -139,10 +134,9 @@ QString Body::stackRunRefusal() const {
         return tr("no I1 images are loaded");
     if (isLoading())
         return tr("files are still loading");
-    if (isCalibrating())
-        return tr("a calibration is running");
-    // One run reading the stack at a time: the map run, the components run.
-    return m_analysis->runs->refusal();
+    // One run reading the stack at a time: the calibration, the map run, the
+    // components run.
+    return m_doc->runs().refusal();
 }
 
 // Pressing any Analyze button while a map run is active stops that run
@@ -215,8 +209,8 @@ void Body::haltAnalysisRun() {
     if (!isAnalysisRunning())
         return;
     stop2DAnalysis();
-    m_analysis->run->wait();
-    ++m_analysis->endsHandled;
+    m_doc->mapRun().run().wait();
+    m_doc->mapRun().endHandledEarly();
     analysisRunEnded(false);
 }
 
@@ -230,9 +224,10 @@ void Body::startLCF2DAnalysis() {
     Analyzer *a = analyzer();
     const QVector<LCFReference *> &rows = a->references();
     // The run reads copies of the references (point lists shared, not copied).
-    m_analysis->runReferences.clear();
+    QVector<XafsSpectrum> copies;
     for (const LCFReference *r : rows)
-        m_analysis->runReferences.append(r->spectrum());
+        copies.append(r->spectrum());
+    const QVector<XafsSpectrum> &references = m_doc->mapRun().keepReferences(copies);
     LcfRunSettings s;
     s.stack = &stack();
     s.conditions = muTConditions();
@@ -240,7 +235,7 @@ void Body::startLCF2DAnalysis() {
     s.simpleBackground = targetBackgroundSimple() == 1;
     s.suggestion = suggestElm();
     for (int i = 0; i < rows.size(); ++i)
-        s.refs.append(LcfReference{&m_analysis->runReferences.at(i), rows.at(i)->isInUse()});
+        s.refs.append(LcfReference{&references.at(i), rows.at(i)->isInUse()});
     s.kind = a->lcfKind();
     s.sE0 = a->lcfStart();
     s.eE0 = a->lcfEnd();
@@ -273,21 +268,14 @@ void Body::startLCF2DAnalysis() {
         maps[k]->prepare(grid);
         maps[k]->setNo(k);
     }
-    m_analysis->runMaps = maps;
     DebugLog::writeTimeStamp(QStringLiteral("2da 2:"));
-    m_analysis->kind = AnalysisState::Run::LCF;
-    runStarted(Analyzer::ModeLCF);
-    if (!m_analysis->run->start(grid, maps, lcfRunFactory(s))) {
-        runEnded();
-        m_analysis->kind = AnalysisState::Run::None;
-        a->setContAccess(false);
-    }
+    startMapRun(MapRunState::Kind::LCF, grid, maps, lcfRunFactory(s));
 }
 
 void Body::stop2DAnalysis() {
-    if (!isAnalysisRunning() || !m_analysis->run->isRunning())
+    if (!isAnalysisRunning() || !m_doc->mapRun().run().isRunning())
         return;
-    m_analysis->run->stop();
+    m_doc->mapRun().run().stop();
     analyzer()->setContAccess(false);
     DebugLog::writeTimeStamp(QStringLiteral("2da 4:"));
 }
@@ -295,36 +283,33 @@ void Body::stop2DAnalysis() {
 // The maps keep every bin recorded, also after a stop: they count as filled
 // either way. A batch line waiting for the run goes on.
 void Body::analysisRunEnded(bool completed) {
-    const AnalysisState::Run kind = m_analysis->kind;
-    m_analysis->kind = AnalysisState::Run::None;
+    const MapRunState::Kind kind = m_doc->mapRun().end();
     analyzer()->setContAccess(false);
-    runEnded();
-    if (m_closing)
+    if (m_closing) {
+        mapRunEnded();
         return;
-    if (m_analysis->run->ranOutOfMemory())
+    }
+    if (m_doc->mapRun().run().ranOutOfMemory())
         UserMessages::error(tr("The map run ran out of memory and stopped; the maps keep the bins "
                                "done (a smaller area or a larger bin needs less)"));
-    if (kind == AnalysisState::Run::LCF) {
+    if (kind == MapRunState::Kind::LCF) {
         generateResImages();
         if (completed) {
             analyzer()->setProgress(100);
             DebugLog::writeTimeStamp(QStringLiteral("2da 3:"));
         }
-    } else if (kind == AnalysisState::Run::RA) {
+    } else if (kind == MapRunState::Kind::RA) {
         generateRAResImage();
-    } else if (kind == AnalysisState::Run::Elems) {
+    } else if (kind == MapRunState::Kind::Elems) {
         elemsRunEnded(completed);
     }
     ui->dispA->update();
-    const int waiting = m_analysis->batchWaiting;
-    m_analysis->batchWaiting = -1;
-    if (waiting >= 0)
-        emit finishBatchExec(waiting);
+    mapRunEnded(); // a batch line waiting for the run goes on
 }
 
 // The run's maps hold the bins written so far; the one selected is shown.
 void Body::generateResImages() {
-    for (Analyzed2DRes *m : m_analysis->runMaps)
+    for (Analyzed2DRes *m : m_doc->mapRun().maps())
         m->markFilled();
     showResAnalysis(true);
 }
@@ -352,15 +337,7 @@ void Body::startRA2DAnalysis() {
         m->prepare(grid);
         m->setNo(-1);
     }
-    m_analysis->runMaps = maps;
-    a->setContAccess(true);
-    m_analysis->kind = AnalysisState::Run::RA;
-    runStarted(Analyzer::ModeRA);
-    if (!m_analysis->run->start(grid, maps, raRunFactory(s))) {
-        runEnded();
-        m_analysis->kind = AnalysisState::Run::None;
-        a->setContAccess(false);
-    }
+    startMapRun(MapRunState::Kind::RA, grid, maps, raRunFactory(s));
 }
 
 void Body::generateRAResImage() {

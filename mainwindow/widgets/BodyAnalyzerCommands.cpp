@@ -4,6 +4,8 @@
 // start answers at once, so a batch never waits for ever.
 #include "mainwindow/widgets/BodyAnalysisState.h"
 
+#include "analysis/MapRunState.h"
+#include "analysis/RunBoard.h"
 #include "analysis/widgets/Analyzer.h"
 #include "app/DebugLog.h"
 #include "app/UserMessages.h"
@@ -35,14 +37,15 @@ bool flagArg(const CmdLine &cmd, int k) {
 // during a run stops it, and that run's end answers. A run that does not
 // start answers at once.
 void Body::runCommand(EX_CMD_ID id) {
-    const bool wasRunning = isAnalysisRunning();
     if (id == ANALYZER_EXEC_LCF)
         startLCF2DAnalysis();
-    else
+    else if (id == ANALYZER_EXEC_RA)
         startRA2DAnalysis();
-    if (wasRunning || isAnalysisRunning())
-        m_analysis->batchWaiting = id;
     else
+        startElems2DAnalysis();
+    // The map run stays active on the board until its end has been handled,
+    // also when it is over before this line.
+    if (!m_doc->runs().answerAtEnd(&m_doc->mapRun().run(), id))
         emit finishBatchExec(id);
 }
 

@@ -1,12 +1,13 @@
 // Calibration and the energy-shift map of the main window: the calibration
-// window's wiring, the calibration run on the map-run engine, the map's glitch
-// removal, display, file save and load, and the batch commands 95-102.
+// window's wiring, the calibration run (the document's, on its run board),
+// the map's glitch removal, display, file save and load, and the batch
+// commands 95-102.
 #include "mainwindow/widgets/Body.h"
 
 #include "analysis/Analyzed2DRes.h"
-#include "analysis/Calibration.h"
+#include "analysis/CalibrationRun.h"
 #include "analysis/EmpFile.h"
-#include "analysis/MapRun.h"
+#include "analysis/RunBoard.h"
 #include "analysis/widgets/CalibCtrl.h"
 #include "app/DebugLog.h"
 #include "app/UserMessages.h"
@@ -20,25 +21,7 @@
 
 #include <QRadioButton>
 
-// What a calibration run needs to outlive the call that started it: the bin
-// tasks on the worker threads read the conditions and the standard, and write
-// the run's own map (copied into the window's map when the run ends, so the
-// window never reads a map being written).
-struct CalibRun {
-    MapRun run;
-    CalibConditions conditions;
-    XafsSpectrum standard;
-    Analyzed2DRes map{QStringLiteral("a2d esm")};
-    CalibShifts shifts;
-    bool batchWaiting = false; // "calib_exec" waits for the end of the run
-};
-
-void Body::CalibRunDeleter::operator()(CalibRun *run) const {
-    delete run;
-}
-
 void Body::setupCalibration() {
-    m_calib.reset(new CalibRun);
     m_calibCtrl = new CalibCtrl(this);
     m_calibCtrl->setWindowFlag(Qt::Window);
     connect(ui->OpenCalibCtrl, &QPushButton::clicked, m_calibCtrl, &QWidget::show);
@@ -52,22 +35,22 @@ void Body::setupCalibration() {
     connect(m_calibCtrl, &CalibCtrl::targetBGChanged, this,
             QOverload<>::of(&Body::showXafsSpectrum));
     connect(ui->NormalizeEShift, &QPushButton::clicked, this, &Body::normalizeEShift);
-    connect(&m_calib->run, &MapRun::progress, m_calibCtrl, &CalibCtrl::progress,
-            Qt::QueuedConnection);
-    connect(&m_calib->run, &MapRun::finished, this, &Body::finishCalib, Qt::QueuedConnection);
+    MapRun *run = &m_doc->calibration().run();
+    // First on the board: a refusal names the calibration before the others.
+    m_doc->runs().add({run, tr("a calibration is running"), true, true});
+    connect(run, &MapRun::progress, m_calibCtrl, &CalibCtrl::progress, Qt::QueuedConnection);
+    connect(run, &MapRun::finished, this, &Body::finishCalib, Qt::QueuedConnection);
     registerCalibCommands();
 }
 
 // The run's end still arrives (queued) and is handled as a stop.
 void Body::haltCalibration() {
-    if (!m_calib)
-        return;
-    m_calib->run.stop();
-    m_calib->run.wait();
+    m_doc->calibration().run().stop();
+    m_doc->calibration().run().wait();
 }
 
 bool Body::isCalibrating() const {
-    return m_calib && m_calib->run.isRunning();
+    return m_doc->calibration().run().isRunning();
 }
 
 int Body::targetBackgroundSimple() const {
@@ -76,15 +59,14 @@ int Body::targetBackgroundSimple() const {
 
 void Body::newStdFile() {
     m_xafsView->setStandard(m_calibCtrl->standard());
-    m_calib->standard = m_calibCtrl->standard();
 }
 
 // ------------------------------------------------------------------ run
 
 bool Body::execCalibration() {
-    CalibRun &c = *m_calib;
-    if (c.run.isRunning()) {
-        c.run.stop();
+    CalibrationRun &c = m_doc->calibration();
+    if (c.run().isRunning()) {
+        c.run().stop();
         return false;
     }
     referenceNormalisationChanged(); // the standard as the bins are normalised
@@ -95,13 +77,19 @@ bool Body::execCalibration() {
                                 "going on"));
         return false;
     }
+    const QString going = m_doc->runs().refusal();
+    if (!going.isEmpty()) {
+        UserMessages::refuse(tr("Calibration not started: %1").arg(going));
+        return false;
+    }
     if (!m_calibCtrl->hasStandard() || !standardHasEdge(m_calibCtrl->standard())) {
         UserMessages::refuse(tr("Calibration not started: no standard spectrum with an edge"));
         return false;
     }
-    c.conditions.method = m_calibCtrl->method();
-    c.conditions.steps = m_calibCtrl->steps();
-    if (c.conditions.method == CalibMethod::InnerP && !c.conditions.steps.valid()) {
+    CalibConditions conditions;
+    conditions.method = m_calibCtrl->method();
+    conditions.steps = m_calibCtrl->steps();
+    if (conditions.method == CalibMethod::InnerP && !conditions.steps.valid()) {
         UserMessages::refuse(tr("Calibration not started: E-step, Min. E-step and E-range must "
                                 "be positive and describe a bounded search"));
         return false;
@@ -111,10 +99,9 @@ bool Body::execCalibration() {
     DebugLog::writeTimeStamp(QStringLiteral("Start Calibration"));
     AnalyzeCond grid;
     analysisGrid(grid);
-    c.conditions.mut = muTConditions();
-    c.conditions.targetVictoreen = m_calibCtrl->targetVictoreen();
-    c.conditions.suggestion = suggestElm();
-    c.standard = m_calibCtrl->standard();
+    conditions.mut = muTConditions();
+    conditions.targetVictoreen = m_calibCtrl->targetVictoreen();
+    conditions.suggestion = suggestElm();
     m_doc->shiftMap()->prepare(grid);
     m_doc->setShiftMapValid(false);
     m_doc->setShiftMapFile(QString()); // the map is calibrated anew, from no file
@@ -123,34 +110,30 @@ bool Body::execCalibration() {
     setShiftMapOrigin(stack().originX(), stack().originY());
     m_calibCtrl->showStats(CalibStats());
     m_calibCtrl->progress(0);
-    stack().updateDarkAreas(c.conditions.mut);
-    c.shifts.reset(grid);
-    c.map.prepare(grid);
-    return c.run.start(grid, {&c.map}, [&c, this] {
-        return std::make_unique<CalibTask>(stack(), c.standard, c.conditions, &c.shifts);
-    });
+    stack().updateDarkAreas(conditions.mut);
+    if (!c.start(stack(), grid, conditions, m_calibCtrl->standard()))
+        return false;
+    m_doc->runs().started(&c.run());
+    return true;
 }
 
 // A stopped run leaves the bins done so far in the map, but no statistics, and
 // the map is not marked filled nor applied to spectra until a run completes.
 void Body::finishCalib(bool completed) {
-    CalibRun &c = *m_calib;
-    *m_doc->shiftMap() = c.map;
+    const CalibrationRun &c = m_doc->calibration();
+    *m_doc->shiftMap() = c.map();
     m_doc->shiftMap()->setName(QStringLiteral("a2d esm"));
     m_doc->noteShiftMapChanged();
     if (completed) {
         m_calibCtrl->progress(100);
-        m_calibCtrl->showStats(calibStats(c.shifts));
+        m_calibCtrl->showStats(calibStats(c.shifts()));
         m_doc->shiftMap()->markFilled();
         m_doc->setShiftMapValid(true);
         showCurrentPicture();
     }
     DebugLog::writeTimeStamp(QStringLiteral("End Calibration   "));
     showXafsSpectrum();
-    if (c.batchWaiting) {
-        c.batchWaiting = false;
-        emit finishBatchExec(CALIB_EXEC);
-    }
+    m_doc->runs().ended(&m_doc->calibration().run()); // "calib_exec" waiting goes on
 }
 
 // ------------------------------------------------------------------ the map
@@ -267,9 +250,8 @@ void Body::registerCalibCommands() {
     // Completes when the run ends; a press that stops a run, or a run that
     // cannot start, completes at once.
     registerCommand(CALIB_EXEC, [this](const CmdLine &) {
-        if (execCalibration())
-            m_calib->batchWaiting = true;
-        else
+        if (!execCalibration() ||
+            !m_doc->runs().answerAtEnd(&m_doc->calibration().run(), CALIB_EXEC))
             emit finishBatchExec(CALIB_EXEC);
     });
     // calib_load_map and calib_clear_map act on the document (InputCommands).

@@ -10,7 +10,7 @@
 
 void Body::setupComponents() {
     m_components = new ComponentRunControl(
-        analyzer(), m_analysis->runs,
+        analyzer(), &m_doc->runs(),
         [this](ComponentSettings *s, AnalyzeCond *grid) { return prepareComponentRun(s, grid); },
         [this] {
             ui->ShowResAnalysis->setChecked(true);

@@ -6,7 +6,7 @@
 
 #include "analysis/Analyzed2DRes.h"
 #include "analysis/ElemAnalysis.h"
-#include "analysis/MapRun.h"
+#include "analysis/MapRunState.h"
 #include "analysis/RedrawThrottle.h"
 #include "analysis/widgets/AElemsConds.h"
 #include "analysis/widgets/Analyzer.h"
@@ -22,21 +22,22 @@ void Body::setupElems() {
     ElemPanel *p = analyzer()->elemPanel();
     connect(p, &ElemPanel::askAnalyzeElems, this, &Body::startElems2DAnalysis);
     // Rows about to be deleted may be written by the run: it ends first.
-    connect(p, &ElemPanel::rowsAboutToChange, this, [this] {
-        if (m_analysis->kind == AnalysisState::Run::Elems) {
+    MapRunState *state = &m_doc->mapRun();
+    connect(p, &ElemPanel::rowsAboutToChange, this, [this, state] {
+        if (state->kind() == MapRunKind::Elems) {
             haltAnalysisRun();
-            m_analysis->runMaps.clear();
+            state->forgetMaps();
         }
     });
-    connect(m_analysis->run, &MapRun::progress, p, [this, p](double percent) {
-        if (m_analysis->kind == AnalysisState::Run::Elems)
+    connect(&state->run(), &MapRun::progress, p, [state, p](double percent) {
+        if (state->kind() == MapRunKind::Elems)
             p->setElemsProgress(percent);
     });
     // Throttled as the LCF run's redraws (BodyAnalysis.cpp).
-    connect(m_analysis->run, &MapRun::rowsMerged, this,
-            [this, p, throttle = std::make_shared<RedrawThrottle>()](int rows) {
-                if (m_analysis->kind == AnalysisState::Run::Elems && p->dispOnTime())
-                    throttle->redrawRowsIfDue(rows, m_analysis->run->rowCount(),
+    connect(&state->run(), &MapRun::rowsMerged, this,
+            [this, state, p, throttle = std::make_shared<RedrawThrottle>()](int rows) {
+                if (state->kind() == MapRunKind::Elems && p->dispOnTime())
+                    throttle->redrawRowsIfDue(rows, state->run().rowCount(),
                                               [this] { generateElemsResImages(); });
             });
 }
@@ -61,19 +62,11 @@ void Body::startElems2DAnalysis() {
         maps.at(i)->prepare(grid);
         maps.at(i)->setNo(i);
     }
-    m_analysis->runMaps = maps;
-    m_analysis->kind = AnalysisState::Run::Elems;
-    analyzer()->setContAccess(true);
-    runStarted(Analyzer::ModeElem);
-    if (!m_analysis->run->start(grid, maps, elemTaskFactory(setup))) {
-        m_analysis->kind = AnalysisState::Run::None;
-        runEnded();
-        analyzer()->setContAccess(false);
-    }
+    startMapRun(MapRunKind::Elems, grid, maps, elemTaskFactory(setup));
 }
 
 void Body::stopElems2DAnalysis() {
-    if (m_analysis->kind == AnalysisState::Run::Elems)
+    if (m_doc->mapRun().kind() == MapRunKind::Elems)
         stop2DAnalysis();
 }
 
@@ -82,7 +75,7 @@ void Body::stopElems2DAnalysis() {
 void Body::elemsRunEnded(bool completed) {
     ElemPanel *p = analyzer()->elemPanel();
     p->setRunning(false);
-    m_analysis->runMaps.clear();
+    m_doc->mapRun().forgetMaps();
     p->recalcCorMap();
     generateElemsResImages();
     if (completed)
@@ -150,14 +143,6 @@ void Body::registerElemsCommands() {
 
     // Answers when the run ends (a press during a run stops it, and that run's
     // end answers); at once when no run started.
-    registerCommand(ANALYZER_EXEC_ELEMS, [this](const CmdLine &) {
-        const bool wasRunning = isAnalysisRunning();
-        startElems2DAnalysis();
-        // The kind stays set until the run's end has been handled, also when
-        // the run is over before this line.
-        if (wasRunning || m_analysis->kind == AnalysisState::Run::Elems)
-            m_analysis->batchWaiting = ANALYZER_EXEC_ELEMS;
-        else
-            emit finishBatchExec(ANALYZER_EXEC_ELEMS);
-    });
+    registerCommand(ANALYZER_EXEC_ELEMS,
+                    [this](const CmdLine &) { runCommand(ANALYZER_EXEC_ELEMS); });
 }

@@ -5,6 +5,7 @@
 #include "analysis/Analyzed2DRes.h"
 #include "analysis/DarkCheck.h"
 #include "analysis/ImageRegistration.h"
+#include "analysis/RunBoard.h"
 #include "analysis/widgets/Analyzer.h"
 #include "analysis/widgets/Analyzer2.h"
 #include "analysis/widgets/ImgProc.h"
@@ -43,6 +44,9 @@ void Body::setupAnalyzer2() {
     m_analyzer2 = new Analyzer2(this);
     m_analyzer2->setWindowFlag(Qt::Window);
     m_darkRun = new DarkCheckRun(this);
+    // It only reads the images, through the shifts taken at its start: map
+    // runs may go on beside it. No batch line starts it.
+    m_doc->runs().add({m_darkRun, tr("a dark check is running"), false, false});
     ui->ShowAnalyzer2->setVisible(AppSettings::showAnalyzer2Button());
     connect(ui->ShowAnalyzer2, &QPushButton::clicked, m_analyzer2, &Analyzer2::show);
     connect(m_analyzer2, &Analyzer2::startCollectQInfo, this, &Body::startCollectQInfo);
@@ -61,6 +65,7 @@ void Body::setupAnalyzer2() {
             status = r.message;
         }
         m_analyzer2->setDarkCheckStatus(status);
+        m_doc->runs().ended(m_darkRun);
     });
 
     // The process-wide error-point mask named by the configuration.
@@ -233,7 +238,7 @@ void Body::startCollectQInfo() {
 }
 
 void Body::darkCheck() {
-    if (stack().i1().isEmpty() || m_darkRun->isRunning())
+    if (stack().i1().isEmpty() || m_doc->runs().isActive(m_darkRun))
         return;
     const DarkCheckParams p = m_analyzer2->darkCheckParams();
     const QString why = DarkCheck::validate(p);
@@ -248,7 +253,8 @@ void Body::darkCheck() {
         images.append({image, image->shiftDX(), image->shiftDY()});
     m_analyzer2->setDarkCheckRunning(true);
     m_analyzer2->setDarkCheckStatus(tr("Dark check running"));
-    m_darkRun->start(images, p, ErrPoints::processWide(), QDir::currentPath());
+    if (m_darkRun->start(images, p, ErrPoints::processWide(), QDir::currentPath()))
+        m_doc->runs().started(m_darkRun);
 }
 
 void Body::stopDarkCheck() {

@@ -5,6 +5,7 @@
 
 #include "analysis/Analyzed2DRes.h"
 #include "analysis/MapRun.h"
+#include "analysis/RunBoard.h"
 #include "analysis/SumUp.h"
 #include "analysis/widgets/Analyzer.h"
 #include "analysis/widgets/MapProcCtrl.h"
@@ -25,7 +26,7 @@ void Body::setupSumUp() {
 // the picture lands in the working folder.
 void Body::doSumUp() {
     AnalyzeCond grid;
-    if (isAnalysisRunning() || isCalibrating())
+    if (!m_doc->runs().refusal().isEmpty()) // a run reads the stack
         return;
     Analyzer *a = analyzer();
     if (stack().i1().isEmpty()) {
