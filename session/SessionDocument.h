@@ -163,6 +163,9 @@ signals:
     void shiftMapRead(const QString &fileName, const EMPHeader &header);
     void referenceSuggestionChanged();
     void failureAdded(const QString &text);
+    // A run on the board started; the window handled a run's end.
+    void runStarted(Run *run);
+    void runFinished(Run *run);
 
 private:
     static int index(Series s) { return s == Series::I1 ? 0 : 1; }
@@ -179,9 +182,6 @@ private:
     StackSource m_i1StackSource;
     QString m_stackLayouts[2]; // I1, I0
     bool m_darkFromStack = false;
-    // A run on the board started; the window handled a run's end.
-    void runStarted(Run *run);
-    void runFinished(Run *run);
     QPoint m_point;
     XafsSpectrum m_bg;
     bool m_bgLoaded = false;

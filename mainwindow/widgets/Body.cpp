@@ -6,8 +6,8 @@
 
 #include "analysis/Analyzed2DRes.h"
 #include "analysis/MapRun.h"
-#include "analysis/widgets/Analyzer.h"
 #include "analysis/RunBoard.h"
+#include "analysis/widgets/Analyzer.h"
 #include "analysis/widgets/CalibCtrl.h"
 #include "analysis/widgets/XafsFileSelect.h"
 #include "app/AppSettings.h"
@@ -105,13 +105,13 @@ Body::~Body() {
     // window has not taken yet are still queued to it: take them now, so
     // they are freed rather than dropped with the queue.
     m_closing = true;
+    // Runs halted now answer no batch line and show no time.
+    disconnect(&m_doc->runs(), nullptr, this, nullptr);
     haltAnalysisRun();
     stopDarkCheck();
     haltAlignment();
     m_batchThread->quit();
     m_batchThread->wait();
-    // Runs halted now answer no batch line and show no time.
-    disconnect(&m_doc->runs(), nullptr, this, nullptr);
     for (SeriesController *c : m_series)
         c->stopLoader();
     QCoreApplication::sendPostedEvents(this, QEvent::MetaCall);
