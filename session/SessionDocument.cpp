@@ -1,6 +1,7 @@
 #include "session/SessionDocument.h"
 
 #include "analysis/CalibrationRun.h"
+#include "analysis/ImageRegistration.h"
 #include "analysis/MapRunState.h"
 #include "analysis/RunBoard.h"
 #include "app/DebugLog.h"
@@ -11,6 +12,7 @@
 #include "spectrum/SpectrumFile.h"
 
 #include <QFileInfo>
+#include <algorithm>
 #include <utility>
 
 namespace {
@@ -219,6 +221,47 @@ void SessionDocument::clearShiftMap() {
     m_shiftMapOrigin = QPoint();
     m_shiftMapFile.clear();
     emit shiftMapChanged();
+}
+
+// ---- the registration shifts ----
+
+UserMessage SessionDocument::loadShifts(const QString &fileName) {
+    const QString name = QFileInfo(fileName).fileName();
+    QVector<Registration::ShiftEntry> entries;
+    QString why;
+    if (!Registration::readShiftFile(fileName, entries, &why))
+        return {QDateTime(), UserMessage::Level::Refusal,
+                tr("Shifts not loaded from %1: %2; the shifts in use stay").arg(name, why)};
+    guardChange();
+    int applied = 0, beyond = 0;
+    for (const Registration::ShiftEntry &e : entries) {
+        if (e.index < 0 || e.index >= m_stack.i1().size()) {
+            ++beyond;
+            continue;
+        }
+        m_stack.setImageShift(Series::I1, e.index, e.dx, e.dy);
+        ++applied;
+    }
+    emit shiftsChanged();
+    QString text = tr("%1 shifts loaded from %2").arg(applied).arg(name);
+    if (beyond == 0)
+        return {QDateTime(), UserMessage::Level::Info, text};
+    text += tr("; %1 for images the series does not have, left out").arg(beyond);
+    return {QDateTime(), UserMessage::Level::Warning, text};
+}
+
+bool SessionDocument::clearShifts() {
+    const QVector<TiffData *> &images = m_stack.i1();
+    const bool any = std::any_of(images.cbegin(), images.cend(), [](const TiffData *t) {
+        return t->shiftDX() != 0 || t->shiftDY() != 0;
+    });
+    if (!any)
+        return false;
+    guardChange();
+    for (int i = 0; i < images.size(); ++i)
+        m_stack.setImageShift(Series::I1, i, 0, 0);
+    emit shiftsChanged();
+    return true;
 }
 
 ShiftMapView SessionDocument::shiftMapInUse() const {

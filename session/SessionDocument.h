@@ -11,6 +11,7 @@
 #include "analysis/Analyzed2DRes.h"
 #include "analysis/EmpFile.h"
 #include "analysis/Run.h"
+#include "app/UserMessages.h"
 #include "measurement/MeasurementStack.h"
 #include "session/SessionInputs.h"
 #include "spectrum/SuggestElm.h"
@@ -121,6 +122,14 @@ public:
     QString readShiftMap(const QString &fileName, EmpFile::LoadOptions options);
     void clearShiftMap();
 
+    // ---- the registration shifts of the I1 images ----
+    // Reads a shift file ("index dx dy score") onto the I1 images: a refusal
+    // (the shifts in use stay), a warning naming the entries for images the
+    // series does not have, or the count taken.
+    UserMessage loadShifts(const QString &fileName);
+    // Every I1 image unshifted; false when none was shifted.
+    bool clearShifts();
+
     // ---- the normalisation of the reference rows ----
     // Takes the suggestion and the sample's energy range the reference rows
     // are normalised with; false when they are those already taken.
@@ -161,6 +170,8 @@ signals:
     void shiftMapChanged();
     // A map was read from a file with this header (also says shiftMapChanged).
     void shiftMapRead(const QString &fileName, const EMPHeader &header);
+    // The registration shifts of the I1 images were read or cleared.
+    void shiftsChanged();
     void referenceSuggestionChanged();
     void failureAdded(const QString &text);
     // A run on the board started; the window handled a run's end.

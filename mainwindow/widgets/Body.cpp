@@ -328,6 +328,10 @@ void Body::followDocument() {
                 m_calibCtrl->setGeometry(h.width, h.height, h.xOffset, h.yOffset);
                 m_calibCtrl->setEMPFileName(file);
             });
+    connect(m_doc, &SessionDocument::shiftsChanged, this, [this] {
+        refreshShiftedImage(currentImage());
+        showXafsSpectrum();
+    });
     connect(m_doc, &SessionDocument::shiftMapChanged, this, [this] {
         if (!m_doc->shiftMap()->hasGrids())
             m_calibCtrl->setGeometry(0, 0, 0, 0);

@@ -118,35 +118,11 @@ void Body::setImgShift(int dx, int dy) {
 // Only the I1 series: the I0 images keep their shifts.
 // ------------------------------------------------------------------ shift files
 
+// The views follow the document's shiftsChanged.
 bool Body::loadShifts(const QString &fname) {
-    QVector<Registration::ShiftEntry> entries;
-    QString why;
-    if (!Registration::readShiftFile(fname, entries, &why)) {
-        UserMessages::refuse(tr("Shifts not loaded from %1: %2; the shifts in use stay")
-                                 .arg(QFileInfo(fname).fileName(), why));
-        return false;
-    }
-    haltAnalysisRun();
-    const QVector<TiffData *> &images = stack().i1();
-    int applied = 0, beyond = 0;
-    for (const Registration::ShiftEntry &e : entries) {
-        if (e.index < 0 || e.index >= images.size()) {
-            ++beyond;
-            continue;
-        }
-        stack().setImageShift(Series::I1, e.index, e.dx, e.dy);
-        ++applied;
-    }
-    QString text = tr("%1 shifts loaded from %2").arg(applied).arg(QFileInfo(fname).fileName());
-    if (beyond > 0)
-        text += tr("; %1 for images the series does not have, left out").arg(beyond);
-    if (beyond > 0)
-        UserMessages::warn(text);
-    else
-        UserMessages::info(text);
-    refreshShiftedImage(currentImage());
-    showXafsSpectrum();
-    return true;
+    const UserMessage m = m_doc->loadShifts(fname);
+    UserMessages::hub().post(m.level, m.text);
+    return m.level != UserMessage::Level::Refusal;
 }
 
 bool Body::saveShifts(const QString &fname) {
@@ -161,23 +137,13 @@ bool Body::saveShifts(const QString &fname) {
 }
 
 void Body::registerShiftCommands() {
-    registerAtOnce(LOAD_SHIFTS, [this](const CmdLine &c) { loadShifts(c.arg(0)); });
+    // load_shifts and clear_shifts act on the document (InputCommands).
     registerAtOnce(SAVE_SHIFTS, [this](const CmdLine &c) { saveShifts(c.arg(0)); });
-    registerAtOnce(CLEAR_SHIFTS, [this](const CmdLine &) { clearAllShifts(); });
     registerAlignCommands();
 }
 
 void Body::clearAllShifts() {
-    const QVector<TiffData *> &images = stack().i1();
-    bool any = false;
-    for (int i = 0; i < images.size(); ++i) {
-        if (stack().setImageShift(Series::I1, i, 0, 0))
-            any = true;
-    }
-    if (!any)
-        return;
-    refreshShiftedImage(currentImage());
-    showXafsSpectrum();
+    m_doc->clearShifts();
 }
 
 void Body::refreshShiftedImage(const TiffData *image) {

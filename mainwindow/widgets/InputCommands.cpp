@@ -9,6 +9,7 @@
 #include "imageio/widgets/SelectDataFiles.h"
 #include "imageio/widgets/WidgetFields.h"
 #include "mainwindow/commands/DarkCommands.h"
+#include "mainwindow/commands/ImageShiftCommands.h"
 #include "mainwindow/commands/PointCommands.h"
 #include "mainwindow/commands/ShiftMapCommands.h"
 #include "mainwindow/commands/SpectrumCommands.h"
@@ -60,6 +61,7 @@ void InputCommands::registerDocumentCommands() {
     SpectrumCommands::add(set, doc, [b] { return b->suggestElm(); });
     ShiftMapCommands::add(set, doc, b->shiftMapCalibration());
     PointCommands::add(set, doc);
+    ImageShiftCommands::add(set, doc);
     for (EX_CMD_ID id : set.ids())
         b->registerAtOnce(id, [handler = set.handler(id)](const CmdLine &cmd) {
             const QString why = handler(cmd);

@@ -1,7 +1,8 @@
 #pragma once
 // The batch commands of inputs that a session holds and the window sets by
 // hand. Those acting on the session document (the dark frame, the background
-// and total-I0 spectra, the energy-shift map file, the current point) come
+// and total-I0 spectra, the energy-shift map file, the registration shifts,
+// the current point) come
 // from the window-free command set (mainwindow/commands); the window's views
 // follow the document's events. The rest set fields as the user would: the
 // dark exposure, the edge-jump threshold, the LCF range and the "LCF as old"

@@ -3,6 +3,7 @@
 // one event, and a refused line changes nothing and says nothing (the views
 // redraw on these events, a refusal must not redraw them over stale state).
 #include "mainwindow/commands/DarkCommands.h"
+#include "mainwindow/commands/ImageShiftCommands.h"
 #include "mainwindow/commands/PointCommands.h"
 #include "mainwindow/commands/ShiftMapCommands.h"
 #include "mainwindow/commands/SpectrumCommands.h"
@@ -17,7 +18,7 @@
 
 namespace {
 
-enum Event { Dark, Background, TotalI0, Point, ShiftMap, None };
+enum Event { Dark, Background, TotalI0, Point, ShiftMap, Shifts, None };
 
 struct Step {
     QString line;
@@ -34,6 +35,7 @@ TEST(Commands, ActOnTheDocumentWithOneEventEachAndRefuseWithTheirTexts) {
     ASSERT_TRUE(TiffData::writeConstantTiff(dark, 8, 6, 100));
     const QString spectrum =
         TestSupport::writeFile(dir, "ref.dat", "7000 0.1\n7010 0.2\n7020 0.4\n");
+    const QString shifts = TestSupport::writeFile(dir, "shifts.txt", "0 1 2 1\n");
     const QString words = TestSupport::writeFile(dir, "notes.txt", "nothing\n");
 
     SessionDocument doc;
@@ -45,6 +47,7 @@ TEST(Commands, ActOnTheDocumentWithOneEventEachAndRefuseWithTheirTexts) {
     QObject::connect(&doc, &SessionDocument::totalI0Changed, [&] { ++events[TotalI0]; });
     QObject::connect(&doc, &SessionDocument::currentPointChanged, [&] { ++events[Point]; });
     QObject::connect(&doc, &SessionDocument::shiftMapChanged, [&] { ++events[ShiftMap]; });
+    QObject::connect(&doc, &SessionDocument::shiftsChanged, [&] { ++events[Shifts]; });
 
     CommandSet set;
     DarkCommands::add(set, doc, {});
@@ -52,7 +55,9 @@ TEST(Commands, ActOnTheDocumentWithOneEventEachAndRefuseWithTheirTexts) {
     bool calibrating = false;
     ShiftMapCommands::add(set, doc, {[&] { return calibrating; }, {}});
     PointCommands::add(set, doc);
+    ImageShiftCommands::add(set, doc);
 
+    doc.inputs().setArea(QRectF(1, 2, 3, 1));
     const auto hasDark = [](const SessionDocument &d) { return d.stack().dark() != nullptr; };
     const Step steps[] = {
         {"load_dark " + dark, "", Dark,
@@ -60,6 +65,14 @@ TEST(Commands, ActOnTheDocumentWithOneEventEachAndRefuseWithTheirTexts) {
         {"load_dark " + dir.filePath("missing.tif"), "Dark frame not loaded from missing.tif: ",
          None, [&](const SessionDocument &d) { return d.darkFile() == dark; }},
         {"load_dark", "load_dark refused: no file given", None, hasDark},
+        // The selected area (below the detector's corner) as a dark area.
+        {"set_i0_dark_area", "", Dark,
+         [](const SessionDocument &d) {
+             const DarkArea &a = d.stack().darkArea(Series::I0);
+             return a.on && a.rect == QRectF(1, 2, 3, 1);
+         }},
+        {"clear_i0_dark_area", "", Dark,
+         [](const SessionDocument &d) { return !d.stack().darkArea(Series::I0).on; }},
         {"load_bg " + words, "Background spectrum not read from notes.txt: no spectrum in the file",
          None, [](const SessionDocument &d) { return !d.backgroundLoaded(); }},
         {"load_bg " + spectrum, "", Background,
@@ -81,6 +94,13 @@ TEST(Commands, ActOnTheDocumentWithOneEventEachAndRefuseWithTheirTexts) {
          [](const SessionDocument &d) { return d.currentPoint() == QPoint(7, 5); }},
         {"calib_load_map " + dir.filePath("none.emp"), "Map not loaded from none.emp: ", None,
          [](const SessionDocument &d) { return !d.shiftMapValid(); }},
+        // Shifts for images the series does not have: taken, none applied.
+        {"load_shifts " + shifts, "", Shifts,
+         [](const SessionDocument &d) { return d.stack().i1().isEmpty(); }},
+        {"load_shifts " + words, "Shifts not loaded from notes.txt", None,
+         [](const SessionDocument &d) { return d.stack().i1().isEmpty(); }},
+        {"clear_shifts", "", None,
+         [](const SessionDocument &d) { return d.stack().i1().isEmpty(); }},
         {"calib_clear_map", "", ShiftMap,
          [](const SessionDocument &d) { return !d.shiftMapValid() && d.shiftMapFile().isEmpty(); }},
     };
