@@ -10,7 +10,7 @@
 #include <QVector>
 
 struct ReferenceInput {
-    QString file; // empty: no file loaded in the row
+    QString file; // the file chosen; empty: none
     bool use = false;
     double dE = 0; // eV, the row's energy shift
     bool victoreen = false;
@@ -24,6 +24,7 @@ struct ReferenceInput {
 struct AnalysisInputs {
     int mode = 0; // the panel's mode (LCF, residual absorption, elements, ...)
     LcfKind kind = LcfKind::LCF;
+    bool lcfOld = false; // the "old" box, which MLCF overrides in kind
     double lcfStart = 0; // eV, the fitted range
     double lcfEnd = 0;
     LcfOptions options;
@@ -33,8 +34,8 @@ struct AnalysisInputs {
     double raFactor = 0;
 
     bool operator==(const AnalysisInputs &o) const {
-        return mode == o.mode && kind == o.kind && lcfStart == o.lcfStart && lcfEnd == o.lcfEnd &&
-               options.nonNegative == o.options.nonNegative &&
+        return mode == o.mode && kind == o.kind && lcfOld == o.lcfOld && lcfStart == o.lcfStart &&
+               lcfEnd == o.lcfEnd && options.nonNegative == o.options.nonNegative &&
                options.sumToOne == o.options.sumToOne && options.quality == o.options.quality &&
                fixedE0 == o.fixedE0 && fixedE0Energy == o.fixedE0Energy && raEnergy == o.raEnergy &&
                raFactor == o.raFactor;

@@ -284,3 +284,14 @@ void SessionDocument::addFailure(const QString &text) {
     m_failures << text;
     emit failureAdded(text);
 }
+
+QStringList SessionDocument::unsaidSeriesMismatch() {
+    const QStringList problems =
+        m_inputs->conditions().useI0 ? m_stack.i0Mismatch() : QStringList();
+    QStringList unsaid;
+    for (const QString &p : problems)
+        if (!m_saidMismatch.contains(p))
+            unsaid << p;
+    m_saidMismatch = problems;
+    return unsaid;
+}

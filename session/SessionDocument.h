@@ -151,6 +151,10 @@ public:
     CalibrationRun &calibration() { return *m_calibration; }
     const CalibrationRun &calibration() const { return *m_calibration; }
 
+    // When I0 is used: the ways the two series do not match that arose since
+    // the last call (each is said once while it lasts).
+    QStringList unsaidSeriesMismatch();
+
     // ---- what failed ----
     // What was refused or failed (each message's text): a headless batch
     // with any ends with status 1.
@@ -208,6 +212,7 @@ private:
     bool m_referenceSuggestionSet = false;
     QStringList m_failures;
     SessionInputs *m_inputs; // a child of the document
+    QStringList m_saidMismatch;
     RunBoard *m_runs;        // a child of the document
     // Their threads read the stack: they end before it goes.
     std::unique_ptr<MapRunState> m_mapRun;

@@ -71,6 +71,7 @@ Analyzer::Analyzer(QWidget *parent) : QFrame(parent), ui(new Ui::Analyzer) {
     m_view->setWindowTitle(tr("Analyzing Spectrum"));
 
     setupModes();
+    setupInputSignals();
     setupSelection();
     for (int i = 0; i < InitialReferences; ++i)
         addNewRef();
@@ -142,6 +143,40 @@ void Analyzer::setupModes() {
         if (on)
             emit changedSelection();
     });
+}
+
+// Connected before the panel's own reactions to the same fields, so that
+// whoever follows inputsChanged holds the new settings when those run.
+void Analyzer::setupInputSignals() {
+    for (QLineEdit *e :
+         {ui->LCFRange1, ui->LCFRange2, ui->FixedE0EV, ui->RAAtEV, ui->RAFactor})
+        connect(e, &QLineEdit::textChanged, this, &Analyzer::inputsChanged);
+    for (QCheckBox *b : {ui->NonNegative, ui->SumToOne, ui->MLCF, ui->OldLCF, ui->FixedE0})
+        connect(b, &QCheckBox::toggled, this, &Analyzer::inputsChanged);
+    connect(m_modes, &QButtonGroup::idToggled, this, &Analyzer::inputsChanged);
+}
+
+AnalysisInputs Analyzer::inputs() const {
+    AnalysisInputs in;
+    in.mode = mode();
+    in.kind = lcfKind();
+    in.lcfOld = ui->OldLCF->isChecked();
+    in.lcfStart = lcfStart();
+    in.lcfEnd = lcfEnd();
+    in.options = lcfOptions();
+    in.fixedE0 = fixedE0();
+    in.fixedE0Energy = fixedE0Energy();
+    in.raEnergy = raEnergy();
+    in.raFactor = raFactor();
+    return in;
+}
+
+QVector<ReferenceInput> Analyzer::referenceInputs() const {
+    QVector<ReferenceInput> rows;
+    rows.reserve(m_refs.size());
+    for (const LCFReference *r : m_refs)
+        rows.append(r->input());
+    return rows;
 }
 
 // Rows take ids from 0; the four fixed buttons keep 4..7 whatever rows are
@@ -765,7 +800,9 @@ void Analyzer::addNewRef() {
     connect(ref, &LCFReference::newDeltaE, this, &Analyzer::reAnalyzeSpectrum);
     connect(ref, &LCFReference::newFileSelected, this, &Analyzer::referenceUseChanged);
     connect(ref, &LCFReference::changedUse, this, &Analyzer::referenceUseChanged);
+    connect(ref, &LCFReference::inputChanged, this, &Analyzer::referenceInputsChanged);
     m_refs.append(ref);
+    emit referenceInputsChanged();
     applyScales();
 }
 
@@ -835,7 +872,6 @@ void Analyzer::applyScales() {
     const bool fixed = ui->FixedScale->isChecked();
     const auto apply = [fixed](const QVector<Analyzed2DRes *> &maps, double lo, double hi) {
         for (Analyzed2DRes *m : maps) {
-            const QSignalBlocker block(m);
             m->setScale(lo, hi);
             m->setFixedScale(fixed);
         }

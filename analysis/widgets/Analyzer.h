@@ -5,6 +5,7 @@
 // spectra (the one under the cursor) interactively on a worker thread
 // (AnalyzeProc) and shows them in its "Analyzing Spectrum" view; the map runs
 // themselves are started and watched by the main window.
+#include "analysis/AnalysisInputs.h"
 #include "analysis/AnalyzeCond.h"
 #include "analysis/LcfEngine.h"
 #include "spectrum/SuggestElm.h"
@@ -66,6 +67,9 @@ public:
     bool dispOnTime() const;
     double raEnergy() const;
     double raFactor() const;
+    // The panel's settings and the rows' inputs as plain values.
+    AnalysisInputs inputs() const;
+    QVector<ReferenceInput> referenceInputs() const;
     bool isRunning() const { return m_running; }
 
     Analyzed2DRes *zansaMap() const { return m_zansa; }
@@ -131,6 +135,11 @@ signals:
     void askFixedE0FromArea();
     // A fit option changed that changes the spectra (fixed edge on/off, E0).
     void normalizationChanged();
+    // A setting of inputs() changed; it comes before the signals above that
+    // the same edit gives.
+    void inputsChanged();
+    // A row was added or its inputs changed.
+    void referenceInputsChanged();
 
 public slots:
     void show();
@@ -184,6 +193,7 @@ public slots:
 private:
     void referenceUseChanged();
     void setupModes();
+    void setupInputSignals();
     void setupSelection();
     void setupWorker();
     void setupScales();

@@ -62,6 +62,7 @@ LCFReference::LCFReference(int rowIndex, QWidget *parent)
     connect(ui->XFS, &XafsFileSelect::newFile, this, &LCFReference::newFile);
     connect(ui->XFS, &XafsFileSelect::cleared, this, &LCFReference::clearedFile);
     connect(ui->XFS, &XafsFileSelect::changedUse, this, &LCFReference::changedUse);
+    connect(ui->XFS, &XafsFileSelect::changedUse, this, &LCFReference::inputChanged);
     connect(ui->IsVictreen, &QCheckBox::toggled, this, [this] {
         reload();
         emit newFileSelected();
@@ -124,6 +125,7 @@ void LCFReference::clearedFile() {
 // reads it anew. A file that cannot be read leaves the reference in use as it
 // was; one with more than two columns waits for the user to choose mu's.
 void LCFReference::reload() {
+    emit inputChanged(); // every change of file, dE or form reads the file anew
     const QString chosen = ui->XFS->fileName();
     if (!ui->XFS->isLoaded() || chosen.isEmpty()) {
         m_loaded = false;
@@ -229,6 +231,15 @@ void LCFReference::columnChosen(int index) {
     m_loaded = true;
     reload();
     emit newFileSelected();
+}
+
+ReferenceInput LCFReference::input() const {
+    ReferenceInput in;
+    in.file = ui->XFS->fileName();
+    in.use = ui->XFS->isUse();
+    in.dE = m_dE;
+    in.victoreen = ui->IsVictreen->isChecked();
+    return in;
 }
 
 void LCFReference::deltaEEdited() {

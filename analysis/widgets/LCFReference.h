@@ -6,6 +6,7 @@
 // own edge jump and mid-edge energy. The row owns its reference spectrum and
 // its result maps: amount ("LCF Ref 1"), fraction ("LCF Ref 2") and the
 // standard error of the fraction ("LCF Ref 3").
+#include "analysis/AnalysisInputs.h"
 #include "spectrum/SuggestElm.h"
 #include "spectrum/XafsSpectrum.h"
 
@@ -61,8 +62,13 @@ public:
     // case or an integer above 0; then the file is read as if chosen; the use
     // box := use; dE := the value.
     void setStd(bool use, double dE, const QString &fname, const QString &isVic);
+    // What the row was given: the file chosen, the use box, dE and the
+    // background form.
+    ReferenceInput input() const;
 
 signals:
+    // The file, use box, dE or background form may have changed.
+    void inputChanged();
     void newFileSelected();
     void newDeltaE();
     void changedUse(bool use);

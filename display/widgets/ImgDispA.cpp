@@ -147,12 +147,14 @@ QImage ImgDispA::viewImage() const {
 
 void ImgDispA::onMousePressed() {
     m_view.press(mc().code(), mouseToImage(mc().pos()));
+    noteSelection();
     update();
 }
 
 void ImgDispA::onMouseReleased() {
     if (m_view.release(mc().code()))
         updateTransform();
+    noteSelection();
     update();
 }
 
@@ -171,6 +173,7 @@ void ImgDispA::onMouseMoved() {
         return;
     }
     m_view.drag(code, img, mouseToImage(mc().prevPos()));
+    noteSelection();
     if (m_view.isDragging())
         emit mouseDragged(img.x(), img.y());
     updateTransform();
@@ -195,23 +198,39 @@ void ImgDispA::setShowOverlayer(bool f) {
 
 void ImgDispA::setSelectedArea(int x1, int y1, int x2, int y2) {
     m_view.setSelectedArea(x1, y1, x2, y2);
+    noteSelection();
     update();
 }
 
 void ImgDispA::setViewWAsSelectedArea() {
     m_view.setViewAsSelection();
     updateTransform();
+    noteSelection();
     update();
 }
 
 void ImgDispA::recallOldSelectedArea() {
     m_view.recallOldSelection();
+    noteSelection();
     update();
 }
 
 void ImgDispA::clearSelectedArea() {
     m_view.clearSelection();
+    noteSelection();
     update();
+}
+
+void ImgDispA::noteSelection() {
+    const bool has = m_view.hasSelection();
+    const QRectF r = has ? m_view.selection() : QRectF();
+    if (has == m_saidHasSelection && r.x() == m_saidSelection.x() &&
+        r.y() == m_saidSelection.y() && r.width() == m_saidSelection.width() &&
+        r.height() == m_saidSelection.height())
+        return;
+    m_saidHasSelection = has;
+    m_saidSelection = r;
+    emit selectedAreaChanged();
 }
 
 void ImgDispA::zoomBy(double f) {

@@ -59,6 +59,8 @@ signals:
     void mouseMoved(double x, double y);
     // A selection is being dragged out; (x, y) is its moving corner.
     void mouseDragged(double x, double y);
+    // The selected area was set, moved, resized or cleared.
+    void selectedAreaChanged();
 
 public slots:
     void drawImage(QPainter *p);
@@ -82,6 +84,8 @@ protected:
     void resizeEvent(QResizeEvent *event) override;
 
 private:
+    // Says selectedAreaChanged when the selection differs from the last said.
+    void noteSelection();
     void showImageRangeOnBar();
     QImage currentPicture() const;
     void updateTransform();
@@ -98,5 +102,7 @@ private:
     bool m_showOverlay = false;
     QPointF m_mouseImg;
     bool m_exactPending = false;
+    bool m_saidHasSelection = false;
+    QRectF m_saidSelection;
     QPointF m_exactPos;
 };

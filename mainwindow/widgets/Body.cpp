@@ -1,5 +1,6 @@
 #include "mainwindow/widgets/Body.h"
 #include "mainwindow/widgets/BodyAnalysisState.h"
+#include "mainwindow/widgets/InputBinding.h"
 #include "mainwindow/widgets/RecordWindow.h"
 #include "mainwindow/widgets/SeriesController.h"
 #include "mainwindow/widgets/SessionControl.h"
@@ -8,6 +9,7 @@
 #include "analysis/MapRun.h"
 #include "analysis/RunBoard.h"
 #include "analysis/widgets/Analyzer.h"
+#include "analysis/widgets/ImgProc.h"
 #include "analysis/widgets/CalibCtrl.h"
 #include "analysis/widgets/XafsFileSelect.h"
 #include "app/AppSettings.h"
@@ -72,6 +74,9 @@ Body::Body(QWidget *parent)
     SuggestElm::registerMetaTypes();
     qRegisterMetaType<XafsSpectrum *>("XafsSpectrum*");
     ui->setupUi(this);
+    // First: the window's own reactions to its fields read the session.
+    m_binding = new InputBinding(this, &m_doc->inputs());
+    m_binding->watchWindowFields();
     setupDisplay();
     setupSuggestion();
     setupBatch();
@@ -453,33 +458,20 @@ Series Body::shownSeries() const {
 }
 
 double Body::expTimeMs(Series s) const {
-    return panel(s)->expTimeMS();
+    const MuTConditions &c = m_doc->inputs().conditions();
+    return s == Series::I1 ? c.i1ExpMs : c.i0ExpMs;
 }
 
 double Body::darkExpMs() const {
-    return ui->DarkExpTime->text().toDouble();
+    return m_doc->inputs().conditions().darkExpMs;
 }
 
 MuTConditions Body::muTConditions() const {
-    MuTConditions c;
-    c.hx = ui->HWidth->text().toInt();
-    c.hy = ui->VWidth->text().toInt();
-    c.useI0 = ui->UseI0->isChecked();
-    c.fluo = ui->FluoType->isChecked();
-    c.darkExpMs = darkExpMs();
-    c.i1ExpMs = expTimeMs(Series::I1);
-    c.i0ExpMs = expTimeMs(Series::I0);
-    return c;
+    return m_doc->inputs().conditions();
 }
 
-// The analyzer's fixed edge (Fit options) is part of the normalisation every
-// spectrum built here gets.
 SuggestElm Body::suggestElm() const {
-    const SuggestElm s =
-        SuggestElm::fromTexts(ui->UseSuggestElm->isChecked(), ui->SuggestingElm->text(),
-                              ui->SuggestingEdge->currentIndex(), ui->SuggestingEeV->text(),
-                              ui->DPreE->text(), ui->DPostS->text(), ui->ThJumpSigma->text());
-    return m_analysis && m_analysis->analyzer ? m_analysis->analyzer->withFixedEdge(s) : s;
+    return m_doc->inputs().suggestion();
 }
 
 void Body::setShiftMapOrigin(int x0, int y0) {
@@ -511,7 +503,7 @@ void Body::clearFiles(Series s) {
         stopDarkCheck();
         haltAlignment();
         giveProcImage(nullptr);
-    } else if (m_procImage && stack().i0().contains(const_cast<TiffData *>(m_procImage))) {
+    } else if (stack().i0().contains(const_cast<TiffData *>(m_imgProc->image()))) {
         giveProcImage(nullptr);
     }
     ui->dispA->setImage(nullptr);
@@ -705,10 +697,10 @@ void Body::onMouseMovedInDispA() {
 void Body::updateProfiles(int mx, int my) {
     const Series s = shownSeries();
     const bool asMu = ui->ShowData->isChecked();
-    const bool fluo = ui->FluoType->isChecked();
+    const MuTConditions &c = m_doc->inputs().conditions();
     const int index = currentImageIndex();
-    stack().horizontalProfile(s, index, my, ui->VWidth->text().toInt(), asMu, fluo, m_hProfile);
-    stack().verticalProfile(s, index, mx, ui->HWidth->text().toInt(), asMu, fluo, m_vProfile);
+    stack().horizontalProfile(s, index, my, c.hy, asMu, c.fluo, m_hProfile);
+    stack().verticalProfile(s, index, mx, c.hx, asMu, c.fluo, m_vProfile);
     ui->HCross->setProfile(m_hProfile, false);
     ui->HCross->setMarker(mx);
     ui->VCross->setProfile(m_vProfile, true);

@@ -29,6 +29,7 @@ class Analyzer2;
 class FieldHistory;
 class DarkCheckRun;
 class ImgProc;
+class InputBinding;
 class BatchCtrl;
 class BatchDispatcher;
 class CalibCtrl;
@@ -96,7 +97,8 @@ public:
     MeasurementStack &stack() { return m_doc->stack(); }
     const MeasurementStack &stack() const { return m_doc->stack(); }
     QPoint currentPoint() const { return m_doc->currentPoint(); }
-    // The mu*t conditions as the window's fields give them now.
+    // The mu*t conditions and the suggestion (with the fit's fixed edge) the
+    // session holds, as the window's fields give them.
     MuTConditions muTConditions() const;
     SuggestElm suggestElm() const;
     SpectrumView *xafsView() const { return m_xafsView; }
@@ -446,6 +448,7 @@ private:
     QString m_errPointsFile;
 
     SessionDocument *m_doc = nullptr;                   // a child of the window
+    InputBinding *m_binding = nullptr;                  // fields -> m_doc->inputs()
     SeriesController *m_series[2] = {nullptr, nullptr}; // I1, I0
     bool m_resetViewOnShow = true;
     // Set while the window is destroyed: late deliveries are only disposed of.
@@ -473,13 +476,11 @@ private:
     XafsSpectrum m_shown;
 
     ImgProc *m_imgProc = nullptr;
-    const TiffData *m_procImage = nullptr;
     Analyzer2 *m_analyzer2 = nullptr;
     DarkCheckRun *m_darkRun = nullptr;
     SeriesAlignRun *m_alignRun = nullptr;
     ComponentRunControl *m_components = nullptr;
     bool m_alignAlsoI0 = false; // of the run going on
-    QStringList m_reportedMismatch;
     MessagesWindow *m_messages = nullptr;
     QLabel *m_runTime = nullptr;
     int m_runMode = -1;

@@ -4,6 +4,7 @@
 // the interactive analysis of the spectrum under the cursor, and the
 // Fourier-component diagnostic.
 #include "mainwindow/widgets/BodyAnalysisState.h"
+#include "mainwindow/widgets/InputBinding.h"
 
 #include "analysis/Analyzed2DRes.h"
 #include "analysis/LcfReferenceFile.h"
@@ -51,6 +52,7 @@ void Body::setupAnalysis() {
     window->setWindowTitle(m_analysis->analyzer->windowTitle());
     const QSize panel = m_analysis->analyzer->sizeHint();
     window->resize(std::min(panel.width() + 24, 1340), std::min(panel.height() + 4, 700));
+    m_binding->watchAnalyzer(m_analysis->analyzer);
     Analyzer *a = m_analysis->analyzer;
     MapRun *run = &m_doc->mapRun().run();
     connect(ui->ShowAnalyzer, &QPushButton::clicked, a, &Analyzer::show);
@@ -116,7 +118,8 @@ bool Body::analysisGrid(AnalyzeCond &ac) const {
         return false;
     const TiffData *first = stack().i1().first();
     const QRectF image(0, 0, first->width(), first->height());
-    QRectF area = ui->dispA->hasSelection() ? ui->dispA->selectedArea() : ui->dispA->viewWindow();
+    const SessionInputs &in = m_doc->inputs();
+    QRectF area = in.hasArea() ? in.area() : ui->dispA->viewWindow();
     // A view zoomed out past the image would only add bins without data.
     if (area.intersects(image))
         area = area.intersected(image);
@@ -236,10 +239,11 @@ void Body::startLCF2DAnalysis() {
     s.suggestion = suggestElm();
     for (int i = 0; i < rows.size(); ++i)
         s.refs.append(LcfReference{&references.at(i), rows.at(i)->isInUse()});
-    s.kind = a->lcfKind();
-    s.sE0 = a->lcfStart();
-    s.eE0 = a->lcfEnd();
-    s.options = a->lcfOptions();
+    const AnalysisInputs &fit = m_doc->inputs().analysis();
+    s.kind = fit.kind;
+    s.sE0 = fit.lcfStart;
+    s.eE0 = fit.lcfEnd;
+    s.options = fit.options;
     const QString problem = lcfRunProblem(s);
     if (!problem.isEmpty()) {
         refuseRun(problem);
@@ -327,8 +331,8 @@ void Body::startRA2DAnalysis() {
     s.shiftMap = m_doc->shiftMapInUse();
     s.simpleBackground = targetBackgroundSimple() == 1;
     s.suggestion = suggestElm();
-    s.energy = a->raEnergy();
-    s.factor = a->raFactor();
+    s.energy = m_doc->inputs().analysis().raEnergy;
+    s.factor = m_doc->inputs().analysis().raFactor;
     stack().updateDarkAreas(s.conditions);
     QVector<Analyzed2DRes *> maps(RaMapCount);
     maps[RaDMut] = a->raDMutMap();

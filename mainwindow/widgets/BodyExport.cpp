@@ -153,8 +153,8 @@ QJsonObject Body::provenance() {
     for (const LCFReference *r : a->references())
         in.references.append(
             {r->fileSelect()->fileName(), r->deltaE(), r->spectrum().simple() == 0, r->isInUse()});
-    in.lcfKind = a->lcfKind();
-    in.options = a->lcfOptions();
+    in.lcfKind = m_doc->inputs().analysis().kind;
+    in.options = m_doc->inputs().analysis().options;
     in.shiftMapInUse = m_doc->shiftMapValid();
     in.shiftMapFile = shiftMapFile();
     return provenanceJson(in, QDateTime::currentDateTime());

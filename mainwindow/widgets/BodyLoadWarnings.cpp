@@ -117,9 +117,6 @@ void Body::reportEnergies(Series s) {
 }
 
 void Body::reportSeriesMismatch() {
-    const QStringList problems = muTConditions().useI0 ? stack().i0Mismatch() : QStringList();
-    for (const QString &p : problems)
-        if (!m_reportedMismatch.contains(p))
-            UserMessages::warn(p);
-    m_reportedMismatch = problems;
+    for (const QString &p : m_doc->unsaidSeriesMismatch())
+        UserMessages::warn(p);
 }

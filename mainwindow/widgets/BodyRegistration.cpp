@@ -85,9 +85,7 @@ void Body::setupAnalyzer2() {
 // ------------------------------------------------------------------ registration
 
 void Body::giveProcImage(const TiffData *image) {
-    m_procImage = image;
-    if (m_imgProc)
-        m_imgProc->newImage(image);
+    m_imgProc->newImage(image);
 }
 
 void Body::giveProcData() {
@@ -104,11 +102,12 @@ void Body::giveProcData() {
 // from the I1 series (or the I0 series when that is shown).
 void Body::setImgShift(int dx, int dy) {
     for (const Series s : {Series::I1, Series::I0}) {
-        const int i = stack().images(s).indexOf(const_cast<TiffData *>(m_procImage));
+        const TiffData *measured = m_imgProc->image();
+        const int i = stack().images(s).indexOf(const_cast<TiffData *>(measured));
         if (i < 0)
             continue;
         if (stack().setImageShift(s, i, dx, dy)) {
-            refreshShiftedImage(m_procImage);
+            refreshShiftedImage(measured);
             showXafsSpectrum();
         }
         return;

@@ -187,13 +187,14 @@ Session SessionControl::capture() const {
     s.background = fileOf(doc.backgroundFile());
     s.totalI0OfI1 = fileOf(doc.totalI0File(Series::I1));
     s.totalI0OfI0 = fileOf(doc.totalI0File(Series::I0));
-    s.useI0 = checked(m_body, "UseI0");
-    s.fluorescence = checked(m_body, "FluoType");
-    s.binW = text(m_body, "HWidth").toInt();
-    s.binH = text(m_body, "VWidth").toInt();
-    if (const ImgDispA *view = child<ImgDispA>(m_body, "dispA"); view && view->hasSelection())
-        s.area = view->selectedArea();
-    s.point = m_body->currentPoint();
+    const SessionInputs &in = doc.inputs();
+    s.useI0 = in.conditions().useI0;
+    s.fluorescence = in.conditions().fluo;
+    s.binW = in.conditions().hx;
+    s.binH = in.conditions().hy;
+    if (in.hasArea())
+        s.area = in.area();
+    s.point = doc.currentPoint();
     SessionSuggestion &g = s.suggestion;
     g.use = checked(m_body, "UseSuggestElm");
     g.element = text(m_body, "SuggestingElm");
@@ -202,19 +203,18 @@ Session SessionControl::capture() const {
     g.edgeEnergy = text(m_body, "SuggestingEeV");
     g.preEnd = text(m_body, "DPreE");
     g.postStart = text(m_body, "DPostS");
-    const Analyzer *a = m_body->analyzer();
-    g.fixedE0 = a->fixedE0();
-    g.fixedE0Energy = a->fixedE0Energy();
-    for (const LCFReference *row : a->references()) {
-        const QString file = row->fileSelect()->fileName();
-        if (!file.isEmpty())
-            s.references.append({row->rowIndex(), SessionFile::of(file), row->fileSelect()->isUse(),
-                                 row->deltaE(), checked(row, "IsVictreen")});
+    const AnalysisInputs &fit = in.analysis();
+    g.fixedE0 = fit.fixedE0;
+    g.fixedE0Energy = fit.fixedE0Energy;
+    for (int row = 0; row < in.references().size(); ++row) {
+        const ReferenceInput &r = in.references().at(row);
+        if (!r.file.isEmpty())
+            s.references.append({row, SessionFile::of(r.file), r.use, r.dE, r.victoreen});
     }
-    s.mlcf = a->lcfKind() == LcfKind::MLCF;
-    s.lcfOld = checked(a, "OldLCF");
-    s.nonNegative = a->lcfOptions().nonNegative;
-    s.sumToOne = a->lcfOptions().sumToOne;
+    s.mlcf = fit.kind == LcfKind::MLCF;
+    s.lcfOld = fit.lcfOld;
+    s.nonNegative = fit.options.nonNegative;
+    s.sumToOne = fit.options.sumToOne;
     for (int i = 0; i < stack.i1().size(); ++i) {
         const TiffData *image = stack.i1().at(i);
         if (image->shiftDX() != 0 || image->shiftDY() != 0)
@@ -222,11 +222,11 @@ Session SessionControl::capture() const {
     }
     if (!m_body->shiftMapFile().isEmpty())
         s.shiftMap = SessionFile::of(m_body->shiftMapFile());
-    s.analysisMode = a->mode();
-    s.raEnergy = a->raEnergy();
-    s.raFactor = a->raFactor();
+    s.analysisMode = fit.mode;
+    s.raEnergy = fit.raEnergy;
+    s.raFactor = fit.raFactor;
     s.fields = WidgetFields::capture(m_body, windowFields());
-    s.fields.insert(WidgetFields::capture(a, analyzerFields()));
+    s.fields.insert(WidgetFields::capture(m_body->analyzer(), analyzerFields()));
     return s;
 }
 

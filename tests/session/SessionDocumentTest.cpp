@@ -40,3 +40,48 @@ TEST(SessionDocument, TheStackOfALoadIsTakenOnce) {
     EXPECT_EQ(doc.takeI1StackSource().file, "a.h5");
     EXPECT_TRUE(doc.takeI1StackSource().file.isEmpty());
 }
+
+// The window writes its settings on every keystroke and toggle: each kind
+// signals once per real change, and an area of the same place but cleared
+// is a change (QRectF's fuzzy == would not see a sub-pixel move either).
+TEST(SessionDocument, SettingsSignalOnlyRealChanges) {
+    SessionInputs in;
+    int conditions = 0, suggestions = 0, areas = 0, fits = 0, rows = 0;
+    QObject::connect(&in, &SessionInputs::conditionsChanged, [&] { ++conditions; });
+    QObject::connect(&in, &SessionInputs::suggestionChanged, [&] { ++suggestions; });
+    QObject::connect(&in, &SessionInputs::areaChanged, [&] { ++areas; });
+    QObject::connect(&in, &SessionInputs::analysisChanged, [&] { ++fits; });
+    QObject::connect(&in, &SessionInputs::referencesChanged, [&] { ++rows; });
+
+    MuTConditions c;
+    c.hx = 2;
+    in.setConditions(c);
+    in.setConditions(c);
+    c.i0ExpMs = 0.5;
+    in.setConditions(c);
+    EXPECT_EQ(conditions, 2);
+
+    SuggestElm s;
+    in.setSuggestion(s); // the default already
+    s.fixedEdge = true;
+    in.setSuggestion(s);
+    EXPECT_EQ(suggestions, 1);
+
+    for (const QRectF &r : {QRectF(0, 0, 10, 10), QRectF(0, 0, 10, 10), QRectF(0, 0, 10, 10.001)})
+        in.setArea(r);
+    in.clearArea();
+    in.clearArea();
+    EXPECT_EQ(areas, 3);
+    EXPECT_FALSE(in.hasArea());
+
+    AnalysisInputs a;
+    a.options.sumToOne = true;
+    in.setAnalysis(a);
+    in.setAnalysis(a);
+    EXPECT_EQ(fits, 1);
+
+    in.setReferences({{"a.dat", true, 0, false}});
+    in.setReferences({{"a.dat", true, 0, false}});
+    in.setReferences({{"a.dat", true, 1.5, false}});
+    EXPECT_EQ(rows, 2);
+}
