@@ -501,6 +501,22 @@
         <source>an alignment is running</source>
         <translation>位置合わせを実行中です</translation>
     </message>
+    <message>
+        <source>a map run is going on</source>
+        <translation>マップ解析を実行中です</translation>
+    </message>
+    <message>
+        <source>a calibration is running</source>
+        <translation>較正を実行中です</translation>
+    </message>
+    <message>
+        <source>a dark check is running</source>
+        <translation>ダークチェックを実行中です</translation>
+    </message>
+    <message>
+        <source>Calibration not started: %1</source>
+        <translation>較正を開始しません: %1</translation>
+    </message>
 </context>
 <context>
     <name>EOFSetup</name>
