@@ -142,6 +142,23 @@ bool SessionDocument::takeStackDark() {
     return true;
 }
 
+// ---- the dark areas ----
+
+void SessionDocument::setDarkArea(Series s, const QRectF &area) {
+    guardChange();
+    const MuTConditions &c = m_inputs->conditions();
+    m_stack.setDarkArea(s, area, s == Series::I1 ? c.i1ExpMs : c.i0ExpMs, c.darkExpMs);
+    emit darkAreaChanged(s);
+    emit darkChanged();
+}
+
+void SessionDocument::clearDarkArea(Series s) {
+    guardChange();
+    m_stack.clearDarkArea(s);
+    emit darkAreaChanged(s);
+    emit darkChanged();
+}
+
 // ---- spectra from files ----
 
 QString SessionDocument::loadBackground(const QString &fileName, const SuggestElm &suggestion) {

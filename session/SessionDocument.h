@@ -50,8 +50,6 @@ public:
     const MeasurementStack &stack() const { return m_stack; }
     // The series' images were replaced, cleared or added to.
     void noteSeriesChanged(Series s) { emit seriesChanged(s); }
-    // The dark frame or a dark area was set or cleared.
-    void noteDarkChanged() { emit darkChanged(); }
 
     // The stack of the latest I1 load request, whose dark may become the
     // dark frame when the load ends; empty when that request held no stack.
@@ -78,6 +76,14 @@ public:
     // The file the dark frame came from (the stack file for a stack's dark);
     // empty without a dark frame.
     QString darkFile() const { return m_stack.dark() ? m_darkFile : QString(); }
+
+    // ---- the dark areas ----
+    // The area (image pixels) becomes the series' dark area: its mean on each
+    // image, less the dark frame's scaled to the series' exposure (the
+    // conditions'), is what that image reads without light.
+    void setDarkArea(Series s, const QRectF &area);
+    // The series' dark area no longer subtracted.
+    void clearDarkArea(Series s);
 
     // ---- the point under the cursor ----
     QPoint currentPoint() const { return m_point; }
@@ -168,6 +174,8 @@ signals:
     // The dark frame itself was read, taken from a stack or cleared (also
     // says darkChanged).
     void darkFrameChanged();
+    // The series' dark area was set or cleared (also says darkChanged).
+    void darkAreaChanged(Series s);
     void totalI0Changed(Series s);
     void currentPointChanged(const QPoint &p);
     void backgroundChanged();

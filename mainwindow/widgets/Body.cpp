@@ -315,6 +315,7 @@ void Body::followDocument() {
     connect(m_doc, &SessionDocument::seriesChanged, this, [this] { updateImageReadout(); });
     connect(m_doc, &SessionDocument::darkFrameChanged, this, &Body::showDarkFrame);
     connect(m_doc, &SessionDocument::darkChanged, this, [this] { showXafsSpectrum(); });
+    connect(m_doc, &SessionDocument::darkAreaChanged, this, &Body::showDarkArea);
     connect(m_doc, &SessionDocument::totalI0Changed, this, [this](Series s) {
         showChosenFile(totalI0Select(s), m_doc->totalI0File(s));
         if (s == Series::I1)
@@ -352,6 +353,16 @@ void Body::followCurrentPoint(const QPoint &p) {
     if (QPoint(int(std::floor(at.x())), int(std::floor(at.y()))) != p)
         ui->dispA->setImageMousePos(p.x(), p.y());
     showXafsSpectrum();
+}
+
+// A dark area taken is shown in its series' panel, and the selection it
+// came from is done with; a cleared one leaves the panel's read-out.
+void Body::showDarkArea(Series s) {
+    const DarkArea &area = stack().darkArea(s);
+    if (!area.on)
+        return;
+    panel(s)->darkArea(area.rect);
+    ui->dispA->clearSelectedArea();
 }
 
 void Body::showDarkFrame() {
@@ -847,24 +858,11 @@ void Body::clearDark() {
 }
 
 void Body::setDarkArea(Series s) {
-    haltAnalysisRun();
-    const QRectF area = ui->dispA->selectedArea();
-    stack().setDarkArea(s, area, expTimeMs(s), darkExpMs());
-    panel(s)->darkArea(area);
-    ui->dispA->clearSelectedArea();
-    m_doc->noteDarkChanged();
-}
-
-void Body::updateDarkArea(Series s) {
-    haltAnalysisRun();
-    stack().updateDarkArea(s, expTimeMs(s), darkExpMs());
-    m_doc->noteDarkChanged();
+    m_doc->setDarkArea(s, m_doc->inputs().area());
 }
 
 void Body::clearDarkArea(Series s) {
-    haltAnalysisRun();
-    stack().clearDarkArea(s);
-    m_doc->noteDarkChanged();
+    m_doc->clearDarkArea(s);
 }
 
 void Body::saveFlatDark() {

@@ -206,7 +206,6 @@ public slots:
     void clearDark();
     // The selected area becomes the series' dark area.
     void setDarkArea(Series s);
-    void updateDarkArea(Series s);
     void clearDarkArea(Series s);
     void saveFlatDark();
 
@@ -293,6 +292,7 @@ private:
     void followDocument();
     void followCurrentPoint(const QPoint &p);
     void showDarkFrame();
+    void showDarkArea(Series s);
     XafsFileSelect *totalI0Select(Series s) const;
     static void showChosenFile(XafsFileSelect *select, const QString &file);
     void setupSuggestion();

@@ -104,10 +104,6 @@ void Body::registerSeriesCommands() {
                        [p](const CmdLine &c) { p->setShowLatest(flagArg(c, 0)); });
     }
     registerAtOnce(USE_I0, [this](const CmdLine &c) { ui->UseI0->setChecked(flagArg(c, 0)); });
-    registerAtOnce(SET_I0_DARK_AREA, [this](const CmdLine &) { setDarkArea(Series::I0); });
-    registerAtOnce(SET_I1_DARK_AREA, [this](const CmdLine &) { setDarkArea(Series::I1); });
-    registerAtOnce(CLEAR_I0_DARK_AREA, [this](const CmdLine &) { clearDarkArea(Series::I0); });
-    registerAtOnce(CLEAR_I1_DARK_AREA, [this](const CmdLine &) { clearDarkArea(Series::I1); });
 }
 
 // Pairs of commands: the first id addresses the I0 panel, the second the I1.
