@@ -167,11 +167,9 @@ void Body::normalizeEShift() {
     DebugLog::writeTimeStamp(QStringLiteral("Start Normalize E Shift"));
     m_doc->shiftMap()->deglitch2(40);
     m_doc->shiftMap()->copyProc2Data();
-    m_doc->noteShiftMapChanged();
     m_doc->shiftMap()->markFilled();
-    showCurrentPicture();
     DebugLog::writeTimeStamp(QStringLiteral("End Normalize E Shift  "));
-    showXafsSpectrum();
+    m_doc->noteShiftMapChanged(); // the picture and the cursor spectrum follow
 }
 
 void Body::saveEMap(const QString &fname) {
