@@ -1,4 +1,5 @@
 #include "mainwindow/widgets/Body.h"
+#include "mainwindow/widgets/BatchHost.h"
 #include "mainwindow/widgets/BodyAnalysisState.h"
 #include "mainwindow/widgets/InputBinding.h"
 #include "mainwindow/widgets/RecordWindow.h"
@@ -9,8 +10,8 @@
 #include "analysis/MapRun.h"
 #include "analysis/RunBoard.h"
 #include "analysis/widgets/Analyzer.h"
-#include "analysis/widgets/ImgProc.h"
 #include "analysis/widgets/CalibCtrl.h"
+#include "analysis/widgets/ImgProc.h"
 #include "analysis/widgets/XafsFileSelect.h"
 #include "app/AppSettings.h"
 #include "app/DebugLog.h"
@@ -42,8 +43,6 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QPainter>
-#include <QScopedValueRollback>
-#include <QThread>
 #include <cmath>
 
 namespace {
@@ -110,17 +109,17 @@ Body::~Body() {
     // window has not taken yet are still queued to it: take them now, so
     // they are freed rather than dropped with the queue.
     m_closing = true;
+    m_batch->close();
     // Runs halted now answer no batch line and show no time.
     disconnect(&m_doc->runs(), nullptr, this, nullptr);
     haltAnalysisRun();
     stopDarkCheck();
     haltAlignment();
-    m_batchThread->quit();
-    m_batchThread->wait();
+    delete m_batch; // its thread ends; lines still queued are dropped
+    m_batch = nullptr;
     for (SeriesController *c : m_series)
         c->stopLoader();
     QCoreApplication::sendPostedEvents(this, QEvent::MetaCall);
-    delete m_batchDispatcher;
     for (SeriesController *c : m_series)
         delete c;
     delete ui;
@@ -167,36 +166,13 @@ void Body::setupSuggestion() {
             &Body::newEdgeSuggested);
 }
 
+// Every answer goes out as finishBatchExec, whoever gives it.
 void Body::setupBatch() {
-    m_batchCtrl = new BatchCtrl(this);
-    m_batchCtrl->setWindowFlag(Qt::Window);
-    m_batchThread = new QThread(this);
-    m_batchDispatcher = new BatchDispatcher;
-    m_batchDispatcher->moveToThread(m_batchThread);
-
-    connect(ui->BatchCtrlB, &QPushButton::clicked, m_batchCtrl, &BatchCtrl::show);
-    connect(m_batchCtrl, &BatchCtrl::doDispatchCmds, m_batchDispatcher,
-            &BatchDispatcher::doDispatchCmds);
-    // The flag is raised at once, so that Stop also ends a long substitution
-    // the dispatcher's thread is inside of; the queued slot then ends the
-    // batch and lowers the flag (connected second, so it always comes after).
-    BatchDispatcher *dispatcher = m_batchDispatcher;
-    connect(
-        m_batchCtrl, &BatchCtrl::batchStop, this, [dispatcher] { dispatcher->requestStop(); },
-        Qt::DirectConnection);
-    connect(m_batchCtrl, &BatchCtrl::batchStop, m_batchDispatcher, &BatchDispatcher::batchStopSlot);
-    // Each text shown is acknowledged, so a long loop waits for the window
-    // instead of queueing its log in memory.
-    m_batchDispatcher->acknowledgeLogs();
-    BatchCtrl *batchCtrl = m_batchCtrl;
-    connect(m_batchDispatcher, &BatchDispatcher::Log, m_batchCtrl,
-            [batchCtrl, dispatcher](const QString &text) {
-                batchCtrl->Log(text);
-                dispatcher->logShown();
-            });
-    connect(m_batchDispatcher, &BatchDispatcher::execCmdSig, this, &Body::execCmdSlot);
-    connect(this, &Body::finishBatchExec, m_batchDispatcher, &BatchDispatcher::finishBatchExec);
-    m_batchThread->start();
+    m_batch = new BatchHost(this);
+    connect(ui->BatchCtrlB, &QPushButton::clicked, batchCtrl(), &BatchCtrl::show);
+    connect(m_batch, &BatchHost::answered, this, &Body::finishBatchExec);
+    connect(this, &Body::finishBatchExec, m_batch->dispatcher(),
+            &BatchDispatcher::finishBatchExec);
 }
 
 void Body::setupSeries() {
@@ -392,47 +368,37 @@ void Body::takeErrPointsFromConfig() {
 
 // Every configuration "batch" line, in file order, runs as one batch.
 void Body::dispatchConfigBatchLines() {
-    emit m_batchCtrl->doDispatchCmds(AppSettings::params().allRests("batch"));
+    m_batch->dispatch(AppSettings::params().allRests("batch"));
 }
 
 // ------------------------------------------------------------------ batch
 
 void Body::runNext(const QStringList &lines) {
-    QMetaObject::invokeMethod(m_batchDispatcher, "insertCmds", Qt::QueuedConnection,
-                              Q_ARG(QStringList, lines));
+    m_batch->runNext(lines);
 }
 
 void Body::registerCommand(EX_CMD_ID id, CommandHandler handler) {
-    m_handlers.insert(id, std::move(handler));
+    m_batch->registerCommand(id, std::move(handler));
 }
 
 void Body::registerAtOnce(EX_CMD_ID id, CommandHandler effect) {
-    registerCommand(id, [this, id, effect = std::move(effect)](const CmdLine &cmd) {
-        effect(cmd);
-        emit finishBatchExec(id);
-    });
+    m_batch->registerAtOnce(id, std::move(effect));
 }
 
-// Commands inside a remark block are not executed; a name without a handler
-// is reported and answered at once, so the batch goes on.
+bool Body::hasCommandHandler(EX_CMD_ID id) const {
+    return m_batch->hasHandler(id);
+}
+
+BatchCtrl *Body::batchCtrl() const {
+    return m_batch->control();
+}
+
+bool Body::isExecutingCommand() const {
+    return m_batch->isExecuting();
+}
+
 void Body::execCmdSlot(CmdLine cmd, bool inRem) {
-    if (m_closing)
-        return;
-    const EX_CMD_ID id = ExCmdTable::idOf(cmd.command);
-    if (inRem || id == NOT_EX_CMD) {
-        if (!cmd.control)
-            m_batchCtrl->showCmdErr(cmd);
-        emit finishBatchExec(NOT_EX_CMD);
-        return;
-    }
-    const auto handler = m_handlers.constFind(id);
-    if (handler == m_handlers.constEnd()) {
-        m_batchCtrl->showCmdErr(cmd);
-        emit finishBatchExec(id);
-        return;
-    }
-    const QScopedValueRollback<bool> executing(m_executingCommand, true);
-    (*handler)(cmd);
+    m_batch->execute(cmd, inRem);
 }
 
 // No answer to the dispatcher: the program closes.
@@ -440,9 +406,9 @@ void Body::execCmdSlot(CmdLine cmd, bool inRem) {
 // each failure once more at the end, where the user looks first.
 void Body::quitCmd(const CmdLine &) {
     if (!m_doc->failures().isEmpty()) {
-        m_batchCtrl->Log(tr("%n command(s) failed:\n", nullptr, m_doc->failures().size()));
+        batchCtrl()->Log(tr("%n command(s) failed:\n", nullptr, m_doc->failures().size()));
         for (const QString &text : m_doc->failures())
-            m_batchCtrl->Log(QStringLiteral("  ") + text + QLatin1Char('\n'));
+            batchCtrl()->Log(QStringLiteral("  ") + text + QLatin1Char('\n'));
     }
     m_quitRequested = true;
     emit finishing();

@@ -13,7 +13,6 @@
 #include "spectrum/SuggestElm.h"
 #include "spectrum/XafsSpectrum.h"
 
-#include <QHash>
 #include <QJsonObject>
 #include <QMainWindow>
 #include <QPoint>
@@ -31,7 +30,7 @@ class DarkCheckRun;
 class ImgProc;
 class InputBinding;
 class BatchCtrl;
-class BatchDispatcher;
+class BatchHost;
 class CalibCtrl;
 class ComponentRunControl;
 struct BinSpectrumSettings;
@@ -47,7 +46,6 @@ class QFileDialog;
 class QLabel;
 class QPainter;
 class QProgressBar;
-class QThread;
 class SaveDataCfg;
 class SeriesAlignRun;
 class SessionControl;
@@ -82,9 +80,9 @@ public:
     // A command whose effect is done when the handler returns: it answers the
     // dispatcher at once.
     void registerAtOnce(EX_CMD_ID id, CommandHandler effect);
-    bool hasCommandHandler(EX_CMD_ID id) const { return m_handlers.contains(id); }
+    bool hasCommandHandler(EX_CMD_ID id) const;
 
-    BatchCtrl *batchCtrl() const { return m_batchCtrl; }
+    BatchCtrl *batchCtrl() const;
     // What was refused or failed since the window opened (each message's
     // text): a headless batch with any ends with status 1.
     const QStringList &failures() const { return m_doc->failures(); }
@@ -118,7 +116,7 @@ public:
     // The layout the series' last HDF5 stack load was given.
     QString stackLayout(Series s) const { return m_doc->stackLayout(s); }
     // A batch command is being executed: what changes now is no user action.
-    bool isExecutingCommand() const { return m_executingCommand; }
+    bool isExecutingCommand() const;
     // Places the energy-shift map (filled by calibration) at a detector origin.
     void setShiftMapOrigin(int x0, int y0);
     void setShiftMapValid(bool valid) { m_doc->setShiftMapValid(valid); }
@@ -441,10 +439,7 @@ private:
     void haltAlignment();
 
     Ui::Body *ui;
-    BatchCtrl *m_batchCtrl = nullptr;
-    BatchDispatcher *m_batchDispatcher = nullptr;
-    QThread *m_batchThread = nullptr;
-    QHash<int, CommandHandler> m_handlers;
+    BatchHost *m_batch = nullptr; // the batch window, dispatcher and handlers
     QString m_errPointsFile;
 
     SessionDocument *m_doc = nullptr;                   // a child of the window
@@ -464,7 +459,6 @@ private:
     CalibCtrl *m_calibCtrl = nullptr;
     SessionControl *m_session = nullptr;
     RecordWindow *m_record = nullptr;
-    bool m_executingCommand = false;
     // Reused on every mouse move: no allocation once sized.
     struct AnalysisState;
     std::unique_ptr<AnalysisState> m_analysis;

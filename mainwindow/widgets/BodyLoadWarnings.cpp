@@ -42,9 +42,9 @@ void Body::showUserMessage(const UserMessage &message) {
         m_doc->addFailure(message.text);
     // For a minute in place of the cursor read-out, whose place it takes.
     statusBar()->showMessage(message.text, 60000);
-    if (!m_batchCtrl)
+    if (!m_batch)
         return;
-    m_batchCtrl->Log(UserMessages::tag(message.level) + message.text + "\n");
+    batchCtrl()->Log(UserMessages::tag(message.level) + message.text + "\n");
 }
 
 // ------------------------------------------------------------------ loads

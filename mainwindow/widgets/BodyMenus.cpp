@@ -89,7 +89,7 @@ void Body::setupMenus() {
     QMenu *analysis = menuBar()->addMenu(tr("&Analysis"));
     analysis->addAction(tr("Analyzer"), analyzer(), &Analyzer::show);
     analysis->addAction(tr("Calibration"), ui->OpenCalibCtrl, &QPushButton::click);
-    analysis->addAction(tr("Batch"), m_batchCtrl, &BatchCtrl::show);
+    analysis->addAction(tr("Batch"), batchCtrl(), &BatchCtrl::show);
     analysis->addAction(
         tr("Record"), this,
         [this] {

@@ -44,7 +44,7 @@ void Body::setupRunControl() {
         m_runTime->setHidden(text.isEmpty());
     });
     connect(&runs, &RunBoard::commandFinished, this, &Body::finishBatchExec);
-    connect(m_batchCtrl, &BatchCtrl::batchStop, this, &Body::batchStopped);
+    connect(batchCtrl(), &BatchCtrl::batchStop, this, &Body::batchStopped);
 }
 
 // The maps must be prepared with the grid. False, with everything put back,
