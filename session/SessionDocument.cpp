@@ -281,6 +281,14 @@ bool SessionDocument::clearShifts() {
     return true;
 }
 
+bool SessionDocument::saveShifts(const QString &fileName) const {
+    QVector<Registration::ShiftEntry> entries;
+    const QVector<TiffData *> &images = m_stack.i1();
+    for (int i = 0; i < images.size(); ++i)
+        entries.append({i, images.at(i)->shiftDX(), images.at(i)->shiftDY(), 1.0});
+    return Registration::writeShiftFile(fileName, entries);
+}
+
 ShiftMapView SessionDocument::shiftMapInUse() const {
     return shiftMapView(m_shiftMap, m_shiftMapValid, m_shiftMapOrigin.x(), m_shiftMapOrigin.y());
 }

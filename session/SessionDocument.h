@@ -135,6 +135,9 @@ public:
     UserMessage loadShifts(const QString &fileName);
     // Every I1 image unshifted; false when none was shifted.
     bool clearShifts();
+    // The I1 images' shifts as a shift file (score 1): false when it could
+    // not be written (a file already there stays as it was).
+    bool saveShifts(const QString &fileName) const;
 
     // ---- the normalisation of the reference rows ----
     // Takes the suggestion and the sample's energy range the reference rows

@@ -143,6 +143,8 @@ public:
     // What the shift-map commands ask the calibration (a run going, the
     // options a map file is read with).
     ShiftMapCommands::Calibration shiftMapCalibration() const;
+    // Writes what a saved file that is no map was made from beside it.
+    std::function<void(const QString &)> provenanceWriter();
 
     // ---- registration and the detector checks (BodyRegistration.cpp) ----
     ImgProc *imgProc() const { return m_imgProc; }

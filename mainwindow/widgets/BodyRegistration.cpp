@@ -16,6 +16,7 @@
 #include "display/widgets/ImgDispA.h"
 #include "imageio/ErrPoints.h"
 #include "imageio/TiffData.h"
+#include "mainwindow/commands/ImageShiftCommands.h"
 #include "mainwindow/widgets/Body.h"
 #include "render/MapPicture.h"
 #include "ui_Body.h"
@@ -125,19 +126,16 @@ bool Body::loadShifts(const QString &fname) {
 }
 
 bool Body::saveShifts(const QString &fname) {
-    QVector<Registration::ShiftEntry> entries;
-    const QVector<TiffData *> &images = stack().i1();
-    for (int i = 0; i < images.size(); ++i)
-        entries.append({i, images.at(i)->shiftDX(), images.at(i)->shiftDY(), 1.0});
-    if (!reportIfNotWritten(Registration::writeShiftFile(fname, entries), fname))
-        return false;
-    writeProvenance(fname);
-    return true;
+    return ImageShiftCommands::save(*m_doc, fname, provenanceWriter());
+}
+
+std::function<void(const QString &)> Body::provenanceWriter() {
+    return [this](const QString &file) { writeProvenance(file); };
 }
 
 void Body::registerShiftCommands() {
-    // load_shifts and clear_shifts act on the document (InputCommands).
-    registerAtOnce(SAVE_SHIFTS, [this](const CmdLine &c) { saveShifts(c.arg(0)); });
+    // load_shifts, save_shifts and clear_shifts act on the document
+    // (InputCommands).
     registerAlignCommands();
 }
 

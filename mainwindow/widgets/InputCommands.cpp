@@ -61,7 +61,7 @@ void InputCommands::registerDocumentCommands() {
     SpectrumCommands::add(set, doc, [b] { return b->suggestElm(); });
     ShiftMapCommands::add(set, doc, b->shiftMapCalibration());
     PointCommands::add(set, doc);
-    ImageShiftCommands::add(set, doc);
+    ImageShiftCommands::add(set, doc, b->provenanceWriter());
     for (EX_CMD_ID id : set.ids())
         b->registerAtOnce(id, [handler = set.handler(id)](const CmdLine &cmd) {
             const QString why = handler(cmd);

@@ -55,7 +55,9 @@ TEST(Commands, ActOnTheDocumentWithOneEventEachAndRefuseWithTheirTexts) {
     bool calibrating = false;
     ShiftMapCommands::add(set, doc, {[&] { return calibrating; }, {}});
     PointCommands::add(set, doc);
-    ImageShiftCommands::add(set, doc);
+    QStringList saved; // the files a save wrote, for their sidecars
+    ImageShiftCommands::add(set, doc, [&](const QString &file) { saved << file; });
+    const QString savedShifts = dir.filePath("saved.txt");
 
     doc.inputs().setArea(QRectF(1, 2, 3, 1));
     const auto hasDark = [](const SessionDocument &d) { return d.stack().dark() != nullptr; };
@@ -100,6 +102,12 @@ TEST(Commands, ActOnTheDocumentWithOneEventEachAndRefuseWithTheirTexts) {
         {"load_shifts " + words, "Shifts not loaded from notes.txt", None,
          [](const SessionDocument &d) { return d.stack().i1().isEmpty(); }},
         {"clear_shifts", "", None,
+         [](const SessionDocument &d) { return d.stack().i1().isEmpty(); }},
+        {"save_shifts " + savedShifts, "", None,
+         [&](const SessionDocument &) { return saved == QStringList{savedShifts}; }},
+        {"load_shifts " + savedShifts, "", Shifts,
+         [](const SessionDocument &d) { return d.stack().i1().isEmpty(); }},
+        {"load_shifts " + dir.filePath("none.txt"), "Shifts not loaded from none.txt", None,
          [](const SessionDocument &d) { return d.stack().i1().isEmpty(); }},
         {"calib_clear_map", "", ShiftMap,
          [](const SessionDocument &d) { return !d.shiftMapValid() && d.shiftMapFile().isEmpty(); }},
