@@ -1,9 +1,11 @@
 #include "session/SessionDocument.h"
 
 #include "analysis/CalibrationRun.h"
+#include "analysis/DarkCheck.h"
 #include "analysis/ImageRegistration.h"
 #include "analysis/MapRunState.h"
 #include "analysis/RunBoard.h"
+#include "analysis/SeriesAlignRun.h"
 #include "app/DebugLog.h"
 #include "imageio/ErrPoints.h"
 #include "imageio/Hdf5Probe.h"
@@ -59,7 +61,8 @@ bool readSpectrum(const QString &fileName, XafsSpectrum &read) {
 SessionDocument::SessionDocument(QObject *parent)
     : QObject(parent), m_shiftMap(new Analyzed2DRes(QStringLiteral("a2d esm"), this)),
       m_inputs(new SessionInputs(this)), m_runs(new RunBoard(this)),
-      m_mapRun(std::make_unique<MapRunState>()), m_calibration(std::make_unique<CalibrationRun>()) {
+      m_mapRun(std::make_unique<MapRunState>()), m_calibration(std::make_unique<CalibrationRun>()),
+      m_alignment(std::make_unique<SeriesAlignRun>()), m_darkCheck(std::make_unique<DarkCheckRun>()) {
     connect(m_runs, &RunBoard::runStarted, this, &SessionDocument::runStarted);
     connect(m_runs, &RunBoard::runFinished, this, &SessionDocument::runFinished);
 }
@@ -319,4 +322,12 @@ QStringList SessionDocument::unsaidSeriesMismatch() {
             unsaid << p;
     m_saidMismatch = problems;
     return unsaid;
+}
+
+SeriesAlignment::Outcome SessionDocument::applyAlignment() {
+    guardChange();
+    const SeriesAlignment::Outcome o =
+        SeriesAlignment::apply(m_stack, m_alignment->shifts(), m_alignmentAlsoI0);
+    emit shiftsChanged();
+    return o;
 }

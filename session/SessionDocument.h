@@ -25,8 +25,13 @@
 #include <memory>
 
 class CalibrationRun;
+class DarkCheckRun;
 class MapRunState;
 class RunBoard;
+class SeriesAlignRun;
+namespace SeriesAlignment {
+struct Outcome;
+}
 
 class SessionDocument : public QObject {
     Q_OBJECT
@@ -159,6 +164,16 @@ public:
     const MapRunState &mapRun() const { return *m_mapRun; }
     CalibrationRun &calibration() { return *m_calibration; }
     const CalibrationRun &calibration() const { return *m_calibration; }
+    // The alignment of the I1 series, and whether the I0 images are to take
+    // the same shifts when it completes.
+    SeriesAlignRun &alignment() { return *m_alignment; }
+    bool alignmentAlsoI0() const { return m_alignmentAlsoI0; }
+    void setAlignmentAlsoI0(bool alsoI0) { m_alignmentAlsoI0 = alsoI0; }
+    // Puts the completed alignment's shifts on the images (runs that read
+    // them end first) and says shiftsChanged.
+    SeriesAlignment::Outcome applyAlignment();
+    // The check of the I1 images for dark-signal faults.
+    DarkCheckRun &darkCheck() { return *m_darkCheck; }
 
     // When I0 is used: the ways the two series do not match that arose since
     // the last call (each is said once while it lasts).
@@ -185,7 +200,7 @@ signals:
     void shiftMapChanged();
     // A map was read from a file with this header (also says shiftMapChanged).
     void shiftMapRead(const QString &fileName, const EMPHeader &header);
-    // The registration shifts of the I1 images were read or cleared.
+    // Registration shifts were read, set, aligned or cleared.
     void shiftsChanged();
     void referenceSuggestionChanged();
     void failureAdded(const QString &text);
@@ -224,8 +239,11 @@ private:
     QStringList m_failures;
     SessionInputs *m_inputs; // a child of the document
     QStringList m_saidMismatch;
-    RunBoard *m_runs;        // a child of the document
+    RunBoard *m_runs; // a child of the document
     // Their threads read the stack: they end before it goes.
     std::unique_ptr<MapRunState> m_mapRun;
     std::unique_ptr<CalibrationRun> m_calibration;
+    std::unique_ptr<SeriesAlignRun> m_alignment;
+    bool m_alignmentAlsoI0 = false;
+    std::unique_ptr<DarkCheckRun> m_darkCheck;
 };

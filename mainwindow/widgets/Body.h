@@ -149,9 +149,9 @@ public:
     // ---- registration and the detector checks (BodyRegistration.cpp) ----
     ImgProc *imgProc() const { return m_imgProc; }
     Analyzer2 *analyzer2() const { return m_analyzer2; }
-    DarkCheckRun *darkCheckRun() const { return m_darkRun; }
+    DarkCheckRun *darkCheckRun() const { return &m_doc->darkCheck(); }
     // ---- whole-series alignment (BodyAlignment.cpp) ----
-    SeriesAlignRun *alignRun() const { return m_alignRun; }
+    SeriesAlignRun *alignRun() const { return &m_doc->alignment(); }
     // ---- components: PCA, clusters, NMF (BodyComponents.cpp) ----
     ComponentRunControl *componentRunControl() const { return m_components; }
     // The settings the cursor spectrum and every run's bin spectra use.
@@ -473,10 +473,7 @@ private:
 
     ImgProc *m_imgProc = nullptr;
     Analyzer2 *m_analyzer2 = nullptr;
-    DarkCheckRun *m_darkRun = nullptr;
-    SeriesAlignRun *m_alignRun = nullptr;
     ComponentRunControl *m_components = nullptr;
-    bool m_alignAlsoI0 = false; // of the run going on
     MessagesWindow *m_messages = nullptr;
     QLabel *m_runTime = nullptr;
     int m_runMode = -1;

@@ -12,19 +12,19 @@
 #include "mainwindow/widgets/BodyAnalysisState.h"
 
 void Body::setupAlignment() {
-    m_alignRun = new SeriesAlignRun(this);
+    SeriesAlignRun *run = &m_doc->alignment();
     connect(m_imgProc, &ImgProc::alignSeriesPressed, this, &Body::alignSeriesPressed);
     connect(m_imgProc, &ImgProc::alignedImageClicked, this, &Body::showData);
-    connect(m_alignRun, &SeriesAlignRun::progress, m_imgProc, &ImgProc::setAlignProgress);
-    connect(m_alignRun, &SeriesAlignRun::finished, this, &Body::alignmentEnded);
+    connect(run, &SeriesAlignRun::progress, m_imgProc, &ImgProc::setAlignProgress);
+    connect(run, &SeriesAlignRun::finished, this, &Body::alignmentEnded);
     // Shifts change only at its end: map runs may go on beside it.
-    m_doc->runs().add({m_alignRun, tr("an alignment is running"), false, true});
+    m_doc->runs().add({run, tr("an alignment is running"), false, true});
 }
 
 // Align Series reads Stop while its run goes.
 void Body::alignSeriesPressed() {
-    if (m_alignRun->isRunning())
-        m_alignRun->stop();
+    if (alignRun()->isRunning())
+        alignRun()->stop();
     else
         startAlignment(m_imgProc->alignRequest());
 }
@@ -39,12 +39,12 @@ bool Body::startAlignment(const SeriesAlignment::Request &request) {
     }
     const int reference =
         request.reference < 0 ? SeriesAlignment::autoReference(images) : request.reference;
-    if (!m_alignRun->start(images, SeriesAlignment::optionsOf(request, reference))) {
-        UserMessages::refuse(tr("Align Series not started: %1").arg(m_alignRun->why()));
+    if (!alignRun()->start(images, SeriesAlignment::optionsOf(request, reference))) {
+        UserMessages::refuse(tr("Align Series not started: %1").arg(alignRun()->why()));
         return false;
     }
-    m_doc->runs().started(m_alignRun);
-    m_alignAlsoI0 = request.alsoI0;
+    m_doc->runs().started(alignRun());
+    m_doc->setAlignmentAlsoI0(request.alsoI0);
     m_imgProc->setAlignRunning(true);
     UserMessages::info(
         tr("Align Series: %1 images against image %2").arg(images.size()).arg(reference));
@@ -58,9 +58,9 @@ void Body::alignmentEnded(bool completed) {
     if (completed)
         applyAlignment();
     else
-        UserMessages::warn(tr("Align Series %1: no shift was changed").arg(m_alignRun->why()));
+        UserMessages::warn(tr("Align Series %1: no shift was changed").arg(alignRun()->why()));
     // A batch line waiting for the run goes on once the shifts are in.
-    m_doc->runs().ended(m_alignRun);
+    m_doc->runs().ended(alignRun());
 }
 
 namespace {
@@ -75,16 +75,13 @@ QString imageList(const QVector<int> &images) {
 } // namespace
 
 void Body::applyAlignment() {
-    haltAnalysisRun(); // a map run reads the shifts
-    const QVector<Registration::ShiftEntry> &shifts = m_alignRun->shifts();
-    const SeriesAlignment::Outcome o = SeriesAlignment::apply(stack(), shifts, m_alignAlsoI0);
+    const QVector<Registration::ShiftEntry> &shifts = alignRun()->shifts();
+    const SeriesAlignment::Outcome o = m_doc->applyAlignment();
     QVector<double> energies;
     for (const TiffData *image : stack().i1())
         energies << image->energy();
     m_imgProc->showAlignment(AlignmentPlot::of(energies, shifts, o.suspects));
-    refreshShiftedImage(currentImage());
     giveProcData();
-    showXafsSpectrum();
 
     QString text = tr("Align Series: %1 of %2 I1 images moved").arg(o.moved).arg(shifts.size());
     if (o.largestImage >= 0)
@@ -106,10 +103,8 @@ void Body::applyAlignment() {
 }
 
 void Body::haltAlignment() {
-    if (!m_alignRun)
-        return;
-    m_alignRun->stop();
-    m_alignRun->wait();
+    alignRun()->stop();
+    alignRun()->wait();
 }
 
 // align_series METHOD UPSAMPLE REFERENCE: the processor's group shows the
@@ -122,13 +117,13 @@ void Body::registerAlignCommands() {
         bool started = false;
         if (!SeriesAlignment::parseRequest(cmd.args, &r, &why)) {
             UserMessages::refuse(tr("align_series refused: %1").arg(why));
-        } else if (m_alignRun->isRunning()) {
+        } else if (alignRun()->isRunning()) {
             UserMessages::refuse(tr("align_series refused: an alignment is running"));
         } else {
             m_imgProc->setAlignRequest(r);
             started = startAlignment(r);
         }
-        if (!started || !m_doc->runs().answerAtEnd(m_alignRun, ALIGN_SERIES))
+        if (!started || !m_doc->runs().answerAtEnd(alignRun(), ALIGN_SERIES))
             emit finishBatchExec(ALIGN_SERIES);
     });
 }

@@ -44,20 +44,20 @@ void Body::setupImgProc() {
 void Body::setupAnalyzer2() {
     m_analyzer2 = new Analyzer2(this);
     m_analyzer2->setWindowFlag(Qt::Window);
-    m_darkRun = new DarkCheckRun(this);
+    DarkCheckRun *run = &m_doc->darkCheck();
     // It only reads the images, through the shifts taken at its start: map
     // runs may go on beside it. No batch line starts it.
-    m_doc->runs().add({m_darkRun, tr("a dark check is running"), false, false});
+    m_doc->runs().add({run, tr("a dark check is running"), false, false});
     ui->ShowAnalyzer2->setVisible(AppSettings::showAnalyzer2Button());
     connect(ui->ShowAnalyzer2, &QPushButton::clicked, m_analyzer2, &Analyzer2::show);
     connect(m_analyzer2, &Analyzer2::startCollectQInfo, this, &Body::startCollectQInfo);
     connect(this, &Body::doCollectQInfo, m_analyzer2, &Analyzer2::doCollectQInfo);
     connect(m_analyzer2, &Analyzer2::askedDarkCheck, this, &Body::darkCheck);
     connect(m_analyzer2, &Analyzer2::useErrPMaskToggled, this, &Body::useErrPMaskToggled);
-    connect(m_darkRun, &DarkCheckRun::progress, m_analyzer2, &Analyzer2::setDarkCheckProgress);
-    connect(m_darkRun, &DarkCheckRun::finished, this, [this](bool completed) {
-        m_darkRun->wait();
-        const DarkCheckRun::Report &r = m_darkRun->report();
+    connect(run, &DarkCheckRun::progress, m_analyzer2, &Analyzer2::setDarkCheckProgress);
+    connect(run, &DarkCheckRun::finished, this, [this, run](bool completed) {
+        run->wait();
+        const DarkCheckRun::Report &r = run->report();
         m_analyzer2->setDarkCheckRunning(false);
         QString status = !completed ? tr("Dark check stopped")
                                     : tr("%1 dark points in all images").arg(r.pointsLeft);
@@ -66,7 +66,7 @@ void Body::setupAnalyzer2() {
             status = r.message;
         }
         m_analyzer2->setDarkCheckStatus(status);
-        m_doc->runs().ended(m_darkRun);
+        m_doc->runs().ended(run);
     });
 
     // The process-wide error-point mask named by the configuration.
@@ -201,7 +201,8 @@ void Body::startCollectQInfo() {
 }
 
 void Body::darkCheck() {
-    if (stack().i1().isEmpty() || m_doc->runs().isActive(m_darkRun))
+    DarkCheckRun *run = &m_doc->darkCheck();
+    if (stack().i1().isEmpty() || m_doc->runs().isActive(run))
         return;
     const DarkCheckParams p = m_analyzer2->darkCheckParams();
     const QString why = DarkCheck::validate(p);
@@ -216,15 +217,13 @@ void Body::darkCheck() {
         images.append({image, image->shiftDX(), image->shiftDY()});
     m_analyzer2->setDarkCheckRunning(true);
     m_analyzer2->setDarkCheckStatus(tr("Dark check running"));
-    if (m_darkRun->start(images, p, ErrPoints::processWide(), QDir::currentPath()))
-        m_doc->runs().started(m_darkRun);
+    if (run->start(images, p, ErrPoints::processWide(), QDir::currentPath()))
+        m_doc->runs().started(run);
 }
 
 void Body::stopDarkCheck() {
-    if (!m_darkRun)
-        return;
-    m_darkRun->stop();
-    m_darkRun->wait();
+    m_doc->darkCheck().stop();
+    m_doc->darkCheck().wait();
 }
 
 void Body::useErrPMaskToggled(bool f) {
