@@ -1,10 +1,11 @@
 #pragma once
-// The main window. It owns the measurement (MeasurementStack: both image
-// series, the dark frame and dark areas, the total-I0 spectra), the
-// background spectrum, the energy-shift map and the current point; it shows
-// the images and the mu*t spectrum of the bin under the cursor, and it runs
-// the loader threads and the batch machinery. External batch commands are
-// executed through a registry of per-command handlers.
+// The main window: a view of the session document (SessionDocument), which
+// holds the measurement, the dark, the spectra from files, the shift map and
+// shifts, the current point, the settings the fields edit and the runs in
+// flight. The window shows the images, the mu*t spectrum of the bin under the
+// cursor and the result maps, and wires the panels, the two series
+// controllers, the runs and the batch machinery (BatchHost) to the document;
+// its views follow the document's events.
 #include "analysis/AnalyzeCond.h"
 #include "batch/CmdLine.h"
 #include "batch/ExCmdTable.h"
