@@ -292,6 +292,19 @@ bool SessionDocument::saveShifts(const QString &fileName) const {
     return Registration::writeShiftFile(fileName, entries);
 }
 
+bool SessionDocument::setImageShift(Series s, int index, double dx, double dy) {
+    const QVector<TiffData *> &images = m_stack.images(s);
+    if (index < 0 || index >= images.size())
+        return false;
+    const TiffData *image = images.at(index);
+    if (image->shiftDX() == dx && image->shiftDY() == dy)
+        return false;
+    guardChange(); // a map run reads the shifts
+    m_stack.setImageShift(s, index, dx, dy);
+    emit shiftsChanged();
+    return true;
+}
+
 ShiftMapView SessionDocument::shiftMapInUse() const {
     return shiftMapView(m_shiftMap, m_shiftMapValid, m_shiftMapOrigin.x(), m_shiftMapOrigin.y());
 }

@@ -143,6 +143,9 @@ public:
     // The I1 images' shifts as a shift file (score 1): false when it could
     // not be written (a file already there stays as it was).
     bool saveShifts(const QString &fileName) const;
+    // The registration shift of one image of a series; false when there is
+    // no such image or it has that shift already.
+    bool setImageShift(Series s, int index, double dx, double dy);
 
     // ---- the normalisation of the reference rows ----
     // Takes the suggestion and the sample's energy range the reference rows

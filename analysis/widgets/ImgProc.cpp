@@ -88,6 +88,15 @@ void ImgProc::newImage(const TiffData *image) {
     drawOnImage();
 }
 
+void ImgProc::imageShiftChanged() {
+    if (!m_image || ui->AAutoShift->isChecked())
+        return;
+    if (shiftX() == m_image->shiftX() && shiftY() == m_image->shiftY())
+        return;
+    setTrialShift(m_image->shiftX(), m_image->shiftY());
+    drawOnImage();
+}
+
 void ImgProc::toggledEdgeDetect(bool) {
     emit askGiveData();
 }

@@ -42,6 +42,11 @@ public:
     // gives none before deleting it.
     void newImage(const TiffData *image);
     const TiffData *image() const { return m_image; }
+    // The image's shift was changed elsewhere (a shift file, shifts cleared):
+    // Shift X / Y show it as for a new image. The edges, made through the
+    // shift the image had then, stay right: comparisons move by the
+    // difference.
+    void imageShiftChanged();
 
     const EdgeImage &edgeImage() const { return m_edge; }
     const BinaryImage &binaryImage() const { return m_bin; }

@@ -312,6 +312,7 @@ void Body::followDocument() {
             });
     connect(m_doc, &SessionDocument::shiftsChanged, this, [this] {
         refreshShiftedImage(currentImage());
+        m_imgProc->imageShiftChanged();
         showXafsSpectrum();
     });
     connect(m_doc, &SessionDocument::shiftMapChanged, this, [this] {

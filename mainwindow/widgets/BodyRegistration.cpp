@@ -102,16 +102,13 @@ void Body::giveProcData() {
 // The shift goes to the image the processor measured it on: the image shown
 // from the I1 series (or the I0 series when that is shown).
 void Body::setImgShift(int dx, int dy) {
+    const TiffData *measured = m_imgProc->image();
     for (const Series s : {Series::I1, Series::I0}) {
-        const TiffData *measured = m_imgProc->image();
         const int i = stack().images(s).indexOf(const_cast<TiffData *>(measured));
-        if (i < 0)
-            continue;
-        if (stack().setImageShift(s, i, dx, dy)) {
-            refreshShiftedImage(measured);
-            showXafsSpectrum();
+        if (i >= 0) {
+            m_doc->setImageShift(s, i, dx, dy); // the views follow shiftsChanged
+            return;
         }
-        return;
     }
 }
 
