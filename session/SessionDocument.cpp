@@ -62,7 +62,8 @@ SessionDocument::SessionDocument(QObject *parent)
     : QObject(parent), m_shiftMap(new Analyzed2DRes(QStringLiteral("a2d esm"), this)),
       m_inputs(new SessionInputs(this)), m_runs(new RunBoard(this)),
       m_mapRun(std::make_unique<MapRunState>()), m_calibration(std::make_unique<CalibrationRun>()),
-      m_alignment(std::make_unique<SeriesAlignRun>()), m_darkCheck(std::make_unique<DarkCheckRun>()) {
+      m_alignment(std::make_unique<SeriesAlignRun>()),
+      m_darkCheck(std::make_unique<DarkCheckRun>()) {
     connect(m_runs, &RunBoard::runStarted, this, &SessionDocument::runStarted);
     connect(m_runs, &RunBoard::runFinished, this, &SessionDocument::runFinished);
 }
