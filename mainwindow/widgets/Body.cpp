@@ -435,15 +435,6 @@ Series Body::shownSeries() const {
     return ui->ShowData->isChecked() ? Series::I1 : Series::I0;
 }
 
-double Body::expTimeMs(Series s) const {
-    const MuTConditions &c = m_doc->inputs().conditions();
-    return s == Series::I1 ? c.i1ExpMs : c.i0ExpMs;
-}
-
-double Body::darkExpMs() const {
-    return m_doc->inputs().conditions().darkExpMs;
-}
-
 MuTConditions Body::muTConditions() const {
     return m_doc->inputs().conditions();
 }

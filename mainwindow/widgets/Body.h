@@ -376,8 +376,6 @@ private:
     // The result map on display (shift map or the panel's), nullptr for images.
     Analyzed2DRes *shownMap() const;
     Series shownSeries() const;
-    double expTimeMs(Series s) const;
-    double darkExpMs() const;
     void requestLoad(Series s, const QStringList &files);
     bool readStack(Series s, const QStringList &files, int skip, int cutFirst, int cutLast);
     // After an I1 load from an HDF5 stack: that stack's dark becomes the dark
