@@ -134,6 +134,8 @@ public:
     bool analysisGrid(AnalyzeCond &ac) const;
     // A map run (LCF/MLCF or residual absorption) is going on.
     bool isAnalysisRunning() const;
+    // Fixed E0 := the edge of the selected area's summed spectrum ("auto").
+    void setFixedE0FromArea();
 
     // ---- calibration (BodyCalib.cpp) ----
     CalibCtrl *calibCtrl() const { return m_calibCtrl; }
@@ -153,6 +155,8 @@ public:
     DarkCheckRun *darkCheckRun() const { return &m_doc->darkCheck(); }
     // ---- whole-series alignment (BodyAlignment.cpp) ----
     SeriesAlignRun *alignRun() const { return &m_doc->alignment(); }
+    // Starts aligning the I1 series; false (said to the user) when it cannot.
+    bool startAlignment(const SeriesAlignment::Request &request);
     // ---- components: PCA, clusters, NMF (BodyComponents.cpp) ----
     ComponentRunControl *componentRunControl() const { return m_components; }
     // The settings the cursor spectrum and every run's bin spectra use.
@@ -312,21 +316,16 @@ private:
     void registerOtherCommands();
     void quitCmd(const CmdLine &cmd);
     void setupCalibration();
-    void registerCalibCommands();
     // Ends a calibration run (waits for it) before the measurement changes.
     void haltCalibration();
     void setupSumUp();
     void setupAnalysis();
     void setupExport();
-    void registerAnalyzerCommands();
     void setupComponents();
-    void registerComponentCommands();
     bool prepareComponentRun(ComponentSettings *s, AnalyzeCond *grid);
     QString clusterReadout(int mx, int my) const;
     // Stops a components run and waits for it (before the stack changes).
     void haltComponents();
-    void registerExportCommands();
-    void registerShiftCommands();
     // Ends a map run before the measurement it reads changes (waits for it).
     void haltAnalysisRun();
     bool analysisRunMayStart(AnalyzeCond &grid);
@@ -350,14 +349,11 @@ private:
     void setupReferenceNormalisation();
     void referenceNormalisationChanged();
     // The analyzer's fit options that touch the spectra (BodyAnalysis.cpp).
-    void setFixedE0FromArea();
     void fitNormalizationChanged();
     bool fixedEdgeRefused(const QString &what);
-    void setFixedE0Command(const CmdLine &c);
     void analysisRunEnded(bool completed);
     void analyzeShownSpectrum();
     void setupElems();
-    void registerElemsCommands();
     void elemsRunEnded(bool completed);
     void saveSpectrumSet(const QString &fname, int kind);
     // What saved files were made from, and the FILE.json beside them (BodyExport.cpp).
@@ -370,7 +366,6 @@ private:
     bool reportIfNotWritten(bool ok, const QString &fileName);
     // Says so when a file was saved under another name than the one chosen.
     void reportChangedName(const QString &chosen, const QString &written);
-    void runCommand(EX_CMD_ID id);
 
     SelectDataFiles *panel(Series s) const;
     // The result map on display (shift map or the panel's), nullptr for images.
@@ -429,10 +424,7 @@ private:
     void refreshShiftedImage(const TiffData *image);
     // ---- whole-series alignment (BodyAlignment.cpp) ----
     void setupAlignment();
-    void registerAlignCommands();
     void alignSeriesPressed();
-    // Starts aligning the I1 series; false (said to the user) when it cannot.
-    bool startAlignment(const SeriesAlignment::Request &request);
     void alignmentEnded(bool completed);
     void applyAlignment();
     // Ends an alignment still reading the images (before they are deleted);

@@ -1,8 +1,8 @@
 // The main window's side of Align Series: the image processor's settings or
-// the batch command start a background alignment of the I1 series; when it
-// ends, the shifts go to the images, the display, the spectrum and the
-// processor's plot follow, and the user is told what moved and what is
-// suspect. A stop or a failure changes no shift.
+// the batch command (SeriesRunCommands) start a background alignment of the
+// I1 series; when it ends, the shifts go to the images, the display, the
+// spectrum and the processor's plot follow, and the user is told what moved
+// and what is suspect. A stop or a failure changes no shift.
 #include "analysis/AlignmentPlot.h"
 #include "analysis/RunBoard.h"
 #include "analysis/SeriesAlignRun.h"
@@ -105,25 +105,4 @@ void Body::applyAlignment() {
 void Body::haltAlignment() {
     alignRun()->stop();
     alignRun()->wait();
-}
-
-// align_series METHOD UPSAMPLE REFERENCE: the processor's group shows the
-// settings and runs them; the command answers when the run ends, or at once
-// when its arguments are wrong or the run cannot start.
-void Body::registerAlignCommands() {
-    registerCommand(ALIGN_SERIES, [this](const CmdLine &cmd) {
-        SeriesAlignment::Request r = m_imgProc->alignRequest();
-        QString why;
-        bool started = false;
-        if (!SeriesAlignment::parseRequest(cmd.args, &r, &why)) {
-            UserMessages::refuse(tr("align_series refused: %1").arg(why));
-        } else if (alignRun()->isRunning()) {
-            UserMessages::refuse(tr("align_series refused: an alignment is running"));
-        } else {
-            m_imgProc->setAlignRequest(r);
-            started = startAlignment(r);
-        }
-        if (!started || !m_doc->runs().answerAtEnd(alignRun(), ALIGN_SERIES))
-            emit finishBatchExec(ALIGN_SERIES);
-    });
 }

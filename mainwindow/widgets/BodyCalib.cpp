@@ -1,7 +1,7 @@
 // Calibration and the energy-shift map of the main window: the calibration
 // window's wiring, the calibration run (the document's, on its run board),
-// the map's glitch removal, display, file save and load, and the batch
-// commands 95-102.
+// the map's glitch removal, display, file save and load. The batch
+// commands are CalibCommands' and, for the map file, InputCommands'.
 #include "mainwindow/widgets/Body.h"
 
 #include "analysis/Analyzed2DRes.h"
@@ -11,10 +11,10 @@
 #include "analysis/widgets/CalibCtrl.h"
 #include "app/DebugLog.h"
 #include "app/UserMessages.h"
-#include "mainwindow/commands/ShiftMapCommands.h"
 #include "display/widgets/ImgDispA.h"
 #include "display/widgets/SpectrumView.h"
 #include "imageio/LoadTiff.h"
+#include "mainwindow/commands/ShiftMapCommands.h"
 #include "ui_Body.h"
 
 #include <QFileInfo>
@@ -40,7 +40,6 @@ void Body::setupCalibration() {
     m_doc->runs().add({run, tr("a calibration is running"), true, true});
     connect(run, &MapRun::progress, m_calibCtrl, &CalibCtrl::progress, Qt::QueuedConnection);
     connect(run, &MapRun::finished, this, &Body::finishCalib, Qt::QueuedConnection);
-    registerCalibCommands();
 }
 
 // The run's end still arrives (queued) and is handled as a stop.
@@ -236,25 +235,4 @@ bool Body::loadMap(const QString &fname, Analyzed2DRes &map, EMPHeader &header) 
     }
     map.setName(name);
     return true;
-}
-
-// ------------------------------------------------------------------ batch
-
-void Body::registerCalibCommands() {
-    registerAtOnce(CALIB_SHOW_WINDOW, [this](const CmdLine &) { m_calibCtrl->show(); });
-    registerAtOnce(CALIB_LOAD_STD, [this](const CmdLine &c) { m_calibCtrl->loadStd(c.arg(0)); });
-    registerAtOnce(CALIB_SET_EDGE_EV,
-                   [this](const CmdLine &c) { m_calibCtrl->setEdgeEV(c.arg(0)); });
-    // Completes when the run ends; a press that stops a run, or a run that
-    // cannot start, completes at once.
-    registerCommand(CALIB_EXEC, [this](const CmdLine &) {
-        if (!execCalibration() ||
-            !m_doc->runs().answerAtEnd(&m_doc->calibration().run(), CALIB_EXEC))
-            emit finishBatchExec(CALIB_EXEC);
-    });
-    // calib_load_map and calib_clear_map act on the document (InputCommands).
-    registerAtOnce(CALIB_SAVE_MAP, [this](const CmdLine &c) { saveEMap(c.arg(0)); });
-    registerAtOnce(CALIB_TYPE, [this](const CmdLine &c) {
-        m_calibCtrl->setMethod(c.arg(0).toInt() == 1 ? CalibMethod::InnerP : CalibMethod::DMidx);
-    });
 }

@@ -11,6 +11,10 @@
 #include "display/widgets/ImgDispA.h"
 #include "display/widgets/SpectrumView.h"
 #include "imageio/widgets/SelectDataFiles.h"
+#include "mainwindow/widgets/AnalyzerCommands.h"
+#include "mainwindow/widgets/CalibCommands.h"
+#include "mainwindow/widgets/ExportCommands.h"
+#include "mainwindow/widgets/SeriesRunCommands.h"
 #include "mainwindow/widgets/SessionControl.h"
 #include "ui_Body.h"
 
@@ -42,11 +46,10 @@ void Body::registerCommands() {
     registerEnergyCommands();
     registerDisplayCommands();
     registerOtherCommands();
-    registerAnalyzerCommands();
-    registerComponentCommands();
-    registerElemsCommands();
-    registerExportCommands();
-    registerShiftCommands();
+    (new AnalyzerCommands(this))->registerCommands();
+    (new ExportCommands(this))->registerCommands();
+    (new CalibCommands(this))->registerCommands();
+    (new SeriesRunCommands(this))->registerCommands();
     m_session->registerCommands();
 }
 

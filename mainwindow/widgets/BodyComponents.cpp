@@ -1,7 +1,7 @@
 // The main window's part in the Components group: what a run reads (the
 // stack, the spectrum settings of the cursor spectrum, the grid of the
 // selected area) and where its maps show. The run and its batch commands
-// belong to ComponentRunControl.
+// belong to ComponentRunControl (registered by SeriesRunCommands).
 #include "mainwindow/widgets/BodyAnalysisState.h"
 
 #include "analysis/widgets/Analyzer.h"
@@ -17,12 +17,6 @@ void Body::setupComponents() {
             setupResAnalysisImage();
         },
         this);
-}
-
-void Body::registerComponentCommands() {
-    m_components->registerCommands(
-        [this](EX_CMD_ID id, CommandHandler h) { registerCommand(id, std::move(h)); },
-        [this](EX_CMD_ID id) { emit finishBatchExec(id); });
 }
 
 // Like a map run, a components run may not start while files arrive or

@@ -130,12 +130,6 @@ std::function<void(const QString &)> Body::provenanceWriter() {
     return [this](const QString &file) { writeProvenance(file); };
 }
 
-void Body::registerShiftCommands() {
-    // load_shifts, save_shifts and clear_shifts act on the document
-    // (InputCommands).
-    registerAlignCommands();
-}
-
 void Body::clearAllShifts() {
     m_doc->clearShifts();
 }
