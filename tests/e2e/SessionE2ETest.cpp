@@ -39,6 +39,8 @@ TEST(SessionE2E, ReloadedSessionGivesTheSameMapsAndAStaleOneIsRefused) {
                              "analyzer_set_LCF_std 0 1 0 data/ref_A.dat 0\n"
                              "analyzer_set_LCF_std 1 1 0.5 data/ref_B.dat VIC\n"
                              "analyzer_set_LCF_nonneg 1\n"
+                             "select_region 0 0 2 2\n"
+                             "set_i1_dark_area\n"
                              "select_region 4 4 40 30\n";
     // The series as TIFF files and as an HDF5 stack with its dark and layout;
     // `used`: what the window holds before the session is loaded.
