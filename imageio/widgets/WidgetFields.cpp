@@ -54,6 +54,14 @@ void applyOne(QWidget *w, const QString &value, Finish finish) {
 
 } // namespace
 
+QWidget *widget(const QWidget *root, const QString &name) {
+    const QWidget *window = root->window();
+    for (QWidget *w : root->findChildren<QWidget *>(name))
+        if (w->window() == window)
+            return w;
+    return nullptr;
+}
+
 QWidget *field(const QWidget *root, const QString &name) {
     const QWidget *window = root->window();
     for (QWidget *w : root->findChildren<QWidget *>(name))

@@ -7,10 +7,16 @@
 #include <QMap>
 #include <QString>
 #include <QStringList>
-
-class QWidget;
+#include <QWidget>
 
 namespace WidgetFields {
+
+// The widget named name inside root's own window (not inside another window
+// that happens to be its child), of any kind, or nullptr.
+QWidget *widget(const QWidget *root, const QString &name);
+template <class W> W *widget(const QWidget *root, const QString &name) {
+    return qobject_cast<W *>(widget(root, name));
+}
 
 // The field named name inside root's own window (not inside another window
 // that happens to be its child), or nullptr.

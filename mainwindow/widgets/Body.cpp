@@ -489,6 +489,10 @@ void Body::readFiles(Series s, const QStringList &files, bool newSeries) {
     loadSeries(s, files, newSeries, SeriesKept::UntilFirstImage);
 }
 
+void Body::loadFromBatch(Series s, const QStringList &files, bool newSeries) {
+    loadSeries(s, files, newSeries, SeriesKept::No);
+}
+
 void Body::loadSeries(Series s, const QStringList &files, bool newSeries, SeriesKept kept) {
     if (newSeries && s == Series::I1) {
         m_xafsView->setFollow(true);

@@ -134,6 +134,16 @@ public:
     bool analysisGrid(AnalyzeCond &ac) const;
     // A map run (LCF/MLCF or residual absorption) is going on.
     bool isAnalysisRunning() const;
+    // The buttons choosing what the image display shows, by DisplayId.
+    QButtonGroup *displayGroup() const { return m_dispGroup; }
+    // Redraws the picture on display through the colour bar's window.
+    void showCurrentPicture();
+    // A batch's load: a new series replaces the loaded one at once.
+    void loadFromBatch(Series s, const QStringList &files, bool newSeries);
+    // Ends the program at the batch's quit, naming the commands that failed.
+    void quitCmd(const CmdLine &cmd);
+    // Normalises the references anew when the suggestion or fixed edge changed.
+    void referenceNormalisationChanged();
     // Fixed E0 := the edge of the selected area's summed spectrum ("auto").
     void setFixedE0FromArea();
 
@@ -310,11 +320,6 @@ private:
     void restoreRememberedFields();
     void saveRememberedFields();
     void registerCommands();
-    void registerSeriesCommands();
-    void registerEnergyCommands();
-    void registerDisplayCommands();
-    void registerOtherCommands();
-    void quitCmd(const CmdLine &cmd);
     void setupCalibration();
     // Ends a calibration run (waits for it) before the measurement changes.
     void haltCalibration();
@@ -347,7 +352,6 @@ private:
     // sample spectra are; when the suggestion or the fixed edge changed they
     // are normalised anew (cheap when nothing changed).
     void setupReferenceNormalisation();
-    void referenceNormalisationChanged();
     // The analyzer's fit options that touch the spectra (BodyAnalysis.cpp).
     void fitNormalizationChanged();
     bool fixedEdgeRefused(const QString &what);
@@ -378,9 +382,6 @@ private:
     // only one taken from an earlier stack); a chosen dark stays.
     void takeStackDark();
     void bringI1ViewUpToDate();
-    void loadCommand(Series s, const CmdLine &cmd);
-    void loadOfPatternCommand(Series s, const CmdLine &cmd);
-    void showCurrentPicture();
     void stepShownImage(bool forward);
     void drawOverlay(QPainter *p);
     // Status bar and image read-outs (BodyStatus.cpp).
