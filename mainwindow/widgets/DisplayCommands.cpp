@@ -8,6 +8,7 @@
 #include "display/widgets/SpectrumView.h"
 #include "imageio/widgets/WidgetFields.h"
 #include "mainwindow/widgets/Body.h"
+#include "mainwindow/widgets/CommandArgs.h"
 
 #include <QAbstractButton>
 #include <QButtonGroup>
@@ -15,19 +16,9 @@
 #include <QLineEdit>
 #include <utility>
 
+using namespace CommandArgs;
+
 namespace {
-
-int intArg(const CmdLine &cmd, int k) {
-    return cmd.arg(k).toInt();
-}
-
-double numArg(const CmdLine &cmd, int k) {
-    return cmd.arg(k).toDouble();
-}
-
-bool flagArg(const CmdLine &cmd, int k) {
-    return intArg(cmd, k) == 1;
-}
 
 template <class W> W *widget(Body *body, const char *name) {
     return WidgetFields::widget<W>(body, QLatin1String(name));

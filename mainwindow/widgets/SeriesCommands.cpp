@@ -5,24 +5,15 @@
 #include "imageio/widgets/SelectDataFiles.h"
 #include "imageio/widgets/WidgetFields.h"
 #include "mainwindow/widgets/Body.h"
+#include "mainwindow/widgets/CommandArgs.h"
 
 #include <QCheckBox>
 #include <QDir>
 #include <functional>
 
+using namespace CommandArgs;
+
 namespace {
-
-int intArg(const CmdLine &cmd, int k) {
-    return cmd.arg(k).toInt();
-}
-
-double numArg(const CmdLine &cmd, int k) {
-    return cmd.arg(k).toDouble();
-}
-
-bool flagArg(const CmdLine &cmd, int k) {
-    return intArg(cmd, k) == 1;
-}
 
 bool isNew(const CmdLine &cmd) {
     return cmd.arg(0).compare(QLatin1String("NEW"), Qt::CaseInsensitive) == 0;

@@ -3,17 +3,16 @@
 #include "batch/ExCmdTable.h"
 #include "imageio/widgets/WidgetFields.h"
 #include "mainwindow/widgets/Body.h"
+#include "mainwindow/widgets/CommandArgs.h"
 
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLineEdit>
 #include <functional>
 
-namespace {
+using namespace CommandArgs;
 
-int intArg(const CmdLine &cmd, int k) {
-    return cmd.arg(k).toInt();
-}
+namespace {
 
 template <class W> W *widget(Body *body, const char *name) {
     return WidgetFields::widget<W>(body, QLatin1String(name));
@@ -40,7 +39,7 @@ void SettingsCommands::registerSuggestionCommands() {
     };
     auto *use = widget<QCheckBox>(b, "UseSuggestElm");
     suggestion(SUGGEST_ELM, [b, use](const CmdLine &c) {
-        use->setChecked(intArg(c, 0) == 1);
+        use->setChecked(flagArg(c, 0));
         b->newElmSuggested();
     });
     auto *element = widget<QLineEdit>(b, "SuggestingElm");
