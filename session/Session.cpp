@@ -108,6 +108,10 @@ QJsonArray referencesJson(const QVector<SessionReference> &refs, const QDir &bas
     return a;
 }
 
+QJsonValue areaJson(const QRectF &r) {
+    return r.isNull() ? QJsonValue() : QJsonArray{r.left(), r.top(), r.right(), r.bottom()};
+}
+
 QJsonObject toJson(const Session &s, const QDir &base) {
     QJsonArray shifts;
     for (const SessionShift &sh : s.shifts)
@@ -115,9 +119,7 @@ QJsonObject toJson(const Session &s, const QDir &base) {
     QJsonObject fields;
     for (auto it = s.fields.cbegin(); it != s.fields.cend(); ++it)
         fields.insert(it.key(), it.value());
-    const QJsonValue area =
-        s.area.isNull() ? QJsonValue()
-                        : QJsonArray{s.area.left(), s.area.top(), s.area.right(), s.area.bottom()};
+    const QJsonValue area = areaJson(s.area);
     return QJsonObject{
         {"format", Format},
         {"version", FormatVersion},
@@ -131,6 +133,7 @@ QJsonObject toJson(const Session &s, const QDir &base) {
         {"fluorescence", s.fluorescence},
         {"bin", QJsonArray{s.binW, s.binH}},
         {"area", area},
+        {"darkAreas", QJsonObject{{"i1", areaJson(s.darkAreaI1)}, {"i0", areaJson(s.darkAreaI0)}}},
         {"point", QJsonArray{s.point.x(), s.point.y()}},
         {"suggestion", suggestionJson(s.suggestion)},
         {"references", referencesJson(s.references, base)},
@@ -286,6 +289,10 @@ public:
         s->binW = bin.x();
         s->binH = bin.y();
         s->area = area(o.value("area"));
+        // Absent in sessions written before the dark areas were kept: none.
+        const QJsonObject darkAreas = o.value("darkAreas").toObject();
+        s->darkAreaI1 = area(darkAreas.value("i1"));
+        s->darkAreaI0 = area(darkAreas.value("i0"));
         s->point = point(o.value("point"));
         suggestion(o.value("suggestion").toObject(), &s->suggestion);
         s->references = references(o.value("references").toArray());
@@ -335,11 +342,11 @@ bool Session::operator==(const Session &o) const {
     return i1 == o.i1 && i0 == o.i0 && dark == o.dark && background == o.background &&
            totalI0OfI1 == o.totalI0OfI1 && totalI0OfI0 == o.totalI0OfI0 && useI0 == o.useI0 &&
            fluorescence == o.fluorescence && binW == o.binW && binH == o.binH && area == o.area &&
-           point == o.point && suggestion == o.suggestion && references == o.references &&
-           mlcf == o.mlcf && lcfOld == o.lcfOld && nonNegative == o.nonNegative &&
-           sumToOne == o.sumToOne && shifts == o.shifts && shiftMap == o.shiftMap &&
-           analysisMode == o.analysisMode && raEnergy == o.raEnergy && raFactor == o.raFactor &&
-           fields == o.fields;
+           darkAreaI1 == o.darkAreaI1 && darkAreaI0 == o.darkAreaI0 && point == o.point &&
+           suggestion == o.suggestion && references == o.references && mlcf == o.mlcf &&
+           lcfOld == o.lcfOld && nonNegative == o.nonNegative && sumToOne == o.sumToOne &&
+           shifts == o.shifts && shiftMap == o.shiftMap && analysisMode == o.analysisMode &&
+           raEnergy == o.raEnergy && raFactor == o.raFactor && fields == o.fields;
 }
 
 QVector<const SessionFile *> Session::files() const {

@@ -123,6 +123,9 @@ struct Session {
     int binW = 0; // half widths: a bin is 2 binW + 1 pixels wide
     int binH = 0;
     QRectF area; // the selected area, corner to corner in image pixels; null: none
+    // The series' dark areas, as the area: null when the series has none.
+    QRectF darkAreaI1;
+    QRectF darkAreaI0;
     QPoint point;
     SessionSuggestion suggestion;
     QVector<SessionReference> references; // rows with a file

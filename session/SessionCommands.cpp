@@ -154,6 +154,21 @@ void analysisLines(Lines &l, const Session &s) {
     l.add(ANALYZER_SET_RA_FACTOR, {number(s.raFactor)});
 }
 
+void regionLine(Lines &l, const QRectF &r) {
+    l.add(SELECT_REGION,
+          {QString::number(std::lround(r.left())), QString::number(std::lround(r.top())),
+           QString::number(std::lround(r.right())), QString::number(std::lround(r.bottom()))});
+}
+
+void darkAreaLine(Lines &l, const QRectF &area, EX_CMD_ID set, EX_CMD_ID clear) {
+    if (area.isNull()) {
+        l.add(clear);
+        return;
+    }
+    regionLine(l, area);
+    l.add(set);
+}
+
 } // namespace
 
 namespace SessionBatch {
@@ -178,6 +193,10 @@ QStringList lines(const Session &s, const QString &shiftFile) {
     spectrumLine(l, s.totalI0OfI0, LOAD_TOTAL_I0_OF_I0, CLEAR_TOTAL_I0_OF_I0);
     spectrumLine(l, s.background, LOAD_BG, CLEAR_BG);
     fieldLines(l, s.fields);
+    // Measured on the loaded images with the dark exposure just set; each
+    // takes the selection it is made from.
+    darkAreaLine(l, s.darkAreaI1, SET_I1_DARK_AREA, CLEAR_I1_DARK_AREA);
+    darkAreaLine(l, s.darkAreaI0, SET_I0_DARK_AREA, CLEAR_I0_DARK_AREA);
     l.add(USE_I0, {flag(s.useI0)});
     l.add(SET_FLUO_TYPE, {flag(s.fluorescence)});
     l.add(SET_BAND_W, {QString::number(s.binW)});
@@ -193,10 +212,7 @@ QStringList lines(const Session &s, const QString &shiftFile) {
     else
         l.add(CALIB_CLEAR_MAP);
     if (!s.area.isNull())
-        l.add(SELECT_REGION, {QString::number(std::lround(s.area.left())),
-                              QString::number(std::lround(s.area.top())),
-                              QString::number(std::lround(s.area.right())),
-                              QString::number(std::lround(s.area.bottom()))});
+        regionLine(l, s.area);
     l.add(MOVE_POSITION, {QString::number(s.point.x()), QString::number(s.point.y())});
     return l.lines();
 }

@@ -194,6 +194,10 @@ Session SessionControl::capture() const {
     s.binH = in.conditions().hy;
     if (in.hasArea())
         s.area = in.area();
+    for (const Series series : {Series::I1, Series::I0}) {
+        const DarkArea &dark = stack.darkArea(series);
+        (series == Series::I1 ? s.darkAreaI1 : s.darkAreaI0) = dark.on ? dark.rect : QRectF();
+    }
     s.point = doc.currentPoint();
     SessionSuggestion &g = s.suggestion;
     g.use = checked(m_body, "UseSuggestElm");

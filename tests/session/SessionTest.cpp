@@ -36,6 +36,7 @@ struct Fixture {
         session.useI0 = true;
         session.binW = 2;
         session.area = QRectF(QPointF(1, 2), QPointF(30, 20));
+        session.darkAreaI1 = QRectF(QPointF(3, 4), QPointF(8, 9));
         session.suggestion = {true, "Fe", 0, "7112", "-20", "20", true, 7120.25};
         session.references = {{1, SessionFile::of(ref), true, -1.5, true}};
         session.shifts = {{1, 0.25, -3}};
@@ -153,7 +154,8 @@ TEST(Session, LinesPutEveryInputBackByItsCommandInOrder) {
     const QStringList lines = SessionBatch::lines(f.session, "shifts.txt");
     const QString bg = f.session.background.path, ref = f.session.totalI0OfI1.path;
     const QStringList expected[] = {
-        {"clear_dark", "load_I1_files", "set_dark_exp_time 150"},
+        {"clear_dark", "load_I1_files", "set_dark_exp_time 150", "select_region 3 4 8 9",
+         "set_i1_dark_area", "clear_i0_dark_area", "select_region 1 2 30 20"},
         {"eng_same_as_i1_i0 1", "clear_I0_files"},
         {"load_total_i0_of_i1 " + ref, "clear_total_i0_of_i0", "load_bg " + bg},
         {"suggesting_jump_th 2", "analyzer_clear_LCF_std -1", "analyzer_set_LCF_std 1"},
