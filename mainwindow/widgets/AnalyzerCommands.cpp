@@ -9,25 +9,12 @@
 #include "app/DebugLog.h"
 #include "app/UserMessages.h"
 #include "mainwindow/widgets/Body.h"
+#include "mainwindow/widgets/CommandArgs.h"
 #include "measurement/BinSpectrum.h"
 
 #include <functional>
 
-namespace {
-
-int intArg(const CmdLine &cmd, int k) {
-    return cmd.arg(k).toInt();
-}
-
-double numArg(const CmdLine &cmd, int k) {
-    return cmd.arg(k).toDouble();
-}
-
-bool flagArg(const CmdLine &cmd, int k) {
-    return intArg(cmd, k) == 1;
-}
-
-} // namespace
+using namespace CommandArgs;
 
 AnalyzerCommands::AnalyzerCommands(Body *body) : QObject(body), m_body(body) {}
 

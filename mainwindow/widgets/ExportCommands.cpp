@@ -5,20 +5,11 @@
 #include "batch/ExCmdTable.h"
 #include "display/widgets/SaveDataCfg.h"
 #include "mainwindow/widgets/Body.h"
+#include "mainwindow/widgets/CommandArgs.h"
 
 #include <algorithm>
 
-namespace {
-
-bool flagArg(const CmdLine &cmd, int k) {
-    return cmd.arg(k).toInt() == 1;
-}
-
-double numArg(const CmdLine &cmd, int k) {
-    return cmd.arg(k).toDouble();
-}
-
-} // namespace
+using namespace CommandArgs;
 
 ExportCommands::ExportCommands(Body *body) : QObject(body), m_body(body) {}
 
