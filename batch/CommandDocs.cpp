@@ -342,7 +342,8 @@ const QVector<CommandDoc> &table() {
          "Writes every input of the work in the window as a session file (JSON): the files of "
          "both series, the dark, the background and total-I0 spectra, the energy-shift map and "
          "the references with their size and modification time, the energy setup, I0 use, bin, "
-         "area, point, suggestion and fixed E0, the reference rows, the fit options, the "
+         "area, the series' dark areas, point, suggestion and fixed E0, the reference rows, "
+         "the fit options, the "
          "registration shifts and the analysis mode and fields. Paths below the session file's "
          "folder are stored relative to it.",
          C::AtOnce},
@@ -351,7 +352,8 @@ const QVector<CommandDoc> &table() {
          "whose size or modification time differs, refuses the whole session with an error "
          "naming it, and nothing changes. Otherwise the session's settings follow as batch "
          "lines run right after this one (load_dark, loads of both series, the spectra, the "
-         "fields, the reference rows, which empty every row the session does not name, "
+         "fields, the dark areas, the reference rows, which empty every row the session does "
+         "not name, "
          "shifts, shift map, area and point); a run then gives the maps the saved work gave.",
          C::AtOnce},
 
