@@ -453,10 +453,11 @@ private:
     CalibCtrl *m_calibCtrl = nullptr;
     SessionControl *m_session = nullptr;
     RecordWindow *m_record = nullptr;
-    // Reused on every mouse move: no allocation once sized.
     struct AnalysisState;
     std::unique_ptr<AnalysisState> m_analysis;
 
+    // The cursor's spectra and profiles, reused on every mouse move: no
+    // allocation once sized.
     Spectrum m_mut;
     Spectrum m_raw;
     Spectrum m_hProfile;
