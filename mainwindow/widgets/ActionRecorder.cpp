@@ -12,6 +12,7 @@
 #include "imageio/widgets/EOFSetup.h"
 #include "imageio/widgets/SelectDataFiles.h"
 #include "imageio/widgets/SelectImgDialog.h"
+#include "imageio/widgets/WidgetFields.h"
 #include "mainwindow/widgets/Body.h"
 #include "mainwindow/widgets/MessagesWindow.h"
 #include "mainwindow/widgets/SessionControl.h"
@@ -35,10 +36,7 @@ QString flag(bool on) {
 // The widget of that name in root's own window (not in a tool window that
 // happens to be its child).
 template <class W = QWidget> W *named(const QWidget *root, const QString &name) {
-    for (W *w : root->findChildren<W *>(name))
-        if (w->window() == root->window())
-            return w;
-    return nullptr;
+    return WidgetFields::widget<W>(root, name);
 }
 
 QString text(const QWidget *root, const char *name) {

@@ -3,6 +3,7 @@
 #include "analysis/widgets/Analyzer.h"
 #include "display/widgets/ImgDispA.h"
 #include "imageio/widgets/SelectDataFiles.h"
+#include "imageio/widgets/WidgetFields.h"
 #include "session/SessionInputs.h"
 
 #include <QCheckBox>
@@ -11,8 +12,10 @@
 
 namespace {
 
+// In the window's own window: a tool window that is its child may have
+// widgets of the same name (the image processor's own display).
 template <class W> W *field(const QWidget *root, const char *name) {
-    W *w = root->findChild<W *>(QLatin1String(name));
+    W *w = WidgetFields::widget<W>(root, QLatin1String(name));
     Q_ASSERT(w);
     return w;
 }
